@@ -1,0 +1,27 @@
+#include "link/AutoResetEvent.h"
+
+void AutoResetEvent::Set() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_set = true;
+    }
+    m_cond.notify_one();
+}
+
+void AutoResetEvent::Reset() {
+    std::lock_guard lock(m_mutex);
+    m_set = false;
+}
+
+bool AutoResetEvent::Wait(int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    if (!m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_set; }))
+        return false;
+    m_set = false;
+    return true;
+}
+
+bool AutoResetEvent::IsSet() const {
+    std::lock_guard lock(m_mutex);
+    return m_set;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "link/AutoResetEvent.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+// Link flags, single global instances shared by the user-interface thread, the
+// reader threads and the job threads.
+extern std::atomic<bool> g_bConnected;     // a link (USB or network) is open
+extern std::atomic<bool> g_bNetMode;       // the network is the transport
+extern std::atomic<bool> g_bJobIdle;       // no whole-image job is running
+extern std::atomic<bool> g_bQueuedSend;    // network sends go through the queue
+extern std::atomic<bool> g_bCoalesce;      // queued frames with equal keys replace each other
+extern std::atomic<bool> g_bParamsChanged; // parameters differ from the stored mode
+extern std::atomic<bool> g_bReadThreadEnd; // the reader stopped after a failed read
+extern std::atomic<bool> g_bAwaitReply;    // the network writer has a frame in flight
+
+// Set by the dispatcher after every reply; waiting senders pace on it.
+// Auto-reset, created signalled.
+extern AutoResetEvent g_hReplyEvent;
+// Set by a reader thread when it leaves; a closing link waits on it.
+extern AutoResetEvent g_hReaderEndedEvent;
+
+// Serialises the write of one USB report or one direct network frame (and the
+// debug dump of a report).
+extern std::mutex g_SendLock;
+
+// The longest a waiting sender waits for the previous reply before it sends anyway.
+constexpr int kReplyWaitMs = 2000;
+// The longest a closing link waits for its reader to end.
+constexpr int kReaderEndWaitMs = 1000;

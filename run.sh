@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in build/ and starts the editor in demo
+# mode (against the simulated processor). Without a display it runs the
+# headless demo instead.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)"
+
+if [ -x build/fxtune ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec build/fxtune --demo "$@"
+fi
+if [ -x build/fxtune ]; then
+    echo "No display found: running the headless demo instead."
+fi
+exec build/fximage-summary

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running the editor need on Debian 12.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config git
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    libhidapi-dev libudev-dev
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    xvfb xauth x11-utils fonts-wqy-microhei
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

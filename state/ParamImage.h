@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+
+// The mirror of the processor's 3350-byte parameter memory and the operations
+// through which pages change it (each updates the mirror and sends the change
+// at once).
+
+constexpr int kImageSize = 3350;
+constexpr int kPanelSize = 1254;        // panel area 0..1253
+constexpr int kDspAreaStart = 1254;     // DSP records 1254..3349
+constexpr int kDspRecordCount = 232;
+constexpr int kDspTableSize = 230;
+constexpr int kEqBandRecordSize = 7;
+constexpr int kSurroundLevelsOffset = 1190;
+constexpr int kSurroundLayoutOffset = 1222;
+constexpr int kSurroundLayoutSize = 24;
+constexpr int kPanelLevelOffset = 1246;
+
+extern uint8_t g_ParamImage[kImageSize];
+extern uint8_t g_PanelImage[kPanelSize];
+
+enum class DspValueKind : int {
+    None = 0,
+    Percent = 1,
+    Raw = 2,
+    LowByte = 3,
+    Samples = 4,
+    TenThousandths = 5,
+};
+
+// One entry of DspParamTable: the DSP parameter, its kind, its editor
+// variable and the image offset of its first value (-1 = none).
+struct DspParamEntry {
+    int block;
+    int parameter;
+    DspValueKind kind;
+    int* intVar;     // the editor variable when it is an integer
+    float* floatVar; // the editor variable when it is a float
+    int imageOffset;
+};
+
+extern DspParamEntry DspParamTable[kDspTableSize];
+// First entry with equal block and parameter, nullptr when none.
+const DspParamEntry* FindDspParam(int block, int parameter);
+
+// Editor value of a table entry (0 when it has none), as a double.
+double GetDspParam(int block, int parameter);
+
+void BuildDefaultImage();
+void RefreshFromImage();
+
+void SetDspParam(int block, int parameter, double value);
+// values are bit patterns of count 4-byte values.
+void WriteDspParam(int block, int parameter, const uint32_t* values, int count);
+
+// Encodings.
+uint32_t PercentToStored(int value);
+int PercentFromStored(uint32_t stored);
+uint32_t MsToSamples(double ms);
+double SamplesToMs(uint32_t samples);
+uint8_t EncodeSignedTenths(double value);
+double DecodeSignedTenths(uint8_t byte);
+uint16_t EncodeGainWord(double gainDb);
+uint16_t EncodeQWord(double q);
+uint32_t ReadBigEndian32(const uint8_t* bytes);
+void WriteBigEndian32(uint8_t* bytes, uint32_t value);
+uint32_t FloatBits(float value);
+float FloatFromBits(uint32_t bits);
+
+// EQ band records in the panel area.
+int EqBandOffset(int set, int band);
+// DSP block and first coefficient parameter of a set.
+int EqSetBlock(int set);
+int EqSetFirstParameter(int set);
+
+struct EqBandRecord {
+    double gain;
+    double frequency;
+    double q;
+    int type;
+};
+EqBandRecord DecodeEqBandRecord(const uint8_t* record);
+void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record);
+
+void SetEqBand(int set, int band, int type, double frequency, double gain, double q);
+void SendEqCoefficients(int block, int parameter, const float coefficients[5]);
+void StoreEqBand(int set, int band, double gain, double frequency, double q, int type);
+bool ResendEqSet(int set);
+void ResetEqSet(int set);
+
+// Surround layout editor values (block 1222..1245).
+struct SurroundLayout {
+    int byte1222;
+    int byte1223;
+    float points[18]; // 1224..1241 as signed tenths
+};
+extern SurroundLayout g_SurroundLayout;
+void DecodeSurroundLayout();
+void SendSurroundLayout();
+
+// Derived editor values filled by RefreshFromImage.
+struct CompressorValues {
+    float thresholdDb;
+    double ratio;
+    double attackMs;
+    double releaseMs;
+};
+extern CompressorValues g_Compressor[9]; // channels 0..7 and the recording output (8)
+extern bool g_WholeChannelDelay[8];
+extern CompressorValues g_AutoLevel;
+extern float g_PanelLevel;
+extern double g_ShiftFrequencyA; // block 1 parameter 38
+extern double g_ShiftFrequencyB; // block 1 parameter 65
