@@ -47,3 +47,9 @@ using HidNoticeCallback = std::function<void(HidNotice, const std::string& path)
 // (the virtual device) was installed. nullptr restores hidapi.
 void SetHidBackend(IHidBackend* backend);
 IHidBackend& HidBackend();
+
+// The one listener of arrival and removal notices (the main view, through
+// RegisterDeviceArrival). The udev monitor raises notices for real devices,
+// the virtual device when it is plugged or unplugged.
+void SetHidNoticeListener(HidNoticeCallback listener);
+void RaiseHidNotice(HidNotice notice, const std::string& path);
