@@ -47,11 +47,19 @@ BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, doub
 double EqEvalFrequency(int i);
 const std::array<double, kEqPoints>& EqEvalFrequencies();
 
-// Plot width used by the peaking pin; the graph sets it from its window,
-// 0 = no window (the model then uses 512).
-// Recomputes the band's response; plotWidth is the graph's plot width in
-// pixels (0 = no window: the model uses 512).
+// Recomputes the band's response (a compound band first copies its frequency
+// into its sections and recomputes them). Nothing happens for an OFF band.
+// plotWidth is the graph's plot width in pixels, used to place the peaking
+// pin (0 = no window: the model uses 512).
 void ComputeBandResponse(EqBand& band, int plotWidth = kEqPoints);
+
+// Magnitude in dB of one section at the 512 evaluation frequencies, by the
+// sin^2 form of |H(e^jw)|^2 (what ComputeBandResponse stores, before the
+// peaking pin and the rounding to float).
+void ComputeSectionResponse(const BiquadCoefficients& c, double* outDb);
+
+// Makes band the compound crossover band with the three hidden sections.
+void LinkCompoundBand(EqBand& band, EqBand& first, EqBand& second, EqBand& third);
 
 // Point by point sum of the responses of the bands in use whose type is not 0.
 void ComputeSetCurve(const EqBand* bands, int count, float* out);

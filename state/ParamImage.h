@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // The mirror of the processor's 3350-byte parameter memory and the operations
@@ -7,8 +8,8 @@
 // at once).
 
 constexpr int kImageSize = 3350;
-constexpr int kPanelSize = 1254;        // panel area 0..1253
-constexpr int kDspAreaStart = 1254;     // DSP records 1254..3349
+constexpr int kPanelSize = 1254;    // panel area 0..1253
+constexpr int kDspAreaStart = 1254; // DSP records 1254..3349
 constexpr int kDspRecordCount = 232;
 constexpr int kDspTableSize = 230;
 constexpr int kEqBandRecordSize = 7;
@@ -38,18 +39,45 @@ struct DspParamEntry {
     int* intVar;     // the editor variable when it is an integer
     float* floatVar; // the editor variable when it is a float
     int imageOffset;
+    int valueCount; // values of the record in the image
 };
 
-extern DspParamEntry DspParamTable[kDspTableSize];
+// Percent, LowByte and TenThousandths entries have an integer editor
+// variable; Samples (milliseconds) and Raw entries a float one; None entries
+// none (block 4 parameter 21 points at the music pitch, which the table walk
+// and SetDspParam leave alone).
+extern std::array<DspParamEntry, kDspTableSize> DspParamTable;
 // First entry with equal block and parameter, nullptr when none.
 const DspParamEntry* FindDspParam(int block, int parameter);
 
 // Editor value of a table entry (0 when it has none), as a double.
 double GetDspParam(int block, int parameter);
 
+// Image offset of the first value of a DSP record, -1 when the image holds no
+// such record. Unlike the table this also finds block 4 parameters 16, 17 and 21.
+int DspRecordValueOffset(int block, int parameter);
+
+// Editor variables. Blocks 1..4 and 14 are indexed [block][parameter]; the
+// output blocks 5..12 are indexed [parameter][channel 0..7], with the recording
+// output (block 13) as channel 8 where its parameter matches a channel
+// parameter (13/5 = 12, 13/6..9 = 17..20, 13/10 = 24, 13/11 = 25). The other
+// block 13 parameter (12, the recording level) lives at g_DspIntVar[13][12].
+constexpr int kDspVarBlocks = 15;
+constexpr int kDspVarParameters = 72;
+constexpr int kOutputVarParameters = 27;
+constexpr int kOutputVarChannels = 9; // channels 0..7 and the recording output
+constexpr int kRecordVarIndex = 8;
+extern int g_DspIntVar[kDspVarBlocks][kDspVarParameters];
+extern float g_DspFloatVar[kDspVarBlocks][kDspVarParameters];
+extern int g_OutputIntVar[kOutputVarParameters][kOutputVarChannels];
+extern float g_OutputFloatVar[kOutputVarParameters][kOutputVarChannels];
+// The music pitch -5..+5, the editor value of block 4 parameter 21.
+extern int g_MusicPitch;
+
 void BuildDefaultImage();
 void RefreshFromImage();
 
+// Integer kinds take the integer part of value; Samples take milliseconds.
 void SetDspParam(int block, int parameter, double value);
 // values are bit patterns of count 4-byte values.
 void WriteDspParam(int block, int parameter, const uint32_t* values, int count);
@@ -63,13 +91,19 @@ uint8_t EncodeSignedTenths(double value);
 double DecodeSignedTenths(uint8_t byte);
 uint16_t EncodeGainWord(double gainDb);
 uint16_t EncodeQWord(double q);
+double DecodeGainWord(uint16_t word);
+double DecodeQWord(uint16_t word);
+uint32_t TenThousandthsToStored(int value);
+int TenThousandthsFromStored(uint32_t stored);
 uint32_t ReadBigEndian32(const uint8_t* bytes);
 void WriteBigEndian32(uint8_t* bytes, uint32_t value);
 uint32_t FloatBits(float value);
 float FloatFromBits(uint32_t bits);
 
-// EQ band records in the panel area.
+// EQ band records in the panel area. -1 for a set outside 0..15.
 int EqBandOffset(int set, int band);
+// Record slots of a set in the panel area (15, 7, 11, 12 or 5; 0 when invalid).
+int EqSetSlots(int set);
 // DSP block and first coefficient parameter of a set.
 int EqSetBlock(int set);
 int EqSetFirstParameter(int set);
