@@ -1,0 +1,65 @@
+#include "link/LinkClock.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+int64_t RealNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::atomic<ILinkClock*> g_installedClock{nullptr};
+} // namespace
+
+int64_t SteadyLinkClock::NowMs() {
+    return RealNowMs();
+}
+
+void SteadyLinkClock::SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool SteadyLinkClock::WaitEvent(AutoResetEvent& event, int ms) {
+    return event.Wait(ms);
+}
+
+ScaledLinkClock::ScaledLinkClock(int factor)
+    : m_factor(factor > 0 ? factor : 1), m_startRealMs(RealNowMs()) {}
+
+int64_t ScaledLinkClock::NowMs() {
+    return m_startRealMs + (RealNowMs() - m_startRealMs) * m_factor;
+}
+
+int ScaledLinkClock::RealMs(int ms) const {
+    return ms > 0 ? (ms + m_factor - 1) / m_factor : 0;
+}
+
+void ScaledLinkClock::SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(RealMs(ms)));
+}
+
+bool ScaledLinkClock::WaitEvent(AutoResetEvent& event, int ms) {
+    return event.Wait(RealMs(ms));
+}
+
+void SetLinkClock(ILinkClock* clock) {
+    g_installedClock = clock;
+}
+
+ILinkClock& LinkClock() {
+    static SteadyLinkClock steady;
+    if (ILinkClock* installed = g_installedClock) return *installed;
+    return steady;
+}
+
+int64_t LinkNowMs() {
+    return LinkClock().NowMs();
+}
+void LinkSleepMs(int ms) {
+    LinkClock().SleepMs(ms);
+}
+bool LinkWaitEvent(AutoResetEvent& event, int ms) {
+    return LinkClock().WaitEvent(event, ms);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "link/AutoResetEvent.h"
+
+#include <cstdint>
+
+// The link's time: the watchdog's tick and gap, the writer's steps, the
+// reply waits and the short pauses. Tests may install a faster clock; every
+// link duration then shrinks by the same factor, so the link behaves the
+// same, only sooner.
+class ILinkClock {
+public:
+    virtual ~ILinkClock() = default;
+    virtual int64_t NowMs() = 0;
+    virtual void SleepMs(int ms) = 0;
+    // Waits up to ms of link time for the event; true when it was set.
+    virtual bool WaitEvent(AutoResetEvent& event, int ms) = 0;
+};
+
+// Real time.
+class SteadyLinkClock : public ILinkClock {
+public:
+    int64_t NowMs() override;
+    void SleepMs(int ms) override;
+    bool WaitEvent(AutoResetEvent& event, int ms) override;
+};
+
+// Link time running `factor` times faster than real time.
+class ScaledLinkClock : public ILinkClock {
+public:
+    explicit ScaledLinkClock(int factor);
+    int64_t NowMs() override;
+    void SleepMs(int ms) override;
+    bool WaitEvent(AutoResetEvent& event, int ms) override;
+
+private:
+    int RealMs(int ms) const;
+    int m_factor;
+    int64_t m_startRealMs;
+};
+
+// nullptr restores real time. Install only while no link is open.
+void SetLinkClock(ILinkClock* clock);
+ILinkClock& LinkClock();
+int64_t LinkNowMs();
+void LinkSleepMs(int ms);
+bool LinkWaitEvent(AutoResetEvent& event, int ms);

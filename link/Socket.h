@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// A thin blocking IPv4 TCP client socket. Send and Receive may run on
+// different threads at the same time; Shutdown wakes a blocked Receive from
+// any thread. Close releases the descriptor and is called only when no other
+// thread uses the socket any more.
+class Socket {
+public:
+    Socket() = default;
+    ~Socket();
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    // Creates the socket; false on failure (LastError tells why).
+    bool Create();
+    // Blocking connect to a dotted IPv4 address. 0 on success, else the error code.
+    int Connect(const std::string& address, int port);
+    // Sends all bytes in one piece (concurrent sends never interleave).
+    // Returns count, or -1 on failure.
+    int Send(const uint8_t* bytes, int count);
+    // Blocking receive of up to capacity bytes: the count, 0 when the peer
+    // closed, -1 on failure.
+    int Receive(uint8_t* buffer, int capacity);
+    // Ends both directions: a blocked Receive returns, further sends fail.
+    void Shutdown();
+    void Close();
+    bool IsOpen() const { return m_fd.load() >= 0; }
+
+    // The error code of the last failed call on this thread.
+    static int LastError();
+
+private:
+    std::atomic<int> m_fd{-1};
+    std::mutex m_sendMutex;
+};

@@ -1,0 +1,250 @@
+#include "link/UsbLink.h"
+
+#include "link/CommandFrames.h"
+#include "link/DebugLog.h"
+#include "link/DeviceMirrors.h"
+#include "link/HidDevice.h"
+#include "link/HidapiBackend.h"
+#include "link/LinkClock.h"
+#include "link/LinkState.h"
+#include "link/LinkThreads.h"
+#include "link/NetLink.h"
+#include "link/ReplyDispatcher.h"
+#include "link/UdevMonitor.h"
+#include "link/ViewNotifier.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+namespace {
+// How long one read waits before the reader looks at g_bConnected again.
+constexpr int kReadSliceMs = 100;
+
+// The opened device and its path. Guarded by g_SendLock: writers use the
+// device under it, the reader holds its own reference.
+std::shared_ptr<IHidDevice> g_device;
+std::string g_devicePath;
+
+// Counts the opens: a reader only serves the link it was started for.
+std::atomic<unsigned> g_linkNumber{0};
+
+std::shared_ptr<IHidDevice> CurrentDevice();
+
+// The reader threads. A link still open when the run ends is closed here, so
+// its reader ends before the globals it uses go.
+struct ReaderThreads : LinkThreads {
+    ~ReaderThreads() {
+        g_bConnected = false;
+        if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
+        WaitAllEnded(kReaderEndWaitMs);
+    }
+};
+
+LinkThreads& Readers() {
+    static ReaderThreads readers;
+    return readers;
+}
+
+std::mutex g_monitorMutex;
+UdevMonitor g_udevMonitor;
+
+std::shared_ptr<IHidDevice> CurrentDevice() {
+    std::lock_guard lock(g_SendLock);
+    return g_device;
+}
+
+// "Read:" / "Write:" followed by the report's bytes first..last as "%02X ".
+void DumpReport(const char* title, const uint8_t* report, int first, int last) {
+    std::string line = title;
+    char hex[4];
+    for (int i = first; i <= last; ++i) {
+        std::snprintf(hex, sizeof hex, "%02X ", report[i]);
+        line += hex;
+    }
+    line += "\n";
+    DebugLogText(line);
+}
+
+// Opens one interface and keeps it when it is the processor.
+std::unique_ptr<IHidDevice> TryOpenInterface(const std::string& path) {
+    if (path.empty()) {
+        DebugLog("查找设备路径时出错!");
+        return nullptr;
+    }
+    DebugLog("设备路径:\r\n%s", path.c_str());
+    DebugLog("尝试打开通信端口....");
+    std::unique_ptr<IHidDevice> device = HidBackend().Open(path);
+    if (!device) {
+        DebugLog("无法打开通信端口。不能读取设备信息!(设备连接可能不正确?)\n");
+        return nullptr;
+    }
+    DebugLog("打开通信端口成功!\n");
+    DebugLog("正在读取设备的标识...\n");
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    if (!device->GetAttributes(vendorId, productId)) {
+        DebugLog("查询设备信息出错!\n");
+        return nullptr;
+    }
+    if (vendorId != kProcessorVendorId || productId != kProcessorProductId) return nullptr;
+    return device;
+}
+
+// Waits for the reader to leave after g_bConnected was cleared, then releases
+// the device. A reader still busy in a reply handler keeps its own reference
+// to the device and is joined once it has ended.
+void EndReaderAndCloseDevice() {
+    if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
+    if (!g_hReaderEndedEvent.Wait(kReaderEndWaitMs))
+        DebugLog("wait read thread exited time out !\n");
+    Readers().WaitAllEnded(kReaderEndWaitMs / 10);
+    Readers().JoinEnded();
+    std::lock_guard lock(g_SendLock);
+    g_device.reset();
+    g_devicePath.clear();
+}
+
+// Whether the link the reader was started for is still the open one.
+bool ReaderServesOpenLink(unsigned linkNumber) {
+    return g_bConnected && g_linkNumber == linkNumber;
+}
+
+void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
+    g_bReadThreadEnd = false;
+    DebugLog("start thread: ReadUsbThreadProc \n");
+    g_hReaderEndedEvent.Reset();
+    while (ReaderServesOpenLink(linkNumber)) {
+        uint8_t report[kUsbReportSize] = {};
+        const int read = device ? device->Read(report, kUsbReportSize, kReadSliceMs) : -1;
+        if (read == 0) continue; // still pending
+        if (read < 0) {
+            if (!ReaderServesOpenLink(linkNumber)) break; // the link is being closed
+            DebugLog("Read Usb Error will return !\n");
+            g_bJobIdle = false;
+            g_bReadThreadEnd = true;
+            g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
+            break;
+        }
+        {
+            std::lock_guard lock(g_SendLock);
+            DumpReport("Read:", report, 1, kUsbReportSize - 1);
+        }
+        ProcessDeviceReply(report, kUsbReportSize);
+    }
+    g_hReaderEndedEvent.Set();
+    DebugLog("End thread: ReadUsbThreadProc \n");
+}
+
+int WriteReport(const uint8_t* bytes, int count, bool wait) {
+    if (!g_bConnected) return 0;
+    if (g_bReadThreadEnd) {
+        DebugLog("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
+        return 0;
+    }
+    const auto report = BuildUsbReport(bytes, count);
+    if (wait && !LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
+        DebugLog("WaitForSingleObject Time Out \r\n ");
+    int written = 0;
+    {
+        std::lock_guard lock(g_SendLock);
+        if (g_device) written = std::max(0, g_device->Write(report.data(), kUsbReportSize));
+        DumpReport("Write:", report.data(), 1, 59);
+    }
+    if (written == kUsbReportSize) return kUsbReportSize;
+    DebugLog("usb数据写入出错");
+    return written;
+}
+
+void CloseUsb(bool sendLetGo) {
+    if (!g_bConnected || !CurrentDevice()) return;
+    ClearStatusBlock();
+    if (sendLetGo) SendShortCmd({CMD_LET_GO});
+    g_bConnected = false;
+    EndReaderAndCloseDevice();
+    // Again once the reader has ended: a status reply may have landed while
+    // the link was closing.
+    ClearStatusBlock();
+}
+} // namespace
+
+int OpenDeviceLink() {
+    if (g_bConnected) return 0;
+    if (g_bNetMode) return OpenNetTarget();
+    Readers().JoinEnded();
+    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
+    if (!FindAndOpenHidDevice()) return 0;
+    g_bReadThreadEnd = false;
+    const unsigned linkNumber = ++g_linkNumber;
+    g_bConnected = true;
+    Readers().Start([device = CurrentDevice(), linkNumber] { RunReader(device, linkNumber); });
+    return 1;
+}
+
+int FindAndOpenHidDevice() {
+    if (!RegisterDeviceArrival()) {
+        if (IViewNotifier* view = GetViewNotifier())
+            view->ShowErrorBox("Can't register device notification: ", "Error");
+        DebugLog("注册Guid错误，可能不能捕捉设备的连接或移除\n");
+        return 0;
+    }
+    const std::vector<HidInterfaceInfo> interfaces = HidBackend().Enumerate();
+    DebugLog("开始枚举usb设备");
+    for (int index = 0; index < kMaxHidInterfaces; ++index) {
+        if (index >= static_cast<int>(interfaces.size())) {
+            DebugLog("枚举usb设备出错,usb设备接口可能枚举完成了");
+            break;
+        }
+        DebugLog("枚举usb设备成功");
+        const HidInterfaceInfo& info = interfaces[static_cast<size_t>(index)];
+        if (!info.active) continue;
+        std::unique_ptr<IHidDevice> device = TryOpenInterface(info.path);
+        if (!device) continue;
+        {
+            std::lock_guard lock(g_SendLock);
+            g_device = std::move(device);
+            g_devicePath = info.path;
+        }
+        DebugLog("连接目标设备成功!");
+        return 1;
+    }
+    DebugLog("连接目标设备失败，没有找到目标设备");
+    return 0;
+}
+
+void ReadUsbThreadProc() {
+    RunReader(CurrentDevice(), g_linkNumber);
+}
+
+int WriteUsbData(const uint8_t* bytes, int count) {
+    return WriteReport(bytes, count, true);
+}
+
+int WriteUsbDataNoWait(const uint8_t* bytes, int count) {
+    return WriteReport(bytes, count, false);
+}
+
+void CloseUsbLink() {
+    CloseUsb(false);
+}
+
+void DisconnectUsb() {
+    CloseUsb(true);
+}
+
+bool RegisterDeviceArrival() {
+    // Other backends (the virtual device) raise their own notices.
+    if (&HidBackend() != &DefaultHidBackend()) return true;
+    std::lock_guard lock(g_monitorMutex);
+    return g_udevMonitor.Start();
+}
+
+void UnregisterDeviceArrival() {
+    std::lock_guard lock(g_monitorMutex);
+    g_udevMonitor.Stop();
+}
+
+std::string UsbDevicePath() {
+    std::lock_guard lock(g_SendLock);
+    return g_devicePath;
+}

@@ -1,0 +1,171 @@
+#include "link/CommandFrames.h"
+#include "link/DebugLog.h"
+#include "link/LinkState.h"
+#include "link/RxAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+Bytes Frame(const Bytes& record) {
+    Bytes out(record.size() + 3);
+    BuildNetFrame(record.data(), static_cast<int>(record.size()), out.data());
+    return out;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes CorruptChecksum(Bytes frame) {
+    frame.back() ^= 0x5A;
+    return frame;
+}
+
+// An assembler whose good records and multi-frame hook calls are recorded.
+struct RecordingAssembler {
+    RecordingAssembler() {
+        rx.SetReplySink([this](const uint8_t* r, int n) { records.emplace_back(r, r + n); });
+        rx.SetMultiFrameHook([this] { ++hookCalls; });
+    }
+    void Feed(const Bytes& read) { rx.Append(read.data(), static_cast<int>(read.size())); }
+
+    RxAssembler rx;
+    std::vector<Bytes> records;
+    int hookCalls = 0;
+};
+
+const Bytes kReplyA = {0x00, 7, 2};
+const Bytes kReplyB = {0x00, 9, 0, 1, 14};
+const Bytes kReplyC = {0x00, 127, 17};
+
+// The first `count` bytes of a frame, and the rest.
+Bytes Head(const Bytes& frame, size_t count) {
+    return Bytes(frame.begin(), frame.begin() + count);
+}
+Bytes Tail(const Bytes& frame, size_t from) {
+    return Bytes(frame.begin() + from, frame.end());
+}
+
+struct RxCase {
+    const char* name;
+    std::vector<Bytes> reads;
+    std::vector<Bytes> dispatched;
+    int leftInBuffer;
+    bool hookCalled;
+};
+
+TEST(FramesRx, AssemblyRules) {
+    const RxCase cases[] = {
+        {"one frame", {Frame(kReplyA)}, {kReplyA}, 0, false},
+        {"two frames in one read, in order",
+         {Join({Frame(kReplyA), Frame(kReplyB)})},
+         {kReplyA, kReplyB},
+         0,
+         true},
+        {"three frames in one read",
+         {Join({Frame(kReplyC), Frame(kReplyA), Frame(kReplyB)})},
+         {kReplyC, kReplyA, kReplyB},
+         0,
+         true},
+        {"bad checksum drops one frame, the next still counts",
+         {Join({CorruptChecksum(Frame(kReplyA)), Frame(kReplyB)})},
+         {kReplyB},
+         0,
+         true},
+        {"frame split over two reads",
+         {Head(Frame(kReplyB), 3), Tail(Frame(kReplyB), 3)},
+         {kReplyB},
+         0,
+         false},
+        {"split after the start byte only",
+         {Bytes{0x55}, Tail(Frame(kReplyA), 1)},
+         {kReplyA},
+         0,
+         false},
+        {"a frame and the head of the next",
+         {Join({Frame(kReplyA), Head(Frame(kReplyB), 3)}), Tail(Frame(kReplyB), 3)},
+         {kReplyA, kReplyB},
+         0,
+         true},
+        {"leading byte other than 0x55 is not searched past",
+         {Join({Bytes{0x00}, Frame(kReplyA)}), Frame(kReplyB)},
+         {},
+         1 + 6 + 8,
+         false},
+        {"garbage after a frame stays",
+         {Join({Frame(kReplyA), Bytes{0x01, 0x02}})},
+         {kReplyA},
+         2,
+         true},
+    };
+    for (const RxCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingAssembler a;
+        for (const Bytes& read : c.reads) a.Feed(read);
+        EXPECT_EQ(a.records, c.dispatched);
+        EXPECT_EQ(a.rx.Fill(), c.leftInBuffer);
+        EXPECT_EQ(a.hookCalls > 0, c.hookCalled);
+    }
+}
+
+TEST(FramesRx, OverflowingAppendEmptiesTheBufferFirst) {
+    RecordingAssembler a;
+    // A stuck buffer (no start byte) fills up with 250 bytes...
+    a.Feed(Bytes(250, 0x00));
+    EXPECT_EQ(a.rx.Fill(), 250);
+    // ...a read that would not fit empties it and is assembled on its own.
+    a.Feed(Join({Frame(kReplyA), Frame(kReplyB)}));
+    EXPECT_EQ(a.records, (std::vector<Bytes>{kReplyA, kReplyB}));
+    EXPECT_EQ(a.rx.Fill(), 0);
+
+    // A read that exactly fills the buffer is kept.
+    RecordingAssembler b;
+    b.Feed(Bytes(200, 0x01));
+    b.Feed(Bytes(60, 0x02));
+    EXPECT_EQ(b.rx.Fill(), kRxBufferSize);
+}
+
+TEST(FramesRx, LongestFrameFitsTheBuffer) {
+    Bytes record(254, 0x42);
+    record[1] = 48;
+    RecordingAssembler a;
+    const Bytes frame = Frame(record);
+    ASSERT_EQ(frame.size(), 257u);
+    a.Feed(Bytes(frame.begin(), frame.begin() + 100));
+    a.Feed(Bytes(frame.begin() + 100, frame.end()));
+    ASSERT_EQ(a.records.size(), 1u);
+    EXPECT_EQ(a.records[0], record);
+}
+
+TEST(FramesRx, GoodFrameClearsAwaitReplyAndBadOneLogs) {
+    std::vector<std::string> lines;
+    SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
+    RecordingAssembler a;
+
+    g_bAwaitReply = true;
+    a.Feed(CorruptChecksum(Frame(kReplyA)));
+    EXPECT_TRUE(g_bAwaitReply);
+    EXPECT_EQ(lines, std::vector<std::string>{"ProcessRxBuf Checksum error\n "});
+
+    a.Feed(Frame(kReplyA));
+    EXPECT_FALSE(g_bAwaitReply);
+    SetDebugLogSink(nullptr);
+}
+
+TEST(FramesRx, ZeroLengthFramesAreDroppedWithoutReadingOutside) {
+    RecordingAssembler a;
+    // Length byte 0 can never check out; length 1 is an empty record.
+    a.Feed(Bytes{0x55, 0x00});
+    EXPECT_TRUE(a.records.empty());
+    a.Feed(Bytes{0x55, 0x01, 0xFE});
+    ASSERT_EQ(a.records.size(), 1u);
+    EXPECT_TRUE(a.records[0].empty());
+}
+} // namespace
