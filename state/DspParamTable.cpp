@@ -45,7 +45,6 @@ struct RecordRun {
     std::array<uint32_t, kMaxDspRecordValues> values;
 };
 
-constexpr std::array<uint32_t, kMaxDspRecordValues> kOne = {F(1.0f)};
 constexpr std::array<uint32_t, kMaxDspRecordValues> kShiftFilter = {F(1.0f),    F(1.0f), 0x3F7D554A,
                                                                     0xBFFEA8DC, F(1.0f), F(1.0f)};
 constexpr std::array<uint32_t, kMaxDspRecordValues> kSurroundFilter = {
