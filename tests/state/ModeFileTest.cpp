@@ -1,0 +1,282 @@
+#include "StateTestSupport.h"
+
+#include "modefile/ModeFile.h"
+#include "state/DeviceIdentity.h"
+#include "state/MachineModes.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kInputSource = 1849;
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> ImageBytes() {
+    return {g_ParamImage, g_ParamImage + kImageSize};
+}
+
+class ModeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetDeviceState();
+        folder = fs::temp_directory_path() /
+                 ("modefile_test_" + std::to_string(getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        SetTestIdentity("ARN63", 19);
+    }
+    void TearDown() override {
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder);
+        ResetDeviceState();
+    }
+
+    // A valid file whose image differs from the default image.
+    std::vector<uint8_t> ValidFile(uint8_t inputSource = 1) {
+        std::vector<uint8_t> file(kModeFileSize, 0);
+        file[0] = 19;
+        std::memcpy(file.data() + 4, "ARN70", 5);
+        for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage[i] ^ 0x01;
+        file[60 + kInputSource] = inputSource;
+        return file;
+    }
+
+    fs::path folder;
+    RecordingJobUi ui{1, true};
+};
+
+TEST_F(ModeFileTest, SavedFileLayout) {
+    g_Identity.commandSetVersion = 0x01020313; // shows the byte order
+    std::strcpy(g_Identity.firstVersion, "2019-06-18");
+    std::strcpy(g_Identity.secondVersion, "2019-07-02");
+    for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 13);
+    for (int i = 0; i < kPanelSize; ++i) g_PanelImage[i] = static_cast<uint8_t>(255 - i);
+    const fs::path path = folder / "preset.mode";
+
+    ASSERT_TRUE(SaveModeFile(path.string()));
+
+    const auto file = ReadFile(path);
+    ASSERT_EQ(3410u, file.size());
+    EXPECT_EQ((std::vector<uint8_t>{0x13, 0x03, 0x02, 0x01}),
+              std::vector<uint8_t>(file.begin(), file.begin() + 4));
+    EXPECT_EQ(0, std::memcmp(file.data() + 4, "ARN63\0\0\0", 8));
+    EXPECT_TRUE(std::all_of(file.begin() + 9, file.begin() + 36, [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(0, std::memcmp(file.data() + 36, "2019-06-18", 11));
+    EXPECT_EQ(0, std::memcmp(file.data() + 47, "2019-07-02", 11));
+    EXPECT_EQ(0, file[58]);
+    EXPECT_EQ(0, file[59]);
+    for (int i = 0; i < kImageSize; ++i) {
+        const uint8_t expected =
+            i < kPanelSize ? static_cast<uint8_t>(255 - i) : static_cast<uint8_t>(i * 13);
+        ASSERT_EQ(expected, file[60 + i]) << "image byte " << i;
+    }
+    EXPECT_EQ(0, std::memcmp(g_ParamImage, g_PanelImage, kPanelSize)) << "panel copied into image";
+    EXPECT_EQ(1u, std::distance(fs::directory_iterator(folder), fs::directory_iterator{}))
+        << "no temporary file left behind";
+}
+
+TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
+    for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 5);
+    g_ParamImage[kInputSource] = 3;
+    RefreshFromImage();
+    const auto saved = ImageBytes();
+    const fs::path path = folder / "round.mode";
+    ASSERT_TRUE(SaveModeFile(path.string()));
+    BuildDefaultImage();
+    ASSERT_TRUE(LoadModeFile(path.string()));
+    EXPECT_EQ(saved, ImageBytes());
+    EXPECT_EQ(0, std::memcmp(g_PanelImage, g_ParamImage, kPanelSize)) << "refreshed";
+}
+
+TEST_F(ModeFileTest, RefusedFilesLeaveTheImageUntouched) {
+    auto version17 = ValidFile();
+    version17[0] = 17;
+    auto version19BigEndian = ValidFile();
+    version19BigEndian[0] = 0;
+    version19BigEndian[3] = 19;
+    const auto valid = ValidFile();
+    const std::vector<uint8_t> hundredBytes(valid.begin(), valid.begin() + 100);
+    const std::vector<uint8_t> oneShort(valid.begin(), valid.end() - 1);
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"version 17", version17},
+        {"big-endian 19", version19BigEndian},
+        {"100 bytes", hundredBytes},
+        {"3409 bytes", oneShort},
+        {"empty", {}},
+    };
+    const auto before = ImageBytes();
+    for (const auto& [name, bytes] : cases) {
+        const fs::path path = folder / "bad.mode";
+        WriteFile(path, bytes);
+        EXPECT_FALSE(LoadModeFile(path.string())) << name;
+        EXPECT_EQ(before, ImageBytes()) << name;
+    }
+    EXPECT_FALSE(LoadModeFile((folder / "missing.mode").string()));
+    EXPECT_FALSE(LoadModeFile(folder.string())) << "a folder is no file";
+    EXPECT_EQ(before, ImageBytes());
+}
+
+TEST_F(ModeFileTest, LoadAcceptsAnyModelAndClampsTheInputSourceToTheLoadingModel) {
+    struct Case {
+        const char* model;
+        uint8_t in, out;
+    };
+    const Case cases[] = {
+        {"ARN63", 7, 0}, {"ARN52", 7, 11}, {"BRK63", 7, 3}, {"XYZ", 7, 7}, {"ARN41", 8, 8},
+    };
+    for (const Case& c : cases) {
+        SetTestIdentity(c.model, 19);
+        const auto file = ValidFile(c.in);
+        const fs::path path = folder / "clamp.mode";
+        WriteFile(path, file);
+        ASSERT_TRUE(LoadModeFile(path.string())) << c.model;
+        EXPECT_EQ(c.out, g_ParamImage[kInputSource]) << c.model;
+        EXPECT_EQ(0, std::memcmp(g_ParamImage, file.data() + 60, kInputSource));
+        EXPECT_STREQ(c.model, g_Identity.moduleName) << "the file's identity is not taken over";
+    }
+}
+
+TEST_F(ModeFileTest, PendingStoreModeFromTheFileName) {
+    const std::pair<const char*, int> cases[] = {
+        {"m3 live.mode", 2}, {"/some/folder/m1.mode", 0}, {"m4", 3},       {"m2.backup.mode", 1},
+        {"M3.mode", -1},     {"live m3.mode", -1},        {"m5.mode", -1}, {"m0.mode", -1},
+        {"m.mode", -1},      {"/m3folder/live.mode", -1}, {"", -1},        {".mode", -1},
+    };
+    for (const auto& [name, mode] : cases)
+        EXPECT_EQ(mode, PendingStoreModeFromFileName(name)) << name;
+}
+
+// The save that fails half way (the file system refuses more bytes) must not
+// cost the preset that was there.
+TEST_F(ModeFileTest, FailedSaveKeepsTheExistingFile) {
+    const fs::path path = folder / "keep.mode";
+    const std::vector<uint8_t> existing(kModeFileSize, 0xAB);
+    WriteFile(path, existing);
+
+    rlimit saved{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const bool ok = SaveModeFile(path.string());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(existing, ReadFile(path));
+    ASSERT_EQ(1u, ui.messages.size());
+    EXPECT_EQ("Can't write to file", ui.messages[0].caption);
+    EXPECT_EQ(MessageIcon::Warning, ui.lastIcon);
+    EXPECT_EQ(1u, std::distance(fs::directory_iterator(folder), fs::directory_iterator{}))
+        << "the temporary file is removed";
+}
+
+// Runs SaveModeFile as a user without write permission: the superuser's
+// writes are not bound by folder permissions, so it saves from a child
+// process running as "nobody". Returns the message box text ("" when none)
+// and whether the save succeeded.
+std::pair<bool, std::string> SaveWithoutWritePermission(const std::string& path,
+                                                        RecordingJobUi& ui) {
+    if (geteuid() != 0) {
+        const bool ok = SaveModeFile(path);
+        return {ok, ui.messages.empty() ? "" : ui.messages.back().text};
+    }
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {true, "no pipe"};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        const uid_t nobody = 65534;
+        if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(2);
+        const bool ok = SaveModeFile(path);
+        const std::string text = ui.messages.empty() ? "" : ui.messages.back().text;
+        if (write(pipeFds[1], text.data(), text.size()) < 0) _exit(3);
+        _exit(ok ? 1 : 0);
+    }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const bool ok = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    return {ok, text};
+}
+
+TEST_F(ModeFileTest, SaveIntoReadOnlyFolderFailsWithTheMessage) {
+    const fs::path path = folder / "keep.mode";
+    const std::vector<uint8_t> existing(kModeFileSize, 0xCD);
+    WriteFile(path, existing);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+
+    const auto [ok, message] = SaveWithoutWritePermission(path.string(), ui);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(existing, ReadFile(path));
+    EXPECT_EQ("Errcode=13,Can't write to file:\n" + path.string() +
+                  "\nProbaby it is write protected.",
+              message);
+    EXPECT_EQ(1u, std::distance(fs::directory_iterator(folder), fs::directory_iterator{}));
+}
+
+TEST_F(ModeFileTest, SaveIntoAMissingFolderFailsWithTheMessage) {
+    const fs::path path = folder / "no" / "such.mode";
+    EXPECT_FALSE(SaveModeFile(path.string()));
+    ASSERT_EQ(1u, ui.messages.size());
+    EXPECT_NE(std::string::npos, ui.messages[0].text.find(path.string()));
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(ModeFileTest, UserInterfaceFlowsNeedALink) {
+    const fs::path path = folder / "m2 x.mode";
+    WriteFile(path, ValidFile());
+    EXPECT_FALSE(SaveParametersToModeFile(path.string()));
+    EXPECT_FALSE(WriteModeFileToProcessor(path.string()));
+    ASSERT_EQ(2u, ui.infos.size());
+    EXPECT_EQ("Please connect device!", ui.infos[0].text);
+    EXPECT_EQ(1100, ui.infos[0].milliseconds);
+    EXPECT_EQ(ValidFile(), ReadFile(path)) << "nothing written";
+}
+
+TEST_F(ModeFileTest, RefusedFileShowsTheVersionMessage) {
+    RecordingTransport transport;
+    g_bConnected = true;
+    const fs::path path = folder / "m2 old.mode";
+    auto file = ValidFile();
+    file[0] = 17;
+    WriteFile(path, file);
+    EXPECT_FALSE(WriteModeFileToProcessor(path.string()));
+    ASSERT_EQ(1u, ui.messages.size());
+    EXPECT_EQ("Mode file version not support!", ui.messages[0].text);
+    EXPECT_EQ("Info", ui.messages[0].caption);
+    EXPECT_TRUE(transport.Records().empty());
+    g_bConnected = false;
+}
+
+} // namespace

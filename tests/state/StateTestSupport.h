@@ -1,0 +1,154 @@
+#pragma once
+
+#include "link/CommandFrames.h"
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "link/ViewNotifier.h"
+#include "state/JobUi.h"
+#include "state/ParamImage.h"
+#include "state/SyncJobs.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Stand-ins for the view, the dialogs and the transport, recording what the
+// device-state code does with them.
+
+class RecordingView : public IViewNotifier {
+public:
+    RecordingView() { SetViewNotifier(this); }
+    ~RecordingView() override { SetViewNotifier(nullptr); }
+
+    void PostViewMessage(int message, intptr_t wParam, intptr_t) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (message == WM_JOB_ENDED) m_jobEnds.push_back(static_cast<int>(wParam));
+        m_changed.notify_all();
+    }
+    void SendViewMessage(int message, intptr_t wParam, intptr_t lParam) override {
+        PostViewMessage(message, wParam, lParam);
+    }
+    void ShowErrorBox(const std::string&, const std::string&) override {}
+
+    std::vector<int> JobEnds() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_jobEnds;
+    }
+    // Waits until count 1002 messages have come in all.
+    bool WaitForJobEnds(size_t count, int timeoutMs = 20000) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return m_jobEnds.size() >= count; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<int> m_jobEnds;
+};
+
+class RecordingJobUi : public IJobUi {
+public:
+    struct Question {
+        std::string text, caption;
+    };
+    struct Info {
+        std::string text;
+        int milliseconds;
+    };
+
+    explicit RecordingJobUi(int language = 1, bool answerYes = true)
+        : language(language), answerYes(answerYes) {
+        SetJobUi(this);
+    }
+    ~RecordingJobUi() override { SetJobUi(nullptr); }
+
+    int LanguageIndex() override { return language; }
+    void ShowSyncDialog(const std::string& text) override { syncDialogs.push_back(text); }
+    void ShowInfo(const std::string& text, int milliseconds) override {
+        infos.push_back({text, milliseconds});
+    }
+    int AskThreeWay(const std::string&, const std::string&, const std::string&, void*) override {
+        return 0;
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        questions.push_back({text, caption});
+        return answerYes;
+    }
+    void ShowMessageBox(const std::string& text, const std::string& caption,
+                        MessageIcon icon) override {
+        messages.push_back({text, caption});
+        lastIcon = icon;
+    }
+
+    int language;
+    bool answerYes;
+    std::vector<std::string> syncDialogs;
+    std::vector<Info> infos;
+    std::vector<Question> questions;
+    std::vector<Question> messages;
+    MessageIcon lastIcon = MessageIcon::Information;
+};
+
+class RecordingSettings : public IJobSettings {
+public:
+    RecordingSettings() { SetJobSettings(this); }
+    ~RecordingSettings() override { SetJobSettings(nullptr); }
+    void ResetChannelLinkFlags() override { ++resets; }
+    int resets = 0;
+};
+
+// Records every USB record sent (no processor behind it).
+class RecordingTransport : public ILinkTransport {
+public:
+    RecordingTransport() { SetLinkTransport(this); }
+    ~RecordingTransport() override { SetLinkTransport(nullptr); }
+
+    int WriteUsbData(const uint8_t* bytes, int count) override { return Record(bytes, count); }
+    int WriteUsbDataNoWait(const uint8_t* bytes, int count) override {
+        return Record(bytes, count);
+    }
+    int NetSendSync(const uint8_t* payload, int count) override { return Record(payload, count); }
+    int NetSendFrame(const uint8_t* payload, int count) override { return Record(payload, count); }
+    void NetEnqueue(const NetQueueKey&, const uint8_t* payload, int count) override {
+        Record(payload, count);
+    }
+
+    // Every record as the sender built it.
+    std::vector<std::vector<uint8_t>> Records() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_records;
+    }
+
+private:
+    int Record(const uint8_t* bytes, int count) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_records.emplace_back(bytes, bytes + count);
+        return count;
+    }
+    std::mutex m_mutex;
+    std::vector<std::vector<uint8_t>> m_records;
+};
+
+// Puts a module name (cut to its field) and a command-set version into the identity.
+inline void SetTestIdentity(const char* name, int version) {
+    std::memset(g_Identity.moduleName, 0, sizeof g_Identity.moduleName);
+    std::memcpy(g_Identity.moduleName, name, strnlen(name, sizeof g_Identity.moduleName));
+    g_Identity.commandSetVersion = version;
+}
+
+// The state every test starts from: defaults, no link, idle.
+inline void ResetDeviceState() {
+    JoinSyncJobs();
+    ResetIdentityToDefaults();
+    BuildDefaultImage();
+    g_bConnected = false;
+    g_bNetMode = false;
+    g_bJobIdle = true;
+    g_bQueuedSend = true;
+    g_bParamsChanged = false;
+    g_CurrentMode = 0;
+}

@@ -1,0 +1,249 @@
+#include "CtlCommands.h"
+
+#include "CtlSession.h"
+#include "ImageJson.h"
+
+#include "controls/EqModel.h"
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "modefile/ModeFile.h"
+#include "state/DeviceIdentity.h"
+#include "state/MachineModes.h"
+#include "state/ParamImage.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxEqType = 21;
+constexpr double kMaxEqFrequency = 24000.0;
+
+bool ParseInt(const std::string& text, int low, int high, int& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || parsed < low || parsed > high) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
+}
+
+CtlResult Usage(const std::string& what) {
+    return CtlResult::Fail(kExitUsage, what);
+}
+
+const DspParamEntry* EditableEntry(int block, int parameter) {
+    const DspParamEntry* entry = FindDspParam(block, parameter);
+    if (!entry || entry->kind == DspValueKind::None || entry->imageOffset < 0) return nullptr;
+    if (!entry->intVar && !entry->floatVar) return nullptr;
+    return entry;
+}
+
+// The command's arguments, checked before anything is sent.
+struct CommandArguments {
+    int block = 0, parameter = 0;
+    double value = 0;
+    int set = 0, band = 0, type = 0;
+    double frequency = 0, gain = 0, q = 0;
+    int mode = 0;
+    std::string action, path;
+};
+
+CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
+    if (!ParseInt(args[0], 0, 255, out.block) || !ParseInt(args[1], 0, 255, out.parameter))
+        return Usage("BLOCK and PARAM are numbers 0..255");
+    if (!EditableEntry(out.block, out.parameter))
+        return CtlResult::Fail(kExitFailed, "no editable DSP parameter " + args[0] + " " + args[1]);
+    return CtlResult::Ok();
+}
+
+CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
+    if (!ParseInt(args[0], 0, kEqSetCount - 1, out.set)) return Usage("SET is 0..15");
+    const int slots = EqSetSlots(out.set);
+    if (!ParseInt(args[1], 0, slots - 1, out.band))
+        return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
+    if (!ParseInt(args[2], 0, kMaxEqType, out.type)) return Usage("TYPE is 0..21");
+    if (!ParseNumber(args[3], out.frequency) || out.frequency <= 0 ||
+        out.frequency > kMaxEqFrequency)
+        return Usage("FREQ is a frequency in Hz, up to 24000");
+    if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
+    if (!ParseNumber(args[5], out.q) || out.q <= 0) return Usage("Q is a positive number");
+    return CtlResult::Ok();
+}
+
+CtlResult ParseMode(const std::vector<std::string>& args, CommandArguments& out) {
+    out.action = args[0];
+    if (out.action != "load" && out.action != "store" && out.action != "reset")
+        return Usage("mode takes load, store or reset");
+    int number = 0;
+    if (!ParseInt(args[1], 1, kMachineModeCount, number)) return Usage("M is 1..4");
+    out.mode = number - 1;
+    return CtlResult::Ok();
+}
+
+CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
+    const auto& args = options.arguments;
+    const std::string& command = options.command;
+    if (command == "read" || command == "write") out.path = args[0];
+    if (command == "get") return ParseBlockParameter(args, out);
+    if (command == "set") {
+        CtlResult result = ParseBlockParameter(args, out);
+        if (result.ok() && !ParseNumber(args[2], out.value))
+            return Usage("VALUE is a number: " + args[2]);
+        return result;
+    }
+    if (command == "eq") return ParseEq(args, out);
+    if (command == "mode") return ParseMode(args, out);
+    return CtlResult::Ok();
+}
+
+// A precise reason before the file is handed to the loader.
+CtlResult CheckModeFile(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return CtlResult::Fail(kExitBadFile, "cannot open " + path + ": " + std::strerror(errno));
+    uint8_t bytes[kModeFileSize];
+    const size_t count = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    if (count < static_cast<size_t>(kModeFileSize))
+        return CtlResult::Fail(kExitBadFile, path + ": not a mode file (" + std::to_string(count) +
+                                                 " bytes, " + std::to_string(kModeFileSize) +
+                                                 " expected)");
+    const int version = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (bytes[3] << 24);
+    if (version != kModeFileVersion)
+        return CtlResult::Fail(kExitBadFile, path + ": mode file version " +
+                                                 std::to_string(version) + " not supported (" +
+                                                 std::to_string(kModeFileVersion) + " needed)");
+    return CtlResult::Ok();
+}
+
+std::string FieldText(const char* field, size_t size) {
+    return std::string(field, strnlen(field, size));
+}
+
+CtlResult Info(CtlSession& session) {
+    CtlResult result = session.ReadAll(false);
+    if (!result.ok()) return result;
+    const bool compatible = IsCompatible();
+    std::printf("module: %s\n", ModuleNameText().c_str());
+    std::printf("command-set version: %d\n", g_Identity.commandSetVersion);
+    std::printf("MCU version: %s\n",
+                FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion).c_str());
+    std::printf("DSP version: %s\n",
+                FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion).c_str());
+    std::printf("compatible: %s\n", compatible ? "yes" : "no");
+    if (compatible) std::printf("current mode: M%d\n", g_CurrentMode.load() + 1);
+    return session.CheckCompatible();
+}
+
+CtlResult Read(CtlSession& session, const std::string& path) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    if (!SaveModeFile(path)) {
+        const std::string message = session.View().TakeLastMessage();
+        return CtlResult::Fail(kExitFailed, message.empty() ? "cannot write " + path : message);
+    }
+    return CtlResult::Ok();
+}
+
+CtlResult Write(CtlSession& session, const std::string& path) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    g_PendingStoreMode = PendingStoreModeFromFileName(path);
+    if (!LoadModeFile(path))
+        return CtlResult::Fail(kExitBadFile, path + ": Mode file version not support!");
+    result = session.WriteAll();
+    if (!result.ok()) return result;
+    const int mode = g_PendingStoreMode.exchange(-1);
+    if (IsCompatible() && mode >= 0 && mode < kMachineModeCount) {
+        StoreWrittenModeFile(mode);
+        std::printf("stored into M%d\n", mode + 1);
+    }
+    return CtlResult::Ok();
+}
+
+CtlResult Get(CtlSession& session, const CommandArguments& args) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    std::printf("%.9g\n", GetDspParam(args.block, args.parameter));
+    return CtlResult::Ok();
+}
+
+CtlResult Set(CtlSession& session, const CommandArguments& args) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    SetDspParam(args.block, args.parameter, args.value);
+    return CtlResult::Ok();
+}
+
+CtlResult Eq(CtlSession& session, const CommandArguments& args) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
+    return CtlResult::Ok();
+}
+
+CtlResult Mode(CtlSession& session, const CommandArguments& args) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    if (args.action == "store") {
+        StoreMachineMode(args.mode);
+        return CtlResult::Ok();
+    }
+    const int readsBefore = session.View().Snapshot().readEnded;
+    if (args.action == "load")
+        LoadMachineMode(args.mode);
+    else
+        ResetMachineMode(args.mode);
+    return session.WaitForModeSwitchRead(readsBefore);
+}
+
+CtlResult Dump(CtlSession& session) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    std::fputs(ImageToJson().c_str(), stdout);
+    return CtlResult::Ok();
+}
+
+CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
+    const std::string& command = options.command;
+    if (command == "info") return Info(session);
+    if (command == "read") return Read(session, args.path);
+    if (command == "write") return Write(session, args.path);
+    if (command == "get") return Get(session, args);
+    if (command == "set") return Set(session, args);
+    if (command == "eq") return Eq(session, args);
+    if (command == "mode") return Mode(session, args);
+    if (command == "dump") return Dump(session);
+    return Usage("unknown command: " + command);
+}
+
+} // namespace
+
+CtlResult RunCtlCommand(const CtlOptions& options) {
+    // A wrong command line fails before anything is connected or sent.
+    CommandArguments args;
+    CtlResult result = ParseArguments(options, args);
+    if (!result.ok()) return result;
+    if (options.command == "write") {
+        result = CheckModeFile(args.path);
+        if (!result.ok()) return result;
+    }
+    CtlSession session(options);
+    result = session.Connect();
+    if (!result.ok()) return result;
+    result = Dispatch(session, options, args);
+    session.Disconnect();
+    return result;
+}

@@ -1,0 +1,94 @@
+#include "CtlOptions.h"
+
+#include <map>
+
+namespace {
+
+// Argument count of every command (exact).
+const std::map<std::string, size_t>& CommandArity() {
+    static const std::map<std::string, size_t> arity = {
+        {"info", 0}, {"read", 1}, {"write", 1}, {"get", 2},
+        {"set", 3},  {"eq", 6},   {"mode", 2},  {"dump", 0},
+    };
+    return arity;
+}
+
+bool ParsePort(const std::string& text, int& port) {
+    if (text.empty() || text.size() > 5) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    port = std::stoi(text);
+    return port >= 1 && port <= 65535;
+}
+
+} // namespace
+
+const char* CtlUsage() {
+    return "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+           "commands:\n"
+           "  info                          identity, compatibility and current mode\n"
+           "  read FILE.mode                read the whole parameter set and save it\n"
+           "  write FILE.mode               write a mode file to the processor\n"
+           "                                (a name starting with m1..m4 also stores it)\n"
+           "  get BLOCK PARAM               print a DSP parameter's value\n"
+           "  set BLOCK PARAM VALUE         set a DSP parameter\n"
+           "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+           "  mode load|store|reset M       machine mode M (1..4)\n"
+           "  dump                          the parameter image as JSON\n"
+           "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
+           "             5 bad mode file, 6 time-out\n";
+}
+
+bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
+    int i = 1;
+    bool portGiven = false;
+    for (; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--usb") {
+            options.usb = true;
+        } else if (arg == "--host" || arg == "--port") {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string value = argv[++i];
+            if (arg == "--host") {
+                options.host = value;
+            } else if (!ParsePort(value, options.port)) {
+                error = "bad port: " + value;
+                return false;
+            } else {
+                portGiven = true;
+            }
+        } else if (arg.rfind("--", 0) == 0) {
+            error = "unknown option: " + arg;
+            return false;
+        } else {
+            break;
+        }
+    }
+    if (options.usb == !options.host.empty()) {
+        error = "give either --host ADDRESS or --usb";
+        return false;
+    }
+    if (options.usb && portGiven) {
+        error = "--port goes with --host";
+        return false;
+    }
+    if (i >= argc) {
+        error = "no command given";
+        return false;
+    }
+    options.command = argv[i++];
+    options.arguments.assign(argv + i, argv + argc);
+    const auto found = CommandArity().find(options.command);
+    if (found == CommandArity().end()) {
+        error = "unknown command: " + options.command;
+        return false;
+    }
+    if (options.arguments.size() != found->second) {
+        error = "wrong number of arguments for " + options.command;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,155 @@
+#include "CtlSession.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "link/NetLink.h"
+#include "link/UsbLink.h"
+#include "state/DeviceIdentity.h"
+#include "state/SyncJobs.h"
+
+#include <arpa/inet.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// As long as the editor's synchronisation dialog waits before giving up.
+constexpr int kJobTimeoutMs = 30000;
+
+const char* g_progressLabel = "";
+
+void PrintProgress(int chunksDone, int chunkCount) {
+    std::fprintf(stderr, "\r%s %d/%d", g_progressLabel, chunksDone, chunkCount);
+    if (chunksDone == chunkCount) std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+} // namespace
+
+CtlSession::CtlSession(const CtlOptions& options)
+    : m_options(options), m_progress(isatty(STDERR_FILENO) == 1 &&
+                                     (options.command == "read" || options.command == "write")) {}
+
+CtlSession::~CtlSession() {
+    Disconnect();
+}
+
+CtlResult CtlSession::Connect() {
+    if (m_options.usb) {
+        g_bNetMode = false;
+        if (OpenDeviceLink() != 1)
+            return CtlResult::Fail(kExitNoProcessor, "no processor found on USB");
+    } else {
+        in_addr address{};
+        if (inet_pton(AF_INET, m_options.host.c_str(), &address) != 1)
+            return CtlResult::Fail(kExitUsage,
+                                   "bad address " + m_options.host + " (dotted IPv4 expected)");
+        g_bNetMode = true;
+        const int result = NetConnect(m_options.host, m_options.port);
+        if (result != 1) {
+            const char* reason = result > 0 ? std::strerror(result) : "no socket";
+            return CtlResult::Fail(kExitNoProcessor,
+                                   Printf("no processor at %s:%d (%s)", m_options.host.c_str(),
+                                          m_options.port, reason));
+        }
+    }
+    m_connected = true;
+    return CtlResult::Ok();
+}
+
+void CtlSession::Disconnect() {
+    if (m_connected) {
+        if (m_options.usb)
+            DisconnectUsb();
+        else
+            NetDisconnect(true);
+        m_connected = false;
+    }
+    // With the link closed every job still running ends at its next check.
+    JoinSyncJobs();
+    SetSyncProgressCallback(nullptr);
+}
+
+CtlResult CtlSession::LinkFailure(const char* what) {
+    const CtlView::Counts counts = m_view.Snapshot();
+    if (counts.hostBusy)
+        return CtlResult::Fail(kExitNoProcessor, "the processor is connected to another host");
+    if (counts.timedOut)
+        return CtlResult::Fail(kExitTimeout, Printf("time-out: the processor stopped answering "
+                                                    "during the %s",
+                                                    what));
+    return CtlResult::Fail(kExitTimeout,
+                           Printf("the link to the processor was lost during the %s", what));
+}
+
+CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what) {
+    auto ended = [write, previousCount](const CtlView::Counts& counts) {
+        return (write ? counts.writeEnded : counts.readEnded) > previousCount;
+    };
+    const bool finished = m_view.WaitFor(ended, kJobTimeoutMs);
+    // Direct sends from here on: a queued frame could still be waiting when
+    // the link is closed.
+    g_bQueuedSend = false;
+    if (!finished || !ended(m_view.Snapshot())) {
+        if (!finished) return CtlResult::Fail(kExitTimeout, Printf("time-out during the %s", what));
+        return LinkFailure(what);
+    }
+    if (!g_bConnected) return LinkFailure(what);
+    return CtlResult::Ok();
+}
+
+CtlResult CtlSession::CheckCompatible() const {
+    const std::string name = ModuleNameText();
+    if (name.empty())
+        return CtlResult::Fail(kExitTimeout, "time-out: the processor did not answer");
+    if (!IsKnownModel())
+        return CtlResult::Fail(kExitRefused,
+                               Printf("unsupported processor model \"%s\" (command-set version %d)",
+                                      name.c_str(), g_Identity.commandSetVersion));
+    if (g_Identity.commandSetVersion != kSupportedCommandSetVersion)
+        return CtlResult::Fail(kExitRefused,
+                               Printf("unsupported command-set version %d of %s (%d needed)",
+                                      g_Identity.commandSetVersion, name.c_str(),
+                                      kSupportedCommandSetVersion));
+    return CtlResult::Ok();
+}
+
+CtlResult CtlSession::ReadAll(bool requireCompatible) {
+    // An empty name afterwards means the processor never answered.
+    g_Identity.moduleName[0] = '\0';
+    g_Identity.commandSetVersion = 0;
+    g_progressLabel = "reading";
+    SetSyncProgressCallback(m_progress ? PrintProgress : nullptr);
+    const int previous = m_view.Snapshot().readEnded;
+    StartDelayedRead();
+    CtlResult result = WaitForJob(false, previous, "read");
+    if (!result.ok()) return result;
+    if (ModuleNameText().empty()) return CheckCompatible();
+    return requireCompatible ? CheckCompatible() : CtlResult::Ok();
+}
+
+CtlResult CtlSession::WriteAll() {
+    g_progressLabel = "writing";
+    SetSyncProgressCallback(m_progress ? PrintProgress : nullptr);
+    const int previous = m_view.Snapshot().writeEnded;
+    StartWriteAll();
+    return WaitForJob(true, previous, "write");
+}
+
+CtlResult CtlSession::WaitForModeSwitchRead(int previousCount) {
+    SetSyncProgressCallback(nullptr);
+    CtlResult result = WaitForJob(false, previousCount, "mode switch");
+    return result.ok() ? CheckCompatible() : result;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "CtlOptions.h"
+#include "CtlResult.h"
+#include "CtlView.h"
+
+// One connection to the processor for one command: opens the link, runs the
+// whole-image jobs and waits for their end, checks the processor, and lets
+// go of it when done.
+class CtlSession {
+public:
+    explicit CtlSession(const CtlOptions& options);
+    ~CtlSession();
+
+    CtlResult Connect();
+    // The full read (identity, mode, image, settings, remote keys) and the
+    // compatibility check. With requireCompatible false an unsupported
+    // processor is not an error (info reports it).
+    CtlResult ReadAll(bool requireCompatible = true);
+    // Writes the whole image to the processor.
+    CtlResult WriteAll();
+    // Waits for the read that a mode load or reset triggers.
+    // previousCount: reads ended before the command was sent.
+    CtlResult WaitForModeSwitchRead(int previousCount);
+    CtlResult CheckCompatible() const;
+    CtlView& View() { return m_view; }
+    void Disconnect();
+
+private:
+    CtlResult WaitForJob(bool write, int previousCount, const char* what);
+    CtlResult LinkFailure(const char* what);
+
+    CtlOptions m_options;
+    CtlView m_view;
+    bool m_connected = false;
+    bool m_progress = false;
+};

@@ -1,0 +1,115 @@
+#include "ImageJson.h"
+
+#include "controls/EqModel.h"
+#include "link/DeviceMirrors.h"
+#include "state/DeviceIdentity.h"
+#include "state/ParamImage.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int kRecordHeadSize = 3;
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+std::string FieldText(const char* field, size_t size) {
+    size_t length = 0;
+    while (length < size && field[length] != '\0') ++length;
+    return std::string(field, length);
+}
+
+std::string IdentityJson() {
+    return "{\"module\":" + JsonString(ModuleNameText()) +
+           ",\"commandSetVersion\":" + std::to_string(g_Identity.commandSetVersion) +
+           ",\"mcuVersion\":" +
+           JsonString(FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion)) +
+           ",\"dspVersion\":" +
+           JsonString(FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion)) +
+           ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
+}
+
+std::string DspRecordJson(int offset, int count) {
+    const int block = g_ParamImage[offset];
+    const int parameter = g_ParamImage[offset + 1];
+    std::string out = "{\"block\":" + std::to_string(block) +
+                      ",\"parameter\":" + std::to_string(parameter) + ",\"raw\":[";
+    for (int i = 0; i < count; ++i) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "\"%08X\"",
+                      ReadBigEndian32(g_ParamImage + offset + kRecordHeadSize + 4 * i));
+        out += (i ? "," : "") + std::string(hex);
+    }
+    const DspParamEntry* entry = FindDspParam(block, parameter);
+    const bool hasValue = entry && entry->kind != DspValueKind::None &&
+                          (entry->intVar != nullptr || entry->floatVar != nullptr);
+    out += "],\"value\":" + (hasValue ? JsonNumber(GetDspParam(block, parameter)) : "null");
+    return out + "}";
+}
+
+// The record chain from the start of the record area; a count that would run
+// past the image ends it.
+std::string DspRecordsJson() {
+    std::string out = "[";
+    int offset = kDspAreaStart;
+    bool first = true;
+    while (offset + kRecordHeadSize <= kImageSize) {
+        const int count = g_ParamImage[offset + 2];
+        if (offset + kRecordHeadSize + 4 * count > kImageSize) break;
+        out += (first ? "\n  " : ",\n  ") + DspRecordJson(offset, count);
+        first = false;
+        offset += kRecordHeadSize + 4 * count;
+    }
+    return out + "\n ]";
+}
+
+std::string EqBandJson(int set, int band) {
+    const EqBandRecord record = DecodeEqBandRecord(g_ParamImage + EqBandOffset(set, band));
+    return "{\"band\":" + std::to_string(band) + ",\"type\":" + std::to_string(record.type) +
+           ",\"frequency\":" + JsonNumber(record.frequency) +
+           ",\"gain\":" + JsonNumber(record.gain) + ",\"q\":" + JsonNumber(record.q) + "}";
+}
+
+std::string EqSetsJson() {
+    std::string out = "[";
+    for (int set = 0; set < kEqSetCount; ++set) {
+        out += (set ? ",\n  " : "\n  ") + std::string("{\"set\":") + std::to_string(set) +
+               ",\"bands\":[";
+        for (int band = 0; band < EqSetSlots(set); ++band)
+            out += (band ? "," : "") + EqBandJson(set, band);
+        out += "]}";
+    }
+    return out + "\n ]";
+}
+
+} // namespace
+
+std::string ImageToJson() {
+    return "{\n \"identity\":" + IdentityJson() +
+           ",\n \"currentMode\":" + std::to_string(g_CurrentMode.load() + 1) +
+           ",\n \"dsp\":" + DspRecordsJson() + ",\n \"eq\":" + EqSetsJson() + "\n}\n";
+}

@@ -1,0 +1,27 @@
+// fxtunectl: the processor's parameters from the command line, for
+// installers and scripts.
+#include "CtlCommands.h"
+#include "CtlOptions.h"
+
+#include "state/ParamImage.h"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+    CtlOptions options;
+    std::string error;
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(CtlUsage(), stdout);
+        return kExitOk;
+    }
+    if (!ParseCtlOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "fxtunectl: %s (fxtunectl --help shows the usage)\n", error.c_str());
+        return kExitUsage;
+    }
+    BuildDefaultImage();
+    const CtlResult result = RunCtlCommand(options);
+    std::fflush(stdout);
+    if (!result.ok()) std::fprintf(stderr, "fxtunectl: %s\n", result.message.c_str());
+    return result.status;
+}
