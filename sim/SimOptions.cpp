@@ -1,0 +1,150 @@
+#include "sim/SimOptions.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace {
+
+bool ParseInt(const std::string& text, int low, int high, int& value) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    if (parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+struct IntOption {
+    int low;
+    int high;
+    std::function<int&(SimOptions&)> target;
+};
+
+const std::map<std::string, IntOption>& IntOptions() {
+    static const std::map<std::string, IntOption> options = {
+        {"--port", {0, 65535, [](SimOptions& o) -> int& { return o.port; }}},
+        {"--heartbeat-ms", {0, 600000, [](SimOptions& o) -> int& { return o.heartbeatMs; }}},
+        {"--learn-delay-ms", {-1, 600000, [](SimOptions& o) -> int& { return o.learnDelayMs; }}},
+        {"--learn-code", {-1, 255, [](SimOptions& o) -> int& { return o.learnCode; }}},
+        {"--stream-format", {0, 15, [](SimOptions& o) -> int& { return o.streamFormat; }}},
+        {"--latency-ms",
+         {0, 600000, [](SimOptions& o) -> int& { return o.faults.replyLatencyMs; }}},
+        {"--drop-reply",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.dropReplyNumber; }}},
+        {"--silent-after",
+         {-1, 1000000000, [](SimOptions& o) -> int& { return o.faults.silentAfterCommands; }}},
+        {"--corrupt-checksum",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.corruptChecksumNumber; }}},
+        {"--pieces", {0, 255, [](SimOptions& o) -> int& { return o.faults.pieceSize; }}},
+        {"--piece-gap-ms", {0, 10000, [](SimOptions& o) -> int& { return o.faults.pieceGapMs; }}},
+        {"--cmd-version",
+         {0, 255, [](SimOptions& o) -> int& { return o.identity.commandSetVersion; }}},
+    };
+    return options;
+}
+
+const std::map<std::string, std::function<std::string&(SimOptions&)>>& TextOptions() {
+    static const std::map<std::string, std::function<std::string&(SimOptions&)>> options = {
+        {"--module", [](SimOptions& o) -> std::string& { return o.identity.moduleName; }},
+        {"--version1", [](SimOptions& o) -> std::string& { return o.identity.firstVersion; }},
+        {"--version2", [](SimOptions& o) -> std::string& { return o.identity.secondVersion; }},
+    };
+    return options;
+}
+
+} // namespace
+
+bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& error) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::string value;
+        bool hasValue = false;
+        if (const size_t equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") {
+            help = true;
+            continue;
+        }
+        if (name == "--refuse") {
+            refuseConnections = true;
+            continue;
+        }
+        if (name == "--verbose" || name == "-v") {
+            verbose = true;
+            continue;
+        }
+        const auto intOption = IntOptions().find(name);
+        const auto textOption = TextOptions().find(name);
+        if (intOption == IntOptions().end() && textOption == TextOptions().end()) {
+            error = "unknown option: " + arguments[i];
+            return false;
+        }
+        if (!hasValue) {
+            if (i + 1 >= arguments.size()) {
+                error = "missing value for " + name;
+                return false;
+            }
+            value = arguments[++i];
+        }
+        if (textOption != TextOptions().end()) {
+            textOption->second(*this) = value;
+            continue;
+        }
+        const IntOption& option = intOption->second;
+        if (!ParseInt(value, option.low, option.high, option.target(*this))) {
+            error = "bad value for " + name + ": " + value + " (expected " +
+                    std::to_string(option.low) + ".." + std::to_string(option.high) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string SimOptions::HelpText() {
+    return R"(Usage: fxtune-sim [options]
+
+A simulated effects processor on a loopback TCP port, for trying the editor
+and the command-line tool without hardware. It listens on 127.0.0.1 only,
+serves one editor at a time (a second one is told "ISCONNECTED" and closed),
+sends the heartbeat "$HB$" and answers every command with the processor's
+replies. The first line printed is "listening on 127.0.0.1:PORT".
+It runs until interrupted (Ctrl+C, SIGINT or SIGTERM).
+
+Connection:
+  --port N              TCP port on 127.0.0.1 (default 30303; 0 picks a free
+                        port and prints it)
+  --heartbeat-ms N      period of the "$HB$" heartbeat in ms (default 1000;
+                        0 sends none)
+  --refuse              hold the port but refuse every connection
+
+Identity:
+  --module NAME         module name (default ARN63)
+  --cmd-version N       command-set version (default 19)
+  --version1 TEXT       first version string (default 2019-06-18)
+  --version2 TEXT       second version string (default 2019-07-02)
+
+Behaviour:
+  --learn-delay-ms N    a remote-key learn command is answered this long
+                        after it came, as if the key were pressed (default
+                        1000; -1 never)
+  --learn-code N        the learned key code (default 0x40 + key number)
+  --stream-format N     stream format index 0..15 in the status block
+  -v, --verbose         print every command received to stderr
+
+Faults:
+  --latency-ms N        every reply leaves N ms after its command
+  --drop-reply N        the Nth reply is never sent
+  --silent-after N      after N commands: no more replies, no heartbeat
+  --corrupt-checksum N  the Nth reply frame carries a wrong checksum
+  --pieces N            every reply frame leaves in pieces of N bytes
+  --piece-gap-ms N      pause between pieces (default 2)
+
+  -h, --help            show this text
+
+Options take their value as the next argument or after "=" (--port=0).
+)";
+}

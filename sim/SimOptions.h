@@ -1,0 +1,28 @@
+#pragma once
+
+#include "sim/SimFaults.h"
+#include "sim/SimProcessor.h"
+
+#include <string>
+#include <vector>
+
+// The command line of fxtune-sim.
+struct SimOptions {
+    static constexpr int kDefaultPort = 30303;
+
+    int port = kDefaultPort;
+    int heartbeatMs = 1000;
+    bool refuseConnections = false;
+    int learnDelayMs = 1000; // a learn command is answered after this (-1: never)
+    int learnCode = -1;      // the learned code (-1: 0x40 + key number)
+    int streamFormat = 0;
+    bool verbose = false;
+    bool help = false;
+    SimFaults faults;
+    SimIdentity identity;
+
+    // Parses the arguments (without the program name). On an error returns
+    // false with a message in error.
+    bool Parse(const std::vector<std::string>& arguments, std::string& error);
+    static std::string HelpText();
+};

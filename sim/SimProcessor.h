@@ -1,0 +1,165 @@
+#pragma once
+
+#include "link/DeviceMirrors.h"
+#include "sim/SimFaults.h"
+#include "state/ParamImage.h"
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What the simulated processor reports about itself.
+struct SimIdentity {
+    std::string moduleName = "ARN63";
+    int commandSetVersion = 19;
+    std::string firstVersion = "2019-06-18";
+    std::string secondVersion = "2019-07-02";
+};
+
+// One record: a command as the editor built it (no report id, no network tag)
+// or a reply (byte 0 prefix, byte 1 code, ...).
+using SimRecord = std::vector<uint8_t>;
+
+// Byte 0 of every reply record (the input report id on USB).
+constexpr uint8_t kSimReplyPrefix = 0x01;
+constexpr int kSimModeCount = 4;
+constexpr int kSimRemoteKeyCount = 17;
+
+// The simulated processor: its parameter memory, the four machine modes, its
+// identity and small memories, and the answer to every command. It knows
+// nothing of transports; the TCP server and the virtual HID device feed it
+// command records and send what it returns. Thread-safe.
+class SimProcessor {
+public:
+    using Image = std::array<uint8_t, kImageSize>;
+    using ReplySink = std::function<void(const SimRecord&)>;
+    using CommandObserver = std::function<void(const uint8_t* record, int count)>;
+
+    // Memory and modes start as the editor's default image.
+    SimProcessor();
+    // Memory and modes start as (and factory resets restore) the given image.
+    explicit SimProcessor(const Image& factoryImage);
+    ~SimProcessor();
+    SimProcessor(const SimProcessor&) = delete;
+    SimProcessor& operator=(const SimProcessor&) = delete;
+
+    // The editor's default image, built once per process.
+    static const Image& DefaultImage();
+    // Offset of the first value of the DSP record for block and parameter in
+    // image, found by walking the record chain; -1 when there is none.
+    // valueCount receives the record's value count.
+    static int FindDspValueOffset(const Image& image, int block, int parameter,
+                                  int* valueCount = nullptr);
+    // The meaningful length of a command record (a USB report carries zeros
+    // after it), never more than count.
+    static int CommandLength(const uint8_t* record, int count);
+
+    // Handles one command record and returns the replies to send, in order.
+    std::vector<SimRecord> HandleCommand(const uint8_t* record, int count);
+
+    // Replies that come without a command (a learned remote key) go to the
+    // sink; the transport hosting the processor installs it.
+    void SetReplySink(ReplySink sink);
+    // Called for every command as it arrives, on the transport's thread.
+    void SetCommandObserver(CommandObserver observer);
+
+    // Remote learning. A press answers the pending learn command with reply
+    // 96; false when no key is being learned. code < 0 uses 0x40 + key.
+    bool PressRemoteKey(int code = -1);
+    // Presses the key by itself delayMs after each learn command (-1: never).
+    void SetAutoKeyPress(int delayMs, int code = -1);
+    int LearningKey() const; // 1..17 (or as sent), -1 when not learning
+    void SetCodeSetByte(uint8_t codeSet);
+
+    // Faults. Counters of commands and replies run from the processor's start.
+    void SetFaults(const SimFaults& faults);
+    SimFaults Faults() const;
+    void DropNextReply();
+    void SetSilent(bool silent);
+    bool IsSilent() const;
+    int ReplyLatencyMs() const;
+
+    void SetIdentity(const SimIdentity& identity);
+    SimIdentity Identity() const;
+
+    Image Memory() const;
+    void SetMemory(const Image& image);
+    Image ModeImage(int mode) const;
+    int CurrentMode() const;
+    std::array<uint8_t, kMachineSettingsSize> MachineSettings() const;
+    void SetMachineSettings(const std::array<uint8_t, kMachineSettingsSize>& settings);
+    std::array<uint8_t, kRemoteKeyBlockSize> RemoteKeys() const;
+    void SetRemoteKeys(const std::array<uint8_t, kRemoteKeyBlockSize>& keys);
+    // The status block the next status request would report (meters move
+    // with every request).
+    std::array<uint8_t, kStatusBlockSize> StatusBlock() const;
+    void SetStreamFormat(int index);
+    int PitchByte() const;
+    bool LetGoReceived() const;
+
+    // The command log (each record cut to its meaningful length).
+    std::vector<SimRecord> ReceivedCommands() const;
+    size_t CommandCount() const;
+    // Waits until at least count commands have come in total.
+    bool WaitForCommandCount(size_t count, int timeoutMs) const;
+    // Waits until a command with this code is in the log.
+    bool WaitForCommand(uint8_t code, int timeoutMs) const;
+    void ClearCommandLog();
+
+private:
+    using Lock = std::unique_lock<std::mutex>;
+
+    std::vector<SimRecord> Dispatch(const uint8_t* record, int count);
+    std::vector<SimRecord> FilterReplies(std::vector<SimRecord> replies);
+    bool SilentLocked() const;
+    int PitchByteLocked() const;
+    void LogCommand(const uint8_t* record, int count);
+    void ApplyDspWrite(const uint8_t* record, int count);
+    SimRecord ReadChunk(int address, int length) const;
+    void WriteMemory(int address, const uint8_t* data, int length, int limit);
+    SimRecord TextReply(uint8_t code, const std::string& text, int fieldSize) const;
+    std::array<uint8_t, kStatusBlockSize> StatusBlockLocked(unsigned phase) const;
+    void StartLearning(int key);
+    void ResetToFactory();
+    void DeliverUnsolicited(const SimRecord& reply);
+    void AutoPressThreadProc();
+
+    const Image m_factory;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_logChanged;
+    Image m_memory;
+    std::array<Image, kSimModeCount> m_modes;
+    int m_currentMode = 0;
+    SimIdentity m_identity;
+    std::array<uint8_t, kMachineSettingsSize> m_machineSettings;
+    std::array<uint8_t, kRemoteKeyBlockSize> m_remoteKeys;
+    uint8_t m_codeSet = 0x20;
+    int m_streamFormat = 0;
+    unsigned m_statusPhase = 0;
+    bool m_letGo = false;
+
+    SimFaults m_faults;
+    size_t m_commandTotal = 0;
+    size_t m_replyTotal = 0;
+    bool m_dropNext = false;
+    bool m_silent = false;
+    std::deque<SimRecord> m_log;
+
+    int m_learningKey = -1;
+    unsigned m_learnGeneration = 0;
+    int m_autoPressDelayMs = -1;
+    int m_autoPressCode = -1;
+    bool m_stopping = false;
+    std::condition_variable m_learnChanged;
+    std::thread m_autoPressThread;
+
+    std::mutex m_sinkMutex; // held while a sink or observer runs
+    ReplySink m_sink;
+    CommandObserver m_observer;
+};

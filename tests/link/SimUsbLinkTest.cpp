@@ -1,0 +1,227 @@
+// The editor's USB link against the simulated processor as a virtual HID device.
+
+#include "SimLinkSupport.h"
+
+#include "link/CommandFrames.h"
+#include "link/DebugLog.h"
+#include "link/DeviceMirrors.h"
+#include "link/HidDevice.h"
+#include "link/LinkState.h"
+#include "link/UsbLink.h"
+#include "sim/SimProcessor.h"
+#include "sim/VirtualHidBackend.h"
+#include "state/ParamImage.h"
+#include "state/SyncJobs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::vector<uint8_t> Big(uint32_t value) {
+    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+}
+
+std::vector<uint8_t> Slice(const SimProcessor::Image& image, int offset, int count) {
+    return {image.begin() + offset, image.begin() + offset + count};
+}
+
+SimProcessor::Image Pattern(uint8_t seed) {
+    SimProcessor::Image image{};
+    for (int i = 0; i < kImageSize; ++i) image[i] = static_cast<uint8_t>(i * 11 + seed);
+    return image;
+}
+
+// Closes the link on the removal of the opened device, as the main view does.
+void FollowRemovals() {
+    SetHidNoticeListener([](HidNotice notice, const std::string& path) {
+        if (notice == HidNotice::Removal && path == UsbDevicePath()) CloseUsbLink();
+    });
+}
+
+class SimUsbLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BuildDefaultImage();
+        g_bNetMode = false;
+        g_bJobIdle = true;
+        g_bParamsChanged = false;
+        SetHidBackend(&backend);
+    }
+
+    void TearDown() override {
+        CloseUsbLink();
+        JoinSyncJobs();
+        SetHidNoticeListener(nullptr);
+        SetHidBackend(nullptr);
+        SetLinkClock(nullptr);
+        SetDebugLogSink(nullptr);
+        g_bJobIdle = true;
+        g_bReadThreadEnd = false;
+        g_bParamsChanged = false;
+        g_hReplyEvent.Set();
+    }
+
+    void Open() { ASSERT_EQ(1, OpenDeviceLink()); }
+
+    SimRecordingView view;
+    SimProcessor sim;
+    VirtualHidBackend backend{sim};
+};
+
+TEST_F(SimUsbLinkTest, FindsTheProcessorBehindAForeignDevice) {
+    backend.SetForeignDeviceCount(2);
+    Open();
+    EXPECT_EQ((std::vector<std::string>{VirtualHidBackend::ForeignPath(0),
+                                        VirtualHidBackend::ForeignPath(1),
+                                        VirtualHidBackend::kProcessorPath}),
+              backend.OpenedPaths());
+    EXPECT_EQ(VirtualHidBackend::kProcessorPath, UsbDevicePath());
+    EXPECT_EQ(0, OpenDeviceLink()) << "already open";
+}
+
+TEST_F(SimUsbLinkTest, LooksAtTheFirstThirtyTwoInterfacesOnly) {
+    backend.SetForeignDeviceCount(kMaxHidInterfaces);
+    EXPECT_EQ(0, OpenDeviceLink());
+    EXPECT_FALSE(g_bConnected);
+    EXPECT_EQ(static_cast<size_t>(kMaxHidInterfaces), backend.OpenedPaths().size());
+}
+
+TEST_F(SimUsbLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
+    Open();
+    const int micLevel = FindDspParam(1, 14)->imageOffset;
+    SetDspParam(1, 14, 60);
+    EXPECT_EQ(Big(PercentToStored(60)), Slice(sim.Memory(), micLevel, 4));
+    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged.load(); }));
+
+    const uint32_t coefficients[5] = {1, 2, 3, 4, 5};
+    WriteDspParam(1, 44, coefficients, 5);
+    const int eq = FindDspParam(1, 44)->imageOffset;
+    EXPECT_EQ(Slice(sim.Memory(), eq, 20),
+              std::vector<uint8_t>(g_ParamImage + eq, g_ParamImage + eq + 20));
+    EXPECT_EQ((std::vector<uint8_t>{0, 0, 0, 5}), Slice(sim.Memory(), eq + 16, 4));
+}
+
+TEST_F(SimUsbLinkTest, ALostReplyDelaysTheNextWriteInsteadOfDroppingIt) {
+    ScaledLinkClock fast(4);
+    SetLinkClock(&fast);
+    Open();
+    std::vector<int64_t> arrivals;
+    std::mutex arrivalMutex;
+    sim.SetCommandObserver([&](const uint8_t*, int) {
+        std::lock_guard lock(arrivalMutex);
+        arrivals.push_back(LinkNowMs());
+    });
+    sim.DropNextReply();
+    SendShortCmd({CMD_GET_MODE});
+    SendShortCmd({CMD_GET_CMD_VERSION});
+    ASSERT_TRUE(sim.WaitForCommandCount(2, 10000));
+    sim.SetCommandObserver(nullptr);
+    const int64_t gap = arrivals[1] - arrivals[0];
+    EXPECT_GE(gap, 1900);
+    EXPECT_LT(gap, 4000);
+}
+
+TEST_F(SimUsbLinkTest, UnpluggingDuringWritesMakesEveryLaterWriteFailAtOnce) {
+    CountingLinkClock clock;
+    SetLinkClock(&clock);
+    Open();
+    std::atomic<bool> unplugged{false};
+    struct Write {
+        bool afterUnplug;
+        int result;
+    };
+    std::vector<Write> writes;
+    std::thread job([&] {
+        int afterUnplug = 0;
+        for (int i = 0; afterUnplug < 20 && i < 100000; ++i) {
+            const bool after = unplugged;
+            const uint8_t chunk[] = {CMD_READ_IMAGE, 0, static_cast<uint8_t>(i % 56), 56};
+            writes.push_back({after, WriteUsbData(chunk, sizeof chunk)});
+            if (after) ++afterUnplug;
+        }
+    });
+    ASSERT_TRUE(sim.WaitForCommandCount(20, 10000));
+    unplugged = true;
+    backend.Unplug();
+    job.join();
+
+    ASSERT_GE(writes.size(), 40u);
+    EXPECT_EQ(kUsbReportSize, writes.front().result);
+    EXPECT_EQ(
+        0, std::count_if(writes.begin(), writes.end(),
+                         [](const Write& write) { return write.afterUnplug && write.result != 0; }))
+        << "writes after the unplug that did not fail";
+
+    // Once the reader has left, writes return at once, without waiting for a reply.
+    ASSERT_TRUE(SimWaitUntil([] { return g_bReadThreadEnd.load(); }));
+    EXPECT_FALSE(g_bJobIdle);
+    std::vector<std::string> lines;
+    SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
+    const int waitsBefore = clock.waits;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(0, WriteUsbData(std::vector<uint8_t>{CMD_GET_MODE}.data(), 1));
+    SetDebugLogSink(nullptr);
+    EXPECT_EQ(waitsBefore, clock.waits.load());
+    EXPECT_EQ(10, std::count(lines.begin(), lines.end(),
+                             "g_bReadThreadEnd == TRUE ,WriteUsbData return \n"));
+}
+
+TEST_F(SimUsbLinkTest, RemovalOfAnotherDeviceLeavesTheLinkOpen) {
+    FollowRemovals();
+    backend.SetForeignDeviceCount(1);
+    Open();
+    backend.SetForeignDeviceCount(0); // its removal notice
+    EXPECT_TRUE(g_bConnected);
+    g_CurrentMode = 0;
+    SendShortCmd({CMD_STORE_MODE, 3});
+    SendShortCmd({CMD_GET_MODE});
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 3; }));
+
+    backend.Unplug(); // the processor's own removal closes the link
+    EXPECT_FALSE(g_bConnected);
+    EXPECT_EQ("", UsbDevicePath());
+}
+
+TEST_F(SimUsbLinkTest, PluggingInAgainOpensAFreshLink) {
+    FollowRemovals();
+    Open();
+    backend.Unplug();
+    EXPECT_EQ(0, OpenDeviceLink()) << "nothing to open";
+    backend.Plug();
+    Open();
+    SetDspParam(4, 12, 20);
+    EXPECT_EQ(Big(PercentToStored(20)), Slice(sim.Memory(), FindDspParam(4, 12)->imageOffset, 4));
+}
+
+TEST_F(SimUsbLinkTest, LearnedKeyReachesTheViewAndTheKeyBlock) {
+    Open();
+    sim.SetCodeSetByte(0x33);
+    SendShortCmd({CMD_LEARN_KEY, 5});
+    ASSERT_TRUE(SimWaitUntil([&] { return sim.LearningKey() == 5; }));
+    ASSERT_TRUE(sim.PressRemoteKey(0x0A));
+    ASSERT_TRUE(view.WaitFor(WM_REMOTE_KEY_DATA));
+    EXPECT_EQ(0x0A, view.Messages()[0].wParam);
+    EXPECT_EQ(0x0A, g_RemoteKeyBlock[5]);
+    EXPECT_EQ(0x33, g_RemoteKeyBlock[0]);
+}
+
+// Loading a mode: the processor switches its memory and answers 5, which
+// makes the editor read everything back.
+TEST_F(SimUsbLinkTest, LoadingAModeReadsTheModeBackIntoTheEditor) {
+    Open();
+    sim.SetMemory(Pattern(7));
+    SendShortCmd({CMD_STORE_MODE, 2});
+    sim.SetMemory(SimProcessor::DefaultImage());
+    SendShortCmd({CMD_LOAD_MODE, 2});
+    ASSERT_TRUE(view.WaitFor(WM_JOB_ENDED, 20000));
+    JoinSyncJobs();
+    EXPECT_EQ(Pattern(7), sim.Memory());
+    EXPECT_EQ(0, std::memcmp(Pattern(7).data(), g_ParamImage, kImageSize));
+    EXPECT_EQ(2, g_CurrentMode.load());
+}
+
+} // namespace
