@@ -11,5 +11,6 @@ std::atomic<bool> g_bAwaitReply{false};
 
 AutoResetEvent g_hReplyEvent{true};
 AutoResetEvent g_hReaderEndedEvent{false};
+AutoResetEvent g_hWriterWakeEvent{false};
 
 std::mutex g_SendLock;

@@ -23,6 +23,11 @@ extern AutoResetEvent g_hReplyEvent;
 // Set by a reader thread when it leaves; a closing link waits on it.
 extern AutoResetEvent g_hReaderEndedEvent;
 
+// Wakes the network writer early: set when a frame is queued and when a
+// reply arrives, so a queued change leaves at once instead of at the
+// writer's next 20 ms look.
+extern AutoResetEvent g_hWriterWakeEvent;
+
 // Serialises the write of one USB report or one direct network frame (and the
 // debug dump of a report).
 extern std::mutex g_SendLock;

@@ -139,11 +139,21 @@ void RunReceive(const std::shared_ptr<NetSession>& session) {
     DebugLog("End thread: RecvThreadProc \n");
 }
 
+// Waits while the previous frame's reply is outstanding, at most 2 s of link
+// time, in steps of 20 ms; a reply (or a closing link) ends the wait early.
+void WaitForReplyInFlight(const NetSession& session) {
+    const int64_t deadline = LinkNowMs() + int64_t{kWriterStepMs} * kWriterMaxSteps;
+    while (g_bAwaitReply && session.open) {
+        const int64_t left = deadline - LinkNowMs();
+        if (left <= 0) break;
+        LinkWaitEvent(g_hWriterWakeEvent, static_cast<int>(std::min<int64_t>(left, kWriterStepMs)));
+    }
+}
+
 void RunWrite(const std::shared_ptr<NetSession>& session) {
     while (session->open) {
         // One frame in flight: wait for its reply, at most 2 s.
-        for (int step = 0; step < kWriterMaxSteps && g_bAwaitReply && session->open; ++step)
-            LinkSleepMs(kWriterStepMs);
+        WaitForReplyInFlight(*session);
         NetQueueEntry entry;
         bool taken = false;
         {
@@ -155,7 +165,8 @@ void RunWrite(const std::shared_ptr<NetSession>& session) {
             }
         }
         if (!taken) {
-            LinkSleepMs(kWriterStepMs);
+            // Nothing to send: look again after 20 ms, or as soon as a frame is queued.
+            LinkWaitEvent(g_hWriterWakeEvent, kWriterStepMs);
             continue;
         }
         g_bAwaitReply = true;
@@ -281,6 +292,7 @@ void NetEnqueue(const NetQueueKey& key, const uint8_t* payload, int count) {
         }
     }
     g_NetSendQueue.push_back(entry);
+    g_hWriterWakeEvent.Set();
 }
 
 void RecvThreadProc() {
