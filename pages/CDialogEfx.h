@@ -1,0 +1,59 @@
+#pragma once
+
+#include "pages/CPageNavigator.h"
+#include "shell/HalvoxPage.h"
+
+class CEqEditor;
+class CGdipButton;
+class CWheelRouter;
+class QLabel;
+
+// Control identifiers of the effects page (dialog 421) beyond the EQ part.
+enum EfxPageCtrl : int {
+    IDC_EFX_BACK = 1068,
+    IDC_EFX_TITLE = 1258,
+};
+
+// The reverb and echo equaliser page: the EQ in front of the reverb or the
+// echo of microphone chain A or B (sub-pages 0..3), reached from the music
+// page's previews; its back button returns to the music sub-page shown last.
+class CDialogEfx : public CHalvoxPage {
+    Q_OBJECT
+public:
+    static constexpr int kResource = 421;
+    static constexpr int kSubPages = 4;
+
+    CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator = {});
+
+    // Switches to a sub-page in place (the view asking for page 421 again).
+    void SelectSubPage(int subPage) override;
+    // Language texts, title picture and the EQ.
+    void Reload() override;
+    void Relabel() override;
+    bool HasEqualiser() const override { return true; }
+    bool EqBypassed() const override;
+    void ToggleEqBypass() override;
+    void ResetShownEq() override;
+
+    CEqEditor& Eq() const { return *m_eq; }
+    CGdipButton* BackButton() const { return m_back; }
+    QLabel* Title() const { return m_title; }
+    // Resource path of a sub-page's title picture in a language.
+    static QString TitlePicture(int subPage, int language);
+    // EQ set of a sub-page: 4, 5 (reverb of chain A, B), 2, 3 (echo of chain A, B).
+    static int SubPageSet(int subPage);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void ApplySubPage();
+    void LoadTitle();
+    void Layout();
+
+    CPageNavigator m_navigator;
+    CEqEditor* m_eq = nullptr;
+    CWheelRouter* m_wheel = nullptr;
+    QLabel* m_title = nullptr;
+    CGdipButton* m_back = nullptr;
+};

@@ -1,0 +1,387 @@
+#include "pages/CEqEditor.h"
+
+#include "controls/CEqPanel.h"
+#include "controls/CGridListCtrlEx.h"
+#include "controls/CXBmpSlider.h"
+#include "controls/EqModel.h"
+#include "shell/Localisation.h"
+#include "state/ParamImage.h"
+
+#include <QButtonGroup>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+constexpr int kGainSliderMin = -150;
+constexpr int kGainSliderMax = 150;
+constexpr int kFreqMin = 20;
+constexpr int kFreqMax = 20000;
+constexpr int kQSliderMin = 10;
+constexpr int kQSliderMaxPeq = 3000;
+constexpr int kQSliderMaxOther = 200;
+constexpr int kListRowHeight = 18;
+
+const char* const kTypeTextsZh[6] = {"关闭", "参量", "低通", "高通", "低架", "高架"};
+const char* const kTypeTextsEn[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
+
+QString GainText(double gain) {
+    return QString::asprintf("%+-.1fdB", gain);
+}
+QString FreqText(double frequency) {
+    return QString::asprintf("%.0fHz", frequency);
+}
+QString QText(double q) {
+    return QString::asprintf("%.2f", q);
+}
+
+bool GainEditable(int type) {
+    return type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
+}
+
+QLabel* MakeLabel(QWidget* page, int id, const char* text) {
+    auto* label = new QLabel(QString::fromUtf8(text), page);
+    SetCtrlId(label, id);
+    return label;
+}
+} // namespace
+
+CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
+    m_graph = new CEqPanel(page);
+    SetCtrlId(m_graph, IDC_EQ_GRAPH);
+    connect(m_graph, &CEqPanel::BandChanged, this,
+            [this](EqBand*, int index) { OnBandChanged(index); });
+    connect(m_graph, &CEqPanel::BandSelected, this,
+            [this](EqBand*, int index) { OnBandSelected(index); });
+    connect(m_graph, &CEqPanel::SelectionCleared, this, [this] { OnSelectionCleared(); });
+    connect(m_graph, &CEqPanel::CopyPaste, this,
+            [this](int operation, int set) { OnCopyPaste(operation, set); });
+
+    m_list = new CGridListCtrlEx(page);
+    SetCtrlId(m_list, IDC_EQ_BAND_LIST);
+    m_list->AddColumn(QString(), 30);
+    m_list->AddColumn(QString(), 55, CGridListCtrlEx::Editor::Combo, TypeTexts());
+    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
+    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
+    m_list->AddColumn(QString(), 50, CGridListCtrlEx::Editor::Text);
+    m_list->verticalHeader()->setDefaultSectionSize(kListRowHeight);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_list, &CGridListCtrlEx::CellEdited, this, &CEqEditor::OnCellEdited);
+
+    CreateEditor(page);
+    ShowEditor(false);
+    Relabel();
+}
+
+void CEqEditor::CreateEditor(QWidget* page) {
+    m_number = MakeLabel(page, IDC_EQ_BAND_NUMBER, "1");
+    QFont numberFont(QStringLiteral("Arial"));
+    numberFont.setPixelSize(24);
+    numberFont.setBold(true);
+    m_number->setFont(numberFont);
+    m_number->setStyleSheet(QStringLiteral("color: rgb(20, 200, 20);"));
+    m_number->setAlignment(Qt::AlignCenter);
+
+    m_captions[0] = MakeLabel(page, IDC_EQ_CAPTION_TYPE, "类型");
+    m_captions[1] = MakeLabel(page, IDC_EQ_CAPTION_FREQ, "频率");
+    m_captions[2] = MakeLabel(page, IDC_EQ_CAPTION_GAIN, "增益");
+    m_captions[3] = MakeLabel(page, IDC_EQ_CAPTION_Q, "Q值");
+
+    static const char* const radioTexts[5] = {"参量", "低通", "高通", "低架", "高架"};
+    m_typeGroup = new QButtonGroup(this);
+    for (int i = 0; i < 5; ++i) {
+        m_typeRadios[i] = new QRadioButton(QString::fromUtf8(radioTexts[i]), page);
+        m_typeRadios[i]->setAutoExclusive(false);
+        SetCtrlId(m_typeRadios[i], IDC_EQ_RADIO_PEQ + i);
+        m_typeGroup->addButton(m_typeRadios[i], i + 1);
+    }
+    connect(m_typeGroup, &QButtonGroup::idClicked, this, &CEqEditor::OnTypeRadio);
+
+    auto makeSlider = [&](int id, int minimum, int maximum) {
+        auto* slider = new CXBmpSlider(page);
+        slider->SetControlId(id);
+        SetCtrlId(slider, id);
+        slider->SetRange(minimum, maximum);
+        slider->SetMargins(3, 3, 3, 2);
+        connect(slider, &CXBmpSlider::PositionChanging, this, &CEqEditor::OnEditorSlider);
+        return slider;
+    };
+    m_gainSlider = makeSlider(IDC_EQ_SLIDER_GAIN, kGainSliderMin, kGainSliderMax);
+    m_freqSlider = makeSlider(IDC_EQ_SLIDER_FREQ, kFreqMin, kFreqMax);
+    m_qSlider = makeSlider(IDC_EQ_SLIDER_Q, kQSliderMin, kQSliderMaxPeq);
+
+    auto makeEdit = [&](int id) {
+        auto* edit = new QLineEdit(page);
+        SetCtrlId(edit, id);
+        edit->setAlignment(Qt::AlignCenter);
+        // Enter in an edit applies the whole editor.
+        connect(edit, &QLineEdit::returnPressed, this, &CEqEditor::ApplyEditor);
+        return edit;
+    };
+    m_gainEdit = makeEdit(IDC_EQ_EDIT_GAIN);
+    m_freqEdit = makeEdit(IDC_EQ_EDIT_FREQ);
+    m_qEdit = makeEdit(IDC_EQ_EDIT_Q);
+}
+
+QStringList CEqEditor::TypeTexts() {
+    QStringList texts;
+    for (int i = 0; i < 6; ++i)
+        texts << QString::fromUtf8(g_Language == 1 ? kTypeTextsEn[i] : kTypeTextsZh[i]);
+    return texts;
+}
+
+double CEqEditor::ParseNumber(const QString& text) {
+    const QByteArray bytes = text.trimmed().toLatin1();
+    return std::strtod(bytes.constData(), nullptr);
+}
+
+void CEqEditor::SetSet(int set, EqBypassSwitch bypass, const QColor& listColor) {
+    m_set = set;
+    m_bypass = bypass;
+    m_listColor = listColor;
+}
+
+void CEqEditor::Relabel() {
+    m_list->SetColumnHeader(ColNumber, QString());
+    m_list->SetColumnHeader(ColType, Tr("类型", "Type"));
+    m_list->SetColumnHeader(ColGain, Tr("增益", "Gain"));
+    m_list->SetColumnHeader(ColFreq, Tr("频率", "Freq"));
+    m_list->SetColumnHeader(ColQ, Tr("Q值", "Q"));
+    m_list->SetColumnChoices(ColType, TypeTexts());
+    m_graph->SetLanguage(g_Language);
+    for (int b = 0; b < m_list->rowCount(); ++b) FillRow(b);
+}
+
+void CEqEditor::SetEnabled(bool enabled) {
+    m_graph->setEnabled(enabled);
+    m_list->setEnabled(enabled);
+}
+
+void CEqEditor::PlaceGraph(const QRect& graphArea) {
+    m_graph->setGeometry(graphArea);
+}
+
+void CEqEditor::PlaceListArea(const QRect& area) {
+    m_list->setGeometry(area);
+    const int x = area.left();
+    const int y = area.top();
+    const int w = area.width();
+    m_number->setGeometry(x, y + 4, 44, 32);
+    m_captions[0]->setGeometry(x + 52, y + 10, w - 52, 20);
+    const int radioWidth = w / 5;
+    for (int i = 0; i < 5; ++i)
+        m_typeRadios[i]->setGeometry(x + i * radioWidth, y + 44, radioWidth, 22);
+    const int captionWidth = 40;
+    const int editWidth = 76;
+    const int sliderX = x + captionWidth + 4;
+    const int sliderWidth = w - captionWidth - editWidth - 12;
+    const int editX = x + w - editWidth;
+    struct Row {
+        QLabel* caption;
+        CXBmpSlider* slider;
+        QLineEdit* edit;
+    };
+    const Row rows[3] = {{m_captions[2], m_gainSlider, m_gainEdit},
+                         {m_captions[1], m_freqSlider, m_freqEdit},
+                         {m_captions[3], m_qSlider, m_qEdit}};
+    for (int r = 0; r < 3; ++r) {
+        const int rowY = y + 80 + r * 36;
+        rows[r].caption->setGeometry(x, rowY, captionWidth, 26);
+        rows[r].slider->setGeometry(sliderX, rowY, sliderWidth, 26);
+        rows[r].edit->setGeometry(editX, rowY + 1, editWidth, 24);
+    }
+}
+
+void CEqEditor::Load() {
+    m_selected = -1;
+    m_graph->ClearSelection();
+    m_graph->setFocus();
+    m_graph->ShowEqSet(m_set);
+    const int count = m_graph->BandCount();
+    for (int b = 0; b < count; ++b) {
+        const int offset = EqBandOffset(m_set, b);
+        if (offset < 0) continue;
+        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage[offset]);
+        m_graph->ApplyBandType(b, record.type);
+        m_graph->ApplyBandGain(b, float(record.gain));
+        m_graph->ApplyBandFrequency(b, float(record.frequency));
+        m_graph->ApplyBandQ(b, float(record.q));
+    }
+    m_list->SetRowCount(count);
+    m_list->SetTextColor(m_listColor);
+    for (int b = 0; b < count; ++b) FillRow(b);
+    ShowEditor(false);
+    SyncBypassFlag();
+}
+
+void CEqEditor::FillRow(int index) {
+    if (index < 0 || index >= m_list->rowCount() || index >= m_graph->BandCount()) return;
+    const EqBand& band = m_graph->Band(index);
+    const QStringList types = TypeTexts();
+    m_list->SetCellText(index, ColNumber, QString::number(index + 1));
+    if (band.type >= 0 && band.type < types.size())
+        m_list->SetCellText(index, ColType, types[band.type]);
+    m_list->SetCellText(index, ColGain, GainText(band.gain));
+    m_list->SetCellText(index, ColFreq, FreqText(band.frequency));
+    m_list->SetCellText(index, ColQ, QText(band.q));
+}
+
+void CEqEditor::FillEditor() {
+    if (m_selected < 0 || m_selected >= m_graph->BandCount()) return;
+    const EqBand& band = m_graph->Band(m_selected);
+    m_number->setText(QString::number(m_selected + 1));
+    m_gainEdit->setText(GainText(band.gain));
+    m_gainSlider->SetPos(int(std::lround(band.gain * 10.0f)));
+    m_freqEdit->setText(FreqText(band.frequency));
+    m_freqSlider->SetPos(int(band.frequency));
+    m_qEdit->setText(QText(band.q));
+    m_qSlider->SetRange(kQSliderMin, band.type == EQ_PEQ ? kQSliderMaxPeq : kQSliderMaxOther);
+    m_qSlider->SetPos(int(std::lround(band.q * 100.0f)));
+    // No radio stands for OFF or a crossover section: then none is checked.
+    m_typeGroup->setExclusive(false);
+    for (int i = 0; i < 5; ++i) m_typeRadios[i]->setChecked(band.type == i + 1);
+    m_typeGroup->setExclusive(true);
+    const bool gainEditable = GainEditable(band.type);
+    m_gainSlider->setEnabled(gainEditable);
+    m_gainEdit->setEnabled(gainEditable);
+}
+
+void CEqEditor::ShowEditor(bool shown) {
+    m_editorShown = shown;
+    m_list->setVisible(!shown);
+    m_number->setVisible(shown);
+    for (QLabel* caption : m_captions) caption->setVisible(shown);
+    for (QRadioButton* radio : m_typeRadios) radio->setVisible(shown);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_gainSlider, m_freqSlider, m_qSlider,
+                                                      m_gainEdit, m_freqEdit, m_qEdit})
+        w->setVisible(shown);
+}
+
+bool CEqEditor::EditorShown() const {
+    return m_editorShown;
+}
+
+bool CEqEditor::IsWheelTarget(const QWidget* widget) const {
+    return widget && (widget == m_graph || widget == m_gainSlider || widget == m_freqSlider ||
+                      widget == m_qSlider);
+}
+
+void CEqEditor::WriteBand(int index) {
+    if (index < 0 || index >= m_graph->BandCount()) return;
+    const EqBand& band = m_graph->Band(index);
+    SetEqBand(m_set, index, band.type, double(int(band.frequency)), band.gain, band.q);
+    FillRow(index);
+    if (index == m_selected) FillEditor();
+}
+
+void CEqEditor::OnBandChanged(int index) {
+    WriteBand(index);
+}
+
+void CEqEditor::OnBandSelected(int index) {
+    m_selected = index;
+    m_number->setText(QString::number(index + 1));
+    ShowEditor(true);
+    FillEditor();
+}
+
+void CEqEditor::OnSelectionCleared() {
+    if (m_selected == -1) return;
+    m_selected = -1;
+    ShowEditor(false);
+}
+
+void CEqEditor::OnCopyPaste(int operation, int set) {
+    if (operation == kEqCopyOperation) {
+        g_EqClipboardSet = set;
+    } else if (operation == kEqPasteOperation && g_EqClipboardSet != -1) {
+        CopyEqSet(g_EqClipboardSet, set);
+    }
+    Load();
+}
+
+void CEqEditor::OnCellEdited(int row, int column, const QString& text) {
+    if (row < 0 || row >= m_graph->BandCount()) return;
+    if (column == ColType) {
+        const int type = int(TypeTexts().indexOf(text.trimmed()));
+        if (type < 0) {
+            FillRow(row); // an unknown name leaves the type alone
+            return;
+        }
+        if (type == EQ_OFF)
+            m_graph->ApplyBandType(row, EQ_OFF);
+        else
+            m_graph->ApplyBandTypeGrouped(row, type);
+        WriteBand(row);
+        return;
+    }
+    if (column != ColGain && column != ColFreq && column != ColQ) return;
+    // The edited text is already in its cell; the row's three values are read together.
+    const double gain = ParseNumber(m_list->CellText(row, ColGain));
+    const double frequency = ParseNumber(m_list->CellText(row, ColFreq));
+    const double q = ParseNumber(m_list->CellText(row, ColQ));
+    m_graph->ApplyBandGain(row, float(gain));
+    if (frequency != 0.0) m_graph->ApplyBandFrequency(row, float(frequency));
+    m_graph->ApplyBandQ(row, float(q));
+    WriteBand(row);
+}
+
+void CEqEditor::OnTypeRadio(int type) {
+    if (m_selected < 0) return;
+    m_graph->ApplyBandTypeGrouped(m_selected, type);
+    WriteBand(m_selected);
+}
+
+void CEqEditor::OnEditorSlider(int controlId, int position) {
+    if (m_selected < 0) return;
+    switch (controlId) {
+    case IDC_EQ_SLIDER_GAIN:
+        m_gainEdit->setText(GainText(position / 10.0));
+        break;
+    case IDC_EQ_SLIDER_FREQ:
+        m_freqEdit->setText(QString::asprintf("%dHz", position));
+        break;
+    case IDC_EQ_SLIDER_Q:
+        m_qEdit->setText(QText(position / 100.0));
+        break;
+    default:
+        return;
+    }
+    ApplyEditor();
+}
+
+void CEqEditor::ApplyEditor() {
+    if (m_selected < 0) return;
+    m_graph->ApplyBandGain(m_selected, float(ParseNumber(m_gainEdit->text())));
+    // A frequency that reads as 0 or below the range becomes 20 Hz.
+    const double frequency =
+        std::clamp(ParseNumber(m_freqEdit->text()), double(kFreqMin), double(kFreqMax));
+    m_graph->ApplyBandFrequency(m_selected, float(frequency));
+    m_graph->ApplyBandQ(m_selected, float(ParseNumber(m_qEdit->text())));
+    WriteBand(m_selected);
+}
+
+bool CEqEditor::Bypassed() const {
+    return GetDspParam(m_bypass.block, m_bypass.parameter) != 0;
+}
+
+void CEqEditor::ToggleBypass() {
+    SetDspParam(m_bypass.block, m_bypass.parameter, Bypassed() ? 0 : 1);
+    SyncBypassFlag();
+}
+
+void CEqEditor::SyncBypassFlag() {
+    m_graph->SetBypass(Bypassed());
+}
+
+void CEqEditor::Reset() {
+    m_selected = -1;
+    m_graph->ClearSelection();
+    ResetEqSet(m_set);
+    Load();
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QRect>
+#include <QStringList>
+
+class CEqPanel;
+class CGridListCtrlEx;
+class CXBmpSlider;
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+struct EqBand;
+
+// Control identifiers of the EQ part every EQ page shares.
+enum EqEditorCtrl : int {
+    IDC_EQ_GRAPH = 1040,
+    IDC_EQ_BAND_LIST = 1139,
+    IDC_EQ_CAPTION_TYPE = 1199,
+    IDC_EQ_CAPTION_FREQ = 1200,
+    IDC_EQ_CAPTION_GAIN = 1201,
+    IDC_EQ_CAPTION_Q = 1202,
+    IDC_EQ_BAND_NUMBER = 1203,
+    IDC_EQ_RADIO_PEQ = 1204, // 1204..1208: PEQ, LP, HP, LS, HS
+    IDC_EQ_RADIO_HS = 1208,
+    IDC_EQ_SLIDER_GAIN = 1209,
+    IDC_EQ_SLIDER_FREQ = 1210,
+    IDC_EQ_SLIDER_Q = 1211,
+    IDC_EQ_EDIT_GAIN = 1212,
+    IDC_EQ_EDIT_FREQ = 1213,
+    IDC_EQ_EDIT_Q = 1214,
+};
+
+// The DSP parameter that bypasses the EQ set a page shows (LowByte, 1 = bypassed).
+struct EqBypassSwitch {
+    int block = 0;
+    int parameter = 0;
+};
+
+// The EQ part of a page: the graph, the band list shown while no band is
+// selected and the band editor shown while one is. Its controls are direct
+// children of the page, so the page's language file relabels them. Every
+// change from the graph, the list or the editor is written at once with
+// SetEqBand; the panel area is the truth the part reloads from.
+class CEqEditor : public QObject {
+    Q_OBJECT
+public:
+    // List columns: number, type, gain, frequency, Q.
+    enum Column { ColNumber = 0, ColType, ColGain, ColFreq, ColQ };
+
+    explicit CEqEditor(QWidget* page);
+
+    // The set shown, its bypass switch and the band list's text colour; Load
+    // makes it visible.
+    void SetSet(int set, EqBypassSwitch bypass, const QColor& listColor);
+    int Set() const { return m_set; }
+    EqBypassSwitch BypassSwitch() const { return m_bypass; }
+
+    // Clears the selection, shows the band list and loads the set from the
+    // panel area into the graph and the list.
+    void Load();
+    // Headers, type names and the graph's language in the current language.
+    void Relabel();
+    void SetEnabled(bool enabled);
+
+    // The graph fills graphArea; the band list and the band editor share listArea.
+    void PlaceGraph(const QRect& graphArea);
+    void PlaceListArea(const QRect& listArea);
+
+    // The view's EQ commands.
+    bool Bypassed() const;
+    void ToggleBypass();
+    // Copies the bypass switch into the graph's flag (repaints when it changed).
+    void SyncBypassFlag();
+    void Reset();
+
+    int SelectedBand() const { return m_selected; }
+    bool EditorShown() const;
+    // The graph and the editor sliders take the wheel while they have the focus.
+    bool IsWheelTarget(const QWidget* widget) const;
+
+    CEqPanel* Graph() const { return m_graph; }
+    CGridListCtrlEx* BandList() const { return m_list; }
+
+    // Type names of the list (OFF, PEQ, LP, HP, LS, HS) in the current language.
+    static QStringList TypeTexts();
+    // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
+    static double ParseNumber(const QString& text);
+
+private:
+    void CreateEditor(QWidget* page);
+    void OnBandChanged(int index);
+    void OnBandSelected(int index);
+    void OnSelectionCleared();
+    void OnCopyPaste(int operation, int set);
+    void OnCellEdited(int row, int column, const QString& text);
+    void OnTypeRadio(int type);
+    void OnEditorSlider(int controlId, int position);
+    void ApplyEditor();
+
+    void WriteBand(int index);
+    void FillRow(int index);
+    void FillEditor();
+    void ShowEditor(bool shown);
+
+    QWidget* m_page;
+    CEqPanel* m_graph = nullptr;
+    CGridListCtrlEx* m_list = nullptr;
+    QLabel* m_number = nullptr;
+    QLabel* m_captions[4] = {}; // 1199..1202
+    QRadioButton* m_typeRadios[5] = {};
+    QButtonGroup* m_typeGroup = nullptr;
+    CXBmpSlider* m_gainSlider = nullptr;
+    CXBmpSlider* m_freqSlider = nullptr;
+    CXBmpSlider* m_qSlider = nullptr;
+    QLineEdit* m_gainEdit = nullptr;
+    QLineEdit* m_freqEdit = nullptr;
+    QLineEdit* m_qEdit = nullptr;
+
+    int m_set = 0;
+    EqBypassSwitch m_bypass;
+    QColor m_listColor{0, 200, 255};
+    int m_selected = -1;
+    bool m_editorShown = false;
+};

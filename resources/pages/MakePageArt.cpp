@@ -1,0 +1,140 @@
+// Draws the artwork of the reverb and echo EQ page: the title pictures (one
+// per sub-page and language) and the back button's looks. Not part of the
+// build; run it once after changing the artwork:
+//   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
+//   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+struct Title {
+    const char* name;
+    const char* zh;
+    const char* en;
+    QColor accent;
+};
+
+void DrawSpeaker(QPainter& p, const QRectF& box, const QColor& colour) {
+    // Loudspeaker body and cone, then three sound waves.
+    const double u = box.height() / 10.0;
+    QPainterPath cone;
+    cone.moveTo(box.left() + 1 * u, box.top() + 3.5 * u);
+    cone.lineTo(box.left() + 3 * u, box.top() + 3.5 * u);
+    cone.lineTo(box.left() + 6 * u, box.top() + 1 * u);
+    cone.lineTo(box.left() + 6 * u, box.top() + 9 * u);
+    cone.lineTo(box.left() + 3 * u, box.top() + 6.5 * u);
+    cone.lineTo(box.left() + 1 * u, box.top() + 6.5 * u);
+    cone.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPath(cone);
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i < 3; ++i) {
+        QPen pen(colour, 0.8 * u, Qt::SolidLine, Qt::RoundCap);
+        p.setPen(pen);
+        const double r = (2.0 + 1.6 * i) * u;
+        const QRectF arc(box.left() + 6 * u - r, box.top() + 5 * u - r, 2 * r, 2 * r);
+        p.drawArc(arc, -45 * 16, 90 * 16);
+    }
+}
+
+QImage TitleImage(const Title& title, bool english) {
+    const QSize size(300, 52);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF body(1.5, 1.5, size.width() - 3, size.height() - 3);
+    QLinearGradient face(body.topLeft(), body.bottomLeft());
+    face.setColorAt(0, title.accent.lighter(150));
+    face.setColorAt(0.5, title.accent);
+    face.setColorAt(1, title.accent.darker(150));
+    p.setPen(QPen(title.accent.darker(200), 1.5));
+    p.setBrush(face);
+    p.drawRoundedRect(body, 12, 12);
+    // A soft highlight over the upper half: the button look.
+    QLinearGradient shine(body.topLeft(), QPointF(body.left(), body.center().y()));
+    shine.setColorAt(0, QColor(255, 255, 255, 110));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shine);
+    p.drawRoundedRect(body.adjusted(3, 2, -3, -body.height() / 2), 10, 10);
+
+    const QRectF icon(14, 8, 36, 36);
+    p.setBrush(QColor(0, 0, 0, 60));
+    p.drawEllipse(icon.adjusted(-2, -2, 2, 2));
+    DrawSpeaker(p, icon.adjusted(5, 5, -3, -5), Qt::white);
+
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(english ? 22 : 24);
+    font.setBold(true);
+    p.setFont(font);
+    const QRectF textBox(62, 0, size.width() - 74, size.height());
+    p.setPen(QColor(0, 0, 0, 90));
+    const QString text = QString::fromUtf8(english ? title.en : title.zh);
+    p.drawText(textBox.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, text);
+    p.setPen(Qt::white);
+    p.drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft, text);
+    return image;
+}
+
+QImage BackImage(const QColor& base, bool pressed) {
+    const QSize size(96, 36);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(1, 1, size.width() - 2, size.height() - 2);
+    QLinearGradient face(body.topLeft(), body.bottomLeft());
+    face.setColorAt(0, pressed ? base.darker(130) : base.lighter(140));
+    face.setColorAt(1, pressed ? base.lighter(110) : base.darker(130));
+    p.setPen(QPen(base.darker(200), 1.2));
+    p.setBrush(face);
+    p.drawRoundedRect(body, 9, 9);
+    // A left-pointing arrow in front of the button's text.
+    QPainterPath arrow;
+    arrow.moveTo(8, 18);
+    arrow.lineTo(17, 10);
+    arrow.lineTo(17, 15);
+    arrow.lineTo(24, 15);
+    arrow.lineTo(24, 21);
+    arrow.lineTo(17, 21);
+    arrow.lineTo(17, 26);
+    arrow.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(arrow);
+    return image;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    const Title titles[] = {
+        {"reverb-a", "通道A 混响均衡", "CH A Reverb EQ", QColor(0, 140, 190)},
+        {"reverb-b", "通道B 混响均衡", "CH B Reverb EQ", QColor(0, 150, 60)},
+        {"echo-a", "通道A 回声均衡", "CH A Echo EQ", QColor(0, 140, 190)},
+        {"echo-b", "通道B 回声均衡", "CH B Echo EQ", QColor(0, 150, 60)},
+    };
+    bool ok = true;
+    for (const Title& title : titles) {
+        for (bool english : {false, true}) {
+            const QString name = QStringLiteral("efx-title-%1-%2.png")
+                                     .arg(QString::fromLatin1(title.name),
+                                          english ? QStringLiteral("en") : QStringLiteral("zh"));
+            ok = TitleImage(title, english).save(out.filePath(name)) && ok;
+        }
+    }
+    const QColor back(30, 90, 160);
+    ok = BackImage(back, false).save(out.filePath(QStringLiteral("efx-back.png"))) && ok;
+    ok = BackImage(back.lighter(125), false).save(out.filePath(QStringLiteral("efx-back-hover.png"))) && ok;
+    ok = BackImage(back, true).save(out.filePath(QStringLiteral("efx-back-pressed.png"))) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,88 @@
+#include "shell/DemoMode.h"
+
+#include "link/HidDevice.h"
+#include "link/LinkState.h"
+#include "shell/HalvoxView.h"
+#include "shell/Localisation.h"
+#include "shell/MainFrame.h"
+#include "shell/NetConnectDlg.h"
+#include "sim/SimProcessor.h"
+#include "sim/SimTcpServer.h"
+#include "sim/VirtualHidBackend.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+// The network demo hides every real HID device, so the start-up attempt on
+// USB finds nothing and the network link is the only one.
+class EmptyHidBackend : public IHidBackend {
+public:
+    std::vector<HidInterfaceInfo> Enumerate() override { return {}; }
+    std::unique_ptr<IHidDevice> Open(const std::string&) override { return nullptr; }
+};
+
+constexpr const char* kLoopback = "127.0.0.1";
+// After the start-up timer (250 ms) has tried USB.
+constexpr int kNetworkConnectDelayMs = 400;
+} // namespace
+
+CDemoMode::CDemoMode(Transport transport)
+    : m_transport(transport), m_processor(std::make_unique<SimProcessor>()) {}
+
+CDemoMode::~CDemoMode() {
+    Detach();
+}
+
+bool CDemoMode::Prepare() {
+    if (m_transport == Transport::Usb) {
+        m_usb = std::make_unique<VirtualHidBackend>(*m_processor);
+        SetHidBackend(m_usb.get());
+        return true;
+    }
+    m_noHid = std::make_unique<EmptyHidBackend>();
+    SetHidBackend(m_noHid.get());
+    m_server = std::make_unique<SimTcpServer>(*m_processor);
+    return m_server->Start(0);
+}
+
+void CDemoMode::Attach(CMainFrame* frame) {
+    if (m_transport == Transport::Network) {
+        QTimer::singleShot(kNetworkConnectDelayMs, frame,
+                           [this, frame] { ConnectOverNetwork(frame); });
+        return;
+    }
+    m_menu = new QMenu(Tr("演示", "Demo"), frame);
+    m_menu->addAction(Tr("拔出虚拟设备", "Unplug the virtual device"), this, &CDemoMode::Unplug);
+    m_menu->addAction(Tr("插入虚拟设备", "Plug in the virtual device"), this, &CDemoMode::Plug);
+    frame->AddDemoMenu(m_menu);
+}
+
+void CDemoMode::ConnectOverNetwork(CMainFrame* frame) {
+    const int result = CNetConnectDlg::ConnectTo(QString::fromLatin1(kLoopback), Port());
+    if (result == 1) {
+        frame->View()->OnLinkOpened();
+        return;
+    }
+    QMessageBox::warning(
+        frame, QStringLiteral("Demo"),
+        Tr("错误%1，请确认IP地址和端口号正确!", "Connect failed. Error %1").arg(result));
+}
+
+void CDemoMode::Detach() {
+    if (m_server) m_server->Stop();
+    if (m_usb || m_noHid) SetHidBackend(nullptr);
+}
+
+int CDemoMode::Port() const {
+    return m_server ? m_server->Port() : 0;
+}
+
+void CDemoMode::Unplug() {
+    if (m_usb) m_usb->Unplug();
+}
+
+void CDemoMode::Plug() {
+    if (m_usb) m_usb->Plug();
+}

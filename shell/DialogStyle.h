@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QColor>
+
+class QWidget;
+
+// The pale background every page and dialog shares (0xFFFAF0 as BGR).
+inline QColor PaleBackground() {
+    return QColor(240, 250, 255);
+}
+
+// Gives a dialog the pale background; its static texts draw transparently.
+void ApplyPaleBackground(QWidget* widget);

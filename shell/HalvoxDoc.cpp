@@ -1,0 +1,90 @@
+#include "shell/HalvoxDoc.h"
+
+#include "link/LinkState.h"
+#include "modefile/ModeFile.h"
+#include "shell/AppSettings.h"
+#include "shell/SynDlg.h"
+#include "state/SyncJobs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+const QString kFilter = QStringLiteral("Mode Files (*.mode)");
+
+QString WithModeSuffix(const QString& path) {
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".mode") : path;
+}
+} // namespace
+
+CHalvoxDoc::CHalvoxDoc(QObject* parent) : QObject(parent) {}
+
+void CHalvoxDoc::SetFileChooser(std::function<QString(bool save)> chooser) {
+    m_chooser = std::move(chooser);
+}
+
+QString CHalvoxDoc::ChooseFile(bool save, const QString& defaultName) {
+    if (m_chooser) return m_chooser(save);
+    if (save)
+        return QFileDialog::getSaveFileName(m_dialogParent, QString(), defaultName + ".mode",
+                                            kFilter);
+    return QFileDialog::getOpenFileName(m_dialogParent, QString(), QString(), kFilter);
+}
+
+void CHalvoxDoc::OnFileOpen() {
+    if (!RequireLinkForModeFile()) return;
+    const QString path = ChooseFile(false, QString());
+    if (!path.isEmpty()) WriteToProcessor(path);
+}
+
+void CHalvoxDoc::OpenRecentFile(const QString& path) {
+    if (!RequireLinkForModeFile()) return;
+    if (!QFileInfo::exists(path)) {
+        QMessageBox::information(m_dialogParent, QString::fromUtf8("文件打开错误"),
+                                 QString::fromUtf8("文件不存在！"));
+        return;
+    }
+    WriteToProcessor(path);
+}
+
+void CHalvoxDoc::WriteToProcessor(const QString& path) {
+    if (!WriteModeFileToProcessor(path.toStdString())) return;
+    CAppSettings::AddRecentFile(path);
+    emit recentFilesChanged();
+}
+
+void CHalvoxDoc::OnFileSave() {
+    if (!RequireLinkForModeFile()) return;
+    const QString path = ChooseFile(true, QStringLiteral("name"));
+    if (!path.isEmpty()) SaveTo(WithModeSuffix(path));
+}
+
+void CHalvoxDoc::SaveOnClose() {
+    const QString path = ChooseFile(true, QStringLiteral("preset"));
+    if (!path.isEmpty()) SaveTo(WithModeSuffix(path));
+}
+
+void CHalvoxDoc::SaveTo(const QString& path) {
+    if (!SaveParametersToModeFile(path.toStdString())) return;
+    CAppSettings::AddRecentFile(path);
+    emit recentFilesChanged();
+}
+
+void CHalvoxDoc::OpenDocumentFile(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        QMessageBox::information(m_dialogParent, QString::fromUtf8("文件打开错误"),
+                                 QString::fromUtf8("文件不存在！"));
+        return;
+    }
+    const QString suffix = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
+    if (suffix.compare(QStringLiteral("mode"), Qt::CaseInsensitive) != 0 || !g_bConnected) return;
+    if (!LoadModeFile(path.toStdString())) {
+        QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Info"),
+                                 QStringLiteral("Mode file version not support!"));
+        return;
+    }
+    StartWriteAll();
+    CSynDlg::ShowSyncDialog(QString());
+}

@@ -1,0 +1,11 @@
+#include "shell/HalvoxPage.h"
+
+#include "shell/DialogStyle.h"
+
+CHalvoxPage::CHalvoxPage(int pageId, QWidget* parent) : QWidget(parent), m_pageId(pageId) {
+    ApplyPaleBackground(this);
+}
+
+void CHalvoxPage::SelectSubPage(int subPage) {
+    m_subPage = subPage;
+}

@@ -1,0 +1,456 @@
+#include "shell/HalvoxView.h"
+
+#include "link/CommandFrames.h"
+#include "link/DebugLog.h"
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "link/NetLink.h"
+#include "link/UsbLink.h"
+#include "pages/PlaceholderDialog.h"
+#include "shell/AboutDlg.h"
+#include "shell/AppSettings.h"
+#include "shell/HalvoxDoc.h"
+#include "shell/HalvoxPage.h"
+#include "shell/InfoDlg.h"
+#include "shell/Localisation.h"
+#include "shell/MasterControls.h"
+#include "shell/NetConnectDlg.h"
+#include "shell/PageFactory.h"
+#include "shell/RibbonBar.h"
+#include "shell/RibbonIcons.h"
+#include "shell/RibbonIds.h"
+#include "shell/RibbonStatusBar.h"
+#include "shell/StatusPoll.h"
+#include "shell/SynDlg.h"
+#include "shell/ViewNotifierQt.h"
+#include "state/DeviceIdentity.h"
+#include "state/MachineModes.h"
+#include "state/ParamImage.h"
+#include "state/SyncJobs.h"
+
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kArrivalBalloonMs = 4000;
+constexpr int kBalloonMs = 5000;
+constexpr int kHostBusyNoticeMs = 3000;
+const char* const kAppName = "效果器调音软件v1.2";
+} // namespace
+
+CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
+                         QWidget* parent)
+    : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_master = std::make_unique<CMasterControls>(
+        *m_ribbon, [this] { StartTimer(m_pitchTimer, TIMER_PITCH, kPitchPeriodMs); });
+    m_notifier = std::make_unique<CViewNotifierQt>(this);
+
+    m_openLinkTimer.setSingleShot(true);
+    connect(&m_openLinkTimer, &QTimer::timeout, this, &CHalvoxView::OnOpenLinkTimer);
+    connect(&m_statusTimer, &QTimer::timeout, this, &CHalvoxView::OnStatusTimer);
+    connect(&m_pitchTimer, &QTimer::timeout, this, [this] { m_master->RefreshPitchDisplay(); });
+    m_balloonTimer.setSingleShot(true);
+    connect(&m_balloonTimer, &QTimer::timeout, this, &CHalvoxView::RemoveTrayIcon);
+
+    connect(m_ribbon, &CRibbonBar::command, this, &CHalvoxView::OnCommand);
+    connect(m_ribbon, &CRibbonBar::categoryChanged, this, &CHalvoxView::OnCategoryChanged);
+    connect(m_statusBar, &CRibbonStatusBar::command, this, &CHalvoxView::OnCommand);
+}
+
+CHalvoxView::~CHalvoxView() {
+    if (GetViewNotifier() == m_notifier.get()) SetViewNotifier(nullptr);
+    SetHidNoticeListener(nullptr);
+    RemoveTrayIcon();
+}
+
+void CHalvoxView::Create() {
+    ResetIdentityToDefaults();
+    BuildDefaultImage();
+    g_Language = CAppSettings::Language() == 1 ? 1 : 0;
+    CAppSettings::LoadChannelLinkFlags();
+
+    SetViewNotifier(m_notifier.get());
+    // Notices may come from the udev thread or the virtual device's caller:
+    // they are always handled later, on this thread.
+    QPointer<CHalvoxView> self(this);
+    SetHidNoticeListener([self](HidNotice notice, const std::string& path) {
+        if (!self) return;
+        const QString qpath = QString::fromStdString(path);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, notice, qpath] {
+                if (self) self->OnHidNotice(notice, qpath);
+            },
+            Qt::QueuedConnection);
+    });
+    RegisterDeviceArrival();
+
+    ShowPage(PAGE_MUSIC, 0);
+    ApplyLanguage();
+    m_master->RefreshRibbon();
+    StartTimer(m_openLinkTimer, TIMER_OPEN_LINK, kOpenLinkDelayMs);
+}
+
+void CHalvoxView::StartTimer(QTimer& timer, int id, int milliseconds) {
+    m_startedTimers.insert(id);
+    timer.start(milliseconds);
+}
+
+bool CHalvoxView::IsTimerActive(int id) const {
+    switch (id) {
+    case TIMER_OPEN_LINK:
+        return m_openLinkTimer.isActive();
+    case TIMER_STATUS:
+        return m_statusTimer.isActive();
+    case TIMER_PITCH:
+        return m_pitchTimer.isActive();
+    case TIMER_BALLOON:
+        return m_balloonTimer.isActive();
+    default:
+        return false;
+    }
+}
+
+// ------------------------------------------------------------------ pages
+
+void CHalvoxView::ShowPage(int pageId, int subPage) {
+    if (!IsPageId(pageId)) return;
+    if (m_page && m_page->PageId() == pageId) {
+        if (pageId == PAGE_MUSIC) {
+            m_lastMusicSubPage = subPage;
+            m_page->SelectSubPage(subPage);
+            m_page->Reload();
+            return;
+        }
+        if (pageId == PAGE_OUTPUT) {
+            m_lastOutputChannel = subPage;
+            if (m_page->SubPage() != subPage) m_page->SelectSubPage(subPage);
+            return;
+        }
+        if (pageId == PAGE_EFFECTS) m_page->SelectSubPage(subPage);
+        return;
+    }
+    if (m_page) {
+        layout()->removeWidget(m_page);
+        delete m_page;
+        m_page = nullptr;
+    }
+    if (pageId == PAGE_MUSIC) m_lastMusicSubPage = subPage;
+    if (pageId == PAGE_OUTPUT) m_lastOutputChannel = subPage;
+    m_page = CreatePage(pageId, subPage, this);
+    layout()->addWidget(m_page);
+    m_page->show();
+    UpdateStatusBar();
+}
+
+void CHalvoxView::OnCategoryChanged(int category) {
+    const QString name = m_ribbon->CategoryName(category);
+    if (name == QString::fromUtf8("输入控制") || name == QStringLiteral("Input"))
+        ShowPage(PAGE_MUSIC, 0);
+    else if (name == QString::fromUtf8("输出调节") || name == QStringLiteral("Output"))
+        ShowPage(PAGE_OUTPUT, m_lastOutputChannel);
+}
+
+void CHalvoxView::RefreshPages() {
+    m_master->RefreshRibbon();
+    if (m_page) m_page->Reload();
+}
+
+// ------------------------------------------------------------------ language
+
+void CHalvoxView::ApplyLanguage() {
+    LoadCurrentLanguageFile();
+    m_master->RelabelRibbon();
+    m_statusBar->Relabel();
+    UpdateStatusBar();
+    if (m_machineDialog) m_machineDialog->Relabel();
+    if (m_musicInputDialog) m_musicInputDialog->Relabel();
+    if (m_remoteDialog) m_remoteDialog->Relabel();
+    if (m_featuresDialog) m_featuresDialog->Relabel();
+    if (m_netDialog) m_netDialog->Relabel();
+    if (m_page) m_page->Relabel();
+}
+
+void CHalvoxView::ToggleLanguage() {
+    g_Language = 1 - g_Language;
+    CAppSettings::SetLanguage(g_Language);
+    ApplyLanguage();
+}
+
+// ------------------------------------------------------------------ link
+
+void CHalvoxView::OnOpenLinkTimer() {
+    m_openLinkTimer.stop();
+    if (OpenDeviceLink() == 1) OnLinkOpened(kBalloonMs);
+}
+
+void CHalvoxView::OnLinkOpened(int balloonMs) {
+    m_freshLink = true;
+    ShowBalloon(Tr("设备已连接，同步中……", "Device connected!"), Tr("信息", "Information"),
+                balloonMs);
+    StartDelayedRead();
+    CSynDlg::ShowSyncDialog(QString());
+    StartTimer(m_statusTimer, TIMER_STATUS, kStatusPeriodMs);
+    StartTimer(m_pitchTimer, TIMER_PITCH, kPitchPeriodMs);
+}
+
+void CHalvoxView::OnStatusTimer() {
+    if (g_bJobIdle && g_bConnected && g_bStatusPoll) SendShortCmd({CMD_GET_STATUS});
+}
+
+void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
+    if (notice == HidNotice::Arrival) {
+        if (g_bConnected) return;
+        g_bNetMode = false;
+        if (OpenDeviceLink() != 1) return;
+        DestroyToolDialogs();
+        OnLinkOpened(kArrivalBalloonMs);
+        return;
+    }
+    if (g_bConnected && g_bNetMode) return; // the network link does not care
+    DebugLog("removed!\n");
+    const QString linked = QString::fromStdString(UsbDevicePath());
+    if (linked.isEmpty() || linked.compare(path, Qt::CaseInsensitive) != 0) return;
+    CloseUsbLink();
+    m_statusTimer.stop();
+    m_pitchTimer.stop();
+    CSynDlg::CloseSyncDialog();
+    ShowBalloon(Tr("设备已断开!", "Device Disconnected!"), Tr("信息", "Information"), kBalloonMs);
+}
+
+void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t) {
+    switch (message) {
+    case WM_REMOTE_KEY_DATA:
+        emit remoteKeyData(static_cast<int>(wParam));
+        break;
+    case WM_JOB_ENDED:
+        OnJobEnded(wParam);
+        break;
+    case WM_NET_TIMEOUT:
+        OnNetTimeout();
+        break;
+    case WM_HOST_BUSY:
+        OnHostBusy();
+        break;
+    default:
+        break;
+    }
+}
+
+void CHalvoxView::OnJobEnded(intptr_t) {
+    CSynDlg::CloseSyncDialog();
+    if (IsCompatible()) {
+        const int pending = g_PendingStoreMode.exchange(-1);
+        if (pending >= 0 && pending < kMachineModeCount) StoreWrittenModeFile(pending);
+        RefreshPages();
+        m_freshLink = false;
+        return;
+    }
+    if (!g_bConnected) {
+        // The processor went away before it told its identity: there is
+        // nothing to reject, and a mismatch box would blame the wrong thing.
+        m_statusTimer.stop();
+        m_pitchTimer.stop();
+        return;
+    }
+    ReportMismatch();
+}
+
+void CHalvoxView::ReportMismatch() {
+    const QByteArray name = QByteArray::fromStdString(ModuleNameText());
+    const char* format = IsKnownModel() ? "E:%s_%02x 通信版本不匹配!" : "E:%s_%02x 机器型号不匹配!";
+    const QString text = QString::asprintf(format, name.constData(),
+                                           static_cast<unsigned>(g_Identity.commandSetVersion));
+    CloseLink();
+    m_statusTimer.stop();
+    m_pitchTimer.stop();
+    if (!m_mismatchGuard) return;
+    m_mismatchGuard = false;
+    // Shown without blocking: a further job end meanwhile finds the guard clear.
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8("错误"), text,
+                                QMessageBox::Ok, window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this] { m_mismatchGuard = true; });
+    m_mismatchBox = box;
+    box->open();
+}
+
+void CHalvoxView::OnNetTimeout() {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromUtf8(kAppName),
+                                Tr("主机超时，网络断开!", "Host timeout,Disconnected!"),
+                                QMessageBox::Ok, window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void CHalvoxView::OnHostBusy() {
+    CSynDlg::CloseSyncDialog();
+    CInfoDlg::ShowInfo(Tr("主机已连接其他设备，请先断开!", "Host is connected!"),
+                       kHostBusyNoticeMs);
+}
+
+void CHalvoxView::CloseLink() {
+    if (g_bNetMode)
+        NetDisconnect(true);
+    else
+        DisconnectUsb();
+}
+
+void CHalvoxView::DestroyToolDialogs() {
+    for (QPointer<CPlaceholderDialog>* slot :
+         {&m_machineDialog, &m_remoteDialog, &m_featuresDialog, &m_musicInputDialog})
+        if (*slot) delete slot->data();
+    if (m_netDialog) delete m_netDialog.data();
+}
+
+// ------------------------------------------------------------------ balloon
+
+void CHalvoxView::ShowBalloon(const QString& text, const QString& title, int milliseconds) {
+    m_lastBalloon = text;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!m_tray) {
+            m_tray = new QSystemTrayIcon(CRibbonIcons::Information(), this);
+            connect(m_tray, &QSystemTrayIcon::activated, this, &CHalvoxView::RemoveTrayIcon);
+            connect(m_tray, &QSystemTrayIcon::messageClicked, this, &CHalvoxView::RemoveTrayIcon);
+        }
+        m_tray->show();
+        m_tray->showMessage(title, text, QSystemTrayIcon::Information, milliseconds);
+    } else {
+        m_statusBar->ShowNotice(title + QStringLiteral(": ") + text, milliseconds);
+    }
+    StartTimer(m_balloonTimer, TIMER_BALLOON, milliseconds);
+}
+
+void CHalvoxView::RemoveTrayIcon() {
+    if (m_tray) {
+        m_tray->hide();
+        m_tray->deleteLater();
+        m_tray = nullptr;
+    }
+}
+
+// ------------------------------------------------------------------ commands
+
+void CHalvoxView::OnCommand(int id) {
+    if (m_master->HandleCommand(id)) return;
+    if (id >= ID_MODE_LOAD_FIRST && id < ID_MODE_STORE_FIRST + kMachineModeCount) {
+        HandleMachineModeCommand(id);
+        UpdateStatusBar();
+        return;
+    }
+    switch (id) {
+    case ID_FILE_LOAD_IN:
+    case ID_FILE_LOAD_OUT:
+    case ID_FILE_OPEN:
+        m_doc->OnFileOpen();
+        break;
+    case ID_FILE_SAVE_IN:
+    case ID_FILE_SAVE_OUT:
+    case ID_FILE_SAVE:
+        m_doc->OnFileSave();
+        break;
+    case ID_NET_CONNECT:
+        OpenNetConnect();
+        break;
+    case ID_FEATURES:
+        OpenToolDialog(m_featuresDialog, 515, 515, "特色功能", "Features");
+        break;
+    case ID_INPUT_SOURCE:
+        // The model's own dialog; its texts always come from the keys of 512.
+        OpenToolDialog(m_musicInputDialog, MusicInputDialogFor(), 512, "输入源", "Input Source");
+        break;
+    case ID_MACHINE_RESET:
+        ResetProcessor();
+        break;
+    case ID_REMOTE_LEARN:
+        if (g_bConnected) OpenToolDialog(m_remoteDialog, 373, 373, "遥控学习", "Remote control");
+        break;
+    case ID_LANGUAGE:
+        ToggleLanguage();
+        break;
+    case ID_APP_ABOUT:
+        ShowAbout();
+        break;
+    case ID_APP_EXIT:
+        window()->close();
+        break;
+    case ID_EQ_BYPASS:
+        if (m_page && m_page->HasEqualiser()) m_page->ToggleEqBypass();
+        UpdateStatusBar();
+        break;
+    case ID_EQ_RESET:
+        OnEqReset();
+        break;
+    default:
+        break; // labels, mode buttons, panes: drawn enabled, nothing to do
+    }
+}
+
+void CHalvoxView::OnEqReset() {
+    if (!m_page || !m_page->HasEqualiser()) return;
+    const auto answer =
+        QMessageBox::question(window(), QString::fromUtf8("提示"),
+                              Tr("您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
+                              QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) m_page->ResetShownEq();
+}
+
+void CHalvoxView::OpenNetConnect() {
+    if (m_netDialog) {
+        m_netDialog->show();
+        m_netDialog->raise();
+        m_netDialog->activateWindow();
+        return;
+    }
+    m_netDialog = new CNetConnectDlg([this] { OnLinkOpened(kBalloonMs); }, window());
+    m_netDialog->show();
+}
+
+void CHalvoxView::OpenToolDialog(QPointer<CPlaceholderDialog>& slot, int resource, int textResource,
+                                 const char* chinese, const char* english) {
+    if (slot && slot->Resource() != textResource) delete slot.data();
+    if (!slot) slot = new CPlaceholderDialog(textResource, chinese, english, window());
+    (void)resource;
+    slot->show();
+    slot->raise();
+}
+
+void CHalvoxView::OpenMachineSettings() {
+    OpenToolDialog(m_machineDialog, 335, 335, "机器设置", "Machine Set");
+}
+
+void CHalvoxView::ShowAbout() {
+    CAboutDlg about(window());
+    about.exec();
+}
+
+// ------------------------------------------------------------------ status bar
+
+void CHalvoxView::UpdateStatusBar() {
+    m_statusBar->UpdatePanes();
+    const bool eq = m_page && m_page->HasEqualiser();
+    m_statusBar->SetEqControls(eq, eq && m_page->EqBypassed());
+}
+
+// ------------------------------------------------------------------ closing
+
+bool CHalvoxView::QueryClose() {
+    if (g_bParamsChanged) {
+        QMessageBox box(
+            QMessageBox::Question, Tr("保存?", "Save?"),
+            Tr("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
+               "parameter value is changed, do you want save it ?"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window());
+        box.setObjectName(QStringLiteral("saveQuestion"));
+        const int answer = box.exec();
+        if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape) return false;
+        if (answer == QMessageBox::Yes) m_doc->SaveOnClose();
+    }
+    m_statusTimer.stop();
+    m_pitchTimer.stop();
+    CloseLink();
+    return true;
+}

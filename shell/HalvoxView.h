@@ -1,0 +1,113 @@
+#pragma once
+
+#include "link/HidDevice.h"
+#include "pages/PlaceholderDialog.h"
+#include "shell/NetConnectDlg.h"
+
+#include <QMessageBox>
+
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class CHalvoxDoc;
+class CHalvoxPage;
+class CMasterControls;
+class CRibbonBar;
+class CRibbonStatusBar;
+class CViewNotifierQt;
+class QSystemTrayIcon;
+
+// The hub of the editor window: hosts one page at a time, opens the link at
+// start-up and follows it (arrival, removal, the jobs' end, network
+// time-out), polls the processor's status, and runs the ribbon's commands.
+class CHalvoxView : public QWidget {
+    Q_OBJECT
+public:
+    enum TimerId { TIMER_OPEN_LINK = 1, TIMER_STATUS = 3, TIMER_PITCH = 4, TIMER_BALLOON = 990 };
+    static constexpr int kOpenLinkDelayMs = 250;
+    static constexpr int kStatusPeriodMs = 500;
+    static constexpr int kPitchPeriodMs = 2000;
+
+    CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc, QWidget* parent);
+    ~CHalvoxView() override;
+
+    // The window creation: identity defaults, default image, stored language
+    // and channel link flags, the music page, the language, timer 1.
+    void Create();
+
+    void ShowPage(int pageId, int subPage);
+    void OnLinkOpened(int balloonMs = 5000);
+    void ShowBalloon(const QString& text, const QString& title, int milliseconds);
+    void RefreshPages();
+    void ApplyLanguage();
+    void ToggleLanguage();
+
+    void OnCommand(int id);
+    void OnCategoryChanged(int category);
+    void OnViewMessage(int message, intptr_t wParam, intptr_t lParam);
+    void OnHidNotice(HidNotice notice, const QString& path);
+
+    // The closing sequence: the save question when parameters changed, then
+    // the link is let go. False when the user cancelled.
+    bool QueryClose();
+    void CloseLink();
+
+    // The idle update of the status bar.
+    void UpdateStatusBar();
+
+    CHalvoxPage* CurrentPage() const { return m_page; }
+    CMasterControls& MasterControls() const { return *m_master; }
+    bool IsTimerActive(int id) const;
+    bool TimerEverStarted(int id) const { return m_startedTimers.contains(id); }
+    bool IsFreshLink() const { return m_freshLink; }
+    CNetConnectDlg* NetConnectDialog() const { return m_netDialog.data(); }
+    QMessageBox* MismatchBox() const { return m_mismatchBox.data(); }
+    QString LastBalloonText() const { return m_lastBalloon; }
+    int LastOutputChannel() const { return m_lastOutputChannel; }
+    int LastMusicSubPage() const { return m_lastMusicSubPage; }
+    void OpenMachineSettings();
+
+signals:
+    // Message 1001: a learned remote key, for the remote-learning dialog.
+    void remoteKeyData(int value);
+
+private:
+    void StartTimer(QTimer& timer, int id, int milliseconds);
+    void OnOpenLinkTimer();
+    void OnStatusTimer();
+    void OnJobEnded(intptr_t wParam);
+    void ReportMismatch();
+    void OnHostBusy();
+    void OnNetTimeout();
+    void DestroyToolDialogs();
+    void RemoveTrayIcon();
+    void OpenNetConnect();
+    void OpenToolDialog(QPointer<CPlaceholderDialog>& slot, int resource, int textResource,
+                        const char* chinese, const char* english);
+    void ShowAbout();
+    void OnEqReset();
+
+    CRibbonBar* m_ribbon;
+    CRibbonStatusBar* m_statusBar;
+    CHalvoxDoc* m_doc;
+    std::unique_ptr<CMasterControls> m_master;
+    std::unique_ptr<CViewNotifierQt> m_notifier;
+    CHalvoxPage* m_page = nullptr;
+    QTimer m_openLinkTimer, m_statusTimer, m_pitchTimer, m_balloonTimer;
+    QSet<int> m_startedTimers;
+    bool m_freshLink = true;
+    bool m_mismatchGuard = true;
+    int m_lastMusicSubPage = 0;
+    int m_lastOutputChannel = 0;
+    QSystemTrayIcon* m_tray = nullptr;
+    QString m_lastBalloon;
+    QPointer<QMessageBox> m_mismatchBox;
+    QPointer<CNetConnectDlg> m_netDialog;
+    QPointer<CPlaceholderDialog> m_machineDialog, m_featuresDialog, m_musicInputDialog,
+        m_remoteDialog;
+};

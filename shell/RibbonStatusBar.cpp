@@ -1,0 +1,86 @@
+#include "shell/RibbonStatusBar.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
+#include "shell/StatusBarPane.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+const QColor kConnectedColor(0, 150, 0);
+const QColor kDisconnectedColor(220, 0, 0);
+} // namespace
+
+CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setSizeGripEnabled(true);
+    setStyleSheet(
+        QStringLiteral("CRibbonStatusBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                       "stop:0 #dfe9f6, stop:1 #c3d6ee); border-top: 1px solid #8db2e3; }"
+                       "CRibbonStatusBar::item { border: none; }"));
+    m_linkPane = new CStatusBarPane(ID_STATUS_LINK, QString::fromUtf8("USB:未连接"), 52, this);
+    auto* separator = new QFrame(this);
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    m_modePane =
+        new CStatusBarPane(ID_STATUS_MODE, QString::fromUtf8("当前模式：模式一"), 97, this);
+    addWidget(m_linkPane);
+    addWidget(separator);
+    addWidget(m_modePane);
+    m_notice = new QLabel(this);
+    m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
+    addWidget(m_notice, 1);
+    m_noticeTimer.setSingleShot(true);
+    connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
+
+    m_bypass = new QCheckBox(this);
+    SetCtrlId(m_bypass, ID_EQ_BYPASS);
+    m_bypass->setFocusPolicy(Qt::NoFocus);
+    m_reset = new QPushButton(this);
+    SetCtrlId(m_reset, ID_EQ_RESET);
+    m_reset->setFocusPolicy(Qt::NoFocus);
+    addPermanentWidget(m_bypass);
+    addPermanentWidget(m_reset);
+    connect(m_bypass, &QCheckBox::clicked, this, [this] { emit command(ID_EQ_BYPASS); });
+    connect(m_reset, &QPushButton::clicked, this, [this] { emit command(ID_EQ_RESET); });
+    Relabel();
+    SetEqControls(false, false);
+}
+
+void CRibbonStatusBar::Relabel() {
+    m_bypass->setText(Tr("均衡旁路", "Bypass"));
+    m_reset->setText(Tr("重置均衡", "Reset EQ"));
+}
+
+void CRibbonStatusBar::UpdatePanes() {
+    if (g_bConnected) {
+        m_linkPane->setText(g_bNetMode ? Tr("IP：已连接", "IP:Connected")
+                                       : Tr("USB：已连接", "USB:Connected"));
+        m_linkPane->SetTextColor(kConnectedColor);
+    } else {
+        m_linkPane->setText(Tr("未连接", "Disconnected"));
+        m_linkPane->SetTextColor(kDisconnectedColor);
+    }
+    const int mode = qBound(0, g_CurrentMode.load(), 3);
+    m_modePane->setText(
+        Tr("当前模式:%1", "Current Mode:%1").arg(QStringLiteral("M%1").arg(mode + 1)));
+}
+
+void CRibbonStatusBar::SetEqControls(bool enabled, bool bypassed) {
+    m_bypass->setEnabled(enabled);
+    m_reset->setEnabled(enabled);
+    m_bypass->setChecked(enabled && bypassed);
+}
+
+void CRibbonStatusBar::ShowNotice(const QString& text, int milliseconds) {
+    m_notice->setText(text);
+    m_noticeTimer.start(qMax(0, milliseconds));
+}
+
+QString CRibbonStatusBar::NoticeText() const {
+    return m_notice->text();
+}

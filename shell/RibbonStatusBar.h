@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QTimer>
+
+class QLabel;
+
+class CStatusBarPane;
+class QCheckBox;
+class QPushButton;
+
+// The status bar: the link-state pane (120), the mode pane (121) and, at the
+// right end, the EQ bypass box (1121) and the EQ reset button (1122).
+class CRibbonStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit CRibbonStatusBar(QWidget* parent);
+
+    CStatusBarPane* LinkPane() const { return m_linkPane; }
+    CStatusBarPane* ModePane() const { return m_modePane; }
+    QCheckBox* BypassBox() const { return m_bypass; }
+    QPushButton* ResetButton() const { return m_reset; }
+
+    // The idle update: link state and mode from the link flags, EQ controls
+    // from the current page.
+    void UpdatePanes();
+    void SetEqControls(bool enabled, bool bypassed);
+    // A notice beside the panes for the given time (where the platform has
+    // no notification area for balloons).
+    void ShowNotice(const QString& text, int milliseconds);
+    QString NoticeText() const;
+    void Relabel();
+
+signals:
+    void command(int id);
+
+private:
+    CStatusBarPane* m_linkPane = nullptr;
+    CStatusBarPane* m_modePane = nullptr;
+    QCheckBox* m_bypass = nullptr;
+    QPushButton* m_reset = nullptr;
+    QLabel* m_notice = nullptr;
+    QTimer m_noticeTimer;
+};

@@ -1,0 +1,3 @@
+#include "shell/StatusPoll.h"
+
+std::atomic<bool> g_bStatusPoll{true};

@@ -1,0 +1,206 @@
+#include "tests/gui/GuiTestSupport.h"
+
+#include "link/HidDevice.h"
+#include "link/LinkState.h"
+#include "shell/AboutDlg.h"
+#include "shell/DemoMode.h"
+#include "shell/HalvoxApp.h"
+#include "shell/HalvoxView.h"
+#include "shell/RibbonIds.h"
+#include "shell/StatusPoll.h"
+#include "shell/SynDlg.h"
+#include "sim/SimProcessor.h"
+#include "sim/SimTcpServer.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUuid>
+
+TEST(AppOptionsTest, CommandLine) {
+    struct Case {
+        QStringList arguments;
+        bool demo, demoNetwork;
+        QString address;
+        int port;
+        QString document;
+        bool error;
+    };
+    const std::vector<Case> cases = {
+        {{"fxtune"}, false, false, "", 0, "", false},
+        {{"fxtune", "--demo"}, true, false, "", 0, "", false},
+        {{"fxtune", "--demo", "net"}, true, true, "", 0, "", false},
+        {{"fxtune", "--connect", "127.0.0.1:4000"}, false, false, "127.0.0.1", 4000, "", false},
+        {{"fxtune", "--connect", "127.000.0.01"}, false, false, "127.0.0.1", 0, "", false},
+        {{"fxtune", "--connect", "300.0.0.1"}, false, false, "", 0, "", true},
+        {{"fxtune", "--connect", "127.0.0.1:x"}, false, false, "", 0, "", true},
+        {{"fxtune", "--connect"}, false, false, "", 0, "", true},
+        {{"fxtune", "m3 party.mode"}, false, false, "", 0, "m3 party.mode", false},
+        {{"fxtune", "--bogus"}, false, false, "", 0, "", true},
+    };
+    for (const Case& c : cases) {
+        const auto options = CHalvoxApp::ParseCommandLine(c.arguments);
+        const QString label = c.arguments.join(' ');
+        EXPECT_EQ(c.error, !options.error.isEmpty()) << label.toStdString();
+        if (c.error) continue;
+        EXPECT_EQ(c.demo, options.demo) << label.toStdString();
+        EXPECT_EQ(c.demoNetwork, options.demoNetwork) << label.toStdString();
+        EXPECT_EQ(c.address, options.connectAddress) << label.toStdString();
+        EXPECT_EQ(c.port, options.connectPort) << label.toStdString();
+        EXPECT_EQ(c.document, options.documentPath) << label.toStdString();
+    }
+}
+
+namespace {
+// The application object as fxtune runs it, without showing its window.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings").clear();
+        g_bConnected = false;
+        g_bNetMode = false;
+        // No real HID device is ever looked at; the demo installs its own.
+        m_noProcessor.Unplug();
+        SetHidBackend(&m_noProcessor);
+    }
+    void TearDown() override {
+        if (m_app) {
+            g_bParamsChanged = false;
+            m_app->ExitInstance();
+        }
+        m_app.reset();
+        Pump(20);
+        SetHidBackend(nullptr);
+    }
+    CHalvoxApp& Start(QStringList arguments) {
+        arguments.prepend("fxtune");
+        arguments
+            << "--instance"
+            << QStringLiteral("fxtune-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+        CHalvoxApp::Options options = CHalvoxApp::ParseCommandLine(arguments);
+        options.showWindow = false;
+        m_app = std::make_unique<CHalvoxApp>();
+        EXPECT_TRUE(m_app->InitInstance(options));
+        return *m_app;
+    }
+    bool WaitForRead() {
+        return WaitUntil([this] {
+            return g_bConnected && g_bJobIdle && !CSynDlg::IsShown() &&
+                   !m_app->Frame()->View()->IsFreshLink();
+        });
+    }
+    SimProcessor m_sim;
+    VirtualHidBackend m_noProcessor{m_sim};
+    std::unique_ptr<CHalvoxApp> m_app;
+};
+} // namespace
+
+TEST_F(AppTest, UsbDemoReadsAndFollowsUnplugAndReplug) {
+    CHalvoxApp& app = Start({"--demo"});
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_FALSE(g_bNetMode);
+    app.Demo()->Unplug();
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    app.Demo()->Plug();
+    EXPECT_TRUE(WaitForRead());
+}
+
+TEST_F(AppTest, NetworkDemoConnectsOverLoopback) {
+    CHalvoxApp& app = Start({"--demo", "net"});
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_TRUE(g_bNetMode);
+    EXPECT_GT(app.Demo()->Port(), 0);
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings");
+    EXPECT_EQ(QStringLiteral("127.0.0.1"), store.value("IPAddr").toString());
+    EXPECT_EQ(215, store.value("ApplicationLook").toInt());
+}
+
+TEST_F(AppTest, ApplicationLookIsForcedTo215) {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings")
+        .setValue("ApplicationLook", 216);
+    CHalvoxApp& app = Start({});
+    EXPECT_EQ(215,
+              QSettings(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings")
+                  .value("ApplicationLook")
+                  .toInt());
+    EXPECT_EQ(QString::fromUtf8("效果器调音软件v1.2"), app.Frame()->windowTitle());
+    EXPECT_EQ(QSize(1040, 700), app.Frame()->minimumSize());
+    EXPECT_EQ(1, app.Frame()->property("ARN63 V1.0").toInt());
+}
+
+TEST_F(AppTest, F7OpensMachineSettingsUnlessTheSyncDialogIsShown) {
+    CHalvoxApp& app = Start({});
+    auto machineDialogs = [] {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && widget->windowTitle() == QString::fromUtf8("机器设置"))
+                ++count;
+        return count;
+    };
+    CSynDlg::ShowSyncDialog(QString());
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_F7, Qt::NoModifier);
+    QApplication::sendEvent(app.Frame(), &release);
+    EXPECT_EQ(0, machineDialogs());
+    CSynDlg::CloseSyncDialog();
+    Pump(20);
+    QApplication::sendEvent(app.Frame(), &release);
+    EXPECT_EQ(1, machineDialogs());
+    QApplication::sendEvent(app.Frame(), &release); // one instance
+    EXPECT_EQ(1, machineDialogs());
+}
+
+TEST(AboutBoxTest, CtrlShiftF11RevealsModuleLineAndPeakBox) {
+    g_bStatusPoll = true;
+    CAboutDlg about(nullptr);
+    about.show();
+    QKeyEvent plain(QEvent::KeyRelease, Qt::Key_F11, Qt::NoModifier);
+    QApplication::sendEvent(&about, &plain);
+    EXPECT_TRUE(about.ModuleLine()->isHidden());
+    QKeyEvent combo(QEvent::KeyRelease, Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
+    QApplication::sendEvent(&about, &combo);
+    EXPECT_FALSE(about.ModuleLine()->isHidden());
+    EXPECT_FALSE(about.PeakBox()->isHidden());
+    EXPECT_TRUE(about.PeakBox()->isChecked());
+    about.PeakBox()->click();
+    EXPECT_FALSE(g_bStatusPoll);
+    g_bStatusPoll = true;
+}
+
+TEST_F(AppTest, ConnectOptionConnectsAtStart) {
+    SimProcessor netSim;
+    SimTcpServer server(netSim);
+    ASSERT_TRUE(server.Start(0));
+    Start({"--connect", QStringLiteral("127.0.0.1:%1").arg(server.Port())});
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_TRUE(g_bNetMode);
+    EXPECT_TRUE(server.IsClientConnected());
+}
+
+TEST_F(AppTest, MissingDocumentIsReportedAndOneWithoutLinkIgnored) {
+    QString reported;
+    const ModalWatch watch = WatchModal<QMessageBox>([&](QMessageBox* box) {
+        reported = box->windowTitle() + "|" + box->text();
+        box->close();
+    });
+    Start({"/nonexistent/m1.mode"});
+    EXPECT_EQ(QString::fromUtf8("文件打开错误|文件不存在！"), reported);
+
+    QTemporaryDir folder;
+    QFile file(folder.filePath("m2.mode"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(3410, 0));
+    file.close();
+    m_app->ExitInstance();
+    reported.clear();
+    const ModalWatch second = WatchModal<QMessageBox>([&](QMessageBox* box) {
+        reported = box->text();
+        box->close();
+    });
+    Start({file.fileName()}); // no link yet: ignored
+    Pump(100);
+    EXPECT_TRUE(reported.isEmpty());
+}

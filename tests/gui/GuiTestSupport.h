@@ -1,0 +1,90 @@
+#pragma once
+
+#include "shell/JobUiQt.h"
+#include "shell/MainFrame.h"
+#include "sim/SimProcessor.h"
+#include "sim/VirtualHidBackend.h"
+
+#include <QApplication>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Processes events until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+// Processes events for the given time.
+void Pump(int milliseconds);
+
+// Runs handler on the first modal widget of type T that shows up within the
+// time-out (checked every 20 ms from the event loop). The watch ends when the
+// returned object goes, so the handler never outlives what it captured.
+// (WhenModal and WatchModal are the same.)
+using ModalWatch = std::unique_ptr<QObject>;
+[[nodiscard]] ModalWatch WatchModalWidget(const std::function<bool(QWidget*)>& handler,
+                                          int timeoutMs);
+
+template <typename T> std::function<bool(QWidget*)> ModalHandler(std::function<void(T*)> handler) {
+    return [handler](QWidget* widget) {
+        if (T* typed = qobject_cast<T*>(widget)) {
+            handler(typed);
+            return true;
+        }
+        return false;
+    };
+}
+
+template <typename T>
+[[nodiscard]] ModalWatch WatchModal(std::function<void(T*)> handler, int timeoutMs = 10000) {
+    return WatchModalWidget(ModalHandler<T>(std::move(handler)), timeoutMs);
+}
+
+template <typename T>
+[[nodiscard]] ModalWatch WhenModal(std::function<void(T*)> handler, int timeoutMs = 10000) {
+    return WatchModal<T>(std::move(handler), timeoutMs);
+}
+
+// Visible top-level widgets of a type.
+template <typename T> std::vector<T*> VisibleWindows();
+
+// The editor window against the simulated processor, plugged in as a
+// virtual USB device. Every test starts from default settings (in a
+// temporary folder), the default image and no link.
+class GuiFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the main window; the start-up timer then opens the link when
+    // the processor is plugged in.
+    void StartEditor(bool plugged = true);
+    // Waits for the start-up read to have run and the pages to be refreshed.
+    bool WaitForRead(int timeoutMs = 15000);
+    void CloseStrayWindows();
+
+    CHalvoxView* View() const;
+    CRibbonBar* Ribbon() const;
+
+    // The values of the DSP writes the processor received for a parameter.
+    std::vector<std::vector<uint8_t>> DspWrites(int block, int parameter) const;
+    // The last value written (first 4 bytes, big-endian), 0xFFFFFFFF when none.
+    uint32_t LastDspValue(int block, int parameter) const;
+
+    std::unique_ptr<SimProcessor> m_sim;
+    std::unique_ptr<VirtualHidBackend> m_usb;
+    std::unique_ptr<CJobUiQt> m_ui;
+    CMainFrame* m_frame = nullptr;
+};
+
+template <typename T> std::vector<T*> VisibleWindows() {
+    std::vector<T*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (T* typed = qobject_cast<T*>(widget); typed && typed->isVisible())
+            windows.push_back(typed);
+    return windows;
+}

@@ -1,0 +1,195 @@
+#include "tests/gui/GuiTestSupport.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "shell/HalvoxPage.h"
+#include "shell/HalvoxView.h"
+#include "shell/InfoDlg.h"
+#include "shell/Localisation.h"
+#include "shell/MasterControls.h"
+#include "shell/NetConnectDlg.h"
+#include "shell/RibbonBar.h"
+#include "shell/RibbonIds.h"
+#include "shell/RibbonStatusBar.h"
+#include "shell/RibbonStepSlider.h"
+#include "state/ParamImage.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSettings>
+#include <QWheelEvent>
+
+namespace {
+class RibbonTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        StartEditor();
+        ASSERT_TRUE(WaitForRead());
+        m_sim->ClearCommandLog();
+    }
+
+    // Moves a slider as the user would (the slider notifies its command).
+    void Move(int sliderId, int value) { Ribbon()->Slider(sliderId)->setValue(value); }
+
+    // Waits until the processor has received a DSP write for the parameter.
+    bool WaitForWrite(int block, int parameter) {
+        return WaitUntil([&] { return !DspWrites(block, parameter).empty(); }, 5000);
+    }
+
+    QString InfoText() const {
+        CInfoDlg* info = CInfoDlg::Current();
+        return info ? info->Text() : QString();
+    }
+
+    void CloseInfo() {
+        if (CInfoDlg* info = CInfoDlg::Current()) info->close();
+        Pump(20);
+    }
+};
+} // namespace
+
+TEST_F(RibbonTest, MicrophoneAboveTheMaximumIsHeldAtTheMaximumWithANotice) {
+    g_MachineSettingsDevice[5] = 80;
+    Move(kLevelRows[ROW_MIC].slider[0], 99);
+
+    ASSERT_TRUE(WaitForWrite(1, 14));
+    EXPECT_EQ(PercentToStored(80), LastDspValue(1, 14));
+    EXPECT_EQ(80, GetDspParam(1, 14));
+    for (int copy = 0; copy < 2; ++copy) {
+        EXPECT_EQ(80, Ribbon()->Slider(kLevelRows[ROW_MIC].slider[copy])->value());
+        EXPECT_EQ(QString::fromUtf8("话筒音量: 80"),
+                  Ribbon()->ElementText(kLevelRows[ROW_MIC].label[copy]));
+    }
+    EXPECT_EQ(QString::fromUtf8("不能超过最大话筒音量!"), InfoText());
+}
+
+TEST_F(RibbonTest, MuteNoticeForEchoButNotForEffect) {
+    SetDspParam(2, 29, 0); // echo muted
+    SetDspParam(1, 17, 0); // effect muted
+    Pump(50);
+    CloseInfo();
+
+    Move(kLevelRows[ROW_EFFECT].slider[0], 40);
+    ASSERT_TRUE(WaitForWrite(1, 16));
+    EXPECT_EQ(PercentToStored(40), LastDspValue(1, 16));
+    EXPECT_EQ(nullptr, CInfoDlg::Current());
+
+    Move(kLevelRows[ROW_ECHO].slider[0], 60);
+    ASSERT_TRUE(WaitForWrite(2, 28)); // sent all the same
+    EXPECT_EQ(PercentToStored(60), LastDspValue(2, 28));
+    EXPECT_EQ(QString::fromUtf8("当前是静音状态"), InfoText());
+}
+
+TEST_F(RibbonTest, MuteBoxOfAMutedRowSendsOnAndClearsBothBoxes) {
+    SetDspParam(4, 13, 0);
+    View()->RefreshPages();
+    QCheckBox* input = Ribbon()->CheckBox(kLevelRows[ROW_MUSIC].mute[0]);
+    QCheckBox* output = Ribbon()->CheckBox(kLevelRows[ROW_MUSIC].mute[1]);
+    ASSERT_TRUE(input->isChecked());
+    ASSERT_TRUE(output->isChecked());
+    m_sim->ClearCommandLog();
+
+    input->click();
+    ASSERT_TRUE(WaitForWrite(4, 13));
+    EXPECT_EQ(PercentToStored(100), LastDspValue(4, 13));
+    EXPECT_FALSE(input->isChecked());
+    EXPECT_FALSE(output->isChecked());
+
+    output->click(); // and back to muted from the other copy
+    ASSERT_TRUE(WaitUntil([&] { return DspWrites(4, 13).size() == 2; }));
+    EXPECT_EQ(PercentToStored(0), LastDspValue(4, 13));
+    EXPECT_TRUE(input->isChecked());
+}
+
+TEST_F(RibbonTest, PitchSendsPitchPlusFiveAndCaptionsThePitchPanel) {
+    Move(ID_PITCH_IN, -3);
+    ASSERT_TRUE(WaitForWrite(4, 21));
+    EXPECT_EQ((std::vector<uint8_t>{0, 0, 0, 2}), DspWrites(4, 21).back());
+    EXPECT_EQ(-3, Ribbon()->Slider(ID_PITCH_OUT)->value());
+    EXPECT_EQ(QString::fromUtf8("音乐变调:-3"),
+              Ribbon()->PanelCaption(CRibbonBar::kInputCategory, PANEL_PITCH));
+    EXPECT_TRUE(View()->IsTimerActive(CHalvoxView::TIMER_PITCH));
+
+    View()->OnCommand(ID_LANGUAGE);
+    EXPECT_EQ(QStringLiteral("Music Pitch-3"),
+              Ribbon()->PanelCaption(CRibbonBar::kInputCategory, PANEL_PITCH));
+}
+
+TEST_F(RibbonTest, NoiseGateLabelsFollowTheLanguageFormats) {
+    Move(ID_NOISEGATE_IN, 7);
+    ASSERT_TRUE(WaitForWrite(4, 22));
+    EXPECT_EQ(QString::fromUtf8("音乐噪声门:  7"), Ribbon()->ElementText(ID_NOISEGATE_LABEL_OUT));
+    EXPECT_EQ(7, Ribbon()->Slider(ID_NOISEGATE_OUT)->value());
+    View()->OnCommand(ID_LANGUAGE);
+    EXPECT_EQ(QStringLiteral("Noisegate:      7"), Ribbon()->ElementText(ID_NOISEGATE_LABEL_IN));
+}
+
+TEST_F(RibbonTest, OutputCategoryCopyMovesTheInputCopyAndShowsTheOutputPage) {
+    Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
+    EXPECT_EQ(PAGE_OUTPUT, View()->CurrentPage()->PageId());
+    Move(kLevelRows[ROW_MIC].slider[1], 42);
+    ASSERT_TRUE(WaitForWrite(1, 14));
+    EXPECT_EQ(PercentToStored(42), LastDspValue(1, 14));
+    EXPECT_EQ(42, Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->value());
+}
+
+TEST_F(RibbonTest, WheelOverTheMusicPanelRaisesBothCopiesWithTheLimitCheck) {
+    g_MachineSettingsDevice[6] = 17; // music is 16 by default
+    QWidget* slider = Ribbon()->Slider(kLevelRows[ROW_MUSIC].slider[0]);
+    QWidget* panel = slider->parentWidget();
+    QWheelEvent up(QPointF(5, 5), panel->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(panel, &up);
+    ASSERT_TRUE(WaitForWrite(4, 12));
+    EXPECT_EQ(PercentToStored(17), LastDspValue(4, 12));
+    EXPECT_EQ(17, Ribbon()->Slider(kLevelRows[ROW_MUSIC].slider[1])->value());
+    EXPECT_TRUE(InfoText().isEmpty());
+
+    QApplication::sendEvent(panel, &up); // 18 is over the maximum
+    Pump(50);
+    EXPECT_EQ(17, Ribbon()->Slider(kLevelRows[ROW_MUSIC].slider[0])->value());
+    EXPECT_EQ(QString::fromUtf8("不能超过最大音乐音量!"), InfoText());
+}
+
+TEST_F(RibbonTest, ChannelClickMovesOneStepTowardsTheClick) {
+    CRibbonStepSlider* slider = Ribbon()->Slider(kLevelRows[ROW_REVERB].slider[0]);
+    slider->SetPositionQuietly(50);
+    const QPoint farRight(slider->width() - 2, slider->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, farRight, slider->mapToGlobal(farRight),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &press);
+    EXPECT_EQ(51, slider->value());
+    ASSERT_TRUE(WaitForWrite(3, 24));
+    EXPECT_EQ(PercentToStored(51), LastDspValue(3, 24));
+}
+
+TEST_F(RibbonTest, LanguageToggleRelabelsTheRibbonAndOpenDialogs) {
+    View()->OnCommand(ID_NET_CONNECT);
+    CNetConnectDlg* dialog = View()->NetConnectDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(QString::fromUtf8("网络连接"), dialog->windowTitle());
+
+    View()->OnCommand(ID_LANGUAGE);
+    EXPECT_EQ(1, g_Language);
+    EXPECT_EQ(QStringLiteral("Input"), Ribbon()->CategoryName(0));
+    EXPECT_EQ(QStringLiteral("Output"), Ribbon()->CategoryName(1));
+    EXPECT_EQ(QStringLiteral("Mic  Vol"), Ribbon()->PanelCaption(1, PANEL_MIC));
+    EXPECT_EQ(QStringLiteral("Mic    Vol:  50"),
+              Ribbon()->ElementText(kLevelRows[ROW_MIC].label[1]));
+    EXPECT_EQ(QStringLiteral("Mute"), Ribbon()->ElementText(kLevelRows[ROW_ECHO].mute[0]));
+    EXPECT_EQ(QStringLiteral("Connect IP"), Ribbon()->ElementText(ID_NET_CONNECT));
+    EXPECT_EQ(QStringLiteral("Bypass"), m_frame->StatusBar()->BypassBox()->text());
+    EXPECT_EQ(QStringLiteral("Connect IP"), dialog->windowTitle());
+    EXPECT_EQ(QStringLiteral("Host IP:"), dialog->findChild<QLabel*>()->text());
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings");
+    EXPECT_EQ(1, store.value("language").toInt());
+
+    View()->OnCommand(ID_LANGUAGE);
+    EXPECT_EQ(QString::fromUtf8("输入控制"), Ribbon()->CategoryName(0));
+    // The relabelled Chinese reverb prefix has no trailing spaces.
+    EXPECT_EQ(QString::fromUtf8("混响音量: 50"),
+              Ribbon()->ElementText(kLevelRows[ROW_REVERB].label[0]));
+    EXPECT_EQ(QString::fromUtf8("网络连接"), dialog->windowTitle());
+    EXPECT_EQ(QString::fromUtf8("主机IP:"), dialog->findChild<QLabel*>()->text());
+}

@@ -1,0 +1,44 @@
+#include "tests/gui/GuiTestSupport.h"
+
+#include "shell/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QUuid>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+// A later start runs its check on a thread of its own, so this thread's
+// event loop can answer it as the running editor.
+CSingleInstance::Result CheckFromAnotherThread(const QString& name) {
+    std::atomic<bool> done{false};
+    CSingleInstance::Result result = CSingleInstance::Result::Failed;
+    std::thread later([&] {
+        CSingleInstance second(name);
+        result = second.Check();
+        done = true;
+    });
+    WaitUntil([&] { return done.load(); }, 10000);
+    later.join();
+    return result;
+}
+} // namespace
+
+TEST(SingleInstanceTest, SecondStartRaisesTheFirstAndEnds) {
+    const QString name =
+        QStringLiteral("fxtune-test-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+    CSingleInstance first(name);
+    ASSERT_EQ(CSingleInstance::Result::First, first.Check());
+    int raised = 0;
+    first.SetRaiseHandler([&] {
+        ++raised;
+        return true;
+    });
+    EXPECT_EQ(CSingleInstance::Result::OtherRaised, CheckFromAnotherThread(name));
+    EXPECT_EQ(1, raised);
+
+    first.SetRaiseHandler([] { return false; }); // still starting: no window yet
+    EXPECT_EQ(CSingleInstance::Result::OtherNoWindow, CheckFromAnotherThread(name));
+}

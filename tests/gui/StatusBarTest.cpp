@@ -1,0 +1,108 @@
+#include "tests/gui/GuiTestSupport.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "link/NetLink.h"
+#include "shell/HalvoxPage.h"
+#include "shell/HalvoxView.h"
+#include "shell/Localisation.h"
+#include "shell/NetConnectDlg.h"
+#include "shell/RibbonIds.h"
+#include "shell/RibbonStatusBar.h"
+#include "shell/StatusBarPane.h"
+#include "sim/SimTcpServer.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QColor kGreen(0, 150, 0);
+const QColor kRed(220, 0, 0);
+} // namespace
+
+using StatusBarTest = GuiFixture;
+
+TEST_F(StatusBarTest, LinkPaneShowsTransportAndColour) {
+    StartEditor(false);
+    CRibbonStatusBar* bar = m_frame->StatusBar();
+    EXPECT_EQ(QColor(255, 0, 0), CStatusBarPane(120, "x", 52, nullptr).TextColor()); // as made
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QString::fromUtf8("未连接"), bar->LinkPane()->text());
+    EXPECT_EQ(kRed, bar->LinkPane()->TextColor());
+
+    m_usb->Plug();
+    ASSERT_TRUE(WaitForRead());
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QString::fromUtf8("USB：已连接"), bar->LinkPane()->text());
+    EXPECT_EQ(kGreen, bar->LinkPane()->TextColor());
+
+    g_CurrentMode = 2;
+    g_Language = 1;
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QStringLiteral("USB:Connected"), bar->LinkPane()->text());
+    EXPECT_EQ(QStringLiteral("Current Mode:M3"), bar->ModePane()->text());
+    g_Language = 0;
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QString::fromUtf8("当前模式:M3"), bar->ModePane()->text());
+}
+
+TEST_F(StatusBarTest, NetworkLinkFromTheConnectDialogShowsIpConnected) {
+    SimProcessor netSim;
+    SimTcpServer server(netSim);
+    ASSERT_TRUE(server.Start(0));
+    StartEditor(false);
+
+    View()->OnCommand(ID_NET_CONNECT);
+    CNetConnectDlg* dialog = View()->NetConnectDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(QStringLiteral("192.168.1.123"), dialog->AddressEdit()->text()); // shown, never used
+    EXPECT_TRUE(dialog->PortEdit()->isHidden());
+    dialog->AddressEdit()->setText(QStringLiteral("127.0.0.1"));
+    dialog->PortEdit()->setText(QString::number(server.Port()));
+    dialog->OnConnect();
+
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_TRUE(g_bNetMode);
+    EXPECT_TRUE(netSim.WaitForCommand(48, 1000));
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QString::fromUtf8("IP：已连接"), m_frame->StatusBar()->LinkPane()->text());
+    EXPECT_EQ(kGreen, m_frame->StatusBar()->LinkPane()->TextColor());
+
+    // The address and port are remembered for the next dialog.
+    View()->CloseLink();
+    View()->OnCommand(ID_NET_CONNECT);
+    EXPECT_EQ(QStringLiteral("127.0.0.1"), View()->NetConnectDialog()->AddressEdit()->text());
+    EXPECT_EQ(QString::number(server.Port()), View()->NetConnectDialog()->PortEdit()->text());
+}
+
+TEST_F(StatusBarTest, FailedConnectShowsTheErrorAndKeepsTheDialog) {
+    SimProcessor netSim;
+    int port = 0;
+    {
+        SimTcpServer server(netSim); // a port that was free a moment ago
+        ASSERT_TRUE(server.Start(0));
+        port = server.Port();
+    }
+    StartEditor(false);
+    View()->OnCommand(ID_NET_CONNECT);
+    CNetConnectDlg* dialog = View()->NetConnectDialog();
+    dialog->AddressEdit()->setText(QStringLiteral("127.0.0.1"));
+    dialog->PortEdit()->setText(QString::number(port));
+    dialog->OnConnect();
+    EXPECT_FALSE(g_bConnected);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->MessageText().startsWith(QString::fromUtf8("错误")));
+    EXPECT_TRUE(dialog->MessageText().endsWith(QString::fromUtf8("，请确认IP地址和端口号正确!")));
+    EXPECT_NE(QString::fromUtf8("错误1，请确认IP地址和端口号正确!"), dialog->MessageText());
+}
+
+TEST_F(StatusBarTest, EqShortcutsAreDisabledOnPagesWithoutEqualiser) {
+    StartEditor(false);
+    View()->ShowPage(PAGE_DELAY, 0);
+    View()->UpdateStatusBar();
+    EXPECT_FALSE(m_frame->StatusBar()->BypassBox()->isEnabled());
+    EXPECT_FALSE(m_frame->StatusBar()->ResetButton()->isEnabled());
+    EXPECT_EQ(QString::fromUtf8("均衡旁路"), m_frame->StatusBar()->BypassBox()->text());
+    EXPECT_EQ(QString::fromUtf8("重置均衡"), m_frame->StatusBar()->ResetButton()->text());
+}
