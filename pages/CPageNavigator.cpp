@@ -1,7 +1,7 @@
 #include "pages/CPageNavigator.h"
 
-#include "shell/HalvoxPage.h"
-#include "shell/HalvoxView.h"
+#include "shell/CHalvoxPage.h"
+#include "shell/CHalvoxView.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -3,9 +3,9 @@
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CPageNavigator.h"
-#include "pages/PlaceholderPage.h"
-#include "shell/HalvoxPage.h"
-#include "shell/HalvoxView.h"
+#include "pages/CPlaceholderPage.h"
+#include "shell/CHalvoxPage.h"
+#include "shell/CHalvoxView.h"
 #include "shell/Localisation.h"
 
 bool IsPageId(int pageId) {

@@ -1,6 +1,6 @@
 // fxtune: the effects processor tuning editor.
 
-#include "shell/HalvoxApp.h"
+#include "shell/CHalvoxApp.h"
 
 #include <QApplication>
 

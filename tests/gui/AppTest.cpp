@@ -2,13 +2,13 @@
 
 #include "link/HidDevice.h"
 #include "link/LinkState.h"
-#include "shell/AboutDlg.h"
-#include "shell/DemoMode.h"
-#include "shell/HalvoxApp.h"
-#include "shell/HalvoxView.h"
+#include "shell/CAboutDlg.h"
+#include "shell/CDemoMode.h"
+#include "shell/CHalvoxApp.h"
+#include "shell/CHalvoxView.h"
 #include "shell/RibbonIds.h"
 #include "shell/StatusPoll.h"
-#include "shell/SynDlg.h"
+#include "shell/CSynDlg.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 

@@ -3,11 +3,11 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
-#include "shell/HalvoxDoc.h"
-#include "shell/HalvoxView.h"
-#include "shell/RibbonBar.h"
+#include "shell/CHalvoxDoc.h"
+#include "shell/CHalvoxView.h"
+#include "shell/CRibbonBar.h"
 #include "shell/RibbonIds.h"
-#include "shell/RibbonStepSlider.h"
+#include "shell/CRibbonStepSlider.h"
 
 #include <QAbstractButton>
 #include <QFile>

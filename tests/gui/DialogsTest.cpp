@@ -1,10 +1,10 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "shell/DlgMsgBox.h"
-#include "shell/InfoDlg.h"
-#include "shell/JobUiQt.h"
+#include "shell/CDlgMsgBox.h"
+#include "shell/CInfoDlg.h"
+#include "shell/CJobUiQt.h"
 #include "shell/Localisation.h"
-#include "shell/SynDlg.h"
+#include "shell/CSynDlg.h"
 #include "state/JobUi.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
-#include "shell/HalvoxView.h"
+#include "shell/CHalvoxView.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/JobUiQt.h"
-#include "shell/MainFrame.h"
+#include "shell/CJobUiQt.h"
+#include "shell/CMainFrame.h"
 #include "sim/SimProcessor.h"
 #include "sim/VirtualHidBackend.h"
 

@@ -11,7 +11,7 @@
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavigator.h"
-#include "shell/HalvoxView.h"
+#include "shell/CHalvoxView.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"

@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "shell/SingleInstance.h"
+#include "shell/CSingleInstance.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -3,13 +3,13 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
-#include "shell/HalvoxPage.h"
-#include "shell/HalvoxView.h"
+#include "shell/CHalvoxPage.h"
+#include "shell/CHalvoxView.h"
 #include "shell/Localisation.h"
-#include "shell/NetConnectDlg.h"
+#include "shell/CNetConnectDlg.h"
 #include "shell/RibbonIds.h"
-#include "shell/RibbonStatusBar.h"
-#include "shell/StatusBarPane.h"
+#include "shell/CRibbonStatusBar.h"
+#include "shell/CStatusBarPane.h"
 #include "sim/SimTcpServer.h"
 
 #include <QCheckBox>

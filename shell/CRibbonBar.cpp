@@ -1,10 +1,10 @@
-#include "shell/RibbonBar.h"
+#include "shell/CRibbonBar.h"
 
 #include "shell/Localisation.h"
-#include "shell/RibbonIcons.h"
+#include "shell/CRibbonIcons.h"
 #include "shell/RibbonIds.h"
-#include "shell/RibbonPanel.h"
-#include "shell/RibbonStepSlider.h"
+#include "shell/CRibbonPanel.h"
+#include "shell/CRibbonStepSlider.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

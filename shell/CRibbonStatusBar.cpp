@@ -1,10 +1,10 @@
-#include "shell/RibbonStatusBar.h"
+#include "shell/CRibbonStatusBar.h"
 
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
-#include "shell/StatusBarPane.h"
+#include "shell/CStatusBarPane.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "shell/RibbonIcons.h"
+#include "shell/CRibbonIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "shell/InfoDlg.h"
+#include "shell/CInfoDlg.h"
 
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"

@@ -1,4 +1,4 @@
-#include "shell/RibbonPanel.h"
+#include "shell/CRibbonPanel.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "shell/StatusBarPane.h"
+#include "shell/CStatusBarPane.h"
 
 #include "shell/Localisation.h"
 

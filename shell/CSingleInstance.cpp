@@ -1,4 +1,4 @@
-#include "shell/SingleInstance.h"
+#include "shell/CSingleInstance.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

@@ -1,10 +1,10 @@
-#include "shell/JobUiQt.h"
+#include "shell/CJobUiQt.h"
 
-#include "shell/AppSettings.h"
-#include "shell/DlgMsgBox.h"
-#include "shell/InfoDlg.h"
+#include "shell/CAppSettings.h"
+#include "shell/CDlgMsgBox.h"
+#include "shell/CInfoDlg.h"
 #include "shell/Localisation.h"
-#include "shell/SynDlg.h"
+#include "shell/CSynDlg.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
-#include "shell/AboutDlg.h"
+#include "shell/CAboutDlg.h"
 
 #include "link/LinkState.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
-#include "shell/RibbonIcons.h"
+#include "shell/CRibbonIcons.h"
 #include "shell/StatusPoll.h"
 #include "state/DeviceIdentity.h"
 

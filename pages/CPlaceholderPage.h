@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/HalvoxPage.h"
+#include "shell/CHalvoxPage.h"
 
 class QLabel;
 

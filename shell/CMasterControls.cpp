@@ -1,12 +1,12 @@
-#include "shell/MasterControls.h"
+#include "shell/CMasterControls.h"
 
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
-#include "shell/InfoDlg.h"
+#include "shell/CInfoDlg.h"
 #include "shell/Localisation.h"
-#include "shell/RibbonBar.h"
+#include "shell/CRibbonBar.h"
 #include "shell/RibbonIds.h"
-#include "shell/RibbonStepSlider.h"
+#include "shell/CRibbonStepSlider.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

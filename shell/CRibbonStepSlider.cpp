@@ -1,4 +1,4 @@
-#include "shell/RibbonStepSlider.h"
+#include "shell/CRibbonStepSlider.h"
 
 #include "shell/Localisation.h"
 

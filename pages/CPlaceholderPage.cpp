@@ -1,4 +1,4 @@
-#include "pages/PlaceholderPage.h"
+#include "pages/CPlaceholderPage.h"
 
 #include "shell/Localisation.h"
 #include "shell/PageFactory.h"

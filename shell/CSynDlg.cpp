@@ -1,4 +1,4 @@
-#include "shell/SynDlg.h"
+#include "shell/CSynDlg.h"
 
 #include "link/LinkState.h"
 #include "link/NetLink.h"

@@ -1,4 +1,4 @@
-#include "shell/AppSettings.h"
+#include "shell/CAppSettings.h"
 
 #include <QFileInfo>
 #include <QSettings>

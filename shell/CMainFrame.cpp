@@ -1,11 +1,11 @@
-#include "shell/MainFrame.h"
+#include "shell/CMainFrame.h"
 
-#include "shell/AppSettings.h"
-#include "shell/HalvoxDoc.h"
-#include "shell/HalvoxView.h"
-#include "shell/RibbonBar.h"
-#include "shell/RibbonIcons.h"
-#include "shell/RibbonStatusBar.h"
+#include "shell/CAppSettings.h"
+#include "shell/CHalvoxDoc.h"
+#include "shell/CHalvoxView.h"
+#include "shell/CRibbonBar.h"
+#include "shell/CRibbonIcons.h"
+#include "shell/CRibbonStatusBar.h"
 
 #include <QCloseEvent>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "link/HidDevice.h"
-#include "pages/PlaceholderDialog.h"
-#include "shell/NetConnectDlg.h"
+#include "pages/CPlaceholderDialog.h"
+#include "shell/CNetConnectDlg.h"
 
 #include <QMessageBox>
 

@@ -1,9 +1,9 @@
-#include "shell/HalvoxDoc.h"
+#include "shell/CHalvoxDoc.h"
 
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
-#include "shell/AppSettings.h"
-#include "shell/SynDlg.h"
+#include "shell/CAppSettings.h"
+#include "shell/CSynDlg.h"
 #include "state/SyncJobs.h"
 
 #include <QApplication>

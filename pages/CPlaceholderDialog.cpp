@@ -1,4 +1,4 @@
-#include "pages/PlaceholderDialog.h"
+#include "pages/CPlaceholderDialog.h"
 
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"

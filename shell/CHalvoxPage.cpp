@@ -1,4 +1,4 @@
-#include "shell/HalvoxPage.h"
+#include "shell/CHalvoxPage.h"
 
 #include "shell/DialogStyle.h"
 

@@ -1,9 +1,9 @@
-#include "shell/NetConnectDlg.h"
+#include "shell/CNetConnectDlg.h"
 
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/UsbLink.h"
-#include "shell/AppSettings.h"
+#include "shell/CAppSettings.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 

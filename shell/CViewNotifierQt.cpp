@@ -1,6 +1,6 @@
-#include "shell/ViewNotifierQt.h"
+#include "shell/CViewNotifierQt.h"
 
-#include "shell/HalvoxView.h"
+#include "shell/CHalvoxView.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "shell/DlgMsgBox.h"
+#include "shell/CDlgMsgBox.h"
 
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
