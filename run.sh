@@ -12,7 +12,6 @@ cmake --build build -j "$(nproc)"
 if [ -x build/fxtune ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec build/fxtune --demo "$@"
 fi
-if [ -x build/fxtune ]; then
-    echo "No display found: running the headless demo instead."
-fi
-exec build/fximage-summary
+echo "No display found: running the headless demo with fxtunectl instead."
+build/fximage-summary
+exec ./scripts/headless-demo.sh build

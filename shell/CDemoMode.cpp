@@ -26,10 +26,14 @@ public:
 constexpr const char* kLoopback = "127.0.0.1";
 // After the start-up timer (250 ms) has tried USB.
 constexpr int kNetworkConnectDelayMs = 400;
+constexpr int kDemoKeyPressDelayMs = 1000;
 } // namespace
 
 CDemoMode::CDemoMode(Transport transport)
-    : m_transport(transport), m_processor(std::make_unique<SimProcessor>()) {}
+    : m_transport(transport), m_processor(std::make_unique<SimProcessor>()) {
+    // A learn command is answered a second later, as if the key had been pressed.
+    m_processor->SetAutoKeyPress(kDemoKeyPressDelayMs);
+}
 
 CDemoMode::~CDemoMode() {
     Detach();
