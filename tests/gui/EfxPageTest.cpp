@@ -1,4 +1,5 @@
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/PageTestSupport.h"
 
 #include "controls/CEqPanel.h"
 #include "controls/CGdipButton.h"
@@ -26,35 +27,6 @@
 #include <cstring>
 
 namespace {
-template <typename T> T* Ctrl(QWidget* page, int id) {
-    for (QWidget* widget : page->findChildren<QWidget*>())
-        if (CtrlId(widget) == id)
-            if (T* typed = qobject_cast<T*>(widget)) return typed;
-    return nullptr;
-}
-
-void SendMouse(QWidget* widget, QEvent::Type type, const QPointF& pos, Qt::MouseButton button) {
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
-    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-void Click(QWidget* widget) {
-    const QPointF centre(widget->width() / 2.0, widget->height() / 2.0);
-    SendMouse(widget, QEvent::MouseButtonPress, centre, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseButtonRelease, centre, Qt::LeftButton);
-}
-
-void PasteOnGraph(CEqPanel* graph) {
-    graph->SetMenuRunner([](QMenu& menu, const QPoint&) {
-        const auto actions = menu.actions();
-        return actions.size() > 1 ? actions[1] : nullptr;
-    });
-    const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
-    SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
-    SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
-}
-
 class EfxPageTest : public GuiFixture {
 protected:
     void Start() {
@@ -153,7 +125,7 @@ TEST_F(EfxPageTest, PastingSetZeroOntoAReverbEqCopiesSevenBands) {
     CDialogEfx* efx = OpenFromPreview(1144);
     ASSERT_NE(nullptr, efx);
     m_sim->ClearCommandLog();
-    PasteOnGraph(efx->Eq().Graph());
+    CopyPasteOnGraph(efx->Eq().Graph(), 1);
 
     EXPECT_EQ(0, std::memcmp(g_PanelImage + 308, g_PanelImage, 49));
     EXPECT_EQ(0, std::memcmp(g_PanelImage + 357, setFive.data(), setFive.size()));

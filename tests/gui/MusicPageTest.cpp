@@ -1,4 +1,5 @@
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/PageTestSupport.h"
 
 #include "controls/CEqPanel.h"
 #include "controls/CGdipButton.h"
@@ -29,41 +30,11 @@
 #include <cstring>
 
 namespace {
-template <typename T> T* Ctrl(QWidget* page, int id) {
-    for (QWidget* widget : page->findChildren<QWidget*>())
-        if (CtrlId(widget) == id)
-            if (T* typed = qobject_cast<T*>(widget)) return typed;
-    return nullptr;
-}
-
-void SendMouse(QWidget* widget, QEvent::Type type, const QPointF& pos, Qt::MouseButton button) {
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
-    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-void Click(QWidget* widget, const QPointF& pos) {
-    SendMouse(widget, QEvent::MouseButtonPress, pos, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseButtonRelease, pos, Qt::LeftButton);
-}
-
 void SendWheel(QWidget* widget, int delta) {
     const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);
     QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
-}
-
-// Right click on the graph's empty space; the menu picks entry `choice`
-// (0 copy, 1 paste) without an event loop of its own.
-void CopyPasteOnGraph(CEqPanel* graph, int choice) {
-    graph->SetMenuRunner([choice](QMenu& menu, const QPoint&) {
-        const auto actions = menu.actions();
-        return choice < actions.size() ? actions[choice] : nullptr;
-    });
-    const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
-    SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
-    SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
 }
 
 uint32_t BigEndian(const uint8_t* bytes) {

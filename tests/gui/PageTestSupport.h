@@ -1,0 +1,47 @@
+#pragma once
+
+// Synthetic input shared by the page tests.
+
+#include "controls/CEqPanel.h"
+#include "shell/Localisation.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWidget>
+
+// The page's child control with identifier id, of type T.
+template <typename T> T* Ctrl(QWidget* page, int id) {
+    for (QWidget* widget : page->findChildren<QWidget*>())
+        if (CtrlId(widget) == id)
+            if (T* typed = qobject_cast<T*>(widget)) return typed;
+    return nullptr;
+}
+
+inline void SendMouse(QWidget* widget, QEvent::Type type, const QPointF& pos,
+                      Qt::MouseButton button) {
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+inline void Click(QWidget* widget, const QPointF& pos) {
+    SendMouse(widget, QEvent::MouseButtonPress, pos, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, pos, Qt::LeftButton);
+}
+
+inline void Click(QWidget* widget) {
+    Click(widget, QPointF(widget->width() / 2.0, widget->height() / 2.0));
+}
+
+// Right click on the graph's empty space; the menu picks entry `choice`
+// (0 copy, 1 paste) without an event loop of its own.
+inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
+    graph->SetMenuRunner([choice](QMenu& menu, const QPoint&) {
+        const auto actions = menu.actions();
+        return choice < actions.size() ? actions[choice] : nullptr;
+    });
+    const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
+    SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
+    SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
+}
