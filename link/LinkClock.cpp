@@ -1,7 +1,7 @@
 #include "link/LinkClock.h"
 
-#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -10,7 +10,8 @@ int64_t RealNowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::atomic<ILinkClock*> g_installedClock{nullptr};
+std::mutex g_clockMutex;
+std::shared_ptr<ILinkClock> g_installedClock;
 } // namespace
 
 int64_t SteadyLinkClock::NowMs() {
@@ -44,22 +45,23 @@ bool ScaledLinkClock::WaitEvent(AutoResetEvent& event, int ms) {
     return event.Wait(RealMs(ms));
 }
 
-void SetLinkClock(ILinkClock* clock) {
-    g_installedClock = clock;
+void SetLinkClock(std::shared_ptr<ILinkClock> clock) {
+    std::lock_guard lock(g_clockMutex);
+    g_installedClock = std::move(clock);
 }
 
-ILinkClock& LinkClock() {
-    static SteadyLinkClock steady;
-    if (ILinkClock* installed = g_installedClock) return *installed;
-    return steady;
+std::shared_ptr<ILinkClock> LinkClock() {
+    static const std::shared_ptr<ILinkClock> steady = std::make_shared<SteadyLinkClock>();
+    std::lock_guard lock(g_clockMutex);
+    return g_installedClock ? g_installedClock : steady;
 }
 
 int64_t LinkNowMs() {
-    return LinkClock().NowMs();
+    return LinkClock()->NowMs();
 }
 void LinkSleepMs(int ms) {
-    LinkClock().SleepMs(ms);
+    LinkClock()->SleepMs(ms);
 }
 bool LinkWaitEvent(AutoResetEvent& event, int ms) {
-    return LinkClock().WaitEvent(event, ms);
+    return LinkClock()->WaitEvent(event, ms);
 }

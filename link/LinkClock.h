@@ -3,6 +3,7 @@
 #include "link/AutoResetEvent.h"
 
 #include <cstdint>
+#include <memory>
 
 // The link's time: the watchdog's tick and gap, the writer's steps, the
 // reply waits and the short pauses. Tests may install a faster clock; every
@@ -39,9 +40,10 @@ private:
     int64_t m_startRealMs;
 };
 
-// nullptr restores real time. Install only while no link is open.
-void SetLinkClock(ILinkClock* clock);
-ILinkClock& LinkClock();
+// nullptr restores real time. Every use holds the clock it started with, so a
+// link thread still running after its test has moved on keeps its clock alive.
+void SetLinkClock(std::shared_ptr<ILinkClock> clock);
+std::shared_ptr<ILinkClock> LinkClock();
 int64_t LinkNowMs();
 void LinkSleepMs(int ms);
 bool LinkWaitEvent(AutoResetEvent& event, int ms);

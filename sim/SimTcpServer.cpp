@@ -195,8 +195,8 @@ void SimTcpServer::AcceptOne() {
     }
     auto session = std::make_unique<SimTcpSession>(client, m_processor, m_counters,
                                                    m_heartbeatPeriodMs.load());
+    ++m_clientsServed; // counted before the session can answer anything
     session->Start();
-    ++m_clientsServed;
     {
         std::lock_guard lock(m_sessionMutex);
         std::swap(m_session, session);

@@ -211,10 +211,7 @@ protected:
         SetLinkClock(nullptr);
     }
     // Link time runs `factor` times faster until the link has closed.
-    void UseFastClock(int factor) {
-        m_clock = std::make_unique<ScaledLinkClock>(factor);
-        SetLinkClock(m_clock.get());
-    }
+    void UseFastClock(int factor) { SetLinkClock(std::make_shared<ScaledLinkClock>(factor)); }
     void Connect() {
         ASSERT_EQ(NetConnect("127.0.0.1", peer.Port()), 1);
         ASSERT_TRUE(peer.WaitForClient());
@@ -230,7 +227,6 @@ protected:
         return WaitUntil([&] { return KeyMessages().size() >= count; });
     }
 
-    std::unique_ptr<ScaledLinkClock> m_clock;
     LinkGlobalsGuard guard;
     LoopbackPeer peer;
 };
@@ -380,7 +376,8 @@ TEST_F(NetLink, HeartbeatsDoNotResetMissesButAMultiFrameReadDoes) {
     EXPECT_GE(NetHeartbeatMisses(), 1);
     peer.Send(Join({KeyFrame(1), KeyFrame(2)}));
     ASSERT_TRUE(WaitForKeys(2));
-    EXPECT_EQ(NetHeartbeatMisses(), 0);
+    // The count is reset once the read's last frame has been dispatched.
+    EXPECT_TRUE(WaitUntil([] { return NetHeartbeatMisses() == 0; }));
     EXPECT_TRUE(g_bConnected);
 }
 

@@ -178,8 +178,7 @@ TEST_F(SimNetLinkTest, IsConnectedPostsHostBusyAndNothingElse) {
 }
 
 TEST_F(SimNetLinkTest, SilenceClosesTheLinkWithTheTimeoutMessage) {
-    ScaledLinkClock fast(10);
-    SetLinkClock(&fast);
+    SetLinkClock(std::make_shared<ScaledLinkClock>(10));
     sim.SetSilent(true);
     const int64_t connectedAt = LinkNowMs();
     Connect();
@@ -195,8 +194,7 @@ TEST_F(SimNetLinkTest, SilenceClosesTheLinkWithTheTimeoutMessage) {
 }
 
 TEST_F(SimNetLinkTest, ALostReplyDelaysTheNextSendInsteadOfDroppingIt) {
-    ScaledLinkClock fast(4);
-    SetLinkClock(&fast);
+    SetLinkClock(std::make_shared<ScaledLinkClock>(4));
     Connect();
     RecordArrivalTimes();
     for (const bool queued : {true, false}) {
@@ -255,8 +253,7 @@ TEST_F(SimNetLinkTest, DisconnectLetsGoBeforeTheSocketCloses) {
 }
 
 TEST_F(SimNetLinkTest, BrokenReplyFramesAreDroppedAndFramesInPiecesAssembled) {
-    ScaledLinkClock fast(10);
-    SetLinkClock(&fast);
+    SetLinkClock(std::make_shared<ScaledLinkClock>(10));
     SimFaults faults;
     faults.corruptChecksumNumber = 1;
     faults.pieceSize = 2;

@@ -106,8 +106,7 @@ TEST_F(SimUsbLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
 }
 
 TEST_F(SimUsbLinkTest, ALostReplyDelaysTheNextWriteInsteadOfDroppingIt) {
-    ScaledLinkClock fast(4);
-    SetLinkClock(&fast);
+    SetLinkClock(std::make_shared<ScaledLinkClock>(4));
     Open();
     std::vector<int64_t> arrivals;
     std::mutex arrivalMutex;
@@ -126,8 +125,8 @@ TEST_F(SimUsbLinkTest, ALostReplyDelaysTheNextWriteInsteadOfDroppingIt) {
 }
 
 TEST_F(SimUsbLinkTest, UnpluggingDuringWritesMakesEveryLaterWriteFailAtOnce) {
-    CountingLinkClock clock;
-    SetLinkClock(&clock);
+    auto clock = std::make_shared<CountingLinkClock>();
+    SetLinkClock(clock);
     Open();
     std::atomic<bool> unplugged{false};
     struct Write {
@@ -161,11 +160,11 @@ TEST_F(SimUsbLinkTest, UnpluggingDuringWritesMakesEveryLaterWriteFailAtOnce) {
     EXPECT_FALSE(g_bJobIdle);
     std::vector<std::string> lines;
     SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
-    const int waitsBefore = clock.waits;
+    const int waitsBefore = clock->waits;
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(0, WriteUsbData(std::vector<uint8_t>{CMD_GET_MODE}.data(), 1));
     SetDebugLogSink(nullptr);
-    EXPECT_EQ(waitsBefore, clock.waits.load());
+    EXPECT_EQ(waitsBefore, clock->waits.load());
     EXPECT_EQ(10, std::count(lines.begin(), lines.end(),
                              "g_bReadThreadEnd == TRUE ,WriteUsbData return \n"));
 }

@@ -193,12 +193,8 @@ protected:
         SetLinkClock(nullptr);
     }
     // Link time runs `factor` times faster until the link has closed.
-    void UseFastClock(int factor) {
-        m_clock = std::make_unique<ScaledLinkClock>(factor);
-        SetLinkClock(m_clock.get());
-    }
+    void UseFastClock(int factor) { SetLinkClock(std::make_shared<ScaledLinkClock>(factor)); }
 
-    std::unique_ptr<ScaledLinkClock> m_clock;
     LinkGlobalsGuard guard;
     FakeHidBackend backend;
 };
