@@ -6,15 +6,15 @@
 
 // Command records and their wrapping for the two transports.
 
-constexpr int kUsbReportSize = 61;     // every USB report, input and output
-constexpr uint8_t kUsbReportId = 2;    // byte 0 of an output report
+constexpr int kUsbReportSize = 61;       // every USB report, input and output
+constexpr uint8_t kUsbReportId = 2;      // byte 0 of an output report
 constexpr uint8_t kNetTagCommand = 0x81; // a command record, DSP write or short command follows
 constexpr uint8_t kNetTagRadio = 0x80;   // bytes for the processor's radio module follow
 constexpr uint8_t kNetFrameStart = 0x55;
-constexpr int kMaxRecordSize = 60;     // a command record
-constexpr int kMaxCommandData = 56;    // data bytes in one command record
-constexpr int kRxBufferSize = 260;     // network assembly buffer
-constexpr int kMaxNetFrame = 66;       // largest frame the queue holds
+constexpr int kMaxRecordSize = 60;  // a command record
+constexpr int kMaxCommandData = 56; // data bytes in one command record
+constexpr int kRxBufferSize = 260;  // network assembly buffer
+constexpr int kMaxNetFrame = 66;    // largest frame the queue holds
 
 // Command codes.
 enum CommandCode : uint8_t {

@@ -9,7 +9,9 @@ uint8_t g_MachineSettingsDevice[kMachineSettingsSize] = {};
 uint8_t g_MachineSettingsWork[kMachineSettingsSize] = {};
 IdentityRecord g_Identity = {};
 
-void ClearStatusBlock() { std::memset(g_StatusBlock, 0, sizeof g_StatusBlock); }
+void ClearStatusBlock() {
+    std::memset(g_StatusBlock, 0, sizeof g_StatusBlock);
+}
 
 void ResetIdentityToDefaults() {
     std::memset(&g_Identity, 0, sizeof g_Identity);

@@ -1,9 +1,9 @@
 #include "shell/CAboutDlg.h"
 
 #include "link/LinkState.h"
+#include "shell/CRibbonIcons.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
-#include "shell/CRibbonIcons.h"
 #include "shell/StatusPoll.h"
 #include "state/DeviceIdentity.h"
 

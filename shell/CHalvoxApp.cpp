@@ -6,11 +6,11 @@
 #include "shell/CHalvoxDoc.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CJobUiQt.h"
-#include "shell/Localisation.h"
 #include "shell/CMainFrame.h"
 #include "shell/CNetConnectDlg.h"
 #include "shell/CSingleInstance.h"
 #include "shell/CSynDlg.h"
+#include "shell/Localisation.h"
 #include "state/JobUi.h"
 #include "state/SyncJobs.h"
 

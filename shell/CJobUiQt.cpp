@@ -3,8 +3,8 @@
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/CInfoDlg.h"
-#include "shell/Localisation.h"
 #include "shell/CSynDlg.h"
+#include "shell/Localisation.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -3,10 +3,10 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CInfoDlg.h"
-#include "shell/Localisation.h"
 #include "shell/CRibbonBar.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonStepSlider.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

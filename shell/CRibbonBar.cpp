@@ -1,10 +1,10 @@
 #include "shell/CRibbonBar.h"
 
-#include "shell/Localisation.h"
 #include "shell/CRibbonIcons.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonPanel.h"
 #include "shell/CRibbonStepSlider.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

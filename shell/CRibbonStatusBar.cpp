@@ -2,9 +2,9 @@
 
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
+#include "shell/CStatusBarPane.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
-#include "shell/CStatusBarPane.h"
 
 #include <QCheckBox>
 #include <QFrame>

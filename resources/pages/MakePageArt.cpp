@@ -134,7 +134,9 @@ int main(int argc, char** argv) {
     }
     const QColor back(30, 90, 160);
     ok = BackImage(back, false).save(out.filePath(QStringLiteral("efx-back.png"))) && ok;
-    ok = BackImage(back.lighter(125), false).save(out.filePath(QStringLiteral("efx-back-hover.png"))) && ok;
+    ok = BackImage(back.lighter(125), false)
+             .save(out.filePath(QStringLiteral("efx-back-hover.png"))) &&
+         ok;
     ok = BackImage(back, true).save(out.filePath(QStringLiteral("efx-back-pressed.png"))) && ok;
     return ok ? 0 : 1;
 }

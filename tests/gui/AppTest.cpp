@@ -6,9 +6,9 @@
 #include "shell/CDemoMode.h"
 #include "shell/CHalvoxApp.h"
 #include "shell/CHalvoxView.h"
+#include "shell/CSynDlg.h"
 #include "shell/RibbonIds.h"
 #include "shell/StatusPoll.h"
-#include "shell/CSynDlg.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 

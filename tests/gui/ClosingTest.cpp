@@ -6,8 +6,8 @@
 #include "shell/CHalvoxDoc.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonStepSlider.h"
+#include "shell/RibbonIds.h"
 
 #include <QAbstractButton>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "shell/CDlgMsgBox.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
-#include "shell/Localisation.h"
 #include "shell/CSynDlg.h"
+#include "shell/Localisation.h"
 #include "state/JobUi.h"
 
 #include <QApplication>

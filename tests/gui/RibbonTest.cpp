@@ -5,13 +5,13 @@
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
-#include "shell/Localisation.h"
 #include "shell/CMasterControls.h"
 #include "shell/CNetConnectDlg.h"
 #include "shell/CRibbonBar.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CRibbonStepSlider.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

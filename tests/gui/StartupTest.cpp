@@ -8,9 +8,9 @@
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbonBar.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CSynDlg.h"
+#include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

@@ -5,11 +5,11 @@
 #include "link/NetLink.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
-#include "shell/Localisation.h"
 #include "shell/CNetConnectDlg.h"
-#include "shell/RibbonIds.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CStatusBarPane.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
 #include "sim/SimTcpServer.h"
 
 #include <QCheckBox>
