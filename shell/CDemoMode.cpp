@@ -57,10 +57,18 @@ void CDemoMode::Attach(CMainFrame* frame) {
                            [this, frame] { ConnectOverNetwork(frame); });
         return;
     }
-    m_menu = new QMenu(Tr("演示", "Demo"), frame);
-    m_menu->addAction(Tr("拔出虚拟设备", "Unplug the virtual device"), this, &CDemoMode::Unplug);
-    m_menu->addAction(Tr("插入虚拟设备", "Plug in the virtual device"), this, &CDemoMode::Plug);
+    m_menu = new QMenu(frame);
+    m_unplugAction = m_menu->addAction(QString(), this, &CDemoMode::Unplug);
+    m_plugAction = m_menu->addAction(QString(), this, &CDemoMode::Plug);
+    RelabelMenu();
     frame->AddDemoMenu(m_menu);
+    connect(frame->View(), &CHalvoxView::languageApplied, this, &CDemoMode::RelabelMenu);
+}
+
+void CDemoMode::RelabelMenu() {
+    m_menu->setTitle(Tr("演示", "Demo"));
+    m_unplugAction->setText(Tr("拔出虚拟设备", "Unplug the virtual device"));
+    m_plugAction->setText(Tr("插入虚拟设备", "Plug in the virtual device"));
 }
 
 void CDemoMode::ConnectOverNetwork(CMainFrame* frame) {

@@ -14,6 +14,8 @@ class IHidBackend;
 // Demo mode: the simulated processor, either plugged in as a virtual USB
 // device (found by the normal start-up path) or served on a free loopback
 // port and connected to as the connect dialog would.
+class QAction;
+
 class CDemoMode : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,8 @@ public:
 
 private:
     void ConnectOverNetwork(CMainFrame* frame);
+    // The Demo menu in the current language.
+    void RelabelMenu();
 
     Transport m_transport;
     std::unique_ptr<SimProcessor> m_processor;
@@ -43,4 +47,6 @@ private:
     std::unique_ptr<IHidBackend> m_noHid;
     std::unique_ptr<SimTcpServer> m_server;
     QMenu* m_menu = nullptr;
+    QAction* m_unplugAction = nullptr;
+    QAction* m_plugAction = nullptr;
 };

@@ -172,6 +172,7 @@ void CHalvoxView::ApplyLanguage() {
     if (m_featuresDialog) m_featuresDialog->Relabel();
     if (m_netDialog) m_netDialog->Relabel();
     if (m_page) m_page->Relabel();
+    emit languageApplied();
 }
 
 void CHalvoxView::ToggleLanguage() {

@@ -75,6 +75,8 @@ public:
 signals:
     // Message 1001: a learned remote key, for the remote-learning dialog.
     void remoteKeyData(int value);
+    // The language was switched and the view's own windows relabelled.
+    void languageApplied();
 
 private:
     void StartTimer(QTimer& timer, int id, int milliseconds);

@@ -344,8 +344,8 @@ void CRibbonBar::AddDemoMenu(QMenu* menu) {
     auto* button = new QToolButton(m_tabRow);
     button->setObjectName(QStringLiteral("ribbonTabButton"));
     button->setAutoRaise(true);
-    button->setText(menu->title());
-    button->setMenu(menu);
+    button->setDefaultAction(menu->menuAction()); // follows the menu's title
+
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     auto* row = static_cast<QHBoxLayout*>(m_tabRow->layout());

@@ -12,13 +12,16 @@
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QUuid>
 
 TEST(AppOptionsTest, CommandLine) {
@@ -107,6 +110,24 @@ TEST_F(AppTest, UsbDemoReadsAndFollowsUnplugAndReplug) {
     ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
     app.Demo()->Plug();
     EXPECT_TRUE(WaitForRead());
+}
+
+TEST_F(AppTest, DemoMenuFollowsTheLanguage) {
+    CHalvoxApp& app = Start({"--demo"});
+    const auto demoButton = [&] {
+        for (QToolButton* candidate : app.Frame()->findChildren<QToolButton*>())
+            if (candidate->defaultAction() && candidate->defaultAction()->menu()) return candidate;
+        return static_cast<QToolButton*>(nullptr);
+    };
+    ASSERT_NE(nullptr, demoButton());
+    const QString before = demoButton()->text();
+    app.Frame()->View()->OnCommand(ID_LANGUAGE);
+    const QString after = demoButton()->text();
+    EXPECT_NE(before, after);
+    EXPECT_TRUE(after == QStringLiteral("Demo") || after == QString::fromUtf8("演示"))
+        << after.toStdString();
+    app.Frame()->View()->OnCommand(ID_LANGUAGE);
+    EXPECT_EQ(before, demoButton()->text());
 }
 
 TEST_F(AppTest, NetworkDemoConnectsOverLoopback) {
