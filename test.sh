@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 
 JOBS="${JOBS:-$(nproc)}"
 export QT_QPA_PLATFORM=offscreen
+# Every test may connect to 127.0.0.0/8 only; anything else is refused undialled.
+export FXTUNE_LOOPBACK_ONLY=1
 export CTEST_OUTPUT_ON_FAILURE=1
 
 configure() { # dir, extra cmake arguments...

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -28,10 +29,22 @@ int Socket::Connect(const std::string& address, int port) {
     peer.sin_port = htons(static_cast<uint16_t>(port));
     if (port < 0 || port > 65535 || ::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1)
         return EINVAL;
+    if (LoopbackOnly() && !IsLoopbackAddress(address)) return EACCES;
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
     const int error = errno;
     // 1 means success to the callers; report a refused permission as such.
     return error == EPERM ? EACCES : (error != 0 ? error : EIO);
+}
+
+bool Socket::IsLoopbackAddress(const std::string& address) {
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
+    return (ntohl(parsed.s_addr) >> 24) == 127;
+}
+
+bool Socket::LoopbackOnly() {
+    const char* value = std::getenv("FXTUNE_LOOPBACK_ONLY");
+    return value != nullptr && *value != '\0' && *value != '0';
 }
 
 int Socket::Send(const uint8_t* bytes, int count) {

@@ -18,7 +18,10 @@ public:
 
     // Creates the socket; false on failure (LastError tells why).
     bool Create();
-    // Blocking connect to a dotted IPv4 address. 0 on success, else the error code.
+    // Blocking connect to a dotted IPv4 address. 0 on success, else the error
+    // code. With FXTUNE_LOOPBACK_ONLY set in the environment (every test run
+    // sets it) an address outside 127.0.0.0/8 is refused with EACCES before
+    // anything is dialled.
     int Connect(const std::string& address, int port);
     // Sends all bytes in one piece (concurrent sends never interleave).
     // Returns count, or -1 on failure.
@@ -33,6 +36,10 @@ public:
 
     // The error code of the last failed call on this thread.
     static int LastError();
+    // True for a dotted IPv4 address in 127.0.0.0/8.
+    static bool IsLoopbackAddress(const std::string& address);
+    // Whether connections are limited to loopback addresses.
+    static bool LoopbackOnly();
 
 private:
     std::atomic<int> m_fd{-1};

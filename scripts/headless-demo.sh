@@ -2,6 +2,7 @@
 # The demo without a display: starts the simulated processor on a free
 # loopback port and drives it with fxtunectl.
 set -euo pipefail
+export FXTUNE_LOOPBACK_ONLY=1
 BUILD="${1:-build}"
 WORK="$(mktemp -d)"
 SIM_PID=""

@@ -1,6 +1,7 @@
 #include "link/NetLink.h"
 #include "link/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
+#include "link/Socket.h"
 
 #include "LinkTestSupport.h"
 
@@ -242,6 +243,20 @@ TEST_F(NetLink, ConnectFailuresReturnTheErrorCode) {
     EXPECT_EQ(NetConnect("not an address", peer.Port()), EINVAL);
     EXPECT_FALSE(g_bConnected);
     Connect();
+}
+
+// Every test run limits connections to loopback, so no test can dial the
+// dialog's default address or any other host, whatever it presses.
+TEST(SocketGuard, TestRunsMayOnlyDialLoopback) {
+    EXPECT_TRUE(Socket::LoopbackOnly());
+    const struct {
+        const char* address;
+        bool loopback;
+    } cases[] = {{"127.0.0.1", true},      {"127.255.0.9", true}, {"192.168.1.123", false},
+                 {"10.0.0.1", false},      {"128.0.0.1", false},  {"0.0.0.0", false},
+                 {"not an address", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Socket::IsLoopbackAddress(c.address), c.loopback) << c.address;
 }
 
 TEST_F(NetLink, HeartbeatIsEchoedUnframedAndAFrameBehindItIsDispatched) {
