@@ -96,17 +96,14 @@ const SimProcessor::Image& SimProcessor::DefaultImage() {
 
 int SimProcessor::FindDspValueOffset(const Image& image, int block, int parameter,
                                      int* valueCount) {
-    int offset = kDspAreaStart;
-    while (offset + 3 <= kImageSize) {
-        const int count = image[offset + 2];
-        if (offset + 3 + 4 * count > kImageSize) break;
-        if (image[offset] == block && image[offset + 1] == parameter) {
-            if (valueCount) *valueCount = count;
-            return offset + 3;
-        }
-        offset += 3 + 4 * count;
-    }
-    return -1;
+    int found = -1;
+    WalkDspRecords(image.data(), [&](const DspRecordView& record) {
+        if (record.block != block || record.parameter != parameter) return true;
+        if (valueCount) *valueCount = record.count;
+        found = record.offset + 3;
+        return false;
+    });
+    return found;
 }
 
 int SimProcessor::CommandLength(const uint8_t* record, int count) {

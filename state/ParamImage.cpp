@@ -133,6 +133,17 @@ int DspRecordValueOffset(int block, int parameter) {
     return -1;
 }
 
+int WalkDspRecords(const uint8_t* image, const std::function<bool(const DspRecordView&)>& visit) {
+    int offset = kDspAreaStart;
+    while (offset + 3 <= kImageSize) {
+        const DspRecordView record{offset, image[offset], image[offset + 1], image[offset + 2]};
+        if (offset + 3 + 4 * record.count > kImageSize) break;
+        if (!visit(record)) break;
+        offset += 3 + 4 * record.count;
+    }
+    return offset;
+}
+
 namespace {
 
 // Sets an entry's editor variable from its stored value.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // The mirror of the processor's 3350-byte parameter memory and the operations
 // through which pages change it (each updates the mirror and sends the change
@@ -56,6 +57,19 @@ double GetDspParam(int block, int parameter);
 // Image offset of the first value of a DSP record, -1 when the image holds no
 // such record. Unlike the table this also finds block 4 parameters 16, 17 and 21.
 int DspRecordValueOffset(int block, int parameter);
+
+// One record of the DSP record chain: the offset of its head, and its head.
+struct DspRecordView {
+    int offset;
+    int block;
+    int parameter;
+    int count;
+};
+// Walks the DSP record chain of a whole image from 1254, visiting each record
+// that lies wholly inside it, until visit returns false or the next record
+// would run past the end. Returns the offset where the walk stopped: the
+// image size for an intact chain (visit never said stop).
+int WalkDspRecords(const uint8_t* image, const std::function<bool(const DspRecordView&)>& visit);
 
 // Editor variables. Blocks 1..4 and 14 are indexed [block][parameter]; the
 // output blocks 5..12 are indexed [parameter][channel 0..7], with the recording

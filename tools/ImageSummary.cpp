@@ -39,16 +39,14 @@ int main() {
     BuildDefaultImage();
     BlockSummary blocks[256] = {};
     int records = 0;
-    int offset = kDspAreaStart;
-    while (offset + 3 <= kImageSize) {
-        const int count = g_ParamImage[offset + 2];
-        BlockSummary& block = blocks[g_ParamImage[offset]];
-        if (block.first < 0) block.first = offset;
-        offset += 3 + 4 * count;
-        block.last = offset - 1;
+    const int offset = WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+        BlockSummary& block = blocks[record.block];
+        if (block.first < 0) block.first = record.offset;
+        block.last = record.offset + 3 + 4 * record.count - 1;
         ++block.records;
         ++records;
-    }
+        return true;
+    });
     std::printf("Default parameter image: %d bytes, %d DSP records ending at %d\n", kImageSize,
                 records, offset);
     PrintBlocks(blocks);

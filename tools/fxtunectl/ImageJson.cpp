@@ -75,15 +75,12 @@ std::string DspRecordJson(int offset, int count) {
 // past the image ends it.
 std::string DspRecordsJson() {
     std::string out = "[";
-    int offset = kDspAreaStart;
     bool first = true;
-    while (offset + kRecordHeadSize <= kImageSize) {
-        const int count = g_ParamImage[offset + 2];
-        if (offset + kRecordHeadSize + 4 * count > kImageSize) break;
-        out += (first ? "\n  " : ",\n  ") + DspRecordJson(offset, count);
+    WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+        out += (first ? "\n  " : ",\n  ") + DspRecordJson(record.offset, record.count);
         first = false;
-        offset += kRecordHeadSize + 4 * count;
-    }
+        return true;
+    });
     return out + "\n ]";
 }
 
