@@ -3,6 +3,7 @@
 #include "link/AutoResetEvent.h"
 #include "link/LinkClock.h"
 #include "link/ViewNotifier.h"
+#include "sim/SimProcessor.h"
 
 #include <atomic>
 #include <chrono>
@@ -77,6 +78,16 @@ public:
     }
     std::atomic<int> waits{0};
 };
+
+// The four bytes of a value, most significant first, as the image holds them.
+inline std::vector<uint8_t> Big(uint32_t value) {
+    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+}
+
+inline std::vector<uint8_t> Slice(const SimProcessor::Image& image, int offset, int count) {
+    return {image.begin() + offset, image.begin() + offset + count};
+}
 
 // Polls until the condition holds or the time-out passes.
 inline bool SimWaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {

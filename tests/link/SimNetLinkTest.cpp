@@ -18,15 +18,6 @@
 
 namespace {
 
-std::vector<uint8_t> Big(uint32_t value) {
-    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-}
-
-std::vector<uint8_t> Slice(const SimProcessor::Image& image, int offset, int count) {
-    return {image.begin() + offset, image.begin() + offset + count};
-}
-
 std::vector<uint8_t> ReplyFrame(std::initializer_list<uint8_t> record) {
     return SimFrameParser::Frame(std::vector<uint8_t>(record));
 }

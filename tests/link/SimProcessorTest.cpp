@@ -1,4 +1,6 @@
 #include "sim/SimProcessor.h"
+
+#include "SimLinkSupport.h"
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
@@ -30,10 +32,6 @@ std::vector<uint8_t> DspWrite(int block, int parameter, std::initializer_list<ui
         for (int shift = 24; shift >= 0; shift -= 8)
             record.push_back(static_cast<uint8_t>(value >> shift));
     return record;
-}
-
-std::vector<uint8_t> Slice(const Image& image, int offset, int count) {
-    return {image.begin() + offset, image.begin() + offset + count};
 }
 
 Image Pattern(uint8_t seed) {

@@ -20,15 +20,6 @@
 
 namespace {
 
-std::vector<uint8_t> Big(uint32_t value) {
-    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-}
-
-std::vector<uint8_t> Slice(const SimProcessor::Image& image, int offset, int count) {
-    return {image.begin() + offset, image.begin() + offset + count};
-}
-
 SimProcessor::Image Pattern(uint8_t seed) {
     SimProcessor::Image image{};
     for (int i = 0; i < kImageSize; ++i) image[i] = static_cast<uint8_t>(i * 11 + seed);
