@@ -14,10 +14,17 @@ export QT_QPA_PLATFORM=offscreen
 export FXTUNE_LOOPBACK_ONLY=1
 export CTEST_OUTPUT_ON_FAILURE=1
 
+# ccache, when installed, makes rebuilds in other checkouts of this tree cheap.
+LAUNCHER=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+    LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
 configure() { # dir, extra cmake arguments...
     local dir="$1"
     shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}" "$@" >/dev/null
 }
 
 echo "== build and test (build-test)"
