@@ -95,6 +95,11 @@ int SendFrameOn(NetSession& session, const uint8_t* payload, int count) {
     return session.socket.Send(frame, size);
 }
 
+void EchoHeartbeat(NetSession& session) {
+    session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
+    session.lastReceiveMs = LinkNowMs();
+}
+
 // One receive: heartbeat echo, host-busy notice, or bytes for the assembler.
 bool ReceiveOnce(NetSession& session) {
     uint8_t buffer[kRxBufferSize];
@@ -106,8 +111,7 @@ bool ReceiveOnce(NetSession& session) {
     const uint8_t* bytes = buffer;
     int count = received;
     if (count >= kHeartbeatSize && std::memcmp(bytes, kHeartbeat, kHeartbeatSize) == 0) {
-        session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
-        session.lastReceiveMs = LinkNowMs();
+        EchoHeartbeat(session);
         if (count == kHeartbeatSize) return true;
         bytes += kHeartbeatSize;
         count -= kHeartbeatSize;
@@ -233,6 +237,8 @@ int NetConnect(const std::string& address, int port) {
     NetSession* raw = session.get();
     // A read that carried more than one frame proves the processor alive.
     session->rx.SetMultiFrameHook([raw] { raw->misses = 0; });
+    // A heartbeat that came glued behind a frame is answered like any other.
+    session->rx.SetHeartbeatHook([raw] { EchoHeartbeat(*raw); });
     if (!session->socket.Create()) {
         DebugLog("Socket() error:%d", Socket::LastError());
         return 0;

@@ -33,17 +33,20 @@ struct RecordingAssembler {
     RecordingAssembler() {
         rx.SetReplySink([this](const uint8_t* r, int n) { records.emplace_back(r, r + n); });
         rx.SetMultiFrameHook([this] { ++hookCalls; });
+        rx.SetHeartbeatHook([this] { ++heartbeats; });
     }
     void Feed(const Bytes& read) { rx.Append(read.data(), static_cast<int>(read.size())); }
 
     RxAssembler rx;
     std::vector<Bytes> records;
     int hookCalls = 0;
+    int heartbeats = 0;
 };
 
 const Bytes kReplyA = {0x00, 7, 2};
 const Bytes kReplyB = {0x00, 9, 0, 1, 14};
 const Bytes kReplyC = {0x00, 127, 17};
+const Bytes kHeartbeat = {'$', 'H', 'B', '$'};
 
 // The first `count` bytes of a frame, and the rest.
 Bytes Head(const Bytes& frame, size_t count) {
@@ -59,6 +62,7 @@ struct RxCase {
     std::vector<Bytes> dispatched;
     int leftInBuffer;
     bool hookCalled;
+    int heartbeats = 0;
 };
 
 TEST(FramesRx, AssemblyRules) {
@@ -94,15 +98,37 @@ TEST(FramesRx, AssemblyRules) {
          {kReplyA, kReplyB},
          0,
          true},
-        {"leading byte other than 0x55 is not searched past",
-         {Join({Bytes{0x00}, Frame(kReplyA)}), Frame(kReplyB)},
-         {},
-         1 + 6 + 8,
+        {"noise before a frame is skipped",
+         {Join({Bytes{0x00, 0x24, 0x01}, Frame(kReplyA)}), Frame(kReplyB)},
+         {kReplyA, kReplyB},
+         0,
          false},
-        {"garbage after a frame stays",
+        {"noise after a frame is discarded",
          {Join({Frame(kReplyA), Bytes{0x01, 0x02}})},
          {kReplyA},
-         2,
+         0,
+         true},
+        {"heartbeat glued behind a frame is answered and blocks nothing",
+         {Join({Frame(kReplyA), kHeartbeat, Frame(kReplyB)}), Frame(kReplyC)},
+         {kReplyA, kReplyB, kReplyC},
+         0,
+         true,
+         1},
+        {"heartbeat cut between two reads",
+         {Join({Frame(kReplyA), Head(kHeartbeat, 2)}), Join({Tail(kHeartbeat, 2), Frame(kReplyB)})},
+         {kReplyA, kReplyB},
+         0,
+         true,
+         1},
+        {"noise between two frames of one read",
+         {Join({Frame(kReplyA), Bytes{0x13, 0x37}, Frame(kReplyB)})},
+         {kReplyA, kReplyB},
+         0,
+         true},
+        {"damaged frame glued to a good one costs that one, not the next read",
+         {Join({Head(Frame(kReplyB), 4), Frame(kReplyA)}), Frame(kReplyC)},
+         {kReplyC},
+         0,
          true},
     };
     for (const RxCase& c : cases) {
@@ -112,24 +138,46 @@ TEST(FramesRx, AssemblyRules) {
         EXPECT_EQ(a.records, c.dispatched);
         EXPECT_EQ(a.rx.Fill(), c.leftInBuffer);
         EXPECT_EQ(a.hookCalls > 0, c.hookCalled);
+        EXPECT_EQ(a.heartbeats, c.heartbeats);
     }
+}
+
+TEST(FramesRx, SkippedBytesAreCountedInTheDebugLog) {
+    std::vector<std::string> lines;
+    SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
+    RecordingAssembler a;
+    a.Feed(Join({Bytes{0x01, 0x02, 0x03}, Frame(kReplyA)}));
+    SetDebugLogSink(nullptr);
+    EXPECT_EQ(a.records, std::vector<Bytes>{kReplyA});
+    EXPECT_EQ(lines, std::vector<std::string>{"ProcessRxBuf skipped 3 bytes\n"});
+}
+
+// The head of a frame that claims 255 bytes and never gets them.
+Bytes LongFrameHead(size_t size) {
+    Bytes head(size, 0x01);
+    head[0] = kNetFrameStart;
+    head[1] = 0xFF;
+    return head;
 }
 
 TEST(FramesRx, OverflowingAppendEmptiesTheBufferFirst) {
     RecordingAssembler a;
-    // A stuck buffer (no start byte) fills up with 250 bytes...
-    a.Feed(Bytes(250, 0x00));
+    // A frame that never completes fills up 250 bytes...
+    a.Feed(LongFrameHead(250));
     EXPECT_EQ(a.rx.Fill(), 250);
     // ...a read that would not fit empties it and is assembled on its own.
     a.Feed(Join({Frame(kReplyA), Frame(kReplyB)}));
     EXPECT_EQ(a.records, (std::vector<Bytes>{kReplyA, kReplyB}));
     EXPECT_EQ(a.rx.Fill(), 0);
 
-    // A read that exactly fills the buffer is kept.
+    // A read that exactly fills the buffer is kept: the longest frame,
+    // completed by a read that brings the fill to 260, still counts.
     RecordingAssembler b;
-    b.Feed(Bytes(200, 0x01));
-    b.Feed(Bytes(60, 0x02));
-    EXPECT_EQ(b.rx.Fill(), kRxBufferSize);
+    Bytes record(254, 0x42);
+    const Bytes frame = Frame(record);
+    b.Feed(Head(frame, 254));
+    b.Feed(Join({Tail(frame, 254), Bytes(3, 0x02)}));
+    EXPECT_EQ(b.records, std::vector<Bytes>{record});
 }
 
 TEST(FramesRx, LongestFrameFitsTheBuffer) {
