@@ -82,6 +82,7 @@ bool CloseSession(NetSession& session, bool clearStatusNow) {
     session.misses = 0;
     if (g_session.get() == &session) {
         g_bConnected = false;
+        NotifyLinkGone();
         if (clearStatusNow) ClearStatusBlock();
         EmptySendQueue();
     }
@@ -231,6 +232,7 @@ int NetConnect(const std::string& address, int port) {
     EndCurrentSession();
     EmptySendQueue();
     g_bAwaitReply = false;
+    g_bReadThreadEnd = false;
     g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     auto session = std::make_shared<NetSession>();
@@ -278,6 +280,7 @@ int NetSendSync(const uint8_t* payload, int count) {
     if (!g_bConnected) return 0;
     if (!LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
         DebugLog("NetSendSync WaitObject Time Out \r\n ");
+    if (!g_bConnected) return 0; // the link closed while waiting
     std::lock_guard lock(g_SendLock);
     return NetSendFrame(payload, count);
 }
