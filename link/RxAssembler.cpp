@@ -28,12 +28,18 @@ void RxAssembler::Reset() {
 }
 
 void RxAssembler::Append(const uint8_t* bytes, int count) {
-    count = std::clamp(count, 0, kRxBufferSize);
-    // No room: the stale bytes go, together with any half frame they held.
-    if (m_fill + count > kRxBufferSize) Reset();
-    if (count > 0) std::memcpy(m_buffer + m_fill, bytes, static_cast<size_t>(count));
-    m_fill += count;
-    ProcessRxBuf();
+    // A read goes in as far as it fits and is assembled, then the rest: a
+    // frame begun in an earlier read is not lost to a full one. (Assembly
+    // never leaves more than a frame's head behind, so there is room.)
+    while (count > 0) {
+        if (m_fill == kRxBufferSize) Reset();
+        const int taken = std::min(count, kRxBufferSize - m_fill);
+        std::memcpy(m_buffer + m_fill, bytes, static_cast<size_t>(taken));
+        m_fill += taken;
+        bytes += taken;
+        count -= taken;
+        ProcessRxBuf();
+    }
 }
 
 void RxAssembler::Discard(int count) {

@@ -27,8 +27,8 @@ public:
     void SetMultiFrameHook(MultiFrameHook hook);
     void SetHeartbeatHook(HeartbeatHook hook);
 
-    // Appends the bytes of one read (emptying the buffer first when they
-    // would not fit) and runs ProcessRxBuf.
+    // Appends the bytes of one read and runs ProcessRxBuf; a read that does
+    // not fit behind what is buffered goes in piece by piece.
     void Append(const uint8_t* bytes, int count);
     // Dispatches every complete frame at the front of the buffer.
     void ProcessRxBuf();
