@@ -25,3 +25,7 @@ void NotifyLinkGone() {
     g_hReplyEvent.Interrupt();
     Replies().WakeAll();
 }
+
+void GiveUpAwaitedReply() {
+    g_hReplyEvent.Set();
+}

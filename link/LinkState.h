@@ -39,6 +39,10 @@ bool LinkUsable();
 // stopped: called right after the flags say so, so every waiter sees it.
 void NotifyLinkGone();
 
+// A reply that is waited for no more (its wait timed out): the next waiting
+// sender goes out at once instead of waiting for it a second time.
+void GiveUpAwaitedReply();
+
 // The longest a waiting sender waits for the previous reply before it sends anyway.
 constexpr int kReplyWaitMs = 2000;
 // The longest a closing link waits for its reader to end.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 // What the processor has answered: the reply dispatcher notes every reply it
 // handles. A tally holds a count per reply code and which image chunks of the
@@ -22,6 +23,21 @@ struct ReplyTally {
         return counts[code] - mark.counts[code];
     }
     uint64_t TotalSince(const ReplyTally& mark) const { return total - mark.total; }
+};
+
+// The replies that confirm a change just sent: `count` replies in all since
+// the mark, among them every code listed (a processor acknowledges some
+// commands with their own code).
+struct AwaitedReplies {
+    int count = 1;
+    std::vector<uint8_t> codes;
+
+    bool MetBy(const ReplyTally& now, const ReplyTally& mark) const {
+        if (now.TotalSince(mark) < static_cast<uint64_t>(count)) return false;
+        for (uint8_t code : codes)
+            if (now.CountSince(mark, code) == 0) return false;
+        return true;
+    }
 };
 
 // Jobs and commands wait here for the replies they need; a link that goes

@@ -135,7 +135,7 @@ SyncResult AskUntilAnswered(const std::vector<Request>& requests, SendWatch& wat
         ReportProgress();
         if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
         // The last reply is given up: asking again need not wait for it.
-        if (!settled) g_hReplyEvent.Set();
+        if (!settled) GiveUpAwaitedReply();
     }
     const std::vector<const Request*> pending = Pending(requests);
     return pending.empty() ? SyncResult{} : Failure(SyncOutcome::NoAnswer, Unanswered(pending));

@@ -213,6 +213,13 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"MissingFile", {}, {"write", "/nonexistent/x.mode"}, 5, "cannot open"},
         ErrorCase{"UnwritableFile", {}, {"read", "/nonexistent/x.mode"}, 1, "Can't write to file"},
         ErrorCase{"SilentProcessor", {"--silent-after", "3"}, {"info"}, 6, "time-out"},
+        ErrorCase{"BusyProcessor", {"--refuse"}, {"info"}, 3, "connected to another host"},
+        // Silent right after the read (67 commands): the change is not confirmed.
+        ErrorCase{"UnconfirmedSet",
+                  {"--silent-after", "67"},
+                  {"set", "1", "14", "60"},
+                  6,
+                  "did not confirm set 1 14 60"},
         ErrorCase{"BadMode", {}, {"mode", "load", "5"}, 2, "M is 1..4"},
         ErrorCase{"BadParameter", {}, {"set", "1", "14", "loud"}, 2, "VALUE"},
         ErrorCase{"UnknownParameter", {}, {"get", "200", "1"}, 1, "no editable DSP parameter"},
