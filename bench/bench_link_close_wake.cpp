@@ -17,12 +17,12 @@
 #include "sim/VirtualHidBackend.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
+#include "tests/ProcessThreads.h"
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -33,14 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-int ThreadCount() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    return -1;
 }
 
 class QuietView : public IViewNotifier {
@@ -148,13 +140,13 @@ void BM_ModeChangeReplyFlood(benchmark::State& state) {
             state.SkipWithError("cannot connect");
             break;
         }
-        const int before = ThreadCount();
+        const int before = ProcessThreadCount();
         const int endsBefore = view.jobEnds;
         std::atomic<bool> sampling{true};
         std::atomic<int> peak{before};
         std::thread sampler([&] {
             while (sampling) {
-                peak = std::max(peak.load(), ThreadCount());
+                peak = std::max(peak.load(), ProcessThreadCount());
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         });

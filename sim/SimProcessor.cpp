@@ -172,7 +172,9 @@ std::vector<SimReply> SimProcessor::Answer(const uint8_t* record, int count) {
         LogCommand(record, count);
         // A silent processor takes nothing in any more.
         if (!silent) {
+            const bool lose = LosesRepliesLocked(record, count);
             replies = FilterReplies(Dispatch(record, count));
+            if (lose) replies.clear();
             const bool slow = std::any_of(replies.begin(), replies.end(), [&](const SimReply& r) {
                 return r.number == m_faults.slowReplyNumber;
             });
@@ -311,6 +313,15 @@ std::vector<SimReply> SimProcessor::FilterReplies(std::vector<SimRecord> replies
         kept.push_back(std::move(reply));
     }
     return kept;
+}
+
+bool SimProcessor::LosesRepliesLocked(const uint8_t* record, int count) {
+    if (m_loseTimes == 0 || m_loseStart.empty()) return false;
+    if (count < static_cast<int>(m_loseStart.size()) ||
+        !std::equal(m_loseStart.begin(), m_loseStart.end(), record))
+        return false;
+    if (m_loseTimes > 0) --m_loseTimes;
+    return true;
 }
 
 bool SimProcessor::SilentLocked() const {
@@ -485,6 +496,12 @@ void SimProcessor::DropNextReply() {
     m_dropNext = true;
 }
 
+void SimProcessor::LoseRepliesTo(std::vector<uint8_t> commandStart, int times) {
+    std::lock_guard lock(m_mutex);
+    m_loseStart = std::move(commandStart);
+    m_loseTimes = times;
+}
+
 void SimProcessor::SetSilent(bool silent) {
     std::lock_guard lock(m_mutex);
     m_silent = silent;
@@ -585,6 +602,14 @@ std::vector<SimRecord> SimProcessor::ReceivedCommands() const {
 size_t SimProcessor::CommandCount() const {
     std::lock_guard lock(m_mutex);
     return m_commandTotal;
+}
+
+size_t SimProcessor::CountCommands(const std::vector<uint8_t>& commandStart) const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<size_t>(std::count_if(m_log.begin(), m_log.end(), [&](const SimRecord& r) {
+        return r.size() >= commandStart.size() &&
+               std::equal(commandStart.begin(), commandStart.end(), r.begin());
+    }));
 }
 
 bool SimProcessor::WaitForCommandCount(size_t count, int timeoutMs) const {

@@ -98,6 +98,9 @@ public:
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
     void DropNextReply();
+    // Loses the replies to commands starting with these bytes, `times` times
+    // (-1: every time); an empty start stops it.
+    void LoseRepliesTo(std::vector<uint8_t> commandStart, int times = -1);
     void SetSilent(bool silent);
     bool IsSilent() const;
     int ReplyLatencyMs() const;
@@ -123,6 +126,8 @@ public:
     // The command log (each record cut to its meaningful length).
     std::vector<SimRecord> ReceivedCommands() const;
     size_t CommandCount() const;
+    // The commands in the log that start with these bytes.
+    size_t CountCommands(const std::vector<uint8_t>& commandStart) const;
     // Waits until at least count commands have come in total.
     bool WaitForCommandCount(size_t count, int timeoutMs) const;
     // Waits until a command with this code is in the log.
@@ -139,6 +144,8 @@ private:
     // the previous ones and the latency (plus extraMs).
     std::chrono::steady_clock::time_point ScheduleLocked(int extraMs);
     bool SilentLocked() const;
+    // Whether the replies to this command are to be lost (and counts it).
+    bool LosesRepliesLocked(const uint8_t* record, int count);
     int PitchByteLocked() const;
     void LogCommand(const uint8_t* record, int count);
     void ApplyDspWrite(const uint8_t* record, int count);
@@ -170,6 +177,8 @@ private:
     size_t m_replyTotal = 0;
     std::chrono::steady_clock::time_point m_busyUntil{};
     bool m_dropNext = false;
+    std::vector<uint8_t> m_loseStart;
+    int m_loseTimes = 0;
     bool m_silent = false;
     std::deque<SimRecord> m_log;
 

@@ -142,11 +142,7 @@ TEST_F(StartupTest, AnUnansweredReadKeepsTheImageSaysSoAndDisconnects) {
     const int mic = SimProcessor::FindDspValueOffset(memory, 1, 14);
     WriteBigEndian32(memory.data() + mic, PercentToStored(33));
     m_sim->SetMemory(memory);
-    SimProcessor* sim = m_sim.get();
-    m_sim->SetCommandObserver([sim](const uint8_t* record, int count) {
-        const uint8_t lastChunk[] = {48, 0x0C, 0xE8, 46};
-        if (count >= 4 && std::memcmp(record, lastChunk, 4) == 0) sim->DropNextReply();
-    });
+    m_sim->LoseRepliesTo({48, 0x0C, 0xE8, 46}); // the last image chunk, every time
 
     StartEditor();
     ASSERT_TRUE(WaitUntil([this] { return View()->JobFailureBox() != nullptr; }));

@@ -2,6 +2,7 @@
 // pacing on the reply event and a job waiting for replies, however the link
 // went.
 
+#include "LinkTestSupport.h"
 #include "SimLinkSupport.h"
 
 #include "link/CommandFrames.h"
@@ -70,12 +71,6 @@ protected:
         CloseUsbLink();
         server.Stop();
         SetHidBackend(nullptr);
-        SetLinkClock(nullptr);
-        g_bNetMode = false;
-        g_bQueuedSend = true;
-        g_bJobIdle = true;
-        g_bReadThreadEnd = false;
-        g_hReplyEvent.Set();
     }
 
     void EndTheLink() {
@@ -97,7 +92,7 @@ protected:
         }
     }
 
-    SimRecordingView view;
+    linktest::LinkGlobalsGuard guard; // the flags, the clock and the view go back
     SimProcessor sim;
     SimTcpServer server{sim};
     VirtualHidBackend usb{sim};

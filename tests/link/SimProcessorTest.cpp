@@ -346,6 +346,14 @@ TEST(SimProcessor, DropsTheNumberedReplyAndFallsSilent) {
     EXPECT_EQ(1u, Send(other, {CMD_GET_MODE}).size());
     other.SetSilent(true);
     EXPECT_EQ(0u, Send(other, {CMD_GET_MODE}).size());
+
+    SimProcessor picky;
+    picky.LoseRepliesTo({CMD_READ_IMAGE, 0, 56}, 1);
+    EXPECT_EQ(0u, Send(picky, {CMD_READ_IMAGE, 0, 56, 56}).size()) << "lost once";
+    EXPECT_EQ(1u, Send(picky, {CMD_READ_IMAGE, 0, 0, 56}).size()) << "another chunk";
+    EXPECT_EQ(1u, Send(picky, {CMD_READ_IMAGE, 0, 56, 56}).size());
+    EXPECT_EQ(2u, picky.CountCommands({CMD_READ_IMAGE, 0, 56}));
+    EXPECT_EQ(3u, picky.CountCommands({CMD_READ_IMAGE}));
 }
 
 // The processor answers one command after the other: with a latency, three

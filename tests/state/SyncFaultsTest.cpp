@@ -1,6 +1,7 @@
 // The whole-image jobs against a processor that loses, delays or floods
 // replies: a job finishes only with everything it asked for, says so when it
 // cannot, and never replaces the image with a mixture.
+#include "ProcessThreads.h"
 #include "SimNetFixture.h"
 
 #include "link/DebugLog.h"
@@ -11,21 +12,11 @@
 
 #include <atomic>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 namespace {
 
 constexpr int kFastClock = 20; // link time runs 20 times faster
-
-// The threads of this process now.
-int ThreadCount() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    return -1;
-}
 
 class SyncFaultsTest : public SimNetFixture {
 protected:
@@ -38,29 +29,6 @@ protected:
     void TearDown() override {
         SimNetFixture::TearDown();
         SetLinkClock(nullptr);
-    }
-
-    // The processor loses its reply to commands starting with these bytes,
-    // `times` times (every time when negative).
-    void LoseRepliesTo(std::vector<uint8_t> command, int times) {
-        auto left = std::make_shared<std::atomic<int>>(times);
-        sim.SetCommandObserver([this, command, left](const uint8_t* record, int count) {
-            if (count < static_cast<int>(command.size()) ||
-                std::memcmp(record, command.data(), command.size()) != 0)
-                return;
-            if (left->load() != 0) {
-                if (left->load() > 0) --*left;
-                sim.DropNextReply();
-            }
-        });
-    }
-
-    size_t Requests(const std::vector<uint8_t>& command) {
-        size_t count = 0;
-        for (const SimRecord& record : sim.ReceivedCommands())
-            count += record.size() >= command.size() &&
-                     std::equal(command.begin(), command.end(), record.begin());
-        return count;
     }
 
     static std::vector<uint8_t> Image() { return {g_ParamImage, g_ParamImage + kImageSize}; }
@@ -91,7 +59,7 @@ TEST_P(LostReplyTest, IsAskedAgainOrFailsTheReadWithItsName) {
         late.slowReplyMs = (kReplyWaitMs + 100) / kFastClock;
         sim.SetFaults(late);
     } else {
-        LoseRepliesTo(c.command, c.times);
+        sim.LoseRepliesTo(c.command, c.times);
     }
 
     ReadAll();
@@ -100,7 +68,7 @@ TEST_P(LostReplyTest, IsAskedAgainOrFailsTheReadWithItsName) {
     EXPECT_EQ(c.outcome, result.outcome);
     EXPECT_EQ(c.missing, result.missing);
     EXPECT_EQ(std::vector<SyncOutcome>{c.outcome}, view.Outcomes()) << "the view hears how";
-    const size_t asked = Requests(c.command);
+    const size_t asked = sim.CountCommands(c.command);
     if (c.outcome == SyncOutcome::Completed) {
         EXPECT_EQ(Bytes(sim.Memory()), Image());
         EXPECT_EQ(c.times == 0 ? 1u : 2u, asked) << "a lost reply is asked once more";
@@ -134,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LostReplyCase>& info) { return info.param.name; });
 
 TEST_F(SyncFaultsTest, AProcessorNeverTellingItsVersionIsNotReadAtAll) {
-    LoseRepliesTo({127}, -1);
+    sim.LoseRepliesTo({127}, -1);
     ReadAll();
     EXPECT_EQ(0u, CountOf(48)) << "the image is never asked for";
     EXPECT_EQ(SyncOutcome::NoAnswer, LastReadResult().outcome);
@@ -151,11 +119,11 @@ TEST_F(SyncFaultsTest, AFloodOfModeChangeRepliesRunsOneReadAtATime) {
         flood.insert(flood.end(), frame.begin(), frame.end());
     }
     std::atomic<bool> sampling{true};
-    const int before = ThreadCount();
+    const int before = ProcessThreadCount();
     std::atomic<int> peak{before};
     std::thread sampler([&] {
         while (sampling) {
-            peak = std::max(peak.load(), ThreadCount());
+            peak = std::max(peak.load(), ProcessThreadCount());
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
@@ -177,7 +145,7 @@ TEST_F(SyncFaultsTest, AFloodOfModeChangeRepliesRunsOneReadAtATime) {
 }
 
 TEST_F(SyncFaultsTest, AnUnconfirmedWriteIsReportedAndKeepsTheChangeFlag) {
-    LoseRepliesTo({CMD_WRITE_IMAGE_END}, -1);
+    sim.LoseRepliesTo({CMD_WRITE_IMAGE_END}, -1);
     g_bParamsChanged = true;
     WriteAll();
     const SyncResult result = LastWriteResult();
@@ -186,7 +154,7 @@ TEST_F(SyncFaultsTest, AnUnconfirmedWriteIsReportedAndKeepsTheChangeFlag) {
     EXPECT_EQ(std::vector<SyncOutcome>{SyncOutcome::NoAnswer}, view.Outcomes());
     EXPECT_TRUE(g_bParamsChanged) << "the processor may not hold the changes";
 
-    sim.SetCommandObserver(nullptr);
+    sim.LoseRepliesTo({});
     WriteAll();
     EXPECT_TRUE(LastWriteResult().Completed());
     EXPECT_FALSE(g_bParamsChanged);

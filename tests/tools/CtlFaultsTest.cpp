@@ -121,23 +121,6 @@ protected:
         return paths.back();
     }
 
-    // The processor loses its reply to every command starting with these bytes.
-    void NeverAnswer(std::vector<uint8_t> command) {
-        sim.SetCommandObserver([this, command](const uint8_t* record, int count) {
-            if (count >= static_cast<int>(command.size()) &&
-                std::memcmp(record, command.data(), command.size()) == 0)
-                sim.DropNextReply();
-        });
-    }
-
-    size_t Requests(const std::vector<uint8_t>& command) {
-        size_t count = 0;
-        for (const SimRecord& record : sim.ReceivedCommands())
-            count += record.size() >= command.size() &&
-                     std::equal(command.begin(), command.end(), record.begin());
-        return count;
-    }
-
     SimProcessor sim;
     std::unique_ptr<SimTcpServer> server;
     std::unique_ptr<VirtualHidBackend> usb;
@@ -242,7 +225,7 @@ TEST_P(ReadFaultTest, SavesExactlyTheProcessorsMemoryOrNothing) {
                                           static_cast<uint8_t>(address & 0xFF),
                                           static_cast<uint8_t>(ImageChunkLength(c.chunk))};
     if (c.fault == Fault::LostReply || c.fault == Fault::BadChecksum) {
-        EXPECT_EQ(2u, Requests(request)) << "the lost chunk is asked for again";
+        EXPECT_EQ(2u, sim.CountCommands(request)) << "the lost chunk is asked for again";
     }
 }
 
@@ -260,14 +243,14 @@ class IdentityTimeoutTest : public CtlInProcessTest,
 
 TEST_P(IdentityTimeoutTest, AnUnansweredVersionIsATimeOutNotAVersion) {
     Plug(GetParam());
-    NeverAnswer({CMD_GET_CMD_VERSION});
+    sim.LoseRepliesTo({CMD_GET_CMD_VERSION});
     ::testing::internal::CaptureStdout();
     const CtlResult info = Run("info");
     const std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(kExitTimeout, info.status) << info.message;
     EXPECT_NE(std::string::npos, info.message.find("command-set version")) << info.message;
     EXPECT_EQ("", printed) << "no version is shown that never came";
-    EXPECT_EQ(0u, Requests({CMD_READ_IMAGE}));
+    EXPECT_EQ(0u, sim.CountCommands({CMD_READ_IMAGE}));
 
     const std::string file = TempFile("never.mode");
     EXPECT_EQ(kExitTimeout, Run("read", {file}).status);
