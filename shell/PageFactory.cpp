@@ -1,5 +1,6 @@
 #include "shell/PageFactory.h"
 
+#include "pages/CCompDlg.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CPageNavigator.h"
@@ -51,6 +52,7 @@ CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
     };
     if (pageId == PAGE_MUSIC) return new CDialogMusic(subPage, parent, navigator());
     if (pageId == PAGE_EFFECTS) return new CDialogEfx(subPage, parent, navigator());
+    if (pageId == PAGE_COMPRESSOR) return new CCompDlg(parent, navigator());
     CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
     page->SelectSubPage(subPage);
     return page;

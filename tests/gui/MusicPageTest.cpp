@@ -30,20 +30,9 @@
 #include <cstring>
 
 namespace {
-void SendWheel(QWidget* widget, int delta) {
-    const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);
-    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget, &event);
-}
-
 uint32_t BigEndian(const uint8_t* bytes) {
     return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) |
            bytes[3];
-}
-
-bool IsDsp(const SimRecord& record, int block, int parameter) {
-    return record.size() >= 5 && record[0] == 9 && record[2] == block && record[3] == parameter;
 }
 
 class MusicPageTest : public GuiFixture {
