@@ -184,6 +184,12 @@ void CEqPanel::ApplyBandTypeGrouped(int index, int type) {
     update();
 }
 
+void CEqPanel::ApplyCompoundTypes(int index, const std::array<int, 4>& types) {
+    if (!ValidBand(index) || m_bands[index].sectionCount != 3) return;
+    SetCompoundTypes(m_bands[index], types, ModelPlotWidth());
+    update();
+}
+
 void CEqPanel::ApplyBandGain(int index, float gain) {
     if (!ValidBand(index)) return;
     SetBandGain(m_bands[index], gain, ModelPlotWidth());
