@@ -125,16 +125,28 @@ void CCompressorSection::OnSwitch(bool checked) {
     if (m_curve) m_curve->SetEnabled(checked);
 }
 
-void CCompressorSection::Place(const QRect& area, int rowHeight) {
+void CCompressorSection::Place(const QRect& area, int rowHeight, bool stacked) {
     m_switch->setGeometry(area.left(), area.top(), area.width(), rowHeight);
-    const int captionWidth = std::max(64, area.width() * 3 / 10);
-    const int sliderX = area.left() + captionWidth + 4;
-    const int sliderWidth = std::max(40, area.width() - captionWidth - kValueWidth - 8);
+    int captionWidth = 0;
+    for (QLabel* caption : m_captions)
+        captionWidth =
+            std::max(captionWidth, caption->fontMetrics().horizontalAdvance(caption->text()));
+    captionWidth += 6;
+    int y = area.top() + rowHeight;
     for (int s = 0; s < SettingCount; ++s) {
-        const int y = area.top() + (s + 1) * rowHeight;
+        if (stacked) {
+            m_captions[s]->setGeometry(area.left(), y, area.width() - kValueWidth, rowHeight - 4);
+            m_values[s]->setGeometry(area.right() + 1 - kValueWidth, y, kValueWidth, rowHeight - 4);
+            m_sliders[s]->setGeometry(area.left(), y + rowHeight - 4, area.width(), rowHeight - 4);
+            y += 2 * rowHeight - 6;
+            continue;
+        }
+        const int sliderX = area.left() + captionWidth;
+        const int sliderWidth = std::max(40, area.width() - captionWidth - kValueWidth - 4);
         m_captions[s]->setGeometry(area.left(), y, captionWidth, rowHeight);
         m_sliders[s]->setGeometry(sliderX, y + 1, sliderWidth, rowHeight - 2);
         m_values[s]->setGeometry(area.right() + 1 - kValueWidth, y, kValueWidth, rowHeight);
+        y += rowHeight;
     }
 }
 

@@ -46,8 +46,9 @@ public:
 
     // Switch, sliders, values and curve from the editor variables.
     void Load();
-    // Switch on the first row, then one row per setting: caption, slider, value.
-    void Place(const QRect& area, int rowHeight);
+    // Switch on the first row, then one row per setting: caption, slider and
+    // value side by side, or (stacked) caption and value over the slider.
+    void Place(const QRect& area, int rowHeight, bool stacked = false);
     bool IsWheelTarget(const QWidget* widget) const;
     void SetEnabled(bool enabled);
 

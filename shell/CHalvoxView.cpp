@@ -134,6 +134,8 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
         return;
     }
     if (m_page) {
+        // The output page may have changed its channel itself.
+        if (m_page->PageId() == PAGE_OUTPUT) m_lastOutputChannel = m_page->SubPage();
         layout()->removeWidget(m_page);
         delete m_page;
         m_page = nullptr;

@@ -1,6 +1,7 @@
-// Draws the artwork of the reverb and echo EQ page: the title pictures (one
-// per sub-page and language) and the back button's looks. Not part of the
-// build; run it once after changing the artwork:
+// Draws the page artwork: the title pictures of the reverb and echo EQ page
+// (one per sub-page and language) and its back button's looks, and the
+// channel pictures of the output page (one per channel and language). Not
+// part of the build; run it once after changing the artwork:
 //   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
 //   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
 #include <QDir>
@@ -84,6 +85,53 @@ QImage TitleImage(const Title& title, bool english) {
     return image;
 }
 
+// The output page's picture of a channel: its name on a bar in the
+// channel's colour, a loudspeaker in front.
+QImage ChannelImage(int channel, const QColor& accent, bool english) {
+    const QSize size(320, 40);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF body(1, 1, size.width() - 2, size.height() - 2);
+    QLinearGradient face(body.topLeft(), body.topRight());
+    face.setColorAt(0, accent.darker(130));
+    face.setColorAt(0.6, accent);
+    face.setColorAt(1, accent.lighter(160));
+    p.setPen(QPen(accent.darker(200), 1.2));
+    p.setBrush(face);
+    p.drawRoundedRect(body, 8, 8);
+    QLinearGradient shine(body.topLeft(), QPointF(body.left(), body.center().y()));
+    shine.setColorAt(0, QColor(255, 255, 255, 100));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shine);
+    p.drawRoundedRect(body.adjusted(3, 2, -3, -body.height() / 2), 6, 6);
+
+    DrawSpeaker(p, QRectF(10, 6, 28, 28), Qt::white);
+    QFont big(QStringLiteral("WenQuanYi Micro Hei"));
+    big.setPixelSize(22);
+    big.setBold(true);
+    p.setFont(big);
+    const QString name = english ? QStringLiteral("CH %1").arg(channel + 1)
+                                 : QStringLiteral("通道%1").arg(channel + 1);
+    const QRectF nameBox(48, 0, 120, size.height());
+    p.setPen(QColor(0, 0, 0, 90));
+    p.drawText(nameBox.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, name);
+    p.setPen(Qt::white);
+    p.drawText(nameBox, Qt::AlignVCenter | Qt::AlignLeft, name);
+    QFont small = big;
+    small.setPixelSize(14);
+    small.setBold(false);
+    p.setFont(small);
+    p.setPen(QColor(255, 255, 255, 220));
+    p.drawText(QRectF(150, 0, size.width() - 162, size.height()),
+               Qt::AlignVCenter | Qt::AlignRight,
+               english ? QStringLiteral("Output channel") : QStringLiteral("输出通道"));
+    return image;
+}
+
 QImage BackImage(const QColor& base, bool pressed) {
     const QSize size(96, 36);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -130,6 +178,19 @@ int main(int argc, char** argv) {
                                      .arg(QString::fromLatin1(title.name),
                                           english ? QStringLiteral("en") : QStringLiteral("zh"));
             ok = TitleImage(title, english).save(out.filePath(name)) && ok;
+        }
+    }
+    const QColor channelColours[8] = {QColor(0, 120, 190), QColor(0, 140, 150),
+                                      QColor(40, 140, 60),  QColor(120, 130, 20),
+                                      QColor(190, 110, 0),  QColor(190, 60, 40),
+                                      QColor(150, 50, 140), QColor(80, 70, 170)};
+    for (int channel = 0; channel < 8; ++channel) {
+        for (bool english : {false, true}) {
+            const QString name = QStringLiteral("output-ch%1-%2.png")
+                                     .arg(channel + 1)
+                                     .arg(english ? QStringLiteral("en") : QStringLiteral("zh"));
+            ok = ChannelImage(channel, channelColours[channel], english).save(out.filePath(name)) &&
+                 ok;
         }
     }
     const QColor back(30, 90, 160);
