@@ -3,8 +3,8 @@
 #
 # usage: scripts/package-deb.sh [--install-check] [BUILD_DIR]
 #
-# Without BUILD_DIR it configures and builds build-package/ (a release build
-# without tests and benchmarks). It runs `cpack -G DEB` there, prints the
+# Without BUILD_DIR it configures and builds build-package/ without tests and
+# benchmarks (-O2 like Debian's own packages; CPack strips the debug info). It runs `cpack -G DEB` there, prints the
 # package's path and checks its control fields (name, computed library
 # dependencies, the CJK font, the maintainer scripts) and its contents.
 # With --install-check, as root, it then installs the package with dpkg -i,
@@ -29,7 +29,7 @@ if [ -z "$BUILD" ]; then
         export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
         LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
     fi
-    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFX_BUILD_TESTS=OFF \
+    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFX_BUILD_TESTS=OFF \
         -DFX_BUILD_BENCH=OFF "${LAUNCHER[@]}" >/dev/null
     cmake --build "$BUILD" -j "${JOBS:-$(nproc)}"
 fi
