@@ -138,32 +138,33 @@ completions() { # words of the command line; the candidates for the last one
              _fxtunectl; printf "%s\n" "${COMPREPLY[@]}"' _ \
         "$USR/share/bash-completion/completions/fxtunectl" "$@"
 }
-verb_completions="$(completions fxtunectl --usb '')"
-option_completions="$(completions fxtunectl --)"
-for verb in "${verbs[@]}"; do
-    section COMMANDS <"$ROOT/fxtunectl.txt" | has_item "$verb" ||
-        fail "verb '$verb' of fxtunectl --help has no entry under COMMANDS in packaging/man/fxtunectl.1"
-    grep -qxF -- "$verb" <<<"$verb_completions" ||
-        fail "verb '$verb' of fxtunectl --help is not completed: add it to _fxtunectl_verbs in packaging/bash-completion/fxtunectl"
-done
-for option in "${ctl_options[@]}"; do
-    section OPTIONS <"$ROOT/fxtunectl.txt" | has_item "$option" ||
-        fail "option '$option' of fxtunectl --help has no entry under OPTIONS in packaging/man/fxtunectl.1"
-    grep -qxF -- "$option" <<<"$option_completions" ||
-        fail "option '$option' of fxtunectl --help is not completed: add it to _fxtunectl_options in packaging/bash-completion/fxtunectl"
-done
-for option in "${sim_options[@]}"; do
-    section OPTIONS <"$ROOT/fxtune-sim.txt" | has_item "$option" ||
-        fail "option '$option' of fxtune-sim --help has no entry under OPTIONS in packaging/man/fxtune-sim.1"
-done
 # The statuses are the numbers after "exit status" in fxtunectl --help.
 mapfile -t statuses < <(printf '%s\n' "$ctl_help" | sed -n '/^exit status/I,$p' |
     grep -oE '(^|[ :,])[0-9]+ ' | tr -dc '0-9\n' | sort -un)
 ((${#statuses[@]})) || fail "found no exit statuses after \"exit status\" in fxtunectl --help"
-for status in "${statuses[@]}"; do
-    section 'EXIT STATUS' <"$ROOT/fxtunectl.txt" | has_item "$status" ||
-        fail "exit status $status has no entry under EXIT STATUS in packaging/man/fxtunectl.1"
-done
+
+documented() { # page, section, what, words...
+    local page="$1" heading="$2" what="$3" word
+    shift 3
+    for word in "$@"; do
+        section "$heading" <"$ROOT/$page.txt" | has_item "$word" ||
+            fail "$what '$word' has no entry under $heading in packaging/man/$page.1"
+    done
+}
+completed() { # candidates, list variable, what, words...
+    local candidates="$1" variable="$2" what="$3" word
+    shift 3
+    for word in "$@"; do
+        grep -qxF -- "$word" <<<"$candidates" ||
+            fail "$what '$word' is not completed: add it to $variable in packaging/bash-completion/fxtunectl"
+    done
+}
+documented fxtunectl COMMANDS "fxtunectl verb" "${verbs[@]}"
+documented fxtunectl OPTIONS "fxtunectl option" "${ctl_options[@]}"
+documented fxtunectl 'EXIT STATUS' "fxtunectl exit status" "${statuses[@]}"
+documented fxtune-sim OPTIONS "fxtune-sim option" "${sim_options[@]}"
+completed "$(completions fxtunectl --usb '')" _fxtunectl_verbs "fxtunectl verb" "${verbs[@]}"
+completed "$(completions fxtunectl --)" _fxtunectl_options "fxtunectl option" "${ctl_options[@]}"
 
 if ((FAILURES)); then
     echo "$FAILURES install check(s) failed" >&2
