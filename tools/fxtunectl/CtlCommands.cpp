@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
 
+#include "CtlOutputVerbs.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -58,6 +59,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -105,6 +107,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     return CtlResult::Ok();
 }
 
@@ -226,6 +229,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "eq") return Eq(session, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     return Usage("unknown command: " + command);
 }
 

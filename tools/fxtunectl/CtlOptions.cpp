@@ -1,5 +1,7 @@
 #include "CtlOptions.h"
 
+#include "CtlOutputVerbs.h"
+
 #include <map>
 
 namespace {
@@ -24,19 +26,22 @@ bool ParsePort(const std::string& text, int& port) {
 } // namespace
 
 const char* CtlUsage() {
-    return "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
-           "commands:\n"
-           "  info                          identity, compatibility and current mode\n"
-           "  read FILE.mode                read the whole parameter set and save it\n"
-           "  write FILE.mode               write a mode file to the processor\n"
-           "                                (a name starting with m1..m4 also stores it)\n"
-           "  get BLOCK PARAM               print a DSP parameter's value\n"
-           "  set BLOCK PARAM VALUE         set a DSP parameter\n"
-           "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
-           "  mode load|store|reset M       machine mode M (1..4)\n"
-           "  dump                          the parameter image as JSON\n"
-           "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-           "             5 bad mode file, 6 time-out\n";
+    static const std::string usage =
+        std::string("usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+                    "commands:\n"
+                    "  info                          identity, compatibility and current mode\n"
+                    "  read FILE.mode                read the whole parameter set and save it\n"
+                    "  write FILE.mode               write a mode file to the processor\n"
+                    "                                (a name starting with m1..m4 also stores it)\n"
+                    "  get BLOCK PARAM               print a DSP parameter's value\n"
+                    "  set BLOCK PARAM VALUE         set a DSP parameter\n"
+                    "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+                    "  mode load|store|reset M       machine mode M (1..4)\n"
+                    "  dump                          the parameter image as JSON\n") +
+        kOutputVerbUsage +
+        "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
+        "             5 bad mode file, 6 time-out\n";
+    return usage.c_str();
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
@@ -81,6 +86,11 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
     }
     options.command = argv[i++];
     options.arguments.assign(argv + i, argv + argc);
+    if (IsOutputVerb(options.command)) {
+        if (OutputVerbArityOk(options.command, options.arguments.size())) return true;
+        error = "wrong number of arguments for " + options.command;
+        return false;
+    }
     const auto found = CommandArity().find(options.command);
     if (found == CommandArity().end()) {
         error = "unknown command: " + options.command;
