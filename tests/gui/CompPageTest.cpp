@@ -34,11 +34,7 @@ void PutCompressor(SimProcessor::Image& memory, int channel, double threshold, d
 class CompPageTest : public GuiFixture {
 protected:
     void Start(const std::function<void(SimProcessor::Image&)>& prepare = {}) {
-        if (prepare) {
-            SimProcessor::Image memory = m_sim->Memory();
-            prepare(memory);
-            m_sim->SetMemory(memory);
-        }
+        PrepareMemory(prepare);
         StartEditor();
         ASSERT_TRUE(WaitForRead());
         View()->ShowPage(PAGE_COMPRESSOR, 0);

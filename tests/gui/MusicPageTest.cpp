@@ -38,11 +38,7 @@ uint32_t BigEndian(const uint8_t* bytes) {
 class MusicPageTest : public GuiFixture {
 protected:
     void Start(const std::function<void(SimProcessor::Image&)>& prepare = {}) {
-        if (prepare) {
-            SimProcessor::Image memory = m_sim->Memory();
-            prepare(memory);
-            m_sim->SetMemory(memory);
-        }
+        PrepareMemory(prepare);
         StartEditor();
         ASSERT_TRUE(WaitForRead());
         m_sim->ClearCommandLog();
@@ -53,13 +49,6 @@ protected:
     void ShowSubPage(int subPage) {
         View()->ShowPage(PAGE_MUSIC, subPage);
         ASSERT_TRUE(WaitUntil([&] { return Page() && Page()->SubPage() == subPage; }));
-    }
-
-    // Waits until the log holds count commands and returns them.
-    std::vector<SimRecord> Commands(size_t count) const {
-        EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
-        Pump(30); // nothing more may come
-        return m_sim->ReceivedCommands();
     }
 
     uint32_t MemoryValue(int offset) const { return BigEndian(m_sim->Memory().data() + offset); }

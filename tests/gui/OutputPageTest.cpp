@@ -73,12 +73,6 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return Page() && Page()->Channel() == channel; }));
     }
 
-    std::vector<SimRecord> Commands(size_t count) const {
-        EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
-        Pump(40); // nothing more may come
-        return m_sim->ReceivedCommands();
-    }
-
     // Brings changes made outside the page to the processor and forgets them.
     void Settle(size_t count) {
         Commands(count);
