@@ -366,7 +366,8 @@ void CHalvoxView::OnCommand(int id) {
         OpenToolDialog(m_musicInputDialog, MusicInputDialogFor(), 512, "输入源", "Input Source");
         break;
     case ID_MACHINE_RESET:
-        ResetProcessor();
+        // The reset links the channel pairs again; the page shows it.
+        if (ResetProcessor() && m_page) m_page->Reload();
         break;
     case ID_REMOTE_LEARN:
         if (g_bConnected) OpenToolDialog(m_remoteDialog, 373, 373, "遥控学习", "Remote control");

@@ -18,6 +18,7 @@
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/SyncJobs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -428,6 +429,62 @@ TEST_F(OutputPageTest, WheelGoesToTheFocusedLevelSliderButNotToALowNumberedBox) 
     Pump(50);
     EXPECT_TRUE(m_sim->ReceivedCommands().empty());
     EXPECT_EQ(99, page->LevelSlider(3)->GetPos());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(OutputPageTest, StoredLinkFlagsAndTheirDefault) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, CAppSettings::kKey,
+                    QStringLiteral("Settings"));
+    const struct {
+        QByteArray stored; // empty: no value
+        std::array<uint8_t, 3> flags;
+    } cases[] = {
+        {QByteArray(), {1, 1, 1}},
+        {QByteArray("\x00\x01\x00\x00\x00\x00\x00\x00", 8), {0, 1, 0}},
+        {QByteArray("\x00\x00\x00", 3), {1, 1, 1}}, // not 8 bytes: as if missing
+    };
+    for (const auto& c : cases) {
+        if (c.stored.isEmpty())
+            store.remove("QtOption");
+        else
+            store.setValue("QtOption", c.stored);
+        store.sync();
+        CAppSettings::LoadChannelLinkFlags();
+        for (int pair = 0; pair < 3; ++pair) EXPECT_EQ(c.flags[pair], g_LinkFlags[pair]) << pair;
+    }
+}
+
+TEST_F(OutputPageTest, ProcessorResetLinksEveryPairAgain) {
+    Start(2);
+    ClickLink(1);
+    ClickLink(2);
+    ASSERT_FALSE(Page()->LinkBox(1)->isChecked());
+    const ModalWatch watch =
+        WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    View()->OnCommand(ID_MACHINE_RESET);
+    for (int pair = 0; pair < kLinkPairCount; ++pair)
+        EXPECT_TRUE(Page()->LinkBox(pair)->isChecked());
+    EXPECT_EQ(CAppSettings::DefaultChannelLinkFlags(), StoredLinkFlags());
+    CloseStrayWindows(); // the restart notice
+}
+
+TEST_F(OutputPageTest, ShowsTheChannelAgainAfterAWholeImageRead) {
+    Start(1);
+    PrepareMemory([](SimProcessor::Image& memory) {
+        WriteBigEndian32(memory.data() + DspRecordValueOffset(6, 19), PercentToStored(35));
+        WriteBigEndian32(memory.data() + DspRecordValueOffset(6, 22), PercentToStored(-100));
+        WriteBigEndian32(memory.data() + DspRecordValueOffset(6, 15), MsToSamples(20.0));
+        EncodeEqBandRecord({-6.0, 700, 2.0, EQ_PEQ}, memory.data() + EqBandOffset(8, 4));
+    });
+    StartDelayedRead();
+    ASSERT_TRUE(WaitUntil([&] { return Page()->LevelSlider(2)->GetPos() == 35; }));
+    EXPECT_EQ(QStringLiteral("35%"), Ctrl<QLabel>(Page(), 1129)->text());
+    EXPECT_TRUE(Ctrl<QCheckBox>(Page(), 1055)->isChecked());
+    EXPECT_EQ(200, Page()->DelaySlider()->GetPos());
+    EXPECT_EQ(QStringLiteral("-6.0dB"), Page()->Eq().BandList()->CellText(4, CEqEditor::ColGain));
 }
 
 } // namespace
