@@ -2,6 +2,7 @@
 
 #include "controls/CCompressPanelPlus.h"
 #include "controls/CXBmpSlider.h"
+#include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
@@ -43,7 +44,7 @@ CCompressorSection::CCompressorSection(QWidget* page, const CompressorSectionIds
         m_values[s] = new QLabel(page);
         SetCtrlId(m_values[s], ids.values[s]);
         m_values[s]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_values[s]->setStyleSheet(QStringLiteral("color: rgb(0, 90, 160); font-weight: bold;"));
+        ApplyValueStyle(m_values[s]);
     }
 }
 

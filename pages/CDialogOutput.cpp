@@ -11,6 +11,7 @@
 #include "pages/CWheelRouter.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
+#include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
@@ -79,7 +80,7 @@ CXBmpSlider* MakeSlider(QWidget* page, int id, int minimum, int maximum) {
 QLabel* MakeValue(QWidget* page, int id) {
     auto* value = Make<QLabel>(page, id);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    value->setStyleSheet(QStringLiteral("color: rgb(0, 90, 160); font-weight: bold;"));
+    ApplyValueStyle(value);
     return value;
 }
 
