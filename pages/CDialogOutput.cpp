@@ -117,7 +117,6 @@ CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator naviga
 
     m_wheel = new CWheelRouter(this, [this](const QWidget* focus) { return TakesWheel(focus); });
     resize(parent ? parent->size() : QSize(1040, 560));
-    m_listHeight = kListHeight;
     Relabel();
     RefreshOutputPage();
 }
@@ -223,7 +222,8 @@ void CDialogOutput::Layout() {
     // side by side, and under them the graph, which takes the rest.
     const int x0 = kMargin + kLeftWidth + kGap;
     const int right = w - kMargin;
-    const QRect listArea(x0, kTop, kListWidth, m_listHeight);
+    // The band list keeps its width and height; the graph takes what grows.
+    const QRect listArea(x0, kTop, kListWidth, kListHeight);
     m_eq->PlaceListArea(listArea);
     m_xoverCaption->setGeometry(x0, kTop + 190, 44, 24);
     m_xover->setGeometry(x0 + 48, kTop + 190, kListWidth - 48, 24);

@@ -151,5 +151,4 @@ private:
     QGroupBox* m_compGroup = nullptr;
     QLabel* m_xoverCaption = nullptr;
     QComboBox* m_xover = nullptr;
-    int m_listHeight = 0; // the band list keeps its first height
 };
