@@ -49,12 +49,14 @@ void StartKeyLearning(int key) {
     SendShortCmd({CMD_LEARN_KEY, static_cast<uint8_t>(key)});
 }
 
-void AbandonKeyLearning() {
-    // The learn command is never answered now: a waiting sender and the
-    // network writer stop waiting for its reply.
+void ReleaseReplyWaiters() {
     g_hReplyEvent.Set();
     g_bAwaitReply = false;
     g_hWriterWakeEvent.Set();
+}
+
+void AbandonKeyLearning() {
+    ReleaseReplyWaiters();
     SendShortCmd({CMD_ABANDON_LEARN});
 }
 
@@ -64,6 +66,7 @@ bool SendRemoteKeyBlock(int timeoutMs) {
     std::memcpy(command + 1, g_RemoteKeyBlock, kRemoteKeyBlockSize);
     const uint64_t before = ReplyCount(CMD_WRITE_REMOTE_KEYS);
     SendShortCmd(command, sizeof command);
+    if (!g_bConnected) return false; // sent nowhere: no answer can come
     return WaitForReplyAfter(CMD_WRITE_REMOTE_KEYS, before, timeoutMs);
 }
 

@@ -24,8 +24,10 @@ int RemoteKeyFromText(std::string_view text);
 // Command 96 and the key: the processor waits for the key and answers with
 // reply 96 when it has caught it.
 void StartKeyLearning(int key);
-// Stops learning: first releases any sender still waiting for a reply that
-// will not come, then command 97.
+// The learn command is never answered once learning is abandoned: a sender
+// waiting for a reply and the network writer stop waiting.
+void ReleaseReplyWaiters();
+// Stops learning: first releases the waiters, then command 97.
 void AbandonKeyLearning();
 // Command 99 with the 18 bytes of the block on the waiting send path; waits
 // up to timeoutMs for the processor's answer and returns true when it came.
