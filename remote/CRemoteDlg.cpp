@@ -123,10 +123,10 @@ CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, QWidget* parent)
 
     setFixedSize(600, 560);
     m_picture->setGeometry(16, 16, 220, 520);
-    m_instruction->setGeometry(256, 16, 328, 380);
-    m_apply->setGeometry(256, 420, 328, 34);
-    m_load->setGeometry(256, 462, 160, 34);
-    m_save->setGeometry(424, 462, 160, 34);
+    m_instruction->setGeometry(256, 16, 328, 414);
+    m_apply->setGeometry(256, 446, 328, 36);
+    m_load->setGeometry(256, 492, 160, 36);
+    m_save->setGeometry(424, 492, 160, 36);
     LayOutKeyAreas();
     Relabel();
 }

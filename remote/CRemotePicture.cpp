@@ -30,7 +30,7 @@ const QColor kAmber(200, 130, 30);
 // Keys 1..17 in the order of the key numbers.
 const std::array<KeyArt, CRemotePicture::kKeyCount>& Keys() {
     static const std::array<KeyArt, CRemotePicture::kKeyCount> keys = {{
-        {{88, 42, 44, 44}, KeyShape::Round, "\u23FB", kRed},      // power
+        {{88, 42, 44, 44}, KeyShape::Round, "", kRed},            // power
         {{30, 104, 62, 32}, KeyShape::Rounded, "\u266D", kDark},  // pitch-
         {{128, 104, 62, 32}, KeyShape::Rounded, "\u266F", kDark}, // pitch+
         {{86, 160, 48, 36}, KeyShape::Pad, "M1 \u25B2", kDark},   // M1 / up
@@ -95,6 +95,16 @@ void DrawCaptions(QPainter& p) {
     p.drawText(QRectF(0, 474, kDesignWidth, 22), Qt::AlignCenter, QStringLiteral("KARAOKE DSP"));
 }
 
+// The standby sign: a broken ring with a bar through its gap.
+void DrawPowerSymbol(QPainter& p, const QRectF& key) {
+    const double r = key.width() * 0.24;
+    const QPointF c = key.center() + QPointF(0, r * 0.12);
+    p.setPen(QPen(Qt::white, key.width() * 0.08, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), 120 * 16, 300 * 16);
+    p.drawLine(QPointF(c.x(), c.y() - r * 1.25), QPointF(c.x(), c.y() - r * 0.15));
+}
+
 void DrawKey(QPainter& p, const KeyArt& key) {
     QPainterPath path;
     if (key.shape == KeyShape::Round)
@@ -110,6 +120,10 @@ void DrawKey(QPainter& p, const KeyArt& key) {
     p.drawPath(path);
     p.setPen(Qt::white);
     const QString label = QString::fromUtf8(key.label);
+    if (label.isEmpty()) {
+        DrawPowerSymbol(p, key.rect);
+        return;
+    }
     const bool symbol = label.size() <= 1;
     p.setFont(ArtFont(symbol ? key.rect.height() * 0.55 : 10.5));
     p.drawText(key.rect, Qt::AlignCenter, label);
@@ -212,7 +226,7 @@ void CInstructionPicture::paintEvent(QPaintEvent*) {
     p.setPen(QColor(30, 80, 140));
     p.drawText(card.adjusted(14, 10, -14, 0), Qt::AlignLeft | Qt::AlignTop,
                english ? QStringLiteral("How to learn a key") : QString::fromUtf8("学习遥控按键"));
-    DrawBeam(p, QRectF(card.left() + 20, card.top() + 38, card.width() - 40, 80));
+    DrawBeam(p, QRectF(card.left() + 20, card.top() + 46, card.width() - 40, 84));
 
     const char* const zh[] = {"点击左边遥控器图上要学习的按键。",
                               "把家用遥控器对准机器前面板的接收窗。",
@@ -223,8 +237,8 @@ void CInstructionPicture::paintEvent(QPaintEvent*) {
                               "Press the matching key once; the learned code is shown.",
                               "When all keys are learned, click Apply to store the codes."};
     QFont body(QStringLiteral("WenQuanYi Micro Hei"));
-    body.setPixelSize(14);
-    double y = card.top() + 132;
+    body.setPixelSize(15);
+    double y = card.top() + 150;
     for (int i = 0; i < 4; ++i) {
         const QRectF badge(card.left() + 14, y + 1, 22, 22);
         p.setPen(Qt::NoPen);
@@ -239,6 +253,6 @@ void CInstructionPicture::paintEvent(QPaintEvent*) {
         const QString text = QString::fromUtf8(english ? en[i] : zh[i]);
         QRectF used;
         p.drawText(textBox, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text, &used);
-        y += std::max(used.height(), 24.0) + 14;
+        y += std::max(used.height(), 24.0) + 20;
     }
 }
