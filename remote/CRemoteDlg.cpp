@@ -4,6 +4,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
+#include "modefile/SafeFile.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemotePicture.h"
 #include "remote/core/RemoteFile.h"
@@ -265,9 +266,8 @@ void CRemoteDlg::OnSaveFile() {
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
     const fx::RemoteFileResult result = fx::SaveRemoteFile(path, g_RemoteKeyBlock);
     if (!result.ok()) {
-        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(fx::kCannotWriteCaption),
-                        QString::fromStdString(fx::CannotWriteText(result.errorCode, path)),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(fx::kCantWriteCaption),
+                        QString::fromStdString(result.message), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("remoteWriteFailed"));
         box.exec();
         CInfoDlg::ShowInfo(QString::fromUtf8("保存遥控文件失败"), kNoticeMs);

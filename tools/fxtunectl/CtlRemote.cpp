@@ -6,6 +6,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
+#include "modefile/SafeFile.h"
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
 
@@ -57,8 +58,7 @@ CtlResult FileFailure(const std::string& path, const RemoteFileResult& result) {
                               : "longer than " + std::to_string(kRemoteKeyBlockSize) + " bytes";
         return CtlResult::Fail(kExitBadFile, path + ": not a remote file (" + size + ")");
     }
-    return CtlResult::Fail(kExitBadFile,
-                           "cannot open " + path + ": " + std::strerror(result.errorCode));
+    return CtlResult::Fail(kExitBadFile, result.message);
 }
 
 CtlResult ConfirmedOrTimeout(bool confirmed) {
@@ -69,10 +69,10 @@ CtlResult ConfirmedOrTimeout(bool confirmed) {
 CtlResult Save(const std::string& path) {
     const RemoteFileResult result = SaveRemoteFile(path, g_RemoteKeyBlock);
     if (result.ok()) return CtlResult::Ok();
-    std::string text = CannotWriteText(result.errorCode, path);
+    std::string text = result.message;
     for (char& c : text)
         if (c == '\n') c = ' ';
-    return CtlResult::Fail(kExitFailed, std::string(kCannotWriteCaption) + ": " + text);
+    return CtlResult::Fail(kExitFailed, std::string(kCantWriteCaption) + ": " + text);
 }
 
 CtlResult Load(const std::string& path) {
