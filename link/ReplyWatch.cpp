@@ -1,5 +1,8 @@
 #include "link/ReplyWatch.h"
 
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -29,6 +32,14 @@ bool WaitForReplyAfter(uint8_t code, uint64_t countBefore, int timeoutMs) {
     std::unique_lock lock(g_mutex);
     return g_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                               [&] { return g_counts[code] > countBefore; });
+}
+
+bool SendAndConfirm(const uint8_t* command, int count, int timeoutMs) {
+    const uint8_t code = command[0];
+    const uint64_t before = ReplyCount(code);
+    SendShortCmd(command, count);
+    if (!g_bConnected) return false; // sent nowhere: no answer can come
+    return WaitForReplyAfter(code, before, timeoutMs);
 }
 
 } // namespace fx

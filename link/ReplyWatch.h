@@ -13,5 +13,9 @@ uint64_t ReplyCount(uint8_t code);
 // Waits (real time) until more than countBefore replies with this code have
 // arrived; true when one did.
 bool WaitForReplyAfter(uint8_t code, uint64_t countBefore, int timeoutMs);
+// Sends a command (its code first) on the waiting send path and waits up to
+// timeoutMs for the processor's answer, which carries the same code. False
+// when no answer came, at once when no link is open.
+bool SendAndConfirm(const uint8_t* command, int count, int timeoutMs);
 
 } // namespace fx

@@ -2,7 +2,6 @@
 
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
-#include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 
 #include <algorithm>
@@ -149,10 +148,7 @@ bool SendMachineSettings(const uint8_t* record, int timeoutMs) {
     uint8_t command[1 + kMachineSettingsSize];
     command[0] = CMD_WRITE_MACHINE_SETTINGS;
     std::memcpy(command + 1, record, kMachineSettingsSize);
-    const uint64_t before = ReplyCount(CMD_WRITE_MACHINE_SETTINGS);
-    SendShortCmd(command, sizeof command);
-    if (!g_bConnected) return false; // sent nowhere: no answer can come
-    return WaitForReplyAfter(CMD_WRITE_MACHINE_SETTINGS, before, timeoutMs);
+    return SendAndConfirm(command, sizeof command, timeoutMs);
 }
 
 } // namespace fx

@@ -64,10 +64,7 @@ bool SendRemoteKeyBlock(int timeoutMs) {
     uint8_t command[1 + kRemoteKeyBlockSize];
     command[0] = CMD_WRITE_REMOTE_KEYS;
     std::memcpy(command + 1, g_RemoteKeyBlock, kRemoteKeyBlockSize);
-    const uint64_t before = ReplyCount(CMD_WRITE_REMOTE_KEYS);
-    SendShortCmd(command, sizeof command);
-    if (!g_bConnected) return false; // sent nowhere: no answer can come
-    return WaitForReplyAfter(CMD_WRITE_REMOTE_KEYS, before, timeoutMs);
+    return SendAndConfirm(command, sizeof command, timeoutMs);
 }
 
 } // namespace fx
