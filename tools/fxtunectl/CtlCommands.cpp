@@ -1,6 +1,8 @@
 #include "CtlCommands.h"
 
+#include "CtlMachine.h"
 #include "CtlOutputVerbs.h"
+#include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -107,6 +109,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (command == "machine") return CheckMachineArguments(options);
+    if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     return CtlResult::Ok();
 }
@@ -229,6 +233,8 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "eq") return Eq(session, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (command == "machine") return RunMachineCommand(session, options);
+    if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     return Usage("unknown command: " + command);
 }

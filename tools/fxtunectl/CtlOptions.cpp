@@ -6,11 +6,25 @@
 
 namespace {
 
+// Commands that check their own arguments.
+constexpr size_t kOwnArity = static_cast<size_t>(-1);
+
 // Argument count of every command (exact).
 const std::map<std::string, size_t>& CommandArity() {
     static const std::map<std::string, size_t> arity = {
-        {"info", 0}, {"read", 1}, {"write", 1}, {"get", 2},
-        {"set", 3},  {"eq", 6},   {"mode", 2},  {"dump", 0},
+        {"info", 0},
+        {"read", 1},
+        {"write", 1},
+        {"get", 2},
+        {"set", 3},
+        {"eq", 6},
+        {"mode", 2},
+        {"dump", 0},
+        {"machine", kOwnArity},
+        {"remote", kOwnArity},
+        {"comp", kOwnArity},
+        {"xover", kOwnArity},
+        {"output", kOwnArity},
     };
     return arity;
 }
@@ -27,20 +41,33 @@ bool ParsePort(const std::string& text, int& port) {
 
 const char* CtlUsage() {
     static const std::string usage =
-        std::string("usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
-                    "commands:\n"
-                    "  info                          identity, compatibility and current mode\n"
-                    "  read FILE.mode                read the whole parameter set and save it\n"
-                    "  write FILE.mode               write a mode file to the processor\n"
-                    "                                (a name starting with m1..m4 also stores it)\n"
-                    "  get BLOCK PARAM               print a DSP parameter's value\n"
-                    "  set BLOCK PARAM VALUE         set a DSP parameter\n"
-                    "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
-                    "  mode load|store|reset M       machine mode M (1..4)\n"
-                    "  dump                          the parameter image as JSON\n") +
+        std::string(
+            "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+            "commands:\n"
+            "  info                          identity, compatibility and current mode\n"
+            "  read FILE.mode                read the whole parameter set and save it\n"
+            "  write FILE.mode               write a mode file to the processor\n"
+            "                                (a name starting with m1..m4 also stores it)\n"
+            "  get BLOCK PARAM               print a DSP parameter's value\n"
+            "  set BLOCK PARAM VALUE         set a DSP parameter\n"
+            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+            "  mode load|store|reset M       machine mode M (1..4)\n"
+            "  dump                          the parameter image as JSON\n"
+            "  machine                       the machine settings in words\n"
+            "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+            "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+            "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "  remote save FILE.remo         save the remote key codes to a remote file\n"
+            "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+            "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+            "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+            "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+            "                                effect-up, effect-down, music-up, music-down);\n"
+            "                                prints its code and stores the codes\n") +
         kOutputVerbUsage +
         "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-        "             5 bad mode file, 6 time-out\n";
+        "             5 bad mode or remote file, 6 time-out or not confirmed\n";
     return usage.c_str();
 }
 
@@ -86,17 +113,12 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
     }
     options.command = argv[i++];
     options.arguments.assign(argv + i, argv + argc);
-    if (IsOutputVerb(options.command)) {
-        if (OutputVerbArityOk(options.command, options.arguments.size())) return true;
-        error = "wrong number of arguments for " + options.command;
-        return false;
-    }
     const auto found = CommandArity().find(options.command);
     if (found == CommandArity().end()) {
         error = "unknown command: " + options.command;
         return false;
     }
-    if (options.arguments.size() != found->second) {
+    if (found->second != kOwnArity && options.arguments.size() != found->second) {
         error = "wrong number of arguments for " + options.command;
         return false;
     }

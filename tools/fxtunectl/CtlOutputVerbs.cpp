@@ -169,15 +169,13 @@ bool IsOutputVerb(const std::string& command) {
     return command == "comp" || command == "xover" || command == "output";
 }
 
-bool OutputVerbArityOk(const std::string& command, size_t count) {
-    if (command == "comp") return count == 5;
-    if (command == "xover") return count == 0 || count == 2;
-    if (command == "output") return count == 1;
-    return false;
-}
-
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out) {
     const auto& args = options.arguments;
+    const size_t count = args.size();
+    const bool arityOk = options.command == "comp"    ? count == 5
+                         : options.command == "xover" ? count == 0 || count == 2
+                                                      : count == 1;
+    if (!arityOk) return Refuse("wrong number of arguments for " + options.command);
     if (options.command == "comp") return ParseComp(args, out);
     if (options.command == "xover") return ParseXover(args, out);
     if (!WholeWithin(args[0], 1, kOutputChannelCount, out.index)) return Refuse("CH is 1..8");

@@ -3,7 +3,6 @@
 #include "CtlOptions.h"
 #include "CtlResult.h"
 
-#include <cstddef>
 #include <string>
 
 class CtlSession;
@@ -15,8 +14,6 @@ class CtlSession;
 extern const char* const kOutputVerbUsage;
 
 bool IsOutputVerb(const std::string& command);
-// Whether a verb takes this many arguments.
-bool OutputVerbArityOk(const std::string& command, size_t count);
 
 // The verb's arguments, checked before anything is connected or sent.
 struct OutputVerbArgs {
