@@ -1,6 +1,7 @@
 #include "CtlCommands.h"
 
 #include "CtlMachine.h"
+#include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
@@ -60,6 +61,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -109,6 +111,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "mode") return ParseMode(args, out);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     return CtlResult::Ok();
 }
 
@@ -232,6 +235,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "dump") return Dump(session);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     return Usage("unknown command: " + command);
 }
 
