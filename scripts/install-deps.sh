@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the editor need on Debian 12.
+# Installs what building, testing, running and packaging the editor need on
+# Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
+# man-db and bsdextrautils check the install tree).
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 
@@ -9,6 +11,8 @@ PACKAGES=(
     libhidapi-dev libudev-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei
+    librsvg2-bin
+    desktop-file-utils appstream man-db groff-base bsdextrautils
 )
 
 missing=()

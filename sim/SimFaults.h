@@ -5,6 +5,7 @@
 // silentAfterCommands) means the fault is off.
 struct SimFaults {
     int dropReplyNumber = 0;           // the Nth reply is never sent
+    int ignoredCode = 0;               // commands with this code are taken in but never answered
     int replyLatencyMs = 0;            // each command takes this long to answer; the processor
                                        // answers one command after the other
     int slowReplyNumber = 0;           // the Nth reply takes slowReplyMs longer (later ones wait)

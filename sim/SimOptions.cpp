@@ -32,6 +32,7 @@ const std::map<std::string, IntOption>& IntOptions() {
          {0, 600000, [](SimOptions& o) -> int& { return o.faults.replyLatencyMs; }}},
         {"--drop-reply",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.dropReplyNumber; }}},
+        {"--ignore-code", {0, 255, [](SimOptions& o) -> int& { return o.faults.ignoredCode; }}},
         {"--silent-after",
          {-1, 1000000000, [](SimOptions& o) -> int& { return o.faults.silentAfterCommands; }}},
         {"--corrupt-checksum",
@@ -155,6 +156,7 @@ Faults (replies are numbered from 1 in the order they are made):
   --drop-reply N        the Nth reply is never sent
   --slow-reply N        the Nth reply comes late (the ones after it wait)
   --slow-reply-ms N     how late (default 2100, longer than the editor waits)
+  --ignore-code N       commands with code N are carried out but never answered
   --silent-after N      after N commands: no more replies, no heartbeat
   --corrupt-checksum N  the Nth reply frame carries a wrong checksum
   --damage-reply N      the Nth reply frame comes right behind a copy of

@@ -300,6 +300,10 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
 std::vector<SimReply> SimProcessor::FilterReplies(std::vector<SimRecord> replies) {
     std::vector<SimReply> kept;
     for (auto& record : replies) {
+        // Every answer repeats its command's code in byte 1.
+        if (m_faults.ignoredCode > 0 && record.size() > 1 &&
+            record[1] == static_cast<uint8_t>(m_faults.ignoredCode))
+            continue;
         const int number = static_cast<int>(++m_replyTotal);
         if (number == m_faults.dropReplyNumber || m_dropNext) {
             m_dropNext = false;

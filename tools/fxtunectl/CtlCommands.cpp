@@ -1,6 +1,9 @@
 #include "CtlCommands.h"
 
 #include "CtlConfirm.h"
+#include "CtlMachine.h"
+#include "CtlOutputVerbs.h"
+#include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -60,6 +63,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -107,6 +111,9 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (command == "machine") return CheckMachineArguments(options);
+    if (command == "remote") return CheckRemoteArguments(options);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     return CtlResult::Ok();
 }
 
@@ -239,6 +246,9 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "eq") return Eq(session, options, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (command == "machine") return RunMachineCommand(session, options);
+    if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     return Usage("unknown command: " + command);
 }
 

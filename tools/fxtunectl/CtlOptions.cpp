@@ -1,14 +1,30 @@
 #include "CtlOptions.h"
 
+#include "CtlOutputVerbs.h"
+
 #include <map>
 
 namespace {
 
+// Commands that check their own arguments.
+constexpr size_t kOwnArity = static_cast<size_t>(-1);
+
 // Argument count of every command (exact).
 const std::map<std::string, size_t>& CommandArity() {
     static const std::map<std::string, size_t> arity = {
-        {"info", 0}, {"read", 1}, {"write", 1}, {"get", 2},
-        {"set", 3},  {"eq", 6},   {"mode", 2},  {"dump", 0},
+        {"info", 0},
+        {"read", 1},
+        {"write", 1},
+        {"get", 2},
+        {"set", 3},
+        {"eq", 6},
+        {"mode", 2},
+        {"dump", 0},
+        {"machine", kOwnArity},
+        {"remote", kOwnArity},
+        {"comp", kOwnArity},
+        {"xover", kOwnArity},
+        {"output", kOwnArity},
     };
     return arity;
 }
@@ -24,19 +40,35 @@ bool ParsePort(const std::string& text, int& port) {
 } // namespace
 
 const char* CtlUsage() {
-    return "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
-           "commands:\n"
-           "  info                          identity, compatibility and current mode\n"
-           "  read FILE.mode                read the whole parameter set and save it\n"
-           "  write FILE.mode               write a mode file to the processor\n"
-           "                                (a name starting with m1..m4 also stores it)\n"
-           "  get BLOCK PARAM               print a DSP parameter's value\n"
-           "  set BLOCK PARAM VALUE         set a DSP parameter\n"
-           "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
-           "  mode load|store|reset M       machine mode M (1..4)\n"
-           "  dump                          the parameter image as JSON\n"
-           "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-           "             5 bad mode file, 6 time-out\n";
+    static const std::string usage =
+        std::string(
+            "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+            "commands:\n"
+            "  info                          identity, compatibility and current mode\n"
+            "  read FILE.mode                read the whole parameter set and save it\n"
+            "  write FILE.mode               write a mode file to the processor\n"
+            "                                (a name starting with m1..m4 also stores it)\n"
+            "  get BLOCK PARAM               print a DSP parameter's value\n"
+            "  set BLOCK PARAM VALUE         set a DSP parameter\n"
+            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+            "  mode load|store|reset M       machine mode M (1..4)\n"
+            "  dump                          the parameter image as JSON\n"
+            "  machine                       the machine settings in words\n"
+            "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+            "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+            "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "  remote save FILE.remo         save the remote key codes to a remote file\n"
+            "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+            "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+            "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+            "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+            "                                effect-up, effect-down, music-up, music-down);\n"
+            "                                prints its code and stores the codes\n") +
+        kOutputVerbUsage +
+        "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
+        "             5 bad mode or remote file, 6 time-out or not confirmed\n";
+    return usage.c_str();
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
@@ -86,7 +118,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         error = "unknown command: " + options.command;
         return false;
     }
-    if (options.arguments.size() != found->second) {
+    if (found->second != kOwnArity && options.arguments.size() != found->second) {
         error = "wrong number of arguments for " + options.command;
         return false;
     }

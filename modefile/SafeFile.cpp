@@ -1,0 +1,249 @@
+#include "modefile/SafeFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fx {
+
+namespace {
+
+// Symbolic links followed at most, as the system does.
+constexpr int kMaxLinkHops = 40;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    // Closes now and reports the error a delayed write may only show here.
+    int Close() {
+        const int result = close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a special file";
+}
+
+std::string NotRegularReason(mode_t mode) {
+    return std::string(KindOf(mode)) + ", not a regular file";
+}
+
+FileReadResult ReadFailure(int errorCode, std::string message, long long size = -1) {
+    FileReadResult result;
+    result.errorCode = errorCode;
+    result.message = std::move(message);
+    result.size = size;
+    return result;
+}
+
+std::string TooLargeMessage(const std::string& path, long long size, size_t maxBytes) {
+    return path + ": " + std::to_string(size) + " bytes, more than " + std::to_string(maxBytes);
+}
+
+FileWriteResult WriteFailure(int errorCode, const std::string& path, std::string reason) {
+    FileWriteResult result;
+    result.errorCode = errorCode;
+    result.message = CantWriteText(errorCode, path);
+    result.reason = std::move(reason);
+    return result;
+}
+
+FileWriteResult WriteFailure(int errorCode, const std::string& path) {
+    return WriteFailure(errorCode, path, std::strerror(errorCode));
+}
+
+// The path a save really replaces: the end of its chain of symbolic links
+// (which may not exist yet). A relative link is relative to its own folder.
+bool FollowLinks(const std::string& path, std::string& target, int& errorCode) {
+    target = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        char buffer[PATH_MAX];
+        const ssize_t length = readlink(target.c_str(), buffer, sizeof buffer);
+        if (length < 0 || length >= static_cast<ssize_t>(sizeof buffer)) {
+            errorCode = length < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        std::string next(buffer, static_cast<size_t>(length));
+        target = !next.empty() && next.front() == '/' ? next : FolderOf(target) + "/" + next;
+    }
+    errorCode = ELOOP;
+    return false;
+}
+
+// Creates a fresh temporary file next to target; -1 with errno on failure.
+int CreateTemporaryBeside(const std::string& target, std::string& temporaryPath) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = FolderOf(target) + "/." + BaseNameOf(target) + ".tmp" +
+                        std::to_string(getpid()) + "_" + std::to_string(counter++);
+        const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = EIO;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// The replacement keeps the owner (where the system lets us) and the
+// permissions of the file it replaces.
+void TakeOverOwnerAndMode(int fd, const struct stat& existing) {
+    struct stat mine {};
+    if (fstat(fd, &mine) == 0 && (mine.st_uid != existing.st_uid || mine.st_gid != existing.st_gid))
+        (void)fchown(fd, existing.st_uid, existing.st_gid);
+    (void)fchmod(fd, existing.st_mode & 07777);
+}
+
+// A rename is only durable once its folder is on disk too.
+void SyncFolder(const std::string& folder) {
+    const FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0) (void)fsync(fd.Get());
+}
+
+// Writes, flushes and renames the temporary file over target. Returns 0, or
+// the error code of the step that failed.
+int ReplaceWith(int rawFd, const std::string& temporaryPath, const std::string& target,
+                const struct stat* existing, const uint8_t* bytes, size_t size) {
+    FileDescriptor fd(rawFd);
+    if (existing != nullptr) TakeOverOwnerAndMode(fd.Get(), *existing);
+    if (!WriteAll(fd.Get(), bytes, size) || fsync(fd.Get()) != 0 || fd.Close() != 0) return errno;
+    if (rename(temporaryPath.c_str(), target.c_str()) != 0) return errno;
+    SyncFolder(FolderOf(target));
+    return 0;
+}
+
+} // namespace
+
+FileReadResult ReadRegularFile(const std::string& path, size_t maxBytes) {
+    const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        const int errorCode = errno;
+        // A socket cannot be opened at all; say what it is rather than "no such device".
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            return ReadFailure(0, path + ": " + NotRegularReason(info.st_mode));
+        return ReadFailure(errorCode, "cannot open " + path + ": " + std::strerror(errorCode));
+    }
+    struct stat info {};
+    if (fstat(fd.Get(), &info) != 0) {
+        const int errorCode = errno;
+        return ReadFailure(errorCode, "cannot read " + path + ": " + std::strerror(errorCode));
+    }
+    if (!S_ISREG(info.st_mode)) return ReadFailure(0, path + ": " + NotRegularReason(info.st_mode));
+    const long long size = info.st_size;
+    if (size < 0 || static_cast<unsigned long long>(size) > maxBytes)
+        return ReadFailure(0, TooLargeMessage(path, size, maxBytes), size);
+
+    // Reading one byte more than allowed shows a file that grew after fstat.
+    const size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+    std::vector<uint8_t> bytes(std::min(static_cast<size_t>(size) + 1, limit));
+    size_t count = 0;
+    while (true) {
+        if (count == bytes.size()) {
+            if (count == limit) break;
+            bytes.resize(std::min(limit, 2 * count));
+        }
+        const ssize_t got = read(fd.Get(), bytes.data() + count, bytes.size() - count);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int errorCode = errno;
+            return ReadFailure(errorCode, "cannot read " + path + ": " + std::strerror(errorCode),
+                               size);
+        }
+        if (got == 0) break;
+        count += static_cast<size_t>(got);
+    }
+    if (count > maxBytes)
+        return ReadFailure(0, TooLargeMessage(path, static_cast<long long>(count), maxBytes),
+                           static_cast<long long>(count));
+    bytes.resize(count);
+    FileReadResult result;
+    result.ok = true;
+    result.size = static_cast<long long>(count);
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+std::string CantWriteText(int errorCode, const std::string& path) {
+    return "Errcode=" + std::to_string(errorCode) + ",Can't write to file:\n" + path +
+           "\nProbaby it is write protected.";
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size) {
+    if (path.empty()) return WriteFailure(ENOENT, path);
+    std::string target;
+    int errorCode = 0;
+    if (!FollowLinks(path, target, errorCode)) return WriteFailure(errorCode, path);
+
+    struct stat existing {};
+    const bool exists = lstat(target.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) return WriteFailure(errno, path);
+    if (exists && !S_ISREG(existing.st_mode)) {
+        const int code = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+        return WriteFailure(code, path, NotRegularReason(existing.st_mode));
+    }
+    // Renaming needs only the folder's permission; the file's own counts too.
+    if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return WriteFailure(errno, path);
+
+    std::string temporaryPath;
+    const int fd = CreateTemporaryBeside(target, temporaryPath);
+    if (fd < 0) return WriteFailure(errno, path);
+    const int failure =
+        ReplaceWith(fd, temporaryPath, target, exists ? &existing : nullptr, bytes, size);
+    if (failure != 0) {
+        unlink(temporaryPath.c_str());
+        return WriteFailure(failure, path);
+    }
+    FileWriteResult result;
+    result.ok = true;
+    return result;
+}
+
+} // namespace fx
