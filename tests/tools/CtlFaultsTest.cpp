@@ -313,6 +313,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "Eq", {"eq", "6", "0", "1", "1000", "3.5", "1.2"}, 0, "eq 6 0 1 1000 3.5 1.2"},
             ChangeCase{"ModeStore", {"mode", "store", "4"}, 0, "the store into M4"},
             ChangeCase{
+                "Compressor", {"comp", "2", "-20", "4", "10", "200"}, 0, "comp 2 -20 4 10 200"},
+            ChangeCase{"Crossover", {"xover", "Bessel 18dB", "120"}, 0, "xover Bessel 18dB 120"},
+            ChangeCase{
                 "WriteAndStore", {"write", "FILE"}, kImageChunkCount + 1, "the store into M2"})),
     [](const ::testing::TestParamInfo<std::tuple<Transport, ChangeCase>>& info) {
         return TransportName(std::get<0>(info.param)) + std::get<1>(info.param).name;

@@ -192,13 +192,6 @@ CtlResult Get(CtlSession& session, const CommandArguments& args) {
     return CtlResult::Ok();
 }
 
-// The command as given, to name what the processor did not confirm.
-std::string CommandText(const CtlOptions& options) {
-    std::string text = options.command;
-    for (const std::string& argument : options.arguments) text += " " + argument;
-    return text;
-}
-
 CtlResult Set(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;

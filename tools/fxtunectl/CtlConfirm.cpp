@@ -18,3 +18,9 @@ CtlResult SendConfirmed(const std::string& what, const AwaitedReplies& awaited,
     GiveUpAwaitedReply();
     return CtlResult::Fail(kExitTimeout, "time-out: the processor did not confirm " + what);
 }
+
+std::string CommandText(const CtlOptions& options) {
+    std::string text = options.command;
+    for (const std::string& argument : options.arguments) text += " " + argument;
+    return text;
+}

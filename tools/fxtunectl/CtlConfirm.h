@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CtlOptions.h"
 #include "CtlResult.h"
 
 #include "link/ReplyLedger.h"
@@ -14,3 +15,6 @@
 // when the link went meanwhile.
 CtlResult SendConfirmed(const std::string& what, const AwaitedReplies& awaited,
                         const std::function<void()>& send);
+
+// The command as given ("set 1 14 60"), to name what was not confirmed.
+std::string CommandText(const CtlOptions& options);
