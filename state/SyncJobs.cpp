@@ -280,7 +280,8 @@ SyncResult SynchronizeData() {
         result = ReadImageAndSettings(jobStart, watch);
         uint8_t image[kImageSize];
         const bool whole = Replies().EndImageCollection(image);
-        if (result.Completed() && whole) {
+        if (result.Completed() && !whole) result = Failure(SyncOutcome::NoAnswer, "image");
+        if (result.Completed()) {
             std::copy(image, image + kImageSize, g_ParamImage);
             RefreshFromImage();
             g_bParamsChanged = false;
