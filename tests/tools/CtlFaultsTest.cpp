@@ -263,6 +263,31 @@ INSTANTIATE_TEST_SUITE_P(Transports, IdentityTimeoutTest,
                              return TransportName(info.param);
                          });
 
+// ------------------------------------------------------------ job limit
+
+// A processor that answers every command just within the reply wait makes the
+// read outlast the job limit: the command gives up with a time-out, writes no
+// file and closes the link without the let-go it would only wait for.
+TEST_F(CtlInProcessTest, AReadOutlastingTheJobLimitIsATimeOutWithoutLetGo) {
+    constexpr int kFasterClock = 50;
+    SetLinkClock(std::make_shared<ScaledLinkClock>(kFasterClock));
+    SimFaults slow;
+    slow.replyLatencyMs = (kReplyWaitMs - 100) / kFasterClock;
+    sim.SetFaults(slow);
+    Plug(Transport::Usb);
+    const std::string file = TempFile("slow.mode");
+
+    const CtlResult result = Run("read", {file});
+
+    EXPECT_EQ(kExitTimeout, result.status);
+    EXPECT_EQ("time-out during the read", result.message);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_FALSE(sim.LetGoReceived());
+    EXPECT_EQ(std::vector<uint8_t>(SimProcessor::DefaultImage().begin(),
+                                   SimProcessor::DefaultImage().end()),
+              EditorImage());
+}
+
 // ------------------------------------------------------------ confirmed changes
 
 struct ChangeCase {
