@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
 
+#include "CtlFeatures.h"
 #include "CtlMachine.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
@@ -109,6 +110,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "mode") return ParseMode(args, out);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
+    if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     return CtlResult::Ok();
 }
 
@@ -232,6 +234,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "dump") return Dump(session);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     return Usage("unknown command: " + command);
 }
 

@@ -1,0 +1,44 @@
+#include "pages/DialogControls.h"
+
+#include "controls/CXBmpSlider.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace fx {
+
+QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
+    return WithCtrlId(id, new QLabel(QString::fromUtf8(text), parent));
+}
+
+QGroupBox* MakeDialogGroup(QWidget* parent, int id, const char* title) {
+    auto* group = WithCtrlId(id, new QGroupBox(QString::fromUtf8(title), parent));
+    group->lower();
+    return group;
+}
+
+CXBmpSlider* MakeDialogSlider(QWidget* parent, int id) {
+    auto* slider = WithCtrlId(id, new CXBmpSlider(parent));
+    slider->SetControlId(id);
+    slider->SetThumbSize(QSize(11, 20));
+    slider->setFocusPolicy(Qt::StrongFocus);
+    return slider;
+}
+
+QLabel* MakeValueLabel(QWidget* parent, int id) {
+    auto* label = new QLabel(parent);
+    if (id != 0) SetCtrlId(label, id);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setStyleSheet(QStringLiteral("QLabel { color: rgb(0, 90, 160); font-weight: bold; }"
+                                        "QLabel:disabled { color: rgb(150, 160, 170); }"));
+    return label;
+}
+
+void SetCheckedQuietly(QAbstractButton* button, bool checked) {
+    const bool blocked = button->blockSignals(true);
+    button->setChecked(checked);
+    button->blockSignals(blocked);
+}
+
+} // namespace fx
