@@ -31,7 +31,7 @@ constexpr int kLevelIds[kMusicSourceCount] = {1267, 1268, 1269, 1270, 1271, 1272
 constexpr int kLevelMax = 100;
 
 constexpr int kWidth = 470;
-constexpr int kRowHeight = 38;
+constexpr int kRowHeight = 34;
 constexpr int kTop = 16;
 
 int Level(int source) {

@@ -173,6 +173,7 @@ void CloudnessDlg::CreateControls() {
     MakeDialogGroup(this, IDC_FEAT_MUSIC_GROUP, "音乐");
     MakeDialogGroup(this, IDC_FEAT_SUB_GROUP, "自动超低");
     MakeDialogGroup(this, IDC_FEAT_LEVEL_GROUP, "音乐输入电平自动控制");
+    m_bassFrame = MakeDialogGroup(this, 0, "");
     m_subNote = MakeDialogLabel(this, IDC_FEAT_SUB_NOTE,
                                 "当检测到话筒信号时，超低音量自动调节成所设置的超低比例，"
                                 "1秒之后，超低音量逐渐恢复成正常比例");
@@ -224,19 +225,21 @@ void CloudnessDlg::LayOut() {
         CheckBox(id)->setGeometry(x, y, width, kRowHeight);
     };
 
-    // Left: the microphone exciter and the bass boost.
+    // Left: the microphone exciter, and the bass boost in a frame of its own.
     constexpr int kLeft = 26, kLeftSlider = 200;
-    group(IDC_FEAT_EXCITER_GROUP)->setGeometry(12, 8, 424, 418);
+    group(IDC_FEAT_EXCITER_GROUP)->setGeometry(12, 8, 424, 354);
     check(IDC_FEAT_EQ_ON, kLeft, 32, 200);
     const int eqRows[] = {IDC_FEAT_LOW_FREQ, IDC_FEAT_LOW_GAIN,  IDC_FEAT_MID_FREQ,
                           IDC_FEAT_MID_GAIN, IDC_FEAT_HIGH_FREQ, IDC_FEAT_HIGH_GAIN};
     for (int i = 0; i < 6; ++i) row(eqRows[i], kLeft, 62 + 28 * i, kLeftSlider);
     check(IDC_FEAT_EXCITER_ON, kLeft, 240, 200);
     const int harmonicRows[] = {IDC_FEAT_HARMONIC_GAIN, IDC_FEAT_HARMONIC_ORDER,
-                                IDC_FEAT_HARMONIC_MIX, IDC_FEAT_EXCITER_LEVEL};
-    for (int i = 0; i < 4; ++i) row(harmonicRows[i], kLeft, 270 + 28 * i, kLeftSlider);
-    check(IDC_FEAT_MIC_MAX_BASS, kLeft, 380, kCaptionWidth);
-    row(IDC_FEAT_BASS_BOOST, kLeft, 380, kLeftSlider);
+                                IDC_FEAT_HARMONIC_MIX};
+    for (int i = 0; i < 3; ++i) row(harmonicRows[i], kLeft, 270 + 28 * i, kLeftSlider);
+    row(IDC_FEAT_EXCITER_LEVEL, kLeft, 326, kLeftSlider); // hidden
+    m_bassFrame->setGeometry(12, 370, 424, 56);
+    check(IDC_FEAT_MIC_MAX_BASS, kLeft, 386, kCaptionWidth);
+    row(IDC_FEAT_BASS_BOOST, kLeft, 386, kLeftSlider);
 
     // Right: music max-bass, automatic subwoofer ducking, automatic music level.
     constexpr int kRight = 462, kRightSlider = 166;
@@ -245,9 +248,9 @@ void CloudnessDlg::LayOut() {
     row(IDC_FEAT_LPF_DELAY, kRight, 64, kRightSlider);
     row(IDC_FEAT_LPF_GAIN, kRight, 94, kRightSlider);
     group(IDC_FEAT_SUB_GROUP)->setGeometry(448, 140, 372, 142);
-    m_subNote->setGeometry(kRight, 162, 344, 52);
-    check(IDC_FEAT_SUB_ON, kRight, 216, 200);
-    row(IDC_FEAT_SUB_LEVEL, kRight, 246, kRightSlider);
+    m_subNote->setGeometry(kRight, 162, 344, 50);
+    check(IDC_FEAT_SUB_ON, kRight, 218, 200);
+    row(IDC_FEAT_SUB_LEVEL, kRight, 248, kRightSlider);
     group(IDC_FEAT_LEVEL_GROUP)->setGeometry(448, 290, 372, 136);
     check(IDC_FEAT_LEVEL_ON, kRight, 312, 200);
     row(IDC_FEAT_LEVEL_THRESHOLD, kRight, 340, kRightSlider);

@@ -7,6 +7,7 @@
 class CWheelRouter;
 class CXBmpSlider;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 
 // Control identifiers of the features dialog (dialog 515).
@@ -87,5 +88,6 @@ private:
     std::vector<SliderControls> m_sliders;
     std::vector<CheckControls> m_checks;
     QLabel* m_subNote = nullptr;
+    QGroupBox* m_bassFrame = nullptr;
     CWheelRouter* m_wheel = nullptr;
 };

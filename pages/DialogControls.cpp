@@ -13,7 +13,8 @@ QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
 }
 
 QGroupBox* MakeDialogGroup(QWidget* parent, int id, const char* title) {
-    auto* group = WithCtrlId(id, new QGroupBox(QString::fromUtf8(title), parent));
+    auto* group = new QGroupBox(QString::fromUtf8(title), parent);
+    if (id != 0) SetCtrlId(group, id);
     group->lower();
     return group;
 }

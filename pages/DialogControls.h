@@ -19,7 +19,8 @@ template <typename T> T* WithCtrlId(int id, T* widget) {
 }
 
 QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text);
-// A frame behind the controls, which are the dialog's own children.
+// A frame behind the controls, which are the dialog's own children (id 0:
+// a frame without text of its own).
 QGroupBox* MakeDialogGroup(QWidget* parent, int id, const char* title);
 CXBmpSlider* MakeDialogSlider(QWidget* parent, int id);
 // A label that shows a control's value, drawn in the value colour.
