@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QWheelEvent>
 
 namespace {
 
@@ -128,6 +129,15 @@ TEST_F(MusicInputDlgTest, TheAux1SliderWritesParameterThirtyFive) {
     EXPECT_EQ(QStringLiteral("97%"), dialog->LevelText(11)->text());
     EXPECT_EQ(97, GetDspParam(4, 35));
     EXPECT_TRUE(DspWrites(4, 23).empty()) << "a level does not select a source";
+
+    // A wheel turn anywhere in the dialog goes to the slider with the focus.
+    const QPointF over(5, 5);
+    QWheelEvent wheel(over, dialog->Radio(5)->mapToGlobal(over), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(dialog->Radio(5), &wheel);
+    EXPECT_EQ(98, dialog->Slider(11)->GetPos());
+    ASSERT_TRUE(WaitUntil([&] { return LastDspValue(4, 35) == PercentToStored(98); }, 5000));
+    EXPECT_EQ(100, dialog->Slider(5)->GetPos());
 }
 
 TEST_F(MusicInputDlgTest, OneDialogRefreshedByReadsRelabelledAndClosedByANewLink) {
