@@ -58,15 +58,21 @@ const SliderRow kSliderRows[] = {
     {IDC_FEAT_HARMONIC_ORDER, 1143, "谐波次数比", 0, 100, Writes::Dsp, 14, 7, "%.0f%%"},
     {IDC_FEAT_HARMONIC_MIX, 1144, "谐波比例", 0, 100, Writes::Dsp, 14, 8, "%.0f%%"},
     {IDC_FEAT_EXCITER_LEVEL, 1145, "激励总音量", 0, 100, Writes::Dsp, 14, 9, "%.0f%%", 1.0, true},
-    {IDC_FEAT_BASS_BOOST, 0, "", 0, 40, Writes::BassBoost, 0, 0, "%.0fdB"},
+    {IDC_FEAT_BASS_BOOST, 0, "", int(-kBassBoostMaxDb), int(-kBassBoostMinDb), Writes::BassBoost, 0,
+     0, "%.0fdB"},
     {IDC_FEAT_LPF_FREQ, 1002, "音乐低频频率", 20, 300, Writes::MusicLowPass, 0, 0, "%.0fHz"},
     {IDC_FEAT_LPF_DELAY, 1003, "音乐低频延时", 0, 20, Writes::Dsp, 4, 39, "%.0fms"},
     {IDC_FEAT_LPF_GAIN, 1131, "音乐低频增益", 0, 300, Writes::Dsp, 4, 40, "%.0f%%"},
     {IDC_FEAT_SUB_LEVEL, 1133, "超低比例", 0, 100, Writes::Dsp, 1, 13, "%.0f%%"},
-    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阀值", -60, 0, Writes::LevelThreshold, 0, 0, "%.0fdB"},
-    {IDC_FEAT_LEVEL_RATIO, 1135, "比率", 10, 300, Writes::LevelRatio, 0, 0, "%.1f:1", 0.1, true},
-    {IDC_FEAT_LEVEL_ATTACK, 1136, "启动时间", 1, 100, Writes::LevelAttack, 0, 0, "%.0fms"},
-    {IDC_FEAT_LEVEL_RELEASE, 1137, "释放时间", 1, 1000, Writes::LevelRelease, 0, 0, "%.0fms"},
+    // The automatic level has the compressor's ranges; the ratio slider counts tenths.
+    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阀值", int(kCompThresholdMinDb), int(kCompThresholdMaxDb),
+     Writes::LevelThreshold, 0, 0, "%.0fdB"},
+    {IDC_FEAT_LEVEL_RATIO, 1135, "比率", int(kCompRatioMin * 10), int(kCompRatioMax * 10),
+     Writes::LevelRatio, 0, 0, "%.1f:1", 0.1, true},
+    {IDC_FEAT_LEVEL_ATTACK, 1136, "启动时间", int(kCompAttackMinMs), int(kCompAttackMaxMs),
+     Writes::LevelAttack, 0, 0, "%.0fms"},
+    {IDC_FEAT_LEVEL_RELEASE, 1137, "释放时间", int(kCompReleaseMinMs), int(kCompReleaseMaxMs),
+     Writes::LevelRelease, 0, 0, "%.0fms"},
 };
 
 // A switch: checked means on, which some switches store as 0. Mic Max Bass

@@ -1,6 +1,7 @@
 #include "pages/DialogControls.h"
 
 #include "controls/CXBmpSlider.h"
+#include "shell/DialogStyle.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -31,8 +32,7 @@ QLabel* MakeValueLabel(QWidget* parent, int id) {
     auto* label = new QLabel(parent);
     if (id != 0) SetCtrlId(label, id);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setStyleSheet(QStringLiteral("QLabel { color: rgb(0, 90, 160); font-weight: bold; }"
-                                        "QLabel:disabled { color: rgb(150, 160, 170); }"));
+    ApplyValueStyle(label);
     return label;
 }
 

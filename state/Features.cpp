@@ -10,9 +10,6 @@ namespace {
 constexpr int kBassBoostBlock = 1;
 // The two fixed values in the middle of the bass boost filter.
 constexpr uint32_t kBassBoostFilterMiddle[2] = {0x3F7D554A, 0xBFFEA8DC};
-constexpr float kLevelKnee = 20.0f;  // x3, always
-constexpr float kLevelSlope = 0.05f; // x4, always
-constexpr double kSamplesPerMs = 48.0;
 
 // Parameters of block 1 by chain A, B.
 constexpr int kInputGain[2] = {41, 68};
@@ -33,10 +30,6 @@ private:
 
 float DbToGain(double db) {
     return static_cast<float>(std::pow(10.0, db / 20.0));
-}
-
-float TimeCoefficient(double ms) {
-    return static_cast<float>(1.0 - std::exp(-1.0 / (ms * kSamplesPerMs)));
 }
 
 } // namespace
@@ -76,23 +69,12 @@ void SetBassBoost(double g) {
                       static_cast<int>(write.values.size()));
 }
 
-std::array<uint32_t, kAutoLevelValueCount> AutoLevelValues(double thresholdDb, double ratio,
-                                                           double attackMs, double releaseMs) {
-    return {FloatBits(static_cast<float>(thresholdDb)),
-            0,
-            FloatBits(static_cast<float>(1.0 - 1.0 / ratio)),
-            FloatBits(kLevelKnee),
-            FloatBits(kLevelSlope),
-            FloatBits(TimeCoefficient(attackMs)),
-            FloatBits(TimeCoefficient(releaseMs))};
-}
-
 bool AutoLevelOn() {
     return GetDspParam(kAutoLevelBlock, kAutoLevelSwitchParameter) == 0.0;
 }
 
 void SetAutoLevel(double thresholdDb, double ratio, double attackMs, double releaseMs) {
     g_AutoLevel = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
-    const auto values = AutoLevelValues(thresholdDb, ratio, attackMs, releaseMs);
+    const auto values = EncodeCompressorRecord(thresholdDb, ratio, attackMs, releaseMs);
     WriteDspParam(kAutoLevelBlock, kAutoLevelParameter, values.data(), kAutoLevelValueCount);
 }

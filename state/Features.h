@@ -1,5 +1,6 @@
 #pragma once
 
+#include "state/Compressor.h"
 #include "state/ParamImage.h"
 
 #include <array>
@@ -15,16 +16,9 @@ constexpr double kBassBoostMinDb = -40.0;
 constexpr double kBassBoostMaxDb = 0.0;
 constexpr int kBassBoostFilterCount = 6;
 
-// Ranges of the automatic music level, as the dialog's sliders allow them.
-constexpr double kAutoLevelThresholdMinDb = -60.0;
-constexpr double kAutoLevelThresholdMaxDb = 0.0;
-constexpr double kAutoLevelRatioMin = 1.0;
-constexpr double kAutoLevelRatioMax = 30.0;
-constexpr double kAutoLevelAttackMinMs = 1.0;
-constexpr double kAutoLevelAttackMaxMs = 100.0;
-constexpr double kAutoLevelReleaseMinMs = 1.0;
-constexpr double kAutoLevelReleaseMaxMs = 1000.0;
-constexpr int kAutoLevelValueCount = 7;
+// The automatic music level is a compressor on the music input: its record
+// has the compressor's seven values and its settings the compressor's ranges.
+constexpr int kAutoLevelValueCount = kCompressorValueCount;
 // The record of the automatic level (block 4 parameter 14) and its switch
 // (parameter 15, LowByte, 0 = on).
 constexpr int kAutoLevelBlock = 4;
@@ -52,13 +46,8 @@ std::vector<BassBoostWrite> BassBoostWrites(float g, float previous);
 // sequence replaces another and every one reaches the processor in order.
 void SetBassBoost(double g);
 
-// The seven values of the automatic level record: threshold, 0,
-// 1 - 1/ratio, 20.0, 0.05, and the attack and release coefficients
-// 1 - exp(-1 / (ms * 48)).
-std::array<uint32_t, kAutoLevelValueCount> AutoLevelValues(double thresholdDb, double ratio,
-                                                           double attackMs, double releaseMs);
-
 bool AutoLevelOn();
 
-// Remembers the four settings (g_AutoLevel) and writes block 4 parameter 14.
+// Remembers the four settings (g_AutoLevel) and writes block 4 parameter 14
+// in the compressor layout (EncodeCompressorRecord).
 void SetAutoLevel(double thresholdDb, double ratio, double attackMs, double releaseMs);

@@ -2,6 +2,7 @@
 
 #include "CtlFeatures.h"
 #include "CtlMachine.h"
+#include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
@@ -61,6 +62,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -110,6 +112,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "mode") return ParseMode(args, out);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     return CtlResult::Ok();
 }
@@ -234,6 +237,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "dump") return Dump(session);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     return Usage("unknown command: " + command);
 }

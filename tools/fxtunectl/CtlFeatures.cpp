@@ -58,10 +58,10 @@ CtlResult ParseLevel(const std::vector<std::string>& args, LevelArguments& out) 
         const char* unit;
     };
     static const Range ranges[4] = {
-        {"THRESHOLD", kAutoLevelThresholdMinDb, kAutoLevelThresholdMaxDb, " dB"},
-        {"RATIO", kAutoLevelRatioMin, kAutoLevelRatioMax, ""},
-        {"ATTACK", kAutoLevelAttackMinMs, kAutoLevelAttackMaxMs, " ms"},
-        {"RELEASE", kAutoLevelReleaseMinMs, kAutoLevelReleaseMaxMs, " ms"},
+        {"THRESHOLD", kCompThresholdMinDb, kCompThresholdMaxDb, " dB"},
+        {"RATIO", kCompRatioMin, kCompRatioMax, ""},
+        {"ATTACK", kCompAttackMinMs, kCompAttackMaxMs, " ms"},
+        {"RELEASE", kCompReleaseMinMs, kCompReleaseMaxMs, " ms"},
     };
     for (int i = 0; i < 4; ++i) {
         const Range& r = ranges[i];
