@@ -3,7 +3,6 @@
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
