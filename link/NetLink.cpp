@@ -40,14 +40,14 @@ std::mutex g_sessionMutex;
 std::shared_ptr<NetSession> g_session; // the current connection, open or not
 
 std::shared_ptr<NetSession> CurrentSession();
-bool CloseSession(NetSession& session, bool clearStatusNow);
+bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage);
 
 // The link's threads. A link still open when the run ends is closed here,
 // so its threads end before the globals they use go.
 struct NetLinkThreads : LinkThreads {
     ~NetLinkThreads() {
         if (const std::shared_ptr<NetSession> session = CurrentSession())
-            CloseSession(*session, true);
+            CloseSession(*session, true, 0);
         WaitAllEnded(kReaderEndWaitMs);
     }
 };
@@ -74,14 +74,18 @@ void EmptySendQueue() {
 // Closes a connection, once, by whoever comes first: its socket stops (a
 // blocked receive returns); when it is the current one, the link flag, the
 // queue and (unless the caller clears it once the receive thread has ended)
-// the status block go too. True for the one that closed it.
-bool CloseSession(NetSession& session, bool clearStatusNow) {
+// the status block go too. The closer's message to the view (0: none) goes
+// before the waiters wake, so a job ended by the close is heard of after it.
+// True for the one that closed it.
+bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     if (!session.open.exchange(false)) return false;
     std::lock_guard lock(g_sessionMutex);
     session.socket.Shutdown();
     session.misses = 0;
-    if (g_session.get() == &session) {
-        g_bConnected = false;
+    const bool current = g_session.get() == &session;
+    if (current) g_bConnected = false;
+    if (viewMessage != 0) PostToView(viewMessage);
+    if (current) {
         NotifyLinkGone();
         if (clearStatusNow) ClearStatusBlock();
         EmptySendQueue();
@@ -140,7 +144,7 @@ void RunReceive(const std::shared_ptr<NetSession>& session) {
         break;
     }
     g_hReaderEndedEvent.Set();
-    CloseSession(*session, true);
+    CloseSession(*session, true, 0);
     DebugLog("End thread: RecvThreadProc \n");
 }
 
@@ -186,7 +190,7 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
         if (!session->open) break;
         if (LinkNowMs() - session->lastReceiveMs <= kHeartbeatGapMs) continue;
         if (++session->misses <= kMaxHeartbeatMisses) continue;
-        if (CloseSession(*session, true)) PostToView(WM_NET_TIMEOUT);
+        CloseSession(*session, true, WM_NET_TIMEOUT);
         break;
     }
     DebugLog("End thread: NetTimeoutThreadProc \n");
@@ -196,7 +200,7 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
 // threads and clears the status block once they have ended.
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
-    const bool closed = session && CloseSession(*session, false);
+    const bool closed = session && CloseSession(*session, false, 0);
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();
     if (closed) ClearStatusBlock();
