@@ -29,6 +29,13 @@ CGridListCtrlEx::CGridListCtrlEx(QWidget* parent)
             });
 }
 
+void CGridListCtrlEx::RemoveAllColumns() {
+    clear();
+    setRowCount(0);
+    setColumnCount(0);
+    m_rowColors.clear();
+}
+
 int CGridListCtrlEx::AddColumn(const QString& header, int width, Editor editor,
                                const QStringList& choices) {
     const int column = columnCount();
