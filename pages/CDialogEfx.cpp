@@ -3,7 +3,7 @@
 #include "controls/CGdipButton.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
-#include "pages/PageWidgets.h"
+#include "pages/DialogControls.h"
 #include "shell/Localisation.h"
 
 #include <QLabel>

@@ -10,7 +10,7 @@
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
-#include "pages/PageWidgets.h"
+#include "pages/DialogControls.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/Localisation.h"
@@ -31,7 +31,6 @@
 using fx::MakePageCtrl;
 using fx::MakePageGroup;
 using fx::MakePageSlider;
-using fx::MakePageValue;
 
 using namespace fx::page;
 
@@ -125,12 +124,12 @@ void CDialogOutput::CreateDelay() {
     connect(m_wholeChannel, &QRadioButton::clicked, this, [this] { OnDelayMode(true); });
 
     m_splitCaption = MakePageCtrl<QLabel>(this, 0);
-    m_splitValue = MakePageValue(this, IDC_OUT_SPLIT_VALUE);
+    m_splitValue = fx::MakeValueLabel(this, IDC_OUT_SPLIT_VALUE);
     m_splitSlider = MakePageSlider(this, IDC_OUT_SPLIT, 0, kSplitRowCount - 1);
     connect(m_splitSlider, &CXBmpSlider::PositionChanging, this,
             [this](int, int position) { OnSplit(position); });
     m_delayCaption = MakePageCtrl<QLabel>(this, IDC_OUT_DELAY_CAPTION, "延时时间");
-    m_delayValue = MakePageValue(this, IDC_OUT_DELAY_VALUE);
+    m_delayValue = fx::MakeValueLabel(this, IDC_OUT_DELAY_VALUE);
     m_delaySlider = MakePageSlider(this, IDC_OUT_DELAY, kDelayMin, kDelayMax);
     m_delaySlider->SetAccentColor(QColor(255, 140, 0));
     connect(m_delaySlider, &CXBmpSlider::PositionChanging, this,

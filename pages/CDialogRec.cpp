@@ -8,7 +8,7 @@
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
-#include "pages/PageWidgets.h"
+#include "pages/DialogControls.h"
 #include "shell/Localisation.h"
 #include "state/Compressor.h"
 

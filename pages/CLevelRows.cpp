@@ -1,7 +1,7 @@
 #include "pages/CLevelRows.h"
 
 #include "controls/CXBmpSlider.h"
-#include "pages/PageWidgets.h"
+#include "pages/DialogControls.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -32,7 +32,7 @@ CLevelRows::CLevelRows(QWidget* page, const std::vector<LevelRowSpec>& rows) : Q
             emit LevelMoved(n, position);
         });
         m_sliders.push_back(slider);
-        m_values.push_back(fx::MakePageValue(page, row.valueId));
+        m_values.push_back(fx::MakeValueLabel(page, row.valueId));
     }
 }
 
