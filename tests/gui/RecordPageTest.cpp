@@ -24,6 +24,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -332,6 +333,20 @@ TEST_F(RecordPageTest, LanguageSwitchRelabelsThePageAndRebuildsItsList) {
     EXPECT_EQ(chinese, Ctrl<QLabel>(page, IDC_REC_PICTURE)->pixmap().toImage());
     Pump(50);
     EXPECT_TRUE(m_sim->ReceivedCommands().empty()); // relabelling sends nothing
+}
+
+TEST_F(RecordPageTest, ARefreshDuringACellEditDropsTheEditAndSendsNothing) {
+    Start();
+    CGridListCtrlEx* list = Page()->Eq().BandList();
+    ASSERT_TRUE(list->EditCell(0, CEqEditor::ColGain));
+    auto* edit = list->findChild<QLineEdit*>();
+    ASSERT_NE(nullptr, edit);
+    edit->setText(QStringLiteral("9"));
+    Page()->Reload(); // the list is built again under the open editor
+    Pump(100);
+    EXPECT_TRUE(m_sim->ReceivedCommands().empty());
+    EXPECT_EQ(QStringLiteral("+0.0dB"), ListCell(0, CEqEditor::ColGain));
+    EXPECT_EQ(5, list->rowCount());
 }
 
 TEST_F(RecordPageTest, WheelGoesToTheFocusedRecordingLevelSlider) {
