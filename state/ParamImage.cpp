@@ -6,6 +6,7 @@
 #include "controls/EqModel.h"
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
+#include "link/StateThread.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
 
@@ -360,6 +361,7 @@ bool IsValidEqBand(int set, int band) {
 // ---------------------------------------------------------------- image
 
 void BuildDefaultImage() {
+    fx::StateGuard lock(fx::StateLock());
     uint8_t scratch[kImageSize] = {};
     BuildDefaultBands(scratch);
     BuildDefaultSurround(scratch);
@@ -369,6 +371,7 @@ void BuildDefaultImage() {
 }
 
 void RefreshFromImage() {
+    fx::StateGuard lock(fx::StateLock());
     std::memcpy(g_PanelImage, g_ParamImage, kPanelSize);
     DecodeSurroundLayout();
     RefreshDerivedValues();
@@ -384,12 +387,14 @@ void SetDspParam(int block, int parameter, double value) {
         !HasEditorVariable(*entry)) {
         return;
     }
+    fx::StateGuard lock(fx::StateLock());
     const uint32_t stored = StoreEditorVariable(*entry, value);
     WriteBigEndian32(g_ParamImage + entry->imageOffset, stored);
     SendDspWrite(block, parameter, &stored, 1);
 }
 
 void WriteDspParam(int block, int parameter, const uint32_t* values, int count) {
+    fx::StateGuard lock(fx::StateLock());
     const DspParamEntry* entry = FindDspParam(block, parameter);
     // More values than the record holds would run into the next record's head.
     if (entry != nullptr && entry->imageOffset >= 0 && count > 0 && count <= entry->valueCount) {
@@ -480,6 +485,7 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
         return;
     }
     const int offset = EqBandOffset(set, band);
+    fx::StateGuard lock(fx::StateLock());
     EncodeEqBandRecord({gain, frequency, q, type}, g_PanelImage + offset);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
                   static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage + offset);
@@ -525,6 +531,7 @@ void ResetEqSet(int set) {
 // ---------------------------------------------------------------- surround
 
 void DecodeSurroundLayout() {
+    fx::StateGuard lock(fx::StateLock());
     const uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
     g_SurroundLayout.byte1222 = layout[0];
     g_SurroundLayout.byte1223 = layout[1];
@@ -534,6 +541,7 @@ void DecodeSurroundLayout() {
 }
 
 void SendSurroundLayout() {
+    fx::StateGuard lock(fx::StateLock());
     uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
     layout[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
     layout[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);

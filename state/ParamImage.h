@@ -5,8 +5,10 @@
 #include <functional>
 
 // The mirror of the processor's 3350-byte parameter memory and the operations
-// through which pages change it (each updates the mirror and sends the change
-// at once).
+// through which pages change it (each updates the mirror and posts the change
+// to the link's outbox at once). The image, its working copy and the editor
+// values change only on the state thread (link/StateThread.h), under the
+// state lock.
 
 constexpr int kImageSize = 3350;
 // Whole-image transfers go in chunks of one command's data: 60 chunks of 56

@@ -2,6 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 
@@ -50,14 +51,13 @@ void StartKeyLearning(int key) {
 }
 
 void ReleaseReplyWaiters() {
-    g_hReplyEvent.Set();
-    g_bAwaitReply = false;
-    g_hWriterWakeEvent.Set();
+    GiveUpAwaitedReply();
 }
 
 void AbandonKeyLearning() {
     ReleaseReplyWaiters();
     SendShortCmd({CMD_ABANDON_LEARN});
+    WaitAllWritten(); // before a closing link drops what still waits
 }
 
 bool SendRemoteKeyBlock(int timeoutMs) {
