@@ -232,21 +232,35 @@ void ApplyImportedBands(int set, const std::vector<EqBandRecord>& filters) {
     }
 }
 
-std::string FormatFilterText(int set, const uint8_t* panel) {
+std::vector<ExportedFilter> ExportFilters(int set, const uint8_t* panel) {
     static constexpr const char* kExported[6] = {"PK", "PK", "LPQ", "HPQ", "LSC", "HSC"};
+    std::vector<ExportedFilter> filters;
+    for (int band = 0; band < FilterBandCount(set); ++band) {
+        ExportedFilter filter;
+        filter.number = band + 1;
+        filter.band = DecodeEqBandRecord(panel + EqBandOffset(set, band));
+        const int type = filter.band.type;
+        const bool userType = type >= EQ_OFF && type <= EQ_HS;
+        filter.on = userType && type != EQ_OFF;
+        filter.type = userType ? kExported[type] : "None";
+        filters.push_back(filter);
+    }
+    return filters;
+}
+
+std::string FormatFilterText(int set, const uint8_t* panel) {
     std::string text;
     char line[160];
-    for (int band = 0; band < FilterBandCount(set); ++band) {
-        const EqBandRecord b = DecodeEqBandRecord(panel + EqBandOffset(set, band));
-        const int number = band + 1;
-        if (b.type < EQ_OFF || b.type > EQ_HS) {
-            std::snprintf(line, sizeof line, "Filter %d: OFF None\n", number);
+    for (const ExportedFilter& filter : ExportFilters(set, panel)) {
+        const EqBandRecord& b = filter.band;
+        if (filter.type == "None") {
+            std::snprintf(line, sizeof line, "Filter %d: OFF None\n", filter.number);
         } else if (b.type == EQ_LP || b.type == EQ_HP) {
-            std::snprintf(line, sizeof line, "Filter %d: ON %s Fc %.0f Hz Q %s\n", number,
-                          kExported[b.type], b.frequency, QText(b.q).c_str());
+            std::snprintf(line, sizeof line, "Filter %d: ON %s Fc %.0f Hz Q %s\n", filter.number,
+                          filter.type.c_str(), b.frequency, QText(b.q).c_str());
         } else {
             std::snprintf(line, sizeof line, "Filter %d: %s %s Fc %.0f Hz Gain %.1f dB Q %s\n",
-                          number, b.type == EQ_OFF ? "OFF" : "ON", kExported[b.type], b.frequency,
+                          filter.number, filter.on ? "ON" : "OFF", filter.type.c_str(), b.frequency,
                           b.gain, QText(b.q).c_str());
         }
         text += line;

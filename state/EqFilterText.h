@@ -51,8 +51,18 @@ std::vector<EqBandRecord> ImportedBands(int set, const std::vector<EqBandRecord>
 // Writes those bands to the processor and the image with SetEqBand.
 void ApplyImportedBands(int set, const std::vector<EqBandRecord>& filters);
 
-// The set's filter bands, read from a panel area, as filter text: shelves as
-// LSC/HSC and passes as LPQ/HPQ with their Q, an OFF band as an OFF filter.
+// One band of a set as a filter of the text: shelves as LSC/HSC and passes
+// as LPQ/HPQ with their Q, an OFF band as an OFF filter, a crossover section
+// as "OFF None".
+struct ExportedFilter {
+    int number = 0; // 1-based, the band's number
+    bool on = false;
+    std::string type; // "PK", "LSC", "HSC", "LPQ", "HPQ" or "None"
+    EqBandRecord band{};
+};
+// The set's filter bands, read from a panel area.
+std::vector<ExportedFilter> ExportFilters(int set, const uint8_t* panel);
+// The same as text, one "Filter N: ..." line each.
 std::string FormatFilterText(int set, const uint8_t* panel);
 
 } // namespace fx

@@ -545,6 +545,12 @@ ParamValue ReadParamValue(const ParamItem& item, const uint8_t* image, int langu
     return PanelValue(item, image, language);
 }
 
+std::string EqSetName(int set, int language) {
+    if (set < 0 || set >= kEqSetCount) return {};
+    return std::string(kEqSetOwners[set].Of(language)) +
+           (language == kLanguageChinese ? "均衡" : " EQ");
+}
+
 std::string EqTypeText(int type, int language) {
     static constexpr Text2 kTypes[6] = {{"关闭", "OFF"}, {"参量", "PEQ"}, {"低通", "LP"},
                                         {"高通", "HP"},  {"低架", "LS"},  {"高架", "HS"}};

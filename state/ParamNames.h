@@ -81,6 +81,9 @@ struct ParamValue {
 };
 ParamValue ReadParamValue(const ParamItem& item, const uint8_t* image, int language);
 
+// An EQ set by the name of its owner: "Mic A EQ" / "话筒A均衡", "CH 3 EQ" / "通道3均衡".
+std::string EqSetName(int set, int language);
+
 // The type of an EQ band in words ("PEQ" / "参量"; "OFF" / "关闭"; other codes
 // as "type 18" / "类型18").
 std::string EqTypeText(int type, int language);

@@ -1,5 +1,8 @@
 #include "CtlCommands.h"
 
+#include "CtlDiff.h"
+#include "CtlEqFilters.h"
+#include "CtlJsonReports.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -105,6 +108,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (command == "diff") return CheckDiffArguments(options);
+    if (command == "eq-import" || command == "eq-export") return CheckEqFilterArguments(options);
     return CtlResult::Ok();
 }
 
@@ -218,24 +223,37 @@ CtlResult Dump(CtlSession& session) {
 
 CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     const std::string& command = options.command;
-    if (command == "info") return Info(session);
+    if (command == "info") return options.json ? PrintInfoJson(session) : Info(session);
     if (command == "read") return Read(session, args.path);
     if (command == "write") return Write(session, args.path);
-    if (command == "get") return Get(session, args);
+    if (command == "get")
+        return options.json ? PrintGetJson(session, args.block, args.parameter, options.language)
+                            : Get(session, args);
     if (command == "set") return Set(session, args);
     if (command == "eq") return Eq(session, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (command == "diff") return RunDiff(session, options);
+    if (command == "eq-import") return RunEqImport(session, options);
+    if (command == "eq-export") return RunEqExport(session, options);
     return Usage("unknown command: " + command);
 }
 
 } // namespace
+
+CtlResult CheckCtlCommand(const CtlOptions& options) {
+    CommandArguments args;
+    CtlResult result = ParseArguments(options, args);
+    if (result.ok() && options.command == "write") result = CheckModeFile(args.path);
+    return result;
+}
 
 CtlResult RunCtlCommand(const CtlOptions& options) {
     // A wrong command line fails before anything is connected or sent.
     CommandArguments args;
     CtlResult result = ParseArguments(options, args);
     if (!result.ok()) return result;
+    if (IsFileDiff(options)) return RunFileDiff(options);
     if (options.command == "write") {
         result = CheckModeFile(args.path);
         if (!result.ok()) return result;
