@@ -3,6 +3,8 @@
 #include "CtlDiff.h"
 #include "CtlEqFilters.h"
 #include "CtlJsonReports.h"
+#include "CtlMachine.h"
+#include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -110,6 +112,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "mode") return ParseMode(args, out);
     if (command == "diff") return CheckDiffArguments(options);
     if (command == "eq-import" || command == "eq-export") return CheckEqFilterArguments(options);
+    if (command == "machine") return CheckMachineArguments(options);
+    if (command == "remote") return CheckRemoteArguments(options);
     return CtlResult::Ok();
 }
 
@@ -236,6 +240,8 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "diff") return RunDiff(session, options);
     if (command == "eq-import") return RunEqImport(session, options);
     if (command == "eq-export") return RunEqExport(session, options);
+    if (command == "machine") return RunMachineCommand(session, options);
+    if (command == "remote") return RunRemoteCommand(session, options);
     return Usage("unknown command: " + command);
 }
 

@@ -5,12 +5,25 @@
 
 namespace {
 
+// Commands that check their own arguments.
+constexpr size_t kOwnArity = static_cast<size_t>(-1);
+
 // Argument count of every command (exact).
 const std::map<std::string, size_t>& CommandArity() {
     static const std::map<std::string, size_t> arity = {
-        {"info", 0},      {"read", 1},      {"write", 1}, {"get", 2},  {"set", 3},
-        {"eq", 6},        {"mode", 2},      {"dump", 0},  {"diff", 1}, // or two files
-        {"eq-import", 2}, {"eq-export", 1},
+        {"info", 0},
+        {"read", 1},
+        {"write", 1},
+        {"get", 2},
+        {"set", 3},
+        {"eq", 6},
+        {"mode", 2},
+        {"dump", 0},
+        {"machine", kOwnArity},
+        {"remote", kOwnArity},
+        {"diff", 1}, // or two files
+        {"eq-import", 2},
+        {"eq-export", 1},
     };
     return arity;
 }
@@ -138,6 +151,18 @@ const char* CtlUsage() {
            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
            "  mode load|store|reset M       machine mode M (1..4)\n"
            "  dump                          the parameter image as JSON\n"
+           "  machine                       the machine settings in words\n"
+           "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+           "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+           "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+           "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+           "  remote save FILE.remo         save the remote key codes to a remote file\n"
+           "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+           "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+           "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+           "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+           "                                effect-up, effect-down, music-up, music-down);\n"
+           "                                prints its code and stores the codes\n"
            "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
            "                                files, or a file and the processor: one line\n"
            "                                each, name: value in A -> value in B\n"
@@ -145,8 +170,8 @@ const char* CtlUsage() {
            "                                bands of EQ set SET (0..15), the rest flat\n"
            "  eq-export SET                 EQ set SET as filter text\n"
            "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
-           "             value, 3 no processor, 4 unsupported processor, 5 bad mode file,\n"
-           "             6 time-out\n";
+           "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
+           "             or filter file, 6 time-out or not confirmed\n";
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
@@ -193,7 +218,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         return false;
     }
     const bool fileDiff = IsFileDiff(options);
-    if (options.arguments.size() != found->second && !fileDiff) {
+    if (found->second != kOwnArity && options.arguments.size() != found->second && !fileDiff) {
         error = "wrong number of arguments for " + options.command;
         return false;
     }
