@@ -1,5 +1,7 @@
 #include "modefile/ModeFile.h"
 
+#include "modefile/SafeFile.h"
+
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
@@ -175,4 +177,27 @@ bool WriteModeFileToProcessor(const std::string& path) {
     StartWriteAll();
     ShowSyncDialog("");
     return true;
+}
+
+fx::ModeFileImage fx::ReadModeFileImage(const std::string& path) {
+    ModeFileImage result;
+    const FileReadResult file = ReadRegularFile(path, kModeFileSize);
+    if (!file.ok) {
+        result.message = file.message;
+        return result;
+    }
+    if (file.bytes.size() != static_cast<size_t>(kModeFileSize)) {
+        result.message = path + ": not a mode file (" + std::to_string(file.bytes.size()) +
+                         " bytes, " + std::to_string(kModeFileSize) + " expected)";
+        return result;
+    }
+    const int version = GetLittleEndian32(file.bytes.data());
+    if (version != kModeFileVersion) {
+        result.message = path + ": mode file version " + std::to_string(version) +
+                         " not supported (" + std::to_string(kModeFileVersion) + " needed)";
+        return result;
+    }
+    result.ok = true;
+    result.image.assign(file.bytes.begin() + kModeFileHeaderSize, file.bytes.end());
+    return result;
 }

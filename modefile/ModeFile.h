@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Mode files (".mode"): the identity record (60 bytes, version little-endian)
 // followed by the 3350-byte parameter image.
@@ -36,3 +38,18 @@ bool SaveParametersToModeFile(const std::string& path);
 // whole-image write with the synchronisation dialog; on refusal shows
 // "Mode file version not support!".
 bool WriteModeFileToProcessor(const std::string& path);
+
+namespace fx {
+
+// The parameter image a mode file holds, read without touching the editor's
+// image (to compare it with another): refused, with one line naming the
+// path and the reason, when the file is not a readable regular file of 3410
+// bytes with version 19.
+struct ModeFileImage {
+    bool ok = false;
+    std::string message;
+    std::vector<uint8_t> image; // kImageSize bytes when ok
+};
+ModeFileImage ReadModeFileImage(const std::string& path);
+
+} // namespace fx

@@ -2,6 +2,7 @@
 
 #include "state/ParamImage.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@
 // LP/LPQ and HP/HPQ (second order, Q 0.707 when not given). OFF and None
 // filters, blank lines and lines starting with '#', ';' or "//" are skipped.
 namespace fx {
+
+// Longer than any filter text a measurement program writes; a reader refuses
+// a larger file.
+constexpr size_t kMaxFilterTextBytes = 1 << 20;
 
 // How many filters an EQ set takes: its bands on the page, less the
 // crossover band of CH 6 and its sections (the bands copy and paste move).

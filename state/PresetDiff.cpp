@@ -54,6 +54,12 @@ std::vector<ParamDifference> DiffImages(const uint8_t* a, const uint8_t* b, int 
     return differences;
 }
 
+std::vector<uint8_t> EditedImage() {
+    std::vector<uint8_t> image(g_ParamImage, g_ParamImage + kImageSize);
+    std::memcpy(image.data(), g_PanelImage, kPanelSize);
+    return image;
+}
+
 std::string DifferenceName(const ParamDifference& difference, int language) {
     if (difference.item != nullptr) return difference.item->Name(language);
     return (language == kLanguageChinese ? "DSP记录头" : "DSP record head at ") +

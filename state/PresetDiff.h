@@ -22,6 +22,10 @@ struct ParamDifference {
 // that differs (a broken chain) is reported by its offset.
 std::vector<ParamDifference> DiffImages(const uint8_t* a, const uint8_t* b, int language);
 
+// The parameters as the editor holds them now: the image with the panel
+// working copy over its panel area, as a saved mode file would carry them.
+std::vector<uint8_t> EditedImage();
+
 // "CH 3 delay: 1.3 ms → 5.0 ms"
 std::string DifferenceName(const ParamDifference& difference, int language);
 std::string DifferenceLine(const ParamDifference& difference, int language);

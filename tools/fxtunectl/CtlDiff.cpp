@@ -4,7 +4,6 @@
 #include "ImageJson.h"
 
 #include "modefile/ModeFile.h"
-#include "modefile/SafeFile.h"
 #include "state/ParamImage.h"
 #include "state/PresetDiff.h"
 
@@ -16,21 +15,11 @@ namespace {
 
 using Image = std::vector<uint8_t>;
 
-// The parameter image of a mode file, refused as write refuses the file.
+// The parameter image of a mode file; a refused file exits with status 5.
 CtlResult ReadModeImage(const std::string& path, Image& image) {
-    const fx::FileReadResult file = fx::ReadRegularFile(path, kModeFileSize);
+    fx::ModeFileImage file = fx::ReadModeFileImage(path);
     if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
-    if (file.bytes.size() != static_cast<size_t>(kModeFileSize))
-        return CtlResult::Fail(kExitBadFile, path + ": not a mode file (" +
-                                                 std::to_string(file.bytes.size()) + " bytes, " +
-                                                 std::to_string(kModeFileSize) + " expected)");
-    const uint8_t* b = file.bytes.data();
-    const int version = b[0] | (b[1] << 8) | (b[2] << 16) | (b[3] << 24);
-    if (version != kModeFileVersion)
-        return CtlResult::Fail(kExitBadFile, path + ": mode file version " +
-                                                 std::to_string(version) + " not supported (" +
-                                                 std::to_string(kModeFileVersion) + " needed)");
-    image.assign(file.bytes.begin() + kModeFileHeaderSize, file.bytes.end());
+    image = std::move(file.image);
     return CtlResult::Ok();
 }
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Longer than any filter text a measurement program writes.
-constexpr size_t kMaxFilterTextBytes = 1 << 20;
-
 bool ParseSet(const std::string& text, int& set) {
     if (text.empty() || text.size() > 2) return false;
     for (char c : text)
@@ -36,7 +33,7 @@ CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) 
         return CtlResult::Fail(kExitUsage, "SET is 0..15");
     if (options.command != "eq-import") return CtlResult::Ok();
     const std::string& path = options.arguments[1];
-    const fx::FileReadResult file = fx::ReadRegularFile(path, kMaxFilterTextBytes);
+    const fx::FileReadResult file = fx::ReadRegularFile(path, fx::kMaxFilterTextBytes);
     if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
     out.text = fx::ParseFilterText(std::string(file.bytes.begin(), file.bytes.end()),
                                    fx::FilterBandCount(out.set));
