@@ -162,7 +162,7 @@ constexpr NameRule kRules[] = {
     {13, 9, 9, {"录音音乐音量", "Recording music level"}, F::Percent},
     {13, 10, 10, {"录音压限", "Recording compressor"}, F::FloatList, "", Label::None, true},
     {13, 11, 11, {"录音压限启用", "Recording Compressor Switch"}, F::OnWhenClear},
-    {13, 12, 12, {"录音电平", "Recording Rec Level"}, F::Percent},
+    {13, 12, 12, {"录音电平", "Recording level"}, F::Percent},
     // Block 14: microphone exciter.
     {14, 0, 0, {"话筒激励低频", "Mic Exciter LowF"}, F::Float, "Hz"},
     {14, 1, 1, {"话筒激励低频增益", "Mic Exciter LowF gain"}, F::Float, "dB"},
