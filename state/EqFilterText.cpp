@@ -2,12 +2,12 @@
 
 #include "controls/EqModel.h"
 #include "state/ParamNames.h"
+#include "state/TextNumbers.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 namespace fx {
@@ -35,13 +35,6 @@ std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
     for (std::string word; in >> word;) words.push_back(word);
     return words;
-}
-
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
 }
 
 std::string Number(double value) {
@@ -90,7 +83,7 @@ std::string ReadValues(const std::vector<std::string>& words, size_t at, FilterV
         if (slot == nullptr) return "unexpected \"" + words[at] + "\"";
         if (slot->has_value()) return words[at] + " given twice";
         double number = 0;
-        if (at + 1 >= words.size() || !ParseNumber(words[at + 1], number))
+        if (at + 1 >= words.size() || !ParseDecimal(words[at + 1], number))
             return words[at] + " needs a number";
         *slot = number;
         at += 2;
@@ -148,7 +141,7 @@ LineResult ParseFilter(const std::vector<std::string>& words) {
 LineResult ParsePreamp(const std::vector<std::string>& words) {
     LineResult result;
     const bool unitOk = words.size() == 1 || (words.size() == 2 && Upper(words[1]) == "DB");
-    if (words.empty() || !unitOk || !ParseNumber(words[0], result.preampDb))
+    if (words.empty() || !unitOk || !ParseDecimal(words[0], result.preampDb))
         return Refuse("Preamp needs a gain in dB");
     result.kind = LineResult::Preamp;
     return result;
@@ -165,7 +158,7 @@ LineResult ParseLine(const std::string& raw) {
     const std::string keyword = head.empty() ? "" : Upper(head[0]);
     if (keyword == "PREAMP" && head.size() == 1) return ParsePreamp(rest);
     double number = 0;
-    const bool numbered = head.size() == 2 && ParseNumber(head[1], number);
+    const bool numbered = head.size() == 2 && ParseDecimal(head[1], number);
     if (keyword == "FILTER" && (head.size() == 1 || numbered)) return ParseFilter(rest);
     return Refuse("not a filter, preamp or comment line");
 }

@@ -15,6 +15,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/TextNumbers.h"
 
 #include <cerrno>
 #include <cmath>
@@ -28,20 +29,11 @@ constexpr int kMaxEqType = 21;
 constexpr double kMaxEqFrequency = 24000.0;
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || parsed < low || parsed > high) return false;
-    value = static_cast<int>(parsed);
-    return true;
+    return fx::ParseWholeNumber(text, low, high, value);
 }
 
 bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
+    return fx::ParseDecimal(text, value);
 }
 
 CtlResult Usage(const std::string& what) {

@@ -8,19 +8,12 @@
 #include "state/EqFilterText.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
+#include "state/TextNumbers.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-bool ParseSet(const std::string& text, int& set) {
-    if (text.empty() || text.size() > 2) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    set = std::stoi(text);
-    return set < kEqSetCount;
-}
 
 // The set and, for an import, the file's filters.
 struct FilterArguments {
@@ -29,7 +22,7 @@ struct FilterArguments {
 };
 
 CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) {
-    if (!ParseSet(options.arguments[0], out.set))
+    if (!fx::ParseWholeNumber(options.arguments[0], 0, kEqSetCount - 1, out.set))
         return CtlResult::Fail(kExitUsage, "SET is 0..15");
     if (options.command != "eq-import") return CtlResult::Ok();
     const std::string& path = options.arguments[1];
