@@ -39,12 +39,19 @@ CCompareDlg::CCompareDlg(QWidget* parent, const QString& fileName,
         row->setText(1, QString::fromStdString(difference.a.text));
         row->setText(2, QString::fromStdString(difference.b.text));
     }
-    for (int column = 0; column < 3; ++column) m_list->resizeColumnToContents(column);
+    // Room between the columns: the values run up to the next one otherwise.
+    constexpr int kColumnGap = 24;
+    for (int column = 0; column < 3; ++column) {
+        m_list->resizeColumnToContents(column);
+        m_list->setColumnWidth(column, m_list->columnWidth(column) + kColumnGap);
+    }
     m_list->setVisible(count > 0);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(Tr("关闭", "Close"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    buttons->button(QDialogButtonBox::Close)->setDefault(true);
+    buttons->button(QDialogButtonBox::Close)->setFocus();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);

@@ -18,6 +18,7 @@
 #include "state/ParamImage.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -168,3 +169,33 @@ TEST_F(InstallerToolsTest, CompareWithFileListsTheDifferencesInBothLanguages) {
 }
 
 } // namespace
+
+// Pictures of "Compare with file…" in both languages for the documentation.
+// Only runs when FX_PAGE_SCREENSHOTS names the folder.
+TEST_F(InstallerToolsTest, CompareDialogScreenshots) {
+    const QString folder = qEnvironmentVariable("FX_PAGE_SCREENSHOTS");
+    if (folder.isEmpty()) GTEST_SKIP() << "FX_PAGE_SCREENSHOTS is not set";
+    Start();
+    QByteArray file(kModeFileSize, '\0');
+    file[0] = kModeFileVersion;
+    std::memcpy(file.data() + kModeFileHeaderSize, SimProcessor::DefaultImage().data(), kImageSize);
+    const QString path = Write("hall.mode", file);
+    m_frame->Document()->SetFileChooser([&](bool save) { return save ? QString() : path; });
+    SetDspParam(7, 15, 5.0);
+    SetDspParam(13, 12, 80);
+    SetDspParam(4, 23, 11);
+    SetEqBand(0, 4, EQ_PEQ, 160, 3.0, 1.414);
+    SetEqBand(8, 0, EQ_HP, 80, 0.0, 0.707);
+    for (int language : {0, 1}) {
+        if (g_Language != language) View()->OnCommand(ID_LANGUAGE);
+        bool saved = false;
+        const ModalWatch watch = WhenModal<CCompareDlg>([&](CCompareDlg* dialog) {
+            Pump(150);
+            saved = dialog->grab().save(
+                QDir(folder).filePath(language == 1 ? "compare-en.png" : "compare-zh.png"));
+            dialog->reject();
+        });
+        View()->OnCommand(ID_FILE_COMPARE);
+        ASSERT_TRUE(WaitUntil([&] { return saved; }));
+    }
+}
