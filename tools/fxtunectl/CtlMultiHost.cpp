@@ -73,6 +73,7 @@ bool Start(HostRun& run, const std::string& program, const std::vector<std::stri
         close(out[0]);
         close(err[0]);
         run.pid = -1;
+        errno = failed; // posix_spawn returns its error instead of setting errno
         return false;
     }
     run.fds[0] = out[0];
