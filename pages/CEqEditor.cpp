@@ -7,6 +7,7 @@
 #include "modefile/SafeFile.h"
 #include "shell/Localisation.h"
 #include "state/EqFilterText.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -151,6 +152,24 @@ double CEqEditor::ParseNumber(const QString& text) {
     return std::strtod(bytes.constData(), nullptr);
 }
 
+int CEqEditor::DisplayType(const EqBand& band) {
+    if (band.sectionCount != 3) return band.type;
+    SectionTypes types{band.type, 0, 0, 0};
+    for (int s = 0; s < 3; ++s)
+        if (band.sections[s]) types[s + 1] = band.sections[s]->type;
+    const int matched = MatchCrossover(types).bandType;
+    if (matched != 0) return matched;
+    return IsLowPassLike(band.type) ? EQ_LP : EQ_HP;
+}
+
+void CEqEditor::SetTargetSets(TargetSetsFn targets) {
+    m_targets = std::move(targets);
+}
+
+std::vector<int> CEqEditor::TargetSets() const {
+    return m_targets ? m_targets() : std::vector<int>{m_set};
+}
+
 void CEqEditor::SetSet(int set, EqBypassSwitch bypass, const QColor& listColor) {
     m_set = set;
     m_bypass = bypass;
@@ -223,20 +242,24 @@ void CEqEditor::Load() {
         m_graph->ApplyBandFrequency(b, float(record.frequency));
         m_graph->ApplyBandQ(b, float(record.q));
     }
-    m_list->SetRowCount(count);
+    // Hidden sections of a compound band have no row.
+    int rows = 0;
+    while (rows < count && m_graph->Band(rows).shown) ++rows;
+    m_list->SetRowCount(rows);
     m_list->SetTextColor(m_listColor);
-    for (int b = 0; b < count; ++b) FillRow(b);
+    for (int b = 0; b < rows; ++b) FillRow(b);
     ShowEditor(false);
     SyncBypassFlag();
+    emit SelectionChanged(-1);
 }
 
 void CEqEditor::FillRow(int index) {
     if (index < 0 || index >= m_list->rowCount() || index >= m_graph->BandCount()) return;
     const EqBand& band = m_graph->Band(index);
     const QStringList types = TypeTexts();
+    const int type = DisplayType(band);
     m_list->SetCellText(index, ColNumber, QString::number(index + 1));
-    if (band.type >= 0 && band.type < types.size())
-        m_list->SetCellText(index, ColType, types[band.type]);
+    if (type >= 0 && type < types.size()) m_list->SetCellText(index, ColType, types[type]);
     m_list->SetCellText(index, ColGain, GainText(band.gain));
     m_list->SetCellText(index, ColFreq, FreqText(band.frequency));
     m_list->SetCellText(index, ColQ, QText(band.q));
@@ -251,11 +274,12 @@ void CEqEditor::FillEditor() {
     m_freqEdit->setText(FreqText(band.frequency));
     m_freqSlider->SetPos(int(band.frequency));
     m_qEdit->setText(QText(band.q));
-    m_qSlider->SetRange(kQSliderMin, band.type == EQ_PEQ ? kQSliderMaxPeq : kQSliderMaxOther);
+    const int type = DisplayType(band);
+    m_qSlider->SetRange(kQSliderMin, type == EQ_PEQ ? kQSliderMaxPeq : kQSliderMaxOther);
     m_qSlider->SetPos(int(std::lround(band.q * 100.0f)));
     // No radio stands for OFF or a crossover section: then none is checked.
     m_typeGroup->setExclusive(false);
-    for (int i = 0; i < 5; ++i) m_typeRadios[i]->setChecked(band.type == i + 1);
+    for (int i = 0; i < 5; ++i) m_typeRadios[i]->setChecked(type == i + 1);
     m_typeGroup->setExclusive(true);
     const bool gainEditable = GainEditable(band.type);
     m_gainSlider->setEnabled(gainEditable);
@@ -285,9 +309,25 @@ bool CEqEditor::IsWheelTarget(const QWidget* widget) const {
 void CEqEditor::WriteBand(int index) {
     if (index < 0 || index >= m_graph->BandCount()) return;
     const EqBand& band = m_graph->Band(index);
-    SetEqBand(m_set, index, band.type, double(int(band.frequency)), band.gain, band.q);
+    const double frequency = double(int(band.frequency));
+    for (int set : TargetSets()) {
+        SetEqBand(set, index, band.type, frequency, band.gain, band.q);
+        // The sections take the band's frequency and keep their gain and Q.
+        for (int s = 0; s < band.sectionCount && s < 3; ++s) {
+            const EqBand* section = band.sections[s];
+            if (section)
+                SetEqBand(set, section->index, section->type, frequency, section->gain, section->q);
+        }
+    }
     FillRow(index);
     if (index == m_selected) FillEditor();
+    emit BandWritten(index);
+}
+
+void CEqEditor::ApplyCompoundTypes(int index, const std::array<int, 4>& types) {
+    if (index < 0 || index >= m_graph->BandCount()) return;
+    m_graph->ApplyCompoundTypes(index, types);
+    WriteBand(index);
 }
 
 void CEqEditor::OnBandChanged(int index) {
@@ -299,12 +339,14 @@ void CEqEditor::OnBandSelected(int index) {
     m_number->setText(QString::number(index + 1));
     ShowEditor(true);
     FillEditor();
+    emit SelectionChanged(index);
 }
 
 void CEqEditor::OnSelectionCleared() {
     if (m_selected == -1) return;
     m_selected = -1;
     ShowEditor(false);
+    emit SelectionChanged(-1);
 }
 
 void CEqEditor::OnCopyPaste(int operation, int set) {
@@ -453,6 +495,6 @@ void CEqEditor::SyncBypassFlag() {
 void CEqEditor::Reset() {
     m_selected = -1;
     m_graph->ClearSelection();
-    ResetEqSet(m_set);
+    for (int set : TargetSets()) ResetEqSet(set);
     Load();
 }

@@ -5,7 +5,9 @@
 #include <QRect>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+#include <vector>
 
 class CEqPanel;
 class CGridListCtrlEx;
@@ -46,12 +48,16 @@ struct EqBypassSwitch {
 // selected and the band editor shown while one is. Its controls are direct
 // children of the page, so the page's language file relabels them. Every
 // change from the graph, the list or the editor is written at once with
-// SetEqBand; the panel area is the truth the part reloads from.
+// SetEqBand (a compound band with its three sections) to the shown set, or
+// to every set the page links to it; the panel area is the truth the part
+// reloads from.
 class CEqEditor : public QObject {
     Q_OBJECT
 public:
     // List columns: number, type, gain, frequency, Q.
     enum Column { ColNumber = 0, ColType, ColGain, ColFreq, ColQ };
+
+    using TargetSetsFn = std::function<std::vector<int>()>;
 
     explicit CEqEditor(QWidget* page);
 
@@ -60,6 +66,10 @@ public:
     void SetSet(int set, EqBypassSwitch bypass, const QColor& listColor);
     int Set() const { return m_set; }
     EqBypassSwitch BypassSwitch() const { return m_bypass; }
+    // The sets a band change and a reset are written to (the shown one when
+    // not set; the output page names its linked channels' sets).
+    void SetTargetSets(TargetSetsFn targets);
+    std::vector<int> TargetSets() const;
 
     // Clears the selection, shows the band list and loads the set from the
     // panel area into the graph and the list.
@@ -79,6 +89,10 @@ public:
     void SyncBypassFlag();
     void Reset();
 
+    // New types for a compound band and its sections (a crossover
+    // alignment): shown, then written like any band change.
+    void ApplyCompoundTypes(int index, const std::array<int, 4>& types);
+
     int SelectedBand() const { return m_selected; }
     bool EditorShown() const;
     // The graph and the editor sliders take the wheel while they have the focus.
@@ -95,6 +109,15 @@ public:
     static QStringList TypeTexts();
     // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
     static double ParseNumber(const QString& text);
+    // The type a band shows: a compound band's by its sections (LP or HP for
+    // an alignment, PEQ, LS or HS for their plain forms).
+    static int DisplayType(const EqBand& band);
+
+signals:
+    // The selected band changed (-1: none).
+    void SelectionChanged(int band);
+    // A band (and its sections) was written to the target sets.
+    void BandWritten(int band);
 
 private:
     void CreateEditor(QWidget* page);
@@ -132,6 +155,7 @@ private:
     QLineEdit* m_qEdit = nullptr;
 
     int m_set = 0;
+    TargetSetsFn m_targets;
     EqBypassSwitch m_bypass;
     QColor m_listColor{0, 200, 255};
     int m_selected = -1;

@@ -138,6 +138,8 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
         return;
     }
     if (m_page) {
+        // The output page may have changed its channel itself.
+        if (m_page->PageId() == PAGE_OUTPUT) m_lastOutputChannel = m_page->SubPage();
         layout()->removeWidget(m_page);
         delete m_page;
         m_page = nullptr;
@@ -374,7 +376,8 @@ void CHalvoxView::OnCommand(int id) {
         OpenToolDialog(m_musicInputDialog, MusicInputDialogFor(), 512, "输入源", "Input Source");
         break;
     case ID_MACHINE_RESET:
-        ResetProcessor();
+        // The reset links the channel pairs again; the page shows it.
+        if (ResetProcessor() && m_page) m_page->Reload();
         break;
     case ID_REMOTE_LEARN:
         OpenRemoteLearning();

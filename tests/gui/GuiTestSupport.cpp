@@ -169,6 +169,19 @@ void GuiFixture::TearDown() {
     g_Language = 0;
 }
 
+void GuiFixture::PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare) {
+    if (!prepare) return;
+    SimProcessor::Image memory = m_sim->Memory();
+    prepare(memory);
+    m_sim->SetMemory(memory);
+}
+
+std::vector<SimRecord> GuiFixture::Commands(size_t count) const {
+    EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
+    Pump(30);
+    return m_sim->ReceivedCommands();
+}
+
 std::vector<std::vector<uint8_t>> GuiFixture::DspWrites(int block, int parameter) const {
     std::vector<std::vector<uint8_t>> values;
     for (const SimRecord& record : m_sim->ReceivedCommands())

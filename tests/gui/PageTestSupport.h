@@ -4,10 +4,12 @@
 
 #include "controls/CEqPanel.h"
 #include "shell/Localisation.h"
+#include "sim/SimProcessor.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QWidget>
 
 // The page's child control with identifier id, of type T.
@@ -44,4 +46,17 @@ inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
     const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
     SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
     SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
+}
+
+// A wheel turn over the middle of a widget.
+inline void SendWheel(QWidget* widget, int delta) {
+    const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);
+    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+// A DSP write (command 9) to a block and parameter, as the simulator logged it.
+inline bool IsDsp(const SimRecord& record, int block, int parameter) {
+    return record.size() >= 5 && record[0] == 9 && record[2] == block && record[3] == parameter;
 }

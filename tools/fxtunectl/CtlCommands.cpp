@@ -4,6 +4,7 @@
 #include "CtlEqFilters.h"
 #include "CtlJsonReports.h"
 #include "CtlMachine.h"
+#include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
@@ -55,6 +56,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -106,6 +108,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "eq-import" || command == "eq-export") return CheckEqFilterArguments(options);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     return CtlResult::Ok();
 }
 
@@ -234,6 +237,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "eq-export") return RunEqExport(session, options);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     return Usage("unknown command: " + command);
 }
 

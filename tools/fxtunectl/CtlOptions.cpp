@@ -1,5 +1,7 @@
 #include "CtlOptions.h"
 
+#include "CtlOutputVerbs.h"
+
 #include <map>
 #include <set>
 
@@ -21,6 +23,9 @@ const std::map<std::string, size_t>& CommandArity() {
         {"dump", 0},
         {"machine", kOwnArity},
         {"remote", kOwnArity},
+        {"comp", kOwnArity},
+        {"xover", kOwnArity},
+        {"output", kOwnArity},
         {"diff", 1}, // or two files
         {"eq-import", 2},
         {"eq-export", 1},
@@ -128,50 +133,54 @@ bool IsFileDiff(const CtlOptions& options) {
 }
 
 const char* CtlUsage() {
-    return "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
-           "COMMAND\n"
-           "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
-           "options:\n"
-           "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
-           "                   times to run the command on every processor at once: each\n"
-           "                   line of output starts with the processor's address and the\n"
-           "                   exit status is the highest of them\n"
-           "  --port N         TCP port of the --host before it (default 30303)\n"
-           "  --usb            the first processor found on USB\n"
-           "  --json           JSON instead of prose (info, get, diff, eq-export, and the\n"
-           "                   summary of several processors)\n"
-           "  --lang zh|en     language of the parameter names of diff (default en)\n"
-           "commands:\n"
-           "  info                          identity, compatibility and current mode\n"
-           "  read FILE.mode                read the whole parameter set and save it\n"
-           "  write FILE.mode               write a mode file to the processor\n"
-           "                                (a name starting with m1..m4 also stores it)\n"
-           "  get BLOCK PARAM               print a DSP parameter's value\n"
-           "  set BLOCK PARAM VALUE         set a DSP parameter\n"
-           "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
-           "  mode load|store|reset M       machine mode M (1..4)\n"
-           "  dump                          the parameter image as JSON\n"
-           "  machine                       the machine settings in words\n"
-           "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
-           "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
-           "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
-           "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
-           "  remote save FILE.remo         save the remote key codes to a remote file\n"
-           "  remote load FILE.remo         send a remote file's key codes to the processor\n"
-           "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
-           "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
-           "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
-           "                                effect-up, effect-down, music-up, music-down);\n"
-           "                                prints its code and stores the codes\n"
-           "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
-           "                                files, or a file and the processor: one line\n"
-           "                                each, name: value in A -> value in B\n"
-           "  eq-import SET FILE            a measurement program's filter text into the\n"
-           "                                bands of EQ set SET (0..15), the rest flat\n"
-           "  eq-export SET                 EQ set SET as filter text\n"
-           "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
-           "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
-           "             or filter file, 6 time-out or not confirmed\n";
+    static const std::string usage =
+        std::string(
+            "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
+            "COMMAND\n"
+            "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
+            "options:\n"
+            "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
+            "                   times to run the command on every processor at once: each\n"
+            "                   line of output starts with the processor's address and the\n"
+            "                   exit status is the highest of them\n"
+            "  --port N         TCP port of the --host before it (default 30303)\n"
+            "  --usb            the first processor found on USB\n"
+            "  --json           JSON instead of prose (info, get, diff, eq-export, and the\n"
+            "                   summary of several processors)\n"
+            "  --lang zh|en     language of the parameter names of diff (default en)\n"
+            "commands:\n"
+            "  info                          identity, compatibility and current mode\n"
+            "  read FILE.mode                read the whole parameter set and save it\n"
+            "  write FILE.mode               write a mode file to the processor\n"
+            "                                (a name starting with m1..m4 also stores it)\n"
+            "  get BLOCK PARAM               print a DSP parameter's value\n"
+            "  set BLOCK PARAM VALUE         set a DSP parameter\n"
+            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+            "  mode load|store|reset M       machine mode M (1..4)\n"
+            "  dump                          the parameter image as JSON\n"
+            "  machine                       the machine settings in words\n"
+            "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+            "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+            "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "  remote save FILE.remo         save the remote key codes to a remote file\n"
+            "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+            "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+            "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+            "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+            "                                effect-up, effect-down, music-up, music-down);\n"
+            "                                prints its code and stores the codes\n") +
+        kOutputVerbUsage +
+        "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
+        "                                files, or a file and the processor: one line\n"
+        "                                each, name: value in A -> value in B\n"
+        "  eq-import SET FILE            a measurement program's filter text into the\n"
+        "                                bands of EQ set SET (0..15), the rest flat\n"
+        "  eq-export SET                 EQ set SET as filter text\n"
+        "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
+        "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
+        "             or filter file, 6 time-out or not confirmed\n";
+    return usage.c_str();
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
