@@ -4,6 +4,7 @@
 #include "state/ParamNames.h"
 
 #include "controls/EqModel.h"
+#include "state/Compressor.h"
 #include "state/DspParamTable.h"
 
 #include <algorithm>
@@ -178,12 +179,13 @@ constexpr NameRule kRules[] = {
     {14, 11, 11, {"话筒激励激励启用", "Mic Exciter Exciter ON"}, F::OnWhenSet},
 };
 
-// The seven values of a compressor record.
+// The seven values of a compressor record; x5 is the attack, x6 the release.
+constexpr int kAttackValue = 5;
 struct CompressorValueName {
     Text2 suffix;
     ParamFormat format;
 };
-constexpr CompressorValueName kCompressorValues[7] = {
+constexpr CompressorValueName kCompressorValues[kCompressorValueCount] = {
     {{"阀值", " threshold"}, F::Threshold},
     {{"数值x1", " value x1"}, F::FloatList},
     {{"衰减比例", " ratio"}, F::Ratio},
@@ -292,7 +294,7 @@ void AddDspItems(const DspRecordDefault& record, std::vector<ParamItem>& items) 
         items.push_back(item);
         return;
     }
-    for (int value = 0; value < record.count && value < 7; ++value) {
+    for (int value = 0; value < record.count && value < kCompressorValueCount; ++value) {
         ParamItem item = DspItem(record, value, 4);
         for (int language : {kLanguageChinese, kLanguageEnglish})
             item.names[language] = base[language] + kCompressorValues[value].suffix.Of(language);
@@ -438,6 +440,16 @@ ParamValue Selection(const uint8_t* image, const ParamItem& item, int language) 
     return {std::to_string(index), double(index), "", std::nullopt};
 }
 
+// One setting of a compressor record, decoded as the pages decode it.
+ParamValue CompressorSetting(const ParamItem& item, const uint8_t* image) {
+    const CompressorValues settings =
+        DecodeCompressorRecord(image + item.offset - 4 * item.valueIndex);
+    if (item.format == F::Threshold) return Measured(settings.thresholdDb, "%.0f", "dB");
+    if (item.format == F::Ratio) return Measured(settings.ratio, "%.1f", ":1");
+    const bool attack = item.valueIndex == kAttackValue;
+    return Measured(attack ? settings.attackMs : settings.releaseMs, "%.0f", "ms");
+}
+
 ParamValue DspValue(const ParamItem& item, const uint8_t* image, int language) {
     const uint32_t stored = Stored(image, item);
     const float single = FloatFromBits(stored);
@@ -474,11 +486,9 @@ ParamValue DspValue(const ParamItem& item, const uint8_t* image, int language) {
     case F::DistanceFilter:
         return Measured(DecibelsOf(single), "%+.1f", "dB");
     case F::Threshold:
-        return Measured(single, "%.0f", "dB");
     case F::Ratio:
-        return Measured(1.0 / (1.0 - single), "%.1f", ":1");
     case F::TimeConstant:
-        return Measured(-1.0 / (std::log(1.0 - single) * 48.0), "%.0f", "ms");
+        return CompressorSetting(item, image);
     case F::DelayMode: {
         const bool whole = StoredFloat(image, item, 1) * 100.0f == 0.0f;
         return Words(whole ? Text2{"通道延时", "Channel delay"} : Text2{"高频延时", "H.Freq Delay"},
