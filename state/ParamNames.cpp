@@ -6,6 +6,7 @@
 #include "controls/EqModel.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/OutputChannels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -199,11 +200,6 @@ constexpr CompressorValueName kCompressorValues[kCompressorValueCount] = {
 constexpr const char* kMusicSources[14] = {"HDMI1",  "HDMI2",  "HDMI3",  "HDMI4", "HDMI5",
                                            "SPDIF1", "SPDIF2", "SPDIF3", "COAX1", "COAX2",
                                            "COAX3",  "AUX1",   "AUX2",   "AUX3"};
-
-constexpr Text2 kOutputSources[8] = {
-    {"前置左", "CH-L"}, {"前置右", "CH-R"}, {"侧环绕左", "CH-SL"},  {"侧环绕右", "CH-SR"},
-    {"超低", "CH-SUB"}, {"中置", "CH-CEN"}, {"后环绕左", "CH-SBL"}, {"后环绕右", "CH-SBR"},
-};
 
 // The owners of the sixteen EQ sets.
 constexpr Text2 kEqSetOwners[kEqSetCount] = {
@@ -435,8 +431,10 @@ ParamValue Selection(const uint8_t* image, const ParamItem& item, int language) 
                      index);
     if (item.format == F::MusicSource && index < 14)
         return {kMusicSources[index], double(index), "", std::nullopt};
-    if (item.format == F::OutputSource && index < 8)
-        return Words(kOutputSources[index], language, index);
+    if (item.format == F::OutputSource && index < kOutputSourceCount) {
+        const OutputSourceName& source = kOutputSourceNames[index];
+        return Words({source.zh, source.en}, language, index);
+    }
     return {std::to_string(index), double(index), "", std::nullopt};
 }
 
