@@ -58,6 +58,17 @@ protected:
         return path;
     }
 
+    // A mode file of the default image, which the file dialogs of the
+    // document then choose.
+    void ChooseDefaultModeFile(const QString& name) {
+        QByteArray file(kModeFileSize, '\0');
+        file[0] = kModeFileVersion;
+        std::memcpy(file.data() + kModeFileHeaderSize, SimProcessor::DefaultImage().data(),
+                    kImageSize);
+        const QString path = Write(name, file);
+        m_frame->Document()->SetFileChooser([path](bool save) { return save ? QString() : path; });
+    }
+
     QTemporaryDir m_folder;
 };
 
@@ -123,11 +134,7 @@ TEST_F(InstallerToolsTest, ExportWritesTheSetAsFilterText) {
 
 TEST_F(InstallerToolsTest, CompareWithFileListsTheDifferencesInBothLanguages) {
     Start();
-    QByteArray file(kModeFileSize, '\0');
-    file[0] = kModeFileVersion;
-    std::memcpy(file.data() + kModeFileHeaderSize, SimProcessor::DefaultImage().data(), kImageSize);
-    const QString path = Write("hall.mode", file);
-    m_frame->Document()->SetFileChooser([&](bool save) { return save ? QString() : path; });
+    ChooseDefaultModeFile("hall.mode");
     SetDspParam(7, 15, 5.0);
     SetEqBand(0, 4, EQ_PEQ, 160, 3.0, 1.414);
 
@@ -176,11 +183,7 @@ TEST_F(InstallerToolsTest, CompareDialogScreenshots) {
     const QString folder = qEnvironmentVariable("FX_PAGE_SCREENSHOTS");
     if (folder.isEmpty()) GTEST_SKIP() << "FX_PAGE_SCREENSHOTS is not set";
     Start();
-    QByteArray file(kModeFileSize, '\0');
-    file[0] = kModeFileVersion;
-    std::memcpy(file.data() + kModeFileHeaderSize, SimProcessor::DefaultImage().data(), kImageSize);
-    const QString path = Write("hall.mode", file);
-    m_frame->Document()->SetFileChooser([&](bool save) { return save ? QString() : path; });
+    ChooseDefaultModeFile("hall.mode");
     SetDspParam(7, 15, 5.0);
     SetDspParam(13, 12, 80);
     SetDspParam(4, 23, 11);
