@@ -2,6 +2,7 @@
 
 #include "CtlDiff.h"
 #include "CtlEqFilters.h"
+#include "CtlFeatures.h"
 #include "CtlJsonReports.h"
 #include "CtlMachine.h"
 #include "CtlOutputVerbs.h"
@@ -109,6 +110,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
+    if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     return CtlResult::Ok();
 }
 
@@ -238,6 +240,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
+    if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     return Usage("unknown command: " + command);
 }
 

@@ -26,6 +26,9 @@ const std::map<std::string, size_t>& CommandArity() {
         {"comp", kOwnArity},
         {"xover", kOwnArity},
         {"output", kOwnArity},
+        {"source", kOwnArity},
+        {"bass-boost", kOwnArity},
+        {"auto-level", kOwnArity},
         {"diff", 1}, // or two files
         {"eq-import", 2},
         {"eq-export", 1},
@@ -171,6 +174,14 @@ const char* CtlUsage() {
             "                                effect-up, effect-down, music-up, music-down);\n"
             "                                prints its code and stores the codes\n") +
         kOutputVerbUsage +
+        "  source [K|NAME]               the music sources this model offers, their levels\n"
+        "                                and the selected one; with K (0..13) or a name\n"
+        "                                the model shows, select that source\n"
+        "  bass-boost [DB]               the microphone bass boost; with DB (-40..0), set it\n"
+        "  auto-level [THRESHOLD RATIO ATTACK RELEASE]\n"
+        "                                the automatic music input level; with THRESHOLD\n"
+        "                                (-60..0 dB), RATIO (1..30), ATTACK (1..100 ms) and\n"
+        "                                RELEASE (1..1000 ms), set it\n"
         "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
         "                                files, or a file and the processor: one line\n"
         "                                each, name: value in A -> value in B\n"
