@@ -4,6 +4,7 @@
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CDialogOutput.h"
+#include "pages/CDialogRec.h"
 #include "pages/CPageNavigator.h"
 #include "pages/CPlaceholderPage.h"
 #include "shell/CHalvoxPage.h"
@@ -55,6 +56,7 @@ CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
     if (pageId == PAGE_EFFECTS) return new CDialogEfx(subPage, parent, navigator());
     if (pageId == PAGE_COMPRESSOR) return new CCompDlg(parent, navigator());
     if (pageId == PAGE_OUTPUT) return new CDialogOutput(subPage, parent, navigator());
+    if (pageId == PAGE_RECORDING) return new CDialogRec(parent, navigator());
     CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
     page->SelectSubPage(subPage);
     return page;

@@ -169,6 +169,22 @@ void GuiFixture::TearDown() {
     g_Language = 0;
 }
 
+void GuiFixture::ForEachScreenshotLayout(const std::function<void(const QString&)>& shoot) {
+    const QSize sizes[] = {{1040, 700}, {1600, 1000}};
+    for (const QSize& size : sizes) {
+        m_frame->resize(size);
+        Pump(100);
+        for (int language : {0, 1}) {
+            if (g_Language != language) View()->ToggleLanguage();
+            Pump(150);
+            shoot(QStringLiteral("-%1-%2x%3")
+                      .arg(language == 1 ? "en" : "zh")
+                      .arg(size.width())
+                      .arg(size.height()));
+        }
+    }
+}
+
 void GuiFixture::PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare) {
     if (!prepare) return;
     SimProcessor::Image memory = m_sim->Memory();

@@ -70,6 +70,11 @@ protected:
     CHalvoxView* View() const;
     CRibbonBar* Ribbon() const;
 
+    // Screenshots: the window at the smallest size (1040 x 700) and a large
+    // one (1600 x 1000), each in Chinese and English; shoot gets the file
+    // name suffix ("-zh-1040x700") once the window has settled.
+    void ForEachScreenshotLayout(const std::function<void(const QString& suffix)>& shoot);
+
     // Changes the simulator's memory (before the editor reads it).
     void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);
     // Waits until the processor's log holds count commands and returns them
