@@ -404,7 +404,8 @@ void CEqEditor::ImportFilters() {
                             .arg(QString::fromStdString(text.reason)));
         return;
     }
-    fx::ApplyImportedBands(m_set, text.filters);
+    // Like every band edit, the import goes to the linked channels too.
+    for (int set : TargetSets()) fx::ApplyImportedBands(set, text.filters);
     Load();
     if (text.preampDb) {
         QMessageBox::information(

@@ -8,6 +8,7 @@
 #include "controls/CGridListCtrlEx.h"
 #include "modefile/ModeFile.h"
 #include "pages/CDialogMusic.h"
+#include "pages/CDialogOutput.h"
 #include "pages/CEqEditor.h"
 #include "shell/CCompareDlg.h"
 #include "shell/CHalvoxDoc.h"
@@ -15,6 +16,7 @@
 #include "shell/CRibbonBar.h"
 #include "shell/RibbonIds.h"
 #include "state/EqFilterText.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 
 #include <QAction>
@@ -96,6 +98,38 @@ TEST_F(InstallerToolsTest, ImportFromTheGraphMenuWritesTheFiltersAndReportsThePr
     EXPECT_FLOAT_EQ(33.0f, Eq().Graph()->Band(0).frequency) << "the graph reloaded";
     EXPECT_FLOAT_EQ(-7.2f, Eq().Graph()->Band(0).gain);
     EXPECT_EQ(QStringLiteral("33Hz"), Eq().BandList()->CellText(0, CEqEditor::ColFreq));
+}
+
+// On the output page the import goes to the linked channels too, as every
+// band edit there does: CH 1 and CH 2 start linked.
+TEST_F(InstallerToolsTest, ImportOnTheOutputPageReachesTheLinkedChannel) {
+    Start();
+    View()->ShowPage(PAGE_OUTPUT, 0);
+    CDialogOutput* page = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        page = qobject_cast<CDialogOutput*>(View()->CurrentPage());
+        return page != nullptr;
+    }));
+    ASSERT_EQ(1, g_LinkFlags[0]);
+    page->Eq().SetFileChooser([](bool save) {
+        return save ? QString() : QStringLiteral(FX_TEST_DATA_DIR "/room-filters.txt");
+    });
+    const ModalWatch watch = WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+    CopyPasteOnGraph(page->Eq().Graph(), kImportEntry);
+
+    const int bytes = 10 * kEqBandRecordSize;
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto memory = m_sim->Memory();
+        return std::memcmp(memory.data() + EqBandOffset(7, 0), g_PanelImage + EqBandOffset(7, 0),
+                           bytes) == 0 &&
+               std::memcmp(memory.data() + EqBandOffset(8, 0), g_PanelImage + EqBandOffset(8, 0),
+                           bytes) == 0 &&
+               DecodeEqBandRecord(memory.data() + EqBandOffset(8, 9)).frequency == 15500;
+    }));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage + EqBandOffset(7, 0), g_PanelImage + EqBandOffset(8, 0),
+                             bytes));
+    EXPECT_DOUBLE_EQ(31, DecodeEqBandRecord(g_PanelImage + EqBandOffset(9, 0)).frequency)
+        << "CH 3 is not linked to CH 1";
 }
 
 TEST_F(InstallerToolsTest, ARefusedFileNamesItsLineAndSendsNothing) {
