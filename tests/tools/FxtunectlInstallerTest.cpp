@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -295,36 +296,46 @@ TEST_F(FxtunectlInstallerTest, WriteToTwoProcessorsLeavesBothHoldingTheFile) {
     }
 }
 
+// A processor busy with another host, and one that refuses the connection.
 TEST_F(FxtunectlInstallerTest, ARefusingProcessorGivesItsStatusAndTheOtherIsStillWritten) {
-    child::Simulator& good = StartSimulator();
-    child::Simulator& refusing = StartSimulator({"--refuse"});
-    std::string bytes = ReadBack(good);
-    bytes[kHeader + 3000] = 0x5A;
-    const std::string file = WriteText("venue.mode", bytes);
+    struct Case {
+        const char* refusal;
+        const char* error;
+    };
+    for (const Case& c : {Case{"--refuse", "the processor is connected to another host"},
+                          Case{"--refuse-connect", "no processor at 127.0.0.1:"}}) {
+        SCOPED_TRACE(c.refusal);
+        child::Simulator& good = StartSimulator();
+        child::Simulator& refusing = StartSimulator({c.refusal});
+        std::string bytes = ReadBack(good);
+        bytes[kHeader + 3000] = 0x5A;
+        const std::string file = WriteText("venue.mode", bytes);
 
-    std::vector<std::string> args = HostOf(refusing);
-    const std::vector<std::string> other = HostOf(good);
-    args.insert(args.end(), other.begin(), other.end());
-    args.insert(args.end(), {"write", file});
-    const child::Result result = child::Run(FXTUNECTL_PATH, args);
-    EXPECT_EQ(3, result.status);
-    ASSERT_EQ(1, CountOf(result.err, "\n")) << result.err;
-    EXPECT_EQ(0u, result.err.find("127.0.0.1:" + refusing.PortText() + ": fxtunectl: "))
-        << result.err;
-    EXPECT_TRUE(bytes.substr(kHeader) == ReadBack(good).substr(kHeader));
+        std::vector<std::string> args = HostOf(refusing);
+        const std::vector<std::string> other = HostOf(good);
+        args.insert(args.end(), other.begin(), other.end());
+        args.insert(args.end(), {"write", file});
+        const child::Result result = child::Run(FXTUNECTL_PATH, args);
+        EXPECT_EQ(3, result.status);
+        EXPECT_EQ("127.0.0.1:" + refusing.PortText() + ": fxtunectl: " + c.error,
+                  result.err.substr(0, result.err.find(c.error) + std::strlen(c.error)));
+        EXPECT_EQ(1, CountOf(result.err, "\n")) << result.err;
+        EXPECT_TRUE(bytes.substr(kHeader) == ReadBack(good).substr(kHeader));
 
-    // The same as JSON for scripts: one object, each processor's status and error.
-    args.insert(args.begin(), "--json");
-    const child::Result json = child::Run(FXTUNECTL_PATH, args);
-    EXPECT_EQ(3, json.status);
-    EXPECT_EQ(0u, json.out.find("{\"status\":3,\"hosts\":[")) << json.out;
-    EXPECT_NE(std::string::npos,
-              json.out.find("{\"address\":\"127.0.0.1\",\"port\":" + refusing.PortText() +
-                            ",\"status\":3,\"output\":[],\"error\":\"no processor at"))
-        << json.out;
-    EXPECT_NE(std::string::npos, json.out.find("{\"address\":\"127.0.0.1\",\"port\":" +
-                                               good.PortText() + ",\"status\":0,\"output\":[]}"))
-        << json.out;
+        // The same as JSON for scripts: one object, each processor's status and error.
+        args.insert(args.begin(), "--json");
+        const child::Result json = child::Run(FXTUNECTL_PATH, args);
+        EXPECT_EQ(3, json.status);
+        EXPECT_EQ(0u, json.out.find("{\"status\":3,\"hosts\":[")) << json.out;
+        EXPECT_NE(std::string::npos,
+                  json.out.find("{\"address\":\"127.0.0.1\",\"port\":" + refusing.PortText() +
+                                ",\"status\":3,\"output\":[],\"error\":\"" + c.error))
+            << json.out;
+        EXPECT_NE(std::string::npos,
+                  json.out.find("{\"address\":\"127.0.0.1\",\"port\":" + good.PortText() +
+                                ",\"status\":0,\"output\":[]}"))
+            << json.out;
+    }
 }
 
 TEST_F(FxtunectlInstallerTest, InfoAndGetAsJson) {

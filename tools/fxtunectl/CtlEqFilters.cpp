@@ -1,9 +1,11 @@
 #include "CtlEqFilters.h"
 
+#include "CtlConfirm.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
+#include "link/ReplyDispatcher.h"
 #include "modefile/SafeFile.h"
 #include "state/EqFilterText.h"
 #include "state/ParamImage.h"
@@ -12,6 +14,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -68,7 +71,16 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
                     "the filters need headroom\n",
                     *text.preampDb, text.preampLine);
     }
-    fx::ApplyImportedBands(arguments.set, text.filters);
+    // Band by band, each confirmed (its coefficients and its record) before the next.
+    const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
+    for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
+        const EqBandRecord& b = bands[band];
+        result = SendConfirmed("band " + std::to_string(band + 1) + " of " + CommandText(options),
+                               {2, {REPLY_DSP_WRITE}}, [&] {
+                                   SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q);
+                               });
+        if (!result.ok()) return result;
+    }
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
     std::printf("%s: %d filters, %d bands flat\n",
                 fx::EqSetName(arguments.set, options.language).c_str(),
