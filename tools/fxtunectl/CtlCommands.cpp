@@ -58,6 +58,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    fx::ModeFileCheck modeFile; // write: the file, read before connecting
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -108,26 +109,6 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     return CtlResult::Ok();
 }
 
-// A precise reason before the file is handed to the loader.
-CtlResult CheckModeFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return CtlResult::Fail(kExitBadFile, "cannot open " + path + ": " + std::strerror(errno));
-    uint8_t bytes[kModeFileSize];
-    const size_t count = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
-    if (count < static_cast<size_t>(kModeFileSize))
-        return CtlResult::Fail(kExitBadFile, path + ": not a mode file (" + std::to_string(count) +
-                                                 " bytes, " + std::to_string(kModeFileSize) +
-                                                 " expected)");
-    const int version = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (bytes[3] << 24);
-    if (version != kModeFileVersion)
-        return CtlResult::Fail(kExitBadFile, path + ": mode file version " +
-                                                 std::to_string(version) + " not supported (" +
-                                                 std::to_string(kModeFileVersion) + " needed)");
-    return CtlResult::Ok();
-}
-
 std::string FieldText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
@@ -147,22 +128,28 @@ CtlResult Info(CtlSession& session) {
     return session.CheckCompatible();
 }
 
+// The save's box text on one line, with the system's reason.
+std::string OneLine(const fx::FileWriteResult& failure) {
+    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    return line + " (" + failure.reason + ")";
+}
+
 CtlResult Read(CtlSession& session, const std::string& path) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (!SaveModeFile(path)) {
-        const std::string message = session.View().TakeLastMessage();
-        return CtlResult::Fail(kExitFailed, message.empty() ? "cannot write " + path : message);
-    }
+    const fx::FileWriteResult saved = fx::WriteModeFile(path);
+    if (!saved.ok) return CtlResult::Fail(kExitFailed, OneLine(saved));
     return CtlResult::Ok();
 }
 
-CtlResult Write(CtlSession& session, const std::string& path) {
+// The file was read and checked before anything was connected.
+CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     g_PendingStoreMode = PendingStoreModeFromFileName(path);
-    if (!LoadModeFile(path))
-        return CtlResult::Fail(kExitBadFile, path + ": Mode file version not support!");
+    fx::ApplyModeFile(file);
     result = session.WriteAll();
     if (!result.ok()) return result;
     const int mode = g_PendingStoreMode.exchange(-1);
@@ -220,7 +207,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     const std::string& command = options.command;
     if (command == "info") return Info(session);
     if (command == "read") return Read(session, args.path);
-    if (command == "write") return Write(session, args.path);
+    if (command == "write") return Write(session, args.path, args.modeFile);
     if (command == "get") return Get(session, args);
     if (command == "set") return Set(session, args);
     if (command == "eq") return Eq(session, args);
@@ -236,9 +223,13 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     CommandArguments args;
     CtlResult result = ParseArguments(options, args);
     if (!result.ok()) return result;
+    if (options.command == "read") {
+        const fx::FileWriteResult target = fx::CheckWriteTarget(args.path);
+        if (!target.ok) return CtlResult::Fail(kExitFailed, OneLine(target));
+    }
     if (options.command == "write") {
-        result = CheckModeFile(args.path);
-        if (!result.ok()) return result;
+        args.modeFile = fx::ReadModeFile(args.path);
+        if (!args.modeFile.ok) return CtlResult::Fail(kExitBadFile, args.modeFile.message);
     }
     CtlSession session(options);
     result = session.Connect();
