@@ -72,6 +72,31 @@ inline Result Run(const std::string& program, const std::vector<std::string>& ar
     return result;
 }
 
+// Run, but a program still running after limitMs is killed (status -1), so
+// a test of something that must not hang cannot hang itself.
+inline Result RunWithin(const std::string& program, const std::vector<std::string>& args,
+                        int limitMs) {
+    const std::string outPath = TempPath("within.out"), errPath = TempPath("within.err");
+    Result result;
+    const pid_t pid = Spawn(program, args, outPath, errPath);
+    if (pid < 0) return result;
+    int status = 0;
+    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; waited += 5) {
+        if (waited >= limitMs) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(5000);
+    }
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.out = Slurp(outPath);
+    result.err = Slurp(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return result;
+}
+
 // The simulator on a free loopback port; its port comes from its first line.
 class Simulator {
 public:
