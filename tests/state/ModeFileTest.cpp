@@ -3,7 +3,6 @@
 
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
-#include "state/DspParamTable.h"
 #include "state/MachineModes.h"
 
 #include <gtest/gtest.h>
@@ -41,11 +40,6 @@ std::vector<uint8_t> ImageBytes() {
     return {g_ParamImage, g_ParamImage + kImageSize};
 }
 
-bool IsRecordHead(int offset) {
-    for (const DspRecordDefault& record : DspRecordDefaults())
-        if (offset >= record.valueOffset - 3 && offset < record.valueOffset) return true;
-    return false;
-}
 
 class ModeFileTest : public ::testing::Test {
 protected:
@@ -70,8 +64,8 @@ protected:
         std::vector<uint8_t> file(kModeFileSize, 0);
         file[0] = 19;
         std::memcpy(file.data() + 4, "ARN70", 5);
-        for (int i = 0; i < kImageSize; ++i)
-            file[60 + i] = IsRecordHead(i) ? g_ParamImage[i] : g_ParamImage[i] ^ 0x01;
+        for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage[i] ^ 0x01;
+        PutDefaultRecordHeads(file.data() + 60);
         file[60 + kInputSource] = inputSource;
         return file;
     }
@@ -111,8 +105,8 @@ TEST_F(ModeFileTest, SavedFileLayout) {
 }
 
 TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
-    for (int i = 0; i < kImageSize; ++i)
-        if (!IsRecordHead(i)) g_ParamImage[i] = static_cast<uint8_t>(i * 5);
+    for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 5);
+    PutDefaultRecordHeads(g_ParamImage);
     g_ParamImage[kInputSource] = 3;
     RefreshFromImage();
     const auto saved = ImageBytes();
@@ -456,7 +450,9 @@ TEST_F(ModeFileTest, SaveTargetsThatAreRefused) {
                       "|0",
                   *outcome)
             << c.name;
-        if (fs::is_regular_file(path)) EXPECT_EQ(old, ReadFile(path)) << c.name;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(old, ReadFile(path)) << c.name;
+        }
     }
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
     EXPECT_TRUE(fs::is_directory(folder / "dir.mode"));

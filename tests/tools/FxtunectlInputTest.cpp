@@ -215,7 +215,9 @@ TEST_F(FxtunectlInputTest, ReadRefusesSaveTargetsItMustNotReplace) {
         EXPECT_EQ("fxtunectl: " + WithPath(c.message, path) + "\n", run.result.err) << c.name;
         EXPECT_TRUE(run.quick) << c.name;
         EXPECT_EQ("", sim->CommandLog()) << c.name << ": nothing may be sent";
-        if (fs::is_regular_file(path)) EXPECT_EQ(old, child::Slurp(path)) << c.name;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(old, child::Slurp(path)) << c.name;
+        }
     }
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
     EXPECT_TRUE(fs::is_empty(folder / "dir.mode"));
@@ -233,6 +235,59 @@ TEST_F(FxtunectlInputTest, ReadThroughASymbolicLinkReplacesItsTarget) {
               child::Slurp(folder / "presets" / "live.mode").substr(kHeader));
     EXPECT_EQ(1,
               std::distance(fs::directory_iterator(folder / "presets"), fs::directory_iterator{}));
+}
+
+// Values no page could give are refused with the range they break: exit 2,
+// one line, and not a frame reaches the processor.
+TEST_F(FxtunectlInputTest, SetAndEqRefuseValuesOutsideTheirPagesRanges) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"set", "1", "14", "100000"},
+         "VALUE of block 1 parameter 14 is a whole number 0..99, not 100000"},
+        {{"set", "1", "14", "1e300"},
+         "VALUE of block 1 parameter 14 is a whole number 0..99, not 1e+300"},
+        {{"set", "1", "14", "-1"}, "VALUE of block 1 parameter 14 is a whole number 0..99, not -1"},
+        {{"set", "1", "14", "60.5"},
+         "VALUE of block 1 parameter 14 is a whole number 0..99, not 60.5"},
+        {{"set", "1", "15", "50"}, "VALUE of block 1 parameter 15 is 0 or 100, not 50"},
+        {{"set", "1", "33", "2"}, "VALUE of block 1 parameter 33 is a whole number 0..1, not 2"},
+        {{"set", "2", "11", "100"}, "VALUE of block 2 parameter 11 is 160..260 ms, not 100"},
+        {{"set", "4", "40", "301"},
+         "VALUE of block 4 parameter 40 is a whole number 0..300, not 301"},
+        {{"set", "9", "21", "500"},
+         "VALUE of block 9 parameter 21 is a whole number 0..100, not 500"},
+        {{"set", "10", "21", "501"},
+         "VALUE of block 10 parameter 21 is a whole number 0..500, not 501"},
+        {{"set", "14", "0", "1e300"}, "VALUE of block 14 parameter 0 is 70..450 Hz, not 1e+300"},
+        {{"set", "1", "14", "nan"}, "VALUE is a number: nan"},
+        {{"eq", "6", "0", "1", "1000", "1e300", "1"}, "GAIN of type 1 is -15..15 dB, not 1e+300"},
+        {{"eq", "6", "0", "1", "1000", "3", "1e-300"}, "Q of type 1 is 0.1..30, not 1e-300"},
+        {{"eq", "6", "0", "1", "1000", "3", "31"}, "Q of type 1 is 0.1..30, not 31"},
+        {{"eq", "6", "0", "1", "19", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 19"},
+        {{"eq", "6", "0", "1", "20001", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 20001"},
+        {{"eq", "6", "0", "2", "1000", "3", "0.707"}, "GAIN of type 2 is 0 dB, not 3"},
+        {{"eq", "6", "0", "4", "1000", "3", "2.5"}, "Q of type 4 is 0.1..2, not 2.5"},
+    };
+    for (const Case& c : cases) {
+        const Timed run = Ctl(c.args);
+        const std::string name = c.args[0] + " " + c.args[1] + " " + c.args[2] + " " + c.args[3];
+        EXPECT_EQ(2, run.result.status) << name;
+        EXPECT_EQ("fxtunectl: " + c.message + "\n", run.result.err) << name;
+    }
+    EXPECT_EQ("", sim->CommandLog()) << "nothing may be sent";
+}
+
+// The widest ends the pages allow are taken and sent as given.
+TEST_F(FxtunectlInputTest, SetAndEqTakeTheEndsOfTheirRanges) {
+    ASSERT_EQ(0, Ctl({"set", "10", "21", "500"}).result.status);
+    ASSERT_EQ(0, Ctl({"eq", "6", "0", "1", "20000", "-15", "30"}).result.status);
+    const std::string log = sim->CommandLog();
+    EXPECT_NE(std::string::npos, log.find("command: 09 00 0A 15 01 40 A0 00 00")) << "5.0";
+    // Band record: gain word 0 (-15 dB), 20000 Hz, Q word 30000, PEQ.
+    EXPECT_NE(std::string::npos, log.find("00 00 4E 20 75 30 01")) << log;
 }
 
 } // namespace

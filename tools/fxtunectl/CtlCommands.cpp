@@ -10,6 +10,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/ValueRanges.h"
 
 #include <cerrno>
 #include <cmath>
@@ -20,7 +21,6 @@
 namespace {
 
 constexpr int kMaxEqType = 21;
-constexpr double kMaxEqFrequency = 24000.0;
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
     if (text.empty()) return false;
@@ -75,12 +75,11 @@ CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
     if (!ParseInt(args[1], 0, slots - 1, out.band))
         return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
     if (!ParseInt(args[2], 0, kMaxEqType, out.type)) return Usage("TYPE is 0..21");
-    if (!ParseNumber(args[3], out.frequency) || out.frequency <= 0 ||
-        out.frequency > kMaxEqFrequency)
-        return Usage("FREQ is a frequency in Hz, up to 24000");
+    if (!ParseNumber(args[3], out.frequency)) return Usage("FREQ is a frequency in Hz");
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
-    if (!ParseNumber(args[5], out.q) || out.q <= 0) return Usage("Q is a positive number");
-    return CtlResult::Ok();
+    if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");
+    const std::string refusal = fx::CheckEqBandValues(out.type, out.frequency, out.gain, out.q);
+    return refusal.empty() ? CtlResult::Ok() : Usage(refusal);
 }
 
 CtlResult ParseMode(const std::vector<std::string>& args, CommandArguments& out) {
@@ -100,9 +99,10 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "get") return ParseBlockParameter(args, out);
     if (command == "set") {
         CtlResult result = ParseBlockParameter(args, out);
-        if (result.ok() && !ParseNumber(args[2], out.value))
-            return Usage("VALUE is a number: " + args[2]);
-        return result;
+        if (!result.ok()) return result;
+        if (!ParseNumber(args[2], out.value)) return Usage("VALUE is a number: " + args[2]);
+        const std::string refusal = fx::CheckDspParamValue(out.block, out.parameter, out.value);
+        return refusal.empty() ? result : Usage(refusal);
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
