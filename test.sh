@@ -32,8 +32,8 @@ configure build-test
 cmake --build build-test -j "$JOBS"
 ctest --test-dir build-test -j "$JOBS" --timeout 300
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
-configure build-asan -DFX_SANITIZE=address,undefined -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
+configure build-asan -DFX_SANITIZE=address,undefined,float-cast-overflow -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
 cmake --build build-asan -j "$JOBS" --target core_tests link_tests state_tests
 ctest --test-dir build-asan -j "$JOBS" --timeout 300 -L 'core|link|state'
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running the editor need on Debian 12.
-# Safe to run again: it installs only what is missing.
+# Safe to run again: it installs only what is missing. With --fuzz also
+# what the fuzz targets need.
 set -euo pipefail
 
 PACKAGES=(
@@ -10,6 +11,11 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei
 )
+
+# scripts/fuzz.sh needs clang and its libFuzzer runtime as well.
+if [ "${1:-}" = "--fuzz" ]; then
+    PACKAGES+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for package in "${PACKAGES[@]}"; do

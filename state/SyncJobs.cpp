@@ -3,6 +3,7 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
@@ -10,8 +11,6 @@
 #include "state/ParamImage.h"
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -29,8 +28,9 @@ void ReportProgress(int chunksDone) {
         callback(chunksDone, kChunkCount);
 }
 
+// Link time, so a faster clock (tests, fuzzing) shortens the pauses too.
 void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    LinkSleepMs(ms);
 }
 
 bool LinkOpen() {

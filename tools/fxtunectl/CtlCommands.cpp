@@ -238,3 +238,13 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     session.Disconnect();
     return result;
 }
+
+CtlResult RunCtlCommandOffline(const CtlOptions& options) {
+    CommandArguments args;
+    const CtlResult result = ParseArguments(options, args);
+    if (!result.ok()) return result;
+    if (options.command == "set") SetDspParam(args.block, args.parameter, args.value);
+    if (options.command == "eq")
+        SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
+    return result;
+}
