@@ -2,7 +2,8 @@
 # Installs what is missing, builds in build-test/ and runs the whole test
 # suite; then builds the core, link and state tests again with AddressSanitizer
 # and UndefinedBehaviorSanitizer (build-asan/), and the link tests with
-# ThreadSanitizer (build-tsan/), and runs those.
+# ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N adds a
+# short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -46,3 +47,10 @@ TSAN_RUN=()
 if command -v setarch >/dev/null; then TSAN_RUN=(setarch "$(uname -m)" -R); fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "${TSAN_RUN[@]}" \
     ctest --test-dir build-tsan -j "$JOBS" --timeout 300 -L link
+
+# A short fuzzing run on request (FX_FUZZ_SECONDS per target), e.g. in CI:
+# it builds the instrumented fuzz targets in build-fuzz/ first.
+if [ -n "${FX_FUZZ_SECONDS:-}" ]; then
+    echo "== fuzzing, ${FX_FUZZ_SECONDS} s per target (build-fuzz)"
+    ./scripts/fuzz.sh --time "$FX_FUZZ_SECONDS"
+fi

@@ -40,7 +40,6 @@ std::vector<uint8_t> ImageBytes() {
     return {g_ParamImage, g_ParamImage + kImageSize};
 }
 
-
 class ModeFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -359,17 +358,10 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
                    (ImageBytes() == before ? "image kept" : "image changed") + "|" +
                    std::to_string(transport.Records().size());
         };
-        std::optional<std::string> outcome;
-        if (c.unprivileged) {
-            fs::permissions(folder, fs::perms::all);
-            unprivileged::GiveAway(folder);
-            outcome = unprivileged::Run(attempt);
-            if (!outcome) {
-                std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
-                continue;
-            }
-        } else {
-            outcome = attempt();
+        const auto outcome = unprivileged::RunIf(c.unprivileged, folder, attempt);
+        if (!outcome) {
+            std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
+            continue;
         }
         EXPECT_EQ("refused|" + expected + "|image kept|0", *outcome) << c.name;
         EXPECT_EQ(-1, g_PendingStoreMode.load()) << c.name;
@@ -434,17 +426,10 @@ TEST_F(ModeFileTest, SaveTargetsThatAreRefused) {
                         : ui.messages.back().caption + "|" + ui.messages.back().text) +
                    "|" + std::to_string(transport.Records().size());
         };
-        std::optional<std::string> outcome;
-        if (c.unprivileged) {
-            fs::permissions(folder, fs::perms::all);
-            unprivileged::GiveAway(folder);
-            outcome = unprivileged::Run(attempt);
-            if (!outcome) {
-                std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
-                continue;
-            }
-        } else {
-            outcome = attempt();
+        const auto outcome = unprivileged::RunIf(c.unprivileged, folder, attempt);
+        if (!outcome) {
+            std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
+            continue;
         }
         EXPECT_EQ("refused|Can't write to file|" + fx::CantWriteText(c.errorCode, path.string()) +
                       "|0",
