@@ -3,24 +3,26 @@
 # and UndefinedBehaviorSanitizer) in build-fuzz/ and runs each for a while,
 # one at a time, starting from the seeds in fuzz/corpus/.
 #
-#   scripts/fuzz.sh [--time SECONDS | --runs N] [TARGET...]
+#   scripts/fuzz.sh [--time SECONDS] [--runs N] [TARGET...]
 #
-# Defaults: 60 seconds per target, every target. New inputs collect in
-# build-fuzz/corpus/TARGET, crashes in build-fuzz/artifacts/. Prints one line
-# per target: executions, coverage, and whether it crashed; exits 1 when any did.
+# A target stops at whichever limit comes first. Defaults: 60 seconds per
+# target, every target. New inputs collect in build-fuzz/corpus/TARGET,
+# crashes in build-fuzz/artifacts/. Prints one line per target: executions,
+# coverage, and whether it crashed; exits 1 when any did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-LIMIT=(-max_total_time=60)
+LIMIT=()
 TARGETS=()
 while (($#)); do
     case "$1" in
-    --time) LIMIT=(-max_total_time="$2"); shift 2 ;;
-    --runs) LIMIT=(-runs="$2"); shift 2 ;;
+    --time) LIMIT+=(-max_total_time="$2"); shift 2 ;;
+    --runs) LIMIT+=(-runs="$2"); shift 2 ;;
     -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
     *) TARGETS+=("$1"); shift ;;
     esac
 done
+if ((${#LIMIT[@]} == 0)); then LIMIT=(-max_total_time=60); fi
 if ((${#TARGETS[@]} == 0)); then
     TARGETS=(rx_assembler reply_dispatcher mode_file language_file ctl_arguments sim_frames)
 fi

@@ -33,8 +33,7 @@ TEST(ValueRangesTest, EverySettableParameterHasARangeThatRoundTrips) {
             EXPECT_NEAR(end, back, 1e-4) << name;
             // Milliseconds come back as whole samples; a read-back may lose
             // a unit to the float, but never saturates or wraps.
-            EXPECT_NEAR(end, reloaded, entry.kind == DspValueKind::Samples ? 0.011 : 1.0)
-                << name;
+            EXPECT_NEAR(end, reloaded, entry.kind == DspValueKind::Samples ? 0.011 : 1.0) << name;
         }
     }
     BuildDefaultImage();
