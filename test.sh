@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds in build-test/ and runs the whole test
-# suite; then builds the core, link and state tests again with AddressSanitizer
-# and UndefinedBehaviorSanitizer (build-asan/), and the link tests with
-# ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N adds a
-# short run of every fuzz target.
+# Installs what is missing, builds in build-test/, runs the whole test suite
+# (the install tree check among it) and builds the Debian package from that
+# build; then builds the core, link and state tests again with
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the link
+# tests with ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N
+# adds a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -32,6 +33,13 @@ echo "== build and test (build-test)"
 configure build-test
 cmake --build build-test -j "$JOBS"
 ctest --test-dir build-test -j "$JOBS" --timeout 300
+
+echo "== Debian package from build-test (cpack -G DEB)"
+# Installing the package changes the machine and would race other checkouts
+# testing on it, so only CI (or FXTUNE_INSTALL_CHECK=1) does the dpkg -i round trip.
+PACKAGE_CHECK=()
+if [ "${CI:-}" = true ] || [ "${FXTUNE_INSTALL_CHECK:-}" = 1 ]; then PACKAGE_CHECK=(--install-check); fi
+./scripts/package-deb.sh "${PACKAGE_CHECK[@]}" build-test
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
 configure build-asan -DFX_SANITIZE=address,undefined,float-cast-overflow -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the editor need on Debian 12.
-# Safe to run again: it installs only what is missing. With --fuzz also
-# what the fuzz targets need.
+# Installs what building, testing, running and packaging the editor need on
+# Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
+# man-db and bsdextrautils check the install tree).
+# Safe to run again: it installs only what is missing. With --fuzz also what
+# the fuzz targets need.
 set -euo pipefail
 
 PACKAGES=(
@@ -10,6 +12,8 @@ PACKAGES=(
     libhidapi-dev libudev-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei
+    librsvg2-bin
+    desktop-file-utils appstream man-db groff-base bsdextrautils
 )
 
 # scripts/fuzz.sh needs clang and its libFuzzer runtime as well.

@@ -76,6 +76,8 @@ void Text(QPainter& p, const QString& text, const QColor& colour, int pixelSize)
 } // namespace
 
 QIcon CRibbonIcons::Application() {
+    const QIcon installed = QIcon::fromTheme(QStringLiteral("fxtune"));
+    if (!installed.isNull()) return installed;
     return Draw([](QPainter& p) {
         p.setPen(QPen(Qt::white, 2));
         p.setBrush(kLightBlue);

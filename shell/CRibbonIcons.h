@@ -5,6 +5,8 @@
 // The ribbon's icons, drawn in code.
 class CRibbonIcons {
 public:
+    // The installed application icon (hicolor theme, "fxtune"); drawn in
+    // code when the editor runs uninstalled.
     static QIcon Application();
     static QIcon OpenFile();
     static QIcon SaveFile();

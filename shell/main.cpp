@@ -9,7 +9,8 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("fxtune"));
-    QApplication::setDesktopFileName(QStringLiteral("MERIDOX.ARN63.1.0"));
+    // The desktop finds the editor's entry and icon by this name (fxtune.desktop).
+    QApplication::setDesktopFileName(QStringLiteral("fxtune"));
 
     const CHalvoxApp::Options options = CHalvoxApp::ParseCommandLine(application.arguments());
     if (options.help) {
