@@ -5,7 +5,8 @@
 uint8_t g_StatusBlock[kStatusBlockSize] = {};
 std::atomic<int> g_CurrentMode{0};
 uint8_t g_RemoteKeyBlock[kRemoteKeyBlockSize] = {};
-uint8_t g_MachineSettingsDevice[kMachineSettingsSize] = {};
+// Until the processor reports, both maxima allow every volume.
+uint8_t g_MachineSettingsDevice[kMachineSettingsSize] = {0, 0, 0, 0, 0, 99, 99};
 uint8_t g_MachineSettingsWork[kMachineSettingsSize] = {};
 IdentityRecord g_Identity = {};
 

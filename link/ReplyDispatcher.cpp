@@ -5,6 +5,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
+#include "link/ReplyWatch.h"
 #include "link/ViewNotifier.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
@@ -145,6 +146,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
     case REPLY_MODE_RESET:
         // The processor finished a mode load or reset: read the image again,
         // on a thread of its own since the read needs this one to dispatch.
+        fx::NoteReply(reply.bytes[1]);
         g_hReplyEvent.Set();
         StartDelayedRead();
         return;
@@ -194,5 +196,6 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
+    fx::NoteReply(reply.bytes[1]);
     g_hReplyEvent.Set();
 }

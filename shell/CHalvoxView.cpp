@@ -5,8 +5,11 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
+#include "link/SendWorker.h"
 #include "link/UsbLink.h"
 #include "pages/CPlaceholderDialog.h"
+#include "pages/CSetDlg.h"
+#include "remote/CRemoteDlg.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CAppSettings.h"
 #include "shell/CHalvoxDoc.h"
@@ -41,7 +44,8 @@ const char* const kAppName = "效果器调音软件v1.2";
 
 CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
                          QWidget* parent)
-    : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc) {
+    : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc),
+      m_sender(std::make_unique<fx::SendWorker>()) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_master = std::make_unique<CMasterControls>(
@@ -157,6 +161,7 @@ void CHalvoxView::OnCategoryChanged(int category) {
 void CHalvoxView::RefreshPages() {
     m_master->RefreshRibbon();
     if (m_page) m_page->Reload();
+    if (m_machineDialog) m_machineDialog->Reload();
 }
 
 // ------------------------------------------------------------------ language
@@ -225,6 +230,7 @@ void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
 void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t) {
     switch (message) {
     case WM_REMOTE_KEY_DATA:
+        if (m_remoteDialog) m_remoteDialog->OnRemoteKeyData(static_cast<int>(wParam));
         emit remoteKeyData(static_cast<int>(wParam));
         break;
     case WM_JOB_ENDED:
@@ -301,9 +307,10 @@ void CHalvoxView::CloseLink() {
 }
 
 void CHalvoxView::DestroyToolDialogs() {
-    for (QPointer<CPlaceholderDialog>* slot :
-         {&m_machineDialog, &m_remoteDialog, &m_featuresDialog, &m_musicInputDialog})
+    for (QPointer<CPlaceholderDialog>* slot : {&m_featuresDialog, &m_musicInputDialog})
         if (*slot) delete slot->data();
+    if (m_machineDialog) delete m_machineDialog.data();
+    if (m_remoteDialog) delete m_remoteDialog.data();
     if (m_netDialog) delete m_netDialog.data();
 }
 
@@ -367,7 +374,7 @@ void CHalvoxView::OnCommand(int id) {
         ResetProcessor();
         break;
     case ID_REMOTE_LEARN:
-        if (g_bConnected) OpenToolDialog(m_remoteDialog, 373, 373, "遥控学习", "Remote control");
+        OpenRemoteLearning();
         break;
     case ID_LANGUAGE:
         ToggleLanguage();
@@ -420,7 +427,24 @@ void CHalvoxView::OpenToolDialog(QPointer<CPlaceholderDialog>& slot, int resourc
 }
 
 void CHalvoxView::OpenMachineSettings() {
-    OpenToolDialog(m_machineDialog, 335, 335, "机器设置", "Machine Set");
+    if (!m_machineDialog) {
+        m_machineDialog = new CSetDlg(*m_sender, window());
+        // A power-on volume moves the live master volume: the ribbon shows it.
+        connect(m_machineDialog, &CSetDlg::masterVolumeSent, this,
+                [this] { m_master->RefreshRibbon(); });
+    }
+    m_machineDialog->show();
+    m_machineDialog->raise();
+    m_machineDialog->activateWindow();
+}
+
+void CHalvoxView::OpenRemoteLearning() {
+    if (!g_bConnected) return;
+    if (!m_remoteDialog) m_remoteDialog = new CRemoteDlg(*m_sender, window());
+    m_remoteDialog->Relabel();
+    m_remoteDialog->show();
+    m_remoteDialog->raise();
+    m_remoteDialog->activateWindow();
 }
 
 void CHalvoxView::ShowAbout() {

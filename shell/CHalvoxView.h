@@ -2,6 +2,8 @@
 
 #include "link/HidDevice.h"
 #include "pages/CPlaceholderDialog.h"
+#include "pages/CSetDlg.h"
+#include "remote/CRemoteDlg.h"
 #include "shell/CNetConnectDlg.h"
 
 #include <QMessageBox>
@@ -13,6 +15,10 @@
 
 #include <cstdint>
 #include <memory>
+
+namespace fx {
+class SendWorker;
+}
 
 class CHalvoxDoc;
 class CHalvoxPage;
@@ -70,7 +76,14 @@ public:
     QString LastBalloonText() const { return m_lastBalloon; }
     int LastOutputChannel() const { return m_lastOutputChannel; }
     int LastMusicSubPage() const { return m_lastMusicSubPage; }
+    // F7: the machine settings dialog, created on first use.
     void OpenMachineSettings();
+    CSetDlg* MachineSettingsDialog() const { return m_machineDialog.data(); }
+    // The ribbon's remote control button: the learning dialog, while a link is open.
+    void OpenRemoteLearning();
+    CRemoteDlg* RemoteDialog() const { return m_remoteDialog.data(); }
+    // Sends that wait for the processor's answer run here, off this thread.
+    fx::SendWorker& Sender() const { return *m_sender; }
 
 signals:
     // Message 1001: a learned remote key, for the remote-learning dialog.
@@ -110,6 +123,8 @@ private:
     QString m_lastBalloon;
     QPointer<QMessageBox> m_mismatchBox;
     QPointer<CNetConnectDlg> m_netDialog;
-    QPointer<CPlaceholderDialog> m_machineDialog, m_featuresDialog, m_musicInputDialog,
-        m_remoteDialog;
+    QPointer<CPlaceholderDialog> m_featuresDialog, m_musicInputDialog;
+    QPointer<CSetDlg> m_machineDialog;
+    QPointer<CRemoteDlg> m_remoteDialog;
+    std::unique_ptr<fx::SendWorker> m_sender;
 };

@@ -32,6 +32,7 @@ const std::map<std::string, IntOption>& IntOptions() {
          {0, 600000, [](SimOptions& o) -> int& { return o.faults.replyLatencyMs; }}},
         {"--drop-reply",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.dropReplyNumber; }}},
+        {"--ignore-code", {0, 255, [](SimOptions& o) -> int& { return o.faults.ignoredCode; }}},
         {"--silent-after",
          {-1, 1000000000, [](SimOptions& o) -> int& { return o.faults.silentAfterCommands; }}},
         {"--corrupt-checksum",
@@ -138,6 +139,7 @@ Behaviour:
 Faults:
   --latency-ms N        every reply leaves N ms after its command
   --drop-reply N        the Nth reply is never sent
+  --ignore-code N       commands with code N are carried out but never answered
   --silent-after N      after N commands: no more replies, no heartbeat
   --corrupt-checksum N  the Nth reply frame carries a wrong checksum
   --pieces N            every reply frame leaves in pieces of N bytes

@@ -274,6 +274,10 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
 std::vector<SimRecord> SimProcessor::FilterReplies(std::vector<SimRecord> replies) {
     std::vector<SimRecord> kept;
     for (auto& reply : replies) {
+        // Every answer repeats its command's code in byte 1.
+        if (m_faults.ignoredCode > 0 && reply.size() > 1 &&
+            reply[1] == static_cast<uint8_t>(m_faults.ignoredCode))
+            continue;
         ++m_replyTotal;
         const bool dropNumbered = m_faults.dropReplyNumber > 0 &&
                                   m_replyTotal == static_cast<size_t>(m_faults.dropReplyNumber);

@@ -347,6 +347,19 @@ TEST(SimProcessor, DropsTheNumberedReplyAndFallsSilent) {
     EXPECT_EQ(0u, Send(other, {CMD_GET_MODE}).size());
 }
 
+// An ignored code is carried out but never answered; other codes still are.
+TEST(SimProcessor, IgnoredCodeIsCarriedOutButNotAnswered) {
+    SimProcessor sim;
+    SimFaults faults;
+    faults.ignoredCode = CMD_WRITE_MACHINE_SETTINGS;
+    sim.SetFaults(faults);
+    std::vector<uint8_t> settings(1 + kMachineSettingsSize, 7);
+    settings[0] = CMD_WRITE_MACHINE_SETTINGS;
+    EXPECT_TRUE(Send(sim, settings).empty());
+    EXPECT_EQ(7, sim.MachineSettings()[0]);
+    EXPECT_EQ(1u, Send(sim, {CMD_GET_MACHINE_SETTINGS}).size());
+}
+
 TEST(SimProcessor, LogsCommandsCutToTheirLength) {
     SimProcessor sim;
     uint8_t report[60] = {CMD_READ_IMAGE, 0x0C, 0xE8, 46};

@@ -1,5 +1,7 @@
 #include "CtlCommands.h"
 
+#include "CtlMachine.h"
+#include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -106,6 +108,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (command == "machine") return CheckMachineArguments(options);
+    if (command == "remote") return CheckRemoteArguments(options);
     return CtlResult::Ok();
 }
 
@@ -213,6 +217,8 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "eq") return Eq(session, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (command == "machine") return RunMachineCommand(session, options);
+    if (command == "remote") return RunRemoteCommand(session, options);
     return Usage("unknown command: " + command);
 }
 

@@ -4,11 +4,22 @@
 
 namespace {
 
+// Commands that check their own arguments.
+constexpr size_t kOwnArity = static_cast<size_t>(-1);
+
 // Argument count of every command (exact).
 const std::map<std::string, size_t>& CommandArity() {
     static const std::map<std::string, size_t> arity = {
-        {"info", 0}, {"read", 1}, {"write", 1}, {"get", 2},
-        {"set", 3},  {"eq", 6},   {"mode", 2},  {"dump", 0},
+        {"info", 0},
+        {"read", 1},
+        {"write", 1},
+        {"get", 2},
+        {"set", 3},
+        {"eq", 6},
+        {"mode", 2},
+        {"dump", 0},
+        {"machine", kOwnArity},
+        {"remote", kOwnArity},
     };
     return arity;
 }
@@ -36,8 +47,20 @@ const char* CtlUsage() {
            "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
            "  mode load|store|reset M       machine mode M (1..4)\n"
            "  dump                          the parameter image as JSON\n"
+           "  machine                       the machine settings in words\n"
+           "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+           "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+           "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+           "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+           "  remote save FILE.remo         save the remote key codes to a remote file\n"
+           "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+           "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+           "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+           "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+           "                                effect-up, effect-down, music-up, music-down);\n"
+           "                                prints its code and stores the codes\n"
            "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-           "             5 bad mode file, 6 time-out\n";
+           "             5 bad mode or remote file, 6 time-out or not confirmed\n";
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
@@ -87,7 +110,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         error = "unknown command: " + options.command;
         return false;
     }
-    if (options.arguments.size() != found->second) {
+    if (found->second != kOwnArity && options.arguments.size() != found->second) {
         error = "wrong number of arguments for " + options.command;
         return false;
     }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Infrared key learning. The processor learns the codes of a household
+// remote key by key; the learned codes form the remote-key block
+// (g_RemoteKeyBlock: byte 0 the code set the processor reports with every
+// learned key, bytes 1..17 the codes of keys 1..17).
+
+namespace fx {
+
+constexpr int kRemoteKeyCount = 17;
+constexpr int kRemoteCodeSetByte = 0;
+// How long a learn command waits for the key before the command line gives up.
+constexpr int kLearnTimeoutMs = 30000;
+
+// The command line's name of a key 1..17 ("power", "m4-down", ...); empty
+// for any other number.
+std::string_view RemoteKeyName(int key);
+// A key from its number ("5") or its name (any letter case); 0 when neither.
+int RemoteKeyFromText(std::string_view text);
+
+// Command 96 and the key: the processor waits for the key and answers with
+// reply 96 when it has caught it.
+void StartKeyLearning(int key);
+// The learn command is never answered once learning is abandoned: a sender
+// waiting for a reply and the network writer stop waiting.
+void ReleaseReplyWaiters();
+// Stops learning: first releases the waiters, then command 97.
+void AbandonKeyLearning();
+// Command 99 with the 18 bytes of the block on the waiting send path; waits
+// up to timeoutMs for the processor's answer and returns true when it came.
+bool SendRemoteKeyBlock(int timeoutMs);
+
+} // namespace fx

@@ -1,0 +1,244 @@
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/PageTestSupport.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "remote/CIrWaitDlg.h"
+#include "remote/CRemoteDlg.h"
+#include "remote/CRemotePicture.h"
+#include "shell/CHalvoxView.h"
+#include "shell/CInfoDlg.h"
+#include "shell/Localisation.h"
+#include "shell/RibbonIds.h"
+#include "shell/StatusPoll.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+using Block = std::array<uint8_t, kRemoteKeyBlockSize>;
+
+Block Processor() {
+    Block keys{};
+    for (size_t i = 0; i < keys.size(); ++i) keys[i] = static_cast<uint8_t>(0x80 + i);
+    return keys;
+}
+
+// The learning dialog against the simulated processor on USB.
+class RemoteDlgTest : public GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        g_bStatusPoll = true;
+        m_sim->SetRemoteKeys(Processor());
+    }
+    void TearDown() override {
+        GuiFixture::TearDown();
+        g_bStatusPoll = true;
+    }
+
+    CRemoteDlg* Open() {
+        StartEditor();
+        EXPECT_TRUE(WaitForRead());
+        m_sim->ClearCommandLog();
+        View()->OnCommand(ID_REMOTE_LEARN);
+        return View()->RemoteDialog();
+    }
+
+    static Block BlockNow() { return std::to_array(g_RemoteKeyBlock); }
+    QString Info() const { return CInfoDlg::Current() ? CInfoDlg::Current()->Text() : QString(); }
+
+    size_t CountOf(uint8_t code) const {
+        size_t count = 0;
+        for (const SimRecord& record : m_sim->ReceivedCommands()) count += record[0] == code;
+        return count;
+    }
+    SimRecord LastOf(uint8_t code) const {
+        SimRecord last;
+        for (const SimRecord& record : m_sim->ReceivedCommands())
+            if (record[0] == code) last = record;
+        return last;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(RemoteDlgTest, LearnedCodeIsShownStoredAndTheWaitDialogCloses) {
+    CRemoteDlg* dialog = Open();
+    ASSERT_NE(nullptr, dialog);
+    m_sim->SetCodeSetByte(0x31);
+    Click(dialog->KeyArea(5));
+    CIrWaitDlg* wait = dialog->WaitDialog();
+    ASSERT_NE(nullptr, wait);
+    EXPECT_TRUE(wait->isModal());
+    EXPECT_EQ(QString::fromUtf8("您正在学习的键：M4/方向下"),
+              Ctrl<QLabel>(wait, CIrWaitDlg::kTextId)->text());
+    EXPECT_EQ(QString::fromUtf8("放弃学习"), wait->AbandonButton()->text());
+    ASSERT_TRUE(m_sim->WaitForCommand(96, 5000));
+    EXPECT_EQ((SimRecord{96, 5}), LastOf(96));
+
+    ASSERT_TRUE(m_sim->PressRemoteKey(0x0A));
+    ASSERT_TRUE(WaitUntil([&] { return wait->Learned(); }, 5000));
+    EXPECT_EQ(QStringLiteral("0A"), wait->CodeText());
+    EXPECT_EQ(QString::fromUtf8("窗口将自动关闭"), wait->StatusText());
+    EXPECT_TRUE(wait->AbandonButton()->isHidden());
+    EXPECT_FALSE(wait->CloseButton()->isHidden());
+    EXPECT_EQ(0x0A, g_RemoteKeyBlock[5]);
+    EXPECT_EQ(0x31, g_RemoteKeyBlock[0]);
+    ASSERT_TRUE(WaitUntil([&] { return dialog->WaitDialog() == nullptr; }, 5000))
+        << "closes by itself";
+    EXPECT_EQ(0u, CountOf(97));
+    EXPECT_TRUE(dialog->isVisible()) << "the learning dialog stays";
+}
+
+TEST_F(RemoteDlgTest, AbandonSendsNinetySevenAndLeavesTheBlock) {
+    CRemoteDlg* dialog = Open();
+    const Block before = BlockNow();
+    Click(dialog->KeyArea(3));
+    ASSERT_NE(nullptr, dialog->WaitDialog());
+    ASSERT_TRUE(m_sim->WaitForCommand(96, 5000));
+    dialog->WaitDialog()->AbandonButton()->click();
+    ASSERT_TRUE(m_sim->WaitForCommand(97, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return dialog->WaitDialog() == nullptr; }, 3000));
+    EXPECT_EQ(-1, m_sim->LearningKey());
+    EXPECT_EQ(before, BlockNow());
+}
+
+TEST_F(RemoteDlgTest, SaveWritesEighteenBytesUnderTheRemoExtension) {
+    CRemoteDlg* dialog = Open();
+    const QString typed = m_dir.filePath("keys.txt");
+    dialog->SetFileChooser([&](bool save) {
+        EXPECT_TRUE(save);
+        return typed;
+    });
+    dialog->OnSaveFile();
+    QFile saved(m_dir.filePath("keys.remo"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    ASSERT_EQ(18, bytes.size());
+    EXPECT_EQ(0, std::memcmp(bytes.constData(), g_RemoteKeyBlock, 18));
+    EXPECT_EQ(0, std::memcmp(bytes.constData(), Processor().data(), 16))
+        << "read from the processor";
+    EXPECT_FALSE(QFile::exists(typed));
+    EXPECT_EQ(QString::fromUtf8("保存遥控文件成功"), Info());
+}
+
+TEST_F(RemoteDlgTest, FailedSaveWarnsAndSaysSo) {
+    CRemoteDlg* dialog = Open();
+    QDir(m_dir.path()).mkdir("taken.remo");
+    dialog->SetFileChooser([&](bool) { return m_dir.filePath("taken.remo"); });
+    QString caption, text;
+    ModalWatch watch = WatchModal<QMessageBox>([&](QMessageBox* box) {
+        caption = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    dialog->OnSaveFile();
+    EXPECT_EQ(QStringLiteral("Can't write to file"), caption);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Errcode=21,Can't write to file:\n")))
+        << text.toStdString();
+    EXPECT_EQ(QString::fromUtf8("保存遥控文件失败"), Info());
+}
+
+TEST_F(RemoteDlgTest, LoadingATenByteFileChangesTenBytesAndSendsEighteen) {
+    CRemoteDlg* dialog = Open();
+    const Block before = BlockNow();
+    QFile file(m_dir.filePath("ten.remo"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(10, '\x77'));
+    file.close();
+    dialog->SetFileChooser([&](bool save) {
+        EXPECT_FALSE(save);
+        return m_dir.filePath("ten.txt"); // the extension becomes remo
+    });
+    bool confirmed = false;
+    QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) { confirmed = ok; });
+    dialog->OnLoadFile();
+    ASSERT_TRUE(WaitUntil([&] { return confirmed; }, 5000));
+    Block expected = before;
+    std::fill(expected.begin(), expected.begin() + 10, 0x77);
+    EXPECT_EQ(expected, BlockNow());
+    const SimRecord sent = LastOf(99);
+    ASSERT_EQ(19u, sent.size());
+    EXPECT_EQ(SimRecord(expected.begin(), expected.end()), SimRecord(sent.begin() + 1, sent.end()));
+    EXPECT_EQ(QString::fromUtf8("载入遥控文件成功"), Info());
+}
+
+TEST_F(RemoteDlgTest, TooLongFileIsRefusedWithNothingSent) {
+    CRemoteDlg* dialog = Open();
+    const Block before = BlockNow();
+    QFile file(m_dir.filePath("long.remo"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(25, '\x55'));
+    file.close();
+    dialog->SetFileChooser([&](bool) { return file.fileName(); });
+    dialog->OnLoadFile();
+    Pump(200);
+    EXPECT_EQ(before, BlockNow());
+    EXPECT_EQ(0u, CountOf(99));
+    EXPECT_EQ(QString::fromUtf8("载入遥控文件失败"), Info());
+}
+
+TEST_F(RemoteDlgTest, ApplySendsTheBlock) {
+    CRemoteDlg* dialog = Open();
+    g_RemoteKeyBlock[17] = 0x3C;
+    bool confirmed = false;
+    QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) { confirmed = ok; });
+    Ctrl<QWidget>(dialog, CRemoteDlg::kApplyId)->setFocus();
+    dialog->OnApply();
+    ASSERT_TRUE(WaitUntil([&] { return confirmed; }, 5000));
+    EXPECT_EQ(BlockNow(), m_sim->RemoteKeys());
+    EXPECT_EQ(QString::fromUtf8("遥控器键码保存成功!"), Info());
+}
+
+TEST_F(RemoteDlgTest, StatusPollStopsWhileOpenAndResumesAfter) {
+    CRemoteDlg* dialog = Open();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_FALSE(g_bStatusPoll);
+    Pump(1200); // more than two poll periods
+    EXPECT_EQ(0u, CountOf(14));
+    dialog->close();
+    ASSERT_TRUE(WaitUntil([this] { return View()->RemoteDialog() == nullptr; }, 3000));
+    EXPECT_TRUE(g_bStatusPoll);
+    EXPECT_TRUE(WaitUntil([this] { return CountOf(14) > 0; }, 5000));
+}
+
+TEST_F(RemoteDlgTest, PollLeftOffStaysOff) {
+    g_bStatusPoll = false;
+    Open()->close();
+    ASSERT_TRUE(WaitUntil([this] { return View()->RemoteDialog() == nullptr; }, 3000));
+    EXPECT_FALSE(g_bStatusPoll);
+}
+
+TEST_F(RemoteDlgTest, OpensOnlyWithALinkAndFollowsTheLanguage) {
+    StartEditor(false);
+    Pump(400);
+    View()->OnCommand(ID_REMOTE_LEARN);
+    EXPECT_EQ(nullptr, View()->RemoteDialog());
+    EXPECT_TRUE(g_bStatusPoll);
+
+    m_usb->Plug();
+    ASSERT_TRUE(WaitForRead());
+    View()->OnCommand(ID_REMOTE_LEARN);
+    CRemoteDlg* dialog = View()->RemoteDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(QString::fromUtf8("遥控学习"), dialog->windowTitle());
+    EXPECT_EQ(0, dialog->Instruction()->Language());
+    EXPECT_EQ(Qt::PointingHandCursor, dialog->KeyArea(1)->cursor().shape());
+    EXPECT_EQ(1587, CtrlId(dialog->KeyArea(1)));
+    EXPECT_EQ(1615, CtrlId(dialog->KeyArea(17)));
+    View()->ToggleLanguage();
+    EXPECT_EQ(QStringLiteral("Learn remoter control "), dialog->windowTitle());
+    EXPECT_EQ(QStringLiteral("Apply"), Ctrl<QAbstractButton>(dialog, CRemoteDlg::kApplyId)->text());
+    EXPECT_EQ(1, dialog->Instruction()->Language());
+}

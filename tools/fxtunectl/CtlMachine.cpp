@@ -1,0 +1,198 @@
+#include "CtlMachine.h"
+
+#include "CtlSession.h"
+
+#include "link/DeviceMirrors.h"
+#include "link/LinkState.h"
+#include "state/MachineSettings.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace fx;
+
+namespace {
+
+using Record = std::array<uint8_t, kMachineSettingsSize>;
+
+// One NAME=VALUE of the command line, checked and ready to apply.
+struct FieldChange {
+    std::string name;
+    int value = 0;
+};
+
+// What a field name accepts: a number range, or words standing for numbers.
+struct FieldSpec {
+    const char* name;
+    int low, high;
+    std::vector<std::pair<const char*, int>> words;
+    const char* help;
+};
+
+const std::vector<FieldSpec>& Fields() {
+    static const std::vector<FieldSpec> fields = {
+        {"mic-start", 0, kMachineVolumeMax, {}, "0..99 (0 = not used)"},
+        {"music-start", 0, kMachineVolumeMax, {}, "0..99 (0 = not used)"},
+        {"mic-max", 1, kMachineVolumeMax, {}, "1..99"},
+        {"music-max", 1, kMachineVolumeMax, {}, "1..99"},
+        {"save-mode", 0, 1, {{"power", 0}, {"mode", 1}}, "power or mode"},
+        {"power-on-mode",
+         0,
+         kPowerOnModeCount - 1,
+         {{"auto", 0}, {"m1", 1}, {"m2", 2}, {"m3", 3}, {"m4", 4}},
+         "auto or m1..m4"},
+        {"hdmi-mute", 0, 1, {{"off", 0}, {"on", 1}}, "on or off"},
+        {"routing", 0, 2, {{"sl", 0}, {"sbl", 1}, {"both", 2}}, "sl, sbl or both"},
+    };
+    return fields;
+}
+
+const FieldSpec* FindField(const std::string& name) {
+    for (const FieldSpec& field : Fields())
+        if (name == field.name) return &field;
+    return nullptr;
+}
+
+bool ParseValue(const FieldSpec& field, const std::string& text, int& value) {
+    if (field.words.empty()) {
+        if (text.empty() || text.size() > 3) return false;
+        for (char c : text)
+            if (c < '0' || c > '9') return false;
+        value = std::stoi(text);
+        return value >= field.low && value <= field.high;
+    }
+    for (const auto& [word, number] : field.words)
+        if (text == word) {
+            value = number;
+            return true;
+        }
+    return false;
+}
+
+CtlResult Usage(const std::string& what) {
+    return CtlResult::Fail(kExitUsage, what);
+}
+
+CtlResult ParseChanges(const std::vector<std::string>& args, std::vector<FieldChange>& changes) {
+    if (args.size() < 2) return Usage("machine set needs at least one NAME=VALUE");
+    for (size_t i = 1; i < args.size(); ++i) {
+        const size_t equals = args[i].find('=');
+        const std::string name = args[i].substr(0, equals);
+        const FieldSpec* field = FindField(name);
+        if (!field) return Usage("unknown machine setting: " + name);
+        if (equals == std::string::npos) return Usage(name + " needs =VALUE");
+        FieldChange change{name, 0};
+        if (!ParseValue(*field, args[i].substr(equals + 1), change.value))
+            return Usage("bad value for " + name + ": \"" + args[i].substr(equals + 1) + "\" (" +
+                         field->help + ")");
+        changes.push_back(change);
+    }
+    return CtlResult::Ok();
+}
+
+// The maxima go first, so a power-on volume given with them is checked
+// against the new maximum, and one not given comes down with it as in the
+// editor's dialog.
+CtlResult ApplyChanges(const std::vector<FieldChange>& changes, Record& record) {
+    uint8_t* r = record.data();
+    for (const FieldChange& c : changes) {
+        if (c.name == "mic-max") SetMaxVolume(r, VolumeInput::Microphone, c.value);
+        if (c.name == "music-max") SetMaxVolume(r, VolumeInput::Music, c.value);
+    }
+    for (const FieldChange& c : changes) {
+        const bool mic = c.name == "mic-start";
+        if (mic || c.name == "music-start") {
+            const VolumeInput input = mic ? VolumeInput::Microphone : VolumeInput::Music;
+            if (c.value > MaxVolume(r, input))
+                return Usage(c.name + " " + std::to_string(c.value) + " is above " +
+                             (mic ? "mic-max " : "music-max ") +
+                             std::to_string(MaxVolume(r, input)));
+            SetStartVolume(r, input, c.value);
+        } else if (c.name == "save-mode") {
+            SetSaveMode(r, static_cast<SaveMode>(c.value));
+        } else if (c.name == "power-on-mode") {
+            SetPowerOnMode(r, c.value);
+        } else if (c.name == "hdmi-mute") {
+            SetHdmiMuted(r, c.value != 0);
+        } else if (c.name == "routing") {
+            SetRouting(r, static_cast<SurroundRouting>(c.value));
+        }
+    }
+    return CtlResult::Ok();
+}
+
+std::string VolumeText(int volume) {
+    return volume == 0 ? "0 (not used)" : std::to_string(volume);
+}
+
+const char* OnOff(bool on) {
+    return on ? "on" : "off";
+}
+
+void PrintRecord(const uint8_t* r) {
+    static const char* const kPowerOnModes[kPowerOnModeCount] = {"auto", "m1", "m2", "m3", "m4"};
+    static const char* const kRoutings[] = {"sl", "sbl", "both"};
+    std::printf("save-mode: %s\n", GetSaveMode(r) == SaveMode::ByMode ? "mode" : "power");
+    std::printf("mic-start: %s\n", VolumeText(StartVolume(r, VolumeInput::Microphone)).c_str());
+    std::printf("music-start: %s\n", VolumeText(StartVolume(r, VolumeInput::Music)).c_str());
+    std::printf("mic-max: %d\n", MaxVolume(r, VolumeInput::Microphone));
+    std::printf("music-max: %d\n", MaxVolume(r, VolumeInput::Music));
+    const int mode = PowerOnMode(r);
+    if (mode < kPowerOnModeCount)
+        std::printf("power-on-mode: %s\n", kPowerOnModes[mode]);
+    else
+        std::printf("power-on-mode: unknown (%d)\n", mode);
+    std::printf("hdmi-mute: %s\n", OnOff(HdmiMuted(r)));
+    if (const auto routing = Routing(r))
+        std::printf("routing: %s\n", kRoutings[static_cast<int>(*routing)]);
+    else
+        std::printf("routing: unknown (0x%02X)\n", r[MS_HDMI_ROUTING]);
+    std::printf("panel-lock: %s\n", OnOff(PanelLocked(r)));
+    std::printf("volume-lock: %s\n", OnOff(VolumeLocked(r)));
+    std::printf("mode-lock: %s\n", OnOff(ModeLocked(r)));
+    std::printf("record:");
+    for (int i = 0; i < kMachineSettingsSize; ++i) std::printf(" %02X", r[i]);
+    std::printf("\n");
+}
+
+} // namespace
+
+CtlResult CheckMachineArguments(const CtlOptions& options) {
+    const auto& args = options.arguments;
+    if (args.empty()) return CtlResult::Ok();
+    if (args[0] != "set") return Usage("machine takes no argument, or set NAME=VALUE ...");
+    std::vector<FieldChange> changes;
+    CtlResult result = ParseChanges(args, changes);
+    if (!result.ok()) return result;
+    // A power-on volume above a maximum given with it is refused before
+    // connecting; one above the processor's own maximum after the read.
+    Record open{};
+    SetMaxVolume(open.data(), VolumeInput::Microphone, kMachineVolumeMax);
+    SetMaxVolume(open.data(), VolumeInput::Music, kMachineVolumeMax);
+    return ApplyChanges(changes, open);
+}
+
+CtlResult RunMachineCommand(CtlSession& session, const CtlOptions& options) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    if (options.arguments.empty()) {
+        PrintRecord(g_MachineSettingsDevice);
+        return CtlResult::Ok();
+    }
+    std::vector<FieldChange> changes;
+    result = ParseChanges(options.arguments, changes);
+    if (!result.ok()) return result;
+    Record record;
+    std::memcpy(record.data(), g_MachineSettingsDevice, kMachineSettingsSize);
+    result = ApplyChanges(changes, record);
+    if (!result.ok()) return result;
+    if (!SendMachineSettings(record.data(), kReplyWaitMs))
+        return CtlResult::Fail(kExitTimeout, "the processor did not confirm the machine settings");
+    std::memcpy(g_MachineSettingsDevice, record.data(), kMachineSettingsSize);
+    std::memcpy(g_MachineSettingsWork, record.data(), kMachineSettingsSize);
+    return CtlResult::Ok();
+}
