@@ -12,6 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace fuzz {
 
@@ -44,6 +47,15 @@ inline void InstallOnce() {
         return true;
     }();
     (void)installed;
+}
+
+// The input as the contents of a file in memory, and the path a loader
+// opens it by like any other file.
+inline std::string AsFile(const uint8_t* data, size_t size) {
+    static const int fd = memfd_create("fuzz-input", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0) __builtin_trap();
+    if (size > 0 && pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) __builtin_trap();
+    return "/proc/self/fd/" + std::to_string(fd);
 }
 
 // Reads the input front to back; past its end every read gives 0.

@@ -24,7 +24,8 @@ while (($#)); do
 done
 if ((${#LIMIT[@]} == 0)); then LIMIT=(-max_total_time=60); fi
 if ((${#TARGETS[@]} == 0)); then
-    TARGETS=(rx_assembler reply_dispatcher mode_file language_file ctl_arguments sim_frames)
+    TARGETS=(rx_assembler reply_dispatcher mode_file remote_file language_file ctl_arguments
+        sim_frames)
 fi
 
 ./scripts/install-deps.sh --fuzz
@@ -42,7 +43,7 @@ cmake --build build-fuzz -j "${JOBS:-$(nproc)}" --target "${TARGETS[@]/#/fuzz_}"
 max_len() {
     case "$1" in
     mode_file | language_file) echo 4096 ;;
-    ctl_arguments) echo 256 ;;
+    ctl_arguments | remote_file) echo 256 ;;
     *) echo 2048 ;;
     esac
 }
