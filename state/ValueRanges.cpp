@@ -11,8 +11,6 @@ namespace fx {
 
 namespace {
 
-constexpr int kMaxEqType = 21;
-
 // Integer editor values (Percent, LowByte, TenThousandths kinds).
 constexpr ValueRange Whole(double low, double high) {
     return {low, high, true, false, ""};
@@ -172,8 +170,8 @@ std::string CheckDspParamValue(int block, int parameter, double value) {
 }
 
 std::string CheckEqBandValues(int type, double frequency, double gain, double q) {
-    if (type < EQ_OFF || type > kMaxEqType)
-        return "TYPE is a whole number 0.." + std::to_string(kMaxEqType) + ", not " +
+    if (type < EQ_OFF || type > kMaxEqBandType)
+        return "TYPE is a whole number 0.." + std::to_string(kMaxEqBandType) + ", not " +
                std::to_string(type);
     const EqBandLimits limits = EqLimitsOf(type);
     const std::string ofType = " of type " + std::to_string(type);

@@ -29,6 +29,9 @@ std::optional<ValueRange> DspParamRange(int block, int parameter);
 // Empty when value may be set; otherwise one line naming the allowed range.
 std::string CheckDspParamValue(int block, int parameter, double value);
 
+// Band types: 0 off, 1..5 the editor's types, 6..21 crossover sections.
+constexpr int kMaxEqBandType = 21;
+
 // Empty when the band may be set as given (type 0..21, the editor's limits
 // of that type for gain and Q, 20..20000 Hz); otherwise one line naming the
 // range the first bad value breaks.

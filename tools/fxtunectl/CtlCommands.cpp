@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int kMaxEqType = 21;
-
 bool ParseInt(const std::string& text, int low, int high, int& value) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -76,7 +74,8 @@ CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
     const int slots = EqSetSlots(out.set);
     if (!ParseInt(args[1], 0, slots - 1, out.band))
         return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
-    if (!ParseInt(args[2], 0, kMaxEqType, out.type)) return Usage("TYPE is 0..21");
+    if (!ParseInt(args[2], 0, fx::kMaxEqBandType, out.type))
+        return Usage("TYPE is 0.." + std::to_string(fx::kMaxEqBandType));
     if (!ParseNumber(args[3], out.frequency)) return Usage("FREQ is a frequency in Hz");
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
     if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");
