@@ -1,5 +1,7 @@
 #include "controls/CEqPanel.h"
 
+#include "controls/ControlFonts.h"
+
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -64,27 +66,6 @@ const QRgb kPalette[35] = {
     qRgb(255, 130, 255), qRgb(170, 210, 90),  qRgb(230, 150, 90),  qRgb(150, 180, 230),
     qRgb(255, 255, 200), qRgb(200, 255, 255), qRgb(255, 200, 255),
 };
-
-QFont ArialFont(int pixelSize) {
-    QFont font;
-    font.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-QFont SongFont(int pixelSize) {
-    QFont font;
-    font.setFamilies({"SimSun", "宋体", "NSimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-QFont HeiFont(int pixelSize) {
-    QFont font;
-    font.setFamilies({"SimHei", "黑体", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 // Point sizes of the graph's fonts at 96 dpi, in pixels.
 constexpr int kLabelFontPx = 11;  // 8.4-point Arial
@@ -200,6 +181,12 @@ void CEqPanel::ApplyBandType(int index, int type) {
 void CEqPanel::ApplyBandTypeGrouped(int index, int type) {
     if (!ValidBand(index)) return;
     SetBandTypeGrouped(m_bands[index], type, ModelPlotWidth());
+    update();
+}
+
+void CEqPanel::ApplyCompoundTypes(int index, const std::array<int, 4>& types) {
+    if (!ValidBand(index) || m_bands[index].sectionCount != 3) return;
+    SetCompoundTypes(m_bands[index], types, ModelPlotWidth());
     update();
 }
 

@@ -59,6 +59,8 @@ public:
     // width, followed by a repaint. No notification is sent.
     void ApplyBandType(int index, int type);
     void ApplyBandTypeGrouped(int index, int type);
+    // A compound band's own type and its three sections' (the crossover alignment).
+    void ApplyCompoundTypes(int index, const std::array<int, 4>& types);
     void ApplyBandGain(int index, float gain);
     void ApplyBandQ(int index, float q);
     // 0 is ignored; other values are limited to 20..20000 Hz.

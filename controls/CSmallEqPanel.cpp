@@ -1,5 +1,6 @@
 #include "controls/CSmallEqPanel.h"
 
+#include "controls/ControlFonts.h"
 #include "controls/EqModel.h"
 
 #include <QMouseEvent>
@@ -25,13 +26,6 @@ double MagnitudeDb(const BiquadCoefficients& c, double f) {
     const double m = std::pow(1.0 + c.a1 + c.a2, 2.0) -
                      4.0 * (c.a1 + 4.0 * c.a2 + c.a1 * c.a2) * phi + 16.0 * c.a2 * phi * phi;
     return 10.0 * std::log10(n) - 10.0 * std::log10(m);
-}
-
-QFont HeiFont(int pixelSize) {
-    QFont font;
-    font.setFamilies({"SimHei", "黑体", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
-    font.setPixelSize(pixelSize);
-    return font;
 }
 
 } // namespace

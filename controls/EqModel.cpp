@@ -268,11 +268,14 @@ void SetBandTypeGrouped(EqBand& band, int type, int plotWidth) {
         SetBandType(band, type, plotWidth);
         return;
     }
-    static constexpr int kGroupTypes[5][4] = {
+    static constexpr std::array<int, 4> kGroupTypes[5] = {
         {1, 1, 1, 1}, {18, 20, 1, 1}, {19, 21, 1, 1}, {4, 1, 1, 1}, {5, 1, 1, 1}};
     if (type < EQ_PEQ || type > EQ_HS) return;
-    const int* types = kGroupTypes[type - 1];
     band.gain = 0.0f;
+    SetCompoundTypes(band, kGroupTypes[type - 1], plotWidth);
+}
+
+void SetCompoundTypes(EqBand& band, const std::array<int, 4>& types, int plotWidth) {
     band.type = types[0];
     for (int s = 0; s < 3; ++s) {
         if (band.sections[s] != nullptr) band.sections[s]->type = types[s + 1];

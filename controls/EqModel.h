@@ -75,6 +75,8 @@ void ComputeSetCurve(const EqBand* bands, int count, float* out);
 
 void SetBandType(EqBand& band, int type, int plotWidth = kEqPoints);
 void SetBandTypeGrouped(EqBand& band, int type, int plotWidth = kEqPoints);
+// The types of a compound band and its three sections; gain and Q stay.
+void SetCompoundTypes(EqBand& band, const std::array<int, 4>& types, int plotWidth = kEqPoints);
 void SetBandGain(EqBand& band, float gain, int plotWidth = kEqPoints);
 void SetBandQ(EqBand& band, float q, int plotWidth = kEqPoints);
 

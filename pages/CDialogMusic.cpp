@@ -114,7 +114,7 @@ CPeakMeterCtrl* MakeMeter(QWidget* page, int id, bool vertical) {
 
 QLabel* MakeValue(QWidget* page, int id) {
     auto* value = MakeLabel(page, id, "0", Qt::AlignCenter);
-    value->setStyleSheet(QStringLiteral("color: rgb(0, 90, 160); font-weight: bold;"));
+    ApplyValueStyle(value);
     return value;
 }
 } // namespace

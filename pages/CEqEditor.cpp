@@ -5,6 +5,7 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
 #include "shell/Localisation.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -25,7 +26,6 @@ constexpr int kFreqMax = 20000;
 constexpr int kQSliderMin = 10;
 constexpr int kQSliderMaxPeq = 3000;
 constexpr int kQSliderMaxOther = 200;
-constexpr int kListRowHeight = 18;
 
 const char* const kTypeTextsZh[6] = {"关闭", "参量", "低通", "高通", "低架", "高架"};
 const char* const kTypeTextsEn[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
@@ -64,17 +64,24 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
-    m_list->AddColumn(QString(), 30);
-    m_list->AddColumn(QString(), 55, CGridListCtrlEx::Editor::Combo, TypeTexts());
-    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
-    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
-    m_list->AddColumn(QString(), 50, CGridListCtrlEx::Editor::Text);
     m_list->verticalHeader()->setDefaultSectionSize(kListRowHeight);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_list, &CGridListCtrlEx::CellEdited, this, &CEqEditor::OnCellEdited);
 
     CreateEditor(page);
     ShowEditor(false);
+    BuildList(kDefaultColumnWidths);
+}
+
+void CEqEditor::BuildList(const ColumnWidths& widths) {
+    using Editor = CGridListCtrlEx::Editor;
+    m_list->RemoveAllColumns();
+    m_list->AddColumn(QString(), widths[ColNumber]);
+    m_list->AddColumn(QString(), widths[ColType], Editor::Combo, TypeTexts());
+    m_list->AddColumn(QString(), widths[ColGain], Editor::Text);
+    m_list->AddColumn(QString(), widths[ColFreq], Editor::Text);
+    m_list->AddColumn(QString(), widths[ColQ], Editor::Text);
+    m_list->SetTextColor(m_listColor);
     Relabel();
 }
 
@@ -140,6 +147,24 @@ double CEqEditor::ParseNumber(const QString& text) {
     return std::strtod(bytes.constData(), nullptr);
 }
 
+int CEqEditor::DisplayType(const EqBand& band) {
+    if (band.sectionCount != 3) return band.type;
+    SectionTypes types{band.type, 0, 0, 0};
+    for (int s = 0; s < 3; ++s)
+        if (band.sections[s]) types[s + 1] = band.sections[s]->type;
+    const int matched = MatchCrossover(types).bandType;
+    if (matched != 0) return matched;
+    return IsLowPassLike(band.type) ? EQ_LP : EQ_HP;
+}
+
+void CEqEditor::SetTargetSets(TargetSetsFn targets) {
+    m_targets = std::move(targets);
+}
+
+std::vector<int> CEqEditor::TargetSets() const {
+    return m_targets ? m_targets() : std::vector<int>{m_set};
+}
+
 void CEqEditor::SetSet(int set, EqBypassSwitch bypass, const QColor& listColor) {
     m_set = set;
     m_bypass = bypass;
@@ -166,8 +191,9 @@ void CEqEditor::PlaceGraph(const QRect& graphArea) {
     m_graph->setGeometry(graphArea);
 }
 
-void CEqEditor::PlaceListArea(const QRect& area) {
-    m_list->setGeometry(area);
+void CEqEditor::PlaceListArea(const QRect& area, int listHeight) {
+    m_list->setGeometry(listHeight > 0 ? QRect(area.topLeft(), QSize(area.width(), listHeight))
+                                       : area);
     const int x = area.left();
     const int y = area.top();
     const int w = area.width();
@@ -212,20 +238,24 @@ void CEqEditor::Load() {
         m_graph->ApplyBandFrequency(b, float(record.frequency));
         m_graph->ApplyBandQ(b, float(record.q));
     }
-    m_list->SetRowCount(count);
+    // Hidden sections of a compound band have no row.
+    int rows = 0;
+    while (rows < count && m_graph->Band(rows).shown) ++rows;
+    m_list->SetRowCount(rows);
     m_list->SetTextColor(m_listColor);
-    for (int b = 0; b < count; ++b) FillRow(b);
+    for (int b = 0; b < rows; ++b) FillRow(b);
     ShowEditor(false);
     SyncBypassFlag();
+    emit SelectionChanged(-1);
 }
 
 void CEqEditor::FillRow(int index) {
     if (index < 0 || index >= m_list->rowCount() || index >= m_graph->BandCount()) return;
     const EqBand& band = m_graph->Band(index);
     const QStringList types = TypeTexts();
+    const int type = DisplayType(band);
     m_list->SetCellText(index, ColNumber, QString::number(index + 1));
-    if (band.type >= 0 && band.type < types.size())
-        m_list->SetCellText(index, ColType, types[band.type]);
+    if (type >= 0 && type < types.size()) m_list->SetCellText(index, ColType, types[type]);
     m_list->SetCellText(index, ColGain, GainText(band.gain));
     m_list->SetCellText(index, ColFreq, FreqText(band.frequency));
     m_list->SetCellText(index, ColQ, QText(band.q));
@@ -240,11 +270,12 @@ void CEqEditor::FillEditor() {
     m_freqEdit->setText(FreqText(band.frequency));
     m_freqSlider->SetPos(int(band.frequency));
     m_qEdit->setText(QText(band.q));
-    m_qSlider->SetRange(kQSliderMin, band.type == EQ_PEQ ? kQSliderMaxPeq : kQSliderMaxOther);
+    const int type = DisplayType(band);
+    m_qSlider->SetRange(kQSliderMin, type == EQ_PEQ ? kQSliderMaxPeq : kQSliderMaxOther);
     m_qSlider->SetPos(int(std::lround(band.q * 100.0f)));
     // No radio stands for OFF or a crossover section: then none is checked.
     m_typeGroup->setExclusive(false);
-    for (int i = 0; i < 5; ++i) m_typeRadios[i]->setChecked(band.type == i + 1);
+    for (int i = 0; i < 5; ++i) m_typeRadios[i]->setChecked(type == i + 1);
     m_typeGroup->setExclusive(true);
     const bool gainEditable = GainEditable(band.type);
     m_gainSlider->setEnabled(gainEditable);
@@ -274,9 +305,25 @@ bool CEqEditor::IsWheelTarget(const QWidget* widget) const {
 void CEqEditor::WriteBand(int index) {
     if (index < 0 || index >= m_graph->BandCount()) return;
     const EqBand& band = m_graph->Band(index);
-    SetEqBand(m_set, index, band.type, double(int(band.frequency)), band.gain, band.q);
+    const double frequency = double(int(band.frequency));
+    for (int set : TargetSets()) {
+        SetEqBand(set, index, band.type, frequency, band.gain, band.q);
+        // The sections take the band's frequency and keep their gain and Q.
+        for (int s = 0; s < band.sectionCount && s < 3; ++s) {
+            const EqBand* section = band.sections[s];
+            if (section)
+                SetEqBand(set, section->index, section->type, frequency, section->gain, section->q);
+        }
+    }
     FillRow(index);
     if (index == m_selected) FillEditor();
+    emit BandWritten(index);
+}
+
+void CEqEditor::ApplyCompoundTypes(int index, const std::array<int, 4>& types) {
+    if (index < 0 || index >= m_graph->BandCount()) return;
+    m_graph->ApplyCompoundTypes(index, types);
+    WriteBand(index);
 }
 
 void CEqEditor::OnBandChanged(int index) {
@@ -288,12 +335,14 @@ void CEqEditor::OnBandSelected(int index) {
     m_number->setText(QString::number(index + 1));
     ShowEditor(true);
     FillEditor();
+    emit SelectionChanged(index);
 }
 
 void CEqEditor::OnSelectionCleared() {
     if (m_selected == -1) return;
     m_selected = -1;
     ShowEditor(false);
+    emit SelectionChanged(-1);
 }
 
 void CEqEditor::OnCopyPaste(int operation, int set) {
@@ -382,6 +431,6 @@ void CEqEditor::SyncBypassFlag() {
 void CEqEditor::Reset() {
     m_selected = -1;
     m_graph->ClearSelection();
-    ResetEqSet(m_set);
+    for (int set : TargetSets()) ResetEqSet(set);
     Load();
 }

@@ -5,6 +5,10 @@
 #include <QRect>
 #include <QStringList>
 
+#include <array>
+#include <functional>
+#include <vector>
+
 class CEqPanel;
 class CGridListCtrlEx;
 class CXBmpSlider;
@@ -44,12 +48,19 @@ struct EqBypassSwitch {
 // selected and the band editor shown while one is. Its controls are direct
 // children of the page, so the page's language file relabels them. Every
 // change from the graph, the list or the editor is written at once with
-// SetEqBand; the panel area is the truth the part reloads from.
+// SetEqBand (a compound band with its three sections) to the shown set, or
+// to every set the page links to it; the panel area is the truth the part
+// reloads from.
 class CEqEditor : public QObject {
     Q_OBJECT
 public:
     // List columns: number, type, gain, frequency, Q.
     enum Column { ColNumber = 0, ColType, ColGain, ColFreq, ColQ };
+
+    using TargetSetsFn = std::function<std::vector<int>()>;
+    using ColumnWidths = std::array<int, 5>;
+    static constexpr ColumnWidths kDefaultColumnWidths = {30, 55, 60, 60, 50};
+    static constexpr int kListRowHeight = 18;
 
     explicit CEqEditor(QWidget* page);
 
@@ -58,17 +69,25 @@ public:
     void SetSet(int set, EqBypassSwitch bypass, const QColor& listColor);
     int Set() const { return m_set; }
     EqBypassSwitch BypassSwitch() const { return m_bypass; }
+    // The sets a band change and a reset are written to (the shown one when
+    // not set; the output page names its linked channels' sets).
+    void SetTargetSets(TargetSetsFn targets);
+    std::vector<int> TargetSets() const;
 
     // Clears the selection, shows the band list and loads the set from the
     // panel area into the graph and the list.
     void Load();
+    // Clears the band list (rows and columns) and builds its five columns
+    // again, headed and with the type names in the current language.
+    void BuildList(const ColumnWidths& widths);
     // Headers, type names and the graph's language in the current language.
     void Relabel();
     void SetEnabled(bool enabled);
 
-    // The graph fills graphArea; the band list and the band editor share listArea.
+    // The graph fills graphArea; the band list and the band editor share
+    // listArea (the list only its top listHeight pixels when that is given).
     void PlaceGraph(const QRect& graphArea);
-    void PlaceListArea(const QRect& listArea);
+    void PlaceListArea(const QRect& listArea, int listHeight = -1);
 
     // The view's EQ commands.
     bool Bypassed() const;
@@ -76,6 +95,10 @@ public:
     // Copies the bypass switch into the graph's flag (repaints when it changed).
     void SyncBypassFlag();
     void Reset();
+
+    // New types for a compound band and its sections (a crossover
+    // alignment): shown, then written like any band change.
+    void ApplyCompoundTypes(int index, const std::array<int, 4>& types);
 
     int SelectedBand() const { return m_selected; }
     bool EditorShown() const;
@@ -89,6 +112,15 @@ public:
     static QStringList TypeTexts();
     // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
     static double ParseNumber(const QString& text);
+    // The type a band shows: a compound band's by its sections (LP or HP for
+    // an alignment, PEQ, LS or HS for their plain forms).
+    static int DisplayType(const EqBand& band);
+
+signals:
+    // The selected band changed (-1: none).
+    void SelectionChanged(int band);
+    // A band (and its sections) was written to the target sets.
+    void BandWritten(int band);
 
 private:
     void CreateEditor(QWidget* page);
@@ -121,6 +153,7 @@ private:
     QLineEdit* m_qEdit = nullptr;
 
     int m_set = 0;
+    TargetSetsFn m_targets;
     EqBypassSwitch m_bypass;
     QColor m_listColor{0, 200, 255};
     int m_selected = -1;

@@ -32,9 +32,7 @@ void CPlaceholderPage::SelectSubPage(int subPage) {
 void CPlaceholderPage::Relabel() {
     m_title->setText(PageName(PageId()));
     QString detail = Tr("此页面尚未完成", "This page is not built yet");
-    if (PageId() == PAGE_OUTPUT)
-        detail += Tr("  —  通道 %1", "  —  channel %1").arg(SubPage() + 1);
-    else if (PageId() == PAGE_MUSIC || PageId() == PAGE_EFFECTS)
+    if (PageId() == PAGE_MUSIC || PageId() == PAGE_EFFECTS)
         detail += Tr("  —  子页 %1", "  —  sub-page %1").arg(SubPage());
     m_detail->setText(detail);
 }

@@ -1,11 +1,12 @@
 #include "shell/CAppSettings.h"
 
+#include "link/DebugLog.h"
+#include "state/OutputChannels.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
 #include <cstring>
-
-uint8_t g_QtOption[kChannelLinkFlagCount] = {1, 1, 1, 0, 0, 0, 0, 0};
 
 namespace {
 QSettings Store() {
@@ -31,22 +32,27 @@ void CAppSettings::ForceApplicationLook() {
 }
 
 QByteArray CAppSettings::DefaultChannelLinkFlags() {
-    return QByteArray("\x01\x01\x01\x00\x00\x00\x00\x00", kChannelLinkFlagCount);
+    return QByteArray(reinterpret_cast<const char*>(kDefaultLinkFlags.data()), kLinkFlagCount);
 }
 
 void CAppSettings::LoadChannelLinkFlags() {
     QByteArray flags = Store().value("QtOption").toByteArray();
-    if (flags.size() != kChannelLinkFlagCount) flags = DefaultChannelLinkFlags();
-    std::memcpy(g_QtOption, flags.constData(), kChannelLinkFlagCount);
+    if (flags.size() != kLinkFlagCount) flags = DefaultChannelLinkFlags();
+    std::memcpy(g_LinkFlags, flags.constData(), kLinkFlagCount);
 }
 
-void CAppSettings::SaveChannelLinkFlags() {
-    Store().setValue("QtOption",
-                     QByteArray(reinterpret_cast<const char*>(g_QtOption), kChannelLinkFlagCount));
+bool CAppSettings::SaveChannelLinkFlags() {
+    QSettings store = Store();
+    store.setValue("QtOption",
+                   QByteArray(reinterpret_cast<const char*>(g_LinkFlags), kLinkFlagCount));
+    store.sync();
+    if (store.status() == QSettings::NoError) return true;
+    DebugLogText("保存失败");
+    return false;
 }
 
 void CAppSettings::ResetChannelLinkFlags() {
-    std::memcpy(g_QtOption, DefaultChannelLinkFlags().constData(), kChannelLinkFlagCount);
+    std::memcpy(g_LinkFlags, kDefaultLinkFlags.data(), kLinkFlagCount);
     SaveChannelLinkFlags();
 }
 

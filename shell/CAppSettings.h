@@ -4,13 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
-
-// The channel link flags of the output page ("QtOption"), read when the view
-// is created.
-constexpr int kChannelLinkFlagCount = 8;
-extern uint8_t g_QtOption[kChannelLinkFlagCount];
-
 // The per-user settings under "ARN63 V1.0". A missing or unreadable store
 // gives every value its default.
 class CAppSettings {
@@ -27,9 +20,11 @@ public:
     static int ApplicationLook();
     static void ForceApplicationLook();
 
-    // Reads the stored flags into g_QtOption (the default when absent or short).
+    // The channel link flags g_LinkFlags are kept as "QtOption". Loading
+    // reads them (the default when absent or of another size); a failed save
+    // leaves only a debug line.
     static void LoadChannelLinkFlags();
-    static void SaveChannelLinkFlags();
+    static bool SaveChannelLinkFlags();
     static void ResetChannelLinkFlags();
     static QByteArray DefaultChannelLinkFlags();
 

@@ -9,3 +9,8 @@ void ApplyPaleBackground(QWidget* widget) {
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+void ApplyValueStyle(QWidget* label) {
+    label->setStyleSheet(QStringLiteral("QLabel { color: rgb(0, 90, 160); font-weight: bold; }"
+                                        "QLabel:disabled { color: rgb(150, 160, 170); }"));
+}

@@ -11,3 +11,6 @@ inline QColor PaleBackground() {
 
 // Gives a dialog the pale background; its static texts draw transparently.
 void ApplyPaleBackground(QWidget* widget);
+
+// The look of a label that shows a control's value: bold blue, grey while disabled.
+void ApplyValueStyle(QWidget* label);

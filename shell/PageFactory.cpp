@@ -1,7 +1,10 @@
 #include "shell/PageFactory.h"
 
+#include "pages/CCompDlg.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
+#include "pages/CDialogOutput.h"
+#include "pages/CDialogRec.h"
 #include "pages/CPageNavigator.h"
 #include "pages/CPlaceholderPage.h"
 #include "shell/CHalvoxPage.h"
@@ -51,6 +54,9 @@ CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
     };
     if (pageId == PAGE_MUSIC) return new CDialogMusic(subPage, parent, navigator());
     if (pageId == PAGE_EFFECTS) return new CDialogEfx(subPage, parent, navigator());
+    if (pageId == PAGE_COMPRESSOR) return new CCompDlg(parent, navigator());
+    if (pageId == PAGE_OUTPUT) return new CDialogOutput(subPage, parent, navigator());
+    if (pageId == PAGE_RECORDING) return new CDialogRec(parent, navigator());
     CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
     page->SelectSubPage(subPage);
     return page;

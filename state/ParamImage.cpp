@@ -6,6 +6,7 @@
 #include "controls/EqModel.h"
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
+#include "state/Compressor.h"
 #include "state/DspParamTable.h"
 #include "state/Saturate.h"
 
@@ -201,15 +202,7 @@ float ImageFloat(int offset) {
 
 // Threshold, ratio and times of a compressor-style record of seven values.
 CompressorValues DecodeCompressor(int valueOffset) {
-    const double x2 = ImageFloat(valueOffset + 8);
-    const double x5 = ImageFloat(valueOffset + 20);
-    const double x6 = ImageFloat(valueOffset + 24);
-    CompressorValues values;
-    values.thresholdDb = ImageFloat(valueOffset);
-    values.ratio = 1.0 / (1.0 - x2);
-    values.attackMs = -1.0 / (std::log(1.0 - x5) * 48.0);
-    values.releaseMs = -1.0 / (std::log(1.0 - x6) * 48.0);
-    return values;
+    return DecodeCompressorRecord(g_ParamImage + valueOffset);
 }
 
 // The frequency of a frequency-shift filter, 1 while its switch is on.

@@ -37,11 +37,4 @@ constexpr int kMaxEqBandType = 21;
 // range the first bad value breaks.
 std::string CheckEqBandValues(int type, double frequency, double gain, double q);
 
-// Settings the compressor sliders of the output, recording and compressor
-// pages (and the automatic level of the features dialog) take.
-constexpr ValueRange kCompressorThresholdDb{-60, 0, false, false, " dB"};
-constexpr ValueRange kCompressorRatio{1, 30, false, false, ":1"};
-constexpr ValueRange kCompressorAttackMs{1, 100, false, false, " ms"};
-constexpr ValueRange kCompressorReleaseMs{1, 1000, false, false, " ms"};
-
 } // namespace fx

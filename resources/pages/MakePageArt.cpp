@@ -1,6 +1,8 @@
-// Draws the artwork of the reverb and echo EQ page: the title pictures (one
-// per sub-page and language) and the back button's looks. Not part of the
-// build; run it once after changing the artwork:
+// Draws the page artwork: the title pictures of the reverb and echo EQ page
+// (one per sub-page and language) and its back button's looks, the channel
+// pictures of the output page (one per channel and language) and the
+// recording page's picture (one per language). Not
+// part of the build; run it once after changing the artwork:
 //   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
 //   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
 #include <QDir>
@@ -43,6 +45,29 @@ void DrawSpeaker(QPainter& p, const QRectF& box, const QColor& colour) {
     }
 }
 
+// A rounded body filled with face, its outline, and a soft highlight over
+// the upper half: the button look.
+void DrawFace(QPainter& p, const QRectF& body, const QLinearGradient& face, const QPen& outline,
+              double radius, int shineAlpha) {
+    p.setPen(outline);
+    p.setBrush(face);
+    p.drawRoundedRect(body, radius, radius);
+    QLinearGradient shine(body.topLeft(), QPointF(body.left(), body.center().y()));
+    shine.setColorAt(0, QColor(255, 255, 255, shineAlpha));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shine);
+    p.drawRoundedRect(body.adjusted(3, 2, -3, -body.height() / 2), radius - 2, radius - 2);
+}
+
+// White text over its soft shadow.
+void DrawShadowedText(QPainter& p, const QRectF& box, const QString& text) {
+    p.setPen(QColor(0, 0, 0, 90));
+    p.drawText(box.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, text);
+    p.setPen(Qt::white);
+    p.drawText(box, Qt::AlignVCenter | Qt::AlignLeft, text);
+}
+
 QImage TitleImage(const Title& title, bool english) {
     const QSize size(300, 52);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -55,16 +80,7 @@ QImage TitleImage(const Title& title, bool english) {
     face.setColorAt(0, title.accent.lighter(150));
     face.setColorAt(0.5, title.accent);
     face.setColorAt(1, title.accent.darker(150));
-    p.setPen(QPen(title.accent.darker(200), 1.5));
-    p.setBrush(face);
-    p.drawRoundedRect(body, 12, 12);
-    // A soft highlight over the upper half: the button look.
-    QLinearGradient shine(body.topLeft(), QPointF(body.left(), body.center().y()));
-    shine.setColorAt(0, QColor(255, 255, 255, 110));
-    shine.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(shine);
-    p.drawRoundedRect(body.adjusted(3, 2, -3, -body.height() / 2), 10, 10);
+    DrawFace(p, body, face, QPen(title.accent.darker(200), 1.5), 12, 110);
 
     const QRectF icon(14, 8, 36, 36);
     p.setBrush(QColor(0, 0, 0, 60));
@@ -75,13 +91,78 @@ QImage TitleImage(const Title& title, bool english) {
     font.setPixelSize(english ? 22 : 24);
     font.setBold(true);
     p.setFont(font);
-    const QRectF textBox(62, 0, size.width() - 74, size.height());
-    p.setPen(QColor(0, 0, 0, 90));
-    const QString text = QString::fromUtf8(english ? title.en : title.zh);
-    p.drawText(textBox.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, text);
-    p.setPen(Qt::white);
-    p.drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft, text);
+    DrawShadowedText(p, QRectF(62, 0, size.width() - 74, size.height()),
+                     QString::fromUtf8(english ? title.en : title.zh));
     return image;
+}
+
+// A page picture: a bar in the accent colour with an icon in front, a name
+// in large letters (nameWidth wide) and a caption at the right end.
+using IconFn = void (*)(QPainter&, const QRectF&, const QColor&);
+QImage NameBarImage(const QColor& accent, IconFn icon, const QString& name, int nameWidth,
+                    const QString& caption) {
+    const QSize size(320, 40);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF body(1, 1, size.width() - 2, size.height() - 2);
+    QLinearGradient face(body.topLeft(), body.topRight());
+    face.setColorAt(0, accent.darker(130));
+    face.setColorAt(0.6, accent);
+    face.setColorAt(1, accent.lighter(160));
+    DrawFace(p, body, face, QPen(accent.darker(200), 1.2), 8, 100);
+
+    icon(p, QRectF(10, 6, 28, 28), Qt::white);
+    QFont big(QStringLiteral("WenQuanYi Micro Hei"));
+    big.setPixelSize(22);
+    big.setBold(true);
+    p.setFont(big);
+    DrawShadowedText(p, QRectF(48, 0, nameWidth, size.height()), name);
+    QFont small = big;
+    small.setPixelSize(14);
+    small.setBold(false);
+    p.setFont(small);
+    p.setPen(QColor(255, 255, 255, 220));
+    const double captionLeft = 30 + nameWidth;
+    p.drawText(QRectF(captionLeft, 0, size.width() - 12 - captionLeft, size.height()),
+               Qt::AlignVCenter | Qt::AlignRight, caption);
+    return image;
+}
+
+// The output page's picture of a channel: its name, a loudspeaker in front.
+QImage ChannelImage(int channel, const QColor& accent, bool english) {
+    const QString name = english ? QStringLiteral("CH %1").arg(channel + 1)
+                                 : QStringLiteral("通道%1").arg(channel + 1);
+    return NameBarImage(accent, DrawSpeaker, name, 120,
+                        english ? QStringLiteral("Output channel") : QStringLiteral("输出通道"));
+}
+
+void DrawMicrophone(QPainter& p, const QRectF& box, const QColor& colour) {
+    // Capsule, its cradle and stand; a red recording dot at the upper right.
+    const double u = box.height() / 10.0;
+    const double cx = box.left() + 4 * u;
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(cx - 1.6 * u, box.top(), 3.2 * u, 5.6 * u), 1.6 * u, 1.6 * u);
+    QPen pen(colour, 0.8 * u, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(cx - 2.7 * u, box.top() + 1.8 * u, 5.4 * u, 5.4 * u), 200 * 16, 140 * 16);
+    p.drawLine(QPointF(cx, box.top() + 7.2 * u), QPointF(cx, box.top() + 9.2 * u));
+    p.drawLine(QPointF(cx - 1.8 * u, box.top() + 9.4 * u),
+               QPointF(cx + 1.8 * u, box.top() + 9.4 * u));
+    p.setPen(QPen(colour, 0.5 * u));
+    p.setBrush(QColor(235, 30, 40));
+    p.drawEllipse(QPointF(box.left() + 8.3 * u, box.top() + 2.2 * u), 1.6 * u, 1.6 * u);
+}
+
+// The recording page's picture: its name, a microphone in front.
+QImage RecordImage(const QColor& accent, bool english) {
+    return NameBarImage(accent, DrawMicrophone,
+                        english ? QStringLiteral("Record") : QStringLiteral("录音输出"), 160,
+                        english ? QStringLiteral("Recording output") : QStringLiteral("录音通道"));
 }
 
 QImage BackImage(const QColor& base, bool pressed) {
@@ -131,6 +212,23 @@ int main(int argc, char** argv) {
                                           english ? QStringLiteral("en") : QStringLiteral("zh"));
             ok = TitleImage(title, english).save(out.filePath(name)) && ok;
         }
+    }
+    const QColor channelColours[8] = {
+        QColor(0, 120, 190), QColor(0, 140, 150), QColor(40, 140, 60),  QColor(120, 130, 20),
+        QColor(190, 110, 0), QColor(190, 60, 40), QColor(150, 50, 140), QColor(80, 70, 170)};
+    for (int channel = 0; channel < 8; ++channel) {
+        for (bool english : {false, true}) {
+            const QString name = QStringLiteral("output-ch%1-%2.png")
+                                     .arg(channel + 1)
+                                     .arg(english ? QStringLiteral("en") : QStringLiteral("zh"));
+            ok = ChannelImage(channel, channelColours[channel], english).save(out.filePath(name)) &&
+                 ok;
+        }
+    }
+    for (bool english : {false, true}) {
+        const QString name =
+            english ? QStringLiteral("rec-title-en.png") : QStringLiteral("rec-title-zh.png");
+        ok = RecordImage(QColor(60, 80, 120), english).save(out.filePath(name)) && ok;
     }
     const QColor back(30, 90, 160);
     ok = BackImage(back, false).save(out.filePath(QStringLiteral("efx-back.png"))) && ok;

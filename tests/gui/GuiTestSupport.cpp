@@ -169,6 +169,35 @@ void GuiFixture::TearDown() {
     g_Language = 0;
 }
 
+void GuiFixture::ForEachScreenshotLayout(const std::function<void(const QString&)>& shoot) {
+    const QSize sizes[] = {{1040, 700}, {1600, 1000}};
+    for (const QSize& size : sizes) {
+        m_frame->resize(size);
+        Pump(100);
+        for (int language : {0, 1}) {
+            if (g_Language != language) View()->ToggleLanguage();
+            Pump(150);
+            shoot(QStringLiteral("-%1-%2x%3")
+                      .arg(language == 1 ? "en" : "zh")
+                      .arg(size.width())
+                      .arg(size.height()));
+        }
+    }
+}
+
+void GuiFixture::PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare) {
+    if (!prepare) return;
+    SimProcessor::Image memory = m_sim->Memory();
+    prepare(memory);
+    m_sim->SetMemory(memory);
+}
+
+std::vector<SimRecord> GuiFixture::Commands(size_t count) const {
+    EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
+    Pump(30);
+    return m_sim->ReceivedCommands();
+}
+
 std::vector<std::vector<uint8_t>> GuiFixture::DspWrites(int block, int parameter) const {
     std::vector<std::vector<uint8_t>> values;
     for (const SimRecord& record : m_sim->ReceivedCommands())

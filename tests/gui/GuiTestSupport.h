@@ -70,6 +70,17 @@ protected:
     CHalvoxView* View() const;
     CRibbonBar* Ribbon() const;
 
+    // Screenshots: the window at the smallest size (1040 x 700) and a large
+    // one (1600 x 1000), each in Chinese and English; shoot gets the file
+    // name suffix ("-zh-1040x700") once the window has settled.
+    void ForEachScreenshotLayout(const std::function<void(const QString& suffix)>& shoot);
+
+    // Changes the simulator's memory (before the editor reads it).
+    void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);
+    // Waits until the processor's log holds count commands and returns them
+    // after a short quiet time (nothing more may come).
+    std::vector<SimRecord> Commands(size_t count) const;
+
     // The values of the DSP writes the processor received for a parameter.
     std::vector<std::vector<uint8_t>> DspWrites(int block, int parameter) const;
     // The last value written (first 4 bytes, big-endian), 0xFFFFFFFF when none.

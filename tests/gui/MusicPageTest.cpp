@@ -30,30 +30,15 @@
 #include <cstring>
 
 namespace {
-void SendWheel(QWidget* widget, int delta) {
-    const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);
-    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget, &event);
-}
-
 uint32_t BigEndian(const uint8_t* bytes) {
     return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) |
            bytes[3];
 }
 
-bool IsDsp(const SimRecord& record, int block, int parameter) {
-    return record.size() >= 5 && record[0] == 9 && record[2] == block && record[3] == parameter;
-}
-
 class MusicPageTest : public GuiFixture {
 protected:
     void Start(const std::function<void(SimProcessor::Image&)>& prepare = {}) {
-        if (prepare) {
-            SimProcessor::Image memory = m_sim->Memory();
-            prepare(memory);
-            m_sim->SetMemory(memory);
-        }
+        PrepareMemory(prepare);
         StartEditor();
         ASSERT_TRUE(WaitForRead());
         m_sim->ClearCommandLog();
@@ -64,13 +49,6 @@ protected:
     void ShowSubPage(int subPage) {
         View()->ShowPage(PAGE_MUSIC, subPage);
         ASSERT_TRUE(WaitUntil([&] { return Page() && Page()->SubPage() == subPage; }));
-    }
-
-    // Waits until the log holds count commands and returns them.
-    std::vector<SimRecord> Commands(size_t count) const {
-        EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
-        Pump(30); // nothing more may come
-        return m_sim->ReceivedCommands();
     }
 
     uint32_t MemoryValue(int offset) const { return BigEndian(m_sim->Memory().data() + offset); }

@@ -3,11 +3,15 @@
 // Synthetic input shared by the page tests.
 
 #include "controls/CEqPanel.h"
+#include "controls/CXBmpSlider.h"
 #include "shell/Localisation.h"
+#include "sim/SimProcessor.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QWidget>
 
 // The page's child control with identifier id, of type T.
@@ -44,4 +48,31 @@ inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
     const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
     SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
     SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
+}
+
+// A wheel turn over the middle of a widget.
+inline void SendWheel(QWidget* widget, int delta) {
+    const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);
+    QWheelEvent event(pos, widget->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+// A DSP write (command 9) to a block and parameter, as the simulator logged it.
+inline bool IsDsp(const SimRecord& record, int block, int parameter) {
+    return record.size() >= 5 && record[0] == 9 && record[2] == block && record[3] == parameter;
+}
+
+// A panel-area write (command 133) at an offset, as the simulator logged it.
+inline bool IsPanelWrite(const SimRecord& record, int offset) {
+    return record.size() >= 4 && record[0] == 133 && ((record[1] << 8) | record[2]) == offset;
+}
+
+// Moves a slider to a position by one key step, as the user would.
+inline void StepSliderTo(CXBmpSlider* slider, int position) {
+    const bool up = position > slider->Minimum();
+    slider->SetPos(up ? position - 1 : position + 1);
+    slider->setFocus();
+    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(slider, &key);
 }

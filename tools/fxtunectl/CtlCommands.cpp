@@ -1,6 +1,8 @@
 #include "CtlCommands.h"
 
+#include "CtlFeatures.h"
 #include "CtlMachine.h"
+#include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
@@ -59,6 +61,7 @@ struct CommandArguments {
     int mode = 0;
     std::string action, path;
     fx::ModeFileCheck modeFile; // write: the file, read before connecting
+    OutputVerbArgs output;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -109,6 +112,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "mode") return ParseMode(args, out);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
+    if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
+    if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     return CtlResult::Ok();
 }
 
@@ -218,6 +223,8 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "dump") return Dump(session);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
+    if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
+    if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     return Usage("unknown command: " + command);
 }
 

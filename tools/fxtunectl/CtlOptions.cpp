@@ -1,5 +1,7 @@
 #include "CtlOptions.h"
 
+#include "CtlOutputVerbs.h"
+
 #include <map>
 
 namespace {
@@ -20,6 +22,12 @@ const std::map<std::string, size_t>& CommandArity() {
         {"dump", 0},
         {"machine", kOwnArity},
         {"remote", kOwnArity},
+        {"comp", kOwnArity},
+        {"xover", kOwnArity},
+        {"output", kOwnArity},
+        {"source", kOwnArity},
+        {"bass-boost", kOwnArity},
+        {"auto-level", kOwnArity},
     };
     return arity;
 }
@@ -35,32 +43,44 @@ bool ParsePort(const std::string& text, int& port) {
 } // namespace
 
 const char* CtlUsage() {
-    return "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
-           "commands:\n"
-           "  info                          identity, compatibility and current mode\n"
-           "  read FILE.mode                read the whole parameter set and save it\n"
-           "  write FILE.mode               write a mode file to the processor\n"
-           "                                (a name starting with m1..m4 also stores it)\n"
-           "  get BLOCK PARAM               print a DSP parameter's value\n"
-           "  set BLOCK PARAM VALUE         set a DSP parameter (within its page's range)\n"
-           "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band (20..20000 Hz, -15..15 dB,\n"
-           "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
-           "  mode load|store|reset M       machine mode M (1..4)\n"
-           "  dump                          the parameter image as JSON\n"
-           "  machine                       the machine settings in words\n"
-           "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
-           "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
-           "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
-           "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
-           "  remote save FILE.remo         save the remote key codes to a remote file\n"
-           "  remote load FILE.remo         send a remote file's key codes to the processor\n"
-           "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
-           "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
-           "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
-           "                                effect-up, effect-down, music-up, music-down);\n"
-           "                                prints its code and stores the codes\n"
-           "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-           "             5 bad mode or remote file, 6 time-out or not confirmed\n";
+    static const std::string usage =
+        std::string(
+            "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+            "commands:\n"
+            "  info                          identity, compatibility and current mode\n"
+            "  read FILE.mode                read the whole parameter set and save it\n"
+            "  write FILE.mode               write a mode file to the processor\n"
+            "                                (a name starting with m1..m4 also stores it)\n"
+            "  get BLOCK PARAM               print a DSP parameter's value\n"
+            "  set BLOCK PARAM VALUE         set a DSP parameter (within its page's range)\n"
+            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band (20..20000 Hz, -15..15 dB,\n"
+            "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
+            "  mode load|store|reset M       machine mode M (1..4)\n"
+            "  dump                          the parameter image as JSON\n"
+            "  machine                       the machine settings in words\n"
+            "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
+            "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
+            "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "  remote save FILE.remo         save the remote key codes to a remote file\n"
+            "  remote load FILE.remo         send a remote file's key codes to the processor\n"
+            "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+            "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
+            "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
+            "                                effect-up, effect-down, music-up, music-down);\n"
+            "                                prints its code and stores the codes\n") +
+        kOutputVerbUsage +
+        "  source [K|NAME]               the music sources this model offers, their levels\n"
+        "                                and the selected one; with K (0..13) or a name\n"
+        "                                the model shows, select that source\n"
+        "  bass-boost [DB]               the microphone bass boost; with DB (-40..0), set it\n"
+        "  auto-level [THRESHOLD RATIO ATTACK RELEASE]\n"
+        "                                the automatic music input level; with THRESHOLD\n"
+        "                                (-60..0 dB), RATIO (1..30), ATTACK (1..100 ms) and\n"
+        "                                RELEASE (1..1000 ms), set it\n"
+        "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
+        "             5 bad mode or remote file, 6 time-out or not confirmed\n";
+    return usage.c_str();
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {

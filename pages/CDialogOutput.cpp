@@ -1,0 +1,477 @@
+#include "pages/CDialogOutput.h"
+
+#include "controls/CEqPanel.h"
+#include "controls/CGdipButton.h"
+#include "controls/CGridListCtrlEx.h"
+#include "controls/CXBmpSlider.h"
+#include "controls/EqModel.h"
+#include "pages/CCompressorSection.h"
+#include "pages/CEqEditor.h"
+#include "pages/CLevelRows.h"
+#include "pages/CPageNavRow.h"
+#include "pages/CWheelRouter.h"
+#include "pages/DialogControls.h"
+#include "shell/CAppSettings.h"
+#include "shell/CDlgMsgBox.h"
+#include "shell/Localisation.h"
+#include "state/Compressor.h"
+#include "state/ParamImage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+
+using fx::MakePageCtrl;
+using fx::MakePageGroup;
+using fx::MakePageSlider;
+
+using namespace fx::page;
+
+namespace {
+constexpr int kLeftWidth = 336;
+constexpr int kRow = 25;
+constexpr int kStripHeight = 236;
+constexpr int kListWidth = 266;
+constexpr int kListHeight = 10 * 18 + 26;
+
+const CompressorSectionIds kOutputCompIds = {IDC_OUT_COMP_SWITCH,
+                                             {1015, 1016, 1017, 1018},
+                                             {1225, 1226, 1227, 1228},
+                                             {1001, 1002, 1003, 1004}};
+const char* const kLevelCaptions[kOutputLevelCount] = {"直达声音量", "混响音量", "回声音量",
+                                                       "音乐音量"};
+const int kLinkIds[kLinkPairCount] = {IDC_OUT_LINK_12, IDC_OUT_LINK_34, IDC_OUT_LINK_78};
+const char* const kLinkTexts[kLinkPairCount] = {"通道1+通道2齐调节", "通道3+通道4齐调节",
+                                                "通道7+通道8齐调节"};
+const QColor kListColor(0, 200, 255);
+const QColor kCurrentChannel(0, 110, 200);
+
+} // namespace
+
+CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator)
+    : CHalvoxPage(kResource, parent) {
+    fx::RegisterPageArtwork();
+    m_subPage = std::clamp(channel, 0, kOutputChannelCount - 1);
+    // Frames first, so the controls they hold lie above them.
+    CreateLevels();
+    m_channelGroup = MakePageGroup(this);
+    m_delayGroup = MakePageGroup(this);
+    m_compGroup = MakePageGroup(this);
+
+    m_nav = new CPageNavRow(this, std::move(navigator));
+    m_nav->SetChannelHandler([this](int ch) { SetChannel(ch); });
+    m_picture = MakePageCtrl<QLabel>(this, IDC_OUT_PICTURE);
+    m_picture->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    CreateChannelRows();
+    CreateDelay();
+    m_comp = new CCompressorSection(this, kOutputCompIds);
+    m_comp->SetTargets([this] { return LinkedList(); });
+    CreateEq();
+
+    m_wheel = new CWheelRouter(this, [this](const QWidget* focus) { return TakesWheel(focus); });
+    resize(parent ? parent->size() : QSize(1040, 560));
+    Relabel();
+    RefreshOutputPage();
+}
+
+// ------------------------------------------------------------------ controls
+
+void CDialogOutput::CreateLevels() {
+    std::vector<LevelRowSpec> rows;
+    for (int n = 0; n < kOutputLevelCount; ++n)
+        rows.push_back({IDC_OUT_LEVEL + n, IDC_OUT_LEVEL_CAPTION + n, IDC_OUT_LEVEL_VALUE + n,
+                        kLevelCaptions[n], QColor(0, 200, 80)});
+    m_levels = new CLevelRows(this, rows);
+    connect(m_levels, &CLevelRows::LevelMoved, this, &CDialogOutput::OnLevel);
+}
+
+void CDialogOutput::CreateChannelRows() {
+    for (int c = 0; c < kOutputChannelCount; ++c) {
+        m_channelNames[c] = MakePageCtrl<QLabel>(this, 0);
+        m_sources[c] = MakePageCtrl<QComboBox>(this, IDC_OUT_SOURCE + c);
+        connect(m_sources[c], &QComboBox::activated, this,
+                [this, c](int index) { OnSource(c, index); });
+        m_mutes[c] = MakePageCtrl<QCheckBox>(this, MuteId(c), "静音");
+        connect(m_mutes[c], &QCheckBox::clicked, this,
+                [this, c](bool checked) { OnMute(c, checked); });
+        m_phases[c] = MakePageCtrl<QCheckBox>(this, IDC_OUT_PHASE + c, "相位180°");
+        connect(m_phases[c], &QCheckBox::clicked, this,
+                [this, c](bool checked) { OnPhase(c, checked); });
+    }
+    for (int pair = 0; pair < kLinkPairCount; ++pair) {
+        m_links[pair] = MakePageCtrl<QCheckBox>(this, kLinkIds[pair], kLinkTexts[pair]);
+        connect(m_links[pair], &QCheckBox::clicked, this,
+                [this, pair](bool checked) { OnLink(pair, checked); });
+    }
+}
+
+void CDialogOutput::CreateDelay() {
+    m_delaySwitch = MakePageCtrl<QCheckBox>(this, IDC_OUT_DELAY_SWITCH, "延时开关");
+    connect(m_delaySwitch, &QCheckBox::clicked, this, &CDialogOutput::OnDelaySwitch);
+    auto* modes = new QButtonGroup(this);
+    m_highBand = MakePageCtrl<QRadioButton>(this, IDC_OUT_HIGH_BAND, "高频延时");
+    m_wholeChannel = MakePageCtrl<QRadioButton>(this, IDC_OUT_WHOLE_CHANNEL, "通道延时");
+    modes->addButton(m_highBand);
+    modes->addButton(m_wholeChannel);
+    connect(m_highBand, &QRadioButton::clicked, this, [this] { OnDelayMode(false); });
+    connect(m_wholeChannel, &QRadioButton::clicked, this, [this] { OnDelayMode(true); });
+
+    m_splitCaption = MakePageCtrl<QLabel>(this, 0);
+    m_splitValue = fx::MakeValueLabel(this, IDC_OUT_SPLIT_VALUE);
+    m_splitSlider = MakePageSlider(this, IDC_OUT_SPLIT, 0, kSplitRowCount - 1);
+    connect(m_splitSlider, &CXBmpSlider::PositionChanging, this,
+            [this](int, int position) { OnSplit(position); });
+    m_delayCaption = MakePageCtrl<QLabel>(this, IDC_OUT_DELAY_CAPTION, "延时时间");
+    m_delayValue = fx::MakeValueLabel(this, IDC_OUT_DELAY_VALUE);
+    m_delaySlider = MakePageSlider(this, IDC_OUT_DELAY, kDelayMin, kDelayMax);
+    m_delaySlider->SetAccentColor(QColor(255, 140, 0));
+    connect(m_delaySlider, &CXBmpSlider::PositionChanging, this,
+            [this](int, int position) { OnDelayTime(position); });
+}
+
+void CDialogOutput::CreateEq() {
+    m_eq = new CEqEditor(this);
+    m_eq->SetTargetSets([this] {
+        std::vector<int> sets;
+        for (int c : LinkedList()) sets.push_back(OutputEqSet(c));
+        return sets;
+    });
+    m_xoverCaption = MakePageCtrl<QLabel>(this, IDC_OUT_XOVER_CAPTION, "类型");
+    m_xover = MakePageCtrl<QComboBox>(this, IDC_OUT_XOVER);
+    for (const CrossoverAlignmentRow& row : CrossoverAlignment)
+        m_xover->addItem(QString::fromLatin1(row.name));
+    connect(m_xover, &QComboBox::activated, this, &CDialogOutput::OnCrossover);
+    connect(m_eq, &CEqEditor::SelectionChanged, this, [this] { ShowCrossover(); });
+    connect(m_eq, &CEqEditor::BandWritten, this, [this] { ShowCrossover(); });
+    ShowCrossover();
+}
+
+CXBmpSlider* CDialogOutput::LevelSlider(int n) const {
+    return m_levels->Slider(n);
+}
+
+int CDialogOutput::MuteId(int channel) {
+    return channel == 0 ? IDC_OUT_MUTE_FIRST : IDC_OUT_MUTE_FIRST + 1 + channel;
+}
+
+QString CDialogOutput::ChannelPicture(int channel, int language) {
+    return QStringLiteral(":/pages/output-ch%1-%2.png")
+        .arg(std::clamp(channel, 0, kOutputChannelCount - 1) + 1)
+        .arg(language == 1 ? QStringLiteral("en") : QStringLiteral("zh"));
+}
+
+// ------------------------------------------------------------------ layout
+
+void CDialogOutput::resizeEvent(QResizeEvent* event) {
+    CHalvoxPage::resizeEvent(event);
+    Layout();
+}
+
+void CDialogOutput::Layout() {
+    const int w = width();
+    const int h = height();
+    m_nav->Place(QRect(kMargin, kMargin, w - 2 * kMargin, kNavHeight));
+    LayoutLeft();
+
+    // Right of it: the band list (or editor), the delay and the compressor
+    // side by side, and under them the graph, which takes the rest.
+    const int x0 = kMargin + kLeftWidth + kGap;
+    const int right = w - kMargin;
+    // The band list keeps its width and height; the graph takes what grows.
+    const QRect listArea(x0, kTop, kListWidth, kListHeight);
+    m_eq->PlaceListArea(listArea);
+    m_xoverCaption->setGeometry(x0, kTop + 190, 44, 24);
+    m_xover->setGeometry(x0 + 48, kTop + 190, kListWidth - 48, 24);
+
+    const int groupsX = x0 + kListWidth + kGap;
+    const int groupWidth = std::clamp((right - groupsX - kGap) / 2, 180, 320);
+    const QRect delay(groupsX, kTop - 6, groupWidth, kStripHeight + 2);
+    m_delayGroup->setGeometry(delay);
+    LayoutDelay(delay.adjusted(8, kGroupTitle, -8, -6));
+    const QRect comp(groupsX + groupWidth + kGap, kTop - 6, groupWidth, kStripHeight + 2);
+    m_compGroup->setGeometry(comp);
+    m_comp->Place(comp.adjusted(8, kGroupTitle, -8, -6), 24, true);
+
+    const int graphTop = kTop + kStripHeight + 4;
+    m_eq->PlaceGraph(QRect(x0, graphTop, std::max(0, right - x0), std::max(0, h - graphTop - 4)));
+}
+
+void CDialogOutput::LayoutLeft() {
+    m_picture->setGeometry(kMargin, kTop, kLeftWidth, kPictureHeight);
+    int y = kTop + kPictureHeight + 6;
+    const QRect levels(kMargin, y, kLeftWidth, kGroupTitle + kOutputLevelCount * kRow + 6);
+    m_levels->Place(levels);
+    const int inner = kLeftWidth - 16;
+    y = levels.bottom() + 6;
+    const QRect rows(kMargin, y, kLeftWidth,
+                     kGroupTitle + kOutputChannelCount * kRow + kLinkPairCount * 22 + 10);
+    m_channelGroup->setGeometry(rows);
+    for (int c = 0; c < kOutputChannelCount; ++c) {
+        const int rowY = rows.top() + kGroupTitle + c * kRow;
+        int x = kMargin + 8;
+        m_channelNames[c]->setGeometry(x, rowY, 46, kRow - 2);
+        x += 48;
+        m_sources[c]->setGeometry(x, rowY, 102, kRow - 3);
+        x += 108;
+        m_mutes[c]->setGeometry(x, rowY, 66, kRow - 2);
+        x += 68;
+        m_phases[c]->setGeometry(x, rowY, kMargin + kLeftWidth - 4 - x, kRow - 2);
+    }
+    for (int pair = 0; pair < kLinkPairCount; ++pair) {
+        const int rowY = rows.top() + kGroupTitle + kOutputChannelCount * kRow + 4 + pair * 22;
+        m_links[pair]->setGeometry(kMargin + 8, rowY, inner, 22);
+    }
+}
+
+void CDialogOutput::LayoutDelay(const QRect& area) {
+    const int x = area.left();
+    const int w = area.width();
+    int y = area.top();
+    m_delaySwitch->setGeometry(x, y, w, 22);
+    m_highBand->setGeometry(x, y += 24, w, 22);
+    m_wholeChannel->setGeometry(x, y += 24, w, 22);
+    m_splitCaption->setGeometry(x, y += 28, w - 64, 20);
+    m_splitValue->setGeometry(x + w - 64, y, 64, 20);
+    m_splitSlider->setGeometry(x, y += 20, w, 22);
+    m_delayCaption->setGeometry(x, y += 28, w - 64, 20);
+    m_delayValue->setGeometry(x + w - 64, y, 64, 20);
+    m_delaySlider->setGeometry(x, y += 20, w, 22);
+}
+
+// ------------------------------------------------------------------ channel
+
+void CDialogOutput::SelectSubPage(int channel) {
+    SetChannel(channel);
+}
+
+void CDialogOutput::SetChannel(int channel) {
+    CHalvoxPage::SelectSubPage(std::clamp(channel, 0, kOutputChannelCount - 1));
+    RefreshOutputPage();
+    Relabel();
+}
+
+std::array<bool, kOutputChannelCount> CDialogOutput::GetLinkedChannels() const {
+    return LinkedChannels(Channel());
+}
+
+std::vector<int> CDialogOutput::LinkedList() const {
+    std::vector<int> channels;
+    const auto linked = GetLinkedChannels();
+    for (int c = 0; c < kOutputChannelCount; ++c)
+        if (linked[c]) channels.push_back(c);
+    return channels;
+}
+
+// ------------------------------------------------------------------ refresh
+
+void CDialogOutput::Reload() {
+    RefreshOutputPage();
+}
+
+void CDialogOutput::RefreshOutputPage() {
+    const int ch = Channel();
+    const int block = OutputBlock(ch);
+    m_picture->setPixmap(QPixmap(ChannelPicture(ch, g_Language)));
+    for (int n = 0; n < kOutputLevelCount; ++n)
+        m_levels->Show(n, int(GetDspParam(block, OUT_LEVEL_FIRST + n)));
+    m_eq->SetSet(OutputEqSet(ch), {block, OUT_EQ_BYPASS}, kListColor);
+    m_eq->Load();
+    m_nav->SetCurrent(CPageNavRow::ChannelButtonId(ch));
+    RefreshChannelRows();
+    m_comp->SetIndex(ch);
+    m_comp->Load();
+    RefreshDelay();
+}
+
+void CDialogOutput::RefreshChannelRows() {
+    for (int c = 0; c < kOutputChannelCount; ++c) {
+        const int block = OutputBlock(c);
+        m_mutes[c]->setChecked(GetDspParam(block, OUT_MUTE) == 0);
+        m_phases[c]->setChecked(GetDspParam(block, OUT_PHASE) < 0);
+        m_sources[c]->setCurrentIndex(
+            std::clamp(int(GetDspParam(block, OUT_SOURCE)), 0, kOutputSourceCount - 1));
+        const bool current = c == Channel();
+        m_channelNames[c]->setStyleSheet(
+            current ? QStringLiteral("color: %1; font-weight: bold;").arg(kCurrentChannel.name())
+                    : QString());
+    }
+    for (int pair = 0; pair < kLinkPairCount; ++pair)
+        m_links[pair]->setChecked(g_LinkFlags[pair] != 0);
+}
+
+void CDialogOutput::RefreshDelay() {
+    const int ch = Channel();
+    const int block = OutputBlock(ch);
+    m_delaySwitch->setChecked(GetDspParam(block, OUT_DELAY_BYPASS) == 0);
+    m_wholeChannel->setChecked(g_WholeChannelDelay[ch]);
+    m_highBand->setChecked(!g_WholeChannelDelay[ch]);
+    const int row = SplitRowOfChannel(ch);
+    m_splitSlider->SetPos(row);
+    m_splitValue->setText(QString::asprintf("%dHz", SplitFreqTable[row].splitHz));
+    // A time outside the slider's range sits at its end; the label keeps it.
+    const double ms = GetDspParam(block, OUT_DELAY_TIME);
+    m_delaySlider->SetPos(std::clamp(int(std::lround(ms * 10.0)), kDelayMin, kDelayMax));
+    m_delayValue->setText(QString::asprintf("%.1fms", ms));
+    EnableDelay();
+}
+
+void CDialogOutput::EnableDelay() {
+    const bool on = m_delaySwitch->isChecked();
+    const bool highBand = m_highBand->isChecked();
+    m_highBand->setEnabled(on);
+    m_wholeChannel->setEnabled(on);
+    m_delayValue->setEnabled(on);
+    m_splitSlider->setEnabled(on && highBand);
+    m_splitValue->setEnabled(on && highBand);
+    m_splitCaption->setEnabled(on && highBand);
+}
+
+void CDialogOutput::Relabel() {
+    LoadDialogTexts(this, kResource);
+    m_eq->Relabel();
+    FillSources();
+    for (int c = 0; c < kOutputChannelCount; ++c)
+        m_channelNames[c]->setText(Tr("通道%1", "CH %1").arg(c + 1));
+    m_levels->SetTitle(Tr("通道音量", "Channel levels"));
+    m_channelGroup->setTitle(Tr("输出信号源", "Output sources"));
+    m_delayGroup->setTitle(Tr("延时", "Delay"));
+    m_compGroup->setTitle(Tr("压限", "Compressor"));
+    m_splitCaption->setText(Tr("分频点", "Split frequency"));
+    m_picture->setPixmap(QPixmap(ChannelPicture(Channel(), g_Language)));
+    Layout();
+}
+
+void CDialogOutput::FillSources() {
+    for (QComboBox* combo : m_sources) {
+        const int selected = std::max(0, combo->currentIndex());
+        combo->clear();
+        for (const OutputSourceName& name : kOutputSourceNames)
+            combo->addItem(QString::fromUtf8(g_Language == 1 ? name.en : name.zh));
+        combo->setCurrentIndex(selected);
+    }
+}
+
+// ------------------------------------------------------------------ actions
+
+void CDialogOutput::OnMute(int channel, bool checked) {
+    SetDspParam(OutputBlock(channel), OUT_MUTE, checked ? 0 : 100);
+}
+
+void CDialogOutput::OnPhase(int channel, bool checked) {
+    SetDspParam(OutputBlock(channel), OUT_PHASE, checked ? -100 : 100);
+}
+
+void CDialogOutput::OnSource(int channel, int index) {
+    SetDspParam(OutputBlock(channel), OUT_SOURCE, index);
+}
+
+void CDialogOutput::OnLevel(int n, int position) {
+    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_LEVEL_FIRST + n, position);
+}
+
+void CDialogOutput::OnDelaySwitch(bool checked) {
+    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_DELAY_BYPASS, checked ? 0 : 1);
+    EnableDelay();
+}
+
+void CDialogOutput::OnDelayMode(bool wholeChannel) {
+    for (int c : LinkedList()) SetDelayMode(c, wholeChannel);
+    EnableDelay();
+}
+
+void CDialogOutput::OnSplit(int row) {
+    for (int c : LinkedList()) SetDelaySplit(c, row);
+    m_splitValue->setText(QString::asprintf("%dHz", SplitFreqTable[row].splitHz));
+}
+
+void CDialogOutput::OnDelayTime(int position) {
+    const double ms = position / 10.0;
+    m_delayValue->setText(QString::asprintf("%.1fms", ms));
+    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_DELAY_TIME, ms);
+}
+
+void CDialogOutput::OnLink(int pair, bool checked) {
+    const ChannelPair& p = kLinkPairs[pair];
+    if (checked && !ChannelsMatch(p.first, p.second)) {
+        const QString first = Tr("以通道%1为标准同步", "Both set CH%1").arg(p.first + 1);
+        const QString second = Tr("以通道%1为标准同步", "Both set CH%1").arg(p.second + 1);
+        const int answer = CDlgMsgBox::AskThreeWay(
+            Tr("通道参数不一致，是否需要同步？", "Parameter is different, Is need set same?"),
+            first, second, this);
+        if (answer == 1)
+            SyncChannelPair(p.first, p.second);
+        else if (answer == 2)
+            SyncChannelPair(p.second, p.first);
+        else
+            checked = false;
+    }
+    m_links[pair]->setChecked(checked);
+    g_LinkFlags[pair] = checked ? 1 : 0;
+    CAppSettings::SaveChannelLinkFlags();
+    RefreshOutputPage();
+}
+
+// ------------------------------------------------------------------ crossover
+
+void CDialogOutput::ShowCrossover() {
+    const int band = m_eq->SelectedBand();
+    bool shown = false;
+    if (band >= 0 && m_eq->EditorShown()) {
+        const EqBand& b = m_eq->Graph()->Band(band);
+        const int type = CEqEditor::DisplayType(b);
+        shown = b.sectionCount == 3 && (type == EQ_LP || type == EQ_HP || b.type > EQ_HS);
+        if (shown) {
+            SectionTypes types{b.type, 0, 0, 0};
+            for (int s = 0; s < 3; ++s) types[s + 1] = b.sections[s] ? b.sections[s]->type : 0;
+            m_xover->setCurrentIndex(MatchCrossover(types).alignment);
+        }
+    }
+    m_xover->setVisible(shown);
+    m_xoverCaption->setVisible(shown);
+}
+
+void CDialogOutput::OnCrossover(int alignment) {
+    const int band = m_eq->SelectedBand();
+    if (band < 0) return;
+    const EqBand& b = m_eq->Graph()->Band(band);
+    if (b.sectionCount != 3) return;
+    SectionTypes types{b.type, 0, 0, 0};
+    for (int s = 0; s < 3; ++s) types[s + 1] = b.sections[s] ? b.sections[s]->type : 0;
+    m_eq->ApplyCompoundTypes(band, CrossoverSections(alignment, CrossoverIsLowPass(types)));
+}
+
+// ------------------------------------------------------------------ EQ commands
+
+bool CDialogOutput::EqBypassed() const {
+    return GetDspParam(OutputBlock(Channel()), OUT_EQ_BYPASS) != 0;
+}
+
+void CDialogOutput::ToggleEqBypass() {
+    const int value = EqBypassed() ? 0 : 1;
+    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_EQ_BYPASS, value);
+    m_eq->SyncBypassFlag();
+}
+
+void CDialogOutput::ResetShownEq() {
+    m_eq->Reset();
+    ShowCrossover();
+}
+
+// ------------------------------------------------------------------ wheel
+
+// The focused control takes the wheel unless it is one of the low-numbered
+// controls other than the graph, the level sliders and sliders 1014..1019.
+bool CDialogOutput::TakesWheel(const QWidget* focus) const {
+    int id = 0;
+    for (const QWidget* w = focus; w && w != this && id == 0; w = w->parentWidget()) id = CtrlId(w);
+    if (id == 0) return false;
+    return id >= 1046 || id == IDC_EQ_GRAPH || (id >= IDC_OUT_LEVEL && id <= IDC_OUT_LEVEL + 3) ||
+           (id >= IDC_OUT_SPLIT && id <= IDC_OUT_DELAY);
+}

@@ -1,0 +1,183 @@
+// fxtunectl's output-side verbs (comp, xover, output) against a simulator
+// process on 127.0.0.1.
+#include "ChildProcess.h"
+
+#include "state/Compressor.h"
+#include "state/ParamImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+// "09 00 05 18 07 C1 A0 ...": a DSP write as the simulator logs it.
+std::string DspHex(int block, int parameter, const std::vector<uint32_t>& values) {
+    char text[16];
+    std::snprintf(text, sizeof text, "09 00 %02X %02X %02X", block, parameter, int(values.size()));
+    std::string hex = text;
+    for (uint32_t v : values) {
+        std::snprintf(text, sizeof text, " %02X %02X %02X %02X", v >> 24, (v >> 16) & 0xFF,
+                      (v >> 8) & 0xFF, v & 0xFF);
+        hex += text;
+    }
+    return hex;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class FxtunectlOutputVerbsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim = std::make_unique<child::Simulator>(std::vector<std::string>{});
+        ASSERT_GT(sim->Port(), 0);
+    }
+    child::Result Ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--host", "127.0.0.1", "--port", sim->PortText()});
+        return child::Run(FXTUNECTL_PATH, args);
+    }
+    std::unique_ptr<child::Simulator> sim;
+};
+
+TEST_F(FxtunectlOutputVerbsTest, CompWritesTheRecordThatOutputThenShows) {
+    const struct {
+        const char* channel;
+        int block;
+        int parameter;
+    } cases[] = {{"1", 5, 24}, {"8", 12, 24}, {"rec", 13, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channel);
+        const auto result = Ctl({"comp", c.channel, "-20", "4", "10", "200"});
+        ASSERT_EQ(0, result.status) << result.err;
+        EXPECT_EQ("", result.out);
+        const auto record = EncodeCompressorRecord(-20, 4.0, 10, 200);
+        EXPECT_TRUE(
+            Contains(sim->CommandLog(),
+                     "command: " + DspHex(c.block, c.parameter, {record.begin(), record.end()})))
+            << sim->CommandLog();
+    }
+    const auto shown = Ctl({"output", "8"});
+    ASSERT_EQ(0, shown.status) << shown.err;
+    EXPECT_TRUE(Contains(shown.out, "compressor: off, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
+                                    "release 200 ms\n"))
+        << shown.out;
+}
+
+TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
+    const auto result = Ctl({"output", "3"});
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_EQ("channel: CH 3\n"
+              "source: CH-SBR\n"
+              "direct level: 100 %\n"
+              "reverb level: 100 %\n"
+              "echo level: 100 %\n"
+              "music level: 100 %\n"
+              "phase: normal\n"
+              "mute: off\n"
+              "delay: off, whole channel, 1.3 ms\n"
+              "split frequency: 500 Hz\n"
+              "compressor: off, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"
+              "eq: on\n"
+              "band 1: PEQ 31 Hz +0.0 dB Q 1.41\n"
+              "band 2: PEQ 62 Hz +0.0 dB Q 1.41\n"
+              "band 3: PEQ 125 Hz +0.0 dB Q 1.41\n"
+              "band 4: PEQ 250 Hz +0.0 dB Q 1.41\n"
+              "band 5: PEQ 500 Hz +0.0 dB Q 1.41\n"
+              "band 6: PEQ 1000 Hz +0.0 dB Q 1.41\n"
+              "band 7: PEQ 2000 Hz +0.0 dB Q 1.41\n"
+              "band 8: PEQ 4000 Hz +0.0 dB Q 1.41\n"
+              "band 9: PEQ 8000 Hz +0.0 dB Q 1.41\n"
+              "band 10: PEQ 16000 Hz +0.0 dB Q 1.41\n",
+              result.out);
+    // Changes made with the other verbs show up.
+    ASSERT_EQ(0, Ctl({"set", "7", "22", "-100"}).status);
+    ASSERT_EQ(0, Ctl({"set", "7", "16", "0"}).status);
+    ASSERT_EQ(0, Ctl({"eq", "9", "0", "3", "80", "0", "0.7"}).status);
+    const auto changed = Ctl({"output", "3"});
+    EXPECT_TRUE(Contains(changed.out, "phase: inverted\n"));
+    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.3 ms\n"));
+    EXPECT_TRUE(Contains(changed.out, "band 1: HP 80 Hz +0.0 dB Q 0.70\n"));
+}
+
+TEST_F(FxtunectlOutputVerbsTest, XoverSetsTheCrossoverBandAndItsSections) {
+    const auto before = Ctl({"xover"});
+    ASSERT_EQ(0, before.status) << before.err;
+    EXPECT_EQ("CH 6 band 7: Butterworth 24dB LP at 100 Hz\n", before.out);
+
+    const auto set = Ctl({"xover", "Bessel 18dB", "120"});
+    ASSERT_EQ(0, set.status) << set.err;
+    const std::string log = sim->CommandLog();
+    for (int parameter = 6; parameter <= 9; ++parameter) {
+        char head[32];
+        std::snprintf(head, sizeof head, "command: 09 00 0A %02X 05", parameter);
+        EXPECT_TRUE(Contains(log, head)) << head;
+        std::snprintf(head, sizeof head, "command: 85 %02X %02X 07",
+                      EqBandOffset(12, parameter) >> 8, EqBandOffset(12, parameter) & 0xFF);
+        EXPECT_TRUE(Contains(log, head)) << head;
+    }
+    EXPECT_EQ("CH 6 band 7: Bessel 18dB LP at 120 Hz\n", Ctl({"xover"}).out);
+    ASSERT_EQ(0, Ctl({"xover", "3", "80"}).status); // by number
+    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
+    EXPECT_TRUE(Contains(Ctl({"output", "6"}).out,
+                         "band 7: LinkwitzRiely 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
+
+    // A high-pass keeps the high-pass column.
+    ASSERT_EQ(0, Ctl({"eq", "12", "6", "19", "150", "0", "0.7"}).status);
+    ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150"}).status);
+    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
+}
+
+TEST_F(FxtunectlOutputVerbsTest, XoverRefusesAPeqCrossoverBand) {
+    ASSERT_EQ(0, Ctl({"eq", "12", "6", "1", "100", "0", "1"}).status);
+    ASSERT_EQ(0, Ctl({"eq", "12", "7", "1", "100", "0", "1"}).status);
+    const size_t logged = sim->CommandLog().size();
+    const auto result = Ctl({"xover", "5", "120"});
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("fxtunectl: CH 6 band 7 is PEQ, not a low-pass or high-pass crossover\n", result.err);
+    EXPECT_FALSE(Contains(sim->CommandLog().substr(logged), "command: 09 00 0A"));
+}
+
+struct VerbError {
+    std::vector<std::string> args;
+    const char* message;
+};
+
+class FxtunectlOutputVerbErrorTest : public FxtunectlOutputVerbsTest,
+                                     public ::testing::WithParamInterface<VerbError> {};
+
+TEST_P(FxtunectlOutputVerbErrorTest, RefusedWithNothingSent) {
+    const auto result = Ctl(GetParam().args);
+    EXPECT_EQ(2, result.status) << result.err;
+    const std::string expected = std::string("fxtunectl: ") + GetParam().message;
+    EXPECT_EQ(0u, result.err.rfind(expected, 0)) << result.err;
+    EXPECT_EQ(1, std::count(result.err.begin(), result.err.end(), '\n'));
+    EXPECT_EQ("", sim->CommandLog()) << "refused before anything was sent";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FxtunectlOutputVerbErrorTest,
+    ::testing::Values(VerbError{{"comp", "0", "-20", "4", "10", "200"}, "CH is 1..8 or rec"},
+                      VerbError{{"comp", "9", "-20", "4", "10", "200"}, "CH is 1..8 or rec"},
+                      VerbError{{"comp", "REC", "-20", "4", "10", "200"}, "CH is 1..8 or rec"},
+                      VerbError{{"comp", "1", "-61", "4", "10", "200"}, "THRESHOLD is -60..0 dB"},
+                      VerbError{{"comp", "1", "0.5", "4", "10", "200"}, "THRESHOLD is -60..0 dB"},
+                      VerbError{{"comp", "1", "-20", "0.9", "10", "200"}, "RATIO is 1..30"},
+                      VerbError{{"comp", "1", "-20", "31", "10", "200"}, "RATIO is 1..30"},
+                      VerbError{{"comp", "1", "-20", "4", "0", "200"}, "ATTACK is 1..100 ms"},
+                      VerbError{{"comp", "1", "-20", "4", "101", "200"}, "ATTACK is 1..100 ms"},
+                      VerbError{{"comp", "1", "-20", "4", "10", "1001"}, "RELEASE is 1..1000 ms"},
+                      VerbError{{"comp", "1", "-20", "4", "10", "nan"}, "RELEASE is 1..1000 ms"},
+                      VerbError{{"comp", "1", "-20", "4", "10"},
+                                "wrong number of arguments for comp"},
+                      VerbError{{"xover", "11", "100"}, "ALIGNMENT is 0..10"},
+                      VerbError{{"xover", "Bessel 19dB", "100"}, "ALIGNMENT is 0..10"},
+                      VerbError{{"xover", "5", "19"}, "FREQ is 20..20000 Hz"},
+                      VerbError{{"xover", "5", "20001"}, "FREQ is 20..20000 Hz"},
+                      VerbError{{"xover", "5"}, "wrong number of arguments for xover"},
+                      VerbError{{"output", "0"}, "CH is 1..8"},
+                      VerbError{{"output", "1.5"}, "CH is 1..8"},
+                      VerbError{{"output"}, "wrong number of arguments for output"}));
+
+} // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "CtlOptions.h"
+#include "CtlResult.h"
+
+#include <string>
+
+class CtlSession;
+
+// The output-side verbs: comp (a compressor's settings), xover (the CH 6
+// crossover band) and output (one output channel in words).
+
+// The verbs' lines of the usage text.
+extern const char* const kOutputVerbUsage;
+
+bool IsOutputVerb(const std::string& command);
+
+// The verb's arguments, checked before anything is connected or sent.
+struct OutputVerbArgs {
+    int index = 0; // comp: compressor 0..8; output: channel 0..7
+    double threshold = 0, ratio = 0, attack = 0, release = 0;
+    bool query = false; // xover without arguments
+    int alignment = 0;
+    int frequency = 0;
+};
+CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out);
+// Runs the verb after the session's connection.
+CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options, const OutputVerbArgs& args);
