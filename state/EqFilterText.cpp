@@ -15,9 +15,6 @@ namespace fx {
 namespace {
 
 constexpr double kDefaultSlopeQ = 0.707;
-constexpr double kLowestHz = 20.0, kHighestHz = 20000.0;
-constexpr double kGainLimitDb = 15.0;
-constexpr double kLowestQ = 0.1, kHighestPeakQ = 30.0, kHighestOtherQ = 2.0;
 
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -93,19 +90,24 @@ std::string ReadValues(const std::vector<std::string>& words, size_t at, FilterV
     return {};
 }
 
+// The limits the editor puts on a band of the type (gain 0..0 where the type
+// takes none).
 std::string CheckLimits(const std::string& typeName, int type, const FilterValues& values) {
+    const EqBandLimits limits = EqLimitsOf(type);
     const double frequency = *values.frequency;
-    if (frequency < kLowestHz || frequency > kHighestHz)
-        return "Fc " + Number(frequency) + " Hz is outside 20..20000 Hz";
+    if (frequency < limits.frequencyLow || frequency > limits.frequencyHigh)
+        return "Fc " + Number(frequency) + " Hz is outside " + Number(limits.frequencyLow) + ".." +
+               Number(limits.frequencyHigh) + " Hz";
     const double gain = values.gain.value_or(0.0);
-    const bool hasGain = type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
-    if (!hasGain && gain != 0.0) return typeName + " takes no gain";
-    if (std::fabs(gain) > kGainLimitDb)
-        return "Gain " + Number(gain) + " dB is outside -15..+15 dB";
+    if (limits.gainLow == limits.gainHigh && gain != limits.gainLow)
+        return typeName + " takes no gain";
+    if (gain < limits.gainLow || gain > limits.gainHigh)
+        return "Gain " + Number(gain) + " dB is outside " + Number(limits.gainLow) + "..+" +
+               Number(limits.gainHigh) + " dB";
     const double q = values.q.value_or(kDefaultSlopeQ);
-    const double highest = type == EQ_PEQ ? kHighestPeakQ : kHighestOtherQ;
-    if (q < kLowestQ || q > highest)
-        return "Q " + Number(q) + " is outside 0.1.." + Number(highest) + " for " + typeName;
+    if (q < limits.qLow || q > limits.qHigh)
+        return "Q " + Number(q) + " is outside " + Number(limits.qLow) + ".." +
+               Number(limits.qHigh) + " for " + typeName;
     return {};
 }
 
@@ -124,7 +126,8 @@ LineResult ParseFilter(const std::vector<std::string>& words) {
     FilterValues values;
     std::string problem = ReadValues(words, 2, values);
     if (problem.empty() && !values.frequency) problem = typeName + " needs Fc";
-    const bool needsGain = known->type == EQ_PEQ || known->type == EQ_LS || known->type == EQ_HS;
+    const EqBandLimits limits = EqLimitsOf(known->type);
+    const bool needsGain = limits.gainLow != limits.gainHigh;
     if (problem.empty() && needsGain && !values.gain) problem = typeName + " needs Gain";
     if (problem.empty() && known->type == EQ_PEQ && !values.q) problem = "PK needs Q";
     if (problem.empty()) problem = CheckLimits(typeName, known->type, values);

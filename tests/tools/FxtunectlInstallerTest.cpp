@@ -275,7 +275,9 @@ TEST_F(FxtunectlInstallerTest, WriteToTwoProcessorsLeavesBothHoldingTheFile) {
     child::Simulator& first = StartSimulator();
     child::Simulator& second = StartSimulator();
     std::string bytes = ReadBack(first);
-    for (int i = 2000; i < 2100; ++i) bytes[kHeader + i] = static_cast<char>(i);
+    uint8_t* image = reinterpret_cast<uint8_t*>(bytes.data()) + kHeader;
+    WriteBigEndian32(image + DspRecordValueOffset(7, 15), MsToSamples(5.0));
+    EncodeEqBandRecord({-3.0, 1250, 2.5, EQ_PEQ}, image + EqBandOffset(7, 3));
     const std::string file = WriteText("m3 hall.mode", bytes);
 
     std::vector<std::string> args = HostOf(first);
@@ -308,7 +310,9 @@ TEST_F(FxtunectlInstallerTest, ARefusingProcessorGivesItsStatusAndTheOtherIsStil
         child::Simulator& good = StartSimulator();
         child::Simulator& refusing = StartSimulator({c.refusal});
         std::string bytes = ReadBack(good);
-        bytes[kHeader + 3000] = 0x5A;
+        WriteBigEndian32(reinterpret_cast<uint8_t*>(bytes.data()) + kHeader +
+                             DspRecordValueOffset(12, 17),
+                         PercentToStored(35));
         const std::string file = WriteText("venue.mode", bytes);
 
         std::vector<std::string> args = HostOf(refusing);
@@ -376,6 +380,10 @@ TEST(FxtunectlInstallerCommandLine, RefusedBeforeAnyProcessorIsContacted) {
         {{"--host", "127.0.0.1", "diff", "a.mode", "b.mode"}, "needs no --host or --usb"},
         {{"--host", "127.0.0.1", "--json", "write", "a.mode"}, "--json goes with"},
         {{"--lang", "fr", "diff", "a.mode", "b.mode"}, "--lang is zh or en"},
+        {{"--host", "127.0.0.1", "--port", "1", "--host", "127.0.0.2", "read", "a.mode"},
+         "read saves one processor's file"},
+        {{"--host", "127.0.0.1", "--port", "1", "--host", "127.0.0.2", "remote", "save", "a.remo"},
+         "remote saves one processor's file"},
         {{"--host", "127.0.0.1", "--port", "1", "--host", "127.0.0.2", "eq-import", "0",
           "/nonexistent/filters.txt"},
          "fxtunectl: "},

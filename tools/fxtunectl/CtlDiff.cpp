@@ -15,11 +15,11 @@ namespace {
 
 using Image = std::vector<uint8_t>;
 
-// The parameter image of a mode file; a refused file exits with status 5.
+// The parameter image of a mode file, refused (status 5) as write refuses it.
 CtlResult ReadModeImage(const std::string& path, Image& image) {
-    fx::ModeFileImage file = fx::ReadModeFileImage(path);
+    const fx::ModeFileCheck file = fx::ReadModeFile(path);
     if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
-    image = std::move(file.image);
+    image.assign(file.bytes.begin() + kModeFileHeaderSize, file.bytes.end());
     return CtlResult::Ok();
 }
 

@@ -102,6 +102,14 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
         error = "--port goes with --host";
         return false;
     }
+    // One file saved from several processors would hold only the last one's.
+    const bool savesAFile =
+        options.command == "read" || (options.command == "remote" && !options.arguments.empty() &&
+                                      options.arguments[0] == "save");
+    if (savesAFile && options.hosts.size() > 1) {
+        error = options.command + " saves one processor's file: give one --host";
+        return false;
+    }
     for (size_t a = 0; a < options.hosts.size(); ++a) {
         for (size_t b = a + 1; b < options.hosts.size(); ++b) {
             const CtlHost& first = options.hosts[a];
@@ -157,8 +165,9 @@ const char* CtlUsage() {
             "  write FILE.mode               write a mode file to the processor\n"
             "                                (a name starting with m1..m4 also stores it)\n"
             "  get BLOCK PARAM               print a DSP parameter's value\n"
-            "  set BLOCK PARAM VALUE         set a DSP parameter\n"
-            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band\n"
+            "  set BLOCK PARAM VALUE         set a DSP parameter (within its page's range)\n"
+            "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band (20..20000 Hz, -15..15 dB,\n"
+            "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
             "  mode load|store|reset M       machine mode M (1..4)\n"
             "  dump                          the parameter image as JSON\n"
             "  machine                       the machine settings in words\n"
