@@ -5,6 +5,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
+#include "link/StateThread.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/CInfoDlg.h"
@@ -345,13 +346,10 @@ void CSetDlg::OnApply() {
     QPointer<CSetDlg> self(this);
     m_sender.Post([self, record, linked] {
         const bool confirmed = fx::SendMachineSettings(record.data(), kReplyWaitMs);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, confirmed, linked] {
-                ShowApplyNotice(confirmed, linked);
-                if (self) emit self->applyFinished(confirmed);
-            },
-            Qt::QueuedConnection);
+        fx::HandToStateThread([self, confirmed, linked] {
+            ShowApplyNotice(confirmed, linked);
+            if (self) emit self->applyFinished(confirmed);
+        });
     });
 }
 

@@ -3,9 +3,11 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/SendWorker.h"
+#include "link/StateThread.h"
 #include "link/UsbLink.h"
 #include "pages/CDialogMusicInput.h"
 #include "pages/CSetDlg.h"
@@ -21,6 +23,7 @@
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonIcons.h"
 #include "shell/CRibbonStatusBar.h"
+#include "shell/CStateThreadQt.h"
 #include "shell/CSynDlg.h"
 #include "shell/CViewNotifierQt.h"
 #include "shell/Localisation.h"
@@ -67,6 +70,8 @@ CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvo
 
 CHalvoxView::~CHalvoxView() {
     if (GetViewNotifier() == m_notifier.get()) SetViewNotifier(nullptr);
+    m_notifier->Detach();
+    m_stateThread.reset();
     SetHidNoticeListener(nullptr);
     RemoveTrayIcon();
 }
@@ -77,19 +82,17 @@ void CHalvoxView::Create() {
     g_Language = CAppSettings::Language() == 1 ? 1 : 0;
     CAppSettings::LoadChannelLinkFlags();
 
+    // This thread owns the device state: the link's threads hand their
+    // changes and messages over to it.
+    if (!m_stateThread) m_stateThread = std::make_unique<CStateThreadQt>();
     SetViewNotifier(m_notifier.get());
     // Notices may come from the udev thread or the virtual device's caller:
     // they are always handled later, on this thread.
     QPointer<CHalvoxView> self(this);
     SetHidNoticeListener([self](HidNotice notice, const std::string& path) {
-        if (!self) return;
-        const QString qpath = QString::fromStdString(path);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, notice, qpath] {
-                if (self) self->OnHidNotice(notice, qpath);
-            },
-            Qt::QueuedConnection);
+        fx::HandToStateThread([self, notice, path] {
+            if (self) self->OnHidNotice(notice, QString::fromStdString(path));
+        });
     });
     RegisterDeviceArrival();
 
@@ -211,7 +214,12 @@ void CHalvoxView::OnLinkOpened(int balloonMs) {
 }
 
 void CHalvoxView::OnStatusTimer() {
-    if (g_bJobIdle && g_bConnected && g_bStatusPoll) SendShortCmd({CMD_GET_STATUS});
+    if (!g_bJobIdle || !g_bConnected || !g_bStatusPoll) return;
+    // One request at a time: behind a processor slower than the poll, the
+    // requests would pile up in the outbox ahead of every change.
+    if (!fx::Outbox().Written(m_lastStatusPoll)) return;
+    SendShortCmd({CMD_GET_STATUS});
+    m_lastStatusPoll = fx::Outbox().Mark();
 }
 
 void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {

@@ -26,6 +26,7 @@ class CHalvoxPage;
 class CMasterControls;
 class CRibbonBar;
 class CRibbonStatusBar;
+class CStateThreadQt;
 class CViewNotifierQt;
 class QSystemTrayIcon;
 
@@ -121,6 +122,8 @@ private:
     CHalvoxDoc* m_doc;
     std::unique_ptr<CMasterControls> m_master;
     std::unique_ptr<CViewNotifierQt> m_notifier;
+    std::unique_ptr<CStateThreadQt> m_stateThread;
+    uint64_t m_lastStatusPoll = 0; // the outbox's mark of the last status request
     CHalvoxPage* m_page = nullptr;
     QTimer m_openLinkTimer, m_statusTimer, m_pitchTimer, m_balloonTimer;
     QSet<int> m_startedTimers;

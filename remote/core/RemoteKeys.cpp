@@ -61,9 +61,13 @@ void AbandonKeyLearning() {
 }
 
 bool SendRemoteKeyBlock(int timeoutMs) {
+    return SendRemoteKeyBlock(std::to_array(g_RemoteKeyBlock), timeoutMs);
+}
+
+bool SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block, int timeoutMs) {
     uint8_t command[1 + kRemoteKeyBlockSize];
     command[0] = CMD_WRITE_REMOTE_KEYS;
-    std::memcpy(command + 1, g_RemoteKeyBlock, kRemoteKeyBlockSize);
+    std::memcpy(command + 1, block.data(), kRemoteKeyBlockSize);
     return SendAndConfirm(command, sizeof command, timeoutMs);
 }
 
