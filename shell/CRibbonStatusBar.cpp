@@ -14,6 +14,8 @@
 namespace {
 const QColor kConnectedColor(0, 150, 0);
 const QColor kDisconnectedColor(220, 0, 0);
+const QColor kChangedColor(0x15, 0x42, 0x8b);
+const QColor kUnchangedColor(0x50, 0x50, 0x50);
 } // namespace
 
 CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -31,6 +33,13 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_linkPane);
     addWidget(separator);
     addWidget(m_modePane);
+    auto* changedSeparator = new QFrame(this);
+    changedSeparator->setFrameShape(QFrame::VLine);
+    changedSeparator->setFrameShadow(QFrame::Sunken);
+    m_changedPane = new CStatusBarPane(ID_STATUS_CHANGED, QString(), 24, this);
+    m_changedPane->setObjectName(QStringLiteral("changedPane"));
+    addWidget(changedSeparator);
+    addWidget(m_changedPane);
     m_notice = new QLabel(this);
     m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
     addWidget(m_notice, 1);
@@ -54,6 +63,13 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 void CRibbonStatusBar::Relabel() {
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
+    SetChangedCount(m_changedCount);
+}
+
+void CRibbonStatusBar::SetChangedCount(int count) {
+    m_changedCount = count;
+    m_changedPane->setText(Tr("读取后已改动: %1", "Changed since read: %1").arg(count));
+    m_changedPane->SetTextColor(count > 0 ? kChangedColor : kUnchangedColor);
 }
 
 void CRibbonStatusBar::UpdatePanes() {

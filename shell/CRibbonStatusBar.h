@@ -18,6 +18,7 @@ public:
 
     CStatusBarPane* LinkPane() const { return m_linkPane; }
     CStatusBarPane* ModePane() const { return m_modePane; }
+    CStatusBarPane* ChangedPane() const { return m_changedPane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetButton() const { return m_reset; }
 
@@ -25,6 +26,9 @@ public:
     // from the current page.
     void UpdatePanes();
     void SetEqControls(bool enabled, bool bypassed);
+    // "Changed since read": parameters that differ from the processor's image
+    // as last read or written.
+    void SetChangedCount(int count);
     // A notice beside the panes for the given time (where the platform has
     // no notification area for balloons).
     void ShowNotice(const QString& text, int milliseconds);
@@ -37,6 +41,8 @@ signals:
 private:
     CStatusBarPane* m_linkPane = nullptr;
     CStatusBarPane* m_modePane = nullptr;
+    CStatusBarPane* m_changedPane = nullptr;
+    int m_changedCount = 0;
     QCheckBox* m_bypass = nullptr;
     QPushButton* m_reset = nullptr;
     QLabel* m_notice = nullptr;
