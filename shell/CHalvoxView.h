@@ -22,6 +22,7 @@ class SendWorker;
 }
 
 class CHalvoxDoc;
+class CModeCommands;
 class CHalvoxPage;
 class CMasterControls;
 class CRibbonBar;
@@ -95,6 +96,8 @@ public:
     CRemoteDlg* RemoteDialog() const { return m_remoteDialog.data(); }
     // Sends that wait for the processor's answer run here, off this thread.
     fx::SendWorker& Sender() const { return *m_sender; }
+    // The machine mode commands of the ribbon and the machine settings dialog.
+    CModeCommands& ModeCommands() const { return *m_modeCommands; }
 
 signals:
     // Message 1001: a learned remote key, for the remote-learning dialog.
@@ -141,4 +144,5 @@ private:
     QPointer<CSetDlg> m_machineDialog;
     QPointer<CRemoteDlg> m_remoteDialog;
     std::unique_ptr<fx::SendWorker> m_sender;
+    std::unique_ptr<CModeCommands> m_modeCommands;
 };
