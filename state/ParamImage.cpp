@@ -458,17 +458,28 @@ void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record) {
     record[6] = static_cast<uint8_t>(band.type);
 }
 
-void SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+EqBandRecord QuantiseEqBand(const EqBandRecord& band) {
+    uint8_t record[kEqBandRecordSize];
+    EncodeEqBandRecord(band, record);
+    return DecodeEqBandRecord(record);
+}
+
+EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+    // The coefficients are those of the words the record holds, so the
+    // processor, the image and the pages agree on the band.
+    const EqBandRecord words = QuantiseEqBand({gain, frequency, q, type});
     if (!IsValidEqBand(set, band)) {
         DebugLog("SetEqBand: band %d of set %d out of range\n", band, set);
-        return;
+        return words;
     }
-    const BiquadCoefficients c = ComputeBiquad(type, frequency, gain, q, 0.0, kEqSampleRate);
+    const BiquadCoefficients c =
+        ComputeBiquad(type, words.frequency, words.gain, words.q, 0.0, kEqSampleRate);
     const float coefficients[5] = {static_cast<float>(-c.a1), static_cast<float>(-c.a2),
                                    static_cast<float>(c.b0), static_cast<float>(c.b1),
                                    static_cast<float>(c.b2)};
     SendEqCoefficients(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients);
-    StoreEqBand(set, band, gain, frequency, q, type);
+    StoreEqBand(set, band, words.gain, words.frequency, words.q, type);
+    return words;
 }
 
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]) {
