@@ -3,18 +3,13 @@
 #include "controls/CGdipButton.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
+#include "pages/PageArtwork.h"
 #include "shell/Localisation.h"
 
 #include <QLabel>
 #include <QPixmap>
 
 #include <algorithm>
-
-// The page artwork lives in the library's resources; a static library must
-// register them itself.
-static void InitPageArtwork() {
-    Q_INIT_RESOURCE(pages);
-}
 
 namespace {
 struct EfxSubPage {
@@ -38,8 +33,7 @@ constexpr int kLeftWidth = 280;
 
 CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
     : CHalvoxPage(kResource, parent), m_navigator(std::move(navigator)) {
-    static const bool artwork = (InitPageArtwork(), true);
-    (void)artwork;
+    InitPageArtwork();
     m_subPage = std::clamp(subPage, 0, kSubPages - 1);
 
     m_title = new QLabel(this);

@@ -9,6 +9,7 @@
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
+#include "pages/PageArtwork.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/DialogStyle.h"
@@ -27,12 +28,6 @@
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
-
-// The page artwork lives in the library's resources; a static library must
-// register them itself.
-static void InitOutputArtwork() {
-    Q_INIT_RESOURCE(pages);
-}
 
 namespace {
 constexpr int kMargin = 8;
@@ -95,8 +90,7 @@ QGroupBox* MakeGroup(QWidget* page) {
 
 CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator)
     : CHalvoxPage(kResource, parent) {
-    static const bool artwork = (InitOutputArtwork(), true);
-    (void)artwork;
+    InitPageArtwork();
     m_subPage = std::clamp(channel, 0, kOutputChannelCount - 1);
     // Frames first, so the controls they hold lie above them.
     m_levelGroup = MakeGroup(this);

@@ -69,6 +69,11 @@ void SyncChannelPair(int source, int destination);
 
 // ---------------------------------------------------------------- delay
 
+// The delay times the delay page and the command line set (milliseconds);
+// the output page's slider starts a step lower, at 1.4 ms.
+constexpr double kDelayMinMs = 1.5;
+constexpr double kDelayMaxMs = 100.0;
+
 // Delay split filters: row k gives the split frequency the page shows and
 // the frequency of slot 11.
 constexpr int kSplitRowCount = 26;

@@ -8,6 +8,7 @@
 #include "link/DebugLog.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/SurroundVolume.h"
 
 #include <algorithm>
 #include <bit>
@@ -331,15 +332,8 @@ void BuildDefaultBands(uint8_t* image) {
 }
 
 void BuildDefaultSurround(uint8_t* image) {
-    static constexpr double kPoints[16] = {-1.0, 1.0,  0.0, 1.0,  1.0,  1.0, -1.0, -1.0,
-                                           0.0,  -1.0, 1.0, -1.0, -0.5, 0.0, 0.5,  0.0};
-    uint8_t* layout = image + kSurroundLayoutOffset;
-    layout[0] = 4;
-    layout[1] = 4;
-    // A zero coordinate is written as a plain 0 byte.
-    for (int i = 0; i < 16; ++i) {
-        layout[4 + i] = kPoints[i] == 0.0 ? 0 : EncodeSignedTenths(kPoints[i]);
-    }
+    const auto layout = DefaultSurroundLayout();
+    std::memcpy(image + kSurroundLayoutOffset, layout.data(), layout.size());
 }
 
 void BuildDefaultRecords(uint8_t* image) {

@@ -1,6 +1,7 @@
 // Draws the page artwork: the title pictures of the reverb and echo EQ page
-// (one per sub-page and language) and its back button's looks, and the
-// channel pictures of the output page (one per channel and language). Not
+// (one per sub-page and language) and its back button's looks, the channel
+// pictures of the output page (one per channel and language), the handle of
+// the delay chart and the speaker and listener of the room plan. Not
 // part of the build; run it once after changing the artwork:
 //   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
 //   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
@@ -157,6 +158,96 @@ QImage BackImage(const QColor& base, bool pressed) {
     p.drawPath(arrow);
     return image;
 }
+// The delay chart's handle: a flag whose straight left edge is the pole
+// that marks the value.
+QImage DelayHandleImage() {
+    const QSize size(14, 22);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath flag;
+    flag.moveTo(0, 0.5);
+    flag.lineTo(8, 0.5);
+    flag.quadTo(13.5, 0.5, 13.5, 6);
+    flag.lineTo(13.5, 16);
+    flag.quadTo(13.5, 21.5, 8, 21.5);
+    flag.lineTo(0, 21.5);
+    flag.closeSubpath();
+    QLinearGradient face(0, 0, size.width(), 0);
+    face.setColorAt(0, QColor(70, 90, 120));
+    face.setColorAt(0.5, QColor(150, 175, 205));
+    face.setColorAt(1, QColor(95, 120, 155));
+    p.setPen(QPen(QColor(40, 55, 80), 1));
+    p.setBrush(face);
+    p.drawPath(flag);
+    p.setPen(QPen(QColor(255, 255, 255, 170), 1));
+    for (int y : {7, 11, 15}) p.drawLine(QPointF(4, y), QPointF(10, y));
+    p.setPen(QPen(QColor(20, 30, 50), 2));
+    p.drawLine(QPointF(1, 0), QPointF(1, size.height()));
+    return image;
+}
+
+// A loudspeaker cabinet from the front: tweeter over woofer.
+QImage SpeakerImage() {
+    const QSize size(26, 34);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(1, 1, size.width() - 2, size.height() - 2);
+    QLinearGradient face(body.topLeft(), body.topRight());
+    face.setColorAt(0, QColor(45, 45, 50));
+    face.setColorAt(0.5, QColor(85, 85, 95));
+    face.setColorAt(1, QColor(40, 40, 45));
+    p.setPen(QPen(QColor(20, 20, 25), 1.2));
+    p.setBrush(face);
+    p.drawRoundedRect(body, 4, 4);
+    const auto driver = [&p](const QPointF& centre, double radius) {
+        QRadialGradient cone(centre, radius);
+        cone.setColorAt(0, QColor(200, 200, 210));
+        cone.setColorAt(0.35, QColor(110, 110, 120));
+        cone.setColorAt(1, QColor(30, 30, 35));
+        p.setPen(QPen(QColor(170, 170, 180), 1.0));
+        p.setBrush(cone);
+        p.drawEllipse(centre, radius, radius);
+    };
+    driver(QPointF(size.width() / 2.0, 9), 4.0);
+    driver(QPointF(size.width() / 2.0, 22), 8.5);
+    return image;
+}
+
+// The listener seen from above, facing the front (the top of the plan).
+QImage ListenerImage() {
+    const QSize size(34, 34);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient shirt(0, 14, 0, 32);
+    shirt.setColorAt(0, QColor(255, 150, 40));
+    shirt.setColorAt(1, QColor(210, 90, 10));
+    p.setPen(QPen(QColor(140, 60, 0), 1.2));
+    p.setBrush(shirt);
+    p.drawRoundedRect(QRectF(2, 15, 30, 15), 7.5, 7.5);
+    QRadialGradient head(QPointF(15, 14), 10);
+    head.setColorAt(0, QColor(255, 225, 190));
+    head.setColorAt(1, QColor(220, 170, 120));
+    p.setBrush(head);
+    p.setPen(QPen(QColor(150, 100, 60), 1.2));
+    p.drawEllipse(QPointF(17, 17), 8.5, 8.5);
+    // The nose shows which way the listener faces.
+    QPainterPath nose;
+    nose.moveTo(14, 9.5);
+    nose.lineTo(17, 4);
+    nose.lineTo(20, 9.5);
+    p.setBrush(QColor(220, 170, 120));
+    p.drawPath(nose);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(90, 60, 30));
+    p.drawEllipse(QRectF(10, 16, 14, 10));
+    return image;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -189,6 +280,9 @@ int main(int argc, char** argv) {
                  ok;
         }
     }
+    ok = DelayHandleImage().save(out.filePath(QStringLiteral("delay-handle.png"))) && ok;
+    ok = SpeakerImage().save(out.filePath(QStringLiteral("surround-speaker.png"))) && ok;
+    ok = ListenerImage().save(out.filePath(QStringLiteral("surround-listener.png"))) && ok;
     const QColor back(30, 90, 160);
     ok = BackImage(back, false).save(out.filePath(QStringLiteral("efx-back.png"))) && ok;
     ok = BackImage(back.lighter(125), false)

@@ -4,6 +4,7 @@
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
+#include "CtlSpeakerVerbs.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -62,6 +63,7 @@ struct CommandArguments {
     int mode = 0;
     std::string action, path;
     OutputVerbArgs output;
+    SpeakerVerbArgs speaker;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -112,6 +114,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
+    if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
     return CtlResult::Ok();
 }
 
@@ -236,6 +239,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
+    if (IsSpeakerVerb(command)) return RunSpeakerVerb(session, options, args.speaker);
     return Usage("unknown command: " + command);
 }
 

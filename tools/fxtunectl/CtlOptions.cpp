@@ -1,6 +1,7 @@
 #include "CtlOptions.h"
 
 #include "CtlOutputVerbs.h"
+#include "CtlSpeakerVerbs.h"
 
 #include <map>
 
@@ -25,6 +26,8 @@ const std::map<std::string, size_t>& CommandArity() {
         {"comp", kOwnArity},
         {"xover", kOwnArity},
         {"output", kOwnArity},
+        {"delay", kOwnArity},
+        {"surround", kOwnArity},
     };
     return arity;
 }
@@ -65,7 +68,7 @@ const char* CtlUsage() {
             "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
             "                                effect-up, effect-down, music-up, music-down);\n"
             "                                prints its code and stores the codes\n") +
-        kOutputVerbUsage +
+        kOutputVerbUsage + kSpeakerVerbUsage +
         "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
         "             5 bad mode or remote file, 6 time-out or not confirmed\n";
     return usage.c_str();
