@@ -12,6 +12,7 @@
 namespace {
 constexpr QSize kDrawnHandle(14, 22);
 constexpr int kTitleGap = 5;
+constexpr int kTickLength = 5;
 constexpr int kTextGap = 4;
 constexpr int kFaintAlpha = 90;
 constexpr int kDropAlpha = 70;
@@ -174,10 +175,11 @@ void CDelayPanel::PaintGrid(QPainter& p) const {
     for (int t = 0; t <= ticks; ++t) {
         const double ms = kScaleMinMs + t * kTickMs;
         const int x = HandleX(ms);
-        if (t == 0 || t == ticks) {
-            p.setPen(QPen(kEdgeLine, 1.0));
+        p.setPen(QPen(kEdgeLine, 1.0));
+        if (t == 0 || t == ticks)
             p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        }
+        else
+            p.drawLine(QPointF(x, plot.bottom() - kTickLength), QPointF(x, plot.bottom()));
         p.setPen(kScaleText);
         p.drawText(QRectF(x - 40, plot.bottom() + 2, 80, kPlotBottomGap - 2),
                    Qt::AlignHCenter | Qt::AlignVCenter, QString::asprintf("%.1fms", ms));

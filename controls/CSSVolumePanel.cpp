@@ -13,6 +13,7 @@ namespace {
 constexpr int kFontPx = 13;
 constexpr int kNumberPx = 16; // 12 points
 constexpr int kNamePx = 11;   // 8 points
+constexpr int kLabelSpacing = 40;
 constexpr QSize kDrawnSpeaker(24, 30);
 constexpr QSize kDrawnListener(30, 30);
 const QColor kEdgeLine(128, 128, 128);
@@ -149,11 +150,14 @@ void CSSVolumePanel::PaintAxis(QPainter& p, bool widthAxis) const {
     const double scale = widthAxis ? PixelsPerMetreX() : PixelsPerMetreY();
     const QPointF centre = QRectF(plan).center();
     const auto line = [&](double metres, bool edge) {
+        // An inner line close to the edge leaves its label to the edge's.
+        const bool labelled = edge || (half - std::abs(metres)) * scale >= kLabelSpacing;
         p.setPen(QPen(edge ? kEdgeLine : kInnerLine, edge ? 1.2 : 0.8));
         p.setFont(m_font);
         if (widthAxis) {
             const double x = centre.x() + metres * scale;
             p.drawLine(QPointF(x, plan.top()), QPointF(x, plan.bottom()));
+            if (!labelled) return;
             p.setPen(kLabel);
             p.drawText(QRectF(x - 30, plan.bottom() + 2, 60, kMargin - 4), Qt::AlignCenter,
                        LineLabel(metres, edge));
@@ -161,6 +165,7 @@ void CSSVolumePanel::PaintAxis(QPainter& p, bool widthAxis) const {
             // On the length axis "+" is the front, at the top.
             const double y = centre.y() - metres * scale;
             p.drawLine(QPointF(plan.left(), y), QPointF(plan.right(), y));
+            if (!labelled) return;
             p.setPen(kLabel);
             const QString text = LineLabel(metres, edge);
             const double top = metres >= half ? y + 1 : y - kFontPx - 3;
@@ -208,12 +213,16 @@ void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
     p.setPen(kNumber);
     p.drawText(QRectF(box.right() - 2, box.top() - 8, 20, 20), Qt::AlignLeft | Qt::AlignVCenter,
                QString::number(item.number));
-    QFont name = ArialFont(kNamePx);
-    name.setBold(true);
-    p.setFont(name);
+    QFont nameFont = ArialFont(kNamePx);
+    nameFont.setBold(true);
+    p.setFont(nameFont);
     p.setPen(colour);
-    p.drawText(QRectF(item.pixelX - 60, box.bottom() + 1, 120, kNamePx + 4), Qt::AlignCenter,
-               SpeakerName(item.number));
+    // The name over two lines, "前置左" over "(L)", so neighbours a metre
+    // apart keep theirs apart.
+    QString name = SpeakerName(item.number);
+    name.replace(QLatin1Char('('), QStringLiteral("\n("));
+    p.drawText(QRectF(item.pixelX - 40, box.bottom() + 1, 80, 2 * kNamePx + 6),
+               Qt::AlignHCenter | Qt::AlignTop, name);
 }
 
 void CSSVolumePanel::PaintListener(QPainter& p, const Item& item) const {

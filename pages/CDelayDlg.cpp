@@ -27,13 +27,13 @@ constexpr int kHeaderTop = kMargin + kNavHeight + 10;
 constexpr int kHeaderHeight = 20;
 constexpr int kChartTop = kHeaderTop + kHeaderHeight + 2;
 constexpr int kControlHeight = 24;
-constexpr int kGap = 6;
+constexpr int kGap = 5;
 constexpr int kMinChartWidth = 300;
 
 // Widths of a row's columns: label, switch, the two radios, split slider
 // and value, edit, spin.
 enum Column { ColLabel, ColSwitch, ColHigh, ColWhole, ColSplit, ColSplitValue, ColEdit, ColSpin };
-constexpr int kColumnWidth[] = {56, 62, 96, 90, 110, 58, 66, 18};
+constexpr int kColumnWidth[] = {50, 56, 90, 88, 100, 56, 62, 16};
 constexpr int kColumnCount = std::size(kColumnWidth);
 
 constexpr int kSplitSliderIds[kOutputChannelCount] = {1014, 1015, 1016, 1017,

@@ -22,8 +22,8 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kNavHeight = 28;
 constexpr int kTop = kMargin + kNavHeight + 8;
-constexpr int kLeftWidth = 390;
-constexpr int kMiddleWidth = 250;
+constexpr int kLeftWidth = 360;
+constexpr int kMiddleWidth = 270;
 constexpr int kGap = 10;
 constexpr int kRow = 28;
 constexpr int kTitle = 22;
@@ -215,7 +215,7 @@ void CSSVCDlg::Layout() {
     m_nav->Place(QRect(kMargin, kMargin, w - 2 * kMargin, kNavHeight));
     const QRect volumes(kMargin, kTop, kLeftWidth, kTitle + kOutputChannelCount * kRow + 8);
     LayoutVolumes(volumes);
-    LayoutRoom(QRect(kMargin, volumes.bottom() + kGap, kLeftWidth, kTitle + 2 * kRow + 30));
+    LayoutRoom(QRect(kMargin, volumes.bottom() + kGap, kLeftWidth, kTitle + 2 * kRow + 12));
     const int middle = kMargin + kLeftWidth + kGap;
     LayoutCoordinates(QRect(middle, kTop, kMiddleWidth, kTitle + 20 + kItemCount * kRow + 44));
     const int planLeft = middle + kMiddleWidth + kGap;
@@ -247,20 +247,21 @@ void CSSVCDlg::LayoutRoom(const QRect& area) {
     int x = area.left() + 8;
     const int y = area.top() + kTitle + (kRow - kControlHeight) / 2;
     for (int axis = 0; axis < 2; ++axis) {
-        m_roomCaption[axis]->setGeometry(x, y, 64, kControlHeight);
-        m_roomEdit[axis]->setGeometry(x += 66, y, 52, kControlHeight);
-        m_roomSpin[axis]->setGeometry(x += 52, y, kSpinWidth, kControlHeight);
-        x += kSpinWidth + 14;
+        m_roomCaption[axis]->setGeometry(x, y, 72, kControlHeight);
+        m_roomEdit[axis]->setGeometry(x + 74, y, 52, kControlHeight);
+        m_roomSpin[axis]->setGeometry(x + 126, y, kSpinWidth, kControlHeight);
+        x += 126 + kSpinWidth + 20;
     }
-    m_modify->setGeometry(x, y, area.right() - 8 - x, kControlHeight + 2);
     const int y2 = y + kRow + 2;
-    m_reset->setGeometry(area.left() + 8, y2, 110, kControlHeight + 2);
-    m_unit->setGeometry(area.left() + 126, y2, area.width() - 134, kControlHeight + 2);
+    m_modify->setGeometry(area.left() + 8, y2, 104, kControlHeight + 2);
+    m_reset->setGeometry(area.left() + 118, y2, 84, kControlHeight + 2);
+    m_unit->setGeometry(area.left() + 212, y2, area.right() - 8 - (area.left() + 212),
+                        kControlHeight + 2);
 }
 
 void CSSVCDlg::LayoutCoordinates(const QRect& area) {
     m_positionGroup->setGeometry(area);
-    const int captionWidth = 80;
+    const int captionWidth = 104;
     const int editWidth = (area.width() - 16 - captionWidth - 2 * kSpinWidth - 10) / 2;
     const int x0 = area.left() + 8;
     const auto axisLeft = [&](int axis) {

@@ -217,35 +217,28 @@ QImage SpeakerImage() {
     return image;
 }
 
-// The listener seen from above, facing the front (the top of the plan).
+// The listener: a person on an orange disc.
 QImage ListenerImage() {
     const QSize size(34, 34);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient shirt(0, 14, 0, 32);
-    shirt.setColorAt(0, QColor(255, 150, 40));
-    shirt.setColorAt(1, QColor(210, 90, 10));
-    p.setPen(QPen(QColor(140, 60, 0), 1.2));
-    p.setBrush(shirt);
-    p.drawRoundedRect(QRectF(2, 15, 30, 15), 7.5, 7.5);
-    QRadialGradient head(QPointF(15, 14), 10);
-    head.setColorAt(0, QColor(255, 225, 190));
-    head.setColorAt(1, QColor(220, 170, 120));
-    p.setBrush(head);
-    p.setPen(QPen(QColor(150, 100, 60), 1.2));
-    p.drawEllipse(QPointF(17, 17), 8.5, 8.5);
-    // The nose shows which way the listener faces.
-    QPainterPath nose;
-    nose.moveTo(14, 9.5);
-    nose.lineTo(17, 4);
-    nose.lineTo(20, 9.5);
-    p.setBrush(QColor(220, 170, 120));
-    p.drawPath(nose);
+    const QRectF disc(1, 1, size.width() - 2, size.height() - 2);
+    QRadialGradient face(disc.center() - QPointF(4, 5), disc.width() * 0.7);
+    face.setColorAt(0, QColor(255, 190, 90));
+    face.setColorAt(1, QColor(225, 105, 0));
+    p.setPen(QPen(QColor(150, 60, 0), 1.2));
+    p.setBrush(face);
+    p.drawEllipse(disc);
+    // Head and shoulders, clipped to the disc.
+    QPainterPath inside;
+    inside.addEllipse(disc.adjusted(1, 1, -1, -1));
+    p.setClipPath(inside);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(90, 60, 30));
-    p.drawEllipse(QRectF(10, 16, 14, 10));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(17, 13), 6, 6);
+    p.drawRoundedRect(QRectF(6.5, 21, 21, 16), 9, 9);
     return image;
 }
 } // namespace

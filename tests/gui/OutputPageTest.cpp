@@ -41,15 +41,6 @@ bool IsPanelWrite(const SimRecord& record, int offset) {
     return record.size() >= 4 && record[0] == 133 && ((record[1] << 8) | record[2]) == offset;
 }
 
-// Moves a slider to a position by one key step, as the user would.
-void StepSliderTo(CXBmpSlider* slider, int position) {
-    const bool up = position > slider->Minimum();
-    slider->SetPos(up ? position - 1 : position + 1);
-    slider->setFocus();
-    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
-    QApplication::sendEvent(slider, &key);
-}
-
 QByteArray StoredLinkFlags() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, CAppSettings::kKey,
                      QStringLiteral("Settings"))

@@ -3,10 +3,12 @@
 // Synthetic input shared by the page tests.
 
 #include "controls/CEqPanel.h"
+#include "controls/CXBmpSlider.h"
 #include "shell/Localisation.h"
 #include "sim/SimProcessor.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -46,6 +48,31 @@ inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
     const QPointF empty(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3);
     SendMouse(graph, QEvent::MouseButtonPress, empty, Qt::RightButton);
     SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
+}
+
+// Moves a slider to a position by one key step, as the user would.
+inline void StepSliderTo(CXBmpSlider* slider, int position) {
+    const bool up = position > slider->Minimum();
+    slider->SetPos(up ? position - 1 : position + 1);
+    slider->setFocus();
+    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(slider, &key);
+}
+
+// Presses and releases a key on a widget (Return in an edit: returnPressed).
+inline void PressKey(QWidget* widget, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+// A drag with the left button from one point of a widget to another.
+inline void Drag(QWidget* widget, const QPointF& from, const QPointF& to) {
+    SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::LeftButton);
 }
 
 // A wheel turn over the middle of a widget.
