@@ -87,9 +87,10 @@ uint8_t EncodeSignedTenths(double value) {
     return static_cast<uint8_t>(magnitude | (adjusted < 0 ? 0x80 : 0x00));
 }
 
+// 0x80 (how a zero is encoded) is a plain zero, never -0.0, which would show as "-0.0".
 double DecodeSignedTenths(uint8_t byte) {
     const double magnitude = (byte & 0x7F) / 10.0;
-    return (byte & 0x80) ? -magnitude : magnitude;
+    return (byte & 0x80) && magnitude != 0.0 ? -magnitude : magnitude;
 }
 
 uint16_t EncodeGainWord(double gainDb) {

@@ -11,6 +11,7 @@
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
+#include "state/SyncJobs.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -268,7 +269,7 @@ TEST_F(SurroundPageTest, LocateBoxesKeepOneSelectionForTheRun) {
     ASSERT_TRUE(WaitUntil([&] { return m_sim->LocatedSource() == kLocateNone; }));
 }
 
-TEST_F(SurroundPageTest, RelabelledInEnglish) {
+TEST_F(SurroundPageTest, RelabelledInEnglishAndReloadedAfterARead) {
     Start();
     CSSVCDlg* page = Page();
     View()->ToggleLanguage();
@@ -283,6 +284,20 @@ TEST_F(SurroundPageTest, RelabelledInEnglish) {
     EXPECT_EQ(QString::fromUtf8("后环绕右"),
               Ctrl<QLabel>(page, CSSVCDlg::SpeakerCaptionId(6))->text());
     EXPECT_EQ(QString::fromUtf8("(前置左)"), Ctrl<QLabel>(page, IDC_SSV_ROW_LABEL)->text());
+
+    // A whole-image read shows the processor's plan and volumes on the same page.
+    PrepareMemory([](SimProcessor::Image& memory) {
+        memory[kSurroundLayoutOffset] = 8;
+        memory[kSurroundLayoutOffset + 2] = 0x8C; // listener x -1.2
+        WriteBigEndian32(memory.data() + DspRecordValueOffset(12, OUT_SURROUND_VOLUME),
+                         PercentToStored(35));
+    });
+    StartDelayedRead();
+    ASSERT_TRUE(WaitUntil([&] { return page->RoomEdit(0)->text() == QStringLiteral("8m"); }));
+    EXPECT_EQ(page, Page());
+    EXPECT_EQ(QStringLiteral("-1.2m"), page->CoordinateEdit(0, 0)->text());
+    EXPECT_EQ(35, page->VolumeSlider(7)->GetPos());
+    EXPECT_EQ(-40, page->CoordinateSpin(5, 0)->Minimum());
 }
 
 } // namespace

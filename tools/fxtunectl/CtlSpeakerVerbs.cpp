@@ -13,8 +13,9 @@
 
 const char* const kSpeakerVerbUsage =
     "  delay [CH MS [whole|high]]    print every output's delay, or set output CH's\n"
-    "                                (1..8) delay to MS (1.5..100 ms), switch it on\n"
-    "                                and optionally choose whole-channel or high-band\n"
+    "                                (1..8) delay to MS (1.5..100 ms) and switch it on;\n"
+    "                                whole or high also picks whole-channel or\n"
+    "                                high-band delay\n"
     "  surround                      the room plan: room, listener, and each speaker's\n"
     "                                place, distance, level and the output carrying it\n"
     "  surround room W L             room size in metres (1..10 each)\n"
