@@ -6,6 +6,7 @@
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
 #include "pages/CWheelRouter.h"
+#include "pages/DialogControls.h"
 #include "shell/CInfoDlg.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
@@ -26,7 +27,12 @@
 
 #include <cstring>
 
+using fx::MakeDialogGroup;
+using fx::MakeDialogLabel;
+using fx::MakeDialogSlider;
+using fx::SetCheckedQuietly;
 using fx::VolumeInput;
+using fx::WithCtrlId;
 
 namespace {
 
@@ -36,35 +42,6 @@ constexpr int kApplyNoticeMs = 1100;
 
 uint8_t* Edit() {
     return g_MachineSettingsWork;
-}
-
-template <typename T> T* Child(int id, T* widget) {
-    SetCtrlId(widget, id);
-    return widget;
-}
-
-QLabel* MakeLabel(QWidget* parent, int id, const char* text) {
-    return Child(id, new QLabel(QString::fromUtf8(text), parent));
-}
-
-QGroupBox* MakeGroup(QWidget* parent, int id, const char* title) {
-    auto* group = Child(id, new QGroupBox(QString::fromUtf8(title), parent));
-    group->lower(); // a frame behind the controls, which are the dialog's own children
-    return group;
-}
-
-CXBmpSlider* MakeSlider(QWidget* parent, int id) {
-    auto* slider = Child(id, new CXBmpSlider(parent));
-    slider->SetControlId(id);
-    slider->SetThumbSize(QSize(11, 20));
-    slider->setFocusPolicy(Qt::StrongFocus);
-    return slider;
-}
-
-void SetQuietly(QAbstractButton* button, bool checked) {
-    const bool blocked = button->blockSignals(true);
-    button->setChecked(checked);
-    button->blockSignals(blocked);
 }
 
 QString VolumeText(int volume) {
@@ -99,12 +76,12 @@ CSetDlg::CSetDlg(fx::SendWorker& sender, QWidget* parent) : QDialog(parent), m_s
 }
 
 void CSetDlg::CreateControls() {
-    m_startGroup = MakeGroup(this, IDC_SET_START_GROUP, "开机音量");
-    m_saveGroup = MakeGroup(this, IDC_SET_SAVE_GROUP, "音量保存模式");
-    m_powerOnGroup = MakeGroup(this, IDC_SET_POWER_ON_GROUP, "开机指定模式");
-    m_hdmiGroup = MakeGroup(this, IDC_SET_HDMI_GROUP, "HDMI静音");
-    m_routeGroup = MakeGroup(this, IDC_SET_ROUTE_GROUP, "DTS/AC3 环绕输出路由");
-    m_modeGroup = MakeGroup(this, IDC_SET_DEFAULT_MODE_GROUP, "出厂机器模式");
+    m_startGroup = MakeDialogGroup(this, IDC_SET_START_GROUP, "开机音量");
+    m_saveGroup = MakeDialogGroup(this, IDC_SET_SAVE_GROUP, "音量保存模式");
+    m_powerOnGroup = MakeDialogGroup(this, IDC_SET_POWER_ON_GROUP, "开机指定模式");
+    m_hdmiGroup = MakeDialogGroup(this, IDC_SET_HDMI_GROUP, "HDMI静音");
+    m_routeGroup = MakeDialogGroup(this, IDC_SET_ROUTE_GROUP, "DTS/AC3 环绕输出路由");
+    m_modeGroup = MakeDialogGroup(this, IDC_SET_DEFAULT_MODE_GROUP, "出厂机器模式");
     CreateVolumeRows();
     CreateModeControls();
     CreateButtons();
@@ -126,14 +103,14 @@ void CSetDlg::CreateVolumeRows() {
     for (VolumeInput input : kInputs) {
         const RowIds& id = ids[static_cast<int>(input)];
         VolumeRow& row = Row(input);
-        row.startLabel = MakeLabel(this, id.startLabel, id.startText);
-        row.start = MakeSlider(this, id.start);
-        row.startValue = MakeLabel(this, id.startValue, "");
-        row.enable = Child(id.enable, new QCheckBox(QString::fromUtf8("启用"), this));
-        row.maxLabel = MakeLabel(this, id.maxLabel, id.maxText);
-        row.max = MakeSlider(this, id.max);
+        row.startLabel = MakeDialogLabel(this, id.startLabel, id.startText);
+        row.start = MakeDialogSlider(this, id.start);
+        row.startValue = MakeDialogLabel(this, id.startValue, "");
+        row.enable = WithCtrlId(id.enable, new QCheckBox(QString::fromUtf8("启用"), this));
+        row.maxLabel = MakeDialogLabel(this, id.maxLabel, id.maxText);
+        row.max = MakeDialogSlider(this, id.max);
         row.max->SetRange(1, fx::kMachineVolumeMax);
-        row.maxValue = MakeLabel(this, id.maxValue, "");
+        row.maxValue = MakeDialogLabel(this, id.maxValue, "");
         connect(row.start, &CXBmpSlider::PositionChanging, this,
                 [this, input](int, int position) { OnStartMoved(input, position); });
         connect(row.max, &CXBmpSlider::PositionChanging, this,
@@ -144,22 +121,24 @@ void CSetDlg::CreateVolumeRows() {
 }
 
 void CSetDlg::CreateModeControls() {
-    m_saveLabel = MakeLabel(this, IDC_SET_SAVE_LABEL, "主音量和输入源：");
-    m_byPower = Child(IDC_SET_BY_POWER, new QRadioButton(QString::fromUtf8("随开关机保存"), this));
-    m_byMode = Child(IDC_SET_BY_MODE, new QRadioButton(QString::fromUtf8("随模式保存"), this));
+    m_saveLabel = MakeDialogLabel(this, IDC_SET_SAVE_LABEL, "主音量和输入源：");
+    m_byPower =
+        WithCtrlId(IDC_SET_BY_POWER, new QRadioButton(QString::fromUtf8("随开关机保存"), this));
+    m_byMode = WithCtrlId(IDC_SET_BY_MODE, new QRadioButton(QString::fromUtf8("随模式保存"), this));
     m_saveButtons = new QButtonGroup(this);
     m_saveButtons->addButton(m_byPower, static_cast<int>(fx::SaveMode::ByPower));
     m_saveButtons->addButton(m_byMode, static_cast<int>(fx::SaveMode::ByMode));
     connect(m_saveButtons, &QButtonGroup::idClicked, this,
             [](int id) { fx::SetSaveMode(Edit(), static_cast<fx::SaveMode>(id)); });
 
-    m_powerOnLabel = MakeLabel(this, IDC_SET_POWER_ON_LABEL, "机器开机指定模式");
-    m_powerOnMode = Child(IDC_SET_POWER_ON_MODE, new QComboBox(this));
+    m_powerOnLabel = MakeDialogLabel(this, IDC_SET_POWER_ON_LABEL, "机器开机指定模式");
+    m_powerOnMode = WithCtrlId(IDC_SET_POWER_ON_MODE, new QComboBox(this));
     m_powerOnMode->addItems({"Auto", "M1", "M2", "M3", "M4"});
     connect(m_powerOnMode, &QComboBox::activated, this,
             [](int index) { fx::SetPowerOnMode(Edit(), index); });
 
-    m_hdmiMute = Child(IDC_SET_HDMI_MUTE, new QCheckBox(QString::fromUtf8("HDMI输出口静音"), this));
+    m_hdmiMute =
+        WithCtrlId(IDC_SET_HDMI_MUTE, new QCheckBox(QString::fromUtf8("HDMI输出口静音"), this));
     connect(m_hdmiMute, &QCheckBox::toggled, this,
             [](bool checked) { fx::SetHdmiMuted(Edit(), checked); });
 
@@ -167,16 +146,19 @@ void CSetDlg::CreateModeControls() {
     const char* routeTexts[] = {"输出至SL/SR", "输出至SBL/SBR", "输出至SL/SR和SBL/SBR"};
     m_routeButtons = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        m_routes[i] = Child(routeIds[i], new QRadioButton(QString::fromUtf8(routeTexts[i]), this));
+        m_routes[i] =
+            WithCtrlId(routeIds[i], new QRadioButton(QString::fromUtf8(routeTexts[i]), this));
         m_routeButtons->addButton(m_routes[i], i);
     }
     connect(m_routeButtons, &QButtonGroup::idClicked, this,
             [](int id) { fx::SetRouting(Edit(), static_cast<fx::SurroundRouting>(id)); });
 
     // Present for the record's sake, never shown.
-    m_panelLock = Child(IDC_SET_PANEL_LOCK, new QCheckBox(QString::fromUtf8("锁定面板"), this));
-    m_volumeLock = Child(IDC_SET_VOLUME_LOCK, new QCheckBox(QString::fromUtf8("锁定音量"), this));
-    m_modeLock = Child(IDC_SET_MODE_LOCK, new QCheckBox(QString::fromUtf8("锁定模式"), this));
+    m_panelLock =
+        WithCtrlId(IDC_SET_PANEL_LOCK, new QCheckBox(QString::fromUtf8("锁定面板"), this));
+    m_volumeLock =
+        WithCtrlId(IDC_SET_VOLUME_LOCK, new QCheckBox(QString::fromUtf8("锁定音量"), this));
+    m_modeLock = WithCtrlId(IDC_SET_MODE_LOCK, new QCheckBox(QString::fromUtf8("锁定模式"), this));
     for (QCheckBox* box : {m_panelLock, m_volumeLock, m_modeLock}) box->hide();
     connect(m_panelLock, &QCheckBox::toggled, this, [this](bool checked) {
         fx::SetPanelLock(Edit(), checked);
@@ -190,14 +172,14 @@ void CSetDlg::CreateModeControls() {
 
 void CSetDlg::CreateButtons() {
     for (int mode = 0; mode < kMachineModeButtons; ++mode) {
-        auto* button = Child(IDC_SET_RESET_MODE_FIRST + mode, new CGdipButton(this));
+        auto* button = WithCtrlId(IDC_SET_RESET_MODE_FIRST + mode, new CGdipButton(this));
         button->setText(QStringLiteral("M%1").arg(mode + 1));
         button->SetToggle(true);
         connect(button, &CGdipButton::clicked, this, [this, mode] { OnResetMode(mode); });
         m_modeButtons[static_cast<size_t>(mode)] = button;
     }
-    m_apply = Child(IDC_SET_APPLY, new QPushButton(QString::fromUtf8("应用"), this));
-    m_cancel = Child(IDC_SET_CANCEL, new QPushButton(QString::fromUtf8("取消"), this));
+    m_apply = WithCtrlId(IDC_SET_APPLY, new QPushButton(QString::fromUtf8("应用"), this));
+    m_cancel = WithCtrlId(IDC_SET_CANCEL, new QPushButton(QString::fromUtf8("取消"), this));
     connect(m_apply, &QPushButton::clicked, this, &CSetDlg::OnApply);
     connect(m_cancel, &QPushButton::clicked, this, &CSetDlg::reject);
 }
@@ -272,14 +254,14 @@ void CSetDlg::Reload() {
 void CSetDlg::ShowRecord() {
     const uint8_t* record = Edit();
     for (VolumeInput input : kInputs) ShowVolumeRow(input);
-    SetQuietly(fx::GetSaveMode(record) == fx::SaveMode::ByMode ? m_byMode : m_byPower, true);
+    SetCheckedQuietly(fx::GetSaveMode(record) == fx::SaveMode::ByMode ? m_byMode : m_byPower, true);
     const bool blocked = m_powerOnMode->blockSignals(true);
     m_powerOnMode->setCurrentIndex(std::min(fx::PowerOnMode(record), fx::kPowerOnModeCount - 1));
     m_powerOnMode->blockSignals(blocked);
-    SetQuietly(m_hdmiMute, fx::HdmiMuted(record));
+    SetCheckedQuietly(m_hdmiMute, fx::HdmiMuted(record));
     // A routing the editor does not know leaves the radios as they are.
     if (const auto routing = fx::Routing(record))
-        SetQuietly(m_routes[static_cast<size_t>(*routing)], true);
+        SetCheckedQuietly(m_routes[static_cast<size_t>(*routing)], true);
     ShowLocks();
     ShowModeButtons();
 }
@@ -294,7 +276,7 @@ void CSetDlg::ShowVolumeRow(VolumeInput input) {
     row.start->SetRange(0, maximum);
     row.start->SetPos(start);
     const bool used = start != 0;
-    SetQuietly(row.enable, used);
+    SetCheckedQuietly(row.enable, used);
     row.start->SetEnabled(used);
     row.startLabel->setEnabled(used);
     row.startValue->setEnabled(used);
@@ -303,9 +285,9 @@ void CSetDlg::ShowVolumeRow(VolumeInput input) {
 
 void CSetDlg::ShowLocks() {
     const uint8_t* record = Edit();
-    SetQuietly(m_panelLock, fx::PanelLocked(record));
-    SetQuietly(m_volumeLock, fx::VolumeLocked(record));
-    SetQuietly(m_modeLock, fx::ModeLocked(record));
+    SetCheckedQuietly(m_panelLock, fx::PanelLocked(record));
+    SetCheckedQuietly(m_volumeLock, fx::VolumeLocked(record));
+    SetCheckedQuietly(m_modeLock, fx::ModeLocked(record));
     m_volumeLock->setEnabled(fx::PanelLocked(record));
     m_modeLock->setEnabled(fx::PanelLocked(record));
 }
@@ -313,7 +295,7 @@ void CSetDlg::ShowLocks() {
 void CSetDlg::ShowModeButtons() {
     for (int mode = 0; mode < kMachineModeButtons; ++mode) {
         CGdipButton* button = m_modeButtons[static_cast<size_t>(mode)];
-        SetQuietly(button, mode == g_CurrentMode);
+        SetCheckedQuietly(button, mode == g_CurrentMode);
         button->setEnabled(g_bConnected);
     }
 }

@@ -7,8 +7,9 @@
 #include "link/NetLink.h"
 #include "link/SendWorker.h"
 #include "link/UsbLink.h"
-#include "pages/CPlaceholderDialog.h"
+#include "pages/CDialogMusicInput.h"
 #include "pages/CSetDlg.h"
+#include "pages/CloudnessDlg.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CAppSettings.h"
@@ -164,6 +165,8 @@ void CHalvoxView::RefreshPages() {
     m_master->RefreshRibbon();
     if (m_page) m_page->Reload();
     if (m_machineDialog) m_machineDialog->Reload();
+    if (m_musicInputDialog) m_musicInputDialog->Reload();
+    if (m_featuresDialog) m_featuresDialog->Reload();
 }
 
 // ------------------------------------------------------------------ language
@@ -197,6 +200,8 @@ void CHalvoxView::OnOpenLinkTimer() {
 
 void CHalvoxView::OnLinkOpened(int balloonMs) {
     m_freshLink = true;
+    // The new processor may be another model, with other sources.
+    if (m_musicInputDialog) delete m_musicInputDialog.data();
     ShowBalloon(Tr("设备已连接，同步中……", "Device connected!"), Tr("信息", "Information"),
                 balloonMs);
     StartDelayedRead();
@@ -309,8 +314,8 @@ void CHalvoxView::CloseLink() {
 }
 
 void CHalvoxView::DestroyToolDialogs() {
-    for (QPointer<CPlaceholderDialog>* slot : {&m_featuresDialog, &m_musicInputDialog})
-        if (*slot) delete slot->data();
+    if (m_featuresDialog) delete m_featuresDialog.data();
+    if (m_musicInputDialog) delete m_musicInputDialog.data();
     if (m_machineDialog) delete m_machineDialog.data();
     if (m_remoteDialog) delete m_remoteDialog.data();
     if (m_netDialog) delete m_netDialog.data();
@@ -366,11 +371,10 @@ void CHalvoxView::OnCommand(int id) {
         OpenNetConnect();
         break;
     case ID_FEATURES:
-        OpenToolDialog(m_featuresDialog, 515, 515, "特色功能", "Features");
+        OpenFeatures();
         break;
     case ID_INPUT_SOURCE:
-        // The model's own dialog; its texts always come from the keys of 512.
-        OpenToolDialog(m_musicInputDialog, MusicInputDialogFor(), 512, "输入源", "Input Source");
+        OpenMusicInput();
         break;
     case ID_MACHINE_RESET:
         // The reset links the channel pairs again; the page shows it.
@@ -409,24 +413,34 @@ void CHalvoxView::OnEqReset() {
     if (answer == QMessageBox::Yes) m_page->ResetShownEq();
 }
 
+namespace {
+void ShowToolDialog(QWidget* dialog) {
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+} // namespace
+
 void CHalvoxView::OpenNetConnect() {
     if (m_netDialog) {
-        m_netDialog->show();
-        m_netDialog->raise();
-        m_netDialog->activateWindow();
+        ShowToolDialog(m_netDialog);
         return;
     }
     m_netDialog = new CNetConnectDlg([this] { OnLinkOpened(kBalloonMs); }, window());
     m_netDialog->show();
 }
 
-void CHalvoxView::OpenToolDialog(QPointer<CPlaceholderDialog>& slot, int resource, int textResource,
-                                 const char* chinese, const char* english) {
-    if (slot && slot->Resource() != textResource) delete slot.data();
-    if (!slot) slot = new CPlaceholderDialog(textResource, chinese, english, window());
-    (void)resource;
-    slot->show();
-    slot->raise();
+void CHalvoxView::OpenMusicInput() {
+    const int resource = MusicInputDialogFor();
+    if (m_musicInputDialog && m_musicInputDialog->Resource() != resource)
+        delete m_musicInputDialog.data();
+    if (!m_musicInputDialog) m_musicInputDialog = new CDialogMusicInput(resource, window());
+    ShowToolDialog(m_musicInputDialog);
+}
+
+void CHalvoxView::OpenFeatures() {
+    if (!m_featuresDialog) m_featuresDialog = new CloudnessDlg(window());
+    ShowToolDialog(m_featuresDialog);
 }
 
 void CHalvoxView::OpenMachineSettings() {
@@ -436,18 +450,14 @@ void CHalvoxView::OpenMachineSettings() {
         connect(m_machineDialog, &CSetDlg::masterVolumeSent, this,
                 [this] { m_master->RefreshRibbon(); });
     }
-    m_machineDialog->show();
-    m_machineDialog->raise();
-    m_machineDialog->activateWindow();
+    ShowToolDialog(m_machineDialog);
 }
 
 void CHalvoxView::OpenRemoteLearning() {
     if (!g_bConnected) return;
     if (!m_remoteDialog) m_remoteDialog = new CRemoteDlg(*m_sender, window());
     m_remoteDialog->Relabel();
-    m_remoteDialog->show();
-    m_remoteDialog->raise();
-    m_remoteDialog->activateWindow();
+    ShowToolDialog(m_remoteDialog);
 }
 
 void CHalvoxView::ShowAbout() {

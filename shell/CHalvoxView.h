@@ -1,8 +1,9 @@
 #pragma once
 
 #include "link/HidDevice.h"
-#include "pages/CPlaceholderDialog.h"
+#include "pages/CDialogMusicInput.h"
 #include "pages/CSetDlg.h"
+#include "pages/CloudnessDlg.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CNetConnectDlg.h"
 
@@ -79,6 +80,13 @@ public:
     // F7: the machine settings dialog, created on first use.
     void OpenMachineSettings();
     CSetDlg* MachineSettingsDialog() const { return m_machineDialog.data(); }
+    // The ribbon's input source button: the music input dialog of the
+    // connected model's variant (a dialog of another variant is replaced).
+    void OpenMusicInput();
+    CDialogMusicInput* MusicInputDialog() const { return m_musicInputDialog.data(); }
+    // The ribbon's features button.
+    void OpenFeatures();
+    CloudnessDlg* FeaturesDialog() const { return m_featuresDialog.data(); }
     // The ribbon's remote control button: the learning dialog, while a link is open.
     void OpenRemoteLearning();
     CRemoteDlg* RemoteDialog() const { return m_remoteDialog.data(); }
@@ -102,8 +110,6 @@ private:
     void DestroyToolDialogs();
     void RemoveTrayIcon();
     void OpenNetConnect();
-    void OpenToolDialog(QPointer<CPlaceholderDialog>& slot, int resource, int textResource,
-                        const char* chinese, const char* english);
     void ShowAbout();
     void OnEqReset();
 
@@ -123,7 +129,8 @@ private:
     QString m_lastBalloon;
     QPointer<QMessageBox> m_mismatchBox;
     QPointer<CNetConnectDlg> m_netDialog;
-    QPointer<CPlaceholderDialog> m_featuresDialog, m_musicInputDialog;
+    QPointer<CloudnessDlg> m_featuresDialog;
+    QPointer<CDialogMusicInput> m_musicInputDialog;
     QPointer<CSetDlg> m_machineDialog;
     QPointer<CRemoteDlg> m_remoteDialog;
     std::unique_ptr<fx::SendWorker> m_sender;

@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
 
+#include "CtlFeatures.h"
 #include "CtlMachine.h"
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
@@ -114,6 +115,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
+    if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
     return CtlResult::Ok();
 }
@@ -239,6 +241,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
+    if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     if (IsSpeakerVerb(command)) return RunSpeakerVerb(session, options, args.speaker);
     return Usage("unknown command: " + command);
 }

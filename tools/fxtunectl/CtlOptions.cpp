@@ -26,6 +26,9 @@ const std::map<std::string, size_t>& CommandArity() {
         {"comp", kOwnArity},
         {"xover", kOwnArity},
         {"output", kOwnArity},
+        {"source", kOwnArity},
+        {"bass-boost", kOwnArity},
+        {"auto-level", kOwnArity},
         {"delay", kOwnArity},
         {"surround", kOwnArity},
     };
@@ -68,7 +71,16 @@ const char* CtlUsage() {
             "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
             "                                effect-up, effect-down, music-up, music-down);\n"
             "                                prints its code and stores the codes\n") +
-        kOutputVerbUsage + kSpeakerVerbUsage +
+        kOutputVerbUsage +
+        "  source [K|NAME]               the music sources this model offers, their levels\n"
+        "                                and the selected one; with K (0..13) or a name\n"
+        "                                the model shows, select that source\n"
+        "  bass-boost [DB]               the microphone bass boost; with DB (-40..0), set it\n"
+        "  auto-level [THRESHOLD RATIO ATTACK RELEASE]\n"
+        "                                the automatic music input level; with THRESHOLD\n"
+        "                                (-60..0 dB), RATIO (1..30), ATTACK (1..100 ms) and\n"
+        "                                RELEASE (1..1000 ms), set it\n" +
+        kSpeakerVerbUsage +
         "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
         "             5 bad mode or remote file, 6 time-out or not confirmed\n";
     return usage.c_str();

@@ -1,0 +1,45 @@
+#include "pages/DialogControls.h"
+
+#include "controls/CXBmpSlider.h"
+#include "shell/DialogStyle.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+
+namespace fx {
+
+QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
+    return WithCtrlId(id, new QLabel(QString::fromUtf8(text), parent));
+}
+
+QGroupBox* MakeDialogGroup(QWidget* parent, int id, const char* title) {
+    auto* group = new QGroupBox(QString::fromUtf8(title), parent);
+    if (id != 0) SetCtrlId(group, id);
+    group->lower();
+    return group;
+}
+
+CXBmpSlider* MakeDialogSlider(QWidget* parent, int id) {
+    auto* slider = WithCtrlId(id, new CXBmpSlider(parent));
+    slider->SetControlId(id);
+    slider->SetThumbSize(QSize(11, 20));
+    slider->setFocusPolicy(Qt::StrongFocus);
+    return slider;
+}
+
+QLabel* MakeValueLabel(QWidget* parent, int id) {
+    auto* label = new QLabel(parent);
+    if (id != 0) SetCtrlId(label, id);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ApplyValueStyle(label);
+    return label;
+}
+
+void SetCheckedQuietly(QAbstractButton* button, bool checked) {
+    const bool blocked = button->blockSignals(true);
+    button->setChecked(checked);
+    button->blockSignals(blocked);
+}
+
+} // namespace fx

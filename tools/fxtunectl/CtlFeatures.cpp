@@ -1,0 +1,206 @@
+#include "CtlFeatures.h"
+
+#include "CtlSession.h"
+
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+#include "link/ReplyWatch.h"
+#include "state/DeviceIdentity.h"
+#include "state/Features.h"
+#include "state/MusicSources.h"
+#include "state/ParamImage.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+CtlResult Usage(const std::string& what) {
+    return CtlResult::Fail(kExitUsage, what);
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
+// A number within low..high; the message names the range.
+CtlResult ParseInRange(const std::string& text, const char* what, double low, double high,
+                       const char* unit, double& value) {
+    if (ParseNumber(text, value) && value >= low && value <= high) return CtlResult::Ok();
+    char message[160];
+    std::snprintf(message, sizeof message, "%s is %g..%g%s: \"%s\"", what, low, high, unit,
+                  text.c_str());
+    return Usage(message);
+}
+
+// A source index 0..13 as digits, -1 otherwise.
+int SourceIndex(const std::string& text) {
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != text.npos)
+        return -1;
+    const int index = std::stoi(text);
+    return index < kMusicSourceCount ? index : -1;
+}
+
+// The threshold, ratio, attack and release of auto-level.
+struct LevelArguments {
+    double values[4] = {};
+};
+
+CtlResult ParseLevel(const std::vector<std::string>& args, LevelArguments& out) {
+    struct Range {
+        const char* what;
+        double low, high;
+        const char* unit;
+    };
+    static const Range ranges[4] = {
+        {"THRESHOLD", kCompThresholdMinDb, kCompThresholdMaxDb, " dB"},
+        {"RATIO", kCompRatioMin, kCompRatioMax, ""},
+        {"ATTACK", kCompAttackMinMs, kCompAttackMaxMs, " ms"},
+        {"RELEASE", kCompReleaseMinMs, kCompReleaseMaxMs, " ms"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const Range& r = ranges[i];
+        CtlResult result = ParseInRange(args[i], r.what, r.low, r.high, r.unit, out.values[i]);
+        if (!result.ok()) return result;
+    }
+    return CtlResult::Ok();
+}
+
+// Waits for the answers to what was just sent: count more replies with the
+// code than there were before.
+bool Confirmed(uint8_t code, uint64_t before, int count) {
+    return fx::WaitForReplyAfter(code, before + static_cast<uint64_t>(count) - 1, kReplyWaitMs);
+}
+
+CtlResult NotConfirmed(const std::string& what) {
+    return CtlResult::Fail(kExitTimeout, "the processor did not confirm the " + what);
+}
+
+std::string OfferedSources() {
+    std::string list;
+    for (const MusicSourceChoice& choice : MusicSourcesOfModel())
+        list += (list.empty() ? "" : ", ") + std::string(choice.name) + " (" +
+                std::to_string(choice.source) + ")";
+    return list;
+}
+
+int SelectedSource() {
+    return static_cast<int>(std::lround(GetDspParam(kMusicSourceBlock, kMusicSourceParameter)));
+}
+
+void PrintSources() {
+    const int selected = SelectedSource();
+    for (const MusicSourceChoice& choice : MusicSourcesOfModel()) {
+        const double level =
+            GetDspParam(kMusicSourceBlock, MusicSourceLevelParameter(choice.source));
+        std::printf("%2d %-8s %3.0f%%%s\n", choice.source, choice.name, level,
+                    choice.source == selected ? "  selected" : "");
+    }
+    if (!FindMusicSource(MusicInputDialogFor(), selected))
+        std::printf("selected: %d, not offered by %s\n", selected, ModuleNameText().c_str());
+}
+
+CtlResult SelectSource(const std::string& text) {
+    const int resource = MusicInputDialogFor();
+    const int index = SourceIndex(text);
+    const MusicSourceChoice* choice =
+        index >= 0 ? FindMusicSource(resource, index) : FindMusicSourceByName(resource, text);
+    if (!choice)
+        return Usage(ModuleNameText() + " has no source " + text + " (it offers " +
+                     OfferedSources() + ")");
+    const uint64_t before = fx::ReplyCount(CMD_DSP_WRITE);
+    SetDspParam(kMusicSourceBlock, kMusicSourceParameter, choice->source);
+    if (!Confirmed(CMD_DSP_WRITE, before, 1)) return NotConfirmed("music source");
+    return CtlResult::Ok();
+}
+
+CtlResult BassBoost(const std::string& text) {
+    double g = 0;
+    CtlResult result = ParseInRange(text, "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
+    if (!result.ok()) return result;
+    const uint64_t panelBefore = fx::ReplyCount(CMD_WRITE_PANEL);
+    const uint64_t dspBefore = fx::ReplyCount(CMD_DSP_WRITE);
+    SetBassBoost(g);
+    if (!Confirmed(CMD_WRITE_PANEL, panelBefore, 1) ||
+        !Confirmed(CMD_DSP_WRITE, dspBefore, kBassBoostFilterCount))
+        return NotConfirmed("bass boost");
+    return CtlResult::Ok();
+}
+
+CtlResult AutoLevel(const std::vector<std::string>& args) {
+    LevelArguments level;
+    CtlResult result = ParseLevel(args, level);
+    if (!result.ok()) return result;
+    const uint64_t before = fx::ReplyCount(CMD_DSP_WRITE);
+    const double* v = level.values;
+    SetAutoLevel(v[0], v[1], v[2], v[3]);
+    if (!Confirmed(CMD_DSP_WRITE, before, 1)) return NotConfirmed("automatic music level");
+    return CtlResult::Ok();
+}
+
+void PrintAutoLevel() {
+    std::printf("auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
+                "release: %.0f ms\n",
+                AutoLevelOn() ? "on" : "off", g_AutoLevel.thresholdDb, g_AutoLevel.ratio,
+                g_AutoLevel.attackMs, g_AutoLevel.releaseMs);
+}
+
+} // namespace
+
+bool IsFeatureVerb(const std::string& command) {
+    return command == "source" || command == "bass-boost" || command == "auto-level";
+}
+
+CtlResult CheckFeatureArguments(const CtlOptions& options) {
+    const std::string& verb = options.command;
+    const auto& args = options.arguments;
+    if (verb == "source") {
+        if (args.size() > 1) return Usage("source takes no argument, or K (0..13) or NAME");
+        if (args.size() == 1 && SourceIndex(args[0]) < 0 && !IsMusicSourceName(args[0]))
+            return Usage("no source " + args[0] + " (K is 0..13, or a source name)");
+        return CtlResult::Ok();
+    }
+    if (verb == "bass-boost") {
+        if (args.size() > 1) return Usage("bass-boost takes no argument, or DB (-40..0)");
+        double g = 0;
+        if (args.size() == 1)
+            return ParseInRange(args[0], "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
+        return CtlResult::Ok();
+    }
+    if (args.empty()) return CtlResult::Ok();
+    if (args.size() != 4)
+        return Usage("auto-level takes no argument, or THRESHOLD RATIO ATTACK RELEASE");
+    LevelArguments level;
+    return ParseLevel(args, level);
+}
+
+CtlResult RunFeatureCommand(CtlSession& session, const CtlOptions& options) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    const std::string& verb = options.command;
+    const auto& args = options.arguments;
+    if (verb == "source") {
+        if (args.empty()) {
+            PrintSources();
+            return CtlResult::Ok();
+        }
+        return SelectSource(args[0]);
+    }
+    if (verb == "bass-boost") {
+        if (args.empty()) {
+            std::printf("bass-boost: %g dB\n", BassBoostDb());
+            return CtlResult::Ok();
+        }
+        return BassBoost(args[0]);
+    }
+    if (args.empty()) {
+        PrintAutoLevel();
+        return CtlResult::Ok();
+    }
+    return AutoLevel(args);
+}
