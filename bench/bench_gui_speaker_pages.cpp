@@ -4,13 +4,12 @@
 // the delay chart a handle moves and its time is written. Nothing is
 // connected: the cost is the page's and the image's, not the wire's.
 
+#include "PageBenchSupport.h"
 #include "controls/CDelayPanel.h"
 #include "controls/CSSVolumePanel.h"
 #include "link/LinkState.h"
 #include "pages/CDelayDlg.h"
 #include "pages/CSSVCDlg.h"
-#include "shell/Localisation.h"
-#include "state/ParamImage.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -18,16 +17,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-// A stand-in for the view's page area at the smallest window size.
-QWidget& Host() {
-    static QWidget host;
-    if (!host.isVisible()) {
-        host.resize(1040, 555);
-        host.show();
-    }
-    return host;
-}
 
 void Mouse(QWidget* widget, QEvent::Type type, const QPointF& pos) {
     const Qt::MouseButtons buttons =
@@ -51,7 +40,7 @@ void Drag(benchmark::State& state, QWidget* control, QPoint grab, int stride, St
 }
 
 void BM_RoomPlanDragStep(benchmark::State& state) {
-    CSSVCDlg page(&Host());
+    CSSVCDlg page(&PageHost());
     page.show();
     QCoreApplication::processEvents();
     CSSVolumePanel* plan = page.Plan();
@@ -61,7 +50,7 @@ void BM_RoomPlanDragStep(benchmark::State& state) {
 BENCHMARK(BM_RoomPlanDragStep)->Unit(benchmark::kMillisecond);
 
 void BM_DelayChartDragStep(benchmark::State& state) {
-    CDelayDlg page(&Host());
+    CDelayDlg page(&PageHost());
     page.show();
     QCoreApplication::processEvents();
     CDelayPanel* chart = page.Chart();
@@ -73,13 +62,5 @@ BENCHMARK(BM_DelayChartDragStep)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    LoadCurrentLanguageFile();
-    BuildDefaultImage();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunPageBenchmarks(argc, argv);
 }

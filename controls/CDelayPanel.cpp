@@ -228,17 +228,15 @@ void CDelayPanel::PaintRow(QPainter& p, const Row& row) const {
 }
 
 const QImage& CDelayPanel::RenderFrame() {
-    QImage& image = m_buffer.Prepare(*this);
-    QPainter p(&image);
-    p.fillRect(rect(), palette().window());
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    QPainter p;
+    m_buffer.BeginFrame(p, *this);
     PaintGrid(p);
     QFont bold = ArialFont(12);
     bold.setBold(true);
     p.setFont(bold);
     for (const Row& row : m_rows) PaintRow(p, row);
-    return image;
+    p.end();
+    return m_buffer.Image();
 }
 
 void CDelayPanel::paintEvent(QPaintEvent*) {

@@ -240,15 +240,13 @@ void CSSVolumePanel::PaintListener(QPainter& p, const Item& item) const {
 }
 
 const QImage& CSSVolumePanel::RenderFrame() {
-    QImage& image = m_buffer.Prepare(*this);
-    QPainter p(&image);
-    p.fillRect(rect(), palette().window());
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
+    QPainter p;
+    m_buffer.BeginFrame(p, *this);
     PaintGrid(p);
     for (int i = 1; i < kItemCount; ++i) PaintSpeaker(p, m_items[i]);
     PaintListener(p, m_items[kListener]);
-    return image;
+    p.end();
+    return m_buffer.Image();
 }
 
 void CSSVolumePanel::paintEvent(QPaintEvent*) {

@@ -6,6 +6,7 @@
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
+#include "pages/DialogControls.h"
 #include "pages/PageArtwork.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
@@ -128,18 +129,13 @@ void CDelayDlg::CreateRow(int row) {
     connect(r.highBand, &QRadioButton::clicked, this, [this, row] { OnMode(row, false); });
     connect(r.wholeChannel, &QRadioButton::clicked, this, [this, row] { OnMode(row, true); });
 
-    r.split = new CXBmpSlider(this);
-    r.split->SetControlId(SplitSliderId(row));
-    SetCtrlId(r.split, SplitSliderId(row));
+    r.split = fx::MakeDialogSlider(this, SplitSliderId(row));
     r.split->SetRange(0, kSplitRowCount - 1);
     r.split->SetMargins(3, 3, 3, 2);
     r.split->SetAccentColor(CDelayPanel::RowColour(row));
     connect(r.split, &CXBmpSlider::PositionChanging, this,
             [this, row](int, int position) { OnSplit(row, position); });
-    r.splitValue = new QLabel(this);
-    SetCtrlId(r.splitValue, SplitValueId(row));
-    r.splitValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ApplyValueStyle(r.splitValue);
+    r.splitValue = fx::MakeValueLabel(this, SplitValueId(row));
 
     r.edit = new QLineEdit(this);
     SetCtrlId(r.edit, IDC_DELAY_EDIT + row);

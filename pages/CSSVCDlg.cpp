@@ -4,6 +4,7 @@
 #include "controls/CXBmpSlider.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
+#include "pages/DialogControls.h"
 #include "pages/PageArtwork.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
@@ -55,32 +56,24 @@ int Tenths(double metres) {
     return int(std::lround(metres * 10.0));
 }
 
-QGroupBox* MakeGroup(QWidget* page, int id = 0) {
-    auto* group = new QGroupBox(page);
-    if (id != 0) SetCtrlId(group, id);
+QPushButton* MakeButton(QWidget* page, int id, const char* text) {
+    return fx::WithCtrlId(id, new QPushButton(QString::fromUtf8(text), page));
+}
+
+// A frame with a bold title, as on the output page.
+QGroupBox* MakeFrame(QWidget* page, int id, const char* title) {
+    QGroupBox* group = fx::MakeDialogGroup(page, id, title);
     QFont bold = group->font();
     bold.setBold(true);
     group->setFont(bold);
     return group;
 }
-
-template <typename T> T* Make(QWidget* page, int id, const char* text = nullptr) {
-    auto* widget = new T(page);
-    if (id != 0) SetCtrlId(widget, id);
-    if constexpr (requires { widget->setText(QString()); }) {
-        if (text) widget->setText(QString::fromUtf8(text));
-    }
-    return widget;
-}
 } // namespace
 
 CSSVCDlg::CSSVCDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
-    // Frames first, so the controls they hold lie above them.
-    m_volumeGroup = MakeGroup(this);
-    m_roomGroup = MakeGroup(this, IDC_SSV_ROOM_HEADING);
-    m_roomGroup->setTitle(QString::fromUtf8("房间大小"));
-    m_positionGroup = MakeGroup(this, IDC_SSV_SOURCES_HEADING);
-    m_positionGroup->setTitle(QString::fromUtf8("声源的位置"));
+    m_volumeGroup = MakeFrame(this, 0, "");
+    m_roomGroup = MakeFrame(this, IDC_SSV_ROOM_HEADING, "房间大小");
+    m_positionGroup = MakeFrame(this, IDC_SSV_SOURCES_HEADING, "声源的位置");
 
     m_nav = new CPageNavRow(this, std::move(navigator));
     m_nav->SetCurrent(IDC_NAV_LOCATION);
@@ -129,21 +122,18 @@ int CSSVCDlg::CoordinateSpinId(int item, int axis) {
 
 void CSSVCDlg::CreateVolumes() {
     for (int c = 0; c < kOutputChannelCount; ++c) {
-        m_channelNames[c] = Make<QLabel>(this, 0);
-        m_rowLabels[c] = Make<QLabel>(this, IDC_SSV_ROW_LABEL + c);
-        auto* slider = new CXBmpSlider(this);
-        slider->SetControlId(IDC_SSV_VOLUME + c);
-        SetCtrlId(slider, IDC_SSV_VOLUME + c);
+        m_channelNames[c] = new QLabel(this);
+        m_rowLabels[c] = fx::WithCtrlId(IDC_SSV_ROW_LABEL + c, new QLabel(this));
+        CXBmpSlider* slider = fx::MakeDialogSlider(this, IDC_SSV_VOLUME + c);
         slider->SetRange(0, SurroundVolumeMax(c));
         slider->SetMargins(3, 3, 3, 2);
         slider->SetAccentColor(QColor(0, 170, 200));
         connect(slider, &CXBmpSlider::PositionChanging, this,
                 [this, c](int, int position) { OnVolume(c, position); });
         m_volumes[c] = slider;
-        m_volumeValues[c] = Make<QLabel>(this, IDC_SSV_VOLUME_VALUE + c);
-        m_volumeValues[c]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        ApplyValueStyle(m_volumeValues[c]);
-        m_locate[c] = Make<QCheckBox>(this, LocateBoxId(c), "定位");
+        m_volumeValues[c] = fx::MakeValueLabel(this, IDC_SSV_VOLUME_VALUE + c);
+        m_locate[c] =
+            fx::WithCtrlId(LocateBoxId(c), new QCheckBox(QString::fromUtf8("定位"), this));
         connect(m_locate[c], &QCheckBox::clicked, this,
                 [this, c](bool checked) { OnLocate(c, checked); });
     }
@@ -155,47 +145,48 @@ void CSSVCDlg::CreateRoom() {
     const int editIds[2] = {IDC_SSV_WIDTH, IDC_SSV_LENGTH};
     const int spinIds[2] = {IDC_SSV_WIDTH_SPIN, IDC_SSV_LENGTH_SPIN};
     for (int axis = 0; axis < 2; ++axis) {
-        m_roomCaption[axis] = Make<QLabel>(this, captionIds[axis], captions[axis]);
-        m_roomEdit[axis] = Make<QLineEdit>(this, editIds[axis]);
+        m_roomCaption[axis] = fx::MakeDialogLabel(this, captionIds[axis], captions[axis]);
+        m_roomEdit[axis] = fx::WithCtrlId(editIds[axis], new QLineEdit(this));
         m_roomEdit[axis]->setAlignment(Qt::AlignCenter);
         // Enter in a room edit applies the size, as "立即修改" does.
         connect(m_roomEdit[axis], &QLineEdit::returnPressed, this, &CSSVCDlg::ApplyRoom);
-        m_roomSpin[axis] = Make<CSpinButton>(this, spinIds[axis]);
+        m_roomSpin[axis] = fx::WithCtrlId(spinIds[axis], new CSpinButton(this));
         m_roomSpin[axis]->SetRange(kRoomSizeMin, kRoomSizeMax);
         connect(m_roomSpin[axis], &CSpinButton::Stepped, this,
                 [this, axis](int position) { OnRoomSpin(axis, position); });
     }
-    m_modify = Make<QPushButton>(this, IDC_SSV_MODIFY, "立即修改");
+    m_modify = MakeButton(this, IDC_SSV_MODIFY, "立即修改");
     connect(m_modify, &QPushButton::clicked, this, &CSSVCDlg::ApplyRoom);
-    m_reset = Make<QPushButton>(this, IDC_SSV_RESET, "复位");
+    m_reset = MakeButton(this, IDC_SSV_RESET, "复位");
     connect(m_reset, &QPushButton::clicked, this, [this] {
         ResetSurround();
         Refresh();
     });
-    m_unit = Make<QLabel>(this, IDC_SSV_UNIT, "长度单位:米(m)");
+    m_unit = fx::MakeDialogLabel(this, IDC_SSV_UNIT, "长度单位:米(m)");
 }
 
 void CSSVCDlg::CreateCoordinates() {
     for (QLabel*& caption : m_axisCaption) {
-        caption = Make<QLabel>(this, 0);
+        caption = new QLabel(this);
         caption->setAlignment(Qt::AlignCenter);
     }
     for (int item = 0; item < kItemCount; ++item) {
         Coordinate& c = m_coordinates[item];
-        c.caption = item == CSSVolumePanel::kListener
-                        ? Make<QLabel>(this, IDC_SSV_LISTENER_CAPTION, "听众位置")
-                        : Make<QLabel>(this, SpeakerCaptionId(item), kSpeakerCaptions[item - 1]);
+        c.caption =
+            item == CSSVolumePanel::kListener
+                ? fx::MakeDialogLabel(this, IDC_SSV_LISTENER_CAPTION, "听众位置")
+                : fx::MakeDialogLabel(this, SpeakerCaptionId(item), kSpeakerCaptions[item - 1]);
         for (int axis = 0; axis < 2; ++axis) {
-            c.edit[axis] = Make<QLineEdit>(this, CoordinateEditId(item, axis));
+            c.edit[axis] = fx::WithCtrlId(CoordinateEditId(item, axis), new QLineEdit(this));
             c.edit[axis]->setAlignment(Qt::AlignCenter);
             connect(c.edit[axis], &QLineEdit::returnPressed, this,
                     [this, item] { OnCoordinateEnter(item); });
-            c.spin[axis] = Make<CSpinButton>(this, CoordinateSpinId(item, axis));
+            c.spin[axis] = fx::WithCtrlId(CoordinateSpinId(item, axis), new CSpinButton(this));
             connect(c.spin[axis], &CSpinButton::Stepped, this,
                     [this, item, axis](int position) { OnCoordinateSpin(item, axis, position); });
         }
     }
-    m_centre = Make<QPushButton>(this, IDC_SSV_CENTRE, "居中");
+    m_centre = MakeButton(this, IDC_SSV_CENTRE, "居中");
     connect(m_centre, &QPushButton::clicked, this, [this] {
         CentreListener();
         ShowItem(CSSVolumePanel::kListener);

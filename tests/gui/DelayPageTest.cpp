@@ -35,12 +35,7 @@ void PrepareChannel4(SimProcessor::Image& memory) {
 class DelayPageTest : public GuiFixture {
 protected:
     void Start(const std::function<void(SimProcessor::Image&)>& prepare = {}) {
-        PrepareMemory(prepare);
-        StartEditor();
-        ASSERT_TRUE(WaitForRead());
-        View()->ShowPage(PAGE_DELAY, 0);
-        ASSERT_NE(nullptr, Page());
-        m_sim->ClearCommandLog();
+        StartOnPage(PAGE_DELAY, prepare);
     }
 
     CDelayDlg* Page() const { return qobject_cast<CDelayDlg*>(View()->CurrentPage()); }

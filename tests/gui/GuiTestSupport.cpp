@@ -7,6 +7,7 @@
 #include "link/ReplyDispatcher.h"
 #include "link/UsbLink.h"
 #include "shell/CAppSettings.h"
+#include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
@@ -18,6 +19,7 @@
 #include "state/SyncJobs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QStandardPaths>
@@ -167,6 +169,36 @@ void GuiFixture::TearDown() {
     SetJobSettings(nullptr);
     m_ui.reset();
     g_Language = 0;
+}
+
+void GuiFixture::StartOnPage(int pageId, const std::function<void(SimProcessor::Image&)>& prepare) {
+    PrepareMemory(prepare);
+    StartEditor();
+    ASSERT_TRUE(WaitForRead());
+    View()->ShowPage(pageId, 0);
+    ASSERT_NE(nullptr, View()->CurrentPage());
+    ASSERT_EQ(pageId, View()->CurrentPage()->PageId());
+    m_sim->ClearCommandLog();
+}
+
+void GuiFixture::ShootInBothLanguagesAndSizes(
+    const QString& folder, const std::function<void(const SaveShot& save)>& shoot) {
+    const QSize sizes[] = {{1040, 700}, {1600, 1000}};
+    for (const QSize& size : sizes) {
+        m_frame->resize(size);
+        Pump(100);
+        for (int language : {0, 1}) {
+            if (g_Language != language) View()->ToggleLanguage();
+            const QString suffix = QStringLiteral("-%1-%2x%3")
+                                       .arg(language == 1 ? "en" : "zh")
+                                       .arg(size.width())
+                                       .arg(size.height());
+            shoot([&](const QString& name) {
+                Pump(150);
+                ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name + suffix + ".png")));
+            });
+        }
+    }
 }
 
 void GuiFixture::PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare) {

@@ -70,6 +70,17 @@ protected:
     CHalvoxView* View() const;
     CRibbonBar* Ribbon() const;
 
+    // Starts the editor against the processor (its memory prepared first),
+    // waits for the read and shows a page; the command log starts empty.
+    void StartOnPage(int pageId, const std::function<void(SimProcessor::Image&)>& prepare = {});
+
+    // Pictures of the window at the smallest window size and a large one in
+    // both languages: shoot runs for each and names its pictures with save,
+    // which writes "<name>-<zh|en>-<width>x<height>.png" into folder.
+    using SaveShot = std::function<void(const QString& name)>;
+    void ShootInBothLanguagesAndSizes(const QString& folder,
+                                      const std::function<void(const SaveShot& save)>& shoot);
+
     // Changes the simulator's memory (before the editor reads it).
     void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);
     // Waits until the processor's log holds count commands and returns them

@@ -14,7 +14,6 @@
 #include "state/ParamImage.h"
 
 #include <QComboBox>
-#include <QDir>
 
 // Pictures of the output page (CH 1, and CH 6 with its crossover band
 // selected) and of the compressor page, in both languages, at the smallest
@@ -50,38 +49,24 @@ TEST_F(OutputScreenshotTest, PagesInBothLanguagesAndTwoSizes) {
     StartEditor();
     ASSERT_TRUE(WaitForRead());
     ShapeOutputs();
-    const QSize sizes[] = {{1040, 700}, {1600, 1000}};
-    for (const QSize& size : sizes) {
-        m_frame->resize(size);
-        Pump(100);
-        for (int language : {0, 1}) {
-            if (g_Language != language) View()->ToggleLanguage();
-            const QString suffix = QStringLiteral("-%1-%2x%3")
-                                       .arg(language == 1 ? "en" : "zh")
-                                       .arg(size.width())
-                                       .arg(size.height());
-            const auto save = [&](const QString& name) {
-                Pump(150);
-                ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name + suffix + ".png")));
-            };
-            Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
-            View()->ShowPage(PAGE_OUTPUT, 0);
-            auto* output = qobject_cast<CDialogOutput*>(View()->CurrentPage());
-            ASSERT_NE(nullptr, output);
-            output->SetChannel(0);
-            save(QStringLiteral("page-output-ch1"));
+    ShootInBothLanguagesAndSizes(folder, [&](const SaveShot& save) {
+        Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
+        View()->ShowPage(PAGE_OUTPUT, 0);
+        auto* output = qobject_cast<CDialogOutput*>(View()->CurrentPage());
+        ASSERT_NE(nullptr, output);
+        output->SetChannel(0);
+        save(QStringLiteral("page-output-ch1"));
 
-            output->SetChannel(kCrossoverChannel);
-            Pump(50);
-            PressBand(output->Eq().Graph(), kCrossoverBand);
-            ASSERT_TRUE(output->CrossoverCombo()->isVisible());
-            save(QStringLiteral("page-output-ch6"));
+        output->SetChannel(kCrossoverChannel);
+        Pump(50);
+        PressBand(output->Eq().Graph(), kCrossoverBand);
+        ASSERT_TRUE(output->CrossoverCombo()->isVisible());
+        save(QStringLiteral("page-output-ch6"));
 
-            View()->ShowPage(PAGE_COMPRESSOR, 0);
-            auto* comp = qobject_cast<CCompDlg*>(View()->CurrentPage());
-            ASSERT_NE(nullptr, comp);
-            comp->SelectChannel(0);
-            save(QStringLiteral("page-comp"));
-        }
-    }
+        View()->ShowPage(PAGE_COMPRESSOR, 0);
+        auto* comp = qobject_cast<CCompDlg*>(View()->CurrentPage());
+        ASSERT_NE(nullptr, comp);
+        comp->SelectChannel(0);
+        save(QStringLiteral("page-comp"));
+    });
 }

@@ -9,8 +9,6 @@
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
 
-#include <QDir>
-
 // Pictures of the speaker delay page and of the room plan (with the
 // listener off-centre), in both languages, at the smallest window size and a
 // large one. Only runs when FX_PAGE_SCREENSHOTS names the folder to write
@@ -50,27 +48,13 @@ TEST_F(SpeakerScreenshotTest, PagesInBothLanguagesAndTwoSizes) {
     ASSERT_TRUE(WaitForRead());
     ShapeDelays();
     ShapeRoom();
-    const QSize sizes[] = {{1040, 700}, {1600, 1000}};
-    for (const QSize& size : sizes) {
-        m_frame->resize(size);
-        Pump(100);
-        for (int language : {0, 1}) {
-            if (g_Language != language) View()->ToggleLanguage();
-            const QString suffix = QStringLiteral("-%1-%2x%3")
-                                       .arg(language == 1 ? "en" : "zh")
-                                       .arg(size.width())
-                                       .arg(size.height());
-            const auto save = [&](const QString& name) {
-                Pump(150);
-                ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name + suffix + ".png")));
-            };
-            Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
-            View()->ShowPage(PAGE_DELAY, 0);
-            ASSERT_NE(nullptr, qobject_cast<CDelayDlg*>(View()->CurrentPage()));
-            save(QStringLiteral("page-delay"));
-            View()->ShowPage(PAGE_SURROUND, 0);
-            ASSERT_NE(nullptr, qobject_cast<CSSVCDlg*>(View()->CurrentPage()));
-            save(QStringLiteral("page-surround"));
-        }
-    }
+    ShootInBothLanguagesAndSizes(folder, [&](const SaveShot& save) {
+        Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
+        View()->ShowPage(PAGE_DELAY, 0);
+        ASSERT_NE(nullptr, qobject_cast<CDelayDlg*>(View()->CurrentPage()));
+        save(QStringLiteral("page-delay"));
+        View()->ShowPage(PAGE_SURROUND, 0);
+        ASSERT_NE(nullptr, qobject_cast<CSSVCDlg*>(View()->CurrentPage()));
+        save(QStringLiteral("page-surround"));
+    });
 }

@@ -33,12 +33,7 @@ bool IsPanelWrite(const SimRecord& record, int offset, int length) {
 class SurroundPageTest : public GuiFixture {
 protected:
     void Start(const std::function<void(SimProcessor::Image&)>& prepare = {}) {
-        PrepareMemory(prepare);
-        StartEditor();
-        ASSERT_TRUE(WaitForRead());
-        View()->ShowPage(PAGE_SURROUND, 0);
-        ASSERT_NE(nullptr, Page());
-        m_sim->ClearCommandLog();
+        StartOnPage(PAGE_SURROUND, prepare);
     }
 
     CSSVCDlg* Page() const { return qobject_cast<CSSVCDlg*>(View()->CurrentPage()); }

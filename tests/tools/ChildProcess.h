@@ -114,4 +114,20 @@ private:
     std::string m_out, m_err;
 };
 
+// A command line fxtunectl refuses (status 2): its arguments and its one
+// error line without the "fxtunectl: " in front.
+struct RefusedLine {
+    std::vector<std::string> args;
+    const char* message;
+};
+
+// The refusal as the command line promises it: status 2, one line on
+// stderr, and nothing sent to the processor (whose log is given).
+inline void ExpectRefusedWithNothingSent(const Result& result, const RefusedLine& line,
+                                         const std::string& processorLog) {
+    EXPECT_EQ(2, result.status) << result.err;
+    EXPECT_EQ(std::string("fxtunectl: ") + line.message + "\n", result.err);
+    EXPECT_EQ("", processorLog) << "refused before anything was sent";
+}
+
 } // namespace child

@@ -122,42 +122,36 @@ TEST_F(FxtunectlSpeakerVerbsTest, PlacesOutsideTheRoomAreRefusedAfterTheRead) {
     EXPECT_FALSE(Contains(log, "command: 09")) << log;
 }
 
-struct VerbError {
-    std::vector<std::string> args;
-    const char* message;
-};
+using child::RefusedLine;
 
 class FxtunectlSpeakerVerbErrorTest : public FxtunectlSpeakerVerbsTest,
-                                      public ::testing::WithParamInterface<VerbError> {};
+                                      public ::testing::WithParamInterface<RefusedLine> {};
 
 TEST_P(FxtunectlSpeakerVerbErrorTest, RefusedWithNothingSent) {
-    const auto result = Ctl(GetParam().args);
-    EXPECT_EQ(2, result.status) << result.err;
-    EXPECT_EQ(std::string("fxtunectl: ") + GetParam().message + "\n", result.err);
-    EXPECT_EQ("", sim->CommandLog()) << "refused before anything was sent";
+    child::ExpectRefusedWithNothingSent(Ctl(GetParam().args), GetParam(), sim->CommandLog());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, FxtunectlSpeakerVerbErrorTest,
-    ::testing::Values(VerbError{{"delay", "0", "5"}, "CH is 1..8"},
-                      VerbError{{"delay", "9", "5"}, "CH is 1..8"},
-                      VerbError{{"delay", "1", "1.4"}, "MS is 1.5..100 ms"},
-                      VerbError{{"delay", "1", "100.1"}, "MS is 1.5..100 ms"},
-                      VerbError{{"delay", "1", "inf"}, "MS is 1.5..100 ms"},
-                      VerbError{{"delay", "1", "5", "both"}, "the delay mode is whole or high"},
-                      VerbError{{"delay", "1"}, "wrong number of arguments for delay"},
-                      VerbError{{"surround", "room", "0", "4"}, "W and L are whole metres, 1..10"},
-                      VerbError{{"surround", "room", "4", "11"}, "W and L are whole metres, 1..10"},
-                      VerbError{{"surround", "room", "4.5", "4"},
-                                "W and L are whole metres, 1..10"},
-                      VerbError{{"surround", "listener", "5.1", "0"},
-                                "X and Y are metres from the room's centre, -5..5"},
-                      VerbError{{"surround", "listener", "0", "nan"},
-                                "X and Y are metres from the room's centre, -5..5"},
-                      VerbError{{"surround", "speaker", "9", "0", "0"}, "K is 1..8"},
-                      VerbError{{"surround", "speaker", "1", "0"},
-                                "wrong number of arguments for surround speaker"},
-                      VerbError{{"surround", "centre"},
-                                "surround takes room, listener, speaker, center or reset"}));
+    ::testing::Values(
+        RefusedLine{{"delay", "0", "5"}, "CH is 1..8"},
+        RefusedLine{{"delay", "9", "5"}, "CH is 1..8"},
+        RefusedLine{{"delay", "1", "1.4"}, "MS is 1.5..100 ms"},
+        RefusedLine{{"delay", "1", "100.1"}, "MS is 1.5..100 ms"},
+        RefusedLine{{"delay", "1", "inf"}, "MS is 1.5..100 ms"},
+        RefusedLine{{"delay", "1", "5", "both"}, "the delay mode is whole or high"},
+        RefusedLine{{"delay", "1"}, "wrong number of arguments for delay"},
+        RefusedLine{{"surround", "room", "0", "4"}, "W and L are whole metres, 1..10"},
+        RefusedLine{{"surround", "room", "4", "11"}, "W and L are whole metres, 1..10"},
+        RefusedLine{{"surround", "room", "4.5", "4"}, "W and L are whole metres, 1..10"},
+        RefusedLine{{"surround", "listener", "5.1", "0"},
+                    "X and Y are metres from the room's centre, -5..5"},
+        RefusedLine{{"surround", "listener", "0", "nan"},
+                    "X and Y are metres from the room's centre, -5..5"},
+        RefusedLine{{"surround", "speaker", "9", "0", "0"}, "K is 1..8"},
+        RefusedLine{{"surround", "speaker", "1", "0"},
+                    "wrong number of arguments for surround speaker"},
+        RefusedLine{{"surround", "centre"},
+                    "surround takes room, listener, speaker, center or reset"}));
 
 } // namespace
