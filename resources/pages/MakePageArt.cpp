@@ -158,12 +158,17 @@ QImage BackImage(const QColor& base, bool pressed) {
     p.drawPath(arrow);
     return image;
 }
+QImage Blank(const QSize& size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
 // The delay chart's handle: a flag whose straight left edge is the pole
 // that marks the value.
 QImage DelayHandleImage() {
     const QSize size(14, 22);
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = Blank(size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath flag;
@@ -191,8 +196,7 @@ QImage DelayHandleImage() {
 // A loudspeaker cabinet from the front: tweeter over woofer.
 QImage SpeakerImage() {
     const QSize size(26, 34);
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = Blank(size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF body(1, 1, size.width() - 2, size.height() - 2);
@@ -220,8 +224,7 @@ QImage SpeakerImage() {
 // The listener: a person on an orange disc.
 QImage ListenerImage() {
     const QSize size(34, 34);
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = Blank(size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF disc(1, 1, size.width() - 2, size.height() - 2);

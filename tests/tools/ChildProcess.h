@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -112,6 +113,20 @@ private:
     pid_t m_pid = -1;
     int m_port = 0;
     std::string m_out, m_err;
+};
+
+// fxtunectl against a simulator of its own on 127.0.0.1.
+class CtlAgainstSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim = std::make_unique<Simulator>(std::vector<std::string>{});
+        ASSERT_GT(sim->Port(), 0);
+    }
+    Result Ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--host", "127.0.0.1", "--port", sim->PortText()});
+        return Run(FXTUNECTL_PATH, args);
+    }
+    std::unique_ptr<Simulator> sim;
 };
 
 // A command line fxtunectl refuses (status 2): its arguments and its one

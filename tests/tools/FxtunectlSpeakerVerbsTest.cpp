@@ -19,19 +19,10 @@ size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-class FxtunectlSpeakerVerbsTest : public ::testing::Test {
+class FxtunectlSpeakerVerbsTest : public child::CtlAgainstSimulator {
 protected:
-    void SetUp() override {
-        sim = std::make_unique<child::Simulator>(std::vector<std::string>{});
-        ASSERT_GT(sim->Port(), 0);
-    }
-    child::Result Ctl(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--host", "127.0.0.1", "--port", sim->PortText()});
-        return child::Run(FXTUNECTL_PATH, args);
-    }
     // What the simulator logged from here on.
     std::string LogSince(size_t mark) const { return sim->CommandLog().substr(mark); }
-    std::unique_ptr<child::Simulator> sim;
 };
 
 TEST_F(FxtunectlSpeakerVerbsTest, DelaySetsTimeSwitchAndModeThatDelayThenPrints) {
