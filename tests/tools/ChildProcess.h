@@ -124,7 +124,7 @@ protected:
     }
     Result Ctl(std::vector<std::string> args) {
         args.insert(args.begin(), {"--host", "127.0.0.1", "--port", sim->PortText()});
-        return Run(FXTUNECTL_PATH, args);
+        return child::Run(FXTUNECTL_PATH, args);
     }
     std::unique_ptr<Simulator> sim;
 };
