@@ -94,7 +94,7 @@ private:
     void LayoutCoordinates(const QRect& area);
     void PlacePlan();
 
-    // Reads the room size from the image's editor values into the page.
+    // The room and every place from the editor values: edits, spins, spin ranges, plan.
     void Refresh();
     void RefreshVolumes();
     void RefreshRowLabels();
