@@ -28,6 +28,7 @@ QWidget* CGridCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
     case Editor::Text: {
         auto* edit = new QLineEdit(parent);
         edit->setFrame(false);
+        m_openEditor = edit;
         return edit;
     }
     case Editor::Combo: {
@@ -42,6 +43,7 @@ QWidget* CGridCellDelegate::createEditor(QWidget* parent, const QStyleOptionView
         QTimer::singleShot(0, combo, [combo] {
             if (combo->isVisible()) combo->showPopup();
         });
+        m_openEditor = combo;
         return combo;
     }
     case Editor::None:

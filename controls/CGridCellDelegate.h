@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -17,6 +18,8 @@ public:
     void SetColumnEditor(int column, Editor editor, const QStringList& choices = {});
     Editor ColumnEditor(int column) const;
     QStringList ColumnChoices(int column) const;
+    // The in-place editor made last, while it exists.
+    QWidget* OpenEditor() const { return m_openEditor; }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
@@ -35,4 +38,5 @@ private:
         QStringList choices;
     };
     std::vector<ColumnSetup> m_columns;
+    mutable QPointer<QWidget> m_openEditor;
 };

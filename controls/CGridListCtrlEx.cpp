@@ -29,6 +29,21 @@ CGridListCtrlEx::CGridListCtrlEx(QWidget* parent)
             });
 }
 
+void CGridListCtrlEx::RemoveAllColumns() {
+    CancelEdit();
+    clear();
+    setRowCount(0);
+    setColumnCount(0);
+    m_rowColors.clear();
+}
+
+void CGridListCtrlEx::CancelEdit() {
+    // Once the view has closed the editor, its loss of focus commits nothing.
+    QWidget* editor = m_delegate->OpenEditor();
+    if (state() == QAbstractItemView::EditingState && editor && editor->isVisible())
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 int CGridListCtrlEx::AddColumn(const QString& header, int width, Editor editor,
                                const QStringList& choices) {
     const int column = columnCount();

@@ -18,6 +18,10 @@ public:
 
     explicit CGridListCtrlEx(QWidget* parent = nullptr);
 
+    // Removes every row and column (the list is built again column by column).
+    void RemoveAllColumns();
+    // Closes an open in-place editor without applying what it holds.
+    void CancelEdit();
     // Appends a column; returns its index.
     int AddColumn(const QString& header, int width, Editor editor = Editor::None,
                   const QStringList& choices = {});

@@ -7,7 +7,6 @@
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "pages/PageArtwork.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/ParamImage.h"
@@ -22,13 +21,13 @@
 #include <cmath>
 
 namespace {
-constexpr int kMargin = 8;
-constexpr int kNavHeight = 28;
-constexpr int kHeaderTop = kMargin + kNavHeight + 10;
+using fx::page::kMargin;
+using fx::page::kNavHeight;
+constexpr int kHeaderTop = fx::page::kTop + 2;
 constexpr int kHeaderHeight = 20;
 constexpr int kChartTop = kHeaderTop + kHeaderHeight + 2;
 constexpr int kControlHeight = 24;
-constexpr int kGap = 5;
+constexpr int kGap = 5; // between a row's controls
 constexpr int kMinChartWidth = 300;
 
 // Widths of a row's columns: label, switch, the two radios, split slider
@@ -77,7 +76,8 @@ CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kR
     for (QLabel*& header : m_headers) header = new QLabel(this);
     m_chart = new CDelayPanel(this);
     SetCtrlId(m_chart, IDC_DELAY_CHART);
-    m_chart->SetHandleImage(PageArt(QStringLiteral("delay-handle.png")));
+    fx::RegisterPageArtwork();
+    m_chart->SetHandleImage(QImage(QStringLiteral(":/pages/delay-handle.png")));
     ApplyPaleBackground(m_chart);
     connect(m_chart, &CDelayPanel::DelayChanged, this, &CDelayDlg::OnChartDrag);
     for (int row = 0; row < kOutputChannelCount; ++row) CreateRow(row);

@@ -3,7 +3,7 @@
 #include "controls/CGdipButton.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
-#include "pages/PageArtwork.h"
+#include "pages/DialogControls.h"
 #include "shell/Localisation.h"
 
 #include <QLabel>
@@ -33,7 +33,7 @@ constexpr int kLeftWidth = 280;
 
 CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
     : CHalvoxPage(kResource, parent), m_navigator(std::move(navigator)) {
-    InitPageArtwork();
+    fx::RegisterPageArtwork();
     m_subPage = std::clamp(subPage, 0, kSubPages - 1);
 
     m_title = new QLabel(this);

@@ -7,12 +7,12 @@
 #include "controls/EqModel.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CEqEditor.h"
+#include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
-#include "pages/PageArtwork.h"
+#include "pages/DialogControls.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
-#include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
@@ -27,20 +27,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
+
+using fx::MakePageCtrl;
+using fx::MakePageGroup;
+using fx::MakePageSlider;
+
+using namespace fx::page;
 
 namespace {
-constexpr int kMargin = 8;
-constexpr int kNavHeight = 28;
-constexpr int kTop = kMargin + kNavHeight + 8;
 constexpr int kLeftWidth = 336;
-constexpr int kPictureHeight = 40;
 constexpr int kRow = 25;
-constexpr int kGroupTitle = 20;
 constexpr int kStripHeight = 236;
 constexpr int kListWidth = 266;
 constexpr int kListHeight = 10 * 18 + 26;
-constexpr int kGap = 10;
 
 const CompressorSectionIds kOutputCompIds = {IDC_OUT_COMP_SWITCH,
                                              {1015, 1016, 1017, 1018},
@@ -54,55 +53,22 @@ const char* const kLinkTexts[kLinkPairCount] = {"通道1+通道2齐调节", "通
 const QColor kListColor(0, 200, 255);
 const QColor kCurrentChannel(0, 110, 200);
 
-template <typename T> T* Make(QWidget* page, int id, const char* text = nullptr) {
-    auto* widget = new T(page);
-    if (id != 0) SetCtrlId(widget, id);
-    if constexpr (!std::is_same_v<T, QComboBox>) {
-        if (text) widget->setText(QString::fromUtf8(text));
-    }
-    return widget;
-}
-
-CXBmpSlider* MakeSlider(QWidget* page, int id, int minimum, int maximum) {
-    auto* slider = new CXBmpSlider(page);
-    slider->SetControlId(id);
-    SetCtrlId(slider, id);
-    slider->SetRange(minimum, maximum);
-    slider->SetMargins(3, 3, 3, 2);
-    return slider;
-}
-
-QLabel* MakeValue(QWidget* page, int id) {
-    auto* value = Make<QLabel>(page, id);
-    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ApplyValueStyle(value);
-    return value;
-}
-
-QGroupBox* MakeGroup(QWidget* page) {
-    auto* group = new QGroupBox(page);
-    QFont bold = group->font();
-    bold.setBold(true);
-    group->setFont(bold);
-    return group;
-}
 } // namespace
 
 CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator)
     : CHalvoxPage(kResource, parent) {
-    InitPageArtwork();
+    fx::RegisterPageArtwork();
     m_subPage = std::clamp(channel, 0, kOutputChannelCount - 1);
     // Frames first, so the controls they hold lie above them.
-    m_levelGroup = MakeGroup(this);
-    m_channelGroup = MakeGroup(this);
-    m_delayGroup = MakeGroup(this);
-    m_compGroup = MakeGroup(this);
+    CreateLevels();
+    m_channelGroup = MakePageGroup(this);
+    m_delayGroup = MakePageGroup(this);
+    m_compGroup = MakePageGroup(this);
 
     m_nav = new CPageNavRow(this, std::move(navigator));
     m_nav->SetChannelHandler([this](int ch) { SetChannel(ch); });
-    m_picture = Make<QLabel>(this, IDC_OUT_PICTURE);
+    m_picture = MakePageCtrl<QLabel>(this, IDC_OUT_PICTURE);
     m_picture->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    CreateLevels();
     CreateChannelRows();
     CreateDelay();
     m_comp = new CCompressorSection(this, kOutputCompIds);
@@ -118,55 +84,53 @@ CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator naviga
 // ------------------------------------------------------------------ controls
 
 void CDialogOutput::CreateLevels() {
-    for (int n = 0; n < kOutputLevelCount; ++n) {
-        m_levelCaptions[n] = Make<QLabel>(this, IDC_OUT_LEVEL_CAPTION + n, kLevelCaptions[n]);
-        m_levels[n] = MakeSlider(this, IDC_OUT_LEVEL + n, 0, 100);
-        m_levels[n]->SetAccentColor(QColor(0, 200, 80));
-        connect(m_levels[n], &CXBmpSlider::PositionChanging, this,
-                [this, n](int, int position) { OnLevel(n, position); });
-        m_levelValues[n] = MakeValue(this, IDC_OUT_LEVEL_VALUE + n);
-    }
+    std::vector<LevelRowSpec> rows;
+    for (int n = 0; n < kOutputLevelCount; ++n)
+        rows.push_back({IDC_OUT_LEVEL + n, IDC_OUT_LEVEL_CAPTION + n, IDC_OUT_LEVEL_VALUE + n,
+                        kLevelCaptions[n], QColor(0, 200, 80)});
+    m_levels = new CLevelRows(this, rows);
+    connect(m_levels, &CLevelRows::LevelMoved, this, &CDialogOutput::OnLevel);
 }
 
 void CDialogOutput::CreateChannelRows() {
     for (int c = 0; c < kOutputChannelCount; ++c) {
-        m_channelNames[c] = Make<QLabel>(this, 0);
-        m_sources[c] = Make<QComboBox>(this, IDC_OUT_SOURCE + c);
+        m_channelNames[c] = MakePageCtrl<QLabel>(this, 0);
+        m_sources[c] = MakePageCtrl<QComboBox>(this, IDC_OUT_SOURCE + c);
         connect(m_sources[c], &QComboBox::activated, this,
                 [this, c](int index) { OnSource(c, index); });
-        m_mutes[c] = Make<QCheckBox>(this, MuteId(c), "静音");
+        m_mutes[c] = MakePageCtrl<QCheckBox>(this, MuteId(c), "静音");
         connect(m_mutes[c], &QCheckBox::clicked, this,
                 [this, c](bool checked) { OnMute(c, checked); });
-        m_phases[c] = Make<QCheckBox>(this, IDC_OUT_PHASE + c, "相位180°");
+        m_phases[c] = MakePageCtrl<QCheckBox>(this, IDC_OUT_PHASE + c, "相位180°");
         connect(m_phases[c], &QCheckBox::clicked, this,
                 [this, c](bool checked) { OnPhase(c, checked); });
     }
     for (int pair = 0; pair < kLinkPairCount; ++pair) {
-        m_links[pair] = Make<QCheckBox>(this, kLinkIds[pair], kLinkTexts[pair]);
+        m_links[pair] = MakePageCtrl<QCheckBox>(this, kLinkIds[pair], kLinkTexts[pair]);
         connect(m_links[pair], &QCheckBox::clicked, this,
                 [this, pair](bool checked) { OnLink(pair, checked); });
     }
 }
 
 void CDialogOutput::CreateDelay() {
-    m_delaySwitch = Make<QCheckBox>(this, IDC_OUT_DELAY_SWITCH, "延时开关");
+    m_delaySwitch = MakePageCtrl<QCheckBox>(this, IDC_OUT_DELAY_SWITCH, "延时开关");
     connect(m_delaySwitch, &QCheckBox::clicked, this, &CDialogOutput::OnDelaySwitch);
     auto* modes = new QButtonGroup(this);
-    m_highBand = Make<QRadioButton>(this, IDC_OUT_HIGH_BAND, "高频延时");
-    m_wholeChannel = Make<QRadioButton>(this, IDC_OUT_WHOLE_CHANNEL, "通道延时");
+    m_highBand = MakePageCtrl<QRadioButton>(this, IDC_OUT_HIGH_BAND, "高频延时");
+    m_wholeChannel = MakePageCtrl<QRadioButton>(this, IDC_OUT_WHOLE_CHANNEL, "通道延时");
     modes->addButton(m_highBand);
     modes->addButton(m_wholeChannel);
     connect(m_highBand, &QRadioButton::clicked, this, [this] { OnDelayMode(false); });
     connect(m_wholeChannel, &QRadioButton::clicked, this, [this] { OnDelayMode(true); });
 
-    m_splitCaption = Make<QLabel>(this, 0);
-    m_splitValue = MakeValue(this, IDC_OUT_SPLIT_VALUE);
-    m_splitSlider = MakeSlider(this, IDC_OUT_SPLIT, 0, kSplitRowCount - 1);
+    m_splitCaption = MakePageCtrl<QLabel>(this, 0);
+    m_splitValue = fx::MakeValueLabel(this, IDC_OUT_SPLIT_VALUE);
+    m_splitSlider = MakePageSlider(this, IDC_OUT_SPLIT, 0, kSplitRowCount - 1);
     connect(m_splitSlider, &CXBmpSlider::PositionChanging, this,
             [this](int, int position) { OnSplit(position); });
-    m_delayCaption = Make<QLabel>(this, IDC_OUT_DELAY_CAPTION, "延时时间");
-    m_delayValue = MakeValue(this, IDC_OUT_DELAY_VALUE);
-    m_delaySlider = MakeSlider(this, IDC_OUT_DELAY, kDelayMin, kDelayMax);
+    m_delayCaption = MakePageCtrl<QLabel>(this, IDC_OUT_DELAY_CAPTION, "延时时间");
+    m_delayValue = fx::MakeValueLabel(this, IDC_OUT_DELAY_VALUE);
+    m_delaySlider = MakePageSlider(this, IDC_OUT_DELAY, kDelayMin, kDelayMax);
     m_delaySlider->SetAccentColor(QColor(255, 140, 0));
     connect(m_delaySlider, &CXBmpSlider::PositionChanging, this,
             [this](int, int position) { OnDelayTime(position); });
@@ -179,14 +143,18 @@ void CDialogOutput::CreateEq() {
         for (int c : LinkedList()) sets.push_back(OutputEqSet(c));
         return sets;
     });
-    m_xoverCaption = Make<QLabel>(this, IDC_OUT_XOVER_CAPTION, "类型");
-    m_xover = Make<QComboBox>(this, IDC_OUT_XOVER);
+    m_xoverCaption = MakePageCtrl<QLabel>(this, IDC_OUT_XOVER_CAPTION, "类型");
+    m_xover = MakePageCtrl<QComboBox>(this, IDC_OUT_XOVER);
     for (const CrossoverAlignmentRow& row : CrossoverAlignment)
         m_xover->addItem(QString::fromLatin1(row.name));
     connect(m_xover, &QComboBox::activated, this, &CDialogOutput::OnCrossover);
     connect(m_eq, &CEqEditor::SelectionChanged, this, [this] { ShowCrossover(); });
     connect(m_eq, &CEqEditor::BandWritten, this, [this] { ShowCrossover(); });
     ShowCrossover();
+}
+
+CXBmpSlider* CDialogOutput::LevelSlider(int n) const {
+    return m_levels->Slider(n);
 }
 
 int CDialogOutput::MuteId(int channel) {
@@ -239,14 +207,8 @@ void CDialogOutput::LayoutLeft() {
     m_picture->setGeometry(kMargin, kTop, kLeftWidth, kPictureHeight);
     int y = kTop + kPictureHeight + 6;
     const QRect levels(kMargin, y, kLeftWidth, kGroupTitle + kOutputLevelCount * kRow + 6);
-    m_levelGroup->setGeometry(levels);
+    m_levels->Place(levels);
     const int inner = kLeftWidth - 16;
-    for (int n = 0; n < kOutputLevelCount; ++n) {
-        const int rowY = levels.top() + kGroupTitle + n * kRow;
-        m_levelCaptions[n]->setGeometry(kMargin + 8, rowY, 84, kRow);
-        m_levels[n]->setGeometry(kMargin + 96, rowY + 2, inner - 88 - 52, kRow - 4);
-        m_levelValues[n]->setGeometry(kMargin + 8 + inner - 48, rowY, 48, kRow);
-    }
     y = levels.bottom() + 6;
     const QRect rows(kMargin, y, kLeftWidth,
                      kGroupTitle + kOutputChannelCount * kRow + kLinkPairCount * 22 + 10);
@@ -317,11 +279,8 @@ void CDialogOutput::RefreshOutputPage() {
     const int ch = Channel();
     const int block = OutputBlock(ch);
     m_picture->setPixmap(QPixmap(ChannelPicture(ch, g_Language)));
-    for (int n = 0; n < kOutputLevelCount; ++n) {
-        const int level = int(GetDspParam(block, OUT_LEVEL_FIRST + n));
-        m_levels[n]->SetPos(level);
-        m_levelValues[n]->setText(QString::asprintf("%d%%", level));
-    }
+    for (int n = 0; n < kOutputLevelCount; ++n)
+        m_levels->Show(n, int(GetDspParam(block, OUT_LEVEL_FIRST + n)));
     m_eq->SetSet(OutputEqSet(ch), {block, OUT_EQ_BYPASS}, kListColor);
     m_eq->Load();
     m_nav->SetCurrent(CPageNavRow::ChannelButtonId(ch));
@@ -380,7 +339,7 @@ void CDialogOutput::Relabel() {
     FillSources();
     for (int c = 0; c < kOutputChannelCount; ++c)
         m_channelNames[c]->setText(Tr("通道%1", "CH %1").arg(c + 1));
-    m_levelGroup->setTitle(Tr("通道音量", "Channel levels"));
+    m_levels->SetTitle(Tr("通道音量", "Channel levels"));
     m_channelGroup->setTitle(Tr("输出信号源", "Output sources"));
     m_delayGroup->setTitle(Tr("延时", "Delay"));
     m_compGroup->setTitle(Tr("压限", "Compressor"));
@@ -415,7 +374,6 @@ void CDialogOutput::OnSource(int channel, int index) {
 
 void CDialogOutput::OnLevel(int n, int position) {
     for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_LEVEL_FIRST + n, position);
-    m_levelValues[n]->setText(QString::asprintf("%d%%", position));
 }
 
 void CDialogOutput::OnDelaySwitch(bool checked) {

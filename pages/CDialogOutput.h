@@ -9,6 +9,7 @@
 
 class CCompressorSection;
 class CEqEditor;
+class CLevelRows;
 class CPageNavRow;
 class CWheelRouter;
 class CXBmpSlider;
@@ -83,7 +84,7 @@ public:
     CPageNavRow& NavRow() const { return *m_nav; }
     QComboBox* CrossoverCombo() const { return m_xover; }
     QCheckBox* LinkBox(int pair) const { return m_links[pair]; }
-    CXBmpSlider* LevelSlider(int n) const { return m_levels[n]; }
+    CXBmpSlider* LevelSlider(int n) const;
     CXBmpSlider* SplitSlider() const { return m_splitSlider; }
     CXBmpSlider* DelaySlider() const { return m_delaySlider; }
 
@@ -125,10 +126,7 @@ private:
     CWheelRouter* m_wheel = nullptr;
     QLabel* m_picture = nullptr;
 
-    QGroupBox* m_levelGroup = nullptr;
-    std::array<CXBmpSlider*, kOutputLevelCount> m_levels{};
-    std::array<QLabel*, kOutputLevelCount> m_levelCaptions{};
-    std::array<QLabel*, kOutputLevelCount> m_levelValues{};
+    CLevelRows* m_levels = nullptr;
 
     QGroupBox* m_channelGroup = nullptr;
     std::array<QLabel*, kOutputChannelCount> m_channelNames{};

@@ -26,7 +26,6 @@ constexpr int kFreqMax = 20000;
 constexpr int kQSliderMin = 10;
 constexpr int kQSliderMaxPeq = 3000;
 constexpr int kQSliderMaxOther = 200;
-constexpr int kListRowHeight = 18;
 
 const char* const kTypeTextsZh[6] = {"关闭", "参量", "低通", "高通", "低架", "高架"};
 const char* const kTypeTextsEn[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
@@ -65,17 +64,24 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
-    m_list->AddColumn(QString(), 30);
-    m_list->AddColumn(QString(), 55, CGridListCtrlEx::Editor::Combo, TypeTexts());
-    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
-    m_list->AddColumn(QString(), 60, CGridListCtrlEx::Editor::Text);
-    m_list->AddColumn(QString(), 50, CGridListCtrlEx::Editor::Text);
     m_list->verticalHeader()->setDefaultSectionSize(kListRowHeight);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_list, &CGridListCtrlEx::CellEdited, this, &CEqEditor::OnCellEdited);
 
     CreateEditor(page);
     ShowEditor(false);
+    BuildList(kDefaultColumnWidths);
+}
+
+void CEqEditor::BuildList(const ColumnWidths& widths) {
+    using Editor = CGridListCtrlEx::Editor;
+    m_list->RemoveAllColumns();
+    m_list->AddColumn(QString(), widths[ColNumber]);
+    m_list->AddColumn(QString(), widths[ColType], Editor::Combo, TypeTexts());
+    m_list->AddColumn(QString(), widths[ColGain], Editor::Text);
+    m_list->AddColumn(QString(), widths[ColFreq], Editor::Text);
+    m_list->AddColumn(QString(), widths[ColQ], Editor::Text);
+    m_list->SetTextColor(m_listColor);
     Relabel();
 }
 
@@ -185,8 +191,9 @@ void CEqEditor::PlaceGraph(const QRect& graphArea) {
     m_graph->setGeometry(graphArea);
 }
 
-void CEqEditor::PlaceListArea(const QRect& area) {
-    m_list->setGeometry(area);
+void CEqEditor::PlaceListArea(const QRect& area, int listHeight) {
+    m_list->setGeometry(listHeight > 0 ? QRect(area.topLeft(), QSize(area.width(), listHeight))
+                                       : area);
     const int x = area.left();
     const int y = area.top();
     const int w = area.width();

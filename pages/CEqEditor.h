@@ -58,6 +58,9 @@ public:
     enum Column { ColNumber = 0, ColType, ColGain, ColFreq, ColQ };
 
     using TargetSetsFn = std::function<std::vector<int>()>;
+    using ColumnWidths = std::array<int, 5>;
+    static constexpr ColumnWidths kDefaultColumnWidths = {30, 55, 60, 60, 50};
+    static constexpr int kListRowHeight = 18;
 
     explicit CEqEditor(QWidget* page);
 
@@ -74,13 +77,17 @@ public:
     // Clears the selection, shows the band list and loads the set from the
     // panel area into the graph and the list.
     void Load();
+    // Clears the band list (rows and columns) and builds its five columns
+    // again, headed and with the type names in the current language.
+    void BuildList(const ColumnWidths& widths);
     // Headers, type names and the graph's language in the current language.
     void Relabel();
     void SetEnabled(bool enabled);
 
-    // The graph fills graphArea; the band list and the band editor share listArea.
+    // The graph fills graphArea; the band list and the band editor share
+    // listArea (the list only its top listHeight pixels when that is given).
     void PlaceGraph(const QRect& graphArea);
-    void PlaceListArea(const QRect& listArea);
+    void PlaceListArea(const QRect& listArea, int listHeight = -1);
 
     // The view's EQ commands.
     bool Bypassed() const;

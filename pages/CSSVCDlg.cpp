@@ -5,7 +5,6 @@
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
-#include "pages/PageArtwork.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/ParamImage.h"
@@ -20,12 +19,12 @@
 #include <cmath>
 
 namespace {
-constexpr int kMargin = 8;
-constexpr int kNavHeight = 28;
-constexpr int kTop = kMargin + kNavHeight + 8;
+using fx::page::kGap;
+using fx::page::kMargin;
+using fx::page::kNavHeight;
+using fx::page::kTop;
 constexpr int kLeftWidth = 360;
 constexpr int kMiddleWidth = 270;
-constexpr int kGap = 10;
 constexpr int kRow = 28;
 constexpr int kTitle = 22;
 constexpr int kControlHeight = 24;
@@ -60,12 +59,12 @@ QPushButton* MakeButton(QWidget* page, int id, const char* text) {
     return fx::WithCtrlId(id, new QPushButton(QString::fromUtf8(text), page));
 }
 
-// A frame with a bold title, as on the output page.
+// A frame with a bold title behind its controls, as on the output page.
 QGroupBox* MakeFrame(QWidget* page, int id, const char* title) {
-    QGroupBox* group = fx::MakeDialogGroup(page, id, title);
-    QFont bold = group->font();
-    bold.setBold(true);
-    group->setFont(bold);
+    QGroupBox* group = fx::MakePageGroup(page);
+    if (id != 0) SetCtrlId(group, id);
+    group->setTitle(QString::fromUtf8(title));
+    group->lower();
     return group;
 }
 } // namespace
@@ -86,8 +85,9 @@ CSSVCDlg::CSSVCDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kRes
     m_plan = new CSSVolumePanel(this);
     SetCtrlId(m_plan, IDC_SSV_PLAN);
     ApplyPaleBackground(m_plan);
-    m_plan->SetPictures(PageArt(QStringLiteral("surround-speaker.png")),
-                        PageArt(QStringLiteral("surround-listener.png")));
+    fx::RegisterPageArtwork();
+    m_plan->SetPictures(QImage(QStringLiteral(":/pages/surround-speaker.png")),
+                        QImage(QStringLiteral(":/pages/surround-listener.png")));
     connect(m_plan, &CSSVolumePanel::DragStarted, this, &CSSVCDlg::OnDrag);
     connect(m_plan, &CSSVolumePanel::ItemDragged, this, &CSSVCDlg::OnDrag);
 

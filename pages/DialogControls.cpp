@@ -7,6 +7,10 @@
 #include <QGroupBox>
 #include <QLabel>
 
+static void InitPageArtwork() {
+    Q_INIT_RESOURCE(pages);
+}
+
 namespace fx {
 
 QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
@@ -40,6 +44,28 @@ void SetCheckedQuietly(QAbstractButton* button, bool checked) {
     const bool blocked = button->blockSignals(true);
     button->setChecked(checked);
     button->blockSignals(blocked);
+}
+
+CXBmpSlider* MakePageSlider(QWidget* page, int id, int minimum, int maximum) {
+    auto* slider = new CXBmpSlider(page);
+    slider->SetControlId(id);
+    SetCtrlId(slider, id);
+    slider->SetRange(minimum, maximum);
+    slider->SetMargins(3, 3, 3, 2);
+    return slider;
+}
+
+QGroupBox* MakePageGroup(QWidget* page) {
+    auto* group = new QGroupBox(page);
+    QFont bold = group->font();
+    bold.setBold(true);
+    group->setFont(bold);
+    return group;
+}
+
+void RegisterPageArtwork() {
+    static const bool registered = (InitPageArtwork(), true);
+    (void)registered;
 }
 
 } // namespace fx

@@ -2,15 +2,20 @@
 
 #include "shell/Localisation.h"
 
+#include <QString>
+
+#include <type_traits>
+
 class CXBmpSlider;
 class QAbstractButton;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QWidget;
 
-// Small builders the tool dialogs share: children that carry their control
-// identifier (so the dialog texts find them), group frames behind them, and
-// bitmap sliders that take the keyboard focus (and with it the wheel).
+// Small builders the tool dialogs and pages share: children that carry their
+// control identifier (so the dialog texts find them), group frames behind
+// them, and bitmap sliders that take the keyboard focus (and with it the wheel).
 namespace fx {
 
 template <typename T> T* WithCtrlId(int id, T* widget) {
@@ -27,5 +32,39 @@ CXBmpSlider* MakeDialogSlider(QWidget* parent, int id);
 QLabel* MakeValueLabel(QWidget* parent, int id = 0);
 // Checks or clears a box or radio without reporting it as the user's click.
 void SetCheckedQuietly(QAbstractButton* button, bool checked);
+
+// ---------------------------------------------------------------- pages
+
+// The geometry the output-side pages share: their margin, the navigation row
+// along the top, where the controls start under it, the gap between frames,
+// the height of a page picture and of a frame's title.
+namespace page {
+constexpr int kMargin = 8;
+constexpr int kNavHeight = 28;
+constexpr int kTop = kMargin + kNavHeight + 8;
+constexpr int kGap = 10;
+constexpr int kPictureHeight = 40;
+constexpr int kGroupTitle = 20;
+} // namespace page
+
+// A child of type T with identifier id (0: none) and, for a text control,
+// its text of the dialog template.
+template <typename T> T* MakePageCtrl(QWidget* page, int id, const char* text = nullptr) {
+    auto* widget = new T(page);
+    if (id != 0) SetCtrlId(widget, id);
+    if constexpr (!std::is_same_v<T, QComboBox>) {
+        if (text) widget->setText(QString::fromUtf8(text));
+    }
+    return widget;
+}
+
+// A bitmap slider over minimum..maximum that reports with its identifier.
+CXBmpSlider* MakePageSlider(QWidget* page, int id, int minimum, int maximum);
+// A frame with a bold title; make frames before the controls they hold.
+QGroupBox* MakePageGroup(QWidget* page);
+// Makes the page artwork (":/pages/...") available; pages call it before
+// their first picture. The artwork lives in a static library, which must
+// register its resources itself.
+void RegisterPageArtwork();
 
 } // namespace fx

@@ -5,6 +5,7 @@
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CDialogOutput.h"
+#include "pages/CDialogRec.h"
 #include "pages/CPageNavigator.h"
 #include "pages/CPlaceholderPage.h"
 #include "pages/CSSVCDlg.h"
@@ -59,6 +60,7 @@ CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
     if (pageId == PAGE_OUTPUT) return new CDialogOutput(subPage, parent, navigator());
     if (pageId == PAGE_DELAY) return new CDelayDlg(parent, navigator());
     if (pageId == PAGE_SURROUND) return new CSSVCDlg(parent, navigator());
+    if (pageId == PAGE_RECORDING) return new CDialogRec(parent, navigator());
     CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
     page->SelectSubPage(subPage);
     return page;

@@ -3,6 +3,7 @@
 #include "state/Compressor.h"
 
 #include "link/DebugLog.h"
+#include "state/RecordingOutput.h"
 
 #include <cmath>
 
@@ -31,17 +32,17 @@ float FloatAt(const uint8_t* values, int index) {
 
 int CompressorBlock(int index) {
     if (!IsValidIndex(index)) return -1;
-    return index == kRecordVarIndex ? 13 : index + 5;
+    return index == kRecordVarIndex ? kRecordBlock : index + 5;
 }
 
 int CompressorParameter(int index) {
     if (!IsValidIndex(index)) return -1;
-    return index == kRecordVarIndex ? 10 : 24;
+    return index == kRecordVarIndex ? REC_COMPRESSOR : 24;
 }
 
 int CompressorSwitchParameter(int index) {
     if (!IsValidIndex(index)) return -1;
-    return index == kRecordVarIndex ? 11 : 25;
+    return index == kRecordVarIndex ? REC_COMPRESSOR_BYPASS : 25;
 }
 
 std::array<uint32_t, kCompressorValueCount>

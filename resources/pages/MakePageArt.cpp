@@ -1,7 +1,8 @@
 // Draws the page artwork: the title pictures of the reverb and echo EQ page
 // (one per sub-page and language) and its back button's looks, the channel
-// pictures of the output page (one per channel and language), the handle of
-// the delay chart and the speaker and listener of the room plan. Not
+// pictures of the output page (one per channel and language), the
+// recording page's picture (one per language), the handle of the delay
+// chart and the speaker and listener of the room plan. Not
 // part of the build; run it once after changing the artwork:
 //   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
 //   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
@@ -96,9 +97,11 @@ QImage TitleImage(const Title& title, bool english) {
     return image;
 }
 
-// The output page's picture of a channel: its name on a bar in the
-// channel's colour, a loudspeaker in front.
-QImage ChannelImage(int channel, const QColor& accent, bool english) {
+// A page picture: a bar in the accent colour with an icon in front, a name
+// in large letters (nameWidth wide) and a caption at the right end.
+using IconFn = void (*)(QPainter&, const QRectF&, const QColor&);
+QImage NameBarImage(const QColor& accent, IconFn icon, const QString& name, int nameWidth,
+                    const QString& caption) {
     const QSize size(320, 40);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -112,22 +115,55 @@ QImage ChannelImage(int channel, const QColor& accent, bool english) {
     face.setColorAt(1, accent.lighter(160));
     DrawFace(p, body, face, QPen(accent.darker(200), 1.2), 8, 100);
 
-    DrawSpeaker(p, QRectF(10, 6, 28, 28), Qt::white);
+    icon(p, QRectF(10, 6, 28, 28), Qt::white);
     QFont big(QStringLiteral("WenQuanYi Micro Hei"));
     big.setPixelSize(22);
     big.setBold(true);
     p.setFont(big);
-    const QString name = english ? QStringLiteral("CH %1").arg(channel + 1)
-                                 : QStringLiteral("通道%1").arg(channel + 1);
-    DrawShadowedText(p, QRectF(48, 0, 120, size.height()), name);
+    DrawShadowedText(p, QRectF(48, 0, nameWidth, size.height()), name);
     QFont small = big;
     small.setPixelSize(14);
     small.setBold(false);
     p.setFont(small);
     p.setPen(QColor(255, 255, 255, 220));
-    p.drawText(QRectF(150, 0, size.width() - 162, size.height()), Qt::AlignVCenter | Qt::AlignRight,
-               english ? QStringLiteral("Output channel") : QStringLiteral("输出通道"));
+    const double captionLeft = 30 + nameWidth;
+    p.drawText(QRectF(captionLeft, 0, size.width() - 12 - captionLeft, size.height()),
+               Qt::AlignVCenter | Qt::AlignRight, caption);
     return image;
+}
+
+// The output page's picture of a channel: its name, a loudspeaker in front.
+QImage ChannelImage(int channel, const QColor& accent, bool english) {
+    const QString name = english ? QStringLiteral("CH %1").arg(channel + 1)
+                                 : QStringLiteral("通道%1").arg(channel + 1);
+    return NameBarImage(accent, DrawSpeaker, name, 120,
+                        english ? QStringLiteral("Output channel") : QStringLiteral("输出通道"));
+}
+
+void DrawMicrophone(QPainter& p, const QRectF& box, const QColor& colour) {
+    // Capsule, its cradle and stand; a red recording dot at the upper right.
+    const double u = box.height() / 10.0;
+    const double cx = box.left() + 4 * u;
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(cx - 1.6 * u, box.top(), 3.2 * u, 5.6 * u), 1.6 * u, 1.6 * u);
+    QPen pen(colour, 0.8 * u, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(cx - 2.7 * u, box.top() + 1.8 * u, 5.4 * u, 5.4 * u), 200 * 16, 140 * 16);
+    p.drawLine(QPointF(cx, box.top() + 7.2 * u), QPointF(cx, box.top() + 9.2 * u));
+    p.drawLine(QPointF(cx - 1.8 * u, box.top() + 9.4 * u),
+               QPointF(cx + 1.8 * u, box.top() + 9.4 * u));
+    p.setPen(QPen(colour, 0.5 * u));
+    p.setBrush(QColor(235, 30, 40));
+    p.drawEllipse(QPointF(box.left() + 8.3 * u, box.top() + 2.2 * u), 1.6 * u, 1.6 * u);
+}
+
+// The recording page's picture: its name, a microphone in front.
+QImage RecordImage(const QColor& accent, bool english) {
+    return NameBarImage(accent, DrawMicrophone,
+                        english ? QStringLiteral("Record") : QStringLiteral("录音输出"), 160,
+                        english ? QStringLiteral("Recording output") : QStringLiteral("录音通道"));
 }
 
 QImage BackImage(const QColor& base, bool pressed) {
@@ -275,6 +311,11 @@ int main(int argc, char** argv) {
             ok = ChannelImage(channel, channelColours[channel], english).save(out.filePath(name)) &&
                  ok;
         }
+    }
+    for (bool english : {false, true}) {
+        const QString name =
+            english ? QStringLiteral("rec-title-en.png") : QStringLiteral("rec-title-zh.png");
+        ok = RecordImage(QColor(60, 80, 120), english).save(out.filePath(name)) && ok;
     }
     ok = DelayHandleImage().save(out.filePath(QStringLiteral("delay-handle.png"))) && ok;
     ok = SpeakerImage().save(out.filePath(QStringLiteral("surround-speaker.png"))) && ok;

@@ -74,12 +74,10 @@ protected:
     // waits for the read and shows a page; the command log starts empty.
     void StartOnPage(int pageId, const std::function<void(SimProcessor::Image&)>& prepare = {});
 
-    // Pictures of the window at the smallest window size and a large one in
-    // both languages: shoot runs for each and names its pictures with save,
-    // which writes "<name>-<zh|en>-<width>x<height>.png" into folder.
-    using SaveShot = std::function<void(const QString& name)>;
-    void ShootInBothLanguagesAndSizes(const QString& folder,
-                                      const std::function<void(const SaveShot& save)>& shoot);
+    // Screenshots: the window at the smallest size (1040 x 700) and a large
+    // one (1600 x 1000), each in Chinese and English; shoot gets the file
+    // name suffix ("-zh-1040x700") once the window has settled.
+    void ForEachScreenshotLayout(const std::function<void(const QString& suffix)>& shoot);
 
     // Changes the simulator's memory (before the editor reads it).
     void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);

@@ -37,10 +37,6 @@ uint32_t Value(const std::vector<uint8_t>& bytes, int index = 0) {
     return ReadBigEndian32(bytes.data() + 4 * index);
 }
 
-bool IsPanelWrite(const SimRecord& record, int offset) {
-    return record.size() >= 4 && record[0] == 133 && ((record[1] << 8) | record[2]) == offset;
-}
-
 QByteArray StoredLinkFlags() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, CAppSettings::kKey,
                      QStringLiteral("Settings"))

@@ -14,6 +14,7 @@
 #include "state/ParamImage.h"
 
 #include <QComboBox>
+#include <QDir>
 
 // Pictures of the output page (CH 1, and CH 6 with its crossover band
 // selected) and of the compressor page, in both languages, at the smallest
@@ -49,7 +50,11 @@ TEST_F(OutputScreenshotTest, PagesInBothLanguagesAndTwoSizes) {
     StartEditor();
     ASSERT_TRUE(WaitForRead());
     ShapeOutputs();
-    ShootInBothLanguagesAndSizes(folder, [&](const SaveShot& save) {
+    ForEachScreenshotLayout([&](const QString& suffix) {
+        const auto save = [&](const QString& name) {
+            Pump(150);
+            ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name + suffix + ".png")));
+        };
         Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
         View()->ShowPage(PAGE_OUTPUT, 0);
         auto* output = qobject_cast<CDialogOutput*>(View()->CurrentPage());

@@ -50,15 +50,6 @@ inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
     SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
 }
 
-// Moves a slider to a position by one key step, as the user would.
-inline void StepSliderTo(CXBmpSlider* slider, int position) {
-    const bool up = position > slider->Minimum();
-    slider->SetPos(up ? position - 1 : position + 1);
-    slider->setFocus();
-    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
-    QApplication::sendEvent(slider, &key);
-}
-
 // Presses and releases a key on a widget (Return in an edit: returnPressed).
 inline void PressKey(QWidget* widget, int key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -86,4 +77,18 @@ inline void SendWheel(QWidget* widget, int delta) {
 // A DSP write (command 9) to a block and parameter, as the simulator logged it.
 inline bool IsDsp(const SimRecord& record, int block, int parameter) {
     return record.size() >= 5 && record[0] == 9 && record[2] == block && record[3] == parameter;
+}
+
+// A panel-area write (command 133) at an offset, as the simulator logged it.
+inline bool IsPanelWrite(const SimRecord& record, int offset) {
+    return record.size() >= 4 && record[0] == 133 && ((record[1] << 8) | record[2]) == offset;
+}
+
+// Moves a slider to a position by one key step, as the user would.
+inline void StepSliderTo(CXBmpSlider* slider, int position) {
+    const bool up = position > slider->Minimum();
+    slider->SetPos(up ? position - 1 : position + 1);
+    slider->setFocus();
+    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(slider, &key);
 }

@@ -9,6 +9,8 @@
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
 
+#include <QDir>
+
 // Pictures of the speaker delay page and of the room plan (with the
 // listener off-centre), in both languages, at the smallest window size and a
 // large one. Only runs when FX_PAGE_SCREENSHOTS names the folder to write
@@ -48,7 +50,11 @@ TEST_F(SpeakerScreenshotTest, PagesInBothLanguagesAndTwoSizes) {
     ASSERT_TRUE(WaitForRead());
     ShapeDelays();
     ShapeRoom();
-    ShootInBothLanguagesAndSizes(folder, [&](const SaveShot& save) {
+    ForEachScreenshotLayout([&](const QString& suffix) {
+        const auto save = [&](const QString& name) {
+            Pump(150);
+            ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name + suffix + ".png")));
+        };
         Ribbon()->SetActiveCategory(CRibbonBar::kOutputCategory);
         View()->ShowPage(PAGE_DELAY, 0);
         ASSERT_NE(nullptr, qobject_cast<CDelayDlg*>(View()->CurrentPage()));
