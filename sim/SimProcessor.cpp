@@ -375,6 +375,7 @@ void SimProcessor::ResetToFactory() {
     m_codeSet = m_remoteKeys[0];
     m_learningKey = -1;
     ++m_learnGeneration;
+    m_locatedSource = kLocateNone;
 }
 
 void SimProcessor::DeliverUnsolicited(const SimRecord& reply) {
