@@ -4,6 +4,7 @@ void AutoResetEvent::Set() {
     {
         std::lock_guard lock(m_mutex);
         m_set = true;
+        m_interrupted = false;
     }
     m_cond.notify_one();
 }
@@ -11,11 +12,13 @@ void AutoResetEvent::Set() {
 void AutoResetEvent::Reset() {
     std::lock_guard lock(m_mutex);
     m_set = false;
+    m_interrupted = false;
 }
 
 bool AutoResetEvent::Wait(int timeoutMs) {
     std::unique_lock lock(m_mutex);
-    if (!m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_set; }))
+    if (!m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                         [this] { return m_set || m_interrupted; }))
         return false;
     m_set = false;
     return true;
@@ -24,4 +27,12 @@ bool AutoResetEvent::Wait(int timeoutMs) {
 bool AutoResetEvent::IsSet() const {
     std::lock_guard lock(m_mutex);
     return m_set;
+}
+
+void AutoResetEvent::Interrupt() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_interrupted = true;
+    }
+    m_cond.notify_all();
 }

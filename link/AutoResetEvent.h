@@ -5,20 +5,26 @@
 #include <mutex>
 
 // An auto-reset event: Set() releases exactly one waiter (or the next one to
-// come), after which the event is clear again.
+// come), after which the event is clear again. Interrupt() releases every
+// waiter at once (a link closed: nothing they wait for can come any more).
 class AutoResetEvent {
 public:
     explicit AutoResetEvent(bool initiallySet = false) : m_set(initiallySet) {}
 
+    // Set and Reset also end an interruption.
     void Set();
     void Reset();
     // Waits up to timeoutMs for the event; true when it was set (and is now
-    // clear again), false on time-out.
+    // clear again) or interrupted, false on time-out.
     bool Wait(int timeoutMs);
     bool IsSet() const;
+    // Releases every waiter now, and every later wait at once, until the next
+    // Set or Reset.
+    void Interrupt();
 
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cond;
     bool m_set;
+    bool m_interrupted = false;
 };

@@ -26,6 +26,12 @@ bool SteadyLinkClock::WaitEvent(AutoResetEvent& event, int ms) {
     return event.Wait(ms);
 }
 
+bool SteadyLinkClock::WaitCondition(std::condition_variable& cond,
+                                    std::unique_lock<std::mutex>& lock, int ms,
+                                    const std::function<bool()>& done) {
+    return cond.wait_for(lock, std::chrono::milliseconds(ms), done);
+}
+
 ScaledLinkClock::ScaledLinkClock(int factor)
     : m_factor(factor > 0 ? factor : 1), m_startRealMs(RealNowMs()) {}
 
@@ -43,6 +49,12 @@ void ScaledLinkClock::SleepMs(int ms) {
 
 bool ScaledLinkClock::WaitEvent(AutoResetEvent& event, int ms) {
     return event.Wait(RealMs(ms));
+}
+
+bool ScaledLinkClock::WaitCondition(std::condition_variable& cond,
+                                    std::unique_lock<std::mutex>& lock, int ms,
+                                    const std::function<bool()>& done) {
+    return cond.wait_for(lock, std::chrono::milliseconds(RealMs(ms)), done);
 }
 
 void SetLinkClock(std::shared_ptr<ILinkClock> clock) {
@@ -64,4 +76,8 @@ void LinkSleepMs(int ms) {
 }
 bool LinkWaitEvent(AutoResetEvent& event, int ms) {
     return LinkClock()->WaitEvent(event, ms);
+}
+bool LinkWaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
+                       const std::function<bool()>& done) {
+    return LinkClock()->WaitCondition(cond, lock, ms, done);
 }

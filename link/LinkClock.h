@@ -2,8 +2,11 @@
 
 #include "link/AutoResetEvent.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 // The link's time: the watchdog's tick and gap, the writer's steps, the
 // reply waits and the short pauses. Tests may install a faster clock; every
@@ -16,6 +19,10 @@ public:
     virtual void SleepMs(int ms) = 0;
     // Waits up to ms of link time for the event; true when it was set.
     virtual bool WaitEvent(AutoResetEvent& event, int ms) = 0;
+    // Waits up to ms of link time on cond, whose mutex the caller holds in
+    // lock, until done holds; returns done().
+    virtual bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock,
+                               int ms, const std::function<bool()>& done) = 0;
 };
 
 // Real time.
@@ -24,6 +31,8 @@ public:
     int64_t NowMs() override;
     void SleepMs(int ms) override;
     bool WaitEvent(AutoResetEvent& event, int ms) override;
+    bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
+                       const std::function<bool()>& done) override;
 };
 
 // Link time running `factor` times faster than real time.
@@ -33,6 +42,8 @@ public:
     int64_t NowMs() override;
     void SleepMs(int ms) override;
     bool WaitEvent(AutoResetEvent& event, int ms) override;
+    bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
+                       const std::function<bool()>& done) override;
 
 private:
     int RealMs(int ms) const;
@@ -47,3 +58,5 @@ std::shared_ptr<ILinkClock> LinkClock();
 int64_t LinkNowMs();
 void LinkSleepMs(int ms);
 bool LinkWaitEvent(AutoResetEvent& event, int ms);
+bool LinkWaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
+                       const std::function<bool()>& done);

@@ -1,5 +1,7 @@
 #include "link/LinkState.h"
 
+#include "link/ReplyLedger.h"
+
 std::atomic<bool> g_bConnected{false};
 std::atomic<bool> g_bNetMode{false};
 std::atomic<bool> g_bJobIdle{true};
@@ -14,3 +16,16 @@ AutoResetEvent g_hReaderEndedEvent{false};
 AutoResetEvent g_hWriterWakeEvent{false};
 
 std::mutex g_SendLock;
+
+bool LinkUsable() {
+    return g_bConnected && !g_bReadThreadEnd;
+}
+
+void NotifyLinkGone() {
+    g_hReplyEvent.Interrupt();
+    Replies().WakeAll();
+}
+
+void GiveUpAwaitedReply() {
+    g_hReplyEvent.Set();
+}

@@ -32,6 +32,17 @@ extern AutoResetEvent g_hWriterWakeEvent;
 // debug dump of a report).
 extern std::mutex g_SendLock;
 
+// The link can carry commands and replies: open, and its reader still reading.
+bool LinkUsable();
+// Wakes everything that waits on the link (senders pacing on the reply event,
+// jobs and commands waiting for replies) once it closed or its reader
+// stopped: called right after the flags say so, so every waiter sees it.
+void NotifyLinkGone();
+
+// A reply that is waited for no more (its wait timed out): the next waiting
+// sender goes out at once instead of waiting for it a second time.
+void GiveUpAwaitedReply();
+
 // The longest a waiting sender waits for the previous reply before it sends anyway.
 constexpr int kReplyWaitMs = 2000;
 // The longest a closing link waits for its reader to end.

@@ -40,14 +40,14 @@ std::mutex g_sessionMutex;
 std::shared_ptr<NetSession> g_session; // the current connection, open or not
 
 std::shared_ptr<NetSession> CurrentSession();
-bool CloseSession(NetSession& session, bool clearStatusNow);
+bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage);
 
 // The link's threads. A link still open when the run ends is closed here,
 // so its threads end before the globals they use go.
 struct NetLinkThreads : LinkThreads {
     ~NetLinkThreads() {
         if (const std::shared_ptr<NetSession> session = CurrentSession())
-            CloseSession(*session, true);
+            CloseSession(*session, true, 0);
         WaitAllEnded(kReaderEndWaitMs);
     }
 };
@@ -74,14 +74,19 @@ void EmptySendQueue() {
 // Closes a connection, once, by whoever comes first: its socket stops (a
 // blocked receive returns); when it is the current one, the link flag, the
 // queue and (unless the caller clears it once the receive thread has ended)
-// the status block go too. True for the one that closed it.
-bool CloseSession(NetSession& session, bool clearStatusNow) {
+// the status block go too. The closer's message to the view (0: none) goes
+// before the waiters wake, so a job ended by the close is heard of after it.
+// True for the one that closed it.
+bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     if (!session.open.exchange(false)) return false;
     std::lock_guard lock(g_sessionMutex);
     session.socket.Shutdown();
     session.misses = 0;
-    if (g_session.get() == &session) {
-        g_bConnected = false;
+    const bool current = g_session.get() == &session;
+    if (current) g_bConnected = false;
+    if (viewMessage != 0) PostToView(viewMessage);
+    if (current) {
+        NotifyLinkGone();
         if (clearStatusNow) ClearStatusBlock();
         EmptySendQueue();
     }
@@ -95,6 +100,11 @@ int SendFrameOn(NetSession& session, const uint8_t* payload, int count) {
     return session.socket.Send(frame, size);
 }
 
+void EchoHeartbeat(NetSession& session) {
+    session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
+    session.lastReceiveMs = LinkNowMs();
+}
+
 // One receive: heartbeat echo, host-busy notice, or bytes for the assembler.
 bool ReceiveOnce(NetSession& session) {
     uint8_t buffer[kRxBufferSize];
@@ -106,8 +116,7 @@ bool ReceiveOnce(NetSession& session) {
     const uint8_t* bytes = buffer;
     int count = received;
     if (count >= kHeartbeatSize && std::memcmp(bytes, kHeartbeat, kHeartbeatSize) == 0) {
-        session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
-        session.lastReceiveMs = LinkNowMs();
+        EchoHeartbeat(session);
         if (count == kHeartbeatSize) return true;
         bytes += kHeartbeatSize;
         count -= kHeartbeatSize;
@@ -135,7 +144,7 @@ void RunReceive(const std::shared_ptr<NetSession>& session) {
         break;
     }
     g_hReaderEndedEvent.Set();
-    CloseSession(*session, true);
+    CloseSession(*session, true, 0);
     DebugLog("End thread: RecvThreadProc \n");
 }
 
@@ -181,7 +190,7 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
         if (!session->open) break;
         if (LinkNowMs() - session->lastReceiveMs <= kHeartbeatGapMs) continue;
         if (++session->misses <= kMaxHeartbeatMisses) continue;
-        if (CloseSession(*session, true)) PostToView(WM_NET_TIMEOUT);
+        CloseSession(*session, true, WM_NET_TIMEOUT);
         break;
     }
     DebugLog("End thread: NetTimeoutThreadProc \n");
@@ -191,7 +200,7 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
 // threads and clears the status block once they have ended.
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
-    const bool closed = session && CloseSession(*session, false);
+    const bool closed = session && CloseSession(*session, false, 0);
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();
     if (closed) ClearStatusBlock();
@@ -227,12 +236,15 @@ int NetConnect(const std::string& address, int port) {
     EndCurrentSession();
     EmptySendQueue();
     g_bAwaitReply = false;
+    g_bReadThreadEnd = false;
     g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     auto session = std::make_shared<NetSession>();
     NetSession* raw = session.get();
     // A read that carried more than one frame proves the processor alive.
     session->rx.SetMultiFrameHook([raw] { raw->misses = 0; });
+    // A heartbeat that came glued behind a frame is answered like any other.
+    session->rx.SetHeartbeatHook([raw] { EchoHeartbeat(*raw); });
     if (!session->socket.Create()) {
         DebugLog("Socket() error:%d", Socket::LastError());
         return 0;
@@ -272,6 +284,7 @@ int NetSendSync(const uint8_t* payload, int count) {
     if (!g_bConnected) return 0;
     if (!LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
         DebugLog("NetSendSync WaitObject Time Out \r\n ");
+    if (!g_bConnected) return 0; // the link closed while waiting
     std::lock_guard lock(g_SendLock);
     return NetSendFrame(payload, count);
 }

@@ -5,7 +5,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
-#include "link/ReplyWatch.h"
+#include "link/ReplyLedger.h"
 #include "link/ViewNotifier.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
@@ -89,7 +89,12 @@ void HandleRadioFrame(const Reply& reply) {
 
 void HandleImageChunk(const Reply& reply) {
     const int address = reply.bytes[2] * 256 + reply.bytes[3];
-    if (address < kImageSize) CopyData(reply, reply.bytes[4], g_ParamImage, address, kImageSize);
+    if (address >= kImageSize) return;
+    // A whole-image read takes the chunk into its own copy.
+    if (Replies().CollectImageChunk(address, reply.bytes[4], reply.bytes + 5,
+                                    reply.DataAvailable()))
+        return;
+    CopyData(reply, reply.bytes[4], g_ParamImage, address, kImageSize);
 }
 
 void HandlePanelChunk(const Reply& reply) {
@@ -146,7 +151,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
     case REPLY_MODE_RESET:
         // The processor finished a mode load or reset: read the image again,
         // on a thread of its own since the read needs this one to dispatch.
-        fx::NoteReply(reply.bytes[1]);
+        Replies().NoteReply(reply.bytes[1]);
         g_hReplyEvent.Set();
         StartDelayedRead();
         return;
@@ -196,6 +201,6 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
-    fx::NoteReply(reply.bytes[1]);
+    Replies().NoteReply(reply.bytes[1]);
     g_hReplyEvent.Set();
 }

@@ -2,16 +2,14 @@
 
 #include <cstdint>
 
+// Waits for the answer to one's own command, on the reply ledger
+// (link/ReplyLedger.h) where the dispatcher notes every reply.
 namespace fx {
 
-// Counts the replies by code, so that a sender can tell whether the answer to
-// its own command arrived. The dispatcher notes every reply once it has
-// taken effect in the mirrors.
-void NoteReply(uint8_t code);
 // How many replies with this code arrived since the program started.
 uint64_t ReplyCount(uint8_t code);
-// Waits (real time) until more than countBefore replies with this code have
-// arrived; true when one did.
+// Waits up to timeoutMs of link time until more than countBefore replies with
+// this code have arrived; true when one did. Ends at once when the link goes.
 bool WaitForReplyAfter(uint8_t code, uint64_t countBefore, int timeoutMs);
 // Sends a command (its code first) on the waiting send path and waits up to
 // timeoutMs for the processor's answer, which carries the same code. False

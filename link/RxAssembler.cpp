@@ -18,24 +18,59 @@ void RxAssembler::SetMultiFrameHook(MultiFrameHook hook) {
     m_multiFrameHook = std::move(hook);
 }
 
+void RxAssembler::SetHeartbeatHook(HeartbeatHook hook) {
+    m_heartbeatHook = std::move(hook);
+}
+
 void RxAssembler::Reset() {
     m_fill = 0;
     m_inFrame = false;
 }
 
 void RxAssembler::Append(const uint8_t* bytes, int count) {
-    count = std::clamp(count, 0, kRxBufferSize);
-    // No room: the stale bytes go, together with any half frame they held.
-    if (m_fill + count > kRxBufferSize) Reset();
-    if (count > 0) std::memcpy(m_buffer + m_fill, bytes, static_cast<size_t>(count));
-    m_fill += count;
-    ProcessRxBuf();
+    // A read goes in as far as it fits and is assembled, then the rest: a
+    // frame begun in an earlier read is not lost to a full one. (Assembly
+    // never leaves more than a frame's head behind, so there is room.)
+    while (count > 0) {
+        if (m_fill == kRxBufferSize) Reset();
+        const int taken = std::min(count, kRxBufferSize - m_fill);
+        std::memcpy(m_buffer + m_fill, bytes, static_cast<size_t>(taken));
+        m_fill += taken;
+        bytes += taken;
+        count -= taken;
+        ProcessRxBuf();
+    }
+}
+
+void RxAssembler::Discard(int count) {
+    std::memmove(m_buffer, m_buffer + count, static_cast<size_t>(m_fill - count));
+    m_fill -= count;
+}
+
+bool RxAssembler::FindFrameStart() {
+    static constexpr uint8_t kHeartbeat[] = {'$', 'H', 'B', '$'};
+    constexpr int kHeartbeatSize = sizeof kHeartbeat;
+    while (m_fill > 0 && m_buffer[0] != kNetFrameStart) {
+        const int compared = std::min(m_fill, kHeartbeatSize);
+        if (std::memcmp(m_buffer, kHeartbeat, static_cast<size_t>(compared)) == 0) {
+            if (compared < kHeartbeatSize) return false; // the rest of it may follow
+            Discard(kHeartbeatSize);
+            if (m_heartbeatHook) m_heartbeatHook();
+            continue;
+        }
+        int skipped = 1;
+        while (skipped < m_fill && m_buffer[skipped] != kNetFrameStart &&
+               m_buffer[skipped] != kHeartbeat[0])
+            ++skipped;
+        Discard(skipped);
+        DebugLog("ProcessRxBuf skipped %d bytes\n", skipped);
+    }
+    return m_fill > 0;
 }
 
 void RxAssembler::ProcessRxBuf() {
     if (!m_inFrame) {
-        // A buffer that does not start a frame waits; it is not searched.
-        if (m_fill == 0 || m_buffer[0] != kNetFrameStart) return;
+        if (!FindFrameStart()) return;
         m_inFrame = true;
     }
     if (m_fill < 2) return;
@@ -56,9 +91,9 @@ void RxAssembler::ProcessRxBuf() {
         Reset();
         return;
     }
-    const int rest = m_fill - frameSize;
-    std::memmove(m_buffer, m_buffer + frameSize, static_cast<size_t>(rest));
-    m_fill = rest;
+    // What follows the frame is looked at afresh: it need not start a frame.
+    Discard(frameSize);
+    m_inFrame = false;
     ProcessRxBuf();
     if (m_multiFrameHook) m_multiFrameHook();
     m_inFrame = false;

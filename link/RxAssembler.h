@@ -6,8 +6,10 @@
 #include <functional>
 
 // Cuts network frames (0x55, length, payload, checksum) out of the received
-// byte stream. There is no resynchronisation: a buffer that does not start
-// with 0x55 waits until an append would overflow it, which empties it.
+// byte stream. Bytes that cannot start a frame (a heartbeat glued behind a
+// frame, noise) never block it: a heartbeat "$HB$" at the front is handed to
+// the heartbeat hook, anything else is discarded up to the next 0x55 (or the
+// next "$" that may start a heartbeat) and counted in the debug log.
 class RxAssembler {
 public:
     // Receives each good reply record (the frame's payload without the length
@@ -15,15 +17,18 @@ public:
     using ReplySink = std::function<void(const uint8_t* record, int count)>;
     // Called when one read carried more than one frame.
     using MultiFrameHook = std::function<void()>;
+    // Called for a heartbeat found in the buffer (not at the start of a read).
+    using HeartbeatHook = std::function<void()>;
 
     // The sink defaults to ProcessDeviceReply, the hook to nothing.
     RxAssembler();
 
     void SetReplySink(ReplySink sink);
     void SetMultiFrameHook(MultiFrameHook hook);
+    void SetHeartbeatHook(HeartbeatHook hook);
 
-    // Appends the bytes of one read (emptying the buffer first when they
-    // would not fit) and runs ProcessRxBuf.
+    // Appends the bytes of one read and runs ProcessRxBuf; a read that does
+    // not fit behind what is buffered goes in piece by piece.
     void Append(const uint8_t* bytes, int count);
     // Dispatches every complete frame at the front of the buffer.
     void ProcessRxBuf();
@@ -35,9 +40,15 @@ public:
     const uint8_t* Data() const { return m_buffer; }
 
 private:
+    // Drops what cannot start a frame from the front; true when a frame start
+    // is there, false when more bytes are needed.
+    bool FindFrameStart();
+    void Discard(int count);
+
     uint8_t m_buffer[kRxBufferSize] = {};
     int m_fill = 0;
     bool m_inFrame = false;
     ReplySink m_sink;
     MultiFrameHook m_multiFrameHook;
+    HeartbeatHook m_heartbeatHook;
 };

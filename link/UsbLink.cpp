@@ -124,6 +124,7 @@ void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
             g_bJobIdle = false;
             g_bReadThreadEnd = true;
             g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
+            NotifyLinkGone();
             break;
         }
         {
@@ -145,6 +146,7 @@ int WriteReport(const uint8_t* bytes, int count, bool wait) {
     const auto report = BuildUsbReport(bytes, count);
     if (wait && !LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
         DebugLog("WaitForSingleObject Time Out \r\n ");
+    if (wait && !LinkUsable()) return 0; // the link went while waiting
     int written = 0;
     {
         std::lock_guard lock(g_SendLock);
@@ -161,6 +163,7 @@ void CloseUsb(bool sendLetGo) {
     ClearStatusBlock();
     if (sendLetGo) SendShortCmd({CMD_LET_GO});
     g_bConnected = false;
+    NotifyLinkGone();
     EndReaderAndCloseDevice();
     // Again once the reader has ended: a status reply may have landed while
     // the link was closing.

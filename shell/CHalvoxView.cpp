@@ -234,14 +234,14 @@ void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
     ShowBalloon(Tr("设备已断开!", "Device Disconnected!"), Tr("信息", "Information"), kBalloonMs);
 }
 
-void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t) {
+void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t lParam) {
     switch (message) {
     case WM_REMOTE_KEY_DATA:
         if (m_remoteDialog) m_remoteDialog->OnRemoteKeyData(static_cast<int>(wParam));
         emit remoteKeyData(static_cast<int>(wParam));
         break;
     case WM_JOB_ENDED:
-        OnJobEnded(wParam);
+        OnJobEnded(wParam, lParam);
         break;
     case WM_NET_TIMEOUT:
         OnNetTimeout();
@@ -254,8 +254,21 @@ void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t) {
     }
 }
 
-void CHalvoxView::OnJobEnded(intptr_t) {
+void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     CSynDlg::CloseSyncDialog();
+    if (outcome == static_cast<intptr_t>(SyncOutcome::NoAnswer)) {
+        ReportUnansweredJob(job);
+        return;
+    }
+    if (outcome == static_cast<intptr_t>(SyncOutcome::LinkLost)) {
+        // The removal or time-out notice tells why; nothing is refreshed or stored.
+        g_PendingStoreMode = -1;
+        if (!g_bConnected) {
+            m_statusTimer.stop();
+            m_pitchTimer.stop();
+        }
+        return;
+    }
     if (IsCompatible()) {
         const int pending = g_PendingStoreMode.exchange(-1);
         if (pending >= 0 && pending < kMachineModeCount) StoreWrittenModeFile(pending);
@@ -289,6 +302,30 @@ void CHalvoxView::ReportMismatch() {
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this] { m_mismatchGuard = true; });
     m_mismatchBox = box;
+    box->open();
+}
+
+// The processor left requests of a job unanswered. A read kept the image
+// as it was, so the pages do not show the processor: the link is let go. A
+// write that was not confirmed is not stored into a machine mode.
+void CHalvoxView::ReportUnansweredJob(intptr_t job) {
+    const bool read = job == 0;
+    g_PendingStoreMode = -1;
+    if (read) {
+        CloseLink();
+        m_statusTimer.stop();
+        m_pitchTimer.stop();
+    }
+    if (m_jobFailureBox) return;
+    auto* box = new QMessageBox(
+        QMessageBox::Critical, QString::fromUtf8("错误"),
+        read ? Tr("设备没有应答，未能读取全部参数，连接已断开!",
+                  "The device did not answer: its parameters could not all be read. "
+                  "Disconnected!")
+             : Tr("设备没有确认写入的参数!", "The device did not confirm the parameters written!"),
+        QMessageBox::Ok, window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_jobFailureBox = box;
     box->open();
 }
 

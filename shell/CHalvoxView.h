@@ -74,6 +74,8 @@ public:
     bool IsFreshLink() const { return m_freshLink; }
     CNetConnectDlg* NetConnectDialog() const { return m_netDialog.data(); }
     QMessageBox* MismatchBox() const { return m_mismatchBox.data(); }
+    // The box of a job the processor left unanswered (null when none is open).
+    QMessageBox* JobFailureBox() const { return m_jobFailureBox.data(); }
     QString LastBalloonText() const { return m_lastBalloon; }
     int LastOutputChannel() const { return m_lastOutputChannel; }
     int LastMusicSubPage() const { return m_lastMusicSubPage; }
@@ -103,8 +105,9 @@ private:
     void StartTimer(QTimer& timer, int id, int milliseconds);
     void OnOpenLinkTimer();
     void OnStatusTimer();
-    void OnJobEnded(intptr_t wParam);
+    void OnJobEnded(intptr_t job, intptr_t outcome);
     void ReportMismatch();
+    void ReportUnansweredJob(intptr_t job);
     void OnHostBusy();
     void OnNetTimeout();
     void DestroyToolDialogs();
@@ -128,6 +131,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QString m_lastBalloon;
     QPointer<QMessageBox> m_mismatchBox;
+    QPointer<QMessageBox> m_jobFailureBox;
     QPointer<CNetConnectDlg> m_netDialog;
     QPointer<CloudnessDlg> m_featuresDialog;
     QPointer<CDialogMusicInput> m_musicInputDialog;

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     SimTcpServer server(processor);
     server.SetHeartbeatPeriod(options.heartbeatMs);
     server.SetRefuseConnections(options.refuseConnections);
+    server.SetBusy(options.busy);
     if (!server.Start(options.port)) {
         std::fprintf(stderr, "fxtune-sim: cannot listen on 127.0.0.1:%d: %s\n", options.port,
                      std::strerror(server.LastError()));
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     }
     std::printf("listening on 127.0.0.1:%d\n", server.Port());
     if (options.refuseConnections) std::printf("refusing connections\n");
+    if (options.busy) std::printf("answering every editor \"ISCONNECTED\"\n");
     std::fflush(stdout);
 
     int signal = 0;

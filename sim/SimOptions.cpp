@@ -37,6 +37,14 @@ const std::map<std::string, IntOption>& IntOptions() {
          {-1, 1000000000, [](SimOptions& o) -> int& { return o.faults.silentAfterCommands; }}},
         {"--corrupt-checksum",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.corruptChecksumNumber; }}},
+        {"--slow-reply",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.slowReplyNumber; }}},
+        {"--slow-reply-ms",
+         {0, 600000, [](SimOptions& o) -> int& { return o.faults.slowReplyMs; }}},
+        {"--damage-reply",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.damagedReplyNumber; }}},
+        {"--heartbeat-after-reply",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.heartbeatAfterReplyNumber; }}},
         {"--pieces", {0, 255, [](SimOptions& o) -> int& { return o.faults.pieceSize; }}},
         {"--piece-gap-ms", {0, 10000, [](SimOptions& o) -> int& { return o.faults.pieceGapMs; }}},
         {"--cmd-version",
@@ -71,6 +79,10 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
             continue;
         }
         if (name == "--refuse") {
+            busy = true;
+            continue;
+        }
+        if (name == "--refuse-connect") {
             refuseConnections = true;
             continue;
         }
@@ -120,7 +132,9 @@ Connection:
                         port and prints it)
   --heartbeat-ms N      period of the "$HB$" heartbeat in ms (default 1000;
                         0 sends none)
-  --refuse              hold the port but refuse every connection
+  --refuse              answer every editor "ISCONNECTED" and close, as a
+                        processor busy with another host does
+  --refuse-connect      hold the port but refuse every TCP connection
 
 Identity:
   --module NAME         module name (default ARN63)
@@ -136,12 +150,19 @@ Behaviour:
   --stream-format N     stream format index 0..15 in the status block
   -v, --verbose         print every command received to stderr
 
-Faults:
-  --latency-ms N        every reply leaves N ms after its command
+Faults (replies are numbered from 1 in the order they are made):
+  --latency-ms N        each command takes N ms to answer; commands are
+                        answered one after the other, in order
   --drop-reply N        the Nth reply is never sent
+  --slow-reply N        the Nth reply comes late (the ones after it wait)
+  --slow-reply-ms N     how late (default 2100, longer than the editor waits)
   --ignore-code N       commands with code N are carried out but never answered
   --silent-after N      after N commands: no more replies, no heartbeat
   --corrupt-checksum N  the Nth reply frame carries a wrong checksum
+  --damage-reply N      the Nth reply frame comes right behind a copy of
+                        itself cut short, in the same write
+  --heartbeat-after-reply N
+                        "$HB$" glued right behind the Nth reply frame
   --pieces N            every reply frame leaves in pieces of N bytes
   --piece-gap-ms N      pause between pieces (default 2)
 

@@ -12,9 +12,10 @@ struct SimOptions {
 
     int port = kDefaultPort;
     int heartbeatMs = 1000;
-    bool refuseConnections = false;
-    int learnDelayMs = 1000; // a learn command is answered after this (-1: never)
-    int learnCode = -1;      // the learned code (-1: 0x40 + key number)
+    bool busy = false;              // every editor is told "ISCONNECTED"
+    bool refuseConnections = false; // the TCP connection itself is refused
+    int learnDelayMs = 1000;        // a learn command is answered after this (-1: never)
+    int learnCode = -1;             // the learned code (-1: 0x40 + key number)
     int streamFormat = 0;
     bool verbose = false;
     bool help = false;

@@ -154,22 +154,48 @@ int SimProcessor::CommandLength(const uint8_t* record, int count) {
 }
 
 std::vector<SimRecord> SimProcessor::HandleCommand(const uint8_t* record, int count) {
+    std::vector<SimRecord> records;
+    for (SimReply& reply : Answer(record, count)) records.push_back(std::move(reply.record));
+    return records;
+}
+
+std::vector<SimReply> SimProcessor::Answer(const uint8_t* record, int count) {
     if (count <= 0) return {};
     {
         std::lock_guard sinkLock(m_sinkMutex);
         if (m_observer) m_observer(record, count);
     }
-    std::vector<SimRecord> replies;
+    std::vector<SimReply> replies;
     {
         std::lock_guard lock(m_mutex);
         const bool silent = SilentLocked();
         LogCommand(record, count);
         // A silent processor takes nothing in any more.
-        if (!silent) replies = FilterReplies(Dispatch(record, count));
+        if (!silent) {
+            const bool lose = LosesRepliesLocked(record, count);
+            replies = FilterReplies(Dispatch(record, count));
+            if (lose) replies.clear();
+            const bool slow = std::any_of(replies.begin(), replies.end(), [&](const SimReply& r) {
+                return r.number == m_faults.slowReplyNumber;
+            });
+            const auto due = ScheduleLocked(slow ? m_faults.slowReplyMs : 0);
+            for (SimReply& reply : replies) reply.due = due;
+        }
     }
     m_logChanged.notify_all();
     m_learnChanged.notify_all();
     return replies;
+}
+
+std::chrono::steady_clock::time_point SimProcessor::ScheduleLocked(int extraMs) {
+    const auto start = std::max(std::chrono::steady_clock::now(), m_busyUntil);
+    m_busyUntil = start + std::chrono::milliseconds(m_faults.replyLatencyMs + extraMs);
+    return m_busyUntil;
+}
+
+std::chrono::steady_clock::time_point SimProcessor::UnsolicitedDue() {
+    std::lock_guard lock(m_mutex);
+    return ScheduleLocked(0);
 }
 
 std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) {
@@ -271,23 +297,35 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
     }
 }
 
-std::vector<SimRecord> SimProcessor::FilterReplies(std::vector<SimRecord> replies) {
-    std::vector<SimRecord> kept;
-    for (auto& reply : replies) {
+std::vector<SimReply> SimProcessor::FilterReplies(std::vector<SimRecord> replies) {
+    std::vector<SimReply> kept;
+    for (auto& record : replies) {
         // Every answer repeats its command's code in byte 1.
-        if (m_faults.ignoredCode > 0 && reply.size() > 1 &&
-            reply[1] == static_cast<uint8_t>(m_faults.ignoredCode))
+        if (m_faults.ignoredCode > 0 && record.size() > 1 &&
+            record[1] == static_cast<uint8_t>(m_faults.ignoredCode))
             continue;
-        ++m_replyTotal;
-        const bool dropNumbered = m_faults.dropReplyNumber > 0 &&
-                                  m_replyTotal == static_cast<size_t>(m_faults.dropReplyNumber);
-        if (dropNumbered || m_dropNext) {
+        const int number = static_cast<int>(++m_replyTotal);
+        if (number == m_faults.dropReplyNumber || m_dropNext) {
             m_dropNext = false;
             continue;
         }
+        SimReply reply;
+        reply.record = std::move(record);
+        reply.number = number;
+        reply.damagedBefore = number == m_faults.damagedReplyNumber;
+        reply.heartbeatAfter = number == m_faults.heartbeatAfterReplyNumber;
         kept.push_back(std::move(reply));
     }
     return kept;
+}
+
+bool SimProcessor::LosesRepliesLocked(const uint8_t* record, int count) {
+    if (m_loseTimes == 0 || m_loseStart.empty()) return false;
+    if (count < static_cast<int>(m_loseStart.size()) ||
+        !std::equal(m_loseStart.begin(), m_loseStart.end(), record))
+        return false;
+    if (m_loseTimes > 0) --m_loseTimes;
+    return true;
 }
 
 bool SimProcessor::SilentLocked() const {
@@ -384,7 +422,7 @@ void SimProcessor::DeliverUnsolicited(const SimRecord& reply) {
 }
 
 bool SimProcessor::PressRemoteKey(int code) {
-    std::vector<SimRecord> replies;
+    std::vector<SimReply> replies;
     {
         std::lock_guard lock(m_mutex);
         if (m_learningKey < 0) return false;
@@ -399,7 +437,7 @@ bool SimProcessor::PressRemoteKey(int code) {
                 {MakeReply(CMD_LEARN_KEY, {m_codeSet, static_cast<uint8_t>(key), learned})});
     }
     m_learnChanged.notify_all();
-    for (const auto& reply : replies) DeliverUnsolicited(reply);
+    for (const auto& reply : replies) DeliverUnsolicited(reply.record);
     return true;
 }
 
@@ -467,6 +505,12 @@ SimFaults SimProcessor::Faults() const {
 void SimProcessor::DropNextReply() {
     std::lock_guard lock(m_mutex);
     m_dropNext = true;
+}
+
+void SimProcessor::LoseRepliesTo(std::vector<uint8_t> commandStart, int times) {
+    std::lock_guard lock(m_mutex);
+    m_loseStart = std::move(commandStart);
+    m_loseTimes = times;
 }
 
 void SimProcessor::SetSilent(bool silent) {
@@ -574,6 +618,14 @@ std::vector<SimRecord> SimProcessor::ReceivedCommands() const {
 size_t SimProcessor::CommandCount() const {
     std::lock_guard lock(m_mutex);
     return m_commandTotal;
+}
+
+size_t SimProcessor::CountCommands(const std::vector<uint8_t>& commandStart) const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<size_t>(std::count_if(m_log.begin(), m_log.end(), [&](const SimRecord& r) {
+        return r.size() >= commandStart.size() &&
+               std::equal(commandStart.begin(), commandStart.end(), r.begin());
+    }));
 }
 
 bool SimProcessor::WaitForCommandCount(size_t count, int timeoutMs) const {

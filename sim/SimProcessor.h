@@ -6,6 +6,7 @@
 #include "state/SurroundVolume.h"
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -26,6 +27,16 @@ struct SimIdentity {
 // One record: a command as the editor built it (no report id, no network tag)
 // or a reply (byte 0 prefix, byte 1 code, ...).
 using SimRecord = std::vector<uint8_t>;
+
+// A reply on its way out: its number (counted from the processor's start),
+// when it is due, and the wire faults that touch it.
+struct SimReply {
+    SimRecord record;
+    int number = 0;
+    std::chrono::steady_clock::time_point due;
+    bool damagedBefore = false;  // a damaged copy of it goes first
+    bool heartbeatAfter = false; // network: "$HB$" follows it in the same write
+};
 
 // Byte 0 of every reply record (the input report id on USB).
 constexpr uint8_t kSimReplyPrefix = 0x01;
@@ -63,6 +74,12 @@ public:
 
     // Handles one command record and returns the replies to send, in order.
     std::vector<SimRecord> HandleCommand(const uint8_t* record, int count);
+    // The same for a transport: the replies with when they are due (the
+    // processor answers one command after the other, each taking the reply
+    // latency) and the faults the transport shows on the wire.
+    std::vector<SimReply> Answer(const uint8_t* record, int count);
+    // When a reply made now without a command (a learned key) is due.
+    std::chrono::steady_clock::time_point UnsolicitedDue();
 
     // Replies that come without a command (a learned remote key) go to the
     // sink; the transport hosting the processor installs it.
@@ -82,6 +99,9 @@ public:
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
     void DropNextReply();
+    // Loses the replies to commands starting with these bytes, `times` times
+    // (-1: every time); an empty start stops it.
+    void LoseRepliesTo(std::vector<uint8_t> commandStart, int times = -1);
     void SetSilent(bool silent);
     bool IsSilent() const;
     int ReplyLatencyMs() const;
@@ -110,6 +130,8 @@ public:
     // The command log (each record cut to its meaningful length).
     std::vector<SimRecord> ReceivedCommands() const;
     size_t CommandCount() const;
+    // The commands in the log that start with these bytes.
+    size_t CountCommands(const std::vector<uint8_t>& commandStart) const;
     // Waits until at least count commands have come in total.
     bool WaitForCommandCount(size_t count, int timeoutMs) const;
     // Waits until a command with this code is in the log.
@@ -120,8 +142,14 @@ private:
     using Lock = std::unique_lock<std::mutex>;
 
     std::vector<SimRecord> Dispatch(const uint8_t* record, int count);
-    std::vector<SimRecord> FilterReplies(std::vector<SimRecord> replies);
+    // Numbers the replies and drops the ones the faults lose.
+    std::vector<SimReply> FilterReplies(std::vector<SimRecord> replies);
+    // Takes the processor's time for one command: its replies are due after
+    // the previous ones and the latency (plus extraMs).
+    std::chrono::steady_clock::time_point ScheduleLocked(int extraMs);
     bool SilentLocked() const;
+    // Whether the replies to this command are to be lost (and counts it).
+    bool LosesRepliesLocked(const uint8_t* record, int count);
     int PitchByteLocked() const;
     void LogCommand(const uint8_t* record, int count);
     void ApplyDspWrite(const uint8_t* record, int count);
@@ -152,7 +180,10 @@ private:
     SimFaults m_faults;
     size_t m_commandTotal = 0;
     size_t m_replyTotal = 0;
+    std::chrono::steady_clock::time_point m_busyUntil{};
     bool m_dropNext = false;
+    std::vector<uint8_t> m_loseStart;
+    int m_loseTimes = 0;
     bool m_silent = false;
     std::deque<SimRecord> m_log;
 

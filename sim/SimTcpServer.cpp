@@ -122,6 +122,10 @@ void SimTcpServer::SetRefuseConnections(bool refuse) {
     Wake();
 }
 
+void SimTcpServer::SetBusy(bool busy) {
+    m_busy = busy;
+}
+
 bool SimTcpServer::IsClientConnected() const {
     std::lock_guard lock(m_sessionMutex);
     return m_session && !m_session->Finished();
@@ -187,7 +191,7 @@ void SimTcpServer::ApplyRefusal() {
 void SimTcpServer::AcceptOne() {
     const int client = ::accept4(m_listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) return;
-    if (IsClientConnected()) {
+    if (m_busy || IsClientConnected()) {
         ++m_clientsTurnedAway;
         ::send(client, kBusyReply, kBusyReplySize, MSG_NOSIGNAL);
         DrainAndClose(client);

@@ -31,6 +31,9 @@ public:
     void SetHeartbeatPeriod(int periodMs);
     // While refusing, the port is held but nobody can connect to it.
     void SetRefuseConnections(bool refuse);
+    // While busy, every editor is told "ISCONNECTED" and closed, as by a
+    // processor serving another host.
+    void SetBusy(bool busy);
 
     bool IsClientConnected() const;
     // Waits until an editor is connected (or, with connected false, gone).
@@ -62,6 +65,7 @@ private:
     int m_wakePipe[2] = {-1, -1};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_refuse{false};
+    std::atomic<bool> m_busy{false};
     std::atomic<int> m_heartbeatPeriodMs{kDefaultHeartbeatMs};
     std::atomic<int> m_clientsServed{0};
     std::atomic<int> m_clientsTurnedAway{0};

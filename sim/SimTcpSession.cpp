@@ -44,12 +44,20 @@ void SimTcpSession::Stop() {
 }
 
 void SimTcpSession::QueueReply(const SimRecord& reply) {
-    const auto latency = std::chrono::milliseconds(m_processor.ReplyLatencyMs());
-    Enqueue({Clock::now() + latency, SimFrameParser::Frame(reply), true});
+    Enqueue({m_processor.UnsolicitedDue(), SimFrameParser::Frame(reply), true, {}, {}});
+}
+
+void SimTcpSession::QueueReply(const SimReply& reply) {
+    Outgoing item{reply.due, SimFrameParser::Frame(reply.record), true, {}, {}};
+    // A damaged copy: the frame cut short, so its length reaches into the good one.
+    if (reply.damagedBefore)
+        item.before.assign(item.bytes.begin(), item.bytes.begin() + item.bytes.size() / 2);
+    if (reply.heartbeatAfter) item.after = {'$', 'H', 'B', '$'};
+    Enqueue(std::move(item));
 }
 
 void SimTcpSession::QueueRaw(std::vector<uint8_t> bytes) {
-    Enqueue({Clock::now(), std::move(bytes), false});
+    Enqueue({Clock::now(), std::move(bytes), false, {}, {}});
 }
 
 void SimTcpSession::SetHeartbeatPeriod(int periodMs) {
@@ -92,8 +100,7 @@ void SimTcpSession::HandlePayload(const uint8_t* payload, int count) {
         ++m_counters.radioFrames;
         return;
     }
-    for (const SimRecord& reply : m_processor.HandleCommand(payload + 1, count - 1))
-        QueueReply(reply);
+    for (const SimReply& reply : m_processor.Answer(payload + 1, count - 1)) QueueReply(reply);
 }
 
 void SimTcpSession::WriterThreadProc() {
@@ -106,7 +113,7 @@ void SimTcpSession::WriterThreadProc() {
             m_outgoing.pop_front();
             lock.unlock();
             if (item.isReply)
-                SendReplyFrame(std::move(item.bytes));
+                SendReplyFrame(std::move(item));
             else
                 SendAll(item.bytes.data(), item.bytes.size());
             lock.lock();
@@ -130,11 +137,14 @@ void SimTcpSession::WriterThreadProc() {
     }
 }
 
-void SimTcpSession::SendReplyFrame(std::vector<uint8_t> frame) {
+void SimTcpSession::SendReplyFrame(Outgoing item) {
     const SimFaults faults = m_processor.Faults();
     const int number = ++m_counters.replyFrames;
     if (faults.corruptChecksumNumber > 0 && number == faults.corruptChecksumNumber)
-        frame.back() ^= 0xFF;
+        item.bytes.back() ^= 0xFF;
+    std::vector<uint8_t> frame = std::move(item.before);
+    frame.insert(frame.end(), item.bytes.begin(), item.bytes.end());
+    frame.insert(frame.end(), item.after.begin(), item.after.end());
     if (faults.pieceSize <= 0) {
         SendAll(frame.data(), frame.size());
         return;

@@ -37,8 +37,10 @@ public:
     // The editor closed its side (or the connection failed).
     bool Finished() const { return m_finished; }
 
-    // Queues a reply record, due after the processor's reply latency.
+    // Queues a reply made without a command, due when the processor gets to it.
     void QueueReply(const SimRecord& reply);
+    // Queues a reply to a command as the processor planned it.
+    void QueueReply(const SimReply& reply);
     // Queues bytes to go out as they are, in one send, now.
     void QueueRaw(std::vector<uint8_t> bytes);
     void SetHeartbeatPeriod(int periodMs);
@@ -47,15 +49,17 @@ private:
     using Clock = std::chrono::steady_clock;
     struct Outgoing {
         Clock::time_point due;
-        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bytes; // a reply's frame, or raw bytes
         bool isReply;
+        std::vector<uint8_t> before; // sent in the same write ahead of the frame
+        std::vector<uint8_t> after;  // ... and behind it
     };
 
     void ReaderThreadProc();
     void WriterThreadProc();
     void HandlePayload(const uint8_t* payload, int count);
     void Enqueue(Outgoing item);
-    void SendReplyFrame(std::vector<uint8_t> frame);
+    void SendReplyFrame(Outgoing item);
     bool SendAll(const uint8_t* bytes, size_t count);
 
     const int m_socket;

@@ -6,8 +6,9 @@ VirtualHidBackend::VirtualHidBackend(SimProcessor& processor, std::string path)
     : m_processor(processor), m_path(std::move(path)),
       m_line(std::make_shared<VirtualHidLine>(processor)) {
     // Unasked replies (a learned key) come in as input reports at once.
-    m_processor.SetReplySink(
-        [line = m_line](const SimRecord& reply) { line->PushReply(reply, 0); });
+    m_processor.SetReplySink([line = m_line, &processor](const SimRecord& reply) {
+        line->PushReply(reply, processor.UnsolicitedDue());
+    });
 }
 
 VirtualHidBackend::~VirtualHidBackend() {
@@ -78,5 +79,5 @@ std::vector<std::string> VirtualHidBackend::OpenedPaths() const {
 }
 
 void VirtualHidBackend::SendInputReport(const SimRecord& record) {
-    m_line->PushReply(record, 0);
+    m_line->PushReply(record);
 }

@@ -24,10 +24,16 @@ int VirtualHidDevice::Write(const uint8_t* report, int size) {
         ++m_badReportIds;
         return size;
     }
-    SimProcessor& processor = m_line->Processor();
-    const auto replies = processor.HandleCommand(report + 1, size - 1);
-    const int latencyMs = processor.ReplyLatencyMs();
-    for (const SimRecord& reply : replies) m_line->PushReply(reply, latencyMs);
+    for (const SimReply& reply : m_line->Processor().Answer(report + 1, size - 1)) {
+        if (reply.damagedBefore) {
+            // USB carries no checksum: the damage shows as a report whose
+            // reply code was lost.
+            SimRecord damaged = reply.record;
+            if (damaged.size() > 1) damaged[1] = 0;
+            m_line->PushReply(damaged, reply.due);
+        }
+        m_line->PushReply(reply.record, reply.due);
+    }
     return size;
 }
 

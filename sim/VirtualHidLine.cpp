@@ -28,8 +28,8 @@ bool VirtualHidLine::IsAlive(unsigned generation) const {
     return m_plugged && m_generation == generation;
 }
 
-void VirtualHidLine::PushReply(const SimRecord& reply, int delayMs) {
-    Pending pending{Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0)), {}};
+void VirtualHidLine::PushReply(const SimRecord& reply, Clock::time_point due) {
+    Pending pending{std::max(due, Clock::now()), {}};
     std::copy_n(reply.begin(), std::min(reply.size(), pending.report.size()),
                 pending.report.begin());
     {

@@ -27,8 +27,9 @@ public:
     unsigned Generation() const;
     bool IsAlive(unsigned generation) const;
 
-    // Queues a reply as an input report, readable after delayMs.
-    void PushReply(const SimRecord& reply, int delayMs);
+    // Queues a reply as an input report, readable from due on (now when
+    // omitted); reports due together keep their order.
+    void PushReply(const SimRecord& reply, Clock::time_point due = {});
     // Waits up to timeoutMs (-1 forever) for an input report of this
     // connection. 1: a report; 0: time-out; -1: unplugged or cancelled.
     int Pop(Report& report, unsigned generation, const bool& cancelled, int timeoutMs);

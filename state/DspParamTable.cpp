@@ -26,13 +26,11 @@ constexpr uint32_t F(float value) {
 constexpr uint32_t I(int value) {
     return static_cast<uint32_t>(value);
 }
-// Percent defaults are stored the way the editor stores a Percent value
-// (value / 100 plus 0.0000001), so that every default reads back as its
-// whole percentage: an exact 0.65 would read back as 64.
+// A Percent default is the float nearest percent / 100, exactly as the
+// processor's factory image holds it (0.65 is 3F266666). Only live writes add
+// the small offset; reading back rounds, so these still show as whole percents.
 constexpr uint32_t P(int percent) {
-    if (percent == 0) return 0;
-    const float single = static_cast<float>(percent) / 100.0f;
-    return F(static_cast<float>(static_cast<double>(single) + 0.0000001));
+    return F(static_cast<float>(percent) / 100.0f);
 }
 
 // A run of consecutive parameters sharing count, kind and default values.

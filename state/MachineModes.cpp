@@ -2,14 +2,13 @@
 
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "state/JobUi.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 std::atomic<int> g_PendingStoreMode{-1};
 
@@ -26,7 +25,7 @@ const char* const kChineseDigits[kMachineModeCount] = {"一", "二", "三", "四
 const char* const kDigits[kMachineModeCount] = {"1", "2", "3", "4"};
 
 void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    LinkSleepMs(ms);
 }
 
 const char* ModeNumberText(int mode) {

@@ -48,16 +48,18 @@ float FloatFromBits(uint32_t bits) {
     return std::bit_cast<float>(bits);
 }
 
-// The small offset keeps a value such as 65 from reading back as 64 after the
-// float round trip.
+// A live write adds 0.0000001 to every nonzero value (65 goes out as
+// 3F266668), the form the processor has always been sent.
 uint32_t PercentToStored(int value) {
     if (value == 0) return 0;
     const float single = static_cast<float>(value) / 100.0f;
     return FloatBits(static_cast<float>(static_cast<double>(single) + 0.0000001));
 }
 
+// Reading back rounds to the nearest whole value: an exact 0.65 is
+// 64.9999976 percent and shows as 65.
 int PercentFromStored(uint32_t stored) {
-    return static_cast<int>(static_cast<double>(FloatFromBits(stored)) * 100.0);
+    return static_cast<int>(std::lround(static_cast<double>(FloatFromBits(stored)) * 100.0));
 }
 
 uint32_t TenThousandthsToStored(int value) {
@@ -65,7 +67,7 @@ uint32_t TenThousandthsToStored(int value) {
 }
 
 int TenThousandthsFromStored(uint32_t stored) {
-    return static_cast<int>(static_cast<double>(FloatFromBits(stored)) * 10000.0);
+    return static_cast<int>(std::lround(static_cast<double>(FloatFromBits(stored)) * 10000.0));
 }
 
 // A negative time has no sample count; it is stored as 0.
@@ -269,14 +271,7 @@ void BuildDefaultBands(uint8_t* image) {
                     {10000},
                     {16000}});
     }
-    WriteBands(image, 2,
-               {{61, kSlope, EQ_LP},
-                {125, kSlope, EQ_LP},
-                {250, kSlope, EQ_LP},
-                {500, kSlope, EQ_LP},
-                {1000, kSlope, EQ_LP},
-                {2300, kSlope, EQ_LP},
-                {5000, kSlope, EQ_LP}});
+    WriteBands(image, 2, {{61}, {125}, {250}, {500}, {1000}, {2300}, {5000, kSlope, EQ_LP}});
     WriteBands(
         image, 3,
         {{200, kSlope, EQ_HP}, {160}, {250}, {500}, {1000}, {2300}, {5000, kSlope, EQ_HS, 3.0}});

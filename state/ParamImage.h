@@ -9,6 +9,16 @@
 // at once).
 
 constexpr int kImageSize = 3350;
+// Whole-image transfers go in chunks of one command's data: 60 chunks of 56
+// bytes, the last one 46 bytes at 3304.
+constexpr int kImageChunkSize = 56;
+constexpr int kImageChunkCount = (kImageSize + kImageChunkSize - 1) / kImageChunkSize;
+constexpr int ImageChunkAddress(int chunk) {
+    return chunk * kImageChunkSize;
+}
+constexpr int ImageChunkLength(int chunk) {
+    return chunk == kImageChunkCount - 1 ? kImageSize - ImageChunkAddress(chunk) : kImageChunkSize;
+}
 constexpr int kPanelSize = 1254;    // panel area 0..1253
 constexpr int kDspAreaStart = 1254; // DSP records 1254..3349
 constexpr int kDspRecordCount = 232;

@@ -3,42 +3,42 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkClock.h"
 #include "link/LinkState.h"
+#include "link/ReplyDispatcher.h"
+#include "link/ReplyLedger.h"
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
 #include "state/JobThreads.h"
 #include "state/ParamImage.h"
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
 
 namespace {
 
 constexpr int kJobStartPauseMs = 100; // lets the reply that started the job settle
 constexpr int kJobEndPauseMs = 50;
-constexpr int kChunkSize = kMaxCommandData;                             // 56
-constexpr int kChunkCount = (kImageSize + kChunkSize - 1) / kChunkSize; // 60
-constexpr int kLastChunkAddress = kChunkSize * (kChunkCount - 1);       // 3304
-constexpr int kLastChunkSize = kImageSize - kLastChunkAddress;          // 46
+// Asking for what stayed unanswered: the first ask and two more.
+constexpr int kAskRounds = 3;
+// An unknown model is asked for its identity once more.
+constexpr int kIdentityRounds = 2;
+// Requests going out without any reply for this long: the processor stopped answering.
+constexpr int kSilenceMs = 3 * kReplyWaitMs;
 
 std::atomic<SyncProgressCallback> g_progressCallback{nullptr};
 
-void ReportProgress(int chunksDone) {
+std::mutex g_resultMutex;
+SyncResult g_lastRead;
+SyncResult g_lastWrite;
+
+void ReportProgress() {
     if (SyncProgressCallback callback = g_progressCallback.load())
-        callback(chunksDone, kChunkCount);
-}
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool LinkOpen() {
-    return g_bConnected.load();
-}
-
-int ChunkLength(int chunk) {
-    return chunk == kChunkCount - 1 ? kLastChunkSize : kChunkSize;
+        callback(static_cast<int>(Replies().Tally().chunks.count()), kImageChunkCount);
 }
 
 uint8_t HighByte(int value) {
@@ -48,46 +48,144 @@ uint8_t LowByte(int value) {
     return static_cast<uint8_t>(value & 0xFF);
 }
 
-// Module name, command-set version and the two version strings. False when
-// the link closed on the way.
-bool RequestIdentity() {
-    SendShortCmd({CMD_GET_MODULE_NAME});
-    SendShortCmd({CMD_GET_CMD_VERSION});
-    if (!LinkOpen()) return false;
-    SendShortCmd({CMD_GET_VERSION1});
-    SendShortCmd({CMD_GET_VERSION2});
-    return LinkOpen();
+SyncResult Failure(SyncOutcome outcome, std::string missing = {}) {
+    return {outcome, std::move(missing)};
 }
 
-// Every chunk's reply 48 lands in the image through the dispatcher. A closed
-// link ends the loop early: the chunks would go nowhere.
-void RequestImageChunks() {
-    for (int chunk = 0; chunk < kChunkCount && LinkOpen(); ++chunk) {
-        const int address = chunk * kChunkSize;
-        SendShortCmd({CMD_READ_IMAGE, HighByte(address), LowByte(address),
-                      static_cast<uint8_t>(ChunkLength(chunk))});
-        ReportProgress(chunk + 1);
+// Watches a job's sends: the link must still be there, and a processor that
+// lets kSilenceMs pass without any reply while requests go out has stopped
+// answering (each lost reply would cost every further request 2 s).
+class SendWatch {
+public:
+    SendWatch() : m_lastTotal(Replies().Tally().total), m_lastReplyMs(LinkNowMs()) {}
+
+    // Before each send: Completed to go on, else why the job stops.
+    SyncOutcome Check() {
+        if (!LinkUsable()) return SyncOutcome::LinkLost;
+        const uint64_t total = Replies().Tally().total;
+        const int64_t now = LinkNowMs();
+        if (total != m_lastTotal) {
+            m_lastTotal = total;
+            m_lastReplyMs = now;
+        }
+        return now - m_lastReplyMs >= kSilenceMs ? SyncOutcome::NoAnswer : SyncOutcome::Completed;
     }
+
+private:
+    uint64_t m_lastTotal;
+    int64_t m_lastReplyMs;
+};
+
+// One request of a read: the short command and whether its answer is in.
+struct Request {
+    std::vector<uint8_t> command;
+    std::function<bool(const ReplyTally&)> answered;
+    std::string name;
+};
+
+Request AskFor(uint8_t code, const char* name, const ReplyTally& since) {
+    return {
+        {code}, [code, since](const ReplyTally& t) { return t.CountSince(since, code) > 0; }, name};
 }
 
-void WriteImageChunks() {
-    for (int chunk = 0; chunk < kChunkCount; ++chunk) {
-        const int address = chunk * kChunkSize;
-        SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
-                      static_cast<uint8_t>(ChunkLength(chunk)), g_ParamImage + address);
-        ReportProgress(chunk + 1);
+Request AskForChunk(int chunk) {
+    const int address = ImageChunkAddress(chunk);
+    return {{CMD_READ_IMAGE, HighByte(address), LowByte(address),
+             static_cast<uint8_t>(ImageChunkLength(chunk))},
+            [chunk](const ReplyTally& t) { return t.chunks.test(static_cast<size_t>(chunk)); },
+            "image chunk at " + std::to_string(address)};
+}
+
+std::string Unanswered(const std::vector<const Request*>& requests) {
+    std::string names;
+    for (const Request* request : requests) names += (names.empty() ? "" : ", ") + request->name;
+    return names;
+}
+
+std::vector<const Request*> Pending(const std::vector<Request>& requests) {
+    const ReplyTally now = Replies().Tally();
+    std::vector<const Request*> pending;
+    for (const Request& request : requests)
+        if (!request.answered(now)) pending.push_back(&request);
+    return pending;
+}
+
+// Sends the requests and waits for their answers; what stays unanswered is
+// asked for again, up to kAskRounds in all. The processor answers one command
+// after the other, so once the last request sent is answered, the earlier
+// ones still missing are lost and need not be waited for.
+SyncResult AskUntilAnswered(const std::vector<Request>& requests, SendWatch& watch) {
+    for (int round = 0; round < kAskRounds; ++round) {
+        const std::vector<const Request*> pending = Pending(requests);
+        if (pending.empty()) return {};
+        for (const Request* request : pending) {
+            if (const SyncOutcome stop = watch.Check(); stop != SyncOutcome::Completed)
+                return Failure(stop, Unanswered(Pending(requests)));
+            SendShortCmd(request->command.data(), static_cast<int>(request->command.size()));
+            ReportProgress();
+        }
+        const Request* last = pending.back();
+        const bool settled = Replies().WaitUntil(
+            [&](const ReplyTally& t) {
+                return last->answered(t) ||
+                       std::all_of(pending.begin(), pending.end(),
+                                   [&](const Request* r) { return r->answered(t); });
+            },
+            kReplyWaitMs);
+        ReportProgress();
+        if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
+        // The last reply is given up: asking again need not wait for it.
+        if (!settled) GiveUpAwaitedReply();
     }
-    SendShortCmd({CMD_WRITE_IMAGE_END});
+    const std::vector<const Request*> pending = Pending(requests);
+    return pending.empty() ? SyncResult{} : Failure(SyncOutcome::NoAnswer, Unanswered(pending));
+}
+
+std::vector<Request> IdentityRequests(const ReplyTally& since) {
+    return {AskFor(CMD_GET_MODULE_NAME, "module name", since),
+            AskFor(CMD_GET_CMD_VERSION, "command-set version", since),
+            AskFor(CMD_GET_VERSION1, "first version string", since),
+            AskFor(CMD_GET_VERSION2, "second version string", since)};
+}
+
+// Module name, command-set version and the two version strings, all four
+// answered during this job. An unknown model is asked once more (its name
+// may have come garbled); a known model with another version is final.
+SyncResult ReadIdentity(const ReplyTally& jobStart, SendWatch& watch) {
+    const std::vector<Request> identity = IdentityRequests(jobStart);
+    for (int round = 0; round < kIdentityRounds; ++round) {
+        // Each round asks all four again.
+        const SyncResult result = AskUntilAnswered(IdentityRequests(Replies().Tally()), watch);
+        if (result.outcome == SyncOutcome::LinkLost) return result;
+        if (Pending(identity).empty() && IsKnownModel())
+            return IsCompatible() ? SyncResult{} : Failure(SyncOutcome::Incompatible);
+    }
+    const std::vector<const Request*> missing = Pending(identity);
+    if (missing.empty()) return Failure(SyncOutcome::Incompatible);
+    return Failure(SyncOutcome::NoAnswer, Unanswered(missing));
+}
+
+SyncResult ReadImageAndSettings(const ReplyTally& jobStart, SendWatch& watch) {
+    std::vector<Request> requests = {AskFor(CMD_GET_MODE, "current mode", jobStart)};
+    for (int chunk = 0; chunk < kImageChunkCount; ++chunk) requests.push_back(AskForChunk(chunk));
+    requests.push_back(AskFor(CMD_GET_MACHINE_SETTINGS, "machine settings", jobStart));
+    requests.push_back(AskFor(CMD_GET_REMOTE_KEYS, "remote keys", jobStart));
+    return AskUntilAnswered(requests, watch);
+}
+
+void StoreResult(SyncResult& slot, const SyncResult& result) {
+    std::lock_guard lock(g_resultMutex);
+    slot = result;
 }
 
 void BeginJob() {
     ClearStatusBlock();
     g_bJobIdle = false;
-    SleepMs(kJobStartPauseMs);
+    LinkSleepMs(kJobStartPauseMs);
 }
 
-void EndJob(int jobKind, const char* endLine) {
-    PostToView(WM_JOB_ENDED, jobKind);
+void EndJob(int jobKind, const SyncResult& result, const char* endLine) {
+    PostToView(WM_JOB_ENDED, jobKind, static_cast<intptr_t>(result.outcome));
     ClearStatusBlock();
     g_bJobIdle = true;
     DebugLogText(endLine);
@@ -95,49 +193,136 @@ void EndJob(int jobKind, const char* endLine) {
 
 void DelayedReadThreadProc() {
     BeginJob();
-    SynchronizeData();
-    EndJob(0, "End thread: Delay Read SynchronizeData\n");
+    const SyncResult result = SynchronizeData();
+    EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
+}
+
+void WriteImageChunks(SendWatch& watch) {
+    for (int chunk = 0; chunk < kImageChunkCount && watch.Check() == SyncOutcome::Completed;
+         ++chunk) {
+        const int address = ImageChunkAddress(chunk);
+        SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
+                      static_cast<uint8_t>(ImageChunkLength(chunk)), g_ParamImage + address);
+        if (SyncProgressCallback callback = g_progressCallback.load())
+            callback(chunk + 1, kImageChunkCount);
+    }
+    if (watch.Check() == SyncOutcome::Completed) SendShortCmd({CMD_WRITE_IMAGE_END});
+}
+
+// Every chunk and the end of the write confirmed (replies 49 and 50).
+SyncResult ConfirmWrite(const ReplyTally& jobStart) {
+    auto confirmed = [&](const ReplyTally& t) {
+        return t.CountSince(jobStart, REPLY_IMAGE_WRITTEN) >= kImageChunkCount &&
+               t.CountSince(jobStart, REPLY_IMAGE_WRITE_END) >= 1;
+    };
+    if (Replies().WaitUntil(confirmed, kReplyWaitMs)) return {};
+    if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
+    const ReplyTally now = Replies().Tally();
+    const uint64_t chunks = now.CountSince(jobStart, REPLY_IMAGE_WRITTEN);
+    std::string missing;
+    if (chunks < kImageChunkCount)
+        missing = std::to_string(kImageChunkCount - static_cast<int>(chunks)) + " of " +
+                  std::to_string(kImageChunkCount) + " image chunks";
+    if (now.CountSince(jobStart, REPLY_IMAGE_WRITE_END) == 0)
+        missing += (missing.empty() ? "" : ", ") + std::string("the end of the write");
+    return Failure(SyncOutcome::NoAnswer, missing);
+}
+
+// The jobs run one after the other on one job thread; a job asked for while
+// the same kind already waits is that one.
+enum class JobKind { Read, Write };
+
+std::mutex g_queueMutex;
+std::deque<JobKind> g_queue;
+bool g_workerRunning = false;
+
+void RunQueuedJobs() {
+    for (;;) {
+        JobKind kind;
+        {
+            std::lock_guard lock(g_queueMutex);
+            if (g_queue.empty()) {
+                g_workerRunning = false;
+                return;
+            }
+            kind = g_queue.front();
+            g_queue.pop_front();
+        }
+        if (kind == JobKind::Read)
+            DelayedReadThreadProc();
+        else
+            SynchronizeWriteThreadProc();
+    }
+}
+
+// True when the job was queued, false when one of its kind already waits.
+bool QueueJob(JobKind kind) {
+    {
+        std::lock_guard lock(g_queueMutex);
+        if (std::find(g_queue.begin(), g_queue.end(), kind) != g_queue.end()) return false;
+        g_queue.push_back(kind);
+        if (g_workerRunning) return true;
+        g_workerRunning = true;
+    }
+    JobThreads::Instance().Start(RunQueuedJobs);
+    return true;
 }
 
 } // namespace
 
-void SynchronizeData() {
+SyncResult SynchronizeData() {
     g_bQueuedSend = false;
-    if (!RequestIdentity()) return;
-    // A first answer may have been lost or garbled: an unknown model is
-    // asked once more before the processor is taken for a foreign one.
-    if (!IsKnownModel() && !RequestIdentity()) return;
-    if (!IsCompatible()) return; // the view reports the mismatch
-    SendShortCmd({CMD_GET_MODE});
-    if (!LinkOpen()) return;
-    RequestImageChunks();
-    SendShortCmd({CMD_GET_MACHINE_SETTINGS});
-    if (!LinkOpen()) return;
-    RefreshFromImage();
-    if (!LinkOpen()) return;
-    SendShortCmd({CMD_GET_REMOTE_KEYS});
-    g_bParamsChanged = false;
-    g_bQueuedSend = true;
-    SleepMs(kJobEndPauseMs);
+    const ReplyTally jobStart = Replies().Tally();
+    SendWatch watch;
+    SyncResult result = ReadIdentity(jobStart, watch);
+    if (result.Completed()) {
+        Replies().BeginImageCollection();
+        result = ReadImageAndSettings(jobStart, watch);
+        uint8_t image[kImageSize];
+        const bool whole = Replies().EndImageCollection(image);
+        if (result.Completed() && !whole) result = Failure(SyncOutcome::NoAnswer, "image");
+        if (result.Completed()) {
+            std::copy(image, image + kImageSize, g_ParamImage);
+            RefreshFromImage();
+            g_bParamsChanged = false;
+            g_bQueuedSend = true;
+            LinkSleepMs(kJobEndPauseMs);
+        }
+    }
+    StoreResult(g_lastRead, result);
+    return result;
 }
 
 void SynchronizeWriteThreadProc() {
     BeginJob();
     g_bQueuedSend = false;
-    WriteImageChunks();
+    const ReplyTally jobStart = Replies().Tally();
+    SendWatch watch;
+    WriteImageChunks(watch);
+    SyncResult result = ConfirmWrite(jobStart);
     g_bQueuedSend = true;
-    SleepMs(kJobEndPauseMs);
-    g_bParamsChanged = false;
-    EndJob(1, "End thread: SynchronizeWriteThreadProc\n");
+    LinkSleepMs(kJobEndPauseMs);
+    if (result.Completed()) g_bParamsChanged = false;
+    StoreResult(g_lastWrite, result);
+    EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
 }
 
 void StartDelayedRead() {
-    DebugLogText("Start thread:SynchronizeData\n");
-    JobThreads::Instance().Start(DelayedReadThreadProc);
+    if (QueueJob(JobKind::Read)) DebugLogText("Start thread:SynchronizeData\n");
 }
 
 void StartWriteAll() {
-    JobThreads::Instance().Start(SynchronizeWriteThreadProc);
+    QueueJob(JobKind::Write);
+}
+
+SyncResult LastReadResult() {
+    std::lock_guard lock(g_resultMutex);
+    return g_lastRead;
+}
+
+SyncResult LastWriteResult() {
+    std::lock_guard lock(g_resultMutex);
+    return g_lastWrite;
 }
 
 void JoinSyncJobs() {

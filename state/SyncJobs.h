@@ -1,31 +1,57 @@
 #pragma once
 
-// The whole-image jobs. Each runs on a thread of its own and ends by posting
-// message 1002 to the view (wParam 0 after a read, 1 after a write).
+#include <string>
 
-// Writes "Start thread:SynchronizeData\n" and starts the delayed-read job:
+// The whole-image jobs. They run one at a time on a job thread and each ends
+// by posting message 1002 to the view (wParam 0 after a read, 1 after a
+// write; lParam the job's SyncOutcome).
+
+// How a job ended.
+enum class SyncOutcome : int {
+    Completed = 0,    // read: everything arrived; write: the processor confirmed it all
+    Incompatible = 1, // read: the processor is no supported model or version
+    NoAnswer = 2,     // requests stayed unanswered after asking again
+    LinkLost = 3,     // the link went away during the job
+};
+
+struct SyncResult {
+    SyncOutcome outcome = SyncOutcome::Completed;
+    std::string missing; // what the processor left unanswered (NoAnswer)
+
+    bool Completed() const { return outcome == SyncOutcome::Completed; }
+};
+
+// Writes "Start thread:SynchronizeData\n" and queues the delayed-read job:
 // clear the status block and g_bJobIdle, sleep 100 ms, SynchronizeData, post
 // 1002/0, clear the status block, set g_bJobIdle. Called by the reply
-// dispatcher for replies 5 and 6 and by the view after a link opened.
+// dispatcher for replies 5 and 6 and by the view after a link opened. A read
+// asked for while one is already waiting is the same read: however many
+// replies ask, one job runs at a time and at most one more follows.
 void StartDelayedRead();
 
-// Starts SynchronizeWriteThreadProc on a new thread (after a mode file was
-// loaded into the image).
+// Queues the whole-image write job (after a mode file was loaded into the image).
 void StartWriteAll();
 
 // Reads identity, current mode, the image, machine settings and remote keys
-// with the waiting send path. Runs on the calling thread.
-void SynchronizeData();
+// with the waiting send path, asking again for what stays unanswered. The
+// editor's image is replaced (and the editor values refreshed) only when the
+// whole image arrived; otherwise it stays as it was. Runs on the calling thread.
+SyncResult SynchronizeData();
 
-// The whole-image write job body: 60 chunks of command 49, then 50. Runs on
-// the calling thread (StartWriteAll runs it on its own thread).
+// The whole-image write job: 60 chunks of command 49, then 50, the wait for
+// the processor's confirmations and the 1002/1 message. Runs on the calling
+// thread (StartWriteAll queues it for the job thread).
 void SynchronizeWriteThreadProc();
 
-// Waits until every job thread started so far has ended (closing the editor,
-// tests). Must not be called from a job thread.
+// How the last read and the last write job ended.
+SyncResult LastReadResult();
+SyncResult LastWriteResult();
+
+// Waits until every job queued so far has ended (closing the editor, tests).
+// Must not be called from a job thread.
 void JoinSyncJobs();
 
 // Progress of the whole-image transfer (chunks done of 60), called on the job
-// thread after each chunk; for front ends without the dialog. nullptr removes it.
+// thread; for front ends without the dialog. nullptr removes it.
 using SyncProgressCallback = void (*)(int chunksDone, int chunkCount);
 void SetSyncProgressCallback(SyncProgressCallback callback);

@@ -33,17 +33,20 @@ struct RecordingAssembler {
     RecordingAssembler() {
         rx.SetReplySink([this](const uint8_t* r, int n) { records.emplace_back(r, r + n); });
         rx.SetMultiFrameHook([this] { ++hookCalls; });
+        rx.SetHeartbeatHook([this] { ++heartbeats; });
     }
     void Feed(const Bytes& read) { rx.Append(read.data(), static_cast<int>(read.size())); }
 
     RxAssembler rx;
     std::vector<Bytes> records;
     int hookCalls = 0;
+    int heartbeats = 0;
 };
 
 const Bytes kReplyA = {0x00, 7, 2};
 const Bytes kReplyB = {0x00, 9, 0, 1, 14};
 const Bytes kReplyC = {0x00, 127, 17};
+const Bytes kHeartbeat = {'$', 'H', 'B', '$'};
 
 // The first `count` bytes of a frame, and the rest.
 Bytes Head(const Bytes& frame, size_t count) {
@@ -59,6 +62,7 @@ struct RxCase {
     std::vector<Bytes> dispatched;
     int leftInBuffer;
     bool hookCalled;
+    int heartbeats = 0;
 };
 
 TEST(FramesRx, AssemblyRules) {
@@ -94,15 +98,37 @@ TEST(FramesRx, AssemblyRules) {
          {kReplyA, kReplyB},
          0,
          true},
-        {"leading byte other than 0x55 is not searched past",
-         {Join({Bytes{0x00}, Frame(kReplyA)}), Frame(kReplyB)},
-         {},
-         1 + 6 + 8,
+        {"noise before a frame is skipped",
+         {Join({Bytes{0x00, 0x24, 0x01}, Frame(kReplyA)}), Frame(kReplyB)},
+         {kReplyA, kReplyB},
+         0,
          false},
-        {"garbage after a frame stays",
+        {"noise after a frame is discarded",
          {Join({Frame(kReplyA), Bytes{0x01, 0x02}})},
          {kReplyA},
-         2,
+         0,
+         true},
+        {"heartbeat glued behind a frame is answered and blocks nothing",
+         {Join({Frame(kReplyA), kHeartbeat, Frame(kReplyB)}), Frame(kReplyC)},
+         {kReplyA, kReplyB, kReplyC},
+         0,
+         true,
+         1},
+        {"heartbeat cut between two reads",
+         {Join({Frame(kReplyA), Head(kHeartbeat, 2)}), Join({Tail(kHeartbeat, 2), Frame(kReplyB)})},
+         {kReplyA, kReplyB},
+         0,
+         true,
+         1},
+        {"noise between two frames of one read",
+         {Join({Frame(kReplyA), Bytes{0x13, 0x37}, Frame(kReplyB)})},
+         {kReplyA, kReplyB},
+         0,
+         true},
+        {"damaged frame glued to a good one costs that one, not the next read",
+         {Join({Head(Frame(kReplyB), 4), Frame(kReplyA)}), Frame(kReplyC)},
+         {kReplyC},
+         0,
          true},
     };
     for (const RxCase& c : cases) {
@@ -112,24 +138,38 @@ TEST(FramesRx, AssemblyRules) {
         EXPECT_EQ(a.records, c.dispatched);
         EXPECT_EQ(a.rx.Fill(), c.leftInBuffer);
         EXPECT_EQ(a.hookCalls > 0, c.hookCalled);
+        EXPECT_EQ(a.heartbeats, c.heartbeats);
     }
 }
 
-TEST(FramesRx, OverflowingAppendEmptiesTheBufferFirst) {
+TEST(FramesRx, SkippedBytesAreCountedInTheDebugLog) {
+    std::vector<std::string> lines;
+    SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
     RecordingAssembler a;
-    // A stuck buffer (no start byte) fills up with 250 bytes...
-    a.Feed(Bytes(250, 0x00));
-    EXPECT_EQ(a.rx.Fill(), 250);
-    // ...a read that would not fit empties it and is assembled on its own.
-    a.Feed(Join({Frame(kReplyA), Frame(kReplyB)}));
-    EXPECT_EQ(a.records, (std::vector<Bytes>{kReplyA, kReplyB}));
-    EXPECT_EQ(a.rx.Fill(), 0);
+    a.Feed(Join({Bytes{0x01, 0x02, 0x03}, Frame(kReplyA)}));
+    SetDebugLogSink(nullptr);
+    EXPECT_EQ(a.records, std::vector<Bytes>{kReplyA});
+    EXPECT_EQ(lines, std::vector<std::string>{"ProcessRxBuf skipped 3 bytes\n"});
+}
 
-    // A read that exactly fills the buffer is kept.
-    RecordingAssembler b;
-    b.Feed(Bytes(200, 0x01));
-    b.Feed(Bytes(60, 0x02));
-    EXPECT_EQ(b.rx.Fill(), kRxBufferSize);
+// A full read behind a frame's head neither empties the buffer nor runs past
+// it: the read goes in piece by piece and every frame counts.
+TEST(FramesRx, AReadThatDoesNotFitGoesInPieceByPiece) {
+    Bytes stream;
+    std::vector<Bytes> records;
+    for (int i = 0; i < 40; ++i) {
+        records.push_back({0x00, 48, 0, static_cast<uint8_t>(i), 3, 1, 2, 3});
+        const Bytes frame = Frame(records.back());
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    RecordingAssembler a;
+    a.Feed(Head(stream, 5)); // a frame's head, then full reads
+    for (size_t at = 5; at < stream.size(); at += kRxBufferSize)
+        a.Feed(
+            Bytes(stream.begin() + static_cast<long>(at),
+                  stream.begin() + static_cast<long>(std::min(stream.size(), at + kRxBufferSize))));
+    EXPECT_EQ(a.records, records);
+    EXPECT_EQ(a.rx.Fill(), 0);
 }
 
 TEST(FramesRx, LongestFrameFitsTheBuffer) {

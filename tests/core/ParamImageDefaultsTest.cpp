@@ -72,12 +72,12 @@ constexpr uint32_t kOne = 0x3F800000;
 TEST_F(DefaultImageTest, SampledRecordsMatchTheDirectory) {
     const std::vector<ExpectedRecord> records = {
         // Block 1: percent levels, ten-thousandths, shift filters.
-        {1254, 1, 4, {0x3F800001}},
+        {1254, 1, 4, {0x3F800000}},
         {1282, 1, 8, {0x3B03126F}}, // 0.002
         {1310, 1, 12, {0}},
         {1317, 1, 13, {0}},
-        {1324, 1, 14, {0x3F000002}},
-        {1331, 1, 15, {0x3F800001}},
+        {1324, 1, 14, {0x3F000000}},
+        {1331, 1, 15, {0x3F800000}},
         {1387, 1, 38, {0x3A2B92A6}},
         {1394, 1, 39, {1200}},
         {1408, 1, 41, {kOne}},
@@ -89,24 +89,24 @@ TEST_F(DefaultImageTest, SampledRecordsMatchTheDirectory) {
         {1498, 1, 66, {1200}},
         {1533, 1, 71, {kOne, kOne, 0x3F7D554A, 0xBFFEA8DC, kOne, kOne}},
         // Block 2: echo.
-        {1574, 2, 9, {0x3F266668}},
+        {1574, 2, 9, {0x3F266666}},
         {1581, 2, 10, {96}},
         {1588, 2, 11, {11856}},
-        {1658, 2, 28, {0x3F4CCCCF}}, // 80 %
-        {1665, 2, 29, {0x3F800001}},
+        {1658, 2, 28, {0x3F4CCCCD}}, // 80 %
+        {1665, 2, 29, {0x3F800000}},
         // Block 3: reverb.
-        {1679, 3, 8, {0x3DF5C29C}}, // 12 %
+        {1679, 3, 8, {0x3DF5C28F}}, // 12 %
         {1686, 3, 9, {96}},
-        {1693, 3, 10, {0x3F0F5C2B}}, // 56 %
+        {1693, 3, 10, {0x3F0F5C29}}, // 56 %
         // Block 4: music, including the records without entry or location.
-        {1763, 4, 12, {0x3E23D711}}, // 16 %
+        {1763, 4, 12, {0x3E23D70A}}, // 16 %
         {1777, 4, 14, {0, 0, 0x3F400000, 0x41A00000, 0x3D4CCCCD, 0x39B6034A, 0x3811A20E}},
         {1808, 4, 15, {1}},
         {1815, 4, 16, {0}},
         {1822, 4, 17, {0xC1C80000}},
         {1829, 4, 21, {5}},
         {1836, 4, 22, {0}},
-        {1941, 4, 37, {0x3F800001}},
+        {1941, 4, 37, {0x3F800000}},
         {1948, 4, 39, {0}},
         {1955, 4, 40, {0}},
         // Output channel 0 and 7, recording and features.
@@ -116,16 +116,16 @@ TEST_F(DefaultImageTest, SampledRecordsMatchTheDirectory) {
         {2088, 5, 26, {kOne, kOne, 0x3F7EFF25, 0xBFFF7EF1, kOne, kOne}},
         {3033, 12, 12, {0}},
         {3040, 12, 13, {2}},
-        {3193, 13, 6, {0x3F800001}},
+        {3193, 13, 6, {0x3F800000}},
         {3221, 13, 10, {0, 0, 0x3F777777, 0x41A00000, 0x3D4CCCCD, 0x3CA8E6C0, 0x395A7000}},
         {3252, 13, 11, {1}},
-        {3259, 13, 12, {0x3F800001}},
+        {3259, 13, 12, {0x3F800000}},
         {3266, 14, 0, {0x43480000}},
         {3273, 14, 1, {0x40400000}},
         {3280, 14, 2, {0x44BB8000}},
         {3294, 14, 4, {0x45480000}},
         {3301, 14, 5, {0x40A00000}},
-        {3308, 14, 6, {0x3EB851EF}}, // 36 %
+        {3308, 14, 6, {0x3EB851EC}}, // 36 %
         {3343, 14, 11, {1}},
     };
     for (const ExpectedRecord& r : records) {
@@ -152,7 +152,7 @@ TEST_F(DefaultImageTest, EveryOutputBlockCarriesItsSourceAndBracketedFloats) {
         EXPECT_EQ(ValueAt(base + 126 + 3 + 8), 0x3F7EFF25u);
         EXPECT_EQ(ValueAt(base + 126 + 3 + 12), 0xBFFF7EF1u);
         for (int parameter = 17; parameter <= 23; ++parameter) {
-            EXPECT_EQ(ValueAt(base + 39 + 7 * (parameter - 17) + 3), 0x3F800001u);
+            EXPECT_EQ(ValueAt(base + 39 + 7 * (parameter - 17) + 3), 0x3F800000u);
         }
     }
 }
@@ -222,7 +222,7 @@ TEST_F(DefaultImageTest, BandRecordsMatchTheDefaultSets) {
         {0, 0, 0, {0x00, 0x96, 0x00, 0x19, 0x05, 0x86, 1}},
         {0, 8, 56, {0x00, 0x96, 0x03, 0xE6, 0x05, 0x86, 1}}, // 998 Hz
         {1, 14, 203, {0x00, 0x96, 0x3E, 0x80, 0x05, 0x86, 1}},
-        {2, 0, 210, {0x00, 0x96, 0x00, 0x3D, 0x02, 0xC3, 2}},
+        {2, 0, 210, {0x00, 0x96, 0x00, 0x3D, 0x05, 0x86, 1}},
         {2, 6, 252, {0x00, 0x96, 0x13, 0x88, 0x02, 0xC3, 2}},
         {3, 0, 259, {0x00, 0x96, 0x00, 0xC8, 0x02, 0xC3, 3}},
         {3, 1, 266, {0x00, 0x96, 0x00, 0xA0, 0x05, 0x86, 1}},

@@ -82,6 +82,32 @@ TEST(ParamImageEncodingTest, PercentBitsAndReadBack) {
     }
 }
 
+// Exact floats (as the processor's own image holds them) read back to the
+// nearest whole value, not one below it.
+TEST(ParamImageEncodingTest, ReadBackRoundsToTheNearestValue) {
+    const struct {
+        uint32_t bits;
+        int percent;
+        int tenThousandths;
+    } cases[] = {
+        {0x3F266666, 65, 6500},     // 0.65
+        {0x3F6147AE, 88, 8800},     // 0.88
+        {0x3DF5C28F, 12, 1200},     // 0.12
+        {0xBF7FFFFE, -100, -10000}, // -0.9999999
+        {0x3C23D70A, 1, 100},       // 0.01
+        {0x3F800000, 100, 10000},   // 1.0
+        {0x00000000, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PercentFromStored(c.bits), c.percent) << std::hex << c.bits;
+        EXPECT_EQ(TenThousandthsFromStored(c.bits), c.tenThousandths) << std::hex << c.bits;
+    }
+    for (int value = 0; value <= 100; ++value) {
+        EXPECT_EQ(TenThousandthsFromStored(TenThousandthsToStored(value)), value) << value;
+        EXPECT_EQ(PercentFromStored(FloatBits(static_cast<float>(value) / 100.0f)), value) << value;
+    }
+}
+
 TEST(ParamImageEncodingTest, SampleCounts) {
     EXPECT_NEAR(SamplesToMs(64), 1.3333, 1e-4);
     EXPECT_EQ(MsToSamples(5.0), 240u);

@@ -84,7 +84,9 @@ TEST_F(MusicPageTest, ViewShowsTheMusicPageWithItsDefaults) {
     EXPECT_EQ(QColor::fromRgba(0xFF00C8FF), page->ReverbPreview()->CurveColor());
     EXPECT_FLOAT_EQ(120.0f, page->ReverbPreview()->BandAt(0).frequency);
     EXPECT_EQ(3, page->ReverbPreview()->BandAt(0).type);
-    EXPECT_EQ(2, page->EchoPreview()->BandAt(0).type);
+    EXPECT_EQ(1, page->EchoPreview()->BandAt(0).type); // the echo EQ's bands are PEQs...
+    EXPECT_EQ(2, page->EchoPreview()->BandAt(6).type); // ...but its last, a low-pass at 5 kHz
+    EXPECT_FLOAT_EQ(5000.0f, page->EchoPreview()->BandAt(6).frequency);
     EXPECT_EQ(QStringLiteral("12%"), page->EffectList()->CellText(0, 2));
     EXPECT_EQ(QStringLiteral("247ms"), page->EffectList()->CellText(5, 2));
     EXPECT_EQ(QStringLiteral("5Hz"), page->EffectList()->CellText(8, 2));

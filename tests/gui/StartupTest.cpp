@@ -1,6 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "link/DeviceMirrors.h"
+#include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 #include "pages/CPlaceholderPage.h"
@@ -128,6 +129,32 @@ TEST_F(StartupTest, ProcessorGoneBeforeItsIdentityShowsNoMismatch) {
     Pump(200);
     EXPECT_EQ(nullptr, View()->MismatchBox());
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
+}
+
+// A read the processor leaves unanswered replaces nothing: the pages keep
+// what they showed, the editor says so and lets the processor go.
+TEST_F(StartupTest, AnUnansweredReadKeepsTheImageSaysSoAndDisconnects) {
+    struct FastLink {
+        FastLink() { SetLinkClock(std::make_shared<ScaledLinkClock>(10)); }
+        ~FastLink() { SetLinkClock(nullptr); }
+    } fastLink;
+    SimProcessor::Image memory = SimProcessor::DefaultImage();
+    const int mic = SimProcessor::FindDspValueOffset(memory, 1, 14);
+    WriteBigEndian32(memory.data() + mic, PercentToStored(33));
+    m_sim->SetMemory(memory);
+    m_sim->LoseRepliesTo({48, 0x0C, 0xE8, 46}); // the last image chunk, every time
+
+    StartEditor();
+    ASSERT_TRUE(WaitUntil([this] { return View()->JobFailureBox() != nullptr; }));
+    EXPECT_EQ(QString::fromUtf8("设备没有应答，未能读取全部参数，连接已断开!"),
+              View()->JobFailureBox()->text());
+    EXPECT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    EXPECT_TRUE(m_sim->LetGoReceived());
+    EXPECT_FALSE(CSynDlg::IsShown());
+    EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
+    EXPECT_EQ(0, std::memcmp(g_ParamImage, SimProcessor::DefaultImage().data(), kImageSize));
+    EXPECT_EQ(50, Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->value());
+    View()->JobFailureBox()->close();
 }
 
 TEST_F(StartupTest, WrongCommandSetVersionIsReportedAsVersionMismatch) {

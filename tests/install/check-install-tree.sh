@@ -108,8 +108,10 @@ section() { # heading; the lines of that section of the page on stdin
     awk -v heading="$1" '/^[A-Z]/ { inside = ($0 == heading); next } inside'
 }
 # The tag of an item (a .TP paragraph), not its description, starts with the word.
+# grep reads all of its input (no -q): under pipefail a grep that left early
+# would fail the pipe with the writer's SIGPIPE, now and then.
 has_item() { # word; section text on stdin
-    grep -Eq "^ {3,10}(-[a-zA-Z], )?$(printf '%s' "$1" | sed 's/[.[\*^$]/\\&/g')([ ,=]|$)"
+    grep -E "^ {3,10}(-[a-zA-Z], )?$(printf '%s' "$1" | sed 's/[.[\*^$]/\\&/g')([ ,=]|$)" >/dev/null
 }
 for page in "$USR"/share/man/man1/*.1.gz; do
     render_man "$page" >"$ROOT/$(basename "$page" .1.gz).txt"

@@ -297,17 +297,20 @@ TEST_F(ReplyDispatcher, UnknownAndBareRepliesOnlyReleaseASender) {
 
 TEST_F(ReplyDispatcher, ModeLoadedStartsTheDelayedRead) {
     DebugLines lines;
+    int expected = 0;
     for (uint8_t code : {REPLY_MODE_LOADED, REPLY_MODE_RESET}) {
+        SCOPED_TRACE(int(code));
         Dispatch(Report(code, {1}));
         ExpectReplyEventSet();
+        JoinSyncJobs();
+        ++expected;
+        int starts = 0;
+        for (const std::string& line : lines.Lines())
+            starts += line == "Start thread:SynchronizeData\n";
+        EXPECT_EQ(starts, expected);
+        int ended = 0;
+        for (const auto& m : guard.view.Messages()) ended += m.message == WM_JOB_ENDED && !m.sent;
+        EXPECT_EQ(ended, expected);
     }
-    JoinSyncJobs();
-    int starts = 0;
-    for (const std::string& line : lines.Lines())
-        starts += line == "Start thread:SynchronizeData\n";
-    EXPECT_EQ(starts, 2);
-    int ended = 0;
-    for (const auto& m : guard.view.Messages()) ended += m.message == WM_JOB_ENDED && !m.sent;
-    EXPECT_EQ(ended, 2);
 }
 } // namespace

@@ -137,6 +137,17 @@ TEST_F(SimNetLinkTest, AReadStartingWithAHeartbeatAnswersItAndDispatchesTheFrame
     EXPECT_TRUE(SimWaitUntil([&] { return server.Counters().heartbeatEchoes == 1; }));
 }
 
+TEST_F(SimNetLinkTest, AHeartbeatGluedBehindAFrameIsAnsweredAndBlocksNothing) {
+    Connect();
+    g_CurrentMode = 0;
+    ASSERT_TRUE(
+        server.SendRaw(Concat({ReplyFrame({1, CMD_GET_MODE, 2, 0, 0}), {'$', 'H', 'B', '$'}})));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 2; }));
+    EXPECT_TRUE(SimWaitUntil([&] { return server.Counters().heartbeatEchoes == 1; }));
+    ASSERT_TRUE(server.SendRaw(ReplyFrame({1, CMD_GET_MODE, 3, 0, 0})));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 3; }));
+}
+
 TEST_F(SimNetLinkTest, TwoFramesInOneReadAreDispatchedInOrder) {
     Connect();
     g_CurrentMode = 0;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -345,6 +346,43 @@ TEST(SimProcessor, DropsTheNumberedReplyAndFallsSilent) {
     EXPECT_EQ(1u, Send(other, {CMD_GET_MODE}).size());
     other.SetSilent(true);
     EXPECT_EQ(0u, Send(other, {CMD_GET_MODE}).size());
+
+    SimProcessor picky;
+    picky.LoseRepliesTo({CMD_READ_IMAGE, 0, 56}, 1);
+    EXPECT_EQ(0u, Send(picky, {CMD_READ_IMAGE, 0, 56, 56}).size()) << "lost once";
+    EXPECT_EQ(1u, Send(picky, {CMD_READ_IMAGE, 0, 0, 56}).size()) << "another chunk";
+    EXPECT_EQ(1u, Send(picky, {CMD_READ_IMAGE, 0, 56, 56}).size());
+    EXPECT_EQ(2u, picky.CountCommands({CMD_READ_IMAGE, 0, 56}));
+    EXPECT_EQ(3u, picky.CountCommands({CMD_READ_IMAGE}));
+}
+
+// The processor answers one command after the other: with a latency, three
+// commands sent at once are answered one latency apart, and a slow reply
+// holds back the ones behind it.
+TEST(SimProcessor, AnswersInOrderOneCommandAtATime) {
+    SimProcessor sim;
+    SimFaults faults;
+    faults.replyLatencyMs = 100;
+    faults.slowReplyNumber = 2;
+    faults.slowReplyMs = 1000;
+    faults.damagedReplyNumber = 3;
+    faults.heartbeatAfterReplyNumber = 1;
+    sim.SetFaults(faults);
+    const uint8_t command[] = {CMD_GET_MODE};
+    const auto before = std::chrono::steady_clock::now();
+    std::vector<SimReply> replies;
+    for (int i = 0; i < 3; ++i)
+        for (SimReply& reply : sim.Answer(command, 1)) replies.push_back(std::move(reply));
+    ASSERT_EQ(3u, replies.size());
+    using std::chrono::milliseconds;
+    EXPECT_GE(replies[0].due - before, milliseconds(100));
+    EXPECT_GE(replies[1].due - replies[0].due, milliseconds(1100)) << "the slow one";
+    EXPECT_GE(replies[2].due - replies[1].due, milliseconds(100)) << "waits behind it";
+    EXPECT_EQ((std::vector<int>{1, 2, 3}),
+              (std::vector<int>{replies[0].number, replies[1].number, replies[2].number}));
+    EXPECT_TRUE(replies[0].heartbeatAfter);
+    EXPECT_FALSE(replies[0].damagedBefore);
+    EXPECT_TRUE(replies[2].damagedBefore);
 }
 
 // An ignored code is carried out but never answered; other codes still are.

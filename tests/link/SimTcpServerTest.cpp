@@ -189,6 +189,38 @@ TEST_F(SimTcpServerTest, CorruptsTheNumberedReplyAndSendsFramesInPieces) {
     EXPECT_EQ("ARN63", std::string(reinterpret_cast<const char*>(received.replies[0].data() + 2)));
 }
 
+TEST_F(SimTcpServerTest, BusyServerTellsEveryEditorItIsConnected) {
+    server.SetBusy(true);
+    const std::string busy = "ISCONNECTED";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SimRawClient client;
+        ASSERT_EQ(0, client.Connect(server.Port()));
+        EXPECT_EQ(std::vector<uint8_t>(busy.begin(), busy.end()),
+                  client.ReceiveAtLeast(busy.size()));
+        EXPECT_TRUE(client.WaitForClose());
+    }
+    EXPECT_EQ(0, server.ClientsServed());
+    EXPECT_EQ(2, server.ClientsTurnedAway());
+}
+
+// Wire faults around one reply frame: a copy cut short in front of it, or a
+// heartbeat behind it, in the same write.
+TEST_F(SimTcpServerTest, GluesDamagedCopiesAndHeartbeatsToTheNumberedReply) {
+    SimFaults faults;
+    faults.damagedReplyNumber = 1;
+    faults.heartbeatAfterReplyNumber = 2;
+    sim.SetFaults(faults);
+    SimRawClient client;
+    ASSERT_EQ(0, client.Connect(server.Port()));
+    const std::vector<uint8_t> frame =
+        SimFrameParser::Frame({kSimReplyPrefix, CMD_GET_MODE, 0, 0, 0});
+    ASSERT_TRUE(client.Send(CommandFrame({CMD_GET_MODE})));
+    ASSERT_TRUE(client.Send(CommandFrame({CMD_GET_MODE})));
+    const std::vector<uint8_t> expected =
+        Concat({{frame.begin(), frame.begin() + frame.size() / 2}, frame, frame, kHeartbeat});
+    EXPECT_EQ(expected, client.ReceiveAtLeast(expected.size()));
+}
+
 TEST_F(SimTcpServerTest, StopsWithAClientConnected) {
     SimRawClient client;
     ASSERT_EQ(0, client.Connect(server.Port()));
@@ -204,6 +236,7 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
                                "0",
                                "--heartbeat-ms=250",
                                "--refuse",
+                               "--refuse-connect",
                                "--module",
                                "ARN52",
                                "--cmd-version",
@@ -226,6 +259,14 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
                                "7",
                                "--corrupt-checksum",
                                "2",
+                               "--slow-reply",
+                               "6",
+                               "--slow-reply-ms",
+                               "2500",
+                               "--damage-reply",
+                               "8",
+                               "--heartbeat-after-reply",
+                               "9",
                                "--pieces",
                                "5",
                                "--piece-gap-ms",
@@ -235,6 +276,7 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
         << error;
     EXPECT_EQ(0, options.port);
     EXPECT_EQ(250, options.heartbeatMs);
+    EXPECT_TRUE(options.busy);
     EXPECT_TRUE(options.refuseConnections);
     EXPECT_EQ("ARN52", options.identity.moduleName);
     EXPECT_EQ(18, options.identity.commandSetVersion);
@@ -247,6 +289,10 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
     EXPECT_EQ(3, options.faults.dropReplyNumber);
     EXPECT_EQ(7, options.faults.silentAfterCommands);
     EXPECT_EQ(2, options.faults.corruptChecksumNumber);
+    EXPECT_EQ(6, options.faults.slowReplyNumber);
+    EXPECT_EQ(2500, options.faults.slowReplyMs);
+    EXPECT_EQ(8, options.faults.damagedReplyNumber);
+    EXPECT_EQ(9, options.faults.heartbeatAfterReplyNumber);
     EXPECT_EQ(5, options.faults.pieceSize);
     EXPECT_EQ(1, options.faults.pieceGapMs);
     EXPECT_TRUE(options.verbose);
@@ -254,10 +300,12 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
 
     const std::string help = SimOptions::HelpText();
     for (const char* name :
-         {"--port", "--heartbeat-ms", "--refuse", "--module", "--cmd-version", "--version1",
-          "--version2", "--learn-delay-ms", "--learn-code", "--stream-format", "--verbose",
-          "--latency-ms", "--drop-reply", "--silent-after", "--corrupt-checksum", "--pieces",
-          "--piece-gap-ms", "--help"})
+         {"--port",           "--heartbeat-ms",     "--refuse",        "--refuse-connect",
+          "--module",         "--cmd-version",      "--version1",      "--version2",
+          "--learn-delay-ms", "--learn-code",       "--stream-format", "--verbose",
+          "--latency-ms",     "--drop-reply",       "--slow-reply",    "--slow-reply-ms",
+          "--silent-after",   "--corrupt-checksum", "--damage-reply",  "--heartbeat-after-reply",
+          "--pieces",         "--piece-gap-ms",     "--help"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
 }
 

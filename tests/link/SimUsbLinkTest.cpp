@@ -81,6 +81,21 @@ TEST_F(SimUsbLinkTest, LooksAtTheFirstThirtyTwoInterfacesOnly) {
     EXPECT_EQ(static_cast<size_t>(kMaxHidInterfaces), backend.OpenedPaths().size());
 }
 
+TEST_F(SimUsbLinkTest, ADamagedReportComesRightBeforeTheGoodOne) {
+    SimFaults faults;
+    faults.damagedReplyNumber = 1;
+    sim.SetFaults(faults);
+    const std::unique_ptr<IHidDevice> device = backend.Open(VirtualHidBackend::kProcessorPath);
+    ASSERT_TRUE(device);
+    const uint8_t request[kUsbReportSize] = {kUsbReportId, CMD_GET_MODE};
+    ASSERT_EQ(kUsbReportSize, device->Write(request, kUsbReportSize));
+    uint8_t report[kUsbReportSize] = {};
+    ASSERT_EQ(kUsbReportSize, device->Read(report, kUsbReportSize, 5000));
+    EXPECT_EQ(0, report[1]) << "its reply code lost";
+    ASSERT_EQ(kUsbReportSize, device->Read(report, kUsbReportSize, 5000));
+    EXPECT_EQ(CMD_GET_MODE, report[1]);
+}
+
 TEST_F(SimUsbLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     Open();
     const int micLevel = FindDspParam(1, 14)->imageOffset;

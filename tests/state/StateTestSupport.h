@@ -23,9 +23,12 @@ public:
     RecordingView() { SetViewNotifier(this); }
     ~RecordingView() override { SetViewNotifier(nullptr); }
 
-    void PostViewMessage(int message, intptr_t wParam, intptr_t) override {
+    void PostViewMessage(int message, intptr_t wParam, intptr_t lParam) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (message == WM_JOB_ENDED) m_jobEnds.push_back(static_cast<int>(wParam));
+        if (message == WM_JOB_ENDED) {
+            m_jobEnds.push_back(static_cast<int>(wParam));
+            m_outcomes.push_back(static_cast<SyncOutcome>(lParam));
+        }
         m_changed.notify_all();
     }
     void SendViewMessage(int message, intptr_t wParam, intptr_t lParam) override {
@@ -36,6 +39,11 @@ public:
     std::vector<int> JobEnds() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_jobEnds;
+    }
+    // How each ended job ended (the 1002 message's lParam).
+    std::vector<SyncOutcome> Outcomes() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_outcomes;
     }
     // Waits until count 1002 messages have come in all.
     bool WaitForJobEnds(size_t count, int timeoutMs = 20000) {
@@ -48,6 +56,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<int> m_jobEnds;
+    std::vector<SyncOutcome> m_outcomes;
 };
 
 class RecordingJobUi : public IJobUi {

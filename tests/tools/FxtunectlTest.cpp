@@ -148,7 +148,7 @@ TEST_F(FxtunectlTest, DumpListsEveryRecordAndSet) {
     EXPECT_EQ(232, CountOf(dump.out, "{\"block\":"));
     EXPECT_EQ(16, CountOf(dump.out, "{\"set\":"));
     EXPECT_NE(std::string::npos,
-              dump.out.find("{\"block\":1,\"parameter\":14,\"raw\":[\"3F000002\"],\"value\":50}"))
+              dump.out.find("{\"block\":1,\"parameter\":14,\"raw\":[\"3F000000\"],\"value\":50}"))
         << "the microphone level, 50 %";
     EXPECT_NE(std::string::npos, dump.out.find("\"module\":\"ARN63\""));
 }
@@ -213,6 +213,13 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"MissingFile", {}, {"write", "/nonexistent/x.mode"}, 5, "cannot open"},
         ErrorCase{"UnwritableFile", {}, {"read", "/nonexistent/x.mode"}, 1, "Can't write to file"},
         ErrorCase{"SilentProcessor", {"--silent-after", "3"}, {"info"}, 6, "time-out"},
+        ErrorCase{"BusyProcessor", {"--refuse"}, {"info"}, 3, "connected to another host"},
+        // Silent right after the read (67 commands): the change is not confirmed.
+        ErrorCase{"UnconfirmedSet",
+                  {"--silent-after", "67"},
+                  {"set", "1", "14", "60"},
+                  6,
+                  "did not confirm set 1 14 60"},
         ErrorCase{"BadMode", {}, {"mode", "load", "5"}, 2, "M is 1..4"},
         ErrorCase{"BadParameter", {}, {"set", "1", "14", "loud"}, 2, "VALUE"},
         ErrorCase{"UnknownParameter", {}, {"get", "200", "1"}, 1, "no editable DSP parameter"},

@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
 
+#include "CtlConfirm.h"
 #include "CtlFeatures.h"
 #include "CtlMachine.h"
 #include "CtlOutputVerbs.h"
@@ -11,6 +12,7 @@
 #include "controls/EqModel.h"
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
+#include "link/ReplyDispatcher.h"
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
@@ -179,7 +181,10 @@ CtlResult Write(CtlSession& session, const std::string& path) {
     if (!result.ok()) return result;
     const int mode = g_PendingStoreMode.exchange(-1);
     if (IsCompatible() && mode >= 0 && mode < kMachineModeCount) {
-        StoreWrittenModeFile(mode);
+        // Two commands: the announcement and the store.
+        result = SendConfirmed("the store into M" + std::to_string(mode + 1), {2, {}},
+                               [mode] { StoreWrittenModeFile(mode); });
+        if (!result.ok()) return result;
         std::printf("stored into M%d\n", mode + 1);
     }
     return CtlResult::Ok();
@@ -192,27 +197,28 @@ CtlResult Get(CtlSession& session, const CommandArguments& args) {
     return CtlResult::Ok();
 }
 
-CtlResult Set(CtlSession& session, const CommandArguments& args) {
+CtlResult Set(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    SetDspParam(args.block, args.parameter, args.value);
-    return CtlResult::Ok();
+    return SendConfirmed(CommandText(options), {1, {REPLY_DSP_WRITE}},
+                         [&] { SetDspParam(args.block, args.parameter, args.value); });
 }
 
-CtlResult Eq(CtlSession& session, const CommandArguments& args) {
+CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
-    return CtlResult::Ok();
+    // The coefficients (a DSP write) and the band record.
+    return SendConfirmed(CommandText(options), {2, {REPLY_DSP_WRITE}}, [&] {
+        SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
+    });
 }
 
 CtlResult Mode(CtlSession& session, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (args.action == "store") {
-        StoreMachineMode(args.mode);
-        return CtlResult::Ok();
-    }
+    if (args.action == "store")
+        return SendConfirmed("the store into M" + std::to_string(args.mode + 1), {1, {}},
+                             [&] { StoreMachineMode(args.mode); });
     const int readsBefore = session.View().Snapshot().readEnded;
     if (args.action == "load")
         LoadMachineMode(args.mode);
@@ -234,8 +240,8 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "read") return Read(session, args.path);
     if (command == "write") return Write(session, args.path);
     if (command == "get") return Get(session, args);
-    if (command == "set") return Set(session, args);
-    if (command == "eq") return Eq(session, args);
+    if (command == "set") return Set(session, options, args);
+    if (command == "eq") return Eq(session, options, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
     if (command == "machine") return RunMachineCommand(session, options);
@@ -262,5 +268,8 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     if (!result.ok()) return result;
     result = Dispatch(session, options, args);
     session.Disconnect();
+    if (result.ok())
+        for (const std::string& notice : session.View().TakeNotices())
+            std::printf("%s\n", notice.c_str());
     return result;
 }

@@ -1,9 +1,11 @@
 #include "CtlOutputVerbs.h"
 
+#include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
 
 #include "controls/EqModel.h"
+#include "link/ReplyDispatcher.h"
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -133,7 +135,7 @@ void PrintOutput(int channel) {
 
 // ---------------------------------------------------------------- verbs
 
-CtlResult Xover(const OutputVerbArgs& args) {
+CtlResult Xover(const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
     const EqBandRecord band = DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, kCrossoverBand));
@@ -145,9 +147,12 @@ CtlResult Xover(const OutputVerbArgs& args) {
     if (!IsLowPassLike(types[0]) && !IsHighPassLike(types[0]))
         return CtlResult::Fail(kExitFailed, "CH 6 band 7 is " + CrossoverWords(types) +
                                                 ", not a low-pass or high-pass crossover");
-    SetCompoundBand(set, kCrossoverBand,
-                    CrossoverSections(args.alignment, CrossoverIsLowPass(types)), args.frequency);
-    return CtlResult::Ok();
+    // Each section: its coefficients (a DSP write) and its band record.
+    return SendConfirmed(CommandText(options), {2 * kCompoundSections, {REPLY_DSP_WRITE}}, [&] {
+        SetCompoundBand(set, kCrossoverBand,
+                        CrossoverSections(args.alignment, CrossoverIsLowPass(types)),
+                        args.frequency);
+    });
 }
 
 } // namespace
@@ -174,11 +179,11 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
                         const OutputVerbArgs& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (options.command == "comp") {
-        SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
-        return CtlResult::Ok();
-    }
-    if (options.command == "xover") return Xover(args);
+    if (options.command == "comp")
+        return SendConfirmed(CommandText(options), {1, {REPLY_DSP_WRITE}}, [&] {
+            SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
+        });
+    if (options.command == "xover") return Xover(options, args);
     PrintOutput(args.index);
     return CtlResult::Ok();
 }

@@ -98,7 +98,7 @@ bool WaitForKey(int key, uint64_t repliesBefore) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - start)
                                  .count();
-        if (elapsed >= kLearnTimeoutMs || g_interrupted || !g_bConnected) break;
+        if (elapsed >= kLearnTimeoutMs || g_interrupted || !LinkUsable()) break;
         const int left = static_cast<int>((kLearnTimeoutMs - elapsed + 999) / 1000);
         if (left != shown) ShowCountdown(key, shown = left);
         if (WaitForReplyAfter(CMD_LEARN_KEY, repliesBefore, kCountdownStepMs)) {

@@ -71,10 +71,14 @@ CtlResult CtlSession::Connect() {
 
 void CtlSession::Disconnect() {
     if (m_connected) {
-        if (m_options.usb)
+        // A processor that let a job run out of time is left without the
+        // let-go, as the editor does: it would only wait for it.
+        if (m_options.usb && m_letGo)
             DisconnectUsb();
+        else if (m_options.usb)
+            CloseUsbLink();
         else
-            NetDisconnect(true);
+            NetDisconnect(m_letGo);
         m_connected = false;
     }
     // With the link closed every job still running ends at its next check.
@@ -102,12 +106,37 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
     // Direct sends from here on: a queued frame could still be waiting when
     // the link is closed.
     g_bQueuedSend = false;
-    if (!finished || !ended(m_view.Snapshot())) {
-        if (!finished) return CtlResult::Fail(kExitTimeout, Printf("time-out during the %s", what));
-        return LinkFailure(what);
+    if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', stderr);
+    if (!finished) {
+        m_letGo = false;
+        return CtlResult::Fail(kExitTimeout, Printf("time-out during the %s", what));
     }
-    if (!g_bConnected) return LinkFailure(what);
+    if (!ended(m_view.Snapshot())) return LinkFailure(what);
     return CtlResult::Ok();
+}
+
+CtlResult CtlSession::JobFailure(const SyncResult& result, const char* what) {
+    if (m_progress) std::fputc('\n', stderr);
+    if (result.outcome == SyncOutcome::NoAnswer)
+        return CtlResult::Fail(kExitTimeout,
+                               Printf("time-out: the processor did not answer the %s (%s)", what,
+                                      result.missing.c_str()));
+    return LinkFailure(what);
+}
+
+CtlResult CtlSession::ReadOutcome(bool requireCompatible, const char* what) {
+    const SyncResult result = LastReadResult();
+    switch (result.outcome) {
+    case SyncOutcome::Completed:
+    case SyncOutcome::Incompatible:
+        // The whole identity came: an unsupported processor is reported
+        // (an error unless the caller only wants to show it).
+        return requireCompatible ? CheckCompatible() : CtlResult::Ok();
+    case SyncOutcome::NoAnswer:
+    case SyncOutcome::LinkLost:
+        break;
+    }
+    return JobFailure(result, what);
 }
 
 CtlResult CtlSession::CheckCompatible() const {
@@ -135,9 +164,7 @@ CtlResult CtlSession::ReadAll(bool requireCompatible) {
     const int previous = m_view.Snapshot().readEnded;
     StartDelayedRead();
     CtlResult result = WaitForJob(false, previous, "read");
-    if (!result.ok()) return result;
-    if (ModuleNameText().empty()) return CheckCompatible();
-    return requireCompatible ? CheckCompatible() : CtlResult::Ok();
+    return result.ok() ? ReadOutcome(requireCompatible, "read") : result;
 }
 
 CtlResult CtlSession::WriteAll() {
@@ -145,11 +172,19 @@ CtlResult CtlSession::WriteAll() {
     SetSyncProgressCallback(m_progress ? PrintProgress : nullptr);
     const int previous = m_view.Snapshot().writeEnded;
     StartWriteAll();
-    return WaitForJob(true, previous, "write");
+    CtlResult result = WaitForJob(true, previous, "write");
+    if (!result.ok()) return result;
+    const SyncResult written = LastWriteResult();
+    if (written.Completed()) return CtlResult::Ok();
+    if (written.outcome == SyncOutcome::NoAnswer)
+        return CtlResult::Fail(kExitTimeout,
+                               "time-out: the processor did not confirm the whole-image write (" +
+                                   written.missing + ")");
+    return LinkFailure("write");
 }
 
 CtlResult CtlSession::WaitForModeSwitchRead(int previousCount) {
     SetSyncProgressCallback(nullptr);
     CtlResult result = WaitForJob(false, previousCount, "mode switch");
-    return result.ok() ? CheckCompatible() : result;
+    return result.ok() ? ReadOutcome(true, "read after the mode switch") : result;
 }

@@ -4,6 +4,8 @@
 #include "CtlResult.h"
 #include "CtlView.h"
 
+#include "state/SyncJobs.h"
+
 // One connection to the processor for one command: opens the link, runs the
 // whole-image jobs and waits for their end, checks the processor, and lets
 // go of it when done.
@@ -28,10 +30,14 @@ public:
 
 private:
     CtlResult WaitForJob(bool write, int previousCount, const char* what);
+    // How the last read went, as this command's result.
+    CtlResult ReadOutcome(bool requireCompatible, const char* what);
+    CtlResult JobFailure(const SyncResult& result, const char* what);
     CtlResult LinkFailure(const char* what);
 
     CtlOptions m_options;
     CtlView m_view;
     bool m_connected = false;
     bool m_progress = false;
+    bool m_letGo = true; // cleared when the processor let a job run out of time
 };

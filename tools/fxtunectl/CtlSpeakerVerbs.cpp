@@ -1,8 +1,10 @@
 #include "CtlSpeakerVerbs.h"
 
+#include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
 
+#include "link/ReplyDispatcher.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
@@ -120,19 +122,43 @@ void PrintSurround() {
 
 // ---------------------------------------------------------------- verbs
 
-CtlResult Delay(const SpeakerVerbArgs& args) {
+// The replies that confirm a change: one per command sent, among them DSP
+// writes when any went out.
+AwaitedReplies Awaited(int commands, int dspWrites) {
+    return dspWrites > 0 ? AwaitedReplies{commands, {REPLY_DSP_WRITE}}
+                         : AwaitedReplies{commands, {}};
+}
+
+// A speaker's level goes out as two commands (the level block and the
+// record) when an output carries its source, else not at all.
+int LevelWrites(int speaker) {
+    return ChannelCarryingSource(kSpeakers[speaker - 1].source) >= 0 ? 1 : 0;
+}
+
+int AllLevelWrites() {
+    int writes = 0;
+    for (int k = 1; k <= kSpeakerCount; ++k) writes += LevelWrites(k);
+    return writes;
+}
+
+CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
         PrintDelays();
         return CtlResult::Ok();
     }
-    const int block = OutputBlock(args.channel);
-    SetDspParam(block, OUT_DELAY_TIME, args.ms);
-    SetDspParam(block, OUT_DELAY_BYPASS, 0);
-    if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
-    return CtlResult::Ok();
+    // Time and switch; a mode adds its weights and the two split filters
+    // (coefficients and band record each).
+    const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
+    const int commands = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    return SendConfirmed(CommandText(options), Awaited(commands, dspWrites), [&] {
+        const int block = OutputBlock(args.channel);
+        SetDspParam(block, OUT_DELAY_TIME, args.ms);
+        SetDspParam(block, OUT_DELAY_BYPASS, 0);
+        if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
+    });
 }
 
-CtlResult Surround(const SpeakerVerbArgs& args) {
+CtlResult Surround(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
         PrintSurround();
         return CtlResult::Ok();
@@ -146,17 +172,27 @@ CtlResult Surround(const SpeakerVerbArgs& args) {
                       RoomWidth() / 2.0, -RoomLength() / 2.0, RoomLength() / 2.0);
         return Refuse(text);
     }
+    const std::string what = CommandText(options);
     if (args.action == "room")
-        SetSurroundRoom(args.width, args.length);
-    else if (args.action == "listener")
-        MoveListener(args.x, args.y);
-    else if (args.action == "speaker")
-        MoveSpeaker(args.speaker, args.x, args.y);
-    else if (args.action == "center")
-        CentreListener();
-    else
-        ResetSurround();
-    return CtlResult::Ok();
+        return SendConfirmed(what, Awaited(1, 0),
+                             [&] { SetSurroundRoom(args.width, args.length); });
+    if (args.action == "listener") {
+        const int levels = AllLevelWrites();
+        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
+                             [&] { MoveListener(args.x, args.y); });
+    }
+    if (args.action == "speaker") {
+        const int levels = LevelWrites(args.speaker);
+        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
+                             [&] { MoveSpeaker(args.speaker, args.x, args.y); });
+    }
+    if (args.action == "center") {
+        const int levels = AllLevelWrites();
+        return SendConfirmed(what, Awaited(2 + 2 * levels, levels), [] { CentreListener(); });
+    }
+    // Every output's level block and record, then the layout.
+    return SendConfirmed(what, Awaited(2 * kOutputChannelCount + 1, kOutputChannelCount),
+                         [] { ResetSurround(); });
 }
 
 } // namespace
@@ -174,5 +210,5 @@ CtlResult RunSpeakerVerb(CtlSession& session, const CtlOptions& options,
                          const SpeakerVerbArgs& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    return options.command == "delay" ? Delay(args) : Surround(args);
+    return options.command == "delay" ? Delay(options, args) : Surround(options, args);
 }

@@ -36,7 +36,15 @@ void CtlView::ShowErrorBox(const std::string& text, const std::string& caption) 
 }
 
 void CtlView::ShowInfo(const std::string& text, int) {
-    std::printf("%s\n", text.c_str());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_notices.push_back(text);
+}
+
+std::vector<std::string> CtlView::TakeNotices() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> notices;
+    notices.swap(m_notices);
+    return notices;
 }
 
 void CtlView::ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon) {

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "link/LinkClock.h"
 #include "link/ViewNotifier.h"
 #include "state/JobUi.h"
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
+#include <vector>
 
 // The command line's stand-in for the editor's view and dialogs: it counts
 // the messages the link and the jobs post, answers the questions with Yes
-// (the command given is the user's answer) prints notices on stdout and keeps
+// (the command given is the user's answer), keeps the notices for stdout and
 // the last message box for the error line.
 class CtlView : public IViewNotifier, public IJobUi {
 public:
@@ -24,8 +27,11 @@ public:
     Counts Snapshot();
     // The last message box's text on one line (empty when none), then forgotten.
     std::string TakeLastMessage();
-    // Waits until the counts satisfy done (or a time-out / busy message came);
-    // false on time-out.
+    // The information notices shown so far, then forgotten. They are printed
+    // once the command succeeded, so a notice never claims what failed.
+    std::vector<std::string> TakeNotices();
+    // Waits up to timeoutMs of link time until the counts satisfy done (or a
+    // time-out / busy message came); false on time-out.
     template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs);
 
     void PostViewMessage(int message, intptr_t wParam, intptr_t lParam) override;
@@ -47,11 +53,12 @@ private:
     std::condition_variable m_changed;
     Counts m_counts;
     std::string m_lastMessage;
+    std::vector<std::string> m_notices;
 };
 
 template <typename Predicate> bool CtlView::WaitFor(Predicate done, int timeoutMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    return LinkWaitCondition(m_changed, lock, timeoutMs, [&] {
         return done(m_counts) || m_counts.timedOut || m_counts.hostBusy;
     });
 }

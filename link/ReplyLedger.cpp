@@ -1,0 +1,67 @@
+#include "link/ReplyLedger.h"
+
+#include "link/LinkClock.h"
+#include "link/LinkState.h"
+
+#include <algorithm>
+#include <cstring>
+
+void ReplyLedger::NoteReply(uint8_t code) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_tally.counts[code];
+        ++m_tally.total;
+    }
+    m_changed.notify_all();
+}
+
+bool ReplyLedger::CollectImageChunk(int address, int declaredLength, const uint8_t* data,
+                                    int available) {
+    std::lock_guard lock(m_mutex);
+    if (!m_collecting) return false;
+    if (address < 0 || address >= kImageSize) return true;
+    const int length = std::clamp(std::min(declaredLength, available), 0, kImageSize - address);
+    if (length > 0) std::memcpy(m_image.data() + address, data, static_cast<size_t>(length));
+    const int chunk = address / kImageChunkSize;
+    if (address == ImageChunkAddress(chunk) && declaredLength == ImageChunkLength(chunk) &&
+        length == declaredLength)
+        m_tally.chunks.set(static_cast<size_t>(chunk));
+    return true;
+}
+
+void ReplyLedger::BeginImageCollection() {
+    std::lock_guard lock(m_mutex);
+    m_collecting = true;
+    m_tally.chunks.reset();
+}
+
+bool ReplyLedger::EndImageCollection(uint8_t* image) {
+    std::lock_guard lock(m_mutex);
+    m_collecting = false;
+    if (!m_tally.chunks.all()) return false;
+    std::memcpy(image, m_image.data(), m_image.size());
+    return true;
+}
+
+ReplyTally ReplyLedger::Tally() const {
+    std::lock_guard lock(m_mutex);
+    return m_tally;
+}
+
+bool ReplyLedger::WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms) {
+    std::unique_lock lock(m_mutex);
+    LinkWaitCondition(m_changed, lock, ms, [&] { return done(m_tally) || !LinkUsable(); });
+    return done(m_tally);
+}
+
+void ReplyLedger::WakeAll() {
+    // Taking the lock orders this after any waiter's last look at the link.
+    { std::lock_guard lock(m_mutex); }
+    m_changed.notify_all();
+}
+
+ReplyLedger& Replies() {
+    // Never destroyed: a link closing while the program ends still wakes it.
+    static ReplyLedger* const ledger = new ReplyLedger;
+    return *ledger;
+}

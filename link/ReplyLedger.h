@@ -1,0 +1,79 @@
+#pragma once
+
+#include "state/ParamImage.h"
+
+#include <array>
+#include <bitset>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// What the processor has answered: the reply dispatcher notes every reply it
+// handles. A tally holds a count per reply code and which image chunks of the
+// running whole-image read arrived whole; a copy taken before sending is the
+// mark that later replies are measured from.
+struct ReplyTally {
+    std::array<uint64_t, 256> counts{};
+    uint64_t total = 0;
+    std::bitset<kImageChunkCount> chunks; // of the current collection
+
+    uint64_t CountSince(const ReplyTally& mark, uint8_t code) const {
+        return counts[code] - mark.counts[code];
+    }
+    uint64_t TotalSince(const ReplyTally& mark) const { return total - mark.total; }
+};
+
+// The replies that confirm a change just sent: `count` replies in all since
+// the mark, among them every code listed (a processor acknowledges some
+// commands with their own code).
+struct AwaitedReplies {
+    int count = 1;
+    std::vector<uint8_t> codes;
+
+    bool MetBy(const ReplyTally& now, const ReplyTally& mark) const {
+        if (now.TotalSince(mark) < static_cast<uint64_t>(count)) return false;
+        for (uint8_t code : codes)
+            if (now.CountSince(mark, code) == 0) return false;
+        return true;
+    }
+};
+
+// Jobs and commands wait here for the replies they need; a link that goes
+// away wakes every waiter (NotifyLinkGone). A whole-image read collects the
+// image chunks into a copy of its own, so the editor's image is replaced only
+// by a complete one.
+class ReplyLedger {
+public:
+    // Dispatcher side: every reply, after it took effect.
+    void NoteReply(uint8_t code);
+    // An image chunk of reply 48 (declaredLength as the reply says, available
+    // the data bytes that came). While a read collects, the bytes go to its
+    // copy and a whole chunk at its own address counts as arrived; returns
+    // false when no read collects (the caller writes the image).
+    bool CollectImageChunk(int address, int declaredLength, const uint8_t* data, int available);
+
+    // Starts collecting the image from scratch (no chunk arrived yet).
+    void BeginImageCollection();
+    // Stops collecting. When every chunk arrived, copies the collected image
+    // into image and returns true; otherwise leaves image alone.
+    bool EndImageCollection(uint8_t* image);
+
+    ReplyTally Tally() const;
+    // Waits up to ms of link time until done holds for the tally, or the link
+    // is gone; returns whether done holds.
+    bool WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms);
+    // Wakes every waiter (they look at the link again).
+    void WakeAll();
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    ReplyTally m_tally;
+    bool m_collecting = false;
+    std::array<uint8_t, kImageSize> m_image{};
+};
+
+// The link's ledger.
+ReplyLedger& Replies();
