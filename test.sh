@@ -3,7 +3,8 @@
 # (the install tree check among it) and builds the Debian package from that
 # build; then builds the core, link and state tests again with
 # AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the link
-# tests with ThreadSanitizer (build-tsan/), and runs those.
+# tests with ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N
+# adds a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -40,8 +41,8 @@ PACKAGE_CHECK=()
 if [ "${CI:-}" = true ] || [ "${FXTUNE_INSTALL_CHECK:-}" = 1 ]; then PACKAGE_CHECK=(--install-check); fi
 ./scripts/package-deb.sh "${PACKAGE_CHECK[@]}" build-test
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
-configure build-asan -DFX_SANITIZE=address,undefined -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
+configure build-asan -DFX_SANITIZE=address,undefined,float-cast-overflow -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
 cmake --build build-asan -j "$JOBS" --target core_tests link_tests state_tests
 ctest --test-dir build-asan -j "$JOBS" --timeout 300 -L 'core|link|state'
 
@@ -54,3 +55,10 @@ TSAN_RUN=()
 if command -v setarch >/dev/null; then TSAN_RUN=(setarch "$(uname -m)" -R); fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "${TSAN_RUN[@]}" \
     ctest --test-dir build-tsan -j "$JOBS" --timeout 300 -L link
+
+# A short fuzzing run on request (FX_FUZZ_SECONDS per target), e.g. in CI:
+# it builds the instrumented fuzz targets in build-fuzz/ first.
+if [ -n "${FX_FUZZ_SECONDS:-}" ]; then
+    echo "== fuzzing, ${FX_FUZZ_SECONDS} s per target (build-fuzz)"
+    ./scripts/fuzz.sh --time "$FX_FUZZ_SECONDS"
+fi

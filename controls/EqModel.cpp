@@ -283,16 +283,26 @@ void SetCompoundTypes(EqBand& band, const std::array<int, 4>& types, int plotWid
     ComputeBandResponse(band, plotWidth);
 }
 
+EqBandLimits EqLimitsOf(int type) {
+    const bool hasGain = !ZeroesGain(type);
+    return {hasGain ? -15.0 : 0.0,
+            hasGain ? 15.0 : 0.0,
+            0.1,
+            type == EQ_PEQ ? 30.0 : 2.0,
+            20.0,
+            20000.0};
+}
+
 void SetBandGain(EqBand& band, float gain, int plotWidth) {
-    if (ZeroesGain(band.type)) gain = 0.0f;
-    band.gain = std::clamp(gain, -15.0f, 15.0f);
+    const EqBandLimits limits = EqLimitsOf(band.type);
+    band.gain = std::clamp(gain, float(limits.gainLow), float(limits.gainHigh));
     ComputeBandResponse(band, plotWidth);
 }
 
 void SetBandQ(EqBand& band, float q, int plotWidth) {
     if (std::fabs(q) < 0.0000001f) return;
-    const float highest = band.type == EQ_PEQ ? 30.0f : 2.0f;
-    band.q = std::clamp(q, 0.1f, highest);
+    const EqBandLimits limits = EqLimitsOf(band.type);
+    band.q = std::clamp(q, float(limits.qLow), float(limits.qHigh));
     ComputeBandResponse(band, plotWidth);
 }
 

@@ -40,6 +40,15 @@ struct EqBand {
     EqBand* sections[4] = {nullptr, nullptr, nullptr, nullptr};
 };
 
+// What the editor lets a band of a type take: gain in dB (0..0 for the
+// types that have none), Q, and frequency in Hz.
+struct EqBandLimits {
+    double gainLow, gainHigh;
+    double qLow, qHigh;
+    double frequencyLow, frequencyHigh;
+};
+EqBandLimits EqLimitsOf(int type);
+
 BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, double q,
                                  double extraGainDb, double sampleRate);
 

@@ -3,18 +3,13 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
+#include "state/DspParamTable.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -39,110 +34,106 @@ void BuildFileHeader(uint8_t* header) {
     PutLittleEndian32(header, g_Identity.commandSetVersion);
 }
 
-void ShowWriteError(int errorCode, const std::string& path) {
-    char text[4200];
-    std::snprintf(text, sizeof text,
-                  "Errcode=%d,Can't write to file:\n%s\nProbaby it is write protected.", errorCode,
-                  path.c_str());
-    JobUi().ShowMessageBox(text, "Can't write to file", MessageIcon::Warning);
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string BaseNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Creates a fresh temporary file next to path; -1 with errno on failure.
-int CreateTemporaryBeside(const std::string& path, std::string& temporaryPath) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = FolderOf(path) + "/." + BaseNameOf(path) + ".tmp" +
-                        std::to_string(getpid()) + "_" + std::to_string(counter++);
-        const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+// Image offset of the first DSP record head that is not where the image
+// keeps it, -1 when every head stands in its place.
+int FirstMisplacedRecordHead(const uint8_t* image) {
+    for (const DspRecordDefault& record : DspRecordDefaults()) {
+        const uint8_t* head = image + record.valueOffset - 3;
+        if (head[0] != record.block || head[1] != record.parameter || head[2] != record.count)
+            return record.valueOffset - 3;
     }
-    errno = EEXIST;
     return -1;
 }
 
-bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
+fx::ModeFileCheck Refused(fx::ModeFileProblem problem, std::string message) {
+    fx::ModeFileCheck check;
+    check.problem = problem;
+    check.message = std::move(message);
+    return check;
 }
 
-// Keeps the permissions of a file being replaced.
-void CopyModeOfExisting(const std::string& path, int fd) {
-    struct stat existing {};
-    if (stat(path.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
+fx::ModeFileCheck NotAModeFile(const std::string& path, const std::string& why) {
+    return Refused(fx::ModeFileProblem::NotAModeFile, path + ": not a mode file (" + why + ")");
 }
 
-// Writes the bytes into the temporary file and renames it over path only
-// when every byte is on disk; the temporary file is removed otherwise.
-bool FinishReplacement(int fd, const std::string& temporaryPath, const std::string& path,
-                       const uint8_t* bytes, size_t size, int& errorCode) {
-    CopyModeOfExisting(path, fd);
-    bool ok = WriteAll(fd, bytes, size) && fsync(fd) == 0;
-    if (!ok) errorCode = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        errorCode = errno;
-    }
-    if (ok && rename(temporaryPath.c_str(), path.c_str()) != 0) {
-        ok = false;
-        errorCode = errno;
-    }
-    if (!ok) unlink(temporaryPath.c_str());
-    return ok;
+std::string SizeText(long long size) {
+    return std::to_string(size) + " bytes, " + std::to_string(kModeFileSize) + " expected";
 }
 
-// Reads up to size bytes; the count read, -1 when the file cannot be opened.
-long ReadFilePrefix(const std::string& path, uint8_t* bytes, size_t size) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return -1;
-    const size_t count = std::fread(bytes, 1, size, file);
-    std::fclose(file);
-    return static_cast<long>(count);
+void ShowCantWrite(const fx::FileWriteResult& failure) {
+    JobUi().ShowMessageBox(failure.message, fx::kCantWriteCaption, MessageIcon::Warning);
 }
 
 } // namespace
 
-bool SaveModeFile(const std::string& path) {
-    std::string temporaryPath;
-    const int fd = CreateTemporaryBeside(path, temporaryPath);
-    if (fd < 0) {
-        ShowWriteError(errno, path);
-        return false;
+namespace fx {
+
+ModeFileCheck ReadModeFile(const std::string& path) {
+    FileReadResult file = ReadRegularFile(path, kModeFileSize);
+    if (!file.ok) {
+        if (file.errorCode != 0) return Refused(ModeFileProblem::CannotRead, file.message);
+        if (file.size >= 0) return NotAModeFile(path, SizeText(file.size));
+        return NotAModeFile(path, file.reason);
     }
+    if (file.bytes.size() != static_cast<size_t>(kModeFileSize))
+        return NotAModeFile(path, SizeText(file.size));
+    const int version = GetLittleEndian32(file.bytes.data());
+    if (version != kModeFileVersion)
+        return Refused(ModeFileProblem::WrongVersion,
+                       path + ": mode file version " + std::to_string(version) +
+                           " not supported (" + std::to_string(kModeFileVersion) + " needed)");
+    const int misplaced = FirstMisplacedRecordHead(file.bytes.data() + kModeFileHeaderSize);
+    if (misplaced >= 0)
+        return NotAModeFile(path, "its DSP records break off at image offset " +
+                                      std::to_string(misplaced));
+    ModeFileCheck check;
+    check.ok = true;
+    check.bytes = std::move(file.bytes);
+    return check;
+}
+
+void ApplyModeFile(const ModeFileCheck& file) {
+    if (!file.ok || file.bytes.size() != static_cast<size_t>(kModeFileSize)) return;
+    std::memcpy(g_ParamImage, file.bytes.data() + kModeFileHeaderSize, kImageSize);
+    g_ParamImage[kInputSourceOffset] = ClampInputSource(g_ParamImage[kInputSourceOffset]);
+    RefreshFromImage();
+}
+
+ModeFileCheck LoadModeFileChecked(const std::string& path) {
+    ModeFileCheck check = ReadModeFile(path);
+    ApplyModeFile(check);
+    return check;
+}
+
+std::string ModeFileRefusalText(const ModeFileCheck& file) {
+    if (file.problem == ModeFileProblem::WrongVersion) return "Mode file version not support!";
+    return std::string(PickText("无法载入模式文件：", "Can't load the mode file:")) + "\n" +
+           file.message;
+}
+
+FileWriteResult WriteModeFile(const std::string& path) {
     std::memcpy(g_ParamImage, g_PanelImage, kPanelSize);
     uint8_t file[kModeFileSize];
     BuildFileHeader(file);
     std::memcpy(file + kModeFileHeaderSize, g_ParamImage, kImageSize);
-    int errorCode = 0;
-    if (FinishReplacement(fd, temporaryPath, path, file, sizeof file, errorCode)) return true;
-    ShowWriteError(errorCode, path);
-    return false;
+    return WriteFileAtomically(path, file, sizeof file);
+}
+
+} // namespace fx
+
+bool SaveModeFile(const std::string& path) {
+    const fx::FileWriteResult result = fx::WriteModeFile(path);
+    if (!result.ok) ShowCantWrite(result);
+    return result.ok;
 }
 
 bool LoadModeFile(const std::string& path) {
-    uint8_t file[kModeFileSize];
-    if (ReadFilePrefix(path, file, sizeof file) != kModeFileSize) return false;
-    if (GetLittleEndian32(file) != kModeFileVersion) return false;
-    std::memcpy(g_ParamImage, file + kModeFileHeaderSize, kImageSize);
-    g_ParamImage[kInputSourceOffset] = ClampInputSource(g_ParamImage[kInputSourceOffset]);
-    RefreshFromImage();
-    return true;
+    return fx::LoadModeFileChecked(path).ok;
 }
 
 int PendingStoreModeFromFileName(const std::string& path) {
@@ -161,17 +152,26 @@ bool RequireLinkForModeFile() {
 
 bool SaveParametersToModeFile(const std::string& path) {
     if (!RequireLinkForModeFile()) return false;
+    // A target that will be refused costs nothing: the mode is not stored.
+    const fx::FileWriteResult target = fx::CheckWriteTarget(path);
+    if (!target.ok) {
+        ShowCantWrite(target);
+        return false;
+    }
     StoreCurrentMode();
     return SaveModeFile(path);
 }
 
 bool WriteModeFileToProcessor(const std::string& path) {
     if (!RequireLinkForModeFile()) return false;
-    g_PendingStoreMode = PendingStoreModeFromFileName(path);
-    if (!LoadModeFile(path)) {
-        JobUi().ShowMessageBox("Mode file version not support!", "Info", MessageIcon::Information);
+    // Only an accepted file sets the store into a machine mode that follows
+    // the write; a refused one must not leave it pending for the next write.
+    const fx::ModeFileCheck check = fx::LoadModeFileChecked(path);
+    if (!check.ok) {
+        JobUi().ShowMessageBox(fx::ModeFileRefusalText(check), "Info", MessageIcon::Information);
         return false;
     }
+    g_PendingStoreMode = PendingStoreModeFromFileName(path);
     StartWriteAll();
     ShowSyncDialog("");
     return true;

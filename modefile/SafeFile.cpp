@@ -60,16 +60,30 @@ std::string NotRegularReason(mode_t mode) {
     return std::string(KindOf(mode)) + ", not a regular file";
 }
 
-FileReadResult ReadFailure(int errorCode, std::string message, long long size = -1) {
+// errorCode 0: the file's kind or size is the reason.
+FileReadResult ReadFailure(const char* what, const std::string& path, int errorCode,
+                           std::string reason, long long size = -1) {
     FileReadResult result;
     result.errorCode = errorCode;
-    result.message = std::move(message);
+    result.message =
+        errorCode != 0 ? std::string(what) + " " + path + ": " + reason : path + ": " + reason;
+    result.reason = std::move(reason);
     result.size = size;
     return result;
 }
 
-std::string TooLargeMessage(const std::string& path, long long size, size_t maxBytes) {
-    return path + ": " + std::to_string(size) + " bytes, more than " + std::to_string(maxBytes);
+FileReadResult SystemFailure(const char* what, const std::string& path, int errorCode,
+                             long long size = -1) {
+    return ReadFailure(what, path, errorCode, std::strerror(errorCode), size);
+}
+
+FileReadResult NotRegular(const std::string& path, mode_t mode) {
+    return ReadFailure("", path, 0, NotRegularReason(mode));
+}
+
+FileReadResult TooLarge(const std::string& path, long long size, size_t maxBytes) {
+    return ReadFailure(
+        "", path, 0, std::to_string(size) + " bytes, more than " + std::to_string(maxBytes), size);
 }
 
 FileWriteResult WriteFailure(int errorCode, const std::string& path, std::string reason) {
@@ -158,6 +172,35 @@ int ReplaceWith(int rawFd, const std::string& temporaryPath, const std::string& 
     return 0;
 }
 
+// The file a save replaces, as found before the save.
+struct SaveTarget {
+    std::string path; // the end of the chain of links
+    bool exists = false;
+    struct stat existing {};
+};
+
+// Refuses what a save must not replace or cannot write: a target that is
+// not a regular file, that the user may not write, or whose folder he may not
+// write into.
+FileWriteResult Examine(const std::string& path, SaveTarget& target) {
+    if (path.empty()) return WriteFailure(ENOENT, path);
+    int errorCode = 0;
+    if (!FollowLinks(path, target.path, errorCode)) return WriteFailure(errorCode, path);
+    target.exists = lstat(target.path.c_str(), &target.existing) == 0;
+    if (!target.exists && errno != ENOENT) return WriteFailure(errno, path);
+    const mode_t mode = target.existing.st_mode;
+    if (target.exists && !S_ISREG(mode))
+        return WriteFailure(S_ISDIR(mode) ? EISDIR : EINVAL, path, NotRegularReason(mode));
+    // Renaming needs only the folder's permission; the file's own counts too.
+    if (target.exists && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
+        return WriteFailure(errno, path);
+    if (faccessat(AT_FDCWD, FolderOf(target.path).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return WriteFailure(errno, path);
+    FileWriteResult result;
+    result.ok = true;
+    return result;
+}
+
 } // namespace
 
 FileReadResult ReadRegularFile(const std::string& path, size_t maxBytes) {
@@ -167,18 +210,15 @@ FileReadResult ReadRegularFile(const std::string& path, size_t maxBytes) {
         // A socket cannot be opened at all; say what it is rather than "no such device".
         struct stat info {};
         if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-            return ReadFailure(0, path + ": " + NotRegularReason(info.st_mode));
-        return ReadFailure(errorCode, "cannot open " + path + ": " + std::strerror(errorCode));
+            return NotRegular(path, info.st_mode);
+        return SystemFailure("cannot open", path, errorCode);
     }
     struct stat info {};
-    if (fstat(fd.Get(), &info) != 0) {
-        const int errorCode = errno;
-        return ReadFailure(errorCode, "cannot read " + path + ": " + std::strerror(errorCode));
-    }
-    if (!S_ISREG(info.st_mode)) return ReadFailure(0, path + ": " + NotRegularReason(info.st_mode));
+    if (fstat(fd.Get(), &info) != 0) return SystemFailure("cannot read", path, errno);
+    if (!S_ISREG(info.st_mode)) return NotRegular(path, info.st_mode);
     const long long size = info.st_size;
     if (size < 0 || static_cast<unsigned long long>(size) > maxBytes)
-        return ReadFailure(0, TooLargeMessage(path, size, maxBytes), size);
+        return TooLarge(path, size, maxBytes);
 
     // Reading one byte more than allowed shows a file that grew after fstat.
     const size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
@@ -191,17 +231,11 @@ FileReadResult ReadRegularFile(const std::string& path, size_t maxBytes) {
         }
         const ssize_t got = read(fd.Get(), bytes.data() + count, bytes.size() - count);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int errorCode = errno;
-            return ReadFailure(errorCode, "cannot read " + path + ": " + std::strerror(errorCode),
-                               size);
-        }
+        if (got < 0) return SystemFailure("cannot read", path, errno, size);
         if (got == 0) break;
         count += static_cast<size_t>(got);
     }
-    if (count > maxBytes)
-        return ReadFailure(0, TooLargeMessage(path, static_cast<long long>(count), maxBytes),
-                           static_cast<long long>(count));
+    if (count > maxBytes) return TooLarge(path, static_cast<long long>(count), maxBytes);
     bytes.resize(count);
     FileReadResult result;
     result.ok = true;
@@ -215,34 +249,24 @@ std::string CantWriteText(int errorCode, const std::string& path) {
            "\nProbaby it is write protected.";
 }
 
+FileWriteResult CheckWriteTarget(const std::string& path) {
+    SaveTarget target;
+    return Examine(path, target);
+}
+
 FileWriteResult WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size) {
-    if (path.empty()) return WriteFailure(ENOENT, path);
-    std::string target;
-    int errorCode = 0;
-    if (!FollowLinks(path, target, errorCode)) return WriteFailure(errorCode, path);
-
-    struct stat existing {};
-    const bool exists = lstat(target.c_str(), &existing) == 0;
-    if (!exists && errno != ENOENT) return WriteFailure(errno, path);
-    if (exists && !S_ISREG(existing.st_mode)) {
-        const int code = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
-        return WriteFailure(code, path, NotRegularReason(existing.st_mode));
-    }
-    // Renaming needs only the folder's permission; the file's own counts too.
-    if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return WriteFailure(errno, path);
-
+    SaveTarget target;
+    FileWriteResult result = Examine(path, target);
+    if (!result.ok) return result;
     std::string temporaryPath;
-    const int fd = CreateTemporaryBeside(target, temporaryPath);
+    const int fd = CreateTemporaryBeside(target.path, temporaryPath);
     if (fd < 0) return WriteFailure(errno, path);
-    const int failure =
-        ReplaceWith(fd, temporaryPath, target, exists ? &existing : nullptr, bytes, size);
+    const int failure = ReplaceWith(fd, temporaryPath, target.path,
+                                    target.exists ? &target.existing : nullptr, bytes, size);
     if (failure != 0) {
         unlink(temporaryPath.c_str());
         return WriteFailure(failure, path);
     }
-    FileWriteResult result;
-    result.ok = true;
     return result;
 }
 

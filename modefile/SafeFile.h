@@ -16,6 +16,7 @@ struct FileReadResult {
     bool ok = false;
     int errorCode = 0;   // the system's error code, 0 when the file's kind or size is the reason
     std::string message; // one line naming the path and the reason; empty when ok
+    std::string reason;  // the reason alone, e.g. "a FIFO, not a regular file"
     long long size = -1; // the file's size when it is a regular file, -1 otherwise
     std::vector<uint8_t> bytes;
 };
@@ -43,6 +44,9 @@ struct FileWriteResult {
 // that exists but is not a regular file, or that the user may not write, is
 // refused and left as it was.
 FileWriteResult WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size);
+// The checks of WriteFileAtomically without writing anything, so a caller
+// can refuse a target before it starts work (or sends anything) for the save.
+FileWriteResult CheckWriteTarget(const std::string& path);
 inline FileWriteResult WriteFileAtomically(const std::string& path,
                                            const std::vector<uint8_t>& bytes) {
     return WriteFileAtomically(path, bytes.data(), bytes.size());

@@ -11,6 +11,7 @@
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/ParamImage.h"
+#include "state/Saturate.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -486,9 +487,9 @@ int CDialogMusic::EffectValue(int row) const {
     case RowKind::ReverbTime:
         return int(GetDspParam(def.block, def.parameter[chain]));
     case RowKind::Millis:
-        return int(std::lround(GetDspParam(def.block, def.parameter[chain])));
+        return fx::SaturateTo<int>(std::round(GetDspParam(def.block, def.parameter[chain])));
     case RowKind::Shift:
-        return int(chain == 0 ? g_ShiftFrequencyA : g_ShiftFrequencyB);
+        return fx::SaturateTo<int>(chain == 0 ? g_ShiftFrequencyA : g_ShiftFrequencyB);
     }
     return 0;
 }

@@ -2,7 +2,8 @@
 # Installs what building, testing, running and packaging the editor need on
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree).
-# Safe to run again: it installs only what is missing.
+# Safe to run again: it installs only what is missing. With --fuzz also what
+# the fuzz targets need.
 set -euo pipefail
 
 PACKAGES=(
@@ -14,6 +15,11 @@ PACKAGES=(
     librsvg2-bin
     desktop-file-utils appstream man-db groff-base bsdextrautils
 )
+
+# scripts/fuzz.sh needs clang and its libFuzzer runtime as well.
+if [ "${1:-}" = "--fuzz" ]; then
+    PACKAGES+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -80,9 +80,10 @@ void CHalvoxDoc::OpenDocumentFile(const QString& path) {
     }
     const QString suffix = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
     if (suffix.compare(QStringLiteral("mode"), Qt::CaseInsensitive) != 0 || !g_bConnected) return;
-    if (!LoadModeFile(path.toStdString())) {
+    const fx::ModeFileCheck check = fx::LoadModeFileChecked(path.toStdString());
+    if (!check.ok) {
         QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Info"),
-                                 QStringLiteral("Mode file version not support!"));
+                                 QString::fromStdString(fx::ModeFileRefusalText(check)));
         return;
     }
     StartWriteAll();

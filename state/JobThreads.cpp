@@ -12,6 +12,10 @@ JobThreads::~JobThreads() {
 }
 
 void JobThreads::Start(std::function<void()> body) {
+    if (m_inPlace) {
+        body();
+        return;
+    }
     JoinFinished();
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([body = std::move(body), done] {

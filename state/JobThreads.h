@@ -16,6 +16,10 @@ public:
     ~JobThreads();
 
     void Start(std::function<void()> body);
+    // With true, Start runs each job to its end on the caller's thread: the
+    // fuzz targets, whose link never answers, stay deterministic and start
+    // no thread per input.
+    void RunJobsInPlace(bool inPlace) { m_inPlace = inPlace; }
     // Waits for every job started so far. Not from a job thread.
     void JoinAll();
 
@@ -28,4 +32,5 @@ private:
 
     std::mutex m_mutex;
     std::vector<Job> m_jobs;
+    std::atomic<bool> m_inPlace{false};
 };

@@ -69,8 +69,9 @@ void SyncChannelPair(int source, int destination);
 
 // ---------------------------------------------------------------- delay
 
-// The delay times the delay page and the command line set (milliseconds);
-// the output page's slider starts a step lower, at 1.4 ms.
+// The delay times the delay page's chart, edit and spin set (milliseconds);
+// the output page's slider starts a step lower, at 1.4 ms, and the value
+// ranges' table allows what either page can send.
 constexpr double kDelayMinMs = 1.5;
 constexpr double kDelayMaxMs = 100.0;
 

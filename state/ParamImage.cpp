@@ -8,6 +8,7 @@
 #include "link/DebugLog.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/Saturate.h"
 #include "state/SurroundVolume.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ uint32_t PercentToStored(int value) {
 // Reading back rounds to the nearest whole value: an exact 0.65 is
 // 64.9999976 percent and shows as 65.
 int PercentFromStored(uint32_t stored) {
-    return static_cast<int>(std::lround(static_cast<double>(FloatFromBits(stored)) * 100.0));
+    return fx::SaturateTo<int>(std::round(static_cast<double>(FloatFromBits(stored)) * 100.0));
 }
 
 uint32_t TenThousandthsToStored(int value) {
@@ -67,15 +68,12 @@ uint32_t TenThousandthsToStored(int value) {
 }
 
 int TenThousandthsFromStored(uint32_t stored) {
-    return static_cast<int>(std::lround(static_cast<double>(FloatFromBits(stored)) * 10000.0));
+    return fx::SaturateTo<int>(std::round(static_cast<double>(FloatFromBits(stored)) * 10000.0));
 }
 
 // A negative time has no sample count; it is stored as 0.
 uint32_t MsToSamples(double ms) {
-    const double samples = ms * 48.0 + 0.5;
-    if (!(samples > 0.0)) return 0;
-    if (samples >= 4294967295.0) return 0xFFFFFFFFu;
-    return static_cast<uint32_t>(samples);
+    return fx::SaturateTo<uint32_t>(ms * 48.0 + 0.5);
 }
 
 double SamplesToMs(uint32_t samples) {
@@ -84,7 +82,7 @@ double SamplesToMs(uint32_t samples) {
 
 uint8_t EncodeSignedTenths(double value) {
     const double adjusted = value > 0 ? value + 0.05 : value - 0.05;
-    const int tenths = static_cast<int>(std::clamp(adjusted * 10.0, -127.0, 127.0));
+    const int tenths = std::clamp(fx::SaturateTo<int>(adjusted * 10.0), -127, 127);
     const int magnitude = tenths < 0 ? -tenths : tenths;
     return static_cast<uint8_t>(magnitude | (adjusted < 0 ? 0x80 : 0x00));
 }
@@ -97,14 +95,14 @@ double DecodeSignedTenths(uint8_t byte) {
 
 uint16_t EncodeGainWord(double gainDb) {
     const double word = (gainDb + 0.05 + 15.0) * 10.0;
-    return static_cast<uint16_t>(std::clamp(word, 0.0, 65535.0));
+    return fx::SaturateTo<uint16_t>(word);
 }
 
 // The thousandth of a step absorbs the representation error of a Q that was
 // decoded from a word (1.001 is 1.00099999... as a double), so a record read
 // back and stored again keeps its Q.
 uint16_t EncodeQWord(double q) {
-    return static_cast<uint16_t>(std::clamp(q * 1000.0 + 0.001, 0.0, 65535.0));
+    return fx::SaturateTo<uint16_t>(q * 1000.0 + 0.001);
 }
 
 double DecodeGainWord(uint16_t word) {
@@ -178,19 +176,19 @@ void LoadEditorVariable(const DspParamEntry& entry, uint32_t stored) {
 uint32_t StoreEditorVariable(const DspParamEntry& entry, double value) {
     switch (entry.kind) {
     case DspValueKind::Percent:
-        *entry.intVar = static_cast<int>(value);
+        *entry.intVar = fx::SaturateTo<int>(value);
         return PercentToStored(*entry.intVar);
     case DspValueKind::Raw:
         *entry.floatVar = static_cast<float>(value);
         return FloatBits(*entry.floatVar);
     case DspValueKind::LowByte:
-        *entry.intVar = static_cast<int>(value);
+        *entry.intVar = fx::SaturateTo<int>(value);
         return static_cast<uint32_t>(*entry.intVar) & 0xFF;
     case DspValueKind::Samples:
         *entry.floatVar = static_cast<float>(value);
         return MsToSamples(*entry.floatVar);
     case DspValueKind::TenThousandths:
-        *entry.intVar = static_cast<int>(value);
+        *entry.intVar = fx::SaturateTo<int>(value);
         return TenThousandthsToStored(*entry.intVar);
     case DspValueKind::None:
         break;
@@ -439,7 +437,7 @@ EqBandRecord DecodeEqBandRecord(const uint8_t* record) {
 
 void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record) {
     const uint16_t gain = EncodeGainWord(band.gain);
-    const auto frequency = static_cast<uint16_t>(std::clamp(band.frequency, 0.0, 65535.0));
+    const uint16_t frequency = fx::SaturateTo<uint16_t>(band.frequency);
     const uint16_t q = EncodeQWord(band.q);
     record[0] = static_cast<uint8_t>(gain >> 8);
     record[1] = static_cast<uint8_t>(gain);

@@ -4,6 +4,7 @@
 #include "link/CommandFrames.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,7 +58,8 @@ void StorePoint(int index, double x, double y) {
 } // namespace
 
 int SurroundVolumeMax(int channel) {
-    return channel == kCrossoverChannel ? kSubwooferVolumeMax : kSurroundVolumeMax;
+    const auto range = fx::DspParamRange(OutputBlock(channel), OUT_SURROUND_VOLUME);
+    return range ? int(range->high) : 0;
 }
 
 std::array<uint8_t, kSurroundLayoutSize> DefaultSurroundLayout() {

@@ -24,8 +24,7 @@ constexpr int kSpeakerFilterValueCount = 6;
 constexpr uint32_t kSpeakerFilterC1 = 0x3F7EFF25; //  0.996081
 constexpr uint32_t kSpeakerFilterC2 = 0xBFFF7EF1; // -1.99606
 
-constexpr int kSurroundVolumeMax = 100;
-constexpr int kSubwooferVolumeMax = 500; // CH 6 (channel 5)
+// The most a channel's surround volume goes to: 100, for CH 6 500 (the value ranges' table).
 int SurroundVolumeMax(int channel);
 
 constexpr int kRoomSizeMin = 1; // metres, both ways

@@ -56,4 +56,14 @@ inline std::optional<std::string> Run(const std::function<std::string()>& body) 
     return text;
 }
 
+// Run for the cases of a table that need it (the folder is handed over
+// first), the body in place for the others; nothing when it could not run.
+inline std::optional<std::string> RunIf(bool unprivileged, const std::filesystem::path& folder,
+                                        const std::function<std::string()>& body) {
+    if (!unprivileged) return body();
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    GiveAway(folder);
+    return Run(body);
+}
+
 } // namespace unprivileged

@@ -153,9 +153,7 @@ TEST_F(SafeFileTest, ReadOfAnUnreadableFileNamesTheSystemsReason) {
     const fs::path path = folder / "secret";
     Put(path, {1, 2, 3});
     fs::permissions(path, fs::perms::owner_write);
-    fs::permissions(folder, fs::perms::all);
-    unprivileged::GiveAway(folder);
-    const auto message = unprivileged::Run([&] {
+    const auto message = unprivileged::RunIf(true, folder, [&] {
         const fx::FileReadResult result = fx::ReadRegularFile(path.string(), 10);
         return std::to_string(result.ok) + " " + std::to_string(result.errorCode) + " " +
                result.message;
@@ -277,11 +275,9 @@ TEST_F(SafeFileTest, WriteRefusesWhatTheUserMayNotWrite) {
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(inLockedFolder, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(inLockedFolder.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
-    fs::permissions(folder, fs::perms::all);
-    unprivileged::GiveAway(folder);
 
     for (const fs::path& path : {protectedFile, inLockedFolder}) {
-        const auto outcome = unprivileged::Run([&] {
+        const auto outcome = unprivileged::RunIf(true, folder, [&] {
             const fx::FileWriteResult result = fx::WriteFileAtomically(path.string(), Bytes{1});
             return std::to_string(result.ok) + "|" + result.message + "|" + result.reason;
         });

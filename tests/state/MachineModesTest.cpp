@@ -88,7 +88,8 @@ TEST_F(MachineModesSimTest, StoreSendsFourAndClearsTheChangeFlag) {
 TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) {
     std::vector<uint8_t> file(kModeFileSize, 0);
     file[0] = 19;
-    const auto image = Pattern(44);
+    auto image = Pattern(44);
+    PutDefaultRecordHeads(image.data());
     std::copy(image.begin(), image.end(), file.begin() + 60);
     file[60 + 1849] = 7; // brought into ARN63's range: 0
     const std::string path = ::testing::TempDir() + "m3 live.mode";

@@ -1,4 +1,5 @@
 #include "StateTestSupport.h"
+#include "Unprivileged.h"
 
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
@@ -6,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <sys/resource.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -53,12 +57,14 @@ protected:
         ResetDeviceState();
     }
 
-    // A valid file whose image differs from the default image.
+    // A valid file whose image differs from the default image in every byte
+    // but the DSP record heads.
     std::vector<uint8_t> ValidFile(uint8_t inputSource = 1) {
         std::vector<uint8_t> file(kModeFileSize, 0);
         file[0] = 19;
         std::memcpy(file.data() + 4, "ARN70", 5);
         for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage[i] ^ 0x01;
+        PutDefaultRecordHeads(file.data() + 60);
         file[60 + kInputSource] = inputSource;
         return file;
     }
@@ -99,6 +105,7 @@ TEST_F(ModeFileTest, SavedFileLayout) {
 
 TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
     for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 5);
+    PutDefaultRecordHeads(g_ParamImage);
     g_ParamImage[kInputSource] = 3;
     RefreshFromImage();
     const auto saved = ImageBytes();
@@ -194,37 +201,17 @@ TEST_F(ModeFileTest, FailedSaveKeepsTheExistingFile) {
         << "the temporary file is removed";
 }
 
-// Runs SaveModeFile as a user without write permission: the superuser's
-// writes are not bound by folder permissions, so it saves from a child
-// process running as "nobody". Returns the message box text ("" when none)
-// and whether the save succeeded.
+// Runs SaveModeFile as a user without write permission (the superuser's
+// writes are not bound by permissions). Returns whether the save succeeded
+// and the message box text ("" when none).
 std::pair<bool, std::string> SaveWithoutWritePermission(const std::string& path,
                                                         RecordingJobUi& ui) {
-    if (geteuid() != 0) {
+    const auto outcome = unprivileged::Run([&] {
         const bool ok = SaveModeFile(path);
-        return {ok, ui.messages.empty() ? "" : ui.messages.back().text};
-    }
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return {true, "no pipe"};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        const uid_t nobody = 65534;
-        if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(2);
-        const bool ok = SaveModeFile(path);
-        const std::string text = ui.messages.empty() ? "" : ui.messages.back().text;
-        if (write(pipeFds[1], text.data(), text.size()) < 0) _exit(3);
-        _exit(ok ? 1 : 0);
-    }
-    close(pipeFds[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const bool ok = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-    return {ok, text};
+        return std::string(ok ? "1" : "0") + (ui.messages.empty() ? "" : ui.messages.back().text);
+    });
+    if (!outcome || outcome->empty()) return {true, "could not run as an unprivileged user"};
+    return {outcome->front() == '1', outcome->substr(1)};
 }
 
 TEST_F(ModeFileTest, SaveIntoReadOnlyFolderFailsWithTheMessage) {
@@ -277,6 +264,210 @@ TEST_F(ModeFileTest, RefusedFileShowsTheVersionMessage) {
     EXPECT_EQ("Info", ui.messages[0].caption);
     EXPECT_TRUE(transport.Records().empty());
     g_bConnected = false;
+}
+
+// Guards against a case that blocks: each answers well within a second.
+constexpr auto kNoHang = std::chrono::seconds(1);
+
+// Writing a file to the processor refuses everything but a mode file: the
+// box names the reason, the image stays as it was and nothing is sent.
+TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
+    const auto valid = ValidFile();
+    std::vector<uint8_t> randomAfterHeader(valid.begin(), valid.begin() + 60);
+    std::mt19937 random(11);
+    while (randomAfterHeader.size() < static_cast<size_t>(kModeFileSize))
+        randomAfterHeader.push_back(static_cast<uint8_t>(random()));
+    auto lastHeadMoved = valid;
+    const int lastHead = DspRecordDefaults().back().valueOffset - 3;
+    lastHeadMoved[60 + lastHead + 2] = 2; // the last record's count
+    auto version17 = valid;
+    version17[0] = 17;
+    auto longer = valid;
+    longer.resize(5000, 0x5A);
+    const std::string notMode = ": not a mode file (";
+
+    struct Case {
+        const char* name;
+        std::function<fs::path(const fs::path&)> make;
+        std::string reason; // after the path, or the whole text
+        bool unprivileged = false;
+    };
+    auto file = [](std::vector<uint8_t> bytes) {
+        return [bytes](const fs::path& f) {
+            WriteFile(f / "m1 bad.mode", bytes);
+            return f / "m1 bad.mode";
+        };
+    };
+    const Case cases[] = {
+        {"empty", file({}), notMode + "0 bytes, 3410 expected)"},
+        {"3409 bytes", file({valid.begin(), valid.end() - 1}),
+         notMode + "3409 bytes, 3410 expected)"},
+        {"3411 bytes", file([&] {
+             auto b = valid;
+             b.push_back(0);
+             return b;
+         }()),
+         notMode + "3411 bytes, 3410 expected)"},
+        {"5000 bytes", file(longer), notMode + "5000 bytes, 3410 expected)"},
+        {"version 17", file(version17), "Mode file version not support!"},
+        {"random after a version-19 header", file(randomAfterHeader),
+         notMode + "its DSP records break off at image offset 1254)"},
+        {"last record head changed", file(lastHeadMoved),
+         notMode + "its DSP records break off at image offset " + std::to_string(lastHead) + ")"},
+        {"folder",
+         [](const fs::path& f) {
+             fs::create_directory(f / "sub.mode");
+             return f / "sub.mode";
+         },
+         notMode + "a folder, not a regular file)"},
+        {"FIFO without a writer",
+         [](const fs::path& f) {
+             mkfifo((f / "pipe.mode").c_str(), 0644);
+             return f / "pipe.mode";
+         },
+         notMode + "a FIFO, not a regular file)"},
+        {"missing", [](const fs::path& f) { return f / "missing.mode"; },
+         "cannot open : No such file or directory"},
+        {"unreadable",
+         [&](const fs::path& f) {
+             WriteFile(f / "secret.mode", valid);
+             fs::permissions(f / "secret.mode", fs::perms::owner_write);
+             return f / "secret.mode";
+         },
+         "cannot open : Permission denied", true},
+    };
+    RecordingTransport transport;
+    g_bConnected = true;
+    const auto before = ImageBytes();
+    for (const Case& c : cases) {
+        const fs::path path = c.make(folder);
+        std::string expected = c.reason;
+        if (expected.rfind("cannot open : ", 0) == 0)
+            expected = "Can't load the mode file:\ncannot open " + path.string() +
+                       expected.substr(std::string("cannot open ").size());
+        else if (expected.front() == ':')
+            expected = "Can't load the mode file:\n" + path.string() + expected;
+        // What the user sees, whether the image changed, how many records went out.
+        auto attempt = [&] {
+            ui.messages.clear();
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = WriteModeFileToProcessor(path.string());
+            const bool quick = std::chrono::steady_clock::now() - start < kNoHang;
+            return std::string(ok ? "accepted" : "refused") + (quick ? "" : " slowly") + "|" +
+                   (ui.messages.empty() ? "" : ui.messages.back().text) + "|" +
+                   (ImageBytes() == before ? "image kept" : "image changed") + "|" +
+                   std::to_string(transport.Records().size());
+        };
+        const auto outcome = unprivileged::RunIf(c.unprivileged, folder, attempt);
+        if (!outcome) {
+            std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
+            continue;
+        }
+        EXPECT_EQ("refused|" + expected + "|image kept|0", *outcome) << c.name;
+        EXPECT_EQ(-1, g_PendingStoreMode.load()) << c.name;
+    }
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
+    g_bConnected = false;
+}
+
+// Saving with a link open stores the current mode first; a target that will
+// be refused costs nothing: no command goes out and the target stays as it was.
+TEST_F(ModeFileTest, SaveTargetsThatAreRefused) {
+    const std::vector<uint8_t> old(kModeFileSize, 0x3C);
+    struct Case {
+        const char* name;
+        std::function<fs::path(const fs::path&)> make;
+        int errorCode;
+        bool unprivileged = false;
+    };
+    const Case cases[] = {
+        {"0444 file",
+         [&](const fs::path& f) {
+             WriteFile(f / "locked.mode", old);
+             fs::permissions(f / "locked.mode", fs::perms::owner_read | fs::perms::group_read |
+                                                    fs::perms::others_read);
+             return f / "locked.mode";
+         },
+         EACCES, true},
+        {"read-only folder",
+         [&](const fs::path& f) {
+             fs::create_directory(f / "ro");
+             WriteFile(f / "ro" / "in.mode", old);
+             fs::permissions(f / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+             return f / "ro" / "in.mode";
+         },
+         EACCES, true},
+        {"FIFO",
+         [](const fs::path& f) {
+             mkfifo((f / "pipe.mode").c_str(), 0644);
+             return f / "pipe.mode";
+         },
+         EINVAL},
+        {"folder",
+         [](const fs::path& f) {
+             fs::create_directory(f / "dir.mode");
+             return f / "dir.mode";
+         },
+         EISDIR},
+        {"missing folder", [](const fs::path& f) { return f / "no" / "such.mode"; }, ENOENT},
+    };
+    RecordingTransport transport;
+    g_bConnected = true;
+    for (const Case& c : cases) {
+        const fs::path path = c.make(folder);
+        auto attempt = [&] {
+            ui.messages.clear();
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = SaveParametersToModeFile(path.string());
+            const bool quick = std::chrono::steady_clock::now() - start < kNoHang;
+            return std::string(ok ? "saved" : "refused") + (quick ? "" : " slowly") + "|" +
+                   (ui.messages.empty()
+                        ? ""
+                        : ui.messages.back().caption + "|" + ui.messages.back().text) +
+                   "|" + std::to_string(transport.Records().size());
+        };
+        const auto outcome = unprivileged::RunIf(c.unprivileged, folder, attempt);
+        if (!outcome) {
+            std::printf("skipped \"%s\": cannot run as an unprivileged user here\n", c.name);
+            continue;
+        }
+        EXPECT_EQ("refused|Can't write to file|" + fx::CantWriteText(c.errorCode, path.string()) +
+                      "|0",
+                  *outcome)
+            << c.name;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(old, ReadFile(path)) << c.name;
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
+    EXPECT_TRUE(fs::is_directory(folder / "dir.mode"));
+    EXPECT_FALSE(fs::exists(folder / "no"));
+    EXPECT_EQ((std::vector<std::string>{".", "dir.mode", "locked.mode", "pipe.mode", "ro"}), [&] {
+        std::vector<std::string> names{"."};
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin() + 1, names.end());
+        return names;
+    }()) << "no temporary file left behind";
+    g_bConnected = false;
+}
+
+// A link is followed: its target is replaced in its own folder and the link stays.
+TEST_F(ModeFileTest, SaveThroughASymbolicLinkReplacesItsTarget) {
+    fs::create_directories(folder / "presets");
+    WriteFile(folder / "presets" / "live.mode", std::vector<uint8_t>(kModeFileSize, 0x3C));
+    fs::create_symlink("presets/live.mode", folder / "current.mode");
+    RecordingTransport transport;
+    g_bConnected = true;
+    ASSERT_TRUE(SaveParametersToModeFile((folder / "current.mode").string()));
+    g_bConnected = false;
+    EXPECT_TRUE(fs::is_symlink(folder / "current.mode"));
+    const auto saved = ReadFile(folder / "presets" / "live.mode");
+    ASSERT_EQ(static_cast<size_t>(kModeFileSize), saved.size());
+    EXPECT_EQ(0, std::memcmp(saved.data() + 60, g_ParamImage, kImageSize));
+    EXPECT_EQ(1u,
+              std::distance(fs::directory_iterator(folder / "presets"), fs::directory_iterator{}));
+    EXPECT_FALSE(transport.Records().empty()) << "the current mode was stored first";
 }
 
 } // namespace

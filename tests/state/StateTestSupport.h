@@ -4,6 +4,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
+#include "state/DspParamTable.h"
 #include "state/JobUi.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
@@ -147,6 +148,17 @@ inline void SetTestIdentity(const char* name, int version) {
     std::memset(g_Identity.moduleName, 0, sizeof g_Identity.moduleName);
     std::memcpy(g_Identity.moduleName, name, strnlen(name, sizeof g_Identity.moduleName));
     g_Identity.commandSetVersion = version;
+}
+
+// Puts the heads (block, parameter, count) of the DSP records where every
+// image keeps them, so a patterned image is still a loadable mode file.
+inline void PutDefaultRecordHeads(uint8_t* image) {
+    for (const DspRecordDefault& record : DspRecordDefaults()) {
+        uint8_t* head = image + record.valueOffset - 3;
+        head[0] = static_cast<uint8_t>(record.block);
+        head[1] = static_cast<uint8_t>(record.parameter);
+        head[2] = static_cast<uint8_t>(record.count);
+    }
 }
 
 // The state every test starts from: defaults, no link, idle.

@@ -58,13 +58,24 @@ struct Result {
     std::string out, err;
 };
 
-inline Result Run(const std::string& program, const std::vector<std::string>& args) {
+// Runs program to its end; with limitMs of 0 or more one still running after
+// that long is killed (status -1), so a test of something that must not hang
+// cannot hang itself.
+inline Result Run(const std::string& program, const std::vector<std::string>& args,
+                  int limitMs = -1) {
     const std::string outPath = TempPath("run.out"), errPath = TempPath("run.err");
     Result result;
     const pid_t pid = Spawn(program, args, outPath, errPath);
     if (pid < 0) return result;
     int status = 0;
-    waitpid(pid, &status, 0);
+    for (int waited = 0; waitpid(pid, &status, limitMs < 0 ? 0 : WNOHANG) == 0; waited += 5) {
+        if (waited >= limitMs) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(5000);
+    }
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     result.out = Slurp(outPath);
     result.err = Slurp(errPath);

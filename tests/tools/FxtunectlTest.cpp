@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include "sim/SimProcessor.h"
+#include "state/DspParamTable.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,12 @@ bool IsOneLine(const std::string& text) {
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool IsRecordHead(int offset) {
+    for (const DspRecordDefault& record : DspRecordDefaults())
+        if (offset >= record.valueOffset - 3 && offset < record.valueOffset) return true;
+    return false;
 }
 
 // fxtunectl against a simulator process on 127.0.0.1.
@@ -84,7 +91,8 @@ TEST_F(FxtunectlTest, WriteSendsTheFileAndStoresIntoTheModeItsNameAsks) {
     const std::string original = Path("original.mode");
     ASSERT_EQ(0, Ctl({"read", original}).status);
     std::string bytes = child::Slurp(original);
-    for (int i = 2000; i < 2100; ++i) bytes[kHeader + i] = static_cast<char>(i);
+    for (int i = 2000; i < 2100; ++i)
+        if (!IsRecordHead(i)) bytes[kHeader + i] = static_cast<char>(i);
     const std::string named = Path("m2 edited.mode");
     WriteBytes(named, bytes);
 

@@ -17,6 +17,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/ValueRanges.h"
 
 #include <cerrno>
 #include <cmath>
@@ -25,9 +26,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr int kMaxEqType = 21;
-constexpr double kMaxEqFrequency = 24000.0;
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
     if (text.empty()) return false;
@@ -65,6 +63,7 @@ struct CommandArguments {
     double frequency = 0, gain = 0, q = 0;
     int mode = 0;
     std::string action, path;
+    fx::ModeFileCheck modeFile; // write: the file, read before connecting
     OutputVerbArgs output;
     SpeakerVerbArgs speaker;
 };
@@ -82,13 +81,13 @@ CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
     const int slots = EqSetSlots(out.set);
     if (!ParseInt(args[1], 0, slots - 1, out.band))
         return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
-    if (!ParseInt(args[2], 0, kMaxEqType, out.type)) return Usage("TYPE is 0..21");
-    if (!ParseNumber(args[3], out.frequency) || out.frequency <= 0 ||
-        out.frequency > kMaxEqFrequency)
-        return Usage("FREQ is a frequency in Hz, up to 24000");
+    if (!ParseInt(args[2], 0, fx::kMaxEqBandType, out.type))
+        return Usage("TYPE is 0.." + std::to_string(fx::kMaxEqBandType));
+    if (!ParseNumber(args[3], out.frequency)) return Usage("FREQ is a frequency in Hz");
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
-    if (!ParseNumber(args[5], out.q) || out.q <= 0) return Usage("Q is a positive number");
-    return CtlResult::Ok();
+    if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");
+    const std::string refusal = fx::CheckEqBandValues(out.type, out.frequency, out.gain, out.q);
+    return refusal.empty() ? CtlResult::Ok() : Usage(refusal);
 }
 
 CtlResult ParseMode(const std::vector<std::string>& args, CommandArguments& out) {
@@ -108,9 +107,10 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "get") return ParseBlockParameter(args, out);
     if (command == "set") {
         CtlResult result = ParseBlockParameter(args, out);
-        if (result.ok() && !ParseNumber(args[2], out.value))
-            return Usage("VALUE is a number: " + args[2]);
-        return result;
+        if (!result.ok()) return result;
+        if (!ParseNumber(args[2], out.value)) return Usage("VALUE is a number: " + args[2]);
+        const std::string refusal = fx::CheckDspParamValue(out.block, out.parameter, out.value);
+        return refusal.empty() ? result : Usage(refusal);
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
@@ -119,26 +119,6 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
-    return CtlResult::Ok();
-}
-
-// A precise reason before the file is handed to the loader.
-CtlResult CheckModeFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return CtlResult::Fail(kExitBadFile, "cannot open " + path + ": " + std::strerror(errno));
-    uint8_t bytes[kModeFileSize];
-    const size_t count = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
-    if (count < static_cast<size_t>(kModeFileSize))
-        return CtlResult::Fail(kExitBadFile, path + ": not a mode file (" + std::to_string(count) +
-                                                 " bytes, " + std::to_string(kModeFileSize) +
-                                                 " expected)");
-    const int version = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (bytes[3] << 24);
-    if (version != kModeFileVersion)
-        return CtlResult::Fail(kExitBadFile, path + ": mode file version " +
-                                                 std::to_string(version) + " not supported (" +
-                                                 std::to_string(kModeFileVersion) + " needed)");
     return CtlResult::Ok();
 }
 
@@ -161,22 +141,28 @@ CtlResult Info(CtlSession& session) {
     return session.CheckCompatible();
 }
 
+// The save's box text on one line, with the system's reason.
+std::string OneLine(const fx::FileWriteResult& failure) {
+    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    return line + " (" + failure.reason + ")";
+}
+
 CtlResult Read(CtlSession& session, const std::string& path) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (!SaveModeFile(path)) {
-        const std::string message = session.View().TakeLastMessage();
-        return CtlResult::Fail(kExitFailed, message.empty() ? "cannot write " + path : message);
-    }
+    const fx::FileWriteResult saved = fx::WriteModeFile(path);
+    if (!saved.ok) return CtlResult::Fail(kExitFailed, OneLine(saved));
     return CtlResult::Ok();
 }
 
-CtlResult Write(CtlSession& session, const std::string& path) {
+// The file was read and checked before anything was connected.
+CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     g_PendingStoreMode = PendingStoreModeFromFileName(path);
-    if (!LoadModeFile(path))
-        return CtlResult::Fail(kExitBadFile, path + ": Mode file version not support!");
+    fx::ApplyModeFile(file);
     result = session.WriteAll();
     if (!result.ok()) return result;
     const int mode = g_PendingStoreMode.exchange(-1);
@@ -238,7 +224,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     const std::string& command = options.command;
     if (command == "info") return Info(session);
     if (command == "read") return Read(session, args.path);
-    if (command == "write") return Write(session, args.path);
+    if (command == "write") return Write(session, args.path, args.modeFile);
     if (command == "get") return Get(session, args);
     if (command == "set") return Set(session, options, args);
     if (command == "eq") return Eq(session, options, args);
@@ -259,9 +245,13 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     CommandArguments args;
     CtlResult result = ParseArguments(options, args);
     if (!result.ok()) return result;
+    if (options.command == "read") {
+        const fx::FileWriteResult target = fx::CheckWriteTarget(args.path);
+        if (!target.ok) return CtlResult::Fail(kExitFailed, OneLine(target));
+    }
     if (options.command == "write") {
-        result = CheckModeFile(args.path);
-        if (!result.ok()) return result;
+        args.modeFile = fx::ReadModeFile(args.path);
+        if (!args.modeFile.ok) return CtlResult::Fail(kExitBadFile, args.modeFile.message);
     }
     CtlSession session(options);
     result = session.Connect();
@@ -271,5 +261,15 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     if (result.ok())
         for (const std::string& notice : session.View().TakeNotices())
             std::printf("%s\n", notice.c_str());
+    return result;
+}
+
+CtlResult RunCtlCommandOffline(const CtlOptions& options) {
+    CommandArguments args;
+    const CtlResult result = ParseArguments(options, args);
+    if (!result.ok()) return result;
+    if (options.command == "set") SetDspParam(args.block, args.parameter, args.value);
+    if (options.command == "eq")
+        SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     return result;
 }

@@ -6,3 +6,8 @@
 // Runs the command of the options against the processor: connects, reads
 // the whole parameter set, does the command and lets go of the processor.
 CtlResult RunCtlCommand(const CtlOptions& options);
+
+// The command's checks as RunCtlCommand makes them before connecting, and for
+// set and eq the change made to the image (sent through whatever transport
+// is installed); nothing is connected and no file is touched. For fuzzing.
+CtlResult RunCtlCommandOffline(const CtlOptions& options);

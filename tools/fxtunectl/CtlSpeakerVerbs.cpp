@@ -8,6 +8,7 @@
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
+#include "state/ValueRanges.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,7 +16,7 @@
 
 const char* const kSpeakerVerbUsage =
     "  delay [CH MS [whole|high]]    print every output's delay, or set output CH's\n"
-    "                                (1..8) delay to MS (1.5..100 ms) and switch it on;\n"
+    "                                (1..8) delay to MS (1.4..100 ms) and switch it on;\n"
     "                                whole or high also picks whole-channel or\n"
     "                                high-band delay\n"
     "  surround                      the room plan: room, listener, and each speaker's\n"
@@ -40,8 +41,9 @@ CtlResult ParseDelay(const std::vector<std::string>& args, SpeakerVerbArgs& out)
     if (args.size() < 2 || args.size() > 3) return Refuse("wrong number of arguments for delay");
     if (!WholeWithin(args[0], 1, kOutputChannelCount, out.channel)) return Refuse("CH is 1..8");
     --out.channel;
-    if (!NumberWithin(args[1], kDelayMinMs, kDelayMaxMs, out.ms))
-        return Refuse("MS is 1.5..100 ms");
+    const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
+    if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
+        return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
     if (args.size() == 3) {
         if (args[2] == "whole")
             out.mode = 1;
