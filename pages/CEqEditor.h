@@ -105,6 +105,10 @@ public:
     // The graph and the editor sliders take the wheel while they have the focus.
     bool IsWheelTarget(const QWidget* widget) const;
 
+    // Replaces the file dialogs of the filter import and export (tests):
+    // called with true for the export; an empty result is a cancelled dialog.
+    void SetFileChooser(std::function<QString(bool save)> chooser);
+
     CEqPanel* Graph() const { return m_graph; }
     CGridListCtrlEx* BandList() const { return m_list; }
 
@@ -128,6 +132,11 @@ private:
     void OnBandSelected(int index);
     void OnSelectionCleared();
     void OnCopyPaste(int operation, int set);
+    // The filter text of measurement programs into and out of the set.
+    void ImportFilters();
+    void ExportFilters();
+    QString ChooseFilterFile(bool save);
+    void ShowFilterError(const QString& text);
     void OnCellEdited(int row, int column, const QString& text);
     void OnTypeRadio(int type);
     void OnEditorSlider(int controlId, int position);
@@ -158,4 +167,5 @@ private:
     QColor m_listColor{0, 200, 255};
     int m_selected = -1;
     bool m_editorShown = false;
+    std::function<QString(bool)> m_chooser;
 };

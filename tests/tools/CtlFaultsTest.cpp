@@ -342,6 +342,11 @@ INSTANTIATE_TEST_SUITE_P(
             ChangeCase{"Crossover", {"xover", "Bessel 18dB", "120"}, 0, "xover Bessel 18dB 120"},
             ChangeCase{
                 "WriteAndStore", {"write", "FILE"}, kImageChunkCount + 1, "the store into M2"},
+            // Bands 1 and 2 (coefficients and record each) are confirmed, band 3 is not.
+            ChangeCase{"EqImport",
+                       {"eq-import", "0", FX_TEST_DATA_DIR "/room-filters.txt"},
+                       4,
+                       "band 3 of eq-import 0 " FX_TEST_DATA_DIR "/room-filters.txt"},
             // Answered up to the mode's weights, not the split filters.
             ChangeCase{"Delay", {"delay", "3", "12.5", "high"}, 3, "delay 3 12.5 high"},
             ChangeCase{
