@@ -9,6 +9,7 @@
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
+#include "CtlSpeakerVerbs.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -59,6 +60,7 @@ struct CommandArguments {
     std::string action, path;
     fx::ModeFileCheck modeFile; // write: the file, read before connecting
     OutputVerbArgs output;
+    SpeakerVerbArgs speaker;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -113,6 +115,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
+    if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
     return CtlResult::Ok();
 }
 
@@ -233,6 +236,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
+    if (IsSpeakerVerb(command)) return RunSpeakerVerb(session, options, args.speaker);
     return Usage("unknown command: " + command);
 }
 
