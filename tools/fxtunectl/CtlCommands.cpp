@@ -138,19 +138,11 @@ CtlResult Info(CtlSession& session) {
     return session.CheckCompatible();
 }
 
-// The save's box text on one line, with the system's reason.
-std::string OneLine(const fx::FileWriteResult& failure) {
-    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    return line + " (" + failure.reason + ")";
-}
-
 CtlResult Read(CtlSession& session, const std::string& path) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     const fx::FileWriteResult saved = fx::WriteModeFile(path);
-    if (!saved.ok) return CtlResult::Fail(kExitFailed, OneLine(saved));
+    if (!saved.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(saved));
     return CtlResult::Ok();
 }
 
@@ -247,7 +239,7 @@ CtlResult PrepareCommand(const CtlOptions& options, CommandArguments& args) {
     if (!result.ok()) return result;
     if (options.command == "read") {
         const fx::FileWriteResult target = fx::CheckWriteTarget(args.path);
-        if (!target.ok) return CtlResult::Fail(kExitFailed, OneLine(target));
+        if (!target.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(target));
     }
     if (options.command == "write") {
         args.modeFile = fx::ReadModeFile(args.path);
@@ -288,4 +280,11 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options) {
     if (options.command == "eq")
         SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     return result;
+}
+
+std::string CantWriteLine(const fx::FileWriteResult& failure) {
+    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    return line + " (" + failure.reason + ")";
 }
