@@ -9,6 +9,7 @@
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/CInfoDlg.h"
+#include "shell/CModeCommands.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/MachineModes.h"
@@ -333,7 +334,7 @@ void CSetDlg::OnResetMode(int mode) {
         ShowModeButtons();
         return;
     }
-    ResetMachineMode(mode);
+    CModeCommands(m_sender, this).ResetMode(mode);
     ShowModeButtons();
 }
 

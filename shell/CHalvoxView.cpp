@@ -20,6 +20,7 @@
 #include "shell/CHalvoxPage.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CMasterControls.h"
+#include "shell/CModeCommands.h"
 #include "shell/CNetConnectDlg.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonIcons.h"
@@ -50,7 +51,8 @@ const char* const kAppName = "效果器调音软件v1.2";
 CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
                          QWidget* parent)
     : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc),
-      m_sender(std::make_unique<fx::SendWorker>()) {
+      m_sender(std::make_unique<fx::SendWorker>()),
+      m_modeCommands(std::make_unique<CModeCommands>(*m_sender, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_master = std::make_unique<CMasterControls>(
@@ -291,7 +293,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     }
     if (IsCompatible()) {
         const int pending = g_PendingStoreMode.exchange(-1);
-        if (pending >= 0 && pending < kMachineModeCount) StoreWrittenModeFile(pending);
+        if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();
         m_freshLink = false;
         return;
@@ -409,7 +411,7 @@ void CHalvoxView::RemoveTrayIcon() {
 void CHalvoxView::OnCommand(int id) {
     if (m_master->HandleCommand(id)) return;
     if (id >= ID_MODE_LOAD_FIRST && id < ID_MODE_STORE_FIRST + kMachineModeCount) {
-        HandleMachineModeCommand(id);
+        m_modeCommands->Handle(id);
         UpdateStatusBar();
         return;
     }
@@ -444,7 +446,7 @@ void CHalvoxView::OnCommand(int id) {
         break;
     case ID_MACHINE_RESET:
         // The reset links the channel pairs again; the page shows it.
-        if (ResetProcessor() && m_page) m_page->Reload();
+        if (m_modeCommands->ResetProcessor() && m_page) m_page->Reload();
         break;
     case ID_REMOTE_LEARN:
         OpenRemoteLearning();

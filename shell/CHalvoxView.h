@@ -23,6 +23,7 @@ class SendWorker;
 
 class CEditHistory;
 class CHalvoxDoc;
+class CModeCommands;
 class CHalvoxPage;
 class CMasterControls;
 class CRibbonBar;
@@ -100,6 +101,8 @@ public:
     CEditHistory& History() const { return *m_history; }
     // Sends that wait for the processor's answer run here, off this thread.
     fx::SendWorker& Sender() const { return *m_sender; }
+    // The machine mode commands of the ribbon and the machine settings dialog.
+    CModeCommands& ModeCommands() const { return *m_modeCommands; }
 
 signals:
     // Message 1001: a learned remote key, for the remote-learning dialog.
@@ -147,4 +150,5 @@ private:
     QPointer<CSetDlg> m_machineDialog;
     QPointer<CRemoteDlg> m_remoteDialog;
     std::unique_ptr<fx::SendWorker> m_sender;
+    std::unique_ptr<CModeCommands> m_modeCommands;
 };

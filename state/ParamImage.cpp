@@ -11,6 +11,7 @@
 #include "state/DspParamTable.h"
 #include "state/ImageEdits.h"
 #include "state/Saturate.h"
+#include "state/SurroundVolume.h"
 
 #include <algorithm>
 #include <bit>
@@ -88,9 +89,10 @@ uint8_t EncodeSignedTenths(double value) {
     return static_cast<uint8_t>(magnitude | (adjusted < 0 ? 0x80 : 0x00));
 }
 
+// 0x80 (how a zero is encoded) is a plain zero, never -0.0, which would show as "-0.0".
 double DecodeSignedTenths(uint8_t byte) {
     const double magnitude = (byte & 0x7F) / 10.0;
-    return (byte & 0x80) ? -magnitude : magnitude;
+    return (byte & 0x80) && magnitude != 0.0 ? -magnitude : magnitude;
 }
 
 uint16_t EncodeGainWord(double gainDb) {
@@ -326,15 +328,8 @@ void BuildDefaultBands(uint8_t* image) {
 }
 
 void BuildDefaultSurround(uint8_t* image) {
-    static constexpr double kPoints[16] = {-1.0, 1.0,  0.0, 1.0,  1.0,  1.0, -1.0, -1.0,
-                                           0.0,  -1.0, 1.0, -1.0, -0.5, 0.0, 0.5,  0.0};
-    uint8_t* layout = image + kSurroundLayoutOffset;
-    layout[0] = 4;
-    layout[1] = 4;
-    // A zero coordinate is written as a plain 0 byte.
-    for (int i = 0; i < 16; ++i) {
-        layout[4 + i] = kPoints[i] == 0.0 ? 0 : EncodeSignedTenths(kPoints[i]);
-    }
+    const auto layout = DefaultSurroundLayout();
+    std::memcpy(image + kSurroundLayoutOffset, layout.data(), layout.size());
 }
 
 void BuildDefaultRecords(uint8_t* image) {
@@ -489,17 +484,28 @@ void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record) {
     record[6] = static_cast<uint8_t>(band.type);
 }
 
-void SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+EqBandRecord QuantiseEqBand(const EqBandRecord& band) {
+    uint8_t record[kEqBandRecordSize];
+    EncodeEqBandRecord(band, record);
+    return DecodeEqBandRecord(record);
+}
+
+EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+    // The coefficients are those of the words the record holds, so the
+    // processor, the image and the pages agree on the band.
+    const EqBandRecord words = QuantiseEqBand({gain, frequency, q, type});
     if (!IsValidEqBand(set, band)) {
         DebugLog("SetEqBand: band %d of set %d out of range\n", band, set);
-        return;
+        return words;
     }
-    const BiquadCoefficients c = ComputeBiquad(type, frequency, gain, q, 0.0, kEqSampleRate);
+    const BiquadCoefficients c =
+        ComputeBiquad(type, words.frequency, words.gain, words.q, 0.0, kEqSampleRate);
     const float coefficients[5] = {static_cast<float>(-c.a1), static_cast<float>(-c.a2),
                                    static_cast<float>(c.b0), static_cast<float>(c.b1),
                                    static_cast<float>(c.b2)};
     SendEqCoefficients(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients);
-    StoreEqBand(set, band, gain, frequency, q, type);
+    StoreEqBand(set, band, words.gain, words.frequency, words.q, type);
+    return words;
 }
 
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]) {
