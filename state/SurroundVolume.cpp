@@ -2,6 +2,7 @@
 #include "state/SurroundVolume.h"
 
 #include "link/CommandFrames.h"
+#include "state/ImageEdits.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ValueRanges.h"
@@ -41,8 +42,11 @@ void SendPanelRange(int offset, int length) {
 }
 
 void StoreLevel(int channel, double levelDb) {
-    WriteBigEndian32(g_PanelImage + kSurroundLevelsOffset + 4 * channel,
-                     FloatBits(static_cast<float>(levelDb)));
+    const int offset = kSurroundLevelsOffset + 4 * channel;
+    uint8_t bytes[4];
+    WriteBigEndian32(bytes, FloatBits(static_cast<float>(levelDb)));
+    fx::NoteImageChange(offset, g_PanelImage + offset, bytes, 4);
+    std::memcpy(g_PanelImage + offset, bytes, 4);
     SendPanelRange(kSurroundLevelsOffset, kLevelBlockSize);
 }
 
@@ -131,6 +135,7 @@ int ChannelCarryingSource(int source) {
 }
 
 void SetSpeakerLevel(double levelDb, int speaker) {
+    const fx::ImageEditScope edit;
     if (!IsSpeaker(speaker)) return;
     const int channel = ChannelCarryingSource(kSpeakers[speaker - 1].source);
     if (channel < 0) return;
@@ -140,6 +145,7 @@ void SetSpeakerLevel(double levelDb, int speaker) {
 }
 
 void SendSpeakerLevels() {
+    const fx::ImageEditScope edit;
     for (int k = 1; k <= kSpeakerCount; ++k) SetSpeakerLevel(DistanceLevelDb(k), k);
 }
 
@@ -150,12 +156,14 @@ void SetSurroundRoom(int width, int length) {
 }
 
 void MoveListener(double x, double y) {
+    const fx::ImageEditScope edit;
     StorePoint(kListenerPoint, x, y);
     SendSurroundLayout();
     SendSpeakerLevels();
 }
 
 void MoveSpeaker(int speaker, double x, double y) {
+    const fx::ImageEditScope edit;
     if (!IsSpeaker(speaker)) return;
     StorePoint(PointIndex(speaker), x, y);
     SendSurroundLayout();
@@ -163,6 +171,7 @@ void MoveSpeaker(int speaker, double x, double y) {
 }
 
 void CentreListener() {
+    const fx::ImageEditScope edit;
     g_SurroundLayout.points[kListenerPoint] = 0.0f;
     SendSurroundLayout();
     g_SurroundLayout.points[kListenerPoint + 1] = 0.0f;
@@ -171,6 +180,7 @@ void CentreListener() {
 }
 
 void ResetSurround() {
+    const fx::ImageEditScope edit;
     const auto neutral = SpeakerLevelRecord(0.0);
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         StoreLevel(channel, 0.0);
@@ -181,6 +191,8 @@ void ResetSurround() {
     // would become 0x80 and the processor would hold other bytes than a
     // factory image.
     const auto layout = DefaultSurroundLayout();
+    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage + kSurroundLayoutOffset, layout.data(),
+                        int(layout.size()));
     std::memcpy(g_PanelImage + kSurroundLayoutOffset, layout.data(), layout.size());
     DecodeSurroundLayout();
     SendPanelRange(kSurroundLayoutOffset, kSurroundLayoutSize);

@@ -10,6 +10,7 @@
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/PresetDiff.h"
+#include "state/SurroundVolume.h"
 
 #include "RecordingSink.h"
 
@@ -68,6 +69,9 @@ struct EditCase {
     std::function<void()> edit;
     fx::ImageEditKind kind;
     int eqSet;
+    // Redo sends the edit's frames again; an operation that also rewrote
+    // values it left as they were sends only what changed.
+    bool sameFrames = true;
 };
 
 const EditCase kCases[] = {
@@ -93,6 +97,9 @@ const EditCase kCases[] = {
      },
      fx::ImageEditKind::Change, -1},
     {"bass boost", [] {}, [] { SetBassBoost(-12.0); }, fx::ImageEditKind::Change, -1},
+    {"speaker moved", [] {}, [] { MoveSpeaker(4, 0.5, -1.5); }, fx::ImageEditKind::Change, -1},
+    {"surround reset", [] { MoveListener(0.5, 0.5); }, [] { ResetSurround(); },
+     fx::ImageEditKind::Change, -1, false},
 };
 
 TEST_F(ImageEditsTest, UndoAndRedoLeaveTheProcessorHoldingTheEditorsImage) {
@@ -127,7 +134,8 @@ TEST_F(ImageEditsTest, UndoAndRedoLeaveTheProcessorHoldingTheEditorsImage) {
         EXPECT_EQ(before, ProcessorMemory());
 
         fx::ReapplyImageChanges(edit.changes);
-        EXPECT_EQ(editFrames, Deliver());
+        const std::vector<Bytes> redoFrames = Deliver();
+        if (c.sameFrames) EXPECT_EQ(editFrames, redoFrames);
         EXPECT_EQ(after, fx::EditedImage());
         EXPECT_EQ(after, ProcessorMemory());
 
