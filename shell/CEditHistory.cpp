@@ -73,6 +73,12 @@ void CEditHistory::OnReplaced() {
     Recount();
 }
 
+void CEditHistory::ProcessorHoldsEditorImage() {
+    Flush();
+    m_readImage = fx::EditedImage();
+    Recount();
+}
+
 void CEditHistory::Undo() {
     Flush();
     EndGesture();

@@ -39,6 +39,9 @@ public:
     // Named parameters that differ from the image last read from or written
     // to the processor.
     int ChangedSinceRead() const { return m_changedSinceRead; }
+    // The editor's parameters were written to the processor whole: they are
+    // what it holds now (the steps stay).
+    void ProcessorHoldsEditorImage();
     // The mode file last loaded or saved ("" when none) and whether the
     // parameters differ from it.
     QString OpenFile() const { return m_openFile; }

@@ -292,6 +292,8 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         return;
     }
     if (IsCompatible()) {
+        // A confirmed write: the processor holds the editor's parameters.
+        if (job == 1) m_history->ProcessorHoldsEditorImage();
         const int pending = g_PendingStoreMode.exchange(-1);
         if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();

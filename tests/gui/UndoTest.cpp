@@ -185,6 +185,18 @@ TEST_F(UndoTest, AWholeReadClearsTheStack) {
     EXPECT_EQ(0, History().ChangedSinceRead());
 }
 
+TEST_F(UndoTest, AWholeWriteMakesTheEditorsParametersTheProcessorsButKeepsTheSteps) {
+    Start();
+    SetDspParam(4, 12, 40);
+    History().Flush();
+    ASSERT_EQ(1, History().ChangedSinceRead());
+    StartWriteAll();
+    ASSERT_TRUE(WaitUntil([&] { return History().ChangedSinceRead() == 0; }));
+    EXPECT_EQ(1, Stack().count());
+    View()->OnCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(1, History().ChangedSinceRead());
+}
+
 TEST_F(UndoTest, ChangedCountAndTitleFollowEditsUndoAndTheModeFile) {
     Start();
     const QString app = QString::fromUtf8("效果器调音软件v1.2");
