@@ -109,6 +109,12 @@ bool LinkOutbox::Coalesce(const uint8_t* record, int count) {
     return false;
 }
 
+CoalescingOff::CoalescingOff() : m_previous(g_bCoalesce.exchange(false)) {}
+
+CoalescingOff::~CoalescingOff() {
+    g_bCoalesce = m_previous;
+}
+
 void LinkOutbox::WriteNow(RecordKind kind, const uint8_t* bytes, int count) {
     std::shared_ptr<ILinkWire> wire;
     {

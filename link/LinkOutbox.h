@@ -121,6 +121,21 @@ LinkOutbox& Outbox();
 void SetRecordSink(IRecordSink* sink);
 IRecordSink& RecordSink();
 
+// Clears the coalescing switch (g_bCoalesce) while it lives, then puts it
+// back: a sequence of writes that must all arrive, in order, even where a
+// later one has the head of an earlier one (the bass boost's six writes, the
+// room plan's buttons).
+class CoalescingOff {
+public:
+    CoalescingOff();
+    ~CoalescingOff();
+    CoalescingOff(const CoalescingOff&) = delete;
+    CoalescingOff& operator=(const CoalescingOff&) = delete;
+
+private:
+    bool m_previous;
+};
+
 // Waits until every record posted so far went out: what the jobs and the
 // confirmed changes do before they wait for an answer, on their own thread.
 // Returns at once when no link is open (nothing can go out); false when the

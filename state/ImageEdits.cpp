@@ -2,6 +2,7 @@
 
 #include "controls/EqModel.h"
 #include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
 #include "link/StateThread.h"
 #include "state/ParamImage.h"
 
@@ -153,12 +154,16 @@ void ApplyImageBytes(int address, const std::vector<uint8_t>& bytes) {
         ApplyPanelBlock(address, bytes);
 }
 
+// Each write of a step goes out in order, as the operations that send several
+// writes make sure of: none replaces a waiting one.
 void RevertImageChanges(const std::vector<ImageBytes>& changes) {
+    const CoalescingOff inOrder;
     for (auto change = changes.rbegin(); change != changes.rend(); ++change)
         ApplyImageBytes(change->address, change->before);
 }
 
 void ReapplyImageChanges(const std::vector<ImageBytes>& changes) {
+    const CoalescingOff inOrder;
     for (const ImageBytes& change : changes) ApplyImageBytes(change.address, change.after);
 }
 
