@@ -135,7 +135,9 @@ TEST_F(ImageEditsTest, UndoAndRedoLeaveTheProcessorHoldingTheEditorsImage) {
 
         fx::ReapplyImageChanges(edit.changes);
         const std::vector<Bytes> redoFrames = Deliver();
-        if (c.sameFrames) EXPECT_EQ(editFrames, redoFrames);
+        if (c.sameFrames) {
+            EXPECT_EQ(editFrames, redoFrames);
+        }
         EXPECT_EQ(after, fx::EditedImage());
         EXPECT_EQ(after, ProcessorMemory());
 
