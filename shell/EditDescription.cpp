@@ -64,6 +64,11 @@ QString WholeEqText(const fx::ImageEdit& edit, int language) {
 
 QString DescribeImageEdit(const fx::ImageEdit& edit, int language) {
     if (edit.kind != fx::ImageEditKind::Change) return WholeEqText(edit, language);
+    const bool machineSettings =
+        std::any_of(edit.changes.begin(), edit.changes.end(), [](const fx::ImageBytes& change) {
+            return change.address >= fx::kMachineSettingsAddress;
+        });
+    if (machineSettings) return Pick(language, "机器设置", "Machine settings");
     // The image before and after the edit, as far as its bytes tell.
     std::vector<uint8_t> before = fx::EditedImage();
     std::vector<uint8_t> after = before;

@@ -2,6 +2,7 @@
 
 #include "controls/EqModel.h"
 #include "link/CommandFrames.h"
+#include "link/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/StateThread.h"
 #include "state/ParamImage.h"
@@ -107,6 +108,20 @@ void ApplyDspValues(int address, const std::vector<uint8_t>& bytes) {
     });
 }
 
+void ApplyMachineSettings(int address, const std::vector<uint8_t>& bytes) {
+    const int at = address - kMachineSettingsAddress;
+    if (at + static_cast<int>(bytes.size()) > kMachineSettingsSize) return;
+    uint8_t command[1 + kMachineSettingsSize];
+    {
+        StateGuard lock(StateLock());
+        std::memcpy(g_MachineSettingsDevice + at, bytes.data(), bytes.size());
+        std::memcpy(g_MachineSettingsWork, g_MachineSettingsDevice, kMachineSettingsSize);
+        command[0] = CMD_WRITE_MACHINE_SETTINGS;
+        std::memcpy(command + 1, g_MachineSettingsDevice, kMachineSettingsSize);
+    }
+    SendShortCmd(command, sizeof command);
+}
+
 } // namespace
 
 void SetImageEditObserver(IImageEditObserver* observer) {
@@ -144,9 +159,13 @@ void NoteImageReplaced() {
 
 void ApplyImageBytes(int address, const std::vector<uint8_t>& bytes) {
     const int end = address + static_cast<int>(bytes.size());
-    if (bytes.empty() || address < 0 || end > kImageSize) return;
+    if (bytes.empty() || address < 0) return;
     const ReplayGuard replaying;
-    if (address >= kDspAreaStart)
+    if (address >= kMachineSettingsAddress)
+        ApplyMachineSettings(address, bytes);
+    else if (end > kImageSize)
+        return;
+    else if (address >= kDspAreaStart)
         ApplyDspValues(address, bytes);
     else if (address < kSurroundLevelsOffset)
         ApplyBandRecords(address, bytes);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "state/ParamImage.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -7,8 +9,11 @@
 // one observer with the bytes before and after, so that an editor can undo it
 // by putting the old bytes back through the same operations. Addresses are
 // those of a saved image: the panel working copy over 0..1253, the DSP
-// records from 1254 (what EditedImage() returns).
+// records from 1254 (what EditedImage() returns); the machine settings
+// record, which the processor keeps beside the image, follows it.
 namespace fx {
+
+constexpr int kMachineSettingsAddress = kImageSize;
 
 // What the user did, where the bytes alone do not say it.
 enum class ImageEditKind { Change, EqReset, EqPaste, EqImport };
@@ -56,7 +61,9 @@ void NoteImageReplaced();
 // Puts bytes back through the operation that writes them, so the processor
 // gets the frames an edit sends: a band record through SetEqBand, DSP values
 // through the DSP write of their record from its first value, a surround or
-// level block through its panel write. The editor values follow. Nothing of
+// level block through its panel write, the machine settings record through
+// its command (posted; the editor's Apply also waits for the answer). The
+// editor values follow. Nothing of
 // this is reported to the observer.
 void ApplyImageBytes(int address, const std::vector<uint8_t>& bytes);
 // Undo: every change's old bytes, the last change first.

@@ -5,8 +5,10 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
+#include "link/DeviceMirrors.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
+#include "pages/CSetDlg.h"
 #include "shell/CEditHistory.h"
 #include "shell/CHalvoxDoc.h"
 #include "shell/CHalvoxView.h"
@@ -21,6 +23,8 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QUndoStack>
 
@@ -259,4 +263,26 @@ TEST_F(UndoTest, EditMenuNamesTheStepInBothLanguagesAndHasTheShortcuts) {
         EXPECT_EQ(s.keys, action->shortcuts()) << s.id;
         EXPECT_TRUE(Ribbon()->actions().contains(action)) << s.id; // live while the menu is shut
     }
+}
+
+TEST_F(UndoTest, AnAppliedMachineSettingIsUndoneOnTheProcessor) {
+    Start();
+    const auto before = m_sim->MachineSettings();
+    View()->OpenMachineSettings();
+    CSetDlg* dialog = View()->MachineSettingsDialog();
+    ASSERT_NE(nullptr, dialog);
+    Ctrl<QRadioButton>(dialog, IDC_SET_BY_MODE)->click();
+    bool answered = false;
+    QObject::connect(dialog, &CSetDlg::applyFinished, [&](bool) { answered = true; });
+    Ctrl<QPushButton>(dialog, IDC_SET_APPLY)->click();
+    ASSERT_TRUE(WaitUntil([&] { return answered; }, 5000));
+    ASSERT_NE(before, m_sim->MachineSettings());
+    History().Flush();
+    EXPECT_EQ(QStringLiteral("&Undo Machine settings"), UndoEntry());
+
+    View()->OnCommand(ID_EDIT_UNDO);
+    AllSent();
+    ASSERT_TRUE(WaitUntil([&] { return m_sim->MachineSettings() == before; }));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), g_MachineSettingsWork));
+    EXPECT_TRUE(Ctrl<QRadioButton>(dialog, IDC_SET_BY_POWER)->isChecked()); // the dialog shows it
 }

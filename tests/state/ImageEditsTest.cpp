@@ -3,10 +3,12 @@
 // a redo sends the frames the edit sent.
 #include "state/ImageEdits.h"
 #include "controls/EqModel.h"
+#include "link/DeviceMirrors.h"
 #include "sim/SimProcessor.h"
 #include "state/Compressor.h"
 #include "state/EqFilterText.h"
 #include "state/Features.h"
+#include "state/MachineSettings.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/PresetDiff.h"
@@ -159,6 +161,33 @@ TEST_F(ImageEditsTest, UndoRestoresTheEditorValuesThePagesShow) {
     EXPECT_NEAR(0.0, g_Compressor[kRecordVarIndex].thresholdDb, 1e-6);
     EXPECT_TRUE(g_WholeChannelDelay[0]);
     EXPECT_EQ(0.0f, g_PanelLevel);
+}
+
+TEST_F(ImageEditsTest, MachineSettingsGoBackWithTheirCommand) {
+    fx::ResetMachineSettingsMirrors();
+    fx::RevertMachineSettingsEdit();
+    const Bytes before(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize);
+    EditLog log;
+    fx::SetPowerOnMode(g_MachineSettingsWork, 3);
+    fx::SetHdmiMuted(g_MachineSettingsWork, true);
+    fx::CommitMachineSettingsEdit(); // Apply
+    const Bytes after(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize);
+    ASSERT_EQ(1u, log.edits.size());
+    ASSERT_NE(before, after);
+
+    fx::RevertImageChanges(log.edits[0].changes);
+    EXPECT_EQ(before,
+              Bytes(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize));
+    EXPECT_EQ(before, Bytes(g_MachineSettingsWork, g_MachineSettingsWork + kMachineSettingsSize));
+    Deliver();
+    const auto held = m_sim.MachineSettings();
+    EXPECT_EQ(before, Bytes(held.begin(), held.end()));
+
+    fx::ReapplyImageChanges(log.edits[0].changes);
+    Deliver();
+    const auto again = m_sim.MachineSettings();
+    EXPECT_EQ(after, Bytes(again.begin(), again.end()));
+    EXPECT_EQ(1u, log.edits.size());
 }
 
 TEST_F(ImageEditsTest, NothingChangedIsNoEditAndAWholeImageIsAReplacement) {
