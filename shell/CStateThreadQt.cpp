@@ -3,6 +3,8 @@
 #include <QThread>
 
 CStateThreadQt::CStateThreadQt(QObject* parent) : QObject(parent) {
+    connect(this, &CStateThreadQt::wakeRequested, this, &CStateThreadQt::OnWake,
+            Qt::QueuedConnection);
     fx::SetStateThread(this);
 }
 
@@ -17,12 +19,13 @@ bool CStateThreadQt::IsCurrent() const {
 
 void CStateThreadQt::Wake() {
     // One wake waits at a time; it runs everything handed over until then.
+    // A queued signal carries no data of ours across the threads: what was
+    // handed over travels in the state thread's own locked queue.
     if (m_wakePending.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_wakePending = false;
-            fx::RunHandedOver();
-        },
-        Qt::QueuedConnection);
+    emit wakeRequested();
+}
+
+void CStateThreadQt::OnWake() {
+    m_wakePending = false;
+    fx::RunHandedOver();
 }

@@ -18,6 +18,12 @@ public:
     bool IsCurrent() const override;
     void Wake() override;
 
+signals:
+    // Emitted by Wake from any thread; queued to this object's thread.
+    void wakeRequested();
+
 private:
+    void OnWake();
+
     std::atomic<bool> m_wakePending{false};
 };
