@@ -8,6 +8,7 @@
 #include "link/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
+#include "pages/DialogControls.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/ParamImage.h"
@@ -399,8 +400,7 @@ void CDialogMusic::RefreshEffects() {
     for (int row = 0; row < kEffectRows; ++row)
         m_effectList->SetCellText(row, 2, enabled ? EffectValueText(row) : QString());
     const bool stereo = GetDspParam(2, kEchoType[Chain()]) != 0;
-    m_echoMono->setChecked(enabled && !stereo);
-    m_echoStereo->setChecked(enabled && stereo);
+    fx::CheckInGroup(m_echoMono->group(), !enabled ? nullptr : stereo ? m_echoStereo : m_echoMono);
     ShowEffectRow();
 }
 

@@ -61,6 +61,9 @@ void CDemoMode::Attach(CMainFrame* frame) {
     m_unplugAction = m_menu->addAction(QString(), this, &CDemoMode::Unplug);
     m_plugAction = m_menu->addAction(QString(), this, &CDemoMode::Plug);
     RelabelMenu();
+    // Only the move that changes something is offered.
+    connect(m_menu, &QMenu::aboutToShow, this, &CDemoMode::UpdateMenuState);
+    UpdateMenuState();
     frame->AddDemoMenu(m_menu);
     connect(frame->View(), &CHalvoxView::languageApplied, this, &CDemoMode::RelabelMenu);
 }
@@ -93,8 +96,17 @@ int CDemoMode::Port() const {
 
 void CDemoMode::Unplug() {
     if (m_usb) m_usb->Unplug();
+    UpdateMenuState();
 }
 
 void CDemoMode::Plug() {
     if (m_usb) m_usb->Plug();
+    UpdateMenuState();
+}
+
+void CDemoMode::UpdateMenuState() {
+    if (!m_menu || !m_usb) return;
+    const bool plugged = m_usb->IsPlugged();
+    m_unplugAction->setEnabled(plugged);
+    m_plugAction->setEnabled(!plugged);
 }

@@ -31,6 +31,12 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_linkPane);
     addWidget(separator);
     addWidget(m_modePane);
+    m_offline = new QLabel(this);
+    m_offline->setObjectName(QStringLiteral("offlineNotice"));
+    m_offline->setStyleSheet(QStringLiteral("color: #5a3a00; background: #ffe9a8; "
+                                            "border: 1px solid #e0b030; border-radius: 2px; "
+                                            "padding: 0px 6px;"));
+    addWidget(m_offline);
     m_notice = new QLabel(this);
     m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
     addWidget(m_notice, 1);
@@ -52,6 +58,9 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void CRibbonStatusBar::Relabel() {
+    m_offline->setText(Tr("离线编辑：改动保存在编辑器中，连接设备时可写入设备",
+                          "Editing offline: changes stay in the editor until a processor is "
+                          "connected"));
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
 }
@@ -65,9 +74,12 @@ void CRibbonStatusBar::UpdatePanes() {
         m_linkPane->setText(Tr("未连接", "Disconnected"));
         m_linkPane->SetTextColor(kDisconnectedColor);
     }
+    // Without a processor there is no current machine mode to show.
     const int mode = qBound(0, g_CurrentMode.load(), 3);
-    m_modePane->setText(
-        Tr("当前模式:%1", "Current Mode:%1").arg(QStringLiteral("M%1").arg(mode + 1)));
+    const QString modeName =
+        g_bConnected ? QStringLiteral("M%1").arg(mode + 1) : QStringLiteral("--");
+    m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(modeName));
+    m_offline->setVisible(!g_bConnected);
 }
 
 void CRibbonStatusBar::SetEqControls(bool enabled, bool bypassed) {

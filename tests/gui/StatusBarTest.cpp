@@ -45,6 +45,19 @@ TEST_F(StatusBarTest, LinkPaneShowsTransportAndColour) {
     g_Language = 0;
     View()->UpdateStatusBar();
     EXPECT_EQ(QString::fromUtf8("当前模式:M3"), bar->ModePane()->text());
+    EXPECT_TRUE(bar->OfflineNotice()->isHidden());
+
+    // Once the processor is gone the mode pane names no mode of it, and the
+    // editor says that edits stay in it.
+    m_usb->Unplug();
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    View()->UpdateStatusBar();
+    EXPECT_EQ(QString::fromUtf8("当前模式:--"), bar->ModePane()->text());
+    EXPECT_EQ(kRed, bar->LinkPane()->TextColor());
+    EXPECT_FALSE(bar->OfflineNotice()->isHidden());
+    EXPECT_TRUE(bar->OfflineNotice()->text().contains(QString::fromUtf8("离线编辑")));
+    View()->ToggleLanguage();
+    EXPECT_TRUE(bar->OfflineNotice()->text().startsWith(QStringLiteral("Editing offline")));
 }
 
 TEST_F(StatusBarTest, NetworkLinkFromTheConnectDialogShowsIpConnected) {
