@@ -1,5 +1,7 @@
 #include "controls/CGridListCtrlEx.h"
 
+#include "controls/ColorContrast.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -100,6 +102,17 @@ QString CGridListCtrlEx::CellText(int row, int column) const {
 
 void CGridListCtrlEx::SetTextColor(const QColor& color) {
     m_textColor = color;
+    // Light text (the EQ lists' yellow, cyan, green) reads on a dark list;
+    // the cell editors take the same colours.
+    const QColor background = ReadableBackground(color);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, background);
+    colours.setColor(QPalette::Text, color);
+    setPalette(colours);
+    // Light grid lines would glare on the dark background: the graph's grey.
+    setStyleSheet(background.lightness() < 128
+                      ? QStringLiteral("QTableView { gridline-color: rgb(64, 64, 64); }")
+                      : QString());
     std::fill(m_rowColors.begin(), m_rowColors.end(), QColor());
     for (int row = 0; row < rowCount(); ++row) ApplyRowColor(row);
 }
@@ -109,6 +122,10 @@ void CGridListCtrlEx::SetRowTextColor(int row, const QColor& color) {
     m_rowColors.resize(rowCount());
     m_rowColors[row] = color;
     ApplyRowColor(row);
+}
+
+QColor CGridListCtrlEx::BackgroundColor() const {
+    return palette().color(QPalette::Base);
 }
 
 QColor CGridListCtrlEx::RowTextColor(int row) const {

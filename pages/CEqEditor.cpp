@@ -194,6 +194,16 @@ void CEqEditor::PlaceGraph(const QRect& graphArea) {
 void CEqEditor::PlaceListArea(const QRect& area, int listHeight) {
     m_list->setGeometry(listHeight > 0 ? QRect(area.topLeft(), QSize(area.width(), listHeight))
                                        : area);
+    if (!m_editorAreaOwn) PlaceEditor(area);
+}
+
+void CEqEditor::PlaceEditorArea(const QRect& area) {
+    m_editorAreaOwn = true;
+    PlaceEditor(area);
+    ShowEditor(m_editorShown);
+}
+
+void CEqEditor::PlaceEditor(const QRect& area) {
     const int x = area.left();
     const int y = area.top();
     const int w = area.width();
@@ -284,7 +294,7 @@ void CEqEditor::FillEditor() {
 
 void CEqEditor::ShowEditor(bool shown) {
     m_editorShown = shown;
-    m_list->setVisible(!shown);
+    m_list->setVisible(!shown || m_editorAreaOwn);
     m_number->setVisible(shown);
     for (QLabel* caption : m_captions) caption->setVisible(shown);
     for (QRadioButton* radio : m_typeRadios) radio->setVisible(shown);

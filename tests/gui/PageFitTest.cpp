@@ -2,6 +2,8 @@
 #include "tests/gui/PageTestSupport.h"
 
 #include "controls/CEqPanel.h"
+#include "controls/CGridListCtrlEx.h"
+#include "controls/ColorContrast.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
@@ -147,4 +149,17 @@ TEST_F(PageFitTest, ToolDialogsFitTheSmallestScreenInBothLanguages) {
         CloseStrayWindows();
     }
     for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;
+}
+
+// Every list on every page reads: each row's colour on the list's background
+// at 4.5:1 or better.
+TEST_F(PageFitTest, EveryListReadsOnItsBackground) {
+    for (const PageCase& c : kPages) {
+        View()->ShowPage(c.page, c.subPage);
+        Pump(20);
+        for (CGridListCtrlEx* list : View()->CurrentPage()->findChildren<CGridListCtrlEx*>())
+            for (int row = 0; row < list->rowCount(); ++row)
+                EXPECT_GE(ContrastRatio(list->RowTextColor(row), list->BackgroundColor()), 4.5)
+                    << c.page << "/" << c.subPage << " list " << CtrlId(list) << " row " << row;
+    }
 }
