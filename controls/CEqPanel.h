@@ -82,8 +82,14 @@ public:
     // Centre of a band's handle in client coordinates.
     QPointF HandleCentre(int index) const;
     // Tops of the "F:", "G:", "Q:" rows relative to the base line 4 pixels
-    // above the handle centre.
-    static std::array<int, 3> LabelRowOffsets(float gain);
+    // above the handle centre, rows rowHeight apart (9 by the template; the
+    // graph uses its label font's real height, LabelRowHeight).
+    static std::array<int, 3> LabelRowOffsets(float gain, int rowHeight = 9);
+    static int LabelRowHeight();
+    // The highest point of the set's curve in dB, and whether it rises above
+    // the plot (+15 dB), where the graph marks it.
+    float CurvePeak() const;
+    bool SumAboveRange() const;
     static QString SetTitle(int set, int language);
     static QColor BandColor(int index);
 
@@ -136,11 +142,13 @@ private:
     void PaintGridCache();
     void PaintSelectedArea(QPainter& p);
     void PaintCurve(QPainter& p);
+    void PaintOverflow(QPainter& p);
     void PaintHandle(QPainter& p, int index);
     void PaintLabels(QPainter& p, int index);
     void PaintInfoLine(QPainter& p, int index);
     void PaintBypass(QPainter& p);
 
+    int m_plotLeft;
     std::array<EqBand, kMaxGraphBands> m_bands{};
     int m_set = 0;
     int m_bandCount = 10;

@@ -1,4 +1,5 @@
 #include "controls/CEqPanel.h"
+#include "controls/ControlFonts.h"
 
 #include "WidgetEvents.h"
 
@@ -343,6 +344,65 @@ TEST_F(EqPanelTest, LabelsGoBelowAtMinusZeroAndAboveAtMinusTenth) {
     const auto atMinusTenth = greenRows(-0.1f);
     EXPECT_GT(atMinusTenth.first, 20);
     EXPECT_EQ(atMinusTenth.second, 0);
+}
+
+// The rows stand one font height apart (at least the template's 9 pixels)
+// with whatever font is installed, so they never overlap, and still clear
+// the handle on either side.
+TEST_F(EqPanelTest, LabelRowsStandAFontHeightApart) {
+    const int height = CEqPanel::LabelRowHeight();
+    EXPECT_GE(height, QFontMetrics(ArialFont(11)).height());
+    EXPECT_GE(height, 9);
+    for (float gain : {0.0f, -3.0f}) {
+        const std::array<int, 3> rows = CEqPanel::LabelRowOffsets(gain, height);
+        EXPECT_EQ(height, rows[1] - rows[0]);
+        EXPECT_EQ(height, rows[2] - rows[1]);
+        // Rows are measured from 4 pixels above the centre; the ring reaches 9 around it.
+        if (gain < 0)
+            EXPECT_LE(rows[2] + height - 4, -9);
+        else
+            EXPECT_GE(rows[0] - 4, 9);
+    }
+}
+
+// Every gain label fits left of the plot, its sign included.
+TEST_F(EqPanelTest, GainLabelsKeepTheirSign) {
+    const QFontMetricsF metrics(ArialFont(11));
+    for (int gain = -15; gain <= 15; gain += 3)
+        EXPECT_LE(metrics.horizontalAdvance(QString::asprintf("%+-.0fdB", double(gain))),
+                  panel.PlotRect().left() - 3)
+            << gain;
+}
+
+// A sum above +15 dB stays inside the plot (nothing of the curve in the
+// title strip) and is marked in red along the plot's top edge.
+TEST_F(EqPanelTest, CurveIsClippedToThePlotAndASumAboveItIsMarked) {
+    const auto count = [this](int top, int bottom, auto matches) {
+        const QImage frame = panel.RenderFrame().copy();
+        int found = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = int(panel.PlotRect().left()); x < int(panel.PlotRect().right()); ++x)
+                found += matches(frame.pixelColor(x, y));
+        return found;
+    };
+    const auto curveBlue = [](const QColor& c) {
+        return c.blue() > 180 && c.red() < 80 && c.green() > 120;
+    };
+    const auto markRed = [](const QColor& c) {
+        return c.red() > 200 && c.green() < 110 && c.blue() < 110;
+    };
+    const int plotTop = int(panel.PlotRect().top());
+    EXPECT_FALSE(panel.SumAboveRange());
+    EXPECT_EQ(0, count(plotTop, plotTop + 3, markRed));
+
+    for (int band : {7, 8, 9}) {
+        panel.ApplyBandFrequency(band, 1000.0f);
+        panel.ApplyBandGain(band, 15.0f);
+    }
+    EXPECT_NEAR(45.0f, panel.CurvePeak(), 0.5f);
+    EXPECT_TRUE(panel.SumAboveRange());
+    EXPECT_EQ(0, count(0, plotTop, curveBlue));
+    EXPECT_GT(count(plotTop, plotTop + 3, markRed), 20);
 }
 
 TEST_F(EqPanelTest, Set12SectionsAreSummedButNeverHit) {
