@@ -104,15 +104,19 @@ void CGridListCtrlEx::SetTextColor(const QColor& color) {
     m_textColor = color;
     // Light text (the EQ lists' yellow, cyan, green) reads on a dark list;
     // the cell editors take the same colours.
-    const QColor background = ReadableBackground(color);
+    m_background = ReadableBackground(color);
+    // The cell editors take the same colours. On the dark background the
+    // grid takes the graph's grey (only a style sheet reaches its colour).
+    if (m_background.lightness() < 128)
+        setStyleSheet(QStringLiteral("QTableView { background-color: %1; color: %2; "
+                                     "gridline-color: rgb(64, 64, 64); }")
+                          .arg(m_background.name(), color.name()));
+    else
+        setStyleSheet(QString());
     QPalette colours = palette();
-    colours.setColor(QPalette::Base, background);
+    colours.setColor(QPalette::Base, m_background);
     colours.setColor(QPalette::Text, color);
     setPalette(colours);
-    // Light grid lines would glare on the dark background: the graph's grey.
-    setStyleSheet(background.lightness() < 128
-                      ? QStringLiteral("QTableView { gridline-color: rgb(64, 64, 64); }")
-                      : QString());
     std::fill(m_rowColors.begin(), m_rowColors.end(), QColor());
     for (int row = 0; row < rowCount(); ++row) ApplyRowColor(row);
 }
@@ -125,7 +129,7 @@ void CGridListCtrlEx::SetRowTextColor(int row, const QColor& color) {
 }
 
 QColor CGridListCtrlEx::BackgroundColor() const {
-    return palette().color(QPalette::Base);
+    return m_background;
 }
 
 QColor CGridListCtrlEx::RowTextColor(int row) const {

@@ -62,6 +62,7 @@ private:
 
     CGridCellDelegate* m_delegate;
     QColor m_textColor;
+    QColor m_background{255, 255, 255};
     std::vector<QColor> m_rowColors;
     bool m_inputToOwner = false;
 };
