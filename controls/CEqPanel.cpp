@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -578,6 +579,15 @@ void CEqPanel::ShowCopyPasteMenu(const QPointF& globalPos) {
     paste->setData(ID_EQ_PASTE);
     // Nothing to paste until some graph has copied its set.
     paste->setEnabled(g_EqClipboardSet != -1);
+    if (isSignalConnected(QMetaMethod::fromSignal(&CEqPanel::FilterFile))) {
+        menu.addSeparator();
+        QAction* import =
+            menu.addAction(m_language == 0 ? QStringLiteral("导入滤波器…") : "Import filters…");
+        import->setData(ID_EQ_IMPORT_FILTERS);
+        QAction* exportFilters =
+            menu.addAction(m_language == 0 ? QStringLiteral("导出滤波器…") : "Export filters…");
+        exportFilters->setData(ID_EQ_EXPORT_FILTERS);
+    }
     if (QAction* chosen = m_menuRunner(menu, globalPos.toPoint())) {
         if (chosen->isEnabled()) RunMenuCommand(chosen->data().toInt());
     }
@@ -593,6 +603,10 @@ void CEqPanel::RunMenuCommand(int command) {
         emit CopyPaste(kEqCopyOperation, m_set);
     } else if (command == ID_EQ_PASTE) {
         emit CopyPaste(kEqPasteOperation, m_set);
+    } else if (command == ID_EQ_IMPORT_FILTERS) {
+        emit FilterFile(kEqImportFilters, m_set);
+    } else if (command == ID_EQ_EXPORT_FILTERS) {
+        emit FilterFile(kEqExportFilters, m_set);
     }
 }
 

@@ -26,9 +26,13 @@ constexpr int ID_EQ_TYPE_PEQ = 2025;
 constexpr int ID_EQ_TYPE_HS = 2029;
 constexpr int ID_EQ_COPY = 3025;
 constexpr int ID_EQ_PASTE = 3026;
+constexpr int ID_EQ_IMPORT_FILTERS = 3027;
+constexpr int ID_EQ_EXPORT_FILTERS = 3028;
 
 constexpr int kEqCopyOperation = 0;
 constexpr int kEqPasteOperation = 1;
+constexpr int kEqImportFilters = 0;
+constexpr int kEqExportFilters = 1;
 
 // The frequency-response graph of one EQ set. Holds the set's band objects,
 // keeps their responses current and lets the user edit the bands with the
@@ -100,6 +104,9 @@ signals:
     void BandChanged(EqBand* band, int index);
     void SelectionCleared();
     void CopyPaste(int operation, int set);
+    // "Import filters…" / "Export filters…" of the band-less menu, offered
+    // only while something is connected to this signal.
+    void FilterFile(int operation, int set);
     void BandSelected(EqBand* band, int index);
 
 protected:

@@ -4,14 +4,19 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
+#include "modefile/SafeFile.h"
 #include "shell/Localisation.h"
+#include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 
 #include <algorithm>
@@ -61,6 +66,12 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
     connect(m_graph, &CEqPanel::SelectionCleared, this, [this] { OnSelectionCleared(); });
     connect(m_graph, &CEqPanel::CopyPaste, this,
             [this](int operation, int set) { OnCopyPaste(operation, set); });
+    connect(m_graph, &CEqPanel::FilterFile, this, [this](int operation, int) {
+        if (operation == kEqImportFilters)
+            ImportFilters();
+        else
+            ExportFilters();
+    });
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
@@ -362,6 +373,67 @@ void CEqEditor::OnCopyPaste(int operation, int set) {
         CopyEqSet(g_EqClipboardSet, set);
     }
     Load();
+}
+
+void CEqEditor::SetFileChooser(std::function<QString(bool save)> chooser) {
+    m_chooser = std::move(chooser);
+}
+
+QString CEqEditor::ChooseFilterFile(bool save) {
+    if (m_chooser) return m_chooser(save);
+    const QString filter =
+        Tr("滤波器文本 (*.txt);;所有文件 (*)", "Filter text (*.txt);;All files (*)");
+    if (save)
+        return QFileDialog::getSaveFileName(m_page, Tr("导出滤波器", "Export filters"),
+                                            QStringLiteral("filters.txt"), filter);
+    return QFileDialog::getOpenFileName(m_page, Tr("导入滤波器", "Import filters"), QString(),
+                                        filter);
+}
+
+void CEqEditor::ShowFilterError(const QString& text) {
+    QMessageBox::warning(m_page, Tr("滤波器", "Filters"), text);
+}
+
+// Nothing reaches the processor unless the whole file fits the set.
+void CEqEditor::ImportFilters() {
+    const QString path = ChooseFilterFile(false);
+    if (path.isEmpty()) return;
+    const fx::FileReadResult file =
+        fx::ReadRegularFile(path.toStdString(), fx::kMaxFilterTextBytes);
+    if (!file.ok) {
+        ShowFilterError(QString::fromStdString(file.message));
+        return;
+    }
+    const fx::FilterText text = fx::ParseFilterText(
+        std::string(file.bytes.begin(), file.bytes.end()), fx::FilterBandCount(m_set));
+    const QString name = QFileInfo(path).fileName();
+    if (!text.ok) {
+        ShowFilterError(Tr("%1 第 %2 行无法导入：\n%3", "%1, line %2 cannot be imported:\n%3")
+                            .arg(name)
+                            .arg(text.line)
+                            .arg(QString::fromStdString(text.reason)));
+        return;
+    }
+    // Like every band edit, the import goes to the linked channels too.
+    for (int set : TargetSets()) fx::ApplyImportedBands(set, text.filters);
+    Load();
+    if (text.preampDb) {
+        QMessageBox::information(
+            m_page, Tr("导入滤波器", "Import filters"),
+            Tr("第 %1 行的前级增益 %2 dB 已忽略：均衡没有前级增益。",
+               "The preamp of %2 dB on line %1 was ignored: the EQ has no preamp.")
+                .arg(text.preampLine)
+                .arg(*text.preampDb, 0, 'f', 1));
+    }
+}
+
+void CEqEditor::ExportFilters() {
+    const QString path = ChooseFilterFile(true);
+    if (path.isEmpty()) return;
+    const std::string text = fx::FormatFilterText(m_set, g_PanelImage);
+    const fx::FileWriteResult saved = fx::WriteFileAtomically(
+        path.toStdString(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (!saved.ok) ShowFilterError(QString::fromStdString(saved.message));
 }
 
 void CEqEditor::OnCellEdited(int row, int column, const QString& text) {

@@ -110,6 +110,10 @@ public:
     // The graph and the editor sliders take the wheel while they have the focus.
     bool IsWheelTarget(const QWidget* widget) const;
 
+    // Replaces the file dialogs of the filter import and export (tests):
+    // called with true for the export; an empty result is a cancelled dialog.
+    void SetFileChooser(std::function<QString(bool save)> chooser);
+
     CEqPanel* Graph() const { return m_graph; }
     CGridListCtrlEx* BandList() const { return m_list; }
 
@@ -133,6 +137,11 @@ private:
     void OnBandSelected(int index);
     void OnSelectionCleared();
     void OnCopyPaste(int operation, int set);
+    // The filter text of measurement programs into and out of the set.
+    void ImportFilters();
+    void ExportFilters();
+    QString ChooseFilterFile(bool save);
+    void ShowFilterError(const QString& text);
     void OnCellEdited(int row, int column, const QString& text);
     void OnTypeRadio(int type);
     void OnEditorSlider(int controlId, int position);
@@ -165,4 +174,5 @@ private:
     int m_selected = -1;
     bool m_editorShown = false;
     bool m_editorAreaOwn = false;
+    std::function<QString(bool)> m_chooser;
 };

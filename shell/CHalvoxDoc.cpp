@@ -3,7 +3,10 @@
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
 #include "shell/CAppSettings.h"
+#include "shell/CCompareDlg.h"
 #include "shell/CSynDlg.h"
+#include "shell/Localisation.h"
+#include "state/PresetDiff.h"
 #include "state/SyncJobs.h"
 
 #include <QApplication>
@@ -59,6 +62,22 @@ void CHalvoxDoc::OnFileSave() {
     if (!RequireLinkForModeFile()) return;
     const QString path = ChooseFile(true, QStringLiteral("name"));
     if (!path.isEmpty()) SaveTo(WithModeSuffix(path));
+}
+
+void CHalvoxDoc::OnFileCompare() {
+    const QString path = ChooseFile(false, QString());
+    if (path.isEmpty()) return;
+    const fx::ModeFileCheck file = fx::ReadModeFile(path.toStdString());
+    if (!file.ok) {
+        QMessageBox::warning(m_dialogParent, Tr("与文件比较", "Compare with file"),
+                             QString::fromStdString(file.message));
+        return;
+    }
+    const std::vector<uint8_t> now = fx::EditedImage();
+    CCompareDlg dialog(
+        m_dialogParent, QFileInfo(path).fileName(),
+        fx::DiffImages(file.bytes.data() + kModeFileHeaderSize, now.data(), g_Language));
+    dialog.exec();
 }
 
 void CHalvoxDoc::SaveOnClose() {

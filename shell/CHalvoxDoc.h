@@ -21,6 +21,8 @@ public:
 
     void OnFileOpen();
     void OnFileSave();
+    // Compares the parameters as they are now with a mode file, in words.
+    void OnFileCompare();
     void OpenRecentFile(const QString& path);
     // A document path given to the program (command line, second start).
     void OpenDocumentFile(const QString& path);

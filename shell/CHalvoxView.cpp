@@ -404,6 +404,9 @@ void CHalvoxView::OnCommand(int id) {
     case ID_FILE_SAVE:
         m_doc->OnFileSave();
         break;
+    case ID_FILE_COMPARE:
+        m_doc->OnFileCompare();
+        break;
     case ID_NET_CONNECT:
         OpenNetConnect();
         break;

@@ -91,6 +91,8 @@ void CRibbonBar::BuildTabRow() {
     };
     addAction(ID_FILE_OPEN, Tr("打开(&O)", "Open(&O)"), CRibbonIcons::OpenFile());
     addAction(ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"), CRibbonIcons::SaveFile());
+    addAction(ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"),
+              CRibbonIcons::OpenFile());
     m_recentMenu =
         m_appMenu->addMenu(Tr("最近的文档(Last documents)", "Last documents(最近的文档)"));
     m_recentMenu->setMinimumWidth(300);
@@ -319,7 +321,7 @@ QString CRibbonBar::ElementText(int id) const {
 void CRibbonBar::SetElementText(int id, const QString& text) {
     if (auto* button = Button(id))
         button->setText(text);
-    else if (id == ID_FILE_OPEN || id == ID_FILE_SAVE || id == ID_APP_EXIT)
+    else if (id == ID_FILE_OPEN || id == ID_FILE_SAVE || id == ID_FILE_COMPARE || id == ID_APP_EXIT)
         for (QAction* action : m_appMenu->actions())
             if (action->data().toInt() == id) action->setText(text);
 }

@@ -37,6 +37,9 @@ enum RibbonCommand : int {
     ID_EQ_BYPASS = 1121,
     ID_EQ_RESET = 1122,
 
+    // "Compare with file…" of the application menu.
+    ID_FILE_COMPARE = 40010,
+
     // Demo menu (only with --demo).
     ID_DEMO_UNPLUG = 40001,
     ID_DEMO_REPLUG = 40002,

@@ -341,7 +341,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "Compressor", {"comp", "2", "-20", "4", "10", "200"}, 0, "comp 2 -20 4 10 200"},
             ChangeCase{"Crossover", {"xover", "Bessel 18dB", "120"}, 0, "xover Bessel 18dB 120"},
             ChangeCase{
-                "WriteAndStore", {"write", "FILE"}, kImageChunkCount + 1, "the store into M2"})),
+                "WriteAndStore", {"write", "FILE"}, kImageChunkCount + 1, "the store into M2"},
+            // Bands 1 and 2 (coefficients and record each) are confirmed, band 3 is not.
+            ChangeCase{"EqImport",
+                       {"eq-import", "0", FX_TEST_DATA_DIR "/room-filters.txt"},
+                       4,
+                       "band 3 of eq-import 0 " FX_TEST_DATA_DIR "/room-filters.txt"})),
     [](const ::testing::TestParamInfo<std::tuple<Transport, ChangeCase>>& info) {
         return TransportName(std::get<0>(info.param)) + std::get<1>(info.param).name;
     });

@@ -1,7 +1,10 @@
 #include "CtlCommands.h"
 
 #include "CtlConfirm.h"
+#include "CtlDiff.h"
+#include "CtlEqFilters.h"
 #include "CtlFeatures.h"
+#include "CtlJsonReports.h"
 #include "CtlMachine.h"
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
@@ -16,6 +19,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/TextNumbers.h"
 #include "state/ValueRanges.h"
 
 #include <cerrno>
@@ -27,20 +31,11 @@
 namespace {
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || parsed < low || parsed > high) return false;
-    value = static_cast<int>(parsed);
-    return true;
+    return fx::ParseWholeNumber(text, low, high, value);
 }
 
 bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
+    return fx::ParseDecimal(text, value);
 }
 
 CtlResult Usage(const std::string& what) {
@@ -112,6 +107,8 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
+    if (command == "diff") return CheckDiffArguments(options);
+    if (command == "eq-import" || command == "eq-export") return CheckEqFilterArguments(options);
     if (command == "machine") return CheckMachineArguments(options);
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
@@ -219,14 +216,19 @@ CtlResult Dump(CtlSession& session) {
 
 CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     const std::string& command = options.command;
-    if (command == "info") return Info(session);
+    if (command == "info") return options.json ? PrintInfoJson(session) : Info(session);
     if (command == "read") return Read(session, args.path);
     if (command == "write") return Write(session, args.path, args.modeFile);
-    if (command == "get") return Get(session, args);
+    if (command == "get")
+        return options.json ? PrintGetJson(session, args.block, args.parameter, options.language)
+                            : Get(session, args);
     if (command == "set") return Set(session, options, args);
     if (command == "eq") return Eq(session, options, args);
     if (command == "mode") return Mode(session, args);
     if (command == "dump") return Dump(session);
+    if (command == "diff") return RunDiff(session, options);
+    if (command == "eq-import") return RunEqImport(session, options);
+    if (command == "eq-export") return RunEqExport(session, options);
     if (command == "machine") return RunMachineCommand(session, options);
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
@@ -234,11 +236,9 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     return Usage("unknown command: " + command);
 }
 
-} // namespace
-
-CtlResult RunCtlCommand(const CtlOptions& options) {
-    // A wrong command line fails before anything is connected or sent.
-    CommandArguments args;
+// The checks made before anything is connected: the arguments, the file a
+// read saves to and the file a write sends (read into the arguments).
+CtlResult PrepareCommand(const CtlOptions& options, CommandArguments& args) {
     CtlResult result = ParseArguments(options, args);
     if (!result.ok()) return result;
     if (options.command == "read") {
@@ -249,6 +249,22 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
         args.modeFile = fx::ReadModeFile(args.path);
         if (!args.modeFile.ok) return CtlResult::Fail(kExitBadFile, args.modeFile.message);
     }
+    return CtlResult::Ok();
+}
+
+} // namespace
+
+CtlResult CheckCtlCommand(const CtlOptions& options) {
+    CommandArguments args;
+    return PrepareCommand(options, args);
+}
+
+CtlResult RunCtlCommand(const CtlOptions& options) {
+    // A wrong command line fails before anything is connected or sent.
+    CommandArguments args;
+    CtlResult result = PrepareCommand(options, args);
+    if (!result.ok()) return result;
+    if (IsFileDiff(options)) return RunFileDiff(options);
     CtlSession session(options);
     result = session.Connect();
     if (!result.ok()) return result;

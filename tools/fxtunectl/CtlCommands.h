@@ -11,3 +11,7 @@ CtlResult RunCtlCommand(const CtlOptions& options);
 // set and eq the change made to the image (sent through whatever transport
 // is installed); nothing is connected and no file is touched. For fuzzing.
 CtlResult RunCtlCommandOffline(const CtlOptions& options);
+
+// The checks RunCtlCommand makes before it connects: the arguments and the
+// files they name.
+CtlResult CheckCtlCommand(const CtlOptions& options);

@@ -3,6 +3,7 @@
 #include "CtlOutputVerbs.h"
 
 #include <map>
+#include <set>
 
 namespace {
 
@@ -28,8 +29,17 @@ const std::map<std::string, size_t>& CommandArity() {
         {"source", kOwnArity},
         {"bass-boost", kOwnArity},
         {"auto-level", kOwnArity},
+        {"diff", 1}, // or two files
+        {"eq-import", 2},
+        {"eq-export", 1},
     };
     return arity;
+}
+
+bool ParseLanguage(const std::string& text, int& language) {
+    if (text != "zh" && text != "en") return false;
+    language = text == "zh" ? 0 : 1;
+    return true;
 }
 
 bool ParsePort(const std::string& text, int& port) {
@@ -40,12 +50,115 @@ bool ParsePort(const std::string& text, int& port) {
     return port >= 1 && port <= 65535;
 }
 
+// The ports seen so far. A --port belongs to the --host before it; one
+// given before any --host belongs to the first.
+struct PortState {
+    bool given = false;       // any --port at all
+    bool forLastHost = false; // the last --host has its port
+};
+
+void AddHost(CtlOptions& options, const std::string& address, PortState& ports) {
+    CtlHost host{address, kDefaultCtlPort};
+    ports.forLastHost = options.hosts.empty() && ports.given;
+    if (ports.forLastHost) host.port = options.port;
+    options.hosts.push_back(host);
+}
+
+bool SetPort(CtlOptions& options, const std::string& value, PortState& ports, std::string& error) {
+    int port = 0;
+    if (!ParsePort(value, port)) {
+        error = "bad port: " + value;
+        return false;
+    }
+    if (options.hosts.empty() ? ports.given : ports.forLastHost) {
+        error = "--port given twice for one --host";
+        return false;
+    }
+    ports.given = true;
+    if (options.hosts.empty()) {
+        options.port = port;
+    } else {
+        options.hosts.back().port = port;
+        ports.forLastHost = true;
+    }
+    return true;
+}
+
+// Either --usb or one or more --host, each processor once; none only for a
+// diff of two files, which needs no processor.
+bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& error) {
+    if (IsFileDiff(options)) {
+        if (options.usb || !options.hosts.empty()) {
+            error = "diff of two files needs no --host or --usb";
+            return false;
+        }
+        return true;
+    }
+    if (options.usb == !options.hosts.empty()) {
+        error = "give either --host ADDRESS or --usb";
+        return false;
+    }
+    if (options.usb && portGiven) {
+        error = "--port goes with --host";
+        return false;
+    }
+    // One file saved from several processors would hold only the last one's.
+    const bool savesAFile =
+        options.command == "read" || (options.command == "remote" && !options.arguments.empty() &&
+                                      options.arguments[0] == "save");
+    if (savesAFile && options.hosts.size() > 1) {
+        error = options.command + " saves one processor's file: give one --host";
+        return false;
+    }
+    for (size_t a = 0; a < options.hosts.size(); ++a) {
+        for (size_t b = a + 1; b < options.hosts.size(); ++b) {
+            const CtlHost& first = options.hosts[a];
+            const CtlHost& second = options.hosts[b];
+            if (first.address == second.address && first.port == second.port) {
+                error = first.address + ":" + std::to_string(first.port) + " given twice";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// JSON is what info, get, diff and eq-export print on request, and what
+// several processors are summed up in.
+bool CheckJson(const CtlOptions& options, std::string& error) {
+    if (!options.json || options.hosts.size() > 1 || CommandPrintsJson(options.command))
+        return true;
+    error = "--json goes with info, get, diff, eq-export or several --host";
+    return false;
+}
+
 } // namespace
+
+bool CommandPrintsJson(const std::string& command) {
+    static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export"};
+    return printJson.count(command) > 0;
+}
+
+bool IsFileDiff(const CtlOptions& options) {
+    return options.command == "diff" && options.arguments.size() == 2;
+}
 
 const char* CtlUsage() {
     static const std::string usage =
         std::string(
-            "usage: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND\n"
+            "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
+            "COMMAND\n"
+            "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
+            "options:\n"
+            "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
+            "                   times to run the command on every processor at once: each\n"
+            "                   line of output starts with the processor's address and the\n"
+            "                   exit status is the highest of them\n"
+            "  --port N         TCP port of the --host before it (default 30303)\n"
+            "  --usb            the first processor found on USB\n"
+            "  --json           JSON instead of prose (info, get, diff, eq-export, and the\n"
+            "                   summary of several processors)\n"
+            "  --lang zh|en     language of the parameter names of diff (default en)\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
             "  read FILE.mode                read the whole parameter set and save it\n"
@@ -78,31 +191,42 @@ const char* CtlUsage() {
         "                                the automatic music input level; with THRESHOLD\n"
         "                                (-60..0 dB), RATIO (1..30), ATTACK (1..100 ms) and\n"
         "                                RELEASE (1..1000 ms), set it\n"
-        "exit status: 0 ok, 1 failed, 2 usage, 3 no processor, 4 unsupported processor,\n"
-        "             5 bad mode or remote file, 6 time-out or not confirmed\n";
+        "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
+        "                                files, or a file and the processor: one line\n"
+        "                                each, name: value in A -> value in B\n"
+        "  eq-import SET FILE            a measurement program's filter text into the\n"
+        "                                bands of EQ set SET (0..15), the rest flat\n"
+        "  eq-export SET                 EQ set SET as filter text\n"
+        "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
+        "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
+        "             or filter file, 6 time-out or not confirmed\n";
     return usage.c_str();
 }
 
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error) {
     int i = 1;
-    bool portGiven = false;
+    PortState ports;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--usb") {
             options.usb = true;
-        } else if (arg == "--host" || arg == "--port") {
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--host" || arg == "--port" || arg == "--lang") {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
             }
             const std::string value = argv[++i];
             if (arg == "--host") {
-                options.host = value;
-            } else if (!ParsePort(value, options.port)) {
-                error = "bad port: " + value;
+                AddHost(options, value, ports);
+            } else if (arg == "--lang") {
+                if (!ParseLanguage(value, options.language)) {
+                    error = "--lang is zh or en, not " + value;
+                    return false;
+                }
+            } else if (!SetPort(options, value, ports, error)) {
                 return false;
-            } else {
-                portGiven = true;
             }
         } else if (arg.rfind("--", 0) == 0) {
             error = "unknown option: " + arg;
@@ -110,14 +234,6 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         } else {
             break;
         }
-    }
-    if (options.usb == !options.host.empty()) {
-        error = "give either --host ADDRESS or --usb";
-        return false;
-    }
-    if (options.usb && portGiven) {
-        error = "--port goes with --host";
-        return false;
     }
     if (i >= argc) {
         error = "no command given";
@@ -130,9 +246,14 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         error = "unknown command: " + options.command;
         return false;
     }
-    if (found->second != kOwnArity && options.arguments.size() != found->second) {
+    const bool fileDiff = IsFileDiff(options);
+    if (found->second != kOwnArity && options.arguments.size() != found->second && !fileDiff) {
         error = "wrong number of arguments for " + options.command;
         return false;
     }
-    return true;
+    if (!options.hosts.empty()) {
+        options.host = options.hosts.front().address;
+        options.port = options.hosts.front().port;
+    }
+    return CheckTransport(options, ports.given, error) && CheckJson(options, error);
 }

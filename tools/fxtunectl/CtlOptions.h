@@ -3,11 +3,23 @@
 #include <string>
 #include <vector>
 
-// The command line: fxtunectl (--host ADDRESS [--port N] | --usb) COMMAND ARGS...
+constexpr int kDefaultCtlPort = 30303;
+
+// One processor on the network.
+struct CtlHost {
+    std::string address;
+    int port = kDefaultCtlPort;
+};
+
+// The command line: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json]
+// [--lang zh|en] COMMAND ARGS...
 struct CtlOptions {
     bool usb = false;
-    std::string host;
-    int port = 30303;
+    std::string host; // the first processor's address and port
+    int port = kDefaultCtlPort;
+    std::vector<CtlHost> hosts; // every --host in the order given, each with its --port
+    bool json = false;          // print JSON instead of prose
+    int language = 1;           // names in --lang: 0 Chinese, 1 English
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -27,3 +39,9 @@ enum CtlStatus {
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error);
 
 const char* CtlUsage();
+
+// The commands that print JSON with --json.
+bool CommandPrintsJson(const std::string& command);
+
+// diff A.mode B.mode: compares two files and connects to nothing.
+bool IsFileDiff(const CtlOptions& options);

@@ -13,44 +13,10 @@ namespace {
 
 constexpr int kRecordHeadSize = 3;
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
-
 std::string FieldText(const char* field, size_t size) {
     size_t length = 0;
     while (length < size && field[length] != '\0') ++length;
     return std::string(field, length);
-}
-
-std::string IdentityJson() {
-    return "{\"module\":" + JsonString(ModuleNameText()) +
-           ",\"commandSetVersion\":" + std::to_string(g_Identity.commandSetVersion) +
-           ",\"mcuVersion\":" +
-           JsonString(FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion)) +
-           ",\"dspVersion\":" +
-           JsonString(FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion)) +
-           ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
 }
 
 std::string DspRecordJson(int offset, int count) {
@@ -104,6 +70,40 @@ std::string EqSetsJson() {
 }
 
 } // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+std::string IdentityJson() {
+    return "{\"module\":" + JsonString(ModuleNameText()) +
+           ",\"commandSetVersion\":" + std::to_string(g_Identity.commandSetVersion) +
+           ",\"mcuVersion\":" +
+           JsonString(FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion)) +
+           ",\"dspVersion\":" +
+           JsonString(FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion)) +
+           ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
+}
 
 std::string ImageToJson() {
     return "{\n \"identity\":" + IdentityJson() +

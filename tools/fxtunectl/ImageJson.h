@@ -6,3 +6,9 @@
 // the record area by block and parameter (raw values and the editor value
 // where the editor has one) and every EQ band record decoded.
 std::string ImageToJson();
+
+// A JSON string (quoted, escaped) and a JSON number (null when not finite).
+std::string JsonString(const std::string& text);
+std::string JsonNumber(double value);
+// The processor's identity and whether it is compatible, as a JSON object.
+std::string IdentityJson();

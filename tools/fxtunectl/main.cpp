@@ -1,6 +1,7 @@
 // fxtunectl: the processor's parameters from the command line, for
 // installers and scripts.
 #include "CtlCommands.h"
+#include "CtlMultiHost.h"
 #include "CtlOptions.h"
 
 #include "state/ParamImage.h"
@@ -20,8 +21,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     BuildDefaultImage();
-    const CtlResult result = RunCtlCommand(options);
+    // Several processors: refused input is refused once, before any of them is contacted.
+    const CtlResult result =
+        options.hosts.size() > 1 ? CheckCtlCommand(options) : RunCtlCommand(options);
+    if (result.ok() && options.hosts.size() > 1) return RunOnEveryHost(options);
     std::fflush(stdout);
-    if (!result.ok()) std::fprintf(stderr, "fxtunectl: %s\n", result.message.c_str());
+    // A diff that found differences fails without a message.
+    if (!result.message.empty()) std::fprintf(stderr, "fxtunectl: %s\n", result.message.c_str());
     return result.status;
 }

@@ -1,0 +1,101 @@
+#include "CtlEqFilters.h"
+
+#include "CtlConfirm.h"
+#include "CtlSession.h"
+#include "ImageJson.h"
+
+#include "controls/EqModel.h"
+#include "link/ReplyDispatcher.h"
+#include "modefile/SafeFile.h"
+#include "state/EqFilterText.h"
+#include "state/ParamImage.h"
+#include "state/ParamNames.h"
+#include "state/TextNumbers.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The set and, for an import, the file's filters.
+struct FilterArguments {
+    int set = 0;
+    fx::FilterText text;
+};
+
+CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) {
+    if (!fx::ParseWholeNumber(options.arguments[0], 0, kEqSetCount - 1, out.set))
+        return CtlResult::Fail(kExitUsage, "SET is 0..15");
+    if (options.command != "eq-import") return CtlResult::Ok();
+    const std::string& path = options.arguments[1];
+    const fx::FileReadResult file = fx::ReadRegularFile(path, fx::kMaxFilterTextBytes);
+    if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
+    out.text = fx::ParseFilterText(std::string(file.bytes.begin(), file.bytes.end()),
+                                   fx::FilterBandCount(out.set));
+    if (!out.text.ok) return CtlResult::Fail(kExitUsage, path + ": " + out.text.Error());
+    return CtlResult::Ok();
+}
+
+std::string FiltersJson(int set, int language) {
+    std::string out = "{\"set\":" + std::to_string(set) +
+                      ",\"name\":" + JsonString(fx::EqSetName(set, language)) + ",\"filters\":[";
+    bool first = true;
+    for (const fx::ExportedFilter& filter : fx::ExportFilters(set, g_PanelImage)) {
+        out += (first ? "\n " : ",\n ") + std::string("{\"filter\":") +
+               std::to_string(filter.number) + ",\"on\":" + (filter.on ? "true" : "false") +
+               ",\"type\":" + JsonString(filter.type) +
+               ",\"frequency\":" + JsonNumber(filter.band.frequency) +
+               ",\"gain\":" + JsonNumber(filter.band.gain) + ",\"q\":" + JsonNumber(filter.band.q) +
+               "}";
+        first = false;
+    }
+    return out + "]}\n";
+}
+
+} // namespace
+
+CtlResult CheckEqFilterArguments(const CtlOptions& options) {
+    FilterArguments arguments;
+    return ParseFilterArguments(options, arguments);
+}
+
+CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
+    FilterArguments arguments;
+    CtlResult result = ParseFilterArguments(options, arguments);
+    if (result.ok()) result = session.ReadAll();
+    if (!result.ok()) return result;
+    const fx::FilterText& text = arguments.text;
+    if (text.preampDb) {
+        std::printf("Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level if "
+                    "the filters need headroom\n",
+                    *text.preampDb, text.preampLine);
+    }
+    // Band by band, each confirmed (its coefficients and its record) before the next.
+    const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
+    for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
+        const EqBandRecord& b = bands[band];
+        result = SendConfirmed("band " + std::to_string(band + 1) + " of " + CommandText(options),
+                               {2, {REPLY_DSP_WRITE}}, [&] {
+                                   SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q);
+                               });
+        if (!result.ok()) return result;
+    }
+    const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
+    std::printf("%s: %d filters, %d bands flat\n",
+                fx::EqSetName(arguments.set, options.language).c_str(),
+                static_cast<int>(text.filters.size()), flat);
+    return CtlResult::Ok();
+}
+
+CtlResult RunEqExport(CtlSession& session, const CtlOptions& options) {
+    FilterArguments arguments;
+    CtlResult result = ParseFilterArguments(options, arguments);
+    if (result.ok()) result = session.ReadAll();
+    if (!result.ok()) return result;
+    if (options.json)
+        std::fputs(FiltersJson(arguments.set, options.language).c_str(), stdout);
+    else
+        std::fputs(fx::FormatFilterText(arguments.set, g_PanelImage).c_str(), stdout);
+    return CtlResult::Ok();
+}

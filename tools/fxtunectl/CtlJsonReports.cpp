@@ -1,0 +1,43 @@
+#include "CtlJsonReports.h"
+
+#include "CtlSession.h"
+#include "ImageJson.h"
+
+#include "link/DeviceMirrors.h"
+#include "state/DeviceIdentity.h"
+#include "state/MachineModes.h"
+#include "state/ParamImage.h"
+#include "state/ParamNames.h"
+
+#include <cstdio>
+#include <string>
+
+CtlResult PrintInfoJson(CtlSession& session) {
+    CtlResult result = session.ReadAll(false);
+    if (!result.ok()) return result;
+    const bool compatible = IsCompatible();
+    std::string identity = IdentityJson();
+    identity.pop_back(); // the closing brace: the mode joins the object
+    identity += ",\"currentMode\":" +
+                (compatible ? std::to_string(g_CurrentMode.load() + 1) : std::string("null")) +
+                "}\n";
+    std::fputs(identity.c_str(), stdout);
+    return session.CheckCompatible();
+}
+
+CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int language) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    std::string out =
+        "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
+    if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
+        const fx::ParamValue shown = fx::ReadParamValue(*item, g_ParamImage, language);
+        out += ",\"name\":" + JsonString(item->Name(language)) +
+               ",\"value\":" + JsonNumber(GetDspParam(block, parameter)) +
+               ",\"text\":" + JsonString(shown.text) + ",\"unit\":" + JsonString(shown.unit);
+    } else {
+        out += ",\"value\":" + JsonNumber(GetDspParam(block, parameter));
+    }
+    std::fputs((out + "}\n").c_str(), stdout);
+    return CtlResult::Ok();
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "CtlOptions.h"
+
+// Several --host: the command runs on every processor at the same time, in a
+// fxtunectl of its own per processor (the device state is one per process).
+// Each line a processor's run prints goes out at once, on the stream it was
+// printed on, prefixed with "ADDRESS:PORT: "; with --json the runs are summed
+// up in one JSON object at the end instead. Returns the highest exit status.
+int RunOnEveryHost(const CtlOptions& options);
