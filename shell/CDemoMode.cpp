@@ -80,9 +80,7 @@ void CDemoMode::ConnectOverNetwork(CMainFrame* frame) {
         frame->View()->OnLinkOpened();
         return;
     }
-    QMessageBox::warning(
-        frame, QStringLiteral("Demo"),
-        Tr("错误%1，请确认IP地址和端口号正确!", "Connect failed. Error %1").arg(result));
+    QMessageBox::warning(frame, QStringLiteral("Demo"), CNetConnectDlg::FailureText(result));
 }
 
 void CDemoMode::Detach() {
