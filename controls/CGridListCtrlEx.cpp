@@ -14,6 +14,8 @@ CGridListCtrlEx::CGridListCtrlEx(QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed);
     setShowGrid(true);
+    // Tab leaves the list (the arrows move within it): no keyboard trap.
+    setTabKeyNavigation(false);
     // Narrow fixed columns: a compact font, and cut text rather than dots.
     QFont compact = font();
     compact.setPixelSize(12);

@@ -70,6 +70,8 @@ void CDemoMode::Attach(CMainFrame* frame) {
 
 void CDemoMode::RelabelMenu() {
     m_menu->setTitle(Tr("演示", "Demo"));
+    m_menu->menuAction()->setToolTip(
+        Tr("演示：插入或拔出虚拟设备", "Demo: plug the virtual device in or out"));
     m_unplugAction->setText(Tr("拔出虚拟设备", "Unplug the virtual device"));
     m_plugAction->setText(Tr("插入虚拟设备", "Plug in the virtual device"));
 }

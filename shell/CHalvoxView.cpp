@@ -32,6 +32,7 @@
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -154,7 +155,22 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
     m_page = CreatePage(pageId, subPage, this);
     layout()->addWidget(m_page);
     m_page->show();
+    PutStatusBarLastInTabOrder();
     UpdateStatusBar();
+}
+
+// Tab goes from the ribbon through the page to the status bar's EQ controls
+// (a new page's controls join the end of the window's chain).
+void CHalvoxView::PutStatusBarLastInTabOrder() {
+    QWidget* frame = window();
+    QWidget* bypass = m_statusBar->BypassBox();
+    QWidget* reset = m_statusBar->ResetButton();
+    QWidget* last = frame;
+    for (QWidget* w = frame->nextInFocusChain(); w && w != frame; w = w->nextInFocusChain())
+        if (w != bypass && w != reset) last = w;
+    if (last == frame) return;
+    QWidget::setTabOrder(last, bypass);
+    QWidget::setTabOrder(bypass, reset);
 }
 
 void CHalvoxView::OnCategoryChanged(int category) {

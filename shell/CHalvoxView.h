@@ -119,6 +119,7 @@ private:
     void OpenNetConnect();
     void ShowAbout();
     void OnEqReset();
+    void PutStatusBarLastInTabOrder();
     // The parameters as the editor holds them (the panel area as edited).
     static std::vector<uint8_t> EditorImage();
     void AskAboutOfflineEdits();

@@ -45,10 +45,10 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 
     m_bypass = new QCheckBox(this);
     SetCtrlId(m_bypass, ID_EQ_BYPASS);
-    m_bypass->setFocusPolicy(Qt::NoFocus);
+    m_bypass->setFocusPolicy(Qt::TabFocus);
     m_reset = new QPushButton(this);
     SetCtrlId(m_reset, ID_EQ_RESET);
-    m_reset->setFocusPolicy(Qt::NoFocus);
+    m_reset->setFocusPolicy(Qt::TabFocus);
     addPermanentWidget(m_bypass);
     addPermanentWidget(m_reset);
     connect(m_bypass, &QCheckBox::clicked, this, [this] { emit command(ID_EQ_BYPASS); });
@@ -63,6 +63,13 @@ void CRibbonStatusBar::Relabel() {
                           "connected"));
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
+    m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
+    m_modePane->setToolTip(
+        Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
+    m_offline->setToolTip(m_offline->text());
+    m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
+    m_reset->setToolTip(
+        Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));
 }
 
 void CRibbonStatusBar::UpdatePanes() {
