@@ -193,6 +193,37 @@ void CEqPanel::ClearSelection() {
     update();
 }
 
+void CEqPanel::SelectBand(int index) {
+    m_selected = index >= 0 && index < m_bandCount ? index : -1;
+    update();
+}
+
+void CEqPanel::MoveSelection(int index) {
+    if (m_selected == index) return;
+    m_selected = index;
+    emit SelectionMoved(index);
+}
+
+// The band Tab (next) or Shift+Tab selects: every band with a row of its
+// own, OFF ones too (the keyboard's way to turn them on); -1 past the ends.
+int CEqPanel::TabNeighbour(bool next) const {
+    const int count = HitCandidateCount();
+    const int step = next ? 1 : -1;
+    int index = m_selected < 0 ? (next ? 0 : count - 1) : m_selected + step;
+    for (; index >= 0 && index < count; index += step)
+        if (Selectable(index)) return index;
+    return -1;
+}
+
+bool CEqPanel::focusNextPrevChild(bool next) {
+    const int band = hasFocus() ? TabNeighbour(next) : -1;
+    if (band < 0) return QWidget::focusNextPrevChild(next);
+    MoveSelection(band);
+    emit BandSelected(&m_bands[band], band);
+    update();
+    return true;
+}
+
 void CEqPanel::ApplyBandType(int index, int type) {
     if (!ValidBand(index)) return;
     SetBandType(m_bands[index], type, ModelPlotWidth());
@@ -349,10 +380,9 @@ void CEqPanel::PressLeft(const QPoint& p) {
     m_leftDown = true;
     m_moved = false;
     m_pressPoint = p;
-    m_selected = -1;
     const int hit = HitTest(p, HitKind::LeftPress);
+    MoveSelection(hit);
     if (hit < 0) return;
-    m_selected = hit;
     const EqBand& band = m_bands[hit];
     m_grab = QPoint(int(p.x() - band.handleX), int(p.y() - band.handleY));
     emit BandSelected(&m_bands[hit], hit);
@@ -362,10 +392,9 @@ void CEqPanel::PressRight(const QPoint& p) {
     m_rightDown = true;
     m_moved = false;
     m_pressPoint = p;
-    m_selected = -1;
     const int hit = HitTest(p, HitKind::RightPress);
+    MoveSelection(hit);
     if (hit < 0) return;
-    m_selected = hit;
     m_lastQDragX = p.x();
     NotifyChanged(hit);
 }

@@ -57,6 +57,9 @@ public:
 
     int SelectedBand() const { return m_selected; }
     void ClearSelection();
+    // Selects a band for the page (a row picked in its band list), without
+    // notifying: keys, wheel and menus then act on it.
+    void SelectBand(int index);
     int HoveredBand() const { return m_hovered; }
 
     // Band edits for the pages: the model operations with this graph's plot
@@ -108,6 +111,9 @@ signals:
     // only while something is connected to this signal.
     void FilterFile(int operation, int set);
     void BandSelected(EqBand* band, int index);
+    // The user moved the selection (a press, Tab or Shift+Tab): the band
+    // selected now, -1 for none. The page's editor follows it.
+    void SelectionMoved(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -119,6 +125,9 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab step through the bands; past the last (or first)
+    // band they leave the graph.
+    bool focusNextPrevChild(bool next) override;
     void focusOutEvent(QFocusEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -130,6 +139,8 @@ private:
     int HitTest(const QPoint& plotPos, HitKind kind);
     int HitCandidateCount() const;
     bool Selectable(int index) const;
+    void MoveSelection(int index);
+    int TabNeighbour(bool next) const;
 
     void PressLeft(const QPoint& p);
     void PressRight(const QPoint& p);

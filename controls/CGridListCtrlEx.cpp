@@ -155,6 +155,8 @@ int CGridListCtrlEx::SelectedRow() const {
 
 void CGridListCtrlEx::SelectRow(int row) {
     if (row < 0 || row >= rowCount()) {
+        // No current row either, so picking any row again is a selection.
+        setCurrentIndex(QModelIndex());
         clearSelection();
         return;
     }

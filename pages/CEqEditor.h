@@ -136,6 +136,10 @@ private:
     void OnBandChanged(int index);
     void OnBandSelected(int index);
     void OnSelectionCleared();
+    void OnListRowSelected(int row);
+    void FollowGraphSelection(int index);
+    // The band list's selected row shows the selected band.
+    void ShowSelectedRow();
     void OnCopyPaste(int operation, int set);
     // The filter text of measurement programs into and out of the set.
     void ImportFilters();

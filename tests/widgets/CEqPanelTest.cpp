@@ -4,6 +4,8 @@
 #include "WidgetEvents.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -223,6 +225,99 @@ TEST_F(EqPanelTest, CopyPasteMenuOnEmptySpaceFollowsTheClipboard) {
     Click(panel, empty, Qt::RightButton);
     EXPECT_EQ(notices, (std::vector<Notice>{{WM_EQ_COPY_PASTE, 1 * 100 + 6}}));
     g_EqClipboardSet = -1;
+}
+
+// Every press moves the selection the page's band editor follows: onto
+// the band under a left or right press, and to none on empty space (the
+// copy-paste menu then acts on the set, never on a band left selected).
+TEST_F(EqPanelTest, EveryPressMovesTheSelectionTheEditorFollows) {
+    std::vector<int> moves;
+    QObject::connect(&panel, &CEqPanel::SelectionMoved, [&](int i) { moves.push_back(i); });
+    constexpr int kEmpty = -1;
+    const struct {
+        const char* name;
+        int from;
+        Qt::MouseButton button;
+        int at;
+        std::vector<int> moves;
+    } cases[] = {
+        {"left on a band", -1, Qt::LeftButton, 3, {3}},
+        {"left on the same band", 3, Qt::LeftButton, 3, {}},
+        {"left on another band", 3, Qt::LeftButton, kBand1k, {kBand1k}},
+        {"right on another band", 3, Qt::RightButton, kBand1k, {kBand1k}},
+        {"right on a band, none selected", -1, Qt::RightButton, 5, {5}},
+        {"left on empty space", 3, Qt::LeftButton, kEmpty, {kEmpty}},
+        {"right on empty space", 3, Qt::RightButton, kEmpty, {kEmpty}},
+        {"empty space, none selected", -1, Qt::RightButton, kEmpty, {}},
+    };
+    const QPointF empty(panel.PlotRect().right() - 3, panel.PlotRect().top() + 3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        panel.SelectBand(c.from);
+        moves.clear();
+        Click(panel, c.at == kEmpty ? empty : Centre(c.at), c.button); // menus dismissed
+        EXPECT_EQ(moves, c.moves);
+        EXPECT_EQ(panel.SelectedBand(), c.at);
+    }
+}
+
+// Tab and Shift+Tab on the focused graph step through every band with a
+// row (an OFF one too, so the keyboard can turn it on), and leave the graph
+// past either end. The hidden sections of set 12 are never reached.
+TEST_F(EqPanelTest, TabAndShiftTabStepThroughTheBandsAndLeavePastTheEnds) {
+    QWidget window;
+    auto* graph = new CEqPanel(&window);
+    graph->setGeometry(0, 0, 800, 400);
+    auto* after = new QLineEdit(&window);
+    after->setGeometry(0, 410, 100, 24);
+    std::vector<int> moves;
+    QObject::connect(graph, &CEqPanel::SelectionMoved, [&](int i) { moves.push_back(i); });
+    int selectedNotices = 0;
+    QObject::connect(graph, &CEqPanel::BandSelected, [&](EqBand*, int) { ++selectedNotices; });
+    window.show();
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        ASSERT_NE(nullptr, QApplication::focusWidget());
+        Key(*QApplication::focusWidget(), key, modifiers);
+    };
+
+    const struct {
+        int set;
+        int off;
+        int from;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int selected; // afterwards
+        bool leaves;
+    } cases[] = {
+        {0, -1, -1, Qt::Key_Tab, Qt::NoModifier, 0, false},
+        {0, -1, 3, Qt::Key_Tab, Qt::NoModifier, 4, false},
+        {0, 4, 3, Qt::Key_Tab, Qt::NoModifier, 4, false},
+        {0, -1, 3, Qt::Key_Backtab, Qt::ShiftModifier, 2, false},
+        {0, -1, 3, Qt::Key_Tab, Qt::ShiftModifier, 2, false},
+        {0, -1, -1, Qt::Key_Backtab, Qt::ShiftModifier, 14, false},
+        {0, -1, 14, Qt::Key_Tab, Qt::NoModifier, 14, true},
+        {0, -1, 0, Qt::Key_Backtab, Qt::ShiftModifier, 0, true},
+        {12, -1, 5, Qt::Key_Tab, Qt::NoModifier, 6, false},
+        {12, -1, 6, Qt::Key_Tab, Qt::NoModifier, 6, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "set " << c.set << " from " << c.from << " key " << c.key
+                                        << " modifiers " << int(c.modifiers));
+        graph->ShowEqSet(c.set);
+        if (c.off >= 0) graph->ApplyBandType(c.off, EQ_OFF);
+        graph->SelectBand(c.from);
+        graph->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(graph->hasFocus());
+        moves.clear();
+        selectedNotices = 0;
+        press(c.key, c.modifiers);
+        EXPECT_EQ(graph->SelectedBand(), c.selected);
+        EXPECT_EQ(graph->hasFocus(), !c.leaves);
+        EXPECT_EQ(moves, c.leaves ? std::vector<int>{} : std::vector<int>{c.selected});
+        EXPECT_EQ(selectedNotices, c.leaves ? 0 : 1);
+    }
 }
 
 struct KeyCase {
