@@ -2,10 +2,9 @@
 // to the moment it is ready to paint (built or reloaded, laid out, polished;
 // goal: 16 ms each). The page reads the default image; nothing is connected.
 
+#include "PageBenchSupport.h"
 #include "link/LinkState.h"
 #include "pages/CDialogOutput.h"
-#include "shell/Localisation.h"
-#include "state/ParamImage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,18 +13,8 @@
 
 namespace {
 
-// A stand-in for the view's page area at the smallest window size.
-QWidget& Host() {
-    static QWidget host;
-    if (!host.isVisible()) {
-        host.resize(1040, 555);
-        host.show();
-    }
-    return host;
-}
-
 void BM_OpenOutputPage(benchmark::State& state) {
-    QWidget& host = Host();
+    QWidget& host = PageHost();
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
@@ -40,7 +29,7 @@ void BM_OpenOutputPage(benchmark::State& state) {
 BENCHMARK(BM_OpenOutputPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 void BM_SwitchOutputChannel(benchmark::State& state) {
-    CDialogOutput page(0, &Host());
+    CDialogOutput page(0, &PageHost());
     page.show();
     QCoreApplication::processEvents();
     int channel = 0;
@@ -56,13 +45,5 @@ BENCHMARK(BM_SwitchOutputChannel)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    LoadCurrentLanguageFile();
-    BuildDefaultImage();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunPageBenchmarks(argc, argv);
 }

@@ -13,6 +13,13 @@ QImage& CBackBuffer::Prepare(const QWidget& widget) {
     return m_image;
 }
 
+void CBackBuffer::BeginFrame(QPainter& painter, const QWidget& widget) {
+    painter.begin(&Prepare(widget));
+    painter.fillRect(widget.rect(), widget.palette().window());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+}
+
 void CBackBuffer::CopyTo(QPainter& painter) const {
     painter.drawImage(QPointF(0, 0), m_image);
 }

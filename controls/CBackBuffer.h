@@ -13,6 +13,9 @@ public:
     // returns it; the contents are undefined after a size change.
     QImage& Prepare(const QWidget& widget);
     QImage& Image() { return m_image; }
+    // Prepares the image and begins painting on it: the widget's window
+    // colour everywhere, anti-aliased lines and text.
+    void BeginFrame(QPainter& painter, const QWidget& widget);
     void CopyTo(QPainter& painter) const;
 
 private:

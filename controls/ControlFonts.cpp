@@ -9,6 +9,13 @@ QFont ArialFont(int pixelSize) {
     return font;
 }
 
+QFont TahomaFont(int pixelSize) {
+    QFont font;
+    font.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 QFont SongFont(int pixelSize) {
     QFont font;
     font.setFamilies({"SimSun", "宋体", "NSimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});

@@ -1,12 +1,14 @@
 #include "shell/PageFactory.h"
 
 #include "pages/CCompDlg.h"
+#include "pages/CDelayDlg.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CDialogOutput.h"
 #include "pages/CDialogRec.h"
 #include "pages/CPageNavigator.h"
 #include "pages/CPlaceholderPage.h"
+#include "pages/CSSVCDlg.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/Localisation.h"
@@ -56,6 +58,8 @@ CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
     if (pageId == PAGE_EFFECTS) return new CDialogEfx(subPage, parent, navigator());
     if (pageId == PAGE_COMPRESSOR) return new CCompDlg(parent, navigator());
     if (pageId == PAGE_OUTPUT) return new CDialogOutput(subPage, parent, navigator());
+    if (pageId == PAGE_DELAY) return new CDelayDlg(parent, navigator());
+    if (pageId == PAGE_SURROUND) return new CSSVCDlg(parent, navigator());
     if (pageId == PAGE_RECORDING) return new CDialogRec(parent, navigator());
     CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
     page->SelectSubPage(subPage);

@@ -344,6 +344,12 @@ void SimProcessor::ApplyDspWrite(const uint8_t* record, int count) {
     const int block = record[2];
     const int parameter = record[3];
     const int available = std::min<int>(record[4], (count - 5) / 4);
+    // The locate request has no place in memory: the processor just
+    // identifies the source (a value past the sources stops it).
+    if (block == kLocateBlock && parameter == kLocateParameter && available > 0) {
+        m_locatedSource = std::min<int>(record[8], kLocateNone);
+        return;
+    }
     int recordCount = 0;
     const int offset = FindDspValueOffset(m_memory, block, parameter, &recordCount);
     if (offset < 0) return;
@@ -407,6 +413,7 @@ void SimProcessor::ResetToFactory() {
     m_codeSet = m_remoteKeys[0];
     m_learningKey = -1;
     ++m_learnGeneration;
+    m_locatedSource = kLocateNone;
 }
 
 void SimProcessor::DeliverUnsolicited(const SimRecord& reply) {
@@ -591,6 +598,11 @@ int SimProcessor::PitchByte() const {
 int SimProcessor::PitchByteLocked() const {
     const int offset = FindDspValueOffset(m_memory, 4, 21);
     return offset >= 0 ? m_memory[static_cast<size_t>(offset) + 3] : 5;
+}
+
+int SimProcessor::LocatedSource() const {
+    std::lock_guard lock(m_mutex);
+    return m_locatedSource;
 }
 
 bool SimProcessor::LetGoReceived() const {

@@ -3,6 +3,7 @@
 #include "link/DeviceMirrors.h"
 #include "sim/SimFaults.h"
 #include "state/ParamImage.h"
+#include "state/SurroundVolume.h"
 
 #include <array>
 #include <chrono>
@@ -122,6 +123,9 @@ public:
     void SetStreamFormat(int index);
     int PitchByte() const;
     bool LetGoReceived() const;
+    // The source the last locate request asked to identify (0..7), or
+    // kLocateNone.
+    int LocatedSource() const;
 
     // The command log (each record cut to its meaningful length).
     std::vector<SimRecord> ReceivedCommands() const;
@@ -171,6 +175,7 @@ private:
     int m_streamFormat = 0;
     unsigned m_statusPhase = 0;
     bool m_letGo = false;
+    int m_locatedSource = kLocateNone;
 
     SimFaults m_faults;
     size_t m_commandTotal = 0;

@@ -6,6 +6,7 @@
 #include "state/DspParamTable.h"
 
 #include "state/ParamImage.h"
+#include "state/SurroundVolume.h"
 
 #include <bit>
 
@@ -46,7 +47,7 @@ struct RecordRun {
 constexpr std::array<uint32_t, kMaxDspRecordValues> kShiftFilter = {F(1.0f),    F(1.0f), 0x3F7D554A,
                                                                     0xBFFEA8DC, F(1.0f), F(1.0f)};
 constexpr std::array<uint32_t, kMaxDspRecordValues> kSurroundFilter = {
-    F(1.0f), F(1.0f), 0x3F7EFF25, 0xBFFF7EF1, F(1.0f), F(1.0f)};
+    F(1.0f), F(1.0f), kSpeakerFilterC1, kSpeakerFilterC2, F(1.0f), F(1.0f)};
 constexpr std::array<uint32_t, kMaxDspRecordValues> kAutoLevel = {
     0, 0, F(0.75f), F(20.0f), F(0.05f), 0x39B6034A, 0x3811A20E};
 constexpr std::array<uint32_t, kMaxDspRecordValues> kCompressor = {

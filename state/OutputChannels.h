@@ -69,6 +69,12 @@ void SyncChannelPair(int source, int destination);
 
 // ---------------------------------------------------------------- delay
 
+// The delay times the delay page's chart, edit and spin set (milliseconds);
+// the output page's slider starts a step lower, at 1.4 ms, and the value
+// ranges' table allows what either page can send.
+constexpr double kDelayMinMs = 1.5;
+constexpr double kDelayMaxMs = 100.0;
+
 // Delay split filters: row k gives the split frequency the page shows and
 // the frequency of slot 11.
 constexpr int kSplitRowCount = 26;

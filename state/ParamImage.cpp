@@ -9,6 +9,7 @@
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
 #include "state/Saturate.h"
+#include "state/SurroundVolume.h"
 
 #include <algorithm>
 #include <bit>
@@ -86,9 +87,10 @@ uint8_t EncodeSignedTenths(double value) {
     return static_cast<uint8_t>(magnitude | (adjusted < 0 ? 0x80 : 0x00));
 }
 
+// 0x80 (how a zero is encoded) is a plain zero, never -0.0, which would show as "-0.0".
 double DecodeSignedTenths(uint8_t byte) {
     const double magnitude = (byte & 0x7F) / 10.0;
-    return (byte & 0x80) ? -magnitude : magnitude;
+    return (byte & 0x80) && magnitude != 0.0 ? -magnitude : magnitude;
 }
 
 uint16_t EncodeGainWord(double gainDb) {
@@ -324,15 +326,8 @@ void BuildDefaultBands(uint8_t* image) {
 }
 
 void BuildDefaultSurround(uint8_t* image) {
-    static constexpr double kPoints[16] = {-1.0, 1.0,  0.0, 1.0,  1.0,  1.0, -1.0, -1.0,
-                                           0.0,  -1.0, 1.0, -1.0, -0.5, 0.0, 0.5,  0.0};
-    uint8_t* layout = image + kSurroundLayoutOffset;
-    layout[0] = 4;
-    layout[1] = 4;
-    // A zero coordinate is written as a plain 0 byte.
-    for (int i = 0; i < 16; ++i) {
-        layout[4 + i] = kPoints[i] == 0.0 ? 0 : EncodeSignedTenths(kPoints[i]);
-    }
+    const auto layout = DefaultSurroundLayout();
+    std::memcpy(image + kSurroundLayoutOffset, layout.data(), layout.size());
 }
 
 void BuildDefaultRecords(uint8_t* image) {

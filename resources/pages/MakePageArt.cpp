@@ -1,7 +1,8 @@
 // Draws the page artwork: the title pictures of the reverb and echo EQ page
 // (one per sub-page and language) and its back button's looks, the channel
-// pictures of the output page (one per channel and language) and the
-// recording page's picture (one per language). Not
+// pictures of the output page (one per channel and language), the
+// recording page's picture (one per language), the handle of the delay
+// chart and the speaker and listener of the room plan. Not
 // part of the build; run it once after changing the artwork:
 //   g++ -std=c++20 -fPIC MakePageArt.cpp $(pkg-config --cflags --libs Qt6Gui) -o make-page-art
 //   QT_QPA_PLATFORM=offscreen ./make-page-art <resources/pages>
@@ -193,6 +194,92 @@ QImage BackImage(const QColor& base, bool pressed) {
     p.drawPath(arrow);
     return image;
 }
+QImage Blank(const QSize& size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// The delay chart's handle: a flag whose straight left edge is the pole
+// that marks the value.
+QImage DelayHandleImage() {
+    const QSize size(14, 22);
+    QImage image = Blank(size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath flag;
+    flag.moveTo(0, 0.5);
+    flag.lineTo(8, 0.5);
+    flag.quadTo(13.5, 0.5, 13.5, 6);
+    flag.lineTo(13.5, 16);
+    flag.quadTo(13.5, 21.5, 8, 21.5);
+    flag.lineTo(0, 21.5);
+    flag.closeSubpath();
+    QLinearGradient face(0, 0, size.width(), 0);
+    face.setColorAt(0, QColor(70, 90, 120));
+    face.setColorAt(0.5, QColor(150, 175, 205));
+    face.setColorAt(1, QColor(95, 120, 155));
+    p.setPen(QPen(QColor(40, 55, 80), 1));
+    p.setBrush(face);
+    p.drawPath(flag);
+    p.setPen(QPen(QColor(255, 255, 255, 170), 1));
+    for (int y : {7, 11, 15}) p.drawLine(QPointF(4, y), QPointF(10, y));
+    p.setPen(QPen(QColor(20, 30, 50), 2));
+    p.drawLine(QPointF(1, 0), QPointF(1, size.height()));
+    return image;
+}
+
+// A loudspeaker cabinet from the front: tweeter over woofer.
+QImage SpeakerImage() {
+    const QSize size(26, 34);
+    QImage image = Blank(size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(1, 1, size.width() - 2, size.height() - 2);
+    QLinearGradient face(body.topLeft(), body.topRight());
+    face.setColorAt(0, QColor(45, 45, 50));
+    face.setColorAt(0.5, QColor(85, 85, 95));
+    face.setColorAt(1, QColor(40, 40, 45));
+    p.setPen(QPen(QColor(20, 20, 25), 1.2));
+    p.setBrush(face);
+    p.drawRoundedRect(body, 4, 4);
+    const auto driver = [&p](const QPointF& centre, double radius) {
+        QRadialGradient cone(centre, radius);
+        cone.setColorAt(0, QColor(200, 200, 210));
+        cone.setColorAt(0.35, QColor(110, 110, 120));
+        cone.setColorAt(1, QColor(30, 30, 35));
+        p.setPen(QPen(QColor(170, 170, 180), 1.0));
+        p.setBrush(cone);
+        p.drawEllipse(centre, radius, radius);
+    };
+    driver(QPointF(size.width() / 2.0, 9), 4.0);
+    driver(QPointF(size.width() / 2.0, 22), 8.5);
+    return image;
+}
+
+// The listener: a person on an orange disc.
+QImage ListenerImage() {
+    const QSize size(34, 34);
+    QImage image = Blank(size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(1, 1, size.width() - 2, size.height() - 2);
+    QRadialGradient face(disc.center() - QPointF(4, 5), disc.width() * 0.7);
+    face.setColorAt(0, QColor(255, 190, 90));
+    face.setColorAt(1, QColor(225, 105, 0));
+    p.setPen(QPen(QColor(150, 60, 0), 1.2));
+    p.setBrush(face);
+    p.drawEllipse(disc);
+    // Head and shoulders, clipped to the disc.
+    QPainterPath inside;
+    inside.addEllipse(disc.adjusted(1, 1, -1, -1));
+    p.setClipPath(inside);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(17, 13), 6, 6);
+    p.drawRoundedRect(QRectF(6.5, 21, 21, 16), 9, 9);
+    return image;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -230,6 +317,9 @@ int main(int argc, char** argv) {
             english ? QStringLiteral("rec-title-en.png") : QStringLiteral("rec-title-zh.png");
         ok = RecordImage(QColor(60, 80, 120), english).save(out.filePath(name)) && ok;
     }
+    ok = DelayHandleImage().save(out.filePath(QStringLiteral("delay-handle.png"))) && ok;
+    ok = SpeakerImage().save(out.filePath(QStringLiteral("surround-speaker.png"))) && ok;
+    ok = ListenerImage().save(out.filePath(QStringLiteral("surround-listener.png"))) && ok;
     const QColor back(30, 90, 160);
     ok = BackImage(back, false).save(out.filePath(QStringLiteral("efx-back.png"))) && ok;
     ok = BackImage(back.lighter(125), false)

@@ -159,6 +159,7 @@ TEST(ParamImageEncodingTest, SignedTenths) {
     } decodes[] = {{0x00, 0.0}, {0x80, 0.0}, {0x0A, 1.0}, {0x8A, -1.0}, {0x85, -0.5}, {0x7F, 12.7}};
     for (const auto& c : decodes)
         EXPECT_DOUBLE_EQ(DecodeSignedTenths(c.byte), c.value) << int(c.byte);
+    EXPECT_FALSE(std::signbit(DecodeSignedTenths(0x80))) << "shown as 0.0, not -0.0";
 }
 
 TEST(ParamImageEncodingTest, EqBandOffsetsAndBlocks) {

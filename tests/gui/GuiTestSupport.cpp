@@ -7,6 +7,7 @@
 #include "link/ReplyDispatcher.h"
 #include "link/UsbLink.h"
 #include "shell/CAppSettings.h"
+#include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
@@ -18,6 +19,7 @@
 #include "state/SyncJobs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QStandardPaths>
@@ -167,6 +169,16 @@ void GuiFixture::TearDown() {
     SetJobSettings(nullptr);
     m_ui.reset();
     g_Language = 0;
+}
+
+void GuiFixture::StartOnPage(int pageId, const std::function<void(SimProcessor::Image&)>& prepare) {
+    PrepareMemory(prepare);
+    StartEditor();
+    ASSERT_TRUE(WaitForRead());
+    View()->ShowPage(pageId, 0);
+    ASSERT_NE(nullptr, View()->CurrentPage());
+    ASSERT_EQ(pageId, View()->CurrentPage()->PageId());
+    m_sim->ClearCommandLog();
 }
 
 void GuiFixture::ForEachScreenshotLayout(const std::function<void(const QString&)>& shoot) {

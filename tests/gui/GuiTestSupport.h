@@ -70,6 +70,10 @@ protected:
     CHalvoxView* View() const;
     CRibbonBar* Ribbon() const;
 
+    // Starts the editor against the processor (its memory prepared first),
+    // waits for the read and shows a page; the command log starts empty.
+    void StartOnPage(int pageId, const std::function<void(SimProcessor::Image&)>& prepare = {});
+
     // Screenshots: the window at the smallest size (1040 x 700) and a large
     // one (1600 x 1000), each in Chinese and English; shoot gets the file
     // name suffix ("-zh-1040x700") once the window has settled.

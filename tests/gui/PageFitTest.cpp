@@ -5,19 +5,25 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/ColorContrast.h"
 #include "shell/CAboutDlg.h"
+#include "shell/CCompareDlg.h"
+#include "shell/CDlgMsgBox.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
+#include "shell/CInfoDlg.h"
+#include "shell/CSynDlg.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
+#include "state/PresetDiff.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QLabel>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
-// The smallest window (1040 x 700) holds every page and every tool dialog:
+// The smallest window (1040 x 700) holds every page and every dialog:
 // each visible control lies inside its page or dialog, and no button or
 // one-line label is narrower than its text, in both languages. A geometry
 // check, so it names the control that does not fit.
@@ -134,9 +140,26 @@ TEST_F(PageFitTest, ToolDialogsFitTheSmallestScreenInBothLanguages) {
         std::vector<QDialog*> dialogs = VisibleWindows<QDialog>();
         EXPECT_EQ(5u, dialogs.size());
         CAboutDlg about(m_frame);
-        about.show();
+        // "Compare with file…" with a few differences of several kinds.
+        std::vector<uint8_t> file = fx::EditedImage();
+        for (int offset : {0, 40, 400, 1200, 2400, 3000}) file[size_t(offset)] ^= 0x5A;
+        const std::vector<uint8_t> now = fx::EditedImage();
+        CCompareDlg compare(m_frame, QStringLiteral("A rather long mode file name.mode"),
+                            fx::DiffImages(file.data(), now.data(), g_Language));
+        CDlgMsgBox ask(
+            Tr("机器上的参数与编辑器不同，请选择", "The processor differs from the editor"),
+            Tr("读取", "Read"), Tr("写入", "Write"), m_frame);
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&about, &compare, &ask}) {
+            dialog->show();
+            dialogs.push_back(dialog);
+        }
+        CInfoDlg::ShowInfo(Tr("主机已连接其他设备，请先断开!", "Host is connected!"), 60000);
+        CSynDlg::ShowSyncDialog(QString());
         Pump(20);
-        dialogs.push_back(&about);
+        ASSERT_NE(nullptr, CInfoDlg::Current());
+        ASSERT_NE(nullptr, CSynDlg::Current());
+        dialogs.push_back(CInfoDlg::Current());
+        dialogs.push_back(CSynDlg::Current());
         for (QDialog* dialog : dialogs) {
             const QString where =
                 QStringLiteral("%1 %2").arg(QString::fromLatin1(dialog->metaObject()->className()),
@@ -145,7 +168,9 @@ TEST_F(PageFitTest, ToolDialogsFitTheSmallestScreenInBothLanguages) {
             EXPECT_LE(dialog->height(), kSmallest.height()) << where.toStdString();
             for (const std::string& misfit : Misfits(dialog, where)) misfits.push_back(misfit);
         }
-        about.close();
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&about, &compare, &ask})
+            dialog->close();
+        CSynDlg::CloseSyncDialog();
         CloseStrayWindows();
     }
     for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;

@@ -50,6 +50,22 @@ inline void CopyPasteOnGraph(CEqPanel* graph, int choice) {
     SendMouse(graph, QEvent::MouseButtonRelease, empty, Qt::RightButton);
 }
 
+// Presses and releases a key on a widget (Return in an edit: returnPressed).
+inline void PressKey(QWidget* widget, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+// A drag with the left button from one point of a widget to another.
+inline void Drag(QWidget* widget, const QPointF& from, const QPointF& to) {
+    SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::LeftButton);
+}
+
 // A wheel turn over the middle of a widget.
 inline void SendWheel(QWidget* widget, int delta) {
     const QPointF pos(widget->width() / 2.0, widget->height() / 2.0);

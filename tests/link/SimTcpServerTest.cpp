@@ -164,6 +164,9 @@ TEST_F(SimTcpServerTest, RefusesConnectionsWhileTold) {
     server.SetRefuseConnections(true);
     SimRawClient client;
     EXPECT_TRUE(SimWaitUntil([&] { return client.Connect(server.Port()) == ECONNREFUSED; }));
+    // A connection made before the refusal took hold was served; it has to be
+    // gone, or the next one is turned away as a second client.
+    ASSERT_TRUE(server.WaitForClient(false, 5000));
     server.SetRefuseConnections(false);
     EXPECT_TRUE(SimWaitUntil([&] { return client.Connect(server.Port()) == 0; }));
     ASSERT_TRUE(client.Send(CommandFrame({CMD_GET_MODE})));

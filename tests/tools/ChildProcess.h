@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -124,5 +125,35 @@ private:
     int m_port = 0;
     std::string m_out, m_err;
 };
+
+// fxtunectl against a simulator of its own on 127.0.0.1.
+class CtlAgainstSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim = std::make_unique<Simulator>(std::vector<std::string>{});
+        ASSERT_GT(sim->Port(), 0);
+    }
+    Result Ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--host", "127.0.0.1", "--port", sim->PortText()});
+        return child::Run(FXTUNECTL_PATH, args);
+    }
+    std::unique_ptr<Simulator> sim;
+};
+
+// A command line fxtunectl refuses (status 2): its arguments and its one
+// error line without the "fxtunectl: " in front.
+struct RefusedLine {
+    std::vector<std::string> args;
+    const char* message;
+};
+
+// The refusal as the command line promises it: status 2, one line on
+// stderr, and nothing sent to the processor (whose log is given).
+inline void ExpectRefusedWithNothingSent(const Result& result, const RefusedLine& line,
+                                         const std::string& processorLog) {
+    EXPECT_EQ(2, result.status) << result.err;
+    EXPECT_EQ(std::string("fxtunectl: ") + line.message + "\n", result.err);
+    EXPECT_EQ("", processorLog) << "refused before anything was sent";
+}
 
 } // namespace child

@@ -346,7 +346,13 @@ INSTANTIATE_TEST_SUITE_P(
             ChangeCase{"EqImport",
                        {"eq-import", "0", FX_TEST_DATA_DIR "/room-filters.txt"},
                        4,
-                       "band 3 of eq-import 0 " FX_TEST_DATA_DIR "/room-filters.txt"})),
+                       "band 3 of eq-import 0 " FX_TEST_DATA_DIR "/room-filters.txt"},
+            // Answered up to the mode's weights, not the split filters.
+            ChangeCase{"Delay", {"delay", "3", "12.5", "high"}, 3, "delay 3 12.5 high"},
+            ChangeCase{
+                "SurroundListener", {"surround", "listener", "1", "1"}, 0, "surround listener 1 1"},
+            // Answered up to the fifth output's level, not the layout.
+            ChangeCase{"SurroundReset", {"surround", "reset"}, 9, "surround reset"})),
     [](const ::testing::TestParamInfo<std::tuple<Transport, ChangeCase>>& info) {
         return TransportName(std::get<0>(info.param)) + std::get<1>(info.param).name;
     });

@@ -73,7 +73,8 @@ TEST_F(MachineRemoteCtlTest, UnconfirmedSettingsExitSix) {
     EXPECT_EQ("fxtunectl: the processor did not confirm the machine settings\n", result.err);
 }
 
-// Refused before anything is sent: exit 2 for names and values, 5 for files.
+// Refused before anything is sent: exit 2 for names and values, 5 for files
+// read, 1 for a file that cannot be saved.
 TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
     Start();
     struct Case {
@@ -99,6 +100,8 @@ TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
         {{"remote", "learn", "18"}, 2, "KEY is 1..17"},
         {{"remote", "learn", "volume"}, 2, "KEY is 1..17"},
         {{"remote", "copy", "x"}, 2, "remote takes save"},
+        {{"remote", "save", "/nonexistent/k.remo"}, 1, "Can't write to file"},
+        {{"remote", "save", "/tmp"}, 1, "not a regular file"},
     };
     for (const Case& c : cases) {
         const auto result = Ctl(c.args);

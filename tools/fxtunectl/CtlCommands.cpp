@@ -9,6 +9,7 @@
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
+#include "CtlSpeakerVerbs.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -59,6 +60,7 @@ struct CommandArguments {
     std::string action, path;
     fx::ModeFileCheck modeFile; // write: the file, read before connecting
     OutputVerbArgs output;
+    SpeakerVerbArgs speaker;
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -113,6 +115,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (command == "remote") return CheckRemoteArguments(options);
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
+    if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
     return CtlResult::Ok();
 }
 
@@ -135,19 +138,11 @@ CtlResult Info(CtlSession& session) {
     return session.CheckCompatible();
 }
 
-// The save's box text on one line, with the system's reason.
-std::string OneLine(const fx::FileWriteResult& failure) {
-    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    return line + " (" + failure.reason + ")";
-}
-
 CtlResult Read(CtlSession& session, const std::string& path) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     const fx::FileWriteResult saved = fx::WriteModeFile(path);
-    if (!saved.ok) return CtlResult::Fail(kExitFailed, OneLine(saved));
+    if (!saved.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(saved));
     return CtlResult::Ok();
 }
 
@@ -233,6 +228,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "remote") return RunRemoteCommand(session, options);
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
+    if (IsSpeakerVerb(command)) return RunSpeakerVerb(session, options, args.speaker);
     return Usage("unknown command: " + command);
 }
 
@@ -243,7 +239,7 @@ CtlResult PrepareCommand(const CtlOptions& options, CommandArguments& args) {
     if (!result.ok()) return result;
     if (options.command == "read") {
         const fx::FileWriteResult target = fx::CheckWriteTarget(args.path);
-        if (!target.ok) return CtlResult::Fail(kExitFailed, OneLine(target));
+        if (!target.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(target));
     }
     if (options.command == "write") {
         args.modeFile = fx::ReadModeFile(args.path);
@@ -284,4 +280,11 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options) {
     if (options.command == "eq")
         SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     return result;
+}
+
+std::string CantWriteLine(const fx::FileWriteResult& failure) {
+    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    return line + " (" + failure.reason + ")";
 }

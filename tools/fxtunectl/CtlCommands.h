@@ -3,6 +3,10 @@
 #include "CtlOptions.h"
 #include "CtlResult.h"
 
+#include "modefile/SafeFile.h"
+
+#include <string>
+
 // Runs the command of the options against the processor: connects, reads
 // the whole parameter set, does the command and lets go of the processor.
 CtlResult RunCtlCommand(const CtlOptions& options);
@@ -15,3 +19,6 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options);
 // The checks RunCtlCommand makes before it connects: the arguments and the
 // files they name.
 CtlResult CheckCtlCommand(const CtlOptions& options);
+
+// A refused or failed save as one line: the box's text with the system's reason.
+std::string CantWriteLine(const fx::FileWriteResult& failure);

@@ -1,6 +1,7 @@
 #include "CtlOptions.h"
 
 #include "CtlOutputVerbs.h"
+#include "CtlSpeakerVerbs.h"
 
 #include <map>
 #include <set>
@@ -32,6 +33,8 @@ const std::map<std::string, size_t>& CommandArity() {
         {"diff", 1}, // or two files
         {"eq-import", 2},
         {"eq-export", 1},
+        {"delay", kOwnArity},
+        {"surround", kOwnArity},
     };
     return arity;
 }
@@ -196,7 +199,8 @@ const char* CtlUsage() {
         "                                each, name: value in A -> value in B\n"
         "  eq-import SET FILE            a measurement program's filter text into the\n"
         "                                bands of EQ set SET (0..15), the rest flat\n"
-        "  eq-export SET                 EQ set SET as filter text\n"
+        "  eq-export SET                 EQ set SET as filter text\n" +
+        kSpeakerVerbUsage +
         "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
         "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
         "             or filter file, 6 time-out or not confirmed\n";

@@ -1,6 +1,7 @@
 #include "CtlOutputVerbs.h"
 
 #include "CtlConfirm.h"
+#include "CtlNumbers.h"
 #include "CtlSession.h"
 
 #include "controls/EqModel.h"
@@ -30,20 +31,6 @@ const char* const kTypeNames[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
 
 CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
-}
-
-// A decimal number within low..high.
-bool NumberWithin(const std::string& text, double low, double high, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
-}
-
-bool WholeWithin(const std::string& text, int low, int high, int& value) {
-    double number = 0;
-    if (!NumberWithin(text, low, high, number) || number != std::floor(number)) return false;
-    value = int(number);
-    return true;
 }
 
 // Letters and digits only, in lower case: "Bessel 18dB" and "bessel18db" meet.

@@ -1,5 +1,6 @@
 #include "CtlRemote.h"
 
+#include "CtlCommands.h"
 #include "CtlSession.h"
 
 #include "link/CommandFrames.h"
@@ -138,6 +139,10 @@ CtlResult CheckRemoteArguments(const CtlOptions& options) {
         return Usage("remote takes save FILE.remo, load FILE.remo or learn KEY");
     if (args[0] == "learn" && RemoteKeyFromText(args[1]) == 0)
         return Usage("KEY is 1..17 or a key name: \"" + args[1] + "\"");
+    if (args[0] == "save") {
+        const fx::FileWriteResult target = fx::CheckWriteTarget(args[1]);
+        if (!target.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(target));
+    }
     if (args[0] == "load") {
         uint8_t probe[kRemoteKeyBlockSize] = {};
         const RemoteFileResult result = LoadRemoteFile(args[1], probe);

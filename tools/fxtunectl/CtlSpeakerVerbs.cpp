@@ -1,0 +1,216 @@
+#include "CtlSpeakerVerbs.h"
+
+#include "CtlConfirm.h"
+#include "CtlNumbers.h"
+#include "CtlSession.h"
+
+#include "link/ReplyDispatcher.h"
+#include "state/OutputChannels.h"
+#include "state/ParamImage.h"
+#include "state/SurroundVolume.h"
+#include "state/ValueRanges.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+const char* const kSpeakerVerbUsage =
+    "  delay [CH MS [whole|high]]    print every output's delay, or set output CH's\n"
+    "                                (1..8) delay to MS (1.4..100 ms) and switch it on;\n"
+    "                                whole or high also picks whole-channel or\n"
+    "                                high-band delay\n"
+    "  surround                      the room plan: room, listener, and each speaker's\n"
+    "                                place, distance, level and the output carrying it\n"
+    "  surround room W L             room size in metres (1..10 each)\n"
+    "  surround listener X Y         listener's place in metres from the room's centre\n"
+    "  surround speaker K X Y        speaker K's place (1..8: L CEN R SBL SUB SBR SL SR)\n"
+    "  surround center               listener to the centre\n"
+    "  surround reset                every level to 0 dB, the default room plan\n";
+
+namespace {
+
+constexpr double kLargestHalfRoom = kRoomSizeMax / 2.0;
+
+CtlResult Refuse(const std::string& what) {
+    return CtlResult::Fail(kExitUsage, what);
+}
+
+CtlResult ParseDelay(const std::vector<std::string>& args, SpeakerVerbArgs& out) {
+    out.query = args.empty();
+    if (out.query) return CtlResult::Ok();
+    if (args.size() < 2 || args.size() > 3) return Refuse("wrong number of arguments for delay");
+    if (!WholeWithin(args[0], 1, kOutputChannelCount, out.channel)) return Refuse("CH is 1..8");
+    --out.channel;
+    const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
+    if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
+        return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
+    if (args.size() == 3) {
+        if (args[2] == "whole")
+            out.mode = 1;
+        else if (args[2] == "high")
+            out.mode = 0;
+        else
+            return Refuse("the delay mode is whole or high");
+    }
+    return CtlResult::Ok();
+}
+
+// A place within the largest room; whether it lies in the processor's room
+// is known after the read.
+CtlResult ParsePlace(const std::string& x, const std::string& y, SpeakerVerbArgs& out) {
+    if (!NumberWithin(x, -kLargestHalfRoom, kLargestHalfRoom, out.x) ||
+        !NumberWithin(y, -kLargestHalfRoom, kLargestHalfRoom, out.y))
+        return Refuse("X and Y are metres from the room's centre, -5..5");
+    return CtlResult::Ok();
+}
+
+CtlResult ParseSurround(const std::vector<std::string>& args, SpeakerVerbArgs& out) {
+    out.query = args.empty();
+    if (out.query) return CtlResult::Ok();
+    out.action = args[0];
+    const size_t wanted = out.action == "room"                              ? 3
+                          : out.action == "listener"                        ? 3
+                          : out.action == "speaker"                         ? 4
+                          : out.action == "center" || out.action == "reset" ? 1
+                                                                            : 0;
+    if (wanted == 0) return Refuse("surround takes room, listener, speaker, center or reset");
+    if (args.size() != wanted)
+        return Refuse("wrong number of arguments for surround " + out.action);
+    if (out.action == "room") {
+        if (!WholeWithin(args[1], kRoomSizeMin, kRoomSizeMax, out.width) ||
+            !WholeWithin(args[2], kRoomSizeMin, kRoomSizeMax, out.length))
+            return Refuse("W and L are whole metres, 1..10");
+        return CtlResult::Ok();
+    }
+    if (out.action == "listener") return ParsePlace(args[1], args[2], out);
+    if (out.action == "speaker") {
+        if (!WholeWithin(args[1], 1, kSpeakerCount, out.speaker)) return Refuse("K is 1..8");
+        return ParsePlace(args[2], args[3], out);
+    }
+    return CtlResult::Ok();
+}
+
+// ---------------------------------------------------------------- words
+
+void PrintDelays() {
+    for (int channel = 0; channel < kOutputChannelCount; ++channel) {
+        const int block = OutputBlock(channel);
+        const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
+        std::printf("CH %d: %.1f ms, %s, ", channel + 1, GetDspParam(block, OUT_DELAY_TIME),
+                    on ? "on" : "off");
+        if (g_WholeChannelDelay[channel])
+            std::printf("whole channel\n");
+        else
+            std::printf("high band above %d Hz\n",
+                        SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
+    }
+}
+
+void PrintSurround() {
+    std::printf("room: %d x %d m\n", RoomWidth(), RoomLength());
+    const RoomPoint listener = ListenerPosition();
+    std::printf("listener: %+.1f, %+.1f m\n", listener.x, listener.y);
+    for (int k = 1; k <= kSpeakerCount; ++k) {
+        const RoomPoint at = SpeakerPosition(k);
+        std::printf("speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, ", k,
+                    kSpeakers[k - 1].code, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
+        const int channel = ChannelCarryingSource(kSpeakers[k - 1].source);
+        if (channel < 0)
+            std::printf("no output carries it\n");
+        else
+            std::printf("CH %d\n", channel + 1);
+    }
+}
+
+// ---------------------------------------------------------------- verbs
+
+// The replies that confirm a change: one per command sent, among them DSP
+// writes when any went out.
+AwaitedReplies Awaited(int commands, int dspWrites) {
+    return dspWrites > 0 ? AwaitedReplies{commands, {REPLY_DSP_WRITE}}
+                         : AwaitedReplies{commands, {}};
+}
+
+// A speaker's level goes out as two commands (the level block and the
+// record) when an output carries its source, else not at all.
+int LevelWrites(int speaker) {
+    return ChannelCarryingSource(kSpeakers[speaker - 1].source) >= 0 ? 1 : 0;
+}
+
+int AllLevelWrites() {
+    int writes = 0;
+    for (int k = 1; k <= kSpeakerCount; ++k) writes += LevelWrites(k);
+    return writes;
+}
+
+CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
+    if (args.query) {
+        PrintDelays();
+        return CtlResult::Ok();
+    }
+    // Time and switch; a mode adds its weights and the two split filters
+    // (coefficients and band record each).
+    const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
+    const int commands = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    return SendConfirmed(CommandText(options), Awaited(commands, dspWrites), [&] {
+        const int block = OutputBlock(args.channel);
+        SetDspParam(block, OUT_DELAY_TIME, args.ms);
+        SetDspParam(block, OUT_DELAY_BYPASS, 0);
+        if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
+    });
+}
+
+CtlResult Surround(const CtlOptions& options, const SpeakerVerbArgs& args) {
+    if (args.query) {
+        PrintSurround();
+        return CtlResult::Ok();
+    }
+    const bool moves = args.action == "listener" || args.action == "speaker";
+    if (moves && !InsideRoom(args.x, args.y)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%+.1f, %+.1f m lies outside the %d x %d m room (x %.1f..%.1f, y %.1f..%.1f)",
+                      args.x, args.y, RoomWidth(), RoomLength(), -RoomWidth() / 2.0,
+                      RoomWidth() / 2.0, -RoomLength() / 2.0, RoomLength() / 2.0);
+        return Refuse(text);
+    }
+    const std::string what = CommandText(options);
+    if (args.action == "room")
+        return SendConfirmed(what, Awaited(1, 0),
+                             [&] { SetSurroundRoom(args.width, args.length); });
+    if (args.action == "listener") {
+        const int levels = AllLevelWrites();
+        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
+                             [&] { MoveListener(args.x, args.y); });
+    }
+    if (args.action == "speaker") {
+        const int levels = LevelWrites(args.speaker);
+        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
+                             [&] { MoveSpeaker(args.speaker, args.x, args.y); });
+    }
+    if (args.action == "center") {
+        const int levels = AllLevelWrites();
+        return SendConfirmed(what, Awaited(2 + 2 * levels, levels), [] { CentreListener(); });
+    }
+    // Every output's level block and record, then the layout.
+    return SendConfirmed(what, Awaited(2 * kOutputChannelCount + 1, kOutputChannelCount),
+                         [] { ResetSurround(); });
+}
+
+} // namespace
+
+bool IsSpeakerVerb(const std::string& command) {
+    return command == "delay" || command == "surround";
+}
+
+CtlResult ParseSpeakerVerb(const CtlOptions& options, SpeakerVerbArgs& out) {
+    if (options.command == "delay") return ParseDelay(options.arguments, out);
+    return ParseSurround(options.arguments, out);
+}
+
+CtlResult RunSpeakerVerb(CtlSession& session, const CtlOptions& options,
+                         const SpeakerVerbArgs& args) {
+    CtlResult result = session.ReadAll();
+    if (!result.ok()) return result;
+    return options.command == "delay" ? Delay(options, args) : Surround(options, args);
+}
