@@ -39,6 +39,9 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_offline);
     m_notice = new QLabel(this);
     m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
+    // The notice takes the room that is left: a long one is cut, never
+    // pushing Bypass and Reset EQ out of the window.
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(m_notice, 1);
     m_noticeTimer.setSingleShot(true);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
@@ -58,15 +61,19 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void CRibbonStatusBar::Relabel() {
-    m_offline->setText(Tr("离线编辑：改动保存在编辑器中，连接设备时可写入设备",
-                          "Editing offline: changes stay in the editor until a processor is "
-                          "connected"));
+    // Short enough for the smallest window; the tooltip says what follows.
+    m_offline->setText(Tr("离线编辑：改动暂存在编辑器中", "Editing offline: edits stay here"));
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
     m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
     m_modePane->setToolTip(
         Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
-    m_offline->setToolTip(m_offline->text());
+    m_offline->setToolTip(
+        Tr("没有连接设备：改动保存在编辑器中。连接设备并读取后，可选择保留设备的参数"
+           "或把编辑器的参数写入设备。",
+           "No processor is connected: edits stay in the editor. Once a "
+           "processor is connected and read, you choose whether to keep its "
+           "values or write the editor's to it."));
     m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
     m_reset->setToolTip(
         Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));

@@ -10,6 +10,8 @@
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
+#include "shell/CMainFrame.h"
+#include "shell/CRibbonStatusBar.h"
 #include "shell/CSynDlg.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
@@ -172,6 +174,28 @@ TEST_F(PageFitTest, ToolDialogsFitTheSmallestScreenInBothLanguages) {
             dialog->close();
         CSynDlg::CloseSyncDialog();
         CloseStrayWindows();
+    }
+    for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;
+}
+
+// Without a processor the status bar shows the offline notice and the
+// disconnect notice beside its panes; Bypass and Reset EQ stay inside.
+TEST_F(PageFitTest, TheStatusBarOfflineFitsTheSmallestWindowInBothLanguages) {
+    m_usb->Unplug();
+    CRibbonStatusBar* bar = m_frame->StatusBar();
+    ASSERT_TRUE(WaitUntil([&] {
+        View()->UpdateStatusBar();
+        return !bar->OfflineNotice()->isHidden() && !bar->NoticeText().isEmpty();
+    }));
+    std::vector<std::string> misfits;
+    for (int language : {0, 1}) {
+        if (g_Language != language) View()->ToggleLanguage();
+        View()->UpdateStatusBar();
+        Pump(20);
+        const QString where = QStringLiteral("status bar %1").arg(language == 1 ? "en" : "zh");
+        EXPECT_TRUE(m_frame->rect().contains(QRect(bar->pos(), bar->size())))
+            << where.toStdString();
+        for (const std::string& misfit : Misfits(bar, where)) misfits.push_back(misfit);
     }
     for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;
 }
