@@ -232,12 +232,9 @@ int NetHeartbeatMisses() {
     return session ? session->misses.load() : 0;
 }
 
-int NetConnect(const std::string& address, int port) {
+int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
     EmptySendQueue();
-    g_bAwaitReply = false;
-    g_bReadThreadEnd = false;
-    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     auto session = std::make_shared<NetSession>();
     NetSession* raw = session.get();
@@ -251,6 +248,10 @@ int NetConnect(const std::string& address, int port) {
     }
     const int error = session->socket.Connect(address, port);
     if (error != 0) return error;
+    if (beforeOpen) beforeOpen();
+    g_bAwaitReply = false;
+    g_bReadThreadEnd = false;
+    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     session->lastReceiveMs = LinkNowMs();
     session->open = true;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -32,8 +33,11 @@ extern std::mutex g_NetQueueLock;
 
 // Connects to address:port (dotted IPv4) and starts the three threads.
 // Returns 1 on success, the socket layer's error code when the connection
-// attempt fails, 0 when the socket cannot be created.
-int NetConnect(const std::string& address, int port);
+// attempt fails, 0 when the socket cannot be created. A previous network
+// link ends first; beforeOpen runs once the connection stands, before the
+// link state is taken over (the editor lets go of its USB link there), so a
+// failed attempt leaves an open USB link as it was.
+int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen = {});
 // Closes the link; with sendLetGo the command 138 goes out first, directly.
 // Also ends the link's threads when the link was already closed by the
 // watchdog or a receive failure.

@@ -78,6 +78,9 @@ protected:
     // one (1600 x 1000), each in Chinese and English; shoot gets the file
     // name suffix ("-zh-1040x700") once the window has settled.
     void ForEachScreenshotLayout(const std::function<void(const QString& suffix)>& shoot);
+    // Switches the interface language and clears the status bar's notice,
+    // which stays in the language it was shown in.
+    void SwitchLanguageForScreenshot(int language);
 
     // Changes the simulator's memory (before the editor reads it).
     void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);
