@@ -58,6 +58,9 @@ public:
     // Actions of the application and Edit menus by command identifier.
     QAction* MenuAction(int id) const;
 
+    // Tooltips naming every control, in the current language.
+    void RelabelToolTips();
+
     // The wheel over a row's panel or slider moves both copies by +1 or -1.
     void WheelOverRow(int row, int delta);
 

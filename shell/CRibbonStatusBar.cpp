@@ -15,7 +15,6 @@ namespace {
 const QColor kConnectedColor(0, 150, 0);
 const QColor kDisconnectedColor(220, 0, 0);
 const QColor kChangedColor(0x15, 0x42, 0x8b);
-const QColor kUnchangedColor(0x50, 0x50, 0x50);
 } // namespace
 
 CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -33,25 +32,34 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_linkPane);
     addWidget(separator);
     addWidget(m_modePane);
-    auto* changedSeparator = new QFrame(this);
-    changedSeparator->setFrameShape(QFrame::VLine);
-    changedSeparator->setFrameShadow(QFrame::Sunken);
-    m_changedPane = new CStatusBarPane(ID_STATUS_CHANGED, QString(), 24, this);
+    m_changedSeparator = new QFrame(this);
+    m_changedSeparator->setFrameShape(QFrame::VLine);
+    m_changedSeparator->setFrameShadow(QFrame::Sunken);
+    m_changedPane = new CStatusBarPane(ID_STATUS_CHANGED, QString(), 0, this);
     m_changedPane->setObjectName(QStringLiteral("changedPane"));
-    addWidget(changedSeparator);
+    addWidget(m_changedSeparator);
     addWidget(m_changedPane);
+    m_offline = new QLabel(this);
+    m_offline->setObjectName(QStringLiteral("offlineNotice"));
+    m_offline->setStyleSheet(QStringLiteral("color: #5a3a00; background: #ffe9a8; "
+                                            "border: 1px solid #e0b030; border-radius: 2px; "
+                                            "padding: 0px 6px;"));
+    addWidget(m_offline);
     m_notice = new QLabel(this);
     m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
+    // The notice takes the room that is left: a long one is cut, never
+    // pushing Bypass and Reset EQ out of the window.
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(m_notice, 1);
     m_noticeTimer.setSingleShot(true);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
 
     m_bypass = new QCheckBox(this);
     SetCtrlId(m_bypass, ID_EQ_BYPASS);
-    m_bypass->setFocusPolicy(Qt::NoFocus);
+    m_bypass->setFocusPolicy(Qt::TabFocus);
     m_reset = new QPushButton(this);
     SetCtrlId(m_reset, ID_EQ_RESET);
-    m_reset->setFocusPolicy(Qt::NoFocus);
+    m_reset->setFocusPolicy(Qt::TabFocus);
     addPermanentWidget(m_bypass);
     addPermanentWidget(m_reset);
     connect(m_bypass, &QCheckBox::clicked, this, [this] { emit command(ID_EQ_BYPASS); });
@@ -61,15 +69,35 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void CRibbonStatusBar::Relabel() {
+    // Short enough for the smallest window; the tooltip says what follows.
+    m_offline->setText(Tr("离线编辑：改动暂存在编辑器中", "Editing offline: edits stay here"));
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
+    m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
+    m_modePane->setToolTip(
+        Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
+    m_changedPane->setToolTip(Tr("与上次从设备读取或写入设备的参数相比，已改动的参数个数",
+                                 "Parameters changed since the last read from or write to "
+                                 "the processor"));
+    m_offline->setToolTip(
+        Tr("没有连接设备：改动保存在编辑器中。连接设备并读取后，可选择保留设备的参数"
+           "或把编辑器的参数写入设备。",
+           "No processor is connected: edits stay in the editor. Once a "
+           "processor is connected and read, you choose whether to keep its "
+           "values or write the editor's to it."));
+    m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
+    m_reset->setToolTip(
+        Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));
     SetChangedCount(m_changedCount);
 }
 
 void CRibbonStatusBar::SetChangedCount(int count) {
     m_changedCount = count;
     m_changedPane->setText(Tr("读取后已改动: %1", "Changed since read: %1").arg(count));
-    m_changedPane->SetTextColor(count > 0 ? kChangedColor : kUnchangedColor);
+    m_changedPane->SetTextColor(kChangedColor);
+    // Shown while something differs: the room is the notices' otherwise.
+    m_changedPane->setVisible(count > 0);
+    m_changedSeparator->setVisible(count > 0);
 }
 
 void CRibbonStatusBar::UpdatePanes() {
@@ -81,9 +109,12 @@ void CRibbonStatusBar::UpdatePanes() {
         m_linkPane->setText(Tr("未连接", "Disconnected"));
         m_linkPane->SetTextColor(kDisconnectedColor);
     }
+    // Without a processor there is no current machine mode to show.
     const int mode = qBound(0, g_CurrentMode.load(), 3);
-    m_modePane->setText(
-        Tr("当前模式:%1", "Current Mode:%1").arg(QStringLiteral("M%1").arg(mode + 1)));
+    const QString modeName =
+        g_bConnected ? QStringLiteral("M%1").arg(mode + 1) : QStringLiteral("--");
+    m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(modeName));
+    m_offline->setVisible(!g_bConnected);
 }
 
 void CRibbonStatusBar::SetEqControls(bool enabled, bool bypassed) {

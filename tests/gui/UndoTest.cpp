@@ -205,13 +205,14 @@ TEST_F(UndoTest, ChangedCountAndTitleFollowEditsUndoAndTheModeFile) {
     Start();
     const QString app = QString::fromUtf8("效果器调音软件v1.2");
     EXPECT_EQ(app, m_frame->windowTitle());
-    EXPECT_EQ(QStringLiteral("Changed since read: 0"), ChangedPaneText());
+    EXPECT_TRUE(m_frame->StatusBar()->ChangedPane()->isHidden()); // nothing changed
 
     SetEqBand(0, 2, EQ_PEQ, 70, 1.0, 1.414); // one band, two fields
     SetDspParam(1, 14, 64);
     History().Flush();
     EXPECT_EQ(2, History().ChangedSinceRead());
     EXPECT_EQ(QStringLiteral("Changed since read: 2"), ChangedPaneText());
+    EXPECT_FALSE(m_frame->StatusBar()->ChangedPane()->isHidden());
     EXPECT_EQ(app + QStringLiteral(" *"), m_frame->windowTitle());
 
     // Saved to a file: the title names it; a change marks it.
@@ -234,6 +235,7 @@ TEST_F(UndoTest, ChangedCountAndTitleFollowEditsUndoAndTheModeFile) {
 
     ToggleLanguage();
     EXPECT_EQ(QString::fromUtf8("读取后已改动: 0"), ChangedPaneText());
+    EXPECT_TRUE(m_frame->StatusBar()->ChangedPane()->isHidden());
 }
 
 TEST_F(UndoTest, EditMenuNamesTheStepInBothLanguagesAndHasTheShortcuts) {
