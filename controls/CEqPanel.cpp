@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kPlotLeft = 36;
+constexpr int kPlotLeft = 36; // at least; wider where the gain labels need it
 constexpr int kPlotTop = 18;
 constexpr int kPlotRightGap = 6;
 constexpr int kPlotBottomGap = 20;
@@ -40,6 +40,8 @@ const QColor kValueGreen(16, 255, 16);
 const QColor kInfoGreen(0, 255, 0);
 const QColor kInfoYellow(255, 255, 0);
 const QColor kInfoRed(255, 0, 0);
+const QColor kOverflowRed(255, 70, 70);
+constexpr float kOverflowTolerance = 0.05f;
 
 const char* const kTitles[kEqSetCount][2] = {
     {"话筒A均衡", "Mic A EQ"},  {"话筒B均衡", "Mic B EQ"},    {"回声A均衡", "Echo A EQ"},
@@ -74,6 +76,23 @@ constexpr int kNumberFontPx = 11; // 8-point Arial
 constexpr int kInfoFontPx = 12;   // 9-point 宋体
 constexpr int kTextFontPx = 13;   // 宋体, height 13
 constexpr int kBypassFontPx = 72; // 黑体, height 72
+
+QString GainText(float gain) {
+    return QString::asprintf("%+-.1fdB", double(gain));
+}
+
+QString GainLabel(int gain) {
+    return QString::asprintf("%+-.0fdB", double(gain));
+}
+
+// The plot starts right of the widest gain label ("+15dB") and 3 pixels more.
+int PlotLeftFor(const QFont& labelFont) {
+    const QFontMetricsF metrics(labelFont);
+    double widest = 0.0;
+    for (int g = -15; g <= 15; g += 3)
+        widest = std::max(widest, metrics.horizontalAdvance(GainLabel(g)));
+    return std::max(kPlotLeft, int(std::ceil(widest)) + 5);
+}
 
 bool GainEditable(int type) {
     return type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
@@ -130,7 +149,8 @@ double ClampY(double y, double height) {
 
 } // namespace
 
-CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent) {
+CEqPanel::CEqPanel(QWidget* parent)
+    : QWidget(parent), m_plotLeft(PlotLeftFor(ArialFont(kLabelFontPx))) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
@@ -171,6 +191,37 @@ void CEqPanel::ShowEqSet(int set) {
 void CEqPanel::ClearSelection() {
     m_selected = -1;
     update();
+}
+
+void CEqPanel::SelectBand(int index) {
+    m_selected = index >= 0 && index < m_bandCount ? index : -1;
+    update();
+}
+
+void CEqPanel::MoveSelection(int index) {
+    if (m_selected == index) return;
+    m_selected = index;
+    emit SelectionMoved(index);
+}
+
+// The band Tab (next) or Shift+Tab selects: every band with a row of its
+// own, OFF ones too (the keyboard's way to turn them on); -1 past the ends.
+int CEqPanel::TabNeighbour(bool next) const {
+    const int count = HitCandidateCount();
+    const int step = next ? 1 : -1;
+    int index = m_selected < 0 ? (next ? 0 : count - 1) : m_selected + step;
+    for (; index >= 0 && index < count; index += step)
+        if (Selectable(index)) return index;
+    return -1;
+}
+
+bool CEqPanel::focusNextPrevChild(bool next) {
+    const int band = hasFocus() ? TabNeighbour(next) : -1;
+    if (band < 0) return QWidget::focusNextPrevChild(next);
+    MoveSelection(band);
+    emit BandSelected(&m_bands[band], band);
+    update();
+    return true;
 }
 
 void CEqPanel::ApplyBandType(int index, int type) {
@@ -233,12 +284,12 @@ void CEqPanel::SetCurveColor(const QColor& color) {
 }
 
 QRectF CEqPanel::PlotRect() const {
-    return QRectF(QPointF(kPlotLeft, kPlotTop),
+    return QRectF(QPointF(m_plotLeft, kPlotTop),
                   QPointF(width() - kPlotRightGap, height() - kPlotBottomGap));
 }
 
 int CEqPanel::ModelPlotWidth() const {
-    const int plotWidth = width() - kPlotLeft - kPlotRightGap;
+    const int plotWidth = width() - m_plotLeft - kPlotRightGap;
     return plotWidth > 0 ? plotWidth : kEqPoints;
 }
 
@@ -249,9 +300,13 @@ QPointF CEqPanel::HandleCentre(int index) const {
                    EqGainToY(band.gain, plot.top(), plot.height()));
 }
 
-std::array<int, 3> CEqPanel::LabelRowOffsets(float gain) {
-    if (gain < -0.01f) return {-42, -33, -24};
-    return {18, 27, 36};
+std::array<int, 3> CEqPanel::LabelRowOffsets(float gain, int rowHeight) {
+    if (gain < -0.01f) return {-15 - 3 * rowHeight, -15 - 2 * rowHeight, -15 - rowHeight};
+    return {18, 18 + rowHeight, 18 + 2 * rowHeight};
+}
+
+int CEqPanel::LabelRowHeight() {
+    return std::max(9, int(std::ceil(QFontMetricsF(ArialFont(kLabelFontPx)).height())));
 }
 
 QString CEqPanel::SetTitle(int set, int language) {
@@ -267,7 +322,7 @@ QColor CEqPanel::BandColor(int index) {
 // ---- input -----------------------------------------------------------------
 
 QPoint CEqPanel::PlotPoint(const QPointF& clientPos) const {
-    return QPoint(int(std::floor(clientPos.x())) - kPlotLeft,
+    return QPoint(int(std::floor(clientPos.x())) - m_plotLeft,
                   int(std::floor(clientPos.y())) - kPlotTop);
 }
 
@@ -325,10 +380,9 @@ void CEqPanel::PressLeft(const QPoint& p) {
     m_leftDown = true;
     m_moved = false;
     m_pressPoint = p;
-    m_selected = -1;
     const int hit = HitTest(p, HitKind::LeftPress);
+    MoveSelection(hit);
     if (hit < 0) return;
-    m_selected = hit;
     const EqBand& band = m_bands[hit];
     m_grab = QPoint(int(p.x() - band.handleX), int(p.y() - band.handleY));
     emit BandSelected(&m_bands[hit], hit);
@@ -338,10 +392,9 @@ void CEqPanel::PressRight(const QPoint& p) {
     m_rightDown = true;
     m_moved = false;
     m_pressPoint = p;
-    m_selected = -1;
     const int hit = HitTest(p, HitKind::RightPress);
+    MoveSelection(hit);
     if (hit < 0) return;
-    m_selected = hit;
     m_lastQDragX = p.x();
     NotifyChanged(hit);
 }
@@ -659,8 +712,7 @@ void CEqPanel::PaintGridCache() {
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(kGridText);
         const QRectF box(0, y - 8, plot.left() - 3, 16);
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter,
-                   QString::asprintf("%+-.0fdB", double(g)));
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, GainLabel(g));
     }
 
     std::vector<double> lines = {18};
@@ -715,7 +767,10 @@ void CEqPanel::PaintSelectedArea(QPainter& p) {
     AddCardinalCurve(path, points.data(), kEqPoints, kCurveTension);
     path.lineTo(end);
     path.closeSubpath();
+    p.save();
+    p.setClipRect(plot);
     p.fillPath(path, WithAlpha(BandColor(m_selected), 0x20));
+    p.restore();
 }
 
 void CEqPanel::PaintCurve(QPainter& p) {
@@ -727,7 +782,61 @@ void CEqPanel::PaintCurve(QPainter& p) {
     }
     QPainterPath path(points.front());
     AddCardinalCurve(path, points.data(), kEqPoints, kCurveTension);
+    // The curve stays inside the plot; where the sum rises above the top the
+    // mark below says so.
+    p.save();
+    p.setClipRect(plot);
     p.strokePath(path, QPen(m_curveColor, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.restore();
+    PaintOverflow(p);
+}
+
+float CEqPanel::CurvePeak() const {
+    std::array<float, kEqPoints> curve{};
+    ComputeSetCurve(m_bands.data(), m_bandCount, curve.data());
+    return *std::max_element(curve.begin(), curve.end());
+}
+
+bool CEqPanel::SumAboveRange() const {
+    return CurvePeak() > kGainAxisTop + kOverflowTolerance;
+}
+
+// A red bar along the plot's top edge where the sum runs above +15 dB, and
+// the peak value beside its highest point.
+void CEqPanel::PaintOverflow(QPainter& p) {
+    const QRectF plot = PlotRect();
+    const auto above = [this](int i) { return m_curve[i] > kGainAxisTop + kOverflowTolerance; };
+    const auto x = [&](int i) { return plot.left() + plot.width() * i / kEqPoints; };
+    int peak = -1;
+    int peakStart = 0;
+    int peakEnd = 0;
+    p.setPen(QPen(kOverflowRed, 3, Qt::SolidLine, Qt::FlatCap));
+    for (int i = 0; i < kEqPoints; ++i) {
+        if (!above(i)) continue;
+        int end = i;
+        while (end + 1 < kEqPoints && above(end + 1)) ++end;
+        p.drawLine(QPointF(x(i), plot.top() + 1.5), QPointF(x(end + 1), plot.top() + 1.5));
+        for (int j = i; j <= end; ++j) {
+            if (peak >= 0 && m_curve[j] <= m_curve[peak]) continue;
+            peak = j;
+            peakStart = i;
+            peakEnd = end;
+        }
+        i = end;
+    }
+    if (peak < 0) return;
+    // Beside the bar, where no handle of the bands that raise it stands.
+    const QString text = QString::fromUtf8("▲%1").arg(GainText(m_curve[peak]));
+    QFont font = ArialFont(kLabelFontPx);
+    font.setBold(true);
+    const QFontMetricsF metrics(font);
+    const double width = metrics.horizontalAdvance(text);
+    double left = x(peakEnd + 1) + 4;
+    if (left + width > plot.right() - 2) left = x(peakStart) - 4 - width;
+    left = std::max(left, plot.left() + 2);
+    p.setFont(font);
+    p.setPen(kOverflowRed);
+    p.drawText(QPointF(left, plot.top() + 4 + metrics.ascent()), text);
 }
 
 void CEqPanel::PaintHandle(QPainter& p, int index) {
@@ -768,7 +877,7 @@ void CEqPanel::PaintLabels(QPainter& p, int index) {
     const EqBand& band = m_bands[index];
     const QPointF c = HandleCentre(index);
     const double baseLine = c.y() - 4;
-    const std::array<int, 3> rows = LabelRowOffsets(band.gain);
+    const std::array<int, 3> rows = LabelRowOffsets(band.gain, LabelRowHeight());
     const QString captions[3] = {"F:", "G:", "Q:"};
     const QString values[3] = {QString::asprintf("%.0fHz", double(band.frequency)),
                                QString::asprintf("%+-.1fdB", double(band.gain)),
@@ -802,7 +911,7 @@ void CEqPanel::PaintInfoLine(QPainter& p, int index) {
     const QFont font = SongFont(kInfoFontPx);
     const QFontMetricsF metrics(font);
     p.setFont(font);
-    const QPointF origin(kPlotLeft, 3 + metrics.ascent());
+    const QPointF origin(m_plotLeft, 3 + metrics.ascent());
     p.setPen(kInfoGreen);
     p.drawText(origin, prefix);
     p.setPen(gainColor);

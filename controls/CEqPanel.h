@@ -57,6 +57,9 @@ public:
 
     int SelectedBand() const { return m_selected; }
     void ClearSelection();
+    // Selects a band for the page (a row picked in its band list), without
+    // notifying: keys, wheel and menus then act on it.
+    void SelectBand(int index);
     int HoveredBand() const { return m_hovered; }
 
     // Band edits for the pages: the model operations with this graph's plot
@@ -86,8 +89,14 @@ public:
     // Centre of a band's handle in client coordinates.
     QPointF HandleCentre(int index) const;
     // Tops of the "F:", "G:", "Q:" rows relative to the base line 4 pixels
-    // above the handle centre.
-    static std::array<int, 3> LabelRowOffsets(float gain);
+    // above the handle centre, rows rowHeight apart (9 by the template; the
+    // graph uses its label font's real height, LabelRowHeight).
+    static std::array<int, 3> LabelRowOffsets(float gain, int rowHeight = 9);
+    static int LabelRowHeight();
+    // The highest point of the set's curve in dB, and whether it rises above
+    // the plot (+15 dB), where the graph marks it.
+    float CurvePeak() const;
+    bool SumAboveRange() const;
     static QString SetTitle(int set, int language);
     static QColor BandColor(int index);
 
@@ -102,6 +111,9 @@ signals:
     // only while something is connected to this signal.
     void FilterFile(int operation, int set);
     void BandSelected(EqBand* band, int index);
+    // The user moved the selection (a press, Tab or Shift+Tab): the band
+    // selected now, -1 for none. The page's editor follows it.
+    void SelectionMoved(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,6 +125,9 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab step through the bands; past the last (or first)
+    // band they leave the graph.
+    bool focusNextPrevChild(bool next) override;
     void focusOutEvent(QFocusEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -124,6 +139,8 @@ private:
     int HitTest(const QPoint& plotPos, HitKind kind);
     int HitCandidateCount() const;
     bool Selectable(int index) const;
+    void MoveSelection(int index);
+    int TabNeighbour(bool next) const;
 
     void PressLeft(const QPoint& p);
     void PressRight(const QPoint& p);
@@ -143,11 +160,13 @@ private:
     void PaintGridCache();
     void PaintSelectedArea(QPainter& p);
     void PaintCurve(QPainter& p);
+    void PaintOverflow(QPainter& p);
     void PaintHandle(QPainter& p, int index);
     void PaintLabels(QPainter& p, int index);
     void PaintInfoLine(QPainter& p, int index);
     void PaintBypass(QPainter& p);
 
+    int m_plotLeft;
     std::array<EqBand, kMaxGraphBands> m_bands{};
     int m_set = 0;
     int m_bandCount = 10;

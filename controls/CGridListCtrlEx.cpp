@@ -1,5 +1,7 @@
 #include "controls/CGridListCtrlEx.h"
 
+#include "controls/ColorContrast.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -12,6 +14,8 @@ CGridListCtrlEx::CGridListCtrlEx(QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed);
     setShowGrid(true);
+    // Tab leaves the list (the arrows move within it): no keyboard trap.
+    setTabKeyNavigation(false);
     // Narrow fixed columns: a compact font, and cut text rather than dots.
     QFont compact = font();
     compact.setPixelSize(12);
@@ -100,6 +104,21 @@ QString CGridListCtrlEx::CellText(int row, int column) const {
 
 void CGridListCtrlEx::SetTextColor(const QColor& color) {
     m_textColor = color;
+    // Light text (the EQ lists' yellow, cyan, green) reads on a dark list;
+    // the cell editors take the same colours.
+    m_background = ReadableBackground(color);
+    // The cell editors take the same colours. On the dark background the
+    // grid takes the graph's grey (only a style sheet reaches its colour).
+    if (m_background.lightness() < 128)
+        setStyleSheet(QStringLiteral("QTableView { background-color: %1; color: %2; "
+                                     "gridline-color: rgb(64, 64, 64); }")
+                          .arg(m_background.name(), color.name()));
+    else
+        setStyleSheet(QString());
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, m_background);
+    colours.setColor(QPalette::Text, color);
+    setPalette(colours);
     std::fill(m_rowColors.begin(), m_rowColors.end(), QColor());
     for (int row = 0; row < rowCount(); ++row) ApplyRowColor(row);
 }
@@ -109,6 +128,10 @@ void CGridListCtrlEx::SetRowTextColor(int row, const QColor& color) {
     m_rowColors.resize(rowCount());
     m_rowColors[row] = color;
     ApplyRowColor(row);
+}
+
+QColor CGridListCtrlEx::BackgroundColor() const {
+    return m_background;
 }
 
 QColor CGridListCtrlEx::RowTextColor(int row) const {
@@ -132,6 +155,8 @@ int CGridListCtrlEx::SelectedRow() const {
 
 void CGridListCtrlEx::SelectRow(int row) {
     if (row < 0 || row >= rowCount()) {
+        // No current row either, so picking any row again is a selection.
+        setCurrentIndex(QModelIndex());
         clearSelection();
         return;
     }

@@ -31,8 +31,10 @@ public:
     void SetRowCount(int rows);
     void SetCellText(int row, int column, const QString& text);
     QString CellText(int row, int column) const;
-    // Text colour of every row, and of one row.
+    // Text colour of every row, and of one row. The list's background follows
+    // the colour of every row: white or dark, whichever reads better.
     void SetTextColor(const QColor& color);
+    QColor BackgroundColor() const;
     void SetRowTextColor(int row, const QColor& color);
     QColor RowTextColor(int row) const;
     int SelectedRow() const;
@@ -60,6 +62,7 @@ private:
 
     CGridCellDelegate* m_delegate;
     QColor m_textColor;
+    QColor m_background{255, 255, 255};
     std::vector<QColor> m_rowColors;
     bool m_inputToOwner = false;
 };

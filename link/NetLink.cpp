@@ -179,7 +179,9 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
     const bool closed = session && CloseSession(*session, false, 0);
-    fx::Outbox().Close();
+    // Only a network link's outbox: a USB link stays open until a new
+    // connection stands (the editor lets go of it then).
+    if (session) fx::Outbox().Close();
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();
     if (closed) ClearStatusBlock();
@@ -211,11 +213,8 @@ int NetHeartbeatMisses() {
     return session ? session->misses.load() : 0;
 }
 
-int NetConnect(const std::string& address, int port) {
+int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
-    g_bAwaitReply = false;
-    g_bReadThreadEnd = false;
-    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     auto session = std::make_shared<NetSession>();
     NetSession* raw = session.get();
@@ -229,6 +228,10 @@ int NetConnect(const std::string& address, int port) {
     }
     const int error = session->socket.Connect(address, port);
     if (error != 0) return error;
+    if (beforeOpen) beforeOpen();
+    g_bAwaitReply = false;
+    g_bReadThreadEnd = false;
+    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     session->lastReceiveMs = LinkNowMs();
     session->open = true;

@@ -3,6 +3,7 @@
 #include "link/CommandFrames.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The network transport: one TCP client with a receive thread (heartbeat
@@ -17,8 +18,12 @@ constexpr int kMaxHeartbeatMisses = 5; // more misses close the link
 // Connects to address:port (dotted IPv4), starts the receive thread and the
 // watchdog and opens the outbox over the socket.
 // Returns 1 on success, the socket layer's error code when the connection
-// attempt fails, 0 when the socket cannot be created.
-int NetConnect(const std::string& address, int port);
+// attempt fails, 0 when the socket cannot be created. A previous network
+// link ends first; beforeOpen runs once the connection stands, before the
+// link state is taken over and the outbox opened over the socket (the editor
+// lets go of its USB link there), so a failed attempt leaves an open USB link
+// as it was.
+int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen = {});
 // Closes the link; with sendLetGo the command 138 goes out first, behind
 // what the outbox still holds and before the socket closes. Also ends the
 // link's threads when the link was already closed by the watchdog or a

@@ -16,16 +16,18 @@ struct EfxSubPage {
     int set;
     EqBypassSwitch bypass;
     const char* picture;
+    QRgb listColor; // the chain's colour, as on the music page
 };
+
+constexpr QRgb kChainAColor = 0xFF00C8FF;
+constexpr QRgb kChainBColor = 0xFF00DC00;
 
 const EfxSubPage kEfxSubPages[CDialogEfx::kSubPages] = {
-    {4, {3, 7}, "reverb-a"},
-    {5, {3, 19}, "reverb-b"},
-    {2, {2, 7}, "echo-a"},
-    {3, {2, 21}, "echo-b"},
+    {4, {3, 7}, "reverb-a", kChainAColor},
+    {5, {3, 19}, "reverb-b", kChainBColor},
+    {2, {2, 7}, "echo-a", kChainAColor},
+    {3, {2, 21}, "echo-b", kChainBColor},
 };
-
-const QColor kListColor(0, 200, 255);
 constexpr int kMargin = 8;
 constexpr int kTitleHeight = 52;
 constexpr int kLeftWidth = 280;
@@ -49,6 +51,12 @@ CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
     connect(m_back, &QAbstractButton::clicked, this, [this] { m_navigator.BackToMusic(); });
 
     m_eq = new CEqEditor(this);
+    m_editorHint = new QLabel(this);
+    m_editorHint->setWordWrap(true);
+    m_editorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_editorHint->setStyleSheet(QStringLiteral("color: rgb(96, 112, 128);"));
+    connect(m_eq, &CEqEditor::SelectionChanged, this,
+            [this](int band) { m_editorHint->setVisible(band < 0); });
     m_wheel =
         new CWheelRouter(this, [this](const QWidget* focus) { return m_eq->IsWheelTarget(focus); });
 
@@ -75,13 +83,15 @@ void CDialogEfx::SelectSubPage(int subPage) {
 
 void CDialogEfx::ApplySubPage() {
     const EfxSubPage& setup = kEfxSubPages[m_subPage];
-    m_eq->SetSet(setup.set, setup.bypass, kListColor);
+    m_eq->SetSet(setup.set, setup.bypass, QColor::fromRgba(setup.listColor));
     Reload();
 }
 
 void CDialogEfx::Reload() {
     LoadDialogTexts(this, kResource);
     m_back->setText(Tr("返回", "Back"));
+    m_editorHint->setText(Tr("在曲线上点选一个频点，即可在这里编辑它。",
+                             "Pick a band on the graph to edit it here."));
     LoadTitle();
     m_eq->Relabel();
     m_eq->Load();
@@ -109,7 +119,12 @@ void CDialogEfx::Layout() {
     m_back->setGeometry(w - 2 - back.width(), 2, back.width(), back.height());
     m_title->setGeometry(kMargin, 6, std::max(0, w - back.width() - 3 * kMargin), kTitleHeight);
     const int top = kMargin + kTitleHeight + 6;
-    m_eq->PlaceListArea(QRect(kMargin, top, kLeftWidth, 7 * 18 + 30));
+    // The band list with the band editor under it, so the column is used.
+    const QRect list(kMargin, top, kLeftWidth, 7 * CEqEditor::kListRowHeight + 30);
+    const QRect editor(kMargin, list.bottom() + 1 + 12, kLeftWidth, CEqEditor::kEditorHeight);
+    m_eq->PlaceListArea(list);
+    m_eq->PlaceEditorArea(editor);
+    m_editorHint->setGeometry(editor.adjusted(4, 4, -4, 0));
     const int graphX = kMargin + kLeftWidth + 10;
     m_eq->PlaceGraph(QRect(graphX, top, std::max(0, w - graphX - 2), std::max(0, h - top - 2)));
 }

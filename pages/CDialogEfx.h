@@ -38,6 +38,8 @@ public:
     CEqEditor& Eq() const { return *m_eq; }
     CGdipButton* BackButton() const { return m_back; }
     QLabel* Title() const { return m_title; }
+    // Stands in the band editor's place while no band is selected.
+    QLabel* EditorHint() const { return m_editorHint; }
     // Resource path of a sub-page's title picture in a language.
     static QString TitlePicture(int subPage, int language);
     // EQ set of a sub-page: 4, 5 (reverb of chain A, B), 2, 3 (echo of chain A, B).
@@ -56,4 +58,5 @@ private:
     CWheelRouter* m_wheel = nullptr;
     QLabel* m_title = nullptr;
     CGdipButton* m_back = nullptr;
+    QLabel* m_editorHint = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "link/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
+#include "pages/DialogControls.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/ParamImage.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 namespace {
 struct SubPageSetup {
@@ -72,6 +74,13 @@ constexpr int kShiftOff[2] = {40, 67};
 constexpr int kEchoType[2] = {8, 22};
 constexpr int kReverbEqBypass[2] = {7, 19};
 constexpr int kEchoEqBypass[2] = {7, 21};
+
+// The band list's five columns and its scroll bar.
+constexpr int kBandListWidth = 272;
+// The effect list's columns and width, wide and narrow.
+constexpr int kEffectColumns[2][3] = {{50, 130, 80}, {34, 122, 76}};
+constexpr int kEffectListWidth[2] = {264, 236};
+constexpr int kMinPreviewWidth = 150;
 
 const char* const kStreamFormats[9] = {"STEREO",   "AC3",    "DTS",    "DTS-CD",      "E-AC3",
                                        "DOLBY-HD", "DTS-HR", "DTS-HD", "LPCM MultiCh"};
@@ -213,9 +222,7 @@ void CDialogMusic::CreateInputs() {
 void CDialogMusic::CreateEffects() {
     m_effectList = new CGridListCtrlEx(this);
     SetCtrlId(m_effectList, IDC_MUSIC_EFFECT_LIST);
-    m_effectList->AddColumn(QString(), 50);
-    m_effectList->AddColumn(QString(), 130);
-    m_effectList->AddColumn(QString(), 80);
+    for (int width : kEffectColumns[0]) m_effectList->AddColumn(QString(), width);
     m_effectList->SetRowCount(kEffectRows);
     m_effectList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_effectList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -319,28 +326,67 @@ void CDialogMusic::Layout() {
     const int bottomHeight = std::min(292, std::max(200, h * 45 / 100));
     const int bottom = h - margin - bottomHeight;
     m_eq->PlaceGraph(QRect(x0, margin, x1 - x0, bottom - 8 - margin));
-    m_eq->PlaceListArea(QRect(x0, bottom, 278, bottomHeight));
+    m_eq->PlaceListArea(QRect(x0, bottom, kBandListWidth, bottomHeight));
 
-    const int effectX = x0 + 290;
-    m_effectList->setGeometry(effectX, bottom, 264, 206);
-    m_effectName->setGeometry(effectX, bottom + 214, 156, 24);
-    m_effectEdit->setGeometry(effectX + 164, bottom + 214, 100, 24);
-    m_effectSlider->setGeometry(effectX + 272, bottom, 28, bottomHeight);
+    // Where the two previews cannot stand side by side, the effect list
+    // narrows and the previews stand one above the other.
+    const int effectX = x0 + kBandListWidth + 10;
+    const int wideRoom = x1 - (effectX + kEffectListWidth[0] + 48);
+    const bool sideBySide = wideRoom >= 2 * kMinPreviewWidth + 12;
+    const int* columns = sideBySide ? kEffectColumns[0] : kEffectColumns[1];
+    const int listWidth = kEffectListWidth[sideBySide ? 0 : 1];
+    for (int c = 0; c < 3; ++c) m_effectList->setColumnWidth(c, columns[c]);
+    m_effectList->setGeometry(effectX, bottom, listWidth, 206);
+    m_effectName->setGeometry(effectX, bottom + 214, listWidth - 108, 24);
+    m_effectEdit->setGeometry(effectX + listWidth - 100, bottom + 214, 100, 24);
+    const int sliderX = effectX + listWidth + 8;
+    m_effectSlider->setGeometry(sliderX, bottom, 28, bottomHeight);
 
-    const int previewX = effectX + 316;
-    const int previewWidth = std::max(120, (x1 - previewX - 12) / 2);
-    const int previewHeight = std::max(80, bottomHeight - 58 - 62);
-    const int echoX = previewX + previewWidth + 12;
-    m_reverbCaption->setGeometry(previewX, bottom, previewWidth, 20);
-    m_echoCaption->setGeometry(echoX, bottom, previewWidth, 20);
-    m_reverbHint->setGeometry(previewX, bottom + 22, previewWidth, 34);
-    m_echoHint->setGeometry(echoX, bottom + 22, previewWidth, 34);
-    m_reverbPreview->setGeometry(previewX, bottom + 58, previewWidth, previewHeight);
-    m_echoPreview->setGeometry(echoX, bottom + 58, previewWidth, previewHeight);
-    const int typeY = bottom + 58 + previewHeight + 10;
-    m_echoTypeCaption->setGeometry(echoX, typeY, previewWidth, 20);
-    m_echoMono->setGeometry(echoX, typeY + 24, previewWidth / 2, 22);
-    m_echoStereo->setGeometry(echoX + previewWidth / 2, typeY + 24, previewWidth / 2, 22);
+    const QRect previews(sliderX + 40, bottom, x1 - sliderX - 40, bottomHeight);
+    if (sideBySide)
+        PlacePreviewsSideBySide(previews);
+    else
+        PlacePreviewsStacked(previews);
+}
+
+void CDialogMusic::PlacePreviewsSideBySide(const QRect& area) {
+    const int previewWidth = (area.width() - 12) / 2;
+    const int previewHeight = std::max(80, area.height() - 58 - 62);
+    const int echoX = area.left() + previewWidth + 12;
+    const int top = area.top();
+    m_reverbCaption->setGeometry(area.left(), top, previewWidth, 20);
+    m_echoCaption->setGeometry(echoX, top, previewWidth, 20);
+    m_reverbHint->setGeometry(area.left(), top + 22, previewWidth, 34);
+    m_echoHint->setGeometry(echoX, top + 22, previewWidth, 34);
+    m_reverbHint->show();
+    m_echoHint->show();
+    m_reverbPreview->setGeometry(area.left(), top + 58, previewWidth, previewHeight);
+    m_echoPreview->setGeometry(echoX, top + 58, previewWidth, previewHeight);
+    PlaceEchoType(QRect(echoX, top + 58 + previewHeight + 10, previewWidth, 46));
+}
+
+// One column: each caption over its preview (the click hint becomes the
+// preview's tooltip), the echo type at the bottom.
+void CDialogMusic::PlacePreviewsStacked(const QRect& area) {
+    constexpr int caption = 20;
+    constexpr int typeHeight = 46;
+    const int previewHeight = (area.height() - 2 * (caption + 2) - 8 - typeHeight - 4) / 2;
+    int y = area.top();
+    for (auto [label, preview, hint] : {std::tuple{m_reverbCaption, m_reverbPreview, m_reverbHint},
+                                        std::tuple{m_echoCaption, m_echoPreview, m_echoHint}}) {
+        label->setGeometry(area.left(), y, area.width(), caption);
+        preview->setGeometry(area.left(), y + caption + 2, area.width(), previewHeight);
+        hint->hide();
+        y += caption + 2 + previewHeight + 8;
+    }
+    PlaceEchoType(QRect(area.left(), area.bottom() + 1 - typeHeight, area.width(), typeHeight));
+}
+
+void CDialogMusic::PlaceEchoType(const QRect& area) {
+    m_echoTypeCaption->setGeometry(area.left(), area.top(), area.width(), 20);
+    const int half = area.width() / 2;
+    m_echoMono->setGeometry(area.left(), area.top() + 24, half, 22);
+    m_echoStereo->setGeometry(area.left() + half, area.top() + 24, area.width() - half, 22);
 }
 
 // ------------------------------------------------------------------ refresh
@@ -365,6 +411,9 @@ void CDialogMusic::Reload() {
 
 void CDialogMusic::LoadTexts() {
     LoadDialogTexts(this, kResource);
+    // The click hints also stand where they may not fit beside the previews.
+    m_reverbPreview->setToolTip(m_reverbHint->text());
+    m_echoPreview->setToolTip(m_echoHint->text());
     m_effectList->SetColumnHeader(0, QString());
     m_effectList->SetColumnHeader(1, Tr("参数名", "Parameter name"));
     m_effectList->SetColumnHeader(2, Tr("参数值", "Value"));
@@ -399,8 +448,7 @@ void CDialogMusic::RefreshEffects() {
     for (int row = 0; row < kEffectRows; ++row)
         m_effectList->SetCellText(row, 2, enabled ? EffectValueText(row) : QString());
     const bool stereo = GetDspParam(2, kEchoType[Chain()]) != 0;
-    m_echoMono->setChecked(enabled && !stereo);
-    m_echoStereo->setChecked(enabled && stereo);
+    fx::CheckInGroup(m_echoMono->group(), !enabled ? nullptr : stereo ? m_echoStereo : m_echoMono);
     ShowEffectRow();
 }
 

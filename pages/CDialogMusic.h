@@ -98,6 +98,9 @@ private:
     void CreateEffects();
     void CreatePreviews();
     void Layout();
+    void PlacePreviewsSideBySide(const QRect& area);
+    void PlacePreviewsStacked(const QRect& area);
+    void PlaceEchoType(const QRect& area);
 
     void OnSubPageButton(int subPage);
     void OnRoute(int input, bool chainA);

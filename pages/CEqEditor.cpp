@@ -71,6 +71,8 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
     connect(m_graph, &CEqPanel::BandSelected, this,
             [this](EqBand*, int index) { OnBandSelected(index); });
     connect(m_graph, &CEqPanel::SelectionCleared, this, [this] { OnSelectionCleared(); });
+    // The editor always edits the graph's selected band, however it was chosen.
+    connect(m_graph, &CEqPanel::SelectionMoved, this, &CEqEditor::FollowGraphSelection);
     connect(m_graph, &CEqPanel::CopyPaste, this,
             [this](int operation, int set) { OnCopyPaste(operation, set); });
     connect(m_graph, &CEqPanel::FilterFile, this, [this](int operation, int) {
@@ -85,6 +87,7 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
     m_list->verticalHeader()->setDefaultSectionSize(kListRowHeight);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_list, &CGridListCtrlEx::CellEdited, this, &CEqEditor::OnCellEdited);
+    connect(m_list, &CGridListCtrlEx::RowSelected, this, &CEqEditor::OnListRowSelected);
 
     CreateEditor(page);
     ShowEditor(false);
@@ -212,6 +215,16 @@ void CEqEditor::PlaceGraph(const QRect& graphArea) {
 void CEqEditor::PlaceListArea(const QRect& area, int listHeight) {
     m_list->setGeometry(listHeight > 0 ? QRect(area.topLeft(), QSize(area.width(), listHeight))
                                        : area);
+    if (!m_editorAreaOwn) PlaceEditor(area);
+}
+
+void CEqEditor::PlaceEditorArea(const QRect& area) {
+    m_editorAreaOwn = true;
+    PlaceEditor(area);
+    ShowEditor(m_editorShown);
+}
+
+void CEqEditor::PlaceEditor(const QRect& area) {
     const int x = area.left();
     const int y = area.top();
     const int w = area.width();
@@ -244,6 +257,7 @@ void CEqEditor::PlaceListArea(const QRect& area, int listHeight) {
 void CEqEditor::Load() {
     m_selected = -1;
     m_graph->ClearSelection();
+    m_list->SelectRow(-1);
     m_graph->setFocus();
     m_graph->ShowEqSet(m_set);
     const int count = m_graph->BandCount();
@@ -302,7 +316,7 @@ void CEqEditor::FillEditor() {
 
 void CEqEditor::ShowEditor(bool shown) {
     m_editorShown = shown;
-    m_list->setVisible(!shown);
+    m_list->setVisible(!shown || m_editorAreaOwn);
     m_number->setVisible(shown);
     for (QLabel* caption : m_captions) caption->setVisible(shown);
     for (QRadioButton* radio : m_typeRadios) radio->setVisible(shown);
@@ -359,18 +373,44 @@ void CEqEditor::OnBandChanged(int index) {
 }
 
 void CEqEditor::OnBandSelected(int index) {
+    const bool moved = m_selected != index || !m_editorShown;
     m_selected = index;
     m_number->setText(QString::number(index + 1));
     ShowEditor(true);
     FillEditor();
-    emit SelectionChanged(index);
+    ShowSelectedRow();
+    if (moved) emit SelectionChanged(index);
 }
 
 void CEqEditor::OnSelectionCleared() {
     if (m_selected == -1) return;
     m_selected = -1;
     ShowEditor(false);
+    ShowSelectedRow();
     emit SelectionChanged(-1);
+}
+
+void CEqEditor::FollowGraphSelection(int index) {
+    if (index < 0)
+        OnSelectionCleared();
+    else
+        OnBandSelected(index);
+}
+
+// A row picked in the band list selects its band on the graph. Where the
+// editor shares the list's place the list stays (the user may be editing a
+// cell); where it has a place of its own it shows the band.
+void CEqEditor::OnListRowSelected(int row) {
+    if (row == m_selected || row < 0 || row >= m_graph->BandCount()) return;
+    m_selected = row;
+    m_graph->SelectBand(row);
+    if (m_editorAreaOwn) ShowEditor(true);
+    FillEditor();
+    emit SelectionChanged(row);
+}
+
+void CEqEditor::ShowSelectedRow() {
+    if (m_list->SelectedRow() != m_selected) m_list->SelectRow(m_selected);
 }
 
 void CEqEditor::OnCopyPaste(int operation, int set) {

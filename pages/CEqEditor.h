@@ -61,6 +61,8 @@ public:
     using ColumnWidths = std::array<int, 5>;
     static constexpr ColumnWidths kDefaultColumnWidths = {30, 55, 60, 60, 50};
     static constexpr int kListRowHeight = 18;
+    // Height the band editor needs (number, type radios, three slider rows).
+    static constexpr int kEditorHeight = 178;
 
     explicit CEqEditor(QWidget* page);
 
@@ -88,6 +90,9 @@ public:
     // listArea (the list only its top listHeight pixels when that is given).
     void PlaceGraph(const QRect& graphArea);
     void PlaceListArea(const QRect& listArea, int listHeight = -1);
+    // Gives the band editor an area of its own: the band list then stays
+    // shown while a band is selected.
+    void PlaceEditorArea(const QRect& editorArea);
 
     // The view's EQ commands.
     bool Bypassed() const;
@@ -131,6 +136,10 @@ private:
     void OnBandChanged(int index);
     void OnBandSelected(int index);
     void OnSelectionCleared();
+    void OnListRowSelected(int row);
+    void FollowGraphSelection(int index);
+    // The band list's selected row shows the selected band.
+    void ShowSelectedRow();
     void OnCopyPaste(int operation, int set);
     // The filter text of measurement programs into and out of the set.
     void ImportFilters();
@@ -146,6 +155,7 @@ private:
     void FillRow(int index);
     void FillEditor();
     void ShowEditor(bool shown);
+    void PlaceEditor(const QRect& area);
 
     QWidget* m_page;
     CEqPanel* m_graph = nullptr;
@@ -167,5 +177,6 @@ private:
     QColor m_listColor{0, 200, 255};
     int m_selected = -1;
     bool m_editorShown = false;
+    bool m_editorAreaOwn = false;
     std::function<QString(bool)> m_chooser;
 };

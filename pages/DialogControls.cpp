@@ -4,6 +4,7 @@
 #include "shell/DialogStyle.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 
@@ -44,6 +45,13 @@ void SetCheckedQuietly(QAbstractButton* button, bool checked) {
     const bool blocked = button->blockSignals(true);
     button->setChecked(checked);
     button->blockSignals(blocked);
+}
+
+void CheckInGroup(QButtonGroup* group, QAbstractButton* checked) {
+    const bool exclusive = group->exclusive();
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) button->setChecked(button == checked);
+    group->setExclusive(exclusive);
 }
 
 CXBmpSlider* MakePageSlider(QWidget* page, int id, int minimum, int maximum) {

@@ -8,6 +8,7 @@
 
 class CXBmpSlider;
 class QAbstractButton;
+class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -32,6 +33,9 @@ CXBmpSlider* MakeDialogSlider(QWidget* parent, int id);
 QLabel* MakeValueLabel(QWidget* parent, int id = 0);
 // Checks or clears a box or radio without reporting it as the user's click.
 void SetCheckedQuietly(QAbstractButton* button, bool checked);
+// Checks one button of an exclusive group, or none (nullptr): an exclusive
+// group on its own ignores unchecking its checked button.
+void CheckInGroup(QButtonGroup* group, QAbstractButton* checked);
 
 // ---------------------------------------------------------------- pages
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing, running and packaging the editor need on
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
-# man-db and bsdextrautils check the install tree).
+# man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
+# Qt's own dialogs their Chinese texts).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -11,7 +12,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libhidapi-dev libudev-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    xvfb xauth x11-utils fonts-wqy-microhei
+    xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
     desktop-file-utils appstream man-db groff-base bsdextrautils
 )

@@ -54,7 +54,7 @@ problems=()
 field() { dpkg-deb -f "$DEB" "$1"; }
 [ "$(field Package)" = fxtune ] || problems+=("package name is $(field Package), not fxtune")
 depends="$(field Depends)"
-for dependency in libc6 libstdc++6 libhidapi-hidraw0 libudev1 fonts-wqy-microhei; do
+for dependency in libc6 libstdc++6 libhidapi-hidraw0 libudev1 fonts-wqy-microhei qt6-translations-l10n; do
     [[ "$depends" == *"$dependency"* ]] || problems+=("Depends lacks $dependency")
 done
 if [ -x "$BUILD/fxtune" ] && [[ "$depends" != *libqt6widgets6* ]]; then

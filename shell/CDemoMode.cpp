@@ -61,12 +61,17 @@ void CDemoMode::Attach(CMainFrame* frame) {
     m_unplugAction = m_menu->addAction(QString(), this, &CDemoMode::Unplug);
     m_plugAction = m_menu->addAction(QString(), this, &CDemoMode::Plug);
     RelabelMenu();
+    // Only the move that changes something is offered.
+    connect(m_menu, &QMenu::aboutToShow, this, &CDemoMode::UpdateMenuState);
+    UpdateMenuState();
     frame->AddDemoMenu(m_menu);
     connect(frame->View(), &CHalvoxView::languageApplied, this, &CDemoMode::RelabelMenu);
 }
 
 void CDemoMode::RelabelMenu() {
     m_menu->setTitle(Tr("演示", "Demo"));
+    m_menu->menuAction()->setToolTip(
+        Tr("演示：插入或拔出虚拟设备", "Demo: plug the virtual device in or out"));
     m_unplugAction->setText(Tr("拔出虚拟设备", "Unplug the virtual device"));
     m_plugAction->setText(Tr("插入虚拟设备", "Plug in the virtual device"));
 }
@@ -77,9 +82,7 @@ void CDemoMode::ConnectOverNetwork(CMainFrame* frame) {
         frame->View()->OnLinkOpened();
         return;
     }
-    QMessageBox::warning(
-        frame, QStringLiteral("Demo"),
-        Tr("错误%1，请确认IP地址和端口号正确!", "Connect failed. Error %1").arg(result));
+    QMessageBox::warning(frame, QStringLiteral("Demo"), CNetConnectDlg::FailureText(result));
 }
 
 void CDemoMode::Detach() {
@@ -93,8 +96,17 @@ int CDemoMode::Port() const {
 
 void CDemoMode::Unplug() {
     if (m_usb) m_usb->Unplug();
+    UpdateMenuState();
 }
 
 void CDemoMode::Plug() {
     if (m_usb) m_usb->Plug();
+    UpdateMenuState();
+}
+
+void CDemoMode::UpdateMenuState() {
+    if (!m_menu || !m_usb) return;
+    const bool plugged = m_usb->IsPlugged();
+    m_unplugAction->setEnabled(plugged);
+    m_plugAction->setEnabled(!plugged);
 }

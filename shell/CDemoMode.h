@@ -35,11 +35,14 @@ public:
     int Port() const;
     void Unplug();
     void Plug();
+    QMenu* Menu() const { return m_menu; }
 
 private:
     void ConnectOverNetwork(CMainFrame* frame);
     // The Demo menu in the current language.
     void RelabelMenu();
+    // Unplug is offered while plugged in, plug in while unplugged.
+    void UpdateMenuState();
 
     Transport m_transport;
     std::unique_ptr<SimProcessor> m_processor;

@@ -139,10 +139,8 @@ void CHalvoxApp::ConnectFromCommandLine(const Options& options) {
             frame->View()->OnLinkOpened();
             return;
         }
-        QMessageBox::warning(
-            frame, QString::fromUtf8("效果器调音软件v1.2"),
-            g_Language == 1 ? QStringLiteral("Connect failed. Error %1").arg(result)
-                            : QString::fromUtf8("错误%1，请确认IP地址和端口号正确!").arg(result));
+        QMessageBox::warning(frame, QString::fromUtf8("效果器调音软件v1.2"),
+                             CNetConnectDlg::FailureText(result));
     });
 }
 

@@ -36,9 +36,13 @@
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int kArrivalBalloonMs = 4000;
@@ -98,6 +102,7 @@ void CHalvoxView::Create() {
     });
     RegisterDeviceArrival();
 
+    m_processorImage = EditorImage();
     ShowPage(PAGE_MUSIC, 0);
     ApplyLanguage();
     m_master->RefreshRibbon();
@@ -155,7 +160,22 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
     m_page = CreatePage(pageId, subPage, this);
     layout()->addWidget(m_page);
     m_page->show();
+    PutStatusBarLastInTabOrder();
     UpdateStatusBar();
+}
+
+// Tab goes from the ribbon through the page to the status bar's EQ controls
+// (a new page's controls join the end of the window's chain).
+void CHalvoxView::PutStatusBarLastInTabOrder() {
+    QWidget* frame = window();
+    QWidget* bypass = m_statusBar->BypassBox();
+    QWidget* reset = m_statusBar->ResetButton();
+    QWidget* last = frame;
+    for (QWidget* w = frame->nextInFocusChain(); w && w != frame; w = w->nextInFocusChain())
+        if (w != bypass && w != reset) last = w;
+    if (last == frame) return;
+    QWidget::setTabOrder(last, bypass);
+    QWidget::setTabOrder(bypass, reset);
 }
 
 void CHalvoxView::OnCategoryChanged(int category) {
@@ -205,6 +225,11 @@ void CHalvoxView::OnOpenLinkTimer() {
 
 void CHalvoxView::OnLinkOpened(int balloonMs) {
     m_freshLink = true;
+    // Edits made while no processor was connected are kept aside from the
+    // read; once it has ended the user chooses between them and the processor.
+    m_offlineImage.clear();
+    if (std::vector<uint8_t> image = EditorImage(); image != m_processorImage)
+        m_offlineImage = std::move(image);
     // The new processor may be another model, with other sources.
     if (m_musicInputDialog) delete m_musicInputDialog.data();
     ShowBalloon(Tr("设备已连接，同步中……", "Device connected!"), Tr("信息", "Information"),
@@ -284,6 +309,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();
         m_freshLink = false;
+        if (job == 0 && !m_offlineImage.empty()) AskAboutOfflineEdits();
         return;
     }
     if (!g_bConnected) {
@@ -294,6 +320,54 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         return;
     }
     ReportMismatch();
+}
+
+std::vector<uint8_t> CHalvoxView::EditorImage() {
+    std::vector<uint8_t> image(g_ParamImage, g_ParamImage + kImageSize);
+    std::copy(g_PanelImage, g_PanelImage + kPanelSize, image.begin());
+    return image;
+}
+
+void CHalvoxView::AskAboutOfflineEdits() {
+    if (m_offlineQuestion) return;
+    auto* box = new QMessageBox(
+        QMessageBox::Question, Tr("离线修改", "Edited offline"),
+        Tr("未连接设备时修改过参数。\n要保留从设备读出的参数（放弃这些修改），"
+           "还是把编辑器中的参数写入设备？",
+           "Parameters were changed while no processor was connected.\nKeep the values read "
+           "from the processor (dropping those changes), or write the editor's values to it?"),
+        QMessageBox::NoButton, window());
+    QPushButton* keep = box->addButton(Tr("保留设备的参数", "Keep the processor's values"),
+                                       QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("keepProcessorValues"));
+    QPushButton* write = box->addButton(Tr("写入编辑器的参数", "Write the editor's values"),
+                                        QMessageBox::AcceptRole);
+    write->setObjectName(QStringLiteral("writeEditorValues"));
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::buttonClicked, this, [this, write](QAbstractButton* clicked) {
+        if (clicked == write) WriteOfflineEdits();
+        m_offlineImage.clear();
+    });
+    m_offlineQuestion = box;
+    box->open();
+}
+
+// The edits made offline go back into the editor and, with the whole-image
+// write, to the processor.
+void CHalvoxView::WriteOfflineEdits() {
+    if (m_offlineImage.size() != size_t(kImageSize)) return;
+    {
+        // A change of the image like any other: under the state lock.
+        fx::StateGuard lock(fx::StateLock());
+        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
+        RefreshFromImage();
+    }
+    RefreshPages();
+    if (!g_bConnected) return; // kept in the editor; the next link asks again
+    StartWriteAll();
+    CSynDlg::ShowSyncDialog(QString());
 }
 
 void CHalvoxView::ReportMismatch() {
@@ -518,6 +592,9 @@ void CHalvoxView::ShowAbout() {
 // ------------------------------------------------------------------ status bar
 
 void CHalvoxView::UpdateStatusBar() {
+    // While a processor is linked, read and idle, the editor holds what it holds.
+    if (g_bConnected && g_bJobIdle && !m_freshLink && !m_offlineQuestion)
+        m_processorImage = EditorImage();
     m_statusBar->UpdatePanes();
     const bool eq = m_page && m_page->HasEqualiser();
     m_statusBar->SetEqControls(eq, eq && m_page->EqBypassed());

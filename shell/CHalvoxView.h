@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace fx {
 class SendWorker;
@@ -79,6 +80,9 @@ public:
     // The box of a job the processor left unanswered (null when none is open).
     QMessageBox* JobFailureBox() const { return m_jobFailureBox.data(); }
     QString LastBalloonText() const { return m_lastBalloon; }
+    // After a read that followed edits made while no processor was connected:
+    // keep the processor's values or write the editor's (null when not asked).
+    QMessageBox* OfflineQuestion() const { return m_offlineQuestion.data(); }
     int LastOutputChannel() const { return m_lastOutputChannel; }
     int LastMusicSubPage() const { return m_lastMusicSubPage; }
     // F7: the machine settings dialog, created on first use.
@@ -119,6 +123,11 @@ private:
     void OpenNetConnect();
     void ShowAbout();
     void OnEqReset();
+    void PutStatusBarLastInTabOrder();
+    // The parameters as the editor holds them (the panel area as edited).
+    static std::vector<uint8_t> EditorImage();
+    void AskAboutOfflineEdits();
+    void WriteOfflineEdits();
 
     CRibbonBar* m_ribbon;
     CRibbonStatusBar* m_statusBar;
@@ -138,6 +147,11 @@ private:
     QString m_lastBalloon;
     QPointer<QMessageBox> m_mismatchBox;
     QPointer<QMessageBox> m_jobFailureBox;
+    QPointer<QMessageBox> m_offlineQuestion;
+    // The parameters last known to be on a processor (the default image
+    // before any), and what was edited while none was connected.
+    std::vector<uint8_t> m_processorImage;
+    std::vector<uint8_t> m_offlineImage;
     QPointer<CNetConnectDlg> m_netDialog;
     QPointer<CloudnessDlg> m_featuresDialog;
     QPointer<CDialogMusicInput> m_musicInputDialog;

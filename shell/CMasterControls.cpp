@@ -253,6 +253,7 @@ void CMasterControls::RelabelRibbon() {
     m_ribbon.SetElementText(ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"));
     m_ribbon.SetElementText(ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"));
     m_ribbon.SetElementText(ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"));
+    m_ribbon.RelabelToolTips();
     m_ribbon.updateGeometry();
     m_ribbon.update();
 }

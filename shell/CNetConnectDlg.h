@@ -9,8 +9,9 @@ class QLineEdit;
 class QPushButton;
 
 // The network connect dialog (resource 521), modeless, one at a time: the
-// address control (the stored "IPAddr" or the default address), the hidden
-// port field, a red message line, connect and cancel.
+// address control (the stored "IPAddr" or the default address), the port
+// field, a red message line that says in words why a connect failed, connect
+// and cancel.
 class CNetConnectDlg : public QDialog {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
     static constexpr int kAddressLabelId = 1005;
     static constexpr int kMessageId = 1006;
     static constexpr int kPortId = 1007;
+    static constexpr int kPortLabelId = 1008;
 
     // onConnected runs after a successful connect (the view's OnLinkOpened).
     CNetConnectDlg(std::function<void()> onConnected, QWidget* parent);
@@ -30,6 +32,10 @@ public:
     // network and connects. Returns NetConnect's result (1 on success); on
     // success the address and port are stored and become the link's target.
     static int ConnectTo(const QString& address, int port);
+    // Why a connect failed, in words of the current language (result: what
+    // ConnectTo returned), and the whole message line.
+    static QString FailureReason(int result);
+    static QString FailureText(int result);
     // Four numbers joined by "."; empty when the text is no dotted address.
     static QString NormaliseAddress(const QString& text);
 

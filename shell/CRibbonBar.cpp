@@ -119,7 +119,7 @@ void CRibbonBar::BuildTabRow() {
     AddTabButton(ID_LANGUAGE, QString::fromUtf8("中/EN"), CRibbonIcons::Language());
     QToolButton* about = AddTabButton(ID_APP_ABOUT, QString(), CRibbonIcons::About());
     about->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    about->setToolTip(Tr("关于", "About"));
+    RelabelToolTips();
 }
 
 QToolButton* CRibbonBar::AddTabButton(int id, const QString& text, const QIcon& icon) {
@@ -169,7 +169,8 @@ void CRibbonBar::BuildLevelPanel(CRibbonPanel* panel, int rowIndex, int category
     Register(row.slider[category], slider);
     connect(slider, &CRibbonStepSlider::positionChanged, this, &CRibbonBar::command);
     auto* mute = new QCheckBox(Tr("静音", "Mute"), panel);
-    mute->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; a click leaves the focus where it was.
+    mute->setFocusPolicy(Qt::TabFocus);
     Register(row.mute[category], mute);
     const int muteId = row.mute[category];
     connect(mute, &QCheckBox::clicked, this, [this, muteId] { emit command(muteId); });
@@ -353,6 +354,72 @@ void CRibbonBar::AddDemoMenu(QMenu* menu) {
     auto* row = static_cast<QHBoxLayout*>(m_tabRow->layout());
     row->insertWidget(row->indexOf(Element(ID_NET_CONNECT)),
                       button); // first of the right-hand buttons
+}
+
+namespace {
+struct Tip {
+    const char* chinese;
+    const char* english;
+};
+
+// Per level row: what its label and slider set, and what its mute box does.
+const Tip kLevelTips[kLevelRowCount] = {
+    {"话筒音量", "Microphone volume"}, {"效果总音量", "Effect volume (echo and reverb)"},
+    {"混响音量", "Reverb volume"},     {"回声音量", "Echo volume"},
+    {"音乐音量", "Music volume"},
+};
+const Tip kMuteTips[kLevelRowCount] = {
+    {"话筒静音", "Mute the microphones"}, {"效果静音", "Mute the effects"},
+    {"混响静音", "Mute the reverb"},      {"回声静音", "Mute the echo"},
+    {"音乐静音", "Mute the music"},
+};
+
+QString TipText(const Tip& tip) {
+    return Tr(tip.chinese, tip.english);
+}
+} // namespace
+
+void CRibbonBar::RelabelToolTips() {
+    const auto tip = [this](int id, const Tip& text) {
+        if (QWidget* element = Element(id)) element->setToolTip(TipText(text));
+    };
+    for (int row = 0; row < kLevelRowCount; ++row) {
+        for (int category = 0; category < 2; ++category) {
+            tip(kLevelRows[row].label[category], kLevelTips[row]);
+            tip(kLevelRows[row].slider[category], kLevelTips[row]);
+            tip(kLevelRows[row].mute[category], kMuteTips[row]);
+        }
+    }
+    const Tip gate{"音乐噪声门", "Music noise gate"};
+    const Tip pitch{"音乐变调（-5 到 +5）", "Music pitch (-5 to +5)"};
+    for (int id :
+         {ID_NOISEGATE_LABEL_IN, ID_NOISEGATE_LABEL_OUT, ID_NOISEGATE_IN, ID_NOISEGATE_OUT})
+        tip(id, gate);
+    for (int id : {ID_PITCH_IN, ID_PITCH_OUT}) tip(id, pitch);
+    for (int id : {ID_MODE_LOAD_IN, ID_MODE_LOAD_OUT})
+        tip(id, {"从设备的模式 M1..M4 调出参数", "Load the parameters of machine mode M1..M4"});
+    for (int id : {ID_MODE_STORE_IN, ID_MODE_STORE_OUT})
+        tip(id, {"把参数保存到设备的模式 M1..M4", "Store the parameters in machine mode M1..M4"});
+    for (int id : {ID_FILE_LOAD_IN, ID_FILE_LOAD_OUT})
+        tip(id, {"载入模式文件并写入设备", "Load a mode file and write it to the processor"});
+    for (int id : {ID_FILE_SAVE_IN, ID_FILE_SAVE_OUT})
+        tip(id, {"把参数保存为模式文件", "Save the parameters to a mode file"});
+    tip(ID_NET_CONNECT, {"通过网络连接设备", "Connect to a processor on the network"});
+    tip(ID_FEATURES,
+        {"特色功能：低音增强、自动音量等", "Features: bass boost, auto level and more"});
+    tip(ID_INPUT_SOURCE, {"选择音乐输入源", "Choose the music input source"});
+    tip(ID_MACHINE_RESET,
+        {"把设备复位为出厂参数", "Reset the processor to its factory parameters"});
+    tip(ID_REMOTE_LEARN, {"学习遥控器按键", "Teach the processor remote control keys"});
+    tip(ID_LANGUAGE,
+        {"切换界面语言（中文/英文）", "Switch the interface language (Chinese/English)"});
+    tip(ID_APP_ABOUT, {"关于", "About"});
+    m_appButton->setToolTip(
+        Tr("文件：打开、保存、最近的文档、退出", "File: open, save, recent documents, exit"));
+    m_tabs->setTabToolTip(kInputCategory,
+                          Tr("输入控制：话筒与音乐输入页", "Input: the microphone and music page"));
+    m_tabs->setTabToolTip(kOutputCategory,
+                          Tr("输出调节：输出通道页", "Output: the output channel page"));
 }
 
 void CRibbonBar::WheelOverRow(int row, int delta) {

@@ -50,6 +50,9 @@ public:
     void SetRecentFilesCaption(const QString& caption);
     void AddDemoMenu(QMenu* menu);
 
+    // Tooltips naming every control, in the current language.
+    void RelabelToolTips();
+
     // The wheel over a row's panel or slider moves both copies by +1 or -1.
     void WheelOverRow(int row, int delta);
 

@@ -31,18 +31,27 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_linkPane);
     addWidget(separator);
     addWidget(m_modePane);
+    m_offline = new QLabel(this);
+    m_offline->setObjectName(QStringLiteral("offlineNotice"));
+    m_offline->setStyleSheet(QStringLiteral("color: #5a3a00; background: #ffe9a8; "
+                                            "border: 1px solid #e0b030; border-radius: 2px; "
+                                            "padding: 0px 6px;"));
+    addWidget(m_offline);
     m_notice = new QLabel(this);
     m_notice->setStyleSheet(QStringLiteral("color: #15428b; padding-left: 12px;"));
+    // The notice takes the room that is left: a long one is cut, never
+    // pushing Bypass and Reset EQ out of the window.
+    m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(m_notice, 1);
     m_noticeTimer.setSingleShot(true);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
 
     m_bypass = new QCheckBox(this);
     SetCtrlId(m_bypass, ID_EQ_BYPASS);
-    m_bypass->setFocusPolicy(Qt::NoFocus);
+    m_bypass->setFocusPolicy(Qt::TabFocus);
     m_reset = new QPushButton(this);
     SetCtrlId(m_reset, ID_EQ_RESET);
-    m_reset->setFocusPolicy(Qt::NoFocus);
+    m_reset->setFocusPolicy(Qt::TabFocus);
     addPermanentWidget(m_bypass);
     addPermanentWidget(m_reset);
     connect(m_bypass, &QCheckBox::clicked, this, [this] { emit command(ID_EQ_BYPASS); });
@@ -52,8 +61,22 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void CRibbonStatusBar::Relabel() {
+    // Short enough for the smallest window; the tooltip says what follows.
+    m_offline->setText(Tr("离线编辑：改动暂存在编辑器中", "Editing offline: edits stay here"));
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_reset->setText(Tr("重置均衡", "Reset EQ"));
+    m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
+    m_modePane->setToolTip(
+        Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
+    m_offline->setToolTip(
+        Tr("没有连接设备：改动保存在编辑器中。连接设备并读取后，可选择保留设备的参数"
+           "或把编辑器的参数写入设备。",
+           "No processor is connected: edits stay in the editor. Once a "
+           "processor is connected and read, you choose whether to keep its "
+           "values or write the editor's to it."));
+    m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
+    m_reset->setToolTip(
+        Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));
 }
 
 void CRibbonStatusBar::UpdatePanes() {
@@ -65,9 +88,12 @@ void CRibbonStatusBar::UpdatePanes() {
         m_linkPane->setText(Tr("未连接", "Disconnected"));
         m_linkPane->SetTextColor(kDisconnectedColor);
     }
+    // Without a processor there is no current machine mode to show.
     const int mode = qBound(0, g_CurrentMode.load(), 3);
-    m_modePane->setText(
-        Tr("当前模式:%1", "Current Mode:%1").arg(QStringLiteral("M%1").arg(mode + 1)));
+    const QString modeName =
+        g_bConnected ? QStringLiteral("M%1").arg(mode + 1) : QStringLiteral("--");
+    m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(modeName));
+    m_offline->setVisible(!g_bConnected);
 }
 
 void CRibbonStatusBar::SetEqControls(bool enabled, bool bypassed) {

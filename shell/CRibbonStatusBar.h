@@ -20,6 +20,8 @@ public:
     CStatusBarPane* ModePane() const { return m_modePane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetButton() const { return m_reset; }
+    // Shown while no processor is connected: edits stay in the editor.
+    QLabel* OfflineNotice() const { return m_offline; }
 
     // The idle update: link state and mode from the link flags, EQ controls
     // from the current page.
@@ -39,6 +41,7 @@ private:
     CStatusBarPane* m_modePane = nullptr;
     QCheckBox* m_bypass = nullptr;
     QPushButton* m_reset = nullptr;
+    QLabel* m_offline = nullptr;
     QLabel* m_notice = nullptr;
     QTimer m_noticeTimer;
 };

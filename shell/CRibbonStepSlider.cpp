@@ -15,7 +15,8 @@ CRibbonStepSlider::CRibbonStepSlider(int commandId, int minimum, int maximum, in
     setSingleStep(1);
     setPageStep(1);
     setFixedWidth(width);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab (the arrow keys then move it); a click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QSlider::valueChanged, this, [this] { emit positionChanged(m_commandId); });
 }
 

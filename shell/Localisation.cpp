@@ -1,11 +1,16 @@
 #include "shell/Localisation.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QTranslator>
 #include <QWidget>
+
+#include <memory>
 
 int g_Language = 0;
 
@@ -22,6 +27,27 @@ constexpr const char* kCtrlIdProperty = "ctrlId";
 CLanguageFile& CurrentFileStorage() {
     static CLanguageFile file;
     return file;
+}
+
+// Qt's own texts in Chinese; English needs none (Qt's texts are English).
+std::unique_ptr<QTranslator>& QtTranslator() {
+    static std::unique_ptr<QTranslator> translator;
+    return translator;
+}
+
+void ApplyQtTranslations(int language) {
+    std::unique_ptr<QTranslator>& installed = QtTranslator();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed.get());
+        installed.reset();
+    }
+    if (language == 1) return;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator.get());
+    installed = std::move(translator);
 }
 
 void SetWidgetText(QWidget* widget, const QString& text) {
@@ -94,6 +120,11 @@ QString CLanguageFile::Value(const QString& key) const {
 
 void LoadCurrentLanguageFile() {
     CurrentFileStorage() = CLanguageFile::ForLanguage(g_Language);
+    ApplyQtTranslations(g_Language);
+}
+
+bool QtTextsInChinese() {
+    return QtTranslator() != nullptr;
 }
 
 const CLanguageFile& CurrentLanguageFile() {

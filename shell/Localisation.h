@@ -36,8 +36,13 @@ private:
     QHash<QString, QString> m_values;
 };
 
-// Makes the file of the current language the one dialog texts come from.
+// Makes the file of the current language the one dialog texts come from,
+// and gives Qt's own dialogs (buttons of message boxes, file dialogs) the
+// current language.
 void LoadCurrentLanguageFile();
+// True when Qt's own texts are translated into Chinese (the language
+// Chinese and Qt's translations installed).
+bool QtTextsInChinese();
 const CLanguageFile& CurrentLanguageFile();
 
 // Relabels a dialog: its title from "IDD<n>_title" and each direct child that

@@ -106,10 +106,20 @@ TEST_F(AppTest, UsbDemoReadsAndFollowsUnplugAndReplug) {
     CHalvoxApp& app = Start({"--demo"});
     ASSERT_TRUE(WaitForRead());
     EXPECT_FALSE(g_bNetMode);
+    // The Demo menu offers only the move that changes something.
+    const auto offered = [&] {
+        std::vector<bool> enabled;
+        for (QAction* action : app.Demo()->Menu()->actions())
+            enabled.push_back(action->isEnabled());
+        return enabled;
+    };
+    EXPECT_EQ((std::vector<bool>{true, false}), offered()); // unplug, plug in
     app.Demo()->Unplug();
     ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    EXPECT_EQ((std::vector<bool>{false, true}), offered());
     app.Demo()->Plug();
     EXPECT_TRUE(WaitForRead());
+    EXPECT_EQ((std::vector<bool>{true, false}), offered());
 }
 
 TEST_F(AppTest, DemoMenuFollowsTheLanguage) {

@@ -8,10 +8,14 @@
 #include "state/JobUi.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 // Dialog tests need no editor window.
@@ -144,4 +148,33 @@ TEST_F(DialogsTest, LoadDialogTextsRelabelsDirectChildrenByIdentifier) {
     EXPECT_EQ(QStringLiteral("Host IP:"), known->text());
     EXPECT_EQ(QStringLiteral("kept"), missing->text());
     EXPECT_EQ(QStringLiteral("nested"), nested->text()); // nested windows relabel themselves
+}
+
+// Qt's own dialogs (message box buttons, the file dialog) speak the
+// interface language and switch with it.
+TEST_F(DialogsTest, QtStandardDialogsFollowTheLanguage) {
+    const auto texts = [] {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QFileDialog files;
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        QDialogButtonBox* buttons = files.findChild<QDialogButtonBox*>();
+        EXPECT_NE(nullptr, buttons);
+        return QStringList{box.button(QMessageBox::Yes)->text(),
+                           box.button(QMessageBox::No)->text(),
+                           buttons ? buttons->button(QDialogButtonBox::Cancel)->text() : QString()};
+    };
+    const auto hasChinese = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+    };
+    ASSERT_TRUE(QtTextsInChinese()) << "Qt's Chinese translations (qt6-translations-l10n) missing";
+    for (const QString& text : texts()) EXPECT_TRUE(hasChinese(text)) << text.toStdString();
+    g_Language = 1;
+    LoadCurrentLanguageFile();
+    EXPECT_FALSE(QtTextsInChinese());
+    EXPECT_EQ((QStringList{"&Yes", "&No", "Cancel"}), texts());
+    g_Language = 0;
+    LoadCurrentLanguageFile();
+    for (const QString& text : texts()) EXPECT_TRUE(hasChinese(text)) << text.toStdString();
 }

@@ -69,6 +69,9 @@ TEST_F(EfxPageTest, PreviewsOpenTheEffectsPageOfTheirChain) {
     };
     for (const Case& c : cases) {
         ShowMusic(c.musicSubPage);
+        auto* music = qobject_cast<CDialogMusic*>(View()->CurrentPage());
+        ASSERT_NE(nullptr, music);
+        const QColor chainColour = music->Eq().BandList()->RowTextColor(0);
         CDialogEfx* efx = OpenFromPreview(c.preview);
         ASSERT_NE(nullptr, efx);
         EXPECT_EQ(c.subPage, efx->SubPage());
@@ -78,6 +81,8 @@ TEST_F(EfxPageTest, PreviewsOpenTheEffectsPageOfTheirChain) {
         EXPECT_EQ(c.bypass.block, efx->Eq().BypassSwitch().block);
         EXPECT_EQ(c.bypass.parameter, efx->Eq().BypassSwitch().parameter);
         EXPECT_FALSE(efx->Title()->pixmap().isNull());
+        // The band list is in its chain's colour, as on the music page.
+        EXPECT_EQ(chainColour, efx->Eq().BandList()->RowTextColor(0)) << c.subPage;
     }
 }
 
@@ -203,6 +208,20 @@ TEST_F(EfxPageTest, LayoutKeepsTheBackButtonAtTheCornerAndGrowsTheGraph) {
         EXPECT_EQ(page.width() - 2, graph.right() + 1);
         EXPECT_EQ(page.height() - 2, graph.bottom() + 1);
     }
+    // The band editor stands under the band list, which stays shown; the
+    // hint in its place goes while a band is selected.
+    CEqPanel* graph = efx->Eq().Graph();
+    EXPECT_FALSE(efx->EditorHint()->isHidden());
+    Click(graph, graph->HandleCentre(2));
+    ASSERT_EQ(2, efx->Eq().SelectedBand());
+    EXPECT_TRUE(efx->Eq().BandList()->isVisible());
+    auto* gain = Ctrl<QLineEdit>(efx, IDC_EQ_EDIT_GAIN);
+    EXPECT_TRUE(gain->isVisible());
+    EXPECT_GT(gain->geometry().top(), efx->Eq().BandList()->geometry().bottom());
+    EXPECT_TRUE(efx->EditorHint()->isHidden());
+    Click(graph, QPointF(graph->PlotRect().right() - 3, graph->PlotRect().top() + 3));
+    EXPECT_FALSE(gain->isVisible());
+    EXPECT_FALSE(efx->EditorHint()->isHidden());
 }
 
 TEST_F(EfxPageTest, LanguageSwitchRelabelsTheEditorAndTheTitle) {

@@ -12,6 +12,7 @@
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
+#include "shell/CRibbonStatusBar.h"
 #include "shell/CSynDlg.h"
 #include "shell/Localisation.h"
 #include "state/JobUi.h"
@@ -182,13 +183,20 @@ void GuiFixture::StartOnPage(int pageId, const std::function<void(SimProcessor::
     m_sim->ClearCommandLog();
 }
 
+void GuiFixture::SwitchLanguageForScreenshot(int language) {
+    if (g_Language != language) View()->ToggleLanguage();
+    // The connect notice speaks the language it was shown in; a picture of
+    // the other language would mix both.
+    m_frame->StatusBar()->ShowNotice(QString(), 0);
+}
+
 void GuiFixture::ForEachScreenshotLayout(const std::function<void(const QString&)>& shoot) {
     const QSize sizes[] = {{1040, 700}, {1600, 1000}};
     for (const QSize& size : sizes) {
         m_frame->resize(size);
         Pump(100);
         for (int language : {0, 1}) {
-            if (g_Language != language) View()->ToggleLanguage();
+            SwitchLanguageForScreenshot(language);
             Pump(150);
             shoot(QStringLiteral("-%1-%2x%3")
                       .arg(language == 1 ? "en" : "zh")

@@ -78,6 +78,9 @@ protected:
     // one (1600 x 1000), each in Chinese and English; shoot gets the file
     // name suffix ("-zh-1040x700") once the window has settled.
     void ForEachScreenshotLayout(const std::function<void(const QString& suffix)>& shoot);
+    // Switches the interface language and clears the status bar's notice,
+    // which stays in the language it was shown in.
+    void SwitchLanguageForScreenshot(int language);
 
     // Waits until the link's outbox wrote every record the window posted so
     // far: the window never waits for the processor, so a test does before it

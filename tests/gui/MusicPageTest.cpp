@@ -298,6 +298,12 @@ TEST_F(MusicPageTest, EchoTypeRadiosFollowTheChain) {
     ASSERT_TRUE(WaitUntil([&] { return LastDspValue(2, 22) == 1u; }));
     ShowSubPage(0);
     EXPECT_TRUE(Ctrl<QRadioButton>(page, 1215)->isChecked());
+    // The music sub-page has no echo: neither type stays checked.
+    ShowSubPage(2);
+    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1281)->isChecked());
+    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1215)->isChecked());
+    ShowSubPage(0);
+    EXPECT_TRUE(Ctrl<QRadioButton>(page, 1215)->isChecked());
 }
 
 TEST_F(MusicPageTest, DraggingABandWritesItsCoefficientsAndRecord) {

@@ -16,8 +16,8 @@
 #include <cstring>
 
 // Pictures of the music and effects pages for the documentation, in both
-// languages with a band selected. Only runs when FX_PAGE_SCREENSHOTS names
-// the folder to write them to.
+// languages with a band selected, and of the music page in the smallest
+// window. Only runs when FX_PAGE_SCREENSHOTS names the folder to write them to.
 namespace {
 void PressBand(CEqPanel* graph, int band) {
     const QPointF pos = graph->HandleCentre(band);
@@ -49,7 +49,7 @@ TEST_F(MusicScreenshotTest, PagesInBothLanguages) {
     m_frame->resize(1280, 800);
     ShapeEqs();
     for (int language : {0, 1}) {
-        if (g_Language != language) View()->ToggleLanguage();
+        SwitchLanguageForScreenshot(language);
         const QString suffix = language == 1 ? QStringLiteral("en") : QStringLiteral("zh");
 
         View()->ShowPage(PAGE_MUSIC, 0);
@@ -74,4 +74,34 @@ TEST_F(MusicScreenshotTest, PagesInBothLanguages) {
         ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath("page-efx-" + suffix + ".png")));
     }
     std::memset(g_StatusBlock, 0, kStatusBlockSize);
+}
+
+// The music page in the smallest window: the effect list narrows and the
+// reverb and echo previews stand one above the other, the echo's Mono and
+// Stereo beside it.
+TEST_F(MusicScreenshotTest, MusicPageInTheSmallestWindow) {
+    const QString folder = qEnvironmentVariable("FX_PAGE_SCREENSHOTS");
+    if (folder.isEmpty()) GTEST_SKIP() << "FX_PAGE_SCREENSHOTS is not set";
+    for (int language : {0, 1}) {
+        // The language is chosen before the processor is plugged in, so the
+        // connect notice speaks it too.
+        StartEditor(false);
+        m_frame->resize(1040, 700);
+        if (g_Language != language) View()->ToggleLanguage();
+        m_usb->Plug();
+        ASSERT_TRUE(WaitForRead());
+        ShapeEqs();
+        View()->ShowPage(PAGE_MUSIC, 0);
+        Pump(150);
+        auto* music = qobject_cast<CDialogMusic*>(View()->CurrentPage());
+        ASSERT_NE(nullptr, music);
+        music->Reload();
+        music->SelectEffectRow(2);
+        Pump(100);
+        const QString name = QStringLiteral("page-music-%1-1040x700.png")
+                                 .arg(language == 1 ? QStringLiteral("en") : QStringLiteral("zh"));
+        ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath(name)));
+        TearDown();
+        SetUp();
+    }
 }

@@ -10,14 +10,20 @@
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CRibbonStepSlider.h"
+#include "shell/CStatusBarPane.h"
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
+#include <QTabBar>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 class RibbonTest : public GuiFixture {
@@ -192,4 +198,78 @@ TEST_F(RibbonTest, LanguageToggleRelabelsTheRibbonAndOpenDialogs) {
               Ribbon()->ElementText(kLevelRows[ROW_REVERB].label[0]));
     EXPECT_EQ(QString::fromUtf8("网络连接"), dialog->windowTitle());
     EXPECT_EQ(QString::fromUtf8("主机IP:"), dialog->findChild<QLabel*>()->text());
+}
+
+namespace {
+bool HasChinese(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+}
+} // namespace
+
+// Every control of the ribbon and every pane of the status bar is named by
+// its tooltip, in the interface language.
+TEST_F(RibbonTest, TooltipsNameEveryControlInTheInterfaceLanguage) {
+    for (int language : {0, 1}) {
+        if (g_Language != language) View()->ToggleLanguage();
+        std::vector<QWidget*> controls;
+        for (QWidget* w : Ribbon()->findChildren<QWidget*>())
+            if ((qobject_cast<QAbstractButton*>(w) || qobject_cast<QSlider*>(w)) &&
+                w->isVisibleTo(Ribbon()))
+                controls.push_back(w);
+        CRibbonStatusBar* bar = m_frame->StatusBar();
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{bar->LinkPane(), bar->ModePane(), bar->OfflineNotice(),
+                                             bar->BypassBox(), bar->ResetButton()})
+            controls.push_back(w);
+        EXPECT_GT(controls.size(), 30u);
+        for (QWidget* w : controls) {
+            const QString tip = w->toolTip();
+            EXPECT_FALSE(tip.isEmpty()) << w->metaObject()->className() << " " << CtrlId(w);
+            EXPECT_EQ(language == 0, HasChinese(tip)) << tip.toStdString();
+        }
+        auto* tabs = Ribbon()->findChild<QTabBar*>();
+        for (int category = 0; category < 2; ++category)
+            EXPECT_EQ(language == 0, HasChinese(tabs->tabToolTip(category)));
+    }
+}
+
+// Tab reaches the level sliders, the mute boxes, the noise gate and pitch
+// and the status bar's Bypass and Reset EQ, which come after the page.
+TEST_F(RibbonTest, TabReachesTheMasterControlsAndTheEqShortcuts) {
+    m_frame->activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return m_frame->isActiveWindow(); }));
+    Ribbon()->Slider(kLevelRows[0].slider[0])->setFocus(Qt::TabFocusReason);
+    std::vector<int> reached;
+    for (int step = 0; step < 400; ++step) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(nullptr, focus);
+        reached.push_back(CtrlId(focus));
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(focus, &tab);
+        if (QApplication::focusWidget() == Ribbon()->Slider(kLevelRows[0].slider[0])) break;
+    }
+    const auto reaches = [&](int id) { return std::count(reached.begin(), reached.end(), id) > 0; };
+    for (const MasterLevelRow& row : kLevelRows) {
+        EXPECT_TRUE(reaches(row.slider[0])) << row.slider[0];
+        EXPECT_TRUE(reaches(row.mute[0])) << row.mute[0];
+    }
+    for (int id : {int(ID_NOISEGATE_IN), int(ID_PITCH_IN), int(ID_EQ_BYPASS), int(ID_EQ_RESET)})
+        EXPECT_TRUE(reaches(id)) << id;
+    // The page's controls come before the status bar's.
+    const auto at = [&](int id) {
+        return std::find(reached.begin(), reached.end(), id) - reached.begin();
+    };
+    EXPECT_LT(at(1040), at(ID_EQ_BYPASS)); // the music page's EQ graph
+    EXPECT_EQ(at(ID_EQ_BYPASS) + 1, at(ID_EQ_RESET));
+
+    // A focused mute box toggles with the space bar, as a click would.
+    QCheckBox* mute = Ribbon()->CheckBox(kLevelRows[ROW_ECHO].mute[0]);
+    mute->setFocus(Qt::TabFocusReason);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(mute, &press);
+    QApplication::sendEvent(mute, &release);
+    ASSERT_TRUE(WaitUntil([&] { return !DspWrites(2, 29).empty(); }));
+    EXPECT_TRUE(mute->isChecked());
 }

@@ -238,11 +238,22 @@ TEST_F(NetLink, ConnectFailuresReturnTheErrorCode) {
         LoopbackPeer gone;
         closedPort = gone.Port();
     }
-    EXPECT_EQ(NetConnect("127.0.0.1", closedPort), ECONNREFUSED);
+    // What runs before the link takes a connection over (the editor lets go
+    // of its USB link there) runs only for a connection that stands.
+    int takeOvers = 0;
+    const auto takeOver = [&] { ++takeOvers; };
+    EXPECT_EQ(NetConnect("127.0.0.1", closedPort, takeOver), ECONNREFUSED);
     EXPECT_FALSE(g_bConnected);
-    EXPECT_EQ(NetConnect("not an address", peer.Port()), EINVAL);
+    EXPECT_EQ(NetConnect("not an address", peer.Port(), takeOver), EINVAL);
     EXPECT_FALSE(g_bConnected);
-    Connect();
+    EXPECT_EQ(0, takeOvers);
+    ASSERT_EQ(1, NetConnect("127.0.0.1", peer.Port(), [&] {
+                  EXPECT_FALSE(g_bConnected); // before the link is open
+                  ++takeOvers;
+              }));
+    EXPECT_EQ(1, takeOvers);
+    ASSERT_TRUE(peer.WaitForClient());
+    EXPECT_TRUE(g_bConnected);
 }
 
 // Every test run limits connections to loopback, so no test can dial the

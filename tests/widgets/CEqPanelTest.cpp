@@ -1,8 +1,11 @@
 #include "controls/CEqPanel.h"
+#include "controls/ControlFonts.h"
 
 #include "WidgetEvents.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -243,6 +246,99 @@ TEST_F(EqPanelTest, CopyPasteMenuOnEmptySpaceFollowsTheClipboard) {
     g_EqClipboardSet = -1;
 }
 
+// Every press moves the selection the page's band editor follows: onto
+// the band under a left or right press, and to none on empty space (the
+// copy-paste menu then acts on the set, never on a band left selected).
+TEST_F(EqPanelTest, EveryPressMovesTheSelectionTheEditorFollows) {
+    std::vector<int> moves;
+    QObject::connect(&panel, &CEqPanel::SelectionMoved, [&](int i) { moves.push_back(i); });
+    constexpr int kEmpty = -1;
+    const struct {
+        const char* name;
+        int from;
+        Qt::MouseButton button;
+        int at;
+        std::vector<int> moves;
+    } cases[] = {
+        {"left on a band", -1, Qt::LeftButton, 3, {3}},
+        {"left on the same band", 3, Qt::LeftButton, 3, {}},
+        {"left on another band", 3, Qt::LeftButton, kBand1k, {kBand1k}},
+        {"right on another band", 3, Qt::RightButton, kBand1k, {kBand1k}},
+        {"right on a band, none selected", -1, Qt::RightButton, 5, {5}},
+        {"left on empty space", 3, Qt::LeftButton, kEmpty, {kEmpty}},
+        {"right on empty space", 3, Qt::RightButton, kEmpty, {kEmpty}},
+        {"empty space, none selected", -1, Qt::RightButton, kEmpty, {}},
+    };
+    const QPointF empty(panel.PlotRect().right() - 3, panel.PlotRect().top() + 3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        panel.SelectBand(c.from);
+        moves.clear();
+        Click(panel, c.at == kEmpty ? empty : Centre(c.at), c.button); // menus dismissed
+        EXPECT_EQ(moves, c.moves);
+        EXPECT_EQ(panel.SelectedBand(), c.at);
+    }
+}
+
+// Tab and Shift+Tab on the focused graph step through every band with a
+// row (an OFF one too, so the keyboard can turn it on), and leave the graph
+// past either end. The hidden sections of set 12 are never reached.
+TEST_F(EqPanelTest, TabAndShiftTabStepThroughTheBandsAndLeavePastTheEnds) {
+    QWidget window;
+    auto* graph = new CEqPanel(&window);
+    graph->setGeometry(0, 0, 800, 400);
+    auto* after = new QLineEdit(&window);
+    after->setGeometry(0, 410, 100, 24);
+    std::vector<int> moves;
+    QObject::connect(graph, &CEqPanel::SelectionMoved, [&](int i) { moves.push_back(i); });
+    int selectedNotices = 0;
+    QObject::connect(graph, &CEqPanel::BandSelected, [&](EqBand*, int) { ++selectedNotices; });
+    window.show();
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        ASSERT_NE(nullptr, QApplication::focusWidget());
+        Key(*QApplication::focusWidget(), key, modifiers);
+    };
+
+    const struct {
+        int set;
+        int off;
+        int from;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int selected; // afterwards
+        bool leaves;
+    } cases[] = {
+        {0, -1, -1, Qt::Key_Tab, Qt::NoModifier, 0, false},
+        {0, -1, 3, Qt::Key_Tab, Qt::NoModifier, 4, false},
+        {0, 4, 3, Qt::Key_Tab, Qt::NoModifier, 4, false},
+        {0, -1, 3, Qt::Key_Backtab, Qt::ShiftModifier, 2, false},
+        {0, -1, 3, Qt::Key_Tab, Qt::ShiftModifier, 2, false},
+        {0, -1, -1, Qt::Key_Backtab, Qt::ShiftModifier, 14, false},
+        {0, -1, 14, Qt::Key_Tab, Qt::NoModifier, 14, true},
+        {0, -1, 0, Qt::Key_Backtab, Qt::ShiftModifier, 0, true},
+        {12, -1, 5, Qt::Key_Tab, Qt::NoModifier, 6, false},
+        {12, -1, 6, Qt::Key_Tab, Qt::NoModifier, 6, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "set " << c.set << " from " << c.from << " key " << c.key
+                                        << " modifiers " << int(c.modifiers));
+        graph->ShowEqSet(c.set);
+        if (c.off >= 0) graph->ApplyBandType(c.off, EQ_OFF);
+        graph->SelectBand(c.from);
+        graph->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(graph->hasFocus());
+        moves.clear();
+        selectedNotices = 0;
+        press(c.key, c.modifiers);
+        EXPECT_EQ(graph->SelectedBand(), c.selected);
+        EXPECT_EQ(graph->hasFocus(), !c.leaves);
+        EXPECT_EQ(moves, c.leaves ? std::vector<int>{} : std::vector<int>{c.selected});
+        EXPECT_EQ(selectedNotices, c.leaves ? 0 : 1);
+    }
+}
+
 struct KeyCase {
     const char* name;
     int type;
@@ -362,6 +458,65 @@ TEST_F(EqPanelTest, LabelsGoBelowAtMinusZeroAndAboveAtMinusTenth) {
     const auto atMinusTenth = greenRows(-0.1f);
     EXPECT_GT(atMinusTenth.first, 20);
     EXPECT_EQ(atMinusTenth.second, 0);
+}
+
+// The rows stand one font height apart (at least the template's 9 pixels)
+// with whatever font is installed, so they never overlap, and still clear
+// the handle on either side.
+TEST_F(EqPanelTest, LabelRowsStandAFontHeightApart) {
+    const int height = CEqPanel::LabelRowHeight();
+    EXPECT_GE(height, QFontMetrics(ArialFont(11)).height());
+    EXPECT_GE(height, 9);
+    for (float gain : {0.0f, -3.0f}) {
+        const std::array<int, 3> rows = CEqPanel::LabelRowOffsets(gain, height);
+        EXPECT_EQ(height, rows[1] - rows[0]);
+        EXPECT_EQ(height, rows[2] - rows[1]);
+        // Rows are measured from 4 pixels above the centre; the ring reaches 9 around it.
+        if (gain < 0)
+            EXPECT_LE(rows[2] + height - 4, -9);
+        else
+            EXPECT_GE(rows[0] - 4, 9);
+    }
+}
+
+// Every gain label fits left of the plot, its sign included.
+TEST_F(EqPanelTest, GainLabelsKeepTheirSign) {
+    const QFontMetricsF metrics(ArialFont(11));
+    for (int gain = -15; gain <= 15; gain += 3)
+        EXPECT_LE(metrics.horizontalAdvance(QString::asprintf("%+-.0fdB", double(gain))),
+                  panel.PlotRect().left() - 3)
+            << gain;
+}
+
+// A sum above +15 dB stays inside the plot (nothing of the curve in the
+// title strip) and is marked in red along the plot's top edge.
+TEST_F(EqPanelTest, CurveIsClippedToThePlotAndASumAboveItIsMarked) {
+    const auto count = [this](int top, int bottom, auto matches) {
+        const QImage frame = panel.RenderFrame().copy();
+        int found = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = int(panel.PlotRect().left()); x < int(panel.PlotRect().right()); ++x)
+                found += matches(frame.pixelColor(x, y));
+        return found;
+    };
+    const auto curveBlue = [](const QColor& c) {
+        return c.blue() > 180 && c.red() < 80 && c.green() > 120;
+    };
+    const auto markRed = [](const QColor& c) {
+        return c.red() > 200 && c.green() < 110 && c.blue() < 110;
+    };
+    const int plotTop = int(panel.PlotRect().top());
+    EXPECT_FALSE(panel.SumAboveRange());
+    EXPECT_EQ(0, count(plotTop, plotTop + 3, markRed));
+
+    for (int band : {7, 8, 9}) {
+        panel.ApplyBandFrequency(band, 1000.0f);
+        panel.ApplyBandGain(band, 15.0f);
+    }
+    EXPECT_NEAR(45.0f, panel.CurvePeak(), 0.5f);
+    EXPECT_TRUE(panel.SumAboveRange());
+    EXPECT_EQ(0, count(0, plotTop, curveBlue));
+    EXPECT_GT(count(plotTop, plotTop + 3, markRed), 20);
 }
 
 TEST_F(EqPanelTest, Set12SectionsAreSummedButNeverHit) {

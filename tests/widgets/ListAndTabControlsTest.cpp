@@ -2,6 +2,7 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CReportCtrl.h"
 #include "controls/CTabWnd.h"
+#include "controls/ColorContrast.h"
 
 #include "WidgetEvents.h"
 
@@ -92,6 +93,32 @@ TEST_F(GridListTest, FixedColumnsAndRowColours) {
     EXPECT_EQ(list.item(4, 2)->foreground().color(), QColor(255, 200, 0));
     list.SetRowCount(16); // a new row takes the list's colour
     EXPECT_EQ(list.item(15, 0)->foreground().color(), QColor(0, 200, 255));
+}
+
+// The EQ lists' colours (yellow, cyan, green, the recording red) read on the
+// list's background at 4.5:1 or better, as does dark text; on white the
+// light ones do not.
+TEST_F(GridListTest, ListBackgroundLetsItsTextColourRead) {
+    EXPECT_NEAR(21.0, ContrastRatio(Qt::black, Qt::white), 1e-9);
+    EXPECT_NEAR(1.0, ContrastRatio(QColor(0, 200, 255), QColor(0, 200, 255)), 1e-9);
+    const struct {
+        QColor text;
+        bool readsOnWhite;
+    } cases[] = {{QColor(255, 200, 0), false}, {QColor(0, 200, 255), false},
+                 {QColor(0, 220, 0), false},   {QColor(230, 70, 90), false},
+                 {QColor(20, 40, 90), true},   {QColor(0, 0, 0), true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.readsOnWhite, ContrastRatio(c.text, Qt::white) >= 4.5)
+            << c.text.name().toStdString();
+        list.SetTextColor(c.text);
+        EXPECT_GE(ContrastRatio(c.text, list.BackgroundColor()), 4.5)
+            << c.text.name().toStdString();
+        // What is drawn: the empty part of the list below its rows.
+        list.SetRowCount(2);
+        const QImage drawn = list.grab().toImage();
+        EXPECT_EQ(list.BackgroundColor(), drawn.pixelColor(list.width() / 2, list.height() - 6))
+            << c.text.name().toStdString();
+    }
 }
 
 TEST_F(GridListTest, SelectingARowNotifiesOnce) {
