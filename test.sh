@@ -3,7 +3,8 @@
 # (the install tree check among it) and builds the Debian package from that
 # build; then builds the core, link and state tests again with
 # AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the link
-# tests with ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N
+# and state tests and the GUI tests (the pages among them) with
+# ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N
 # adds a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -46,15 +47,18 @@ configure build-asan -DFX_SANITIZE=address,undefined,float-cast-overflow -DFX_BU
 cmake --build build-asan -j "$JOBS" --target core_tests link_tests state_tests
 ctest --test-dir build-asan -j "$JOBS" --timeout 300 -L 'core|link|state'
 
-echo "== ThreadSanitizer (build-tsan)"
-configure build-tsan -DFX_SANITIZE=thread -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
-cmake --build build-tsan -j "$JOBS" --target link_tests
+echo "== ThreadSanitizer: link, state and GUI tests (build-tsan)"
+# Qt itself is not instrumented; the page tests drive the window's thread,
+# the link's reader and writer threads and the job threads together.
+configure build-tsan -DFX_SANITIZE=thread -DFX_BUILD_BENCH=OFF
+cmake --build build-tsan -j "$JOBS" --target link_tests state_tests gui_tests
 # ThreadSanitizer needs the address space layout it expects; newer kernels
 # randomise more bits than this toolchain's runtime accepts.
 TSAN_RUN=()
 if command -v setarch >/dev/null; then TSAN_RUN=(setarch "$(uname -m)" -R); fi
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" "${TSAN_RUN[@]}" \
-    ctest --test-dir build-tsan -j "$JOBS" --timeout 300 -L link
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-qt.supp"
+"${TSAN_RUN[@]}" ctest --test-dir build-tsan -j "$JOBS" --timeout 300 -L 'link|state|gui'
+unset TSAN_OPTIONS
 
 # A short fuzzing run on request (FX_FUZZ_SECONDS per target), e.g. in CI:
 # it builds the instrumented fuzz targets in build-fuzz/ first.

@@ -441,8 +441,10 @@ void CEqPanel::DragRight(const QPoint& p) {
     EqBand& band = m_bands[m_selected];
     const bool narrow = NarrowQType(band.type);
     const float divisor = narrow ? 80.0f : 12.0f;
-    const float upper = narrow ? 2.0f : 30.0f;
-    band.q = std::clamp(band.q + float(p.x() - m_lastQDragX) / divisor, 0.1f, upper);
+    // The model's Q range of the type (OFF and crossover sections stop at 2 too).
+    const EqBandLimits limits = EqLimitsOf(band.type);
+    band.q = std::clamp(band.q + float(p.x() - m_lastQDragX) / divisor, float(limits.qLow),
+                        float(limits.qHigh));
     m_lastQDragX = p.x();
     ComputeBandResponse(band, ModelPlotWidth());
     NotifyChanged(m_selected);

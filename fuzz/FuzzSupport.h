@@ -1,11 +1,12 @@
 #pragma once
 
 // What every fuzz target installs once: link time that never waits (a reply
-// wait or a pause returns at once), a transport that drops what is sent, and
+// wait or a pause returns at once), a record sink that drops what is sent, and
 // whole-image jobs run in place, so an input runs in microseconds, the same
 // way every time, and nothing leaves the process.
 #include "link/CommandFrames.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "state/JobThreads.h"
 
 #include <atomic>
@@ -24,25 +25,26 @@ public:
     int64_t NowMs() override { return ++m_now; }
     void SleepMs(int ms) override { m_now += ms; }
     bool WaitEvent(AutoResetEvent& event, int) override { return event.Wait(0); }
+    bool WaitCondition(std::condition_variable&, std::unique_lock<std::mutex>&, int,
+                       const std::function<bool()>& done) override {
+        return done();
+    }
 
 private:
     std::atomic<int64_t> m_now{0};
 };
 
-class DroppingTransport : public ILinkTransport {
+class DroppingSink : public fx::IRecordSink {
 public:
-    int WriteUsbData(const uint8_t*, int count) override { return count; }
-    int WriteUsbDataNoWait(const uint8_t*, int count) override { return count; }
-    int NetSendSync(const uint8_t*, int count) override { return count; }
-    int NetSendFrame(const uint8_t*, int count) override { return count; }
-    void NetEnqueue(const NetQueueKey&, const uint8_t*, int) override {}
+    void Post(const uint8_t*, int) override {}
+    void WriteNow(fx::RecordKind, const uint8_t*, int) override {}
 };
 
 inline void InstallOnce() {
     static const bool installed = [] {
         SetLinkClock(std::make_shared<InstantClock>());
-        static DroppingTransport transport;
-        SetLinkTransport(&transport);
+        static DroppingSink sink;
+        fx::SetRecordSink(&sink);
         JobThreads::Instance().RunJobsInPlace(true);
         return true;
     }();

@@ -14,7 +14,6 @@ constexpr uint8_t kNetFrameStart = 0x55;
 constexpr int kMaxRecordSize = 60;  // a command record
 constexpr int kMaxCommandData = 56; // data bytes in one command record
 constexpr int kRxBufferSize = 260;  // network assembly buffer
-constexpr int kMaxNetFrame = 66;    // largest frame the queue holds
 
 // Command codes.
 enum CommandCode : uint8_t {
@@ -25,6 +24,7 @@ enum CommandCode : uint8_t {
     CMD_GET_MODE = 7,
     CMD_DSP_WRITE = 9,
     CMD_GET_STATUS = 14,
+    CMD_RADIO_FRAME = 18, // USB: bytes for the radio module follow (their count, then them)
     CMD_READ_IMAGE = 48,
     CMD_WRITE_IMAGE = 49,
     CMD_WRITE_IMAGE_END = 50,
@@ -43,10 +43,6 @@ enum CommandCode : uint8_t {
     CMD_GET_MACHINE_SETTINGS = 146,
 };
 
-// Queue key of a network frame: its first five bytes, zero-padded.
-using NetQueueKey = std::array<uint8_t, 6>;
-NetQueueKey MakeNetQueueKey(const uint8_t* bytes, int count);
-
 // Builds the 61-byte USB output report: report id 2, the bytes, zeros.
 // count is clamped to 60.
 std::array<uint8_t, kUsbReportSize> BuildUsbReport(const uint8_t* bytes, int count);
@@ -57,28 +53,15 @@ int BuildNetFrame(const uint8_t* payload, int count, uint8_t* out);
 // 0xFF XOR the length byte XOR every payload byte.
 uint8_t NetFrameChecksum(uint8_t lengthByte, const uint8_t* payload, int count);
 
-// What the senders need of the transports. The device link installs the real
-// one (USB or network, chosen by g_bNetMode); tests install a recording one.
-class ILinkTransport {
-public:
-    virtual ~ILinkTransport() = default;
-    // USB: bytes are the record as built (without the report id).
-    virtual int WriteUsbData(const uint8_t* bytes, int count) = 0;
-    virtual int WriteUsbDataNoWait(const uint8_t* bytes, int count) = 0;
-    // Network: payload is the tagged record; the transport frames it.
-    virtual int NetSendSync(const uint8_t* payload, int count) = 0;
-    virtual int NetSendFrame(const uint8_t* payload, int count) = 0;
-    virtual void NetEnqueue(const NetQueueKey& key, const uint8_t* payload, int count) = 0;
-};
-
-// nullptr restores the real device link.
-void SetLinkTransport(ILinkTransport* transport);
-ILinkTransport& LinkTransport();
-
-// The senders. None reports failure: a failure shows only in the debug output
-// and in the reply not arriving.
+// The senders. They build a record and post it to the link's outbox
+// (link/LinkOutbox.h), which paces it to the processor on a thread of its
+// own: no sender waits. None reports failure: a failure shows only in the
+// debug output and in the reply not arriving. The transport's wrapping (the
+// USB report id, the network tag and frame) is added below the outbox.
 void SendDeviceCmd(uint8_t code, uint8_t addressHigh, uint8_t addressLow, uint8_t length,
                    const uint8_t* data);
+// An already built record: posted when wait is set, else written at once
+// without pacing.
 void SendFrame(const uint8_t* bytes, int count, bool wait);
 void SendShortCmd(std::initializer_list<uint8_t> values);
 void SendShortCmd(const uint8_t* values, int count);

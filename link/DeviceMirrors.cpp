@@ -1,5 +1,7 @@
 #include "link/DeviceMirrors.h"
 
+#include "link/StateThread.h"
+
 #include <cstring>
 
 uint8_t g_StatusBlock[kStatusBlockSize] = {};
@@ -11,7 +13,7 @@ uint8_t g_MachineSettingsWork[kMachineSettingsSize] = {};
 IdentityRecord g_Identity = {};
 
 void ClearStatusBlock() {
-    std::memset(g_StatusBlock, 0, sizeof g_StatusBlock);
+    fx::ChangeState([] { std::memset(g_StatusBlock, 0, sizeof g_StatusBlock); });
 }
 
 void ResetIdentityToDefaults() {

@@ -3,15 +3,16 @@
 #include <atomic>
 #include <cstdint>
 
-// Mirrors of the processor's small memories, written by the reply dispatcher
-// on the receiving thread and read by the user-interface thread (without a
-// lock, like the parameter image).
+// Mirrors of the processor's small memories, filled from the replies. Like
+// the parameter image they change only on the state thread
+// (link/StateThread.h): the reply dispatcher hands its changes over to it.
 
 constexpr int kStatusBlockSize = 16;
 constexpr int kRemoteKeyBlockSize = 18;
 constexpr int kMachineSettingsSize = 14;
 
-// Status block of reply 14; cleared whenever a link closes and a job starts or ends.
+// Status block of reply 14; cleared whenever a link closes and a job starts
+// or ends (the clear is a change of the state thread too).
 extern uint8_t g_StatusBlock[kStatusBlockSize];
 void ClearStatusBlock();
 

@@ -13,7 +13,6 @@ std::atomic<bool> g_bAwaitReply{false};
 
 AutoResetEvent g_hReplyEvent{true};
 AutoResetEvent g_hReaderEndedEvent{false};
-AutoResetEvent g_hWriterWakeEvent{false};
 
 std::mutex g_SendLock;
 
@@ -27,5 +26,6 @@ void NotifyLinkGone() {
 }
 
 void GiveUpAwaitedReply() {
+    g_bAwaitReply = false;
     g_hReplyEvent.Set();
 }

@@ -3,6 +3,7 @@
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/LinkThreads.h"
 #include "link/RxAssembler.h"
@@ -13,9 +14,6 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-
-std::deque<NetQueueEntry> g_NetSendQueue;
-std::mutex g_NetQueueLock;
 
 namespace {
 constexpr char kHeartbeat[] = "$HB$";
@@ -66,14 +64,9 @@ std::shared_ptr<NetSession> CurrentSession() {
     return g_session;
 }
 
-void EmptySendQueue() {
-    std::lock_guard lock(g_NetQueueLock);
-    g_NetSendQueue.clear();
-}
-
 // Closes a connection, once, by whoever comes first: its socket stops (a
 // blocked receive returns); when it is the current one, the link flag, the
-// queue and (unless the caller clears it once the receive thread has ended)
+// outbox and (unless the caller clears it once the receive thread has ended)
 // the status block go too. The closer's message to the view (0: none) goes
 // before the waiters wake, so a job ended by the close is heard of after it.
 // True for the one that closed it.
@@ -87,8 +80,8 @@ bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     if (viewMessage != 0) PostToView(viewMessage);
     if (current) {
         NotifyLinkGone();
+        fx::Outbox().Stop();
         if (clearStatusNow) ClearStatusBlock();
-        EmptySendQueue();
     }
     return true;
 }
@@ -101,7 +94,10 @@ int SendFrameOn(NetSession& session, const uint8_t* payload, int count) {
 }
 
 void EchoHeartbeat(NetSession& session) {
-    session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
+    {
+        std::lock_guard lock(g_SendLock); // never inside a frame the outbox is writing
+        session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
+    }
     session.lastReceiveMs = LinkNowMs();
 }
 
@@ -148,41 +144,23 @@ void RunReceive(const std::shared_ptr<NetSession>& session) {
     DebugLog("End thread: RecvThreadProc \n");
 }
 
-// Waits while the previous frame's reply is outstanding, at most 2 s of link
-// time, in steps of 20 ms; a reply (or a closing link) ends the wait early.
-void WaitForReplyInFlight(const NetSession& session) {
-    const int64_t deadline = LinkNowMs() + int64_t{kWriterStepMs} * kWriterMaxSteps;
-    while (g_bAwaitReply && session.open) {
-        const int64_t left = deadline - LinkNowMs();
-        if (left <= 0) break;
-        LinkWaitEvent(g_hWriterWakeEvent, static_cast<int>(std::min<int64_t>(left, kWriterStepMs)));
+// The outbox's wire on the network: the tag for the kind, then the frame.
+class NetWire : public fx::ILinkWire {
+public:
+    explicit NetWire(std::shared_ptr<NetSession> session) : m_session(std::move(session)) {}
+    bool WriteRecord(fx::RecordKind kind, const uint8_t* bytes, int count) override {
+        if (!m_session->open) return false;
+        uint8_t payload[1 + kMaxFramePayload];
+        const int taken = std::clamp(count, 0, kMaxFramePayload - 1);
+        payload[0] = kind == fx::RecordKind::Radio ? kNetTagRadio : kNetTagCommand;
+        if (taken > 0) std::memcpy(payload + 1, bytes, static_cast<size_t>(taken));
+        std::lock_guard lock(g_SendLock);
+        return SendFrameOn(*m_session, payload, taken + 1) > 0;
     }
-}
 
-void RunWrite(const std::shared_ptr<NetSession>& session) {
-    while (session->open) {
-        // One frame in flight: wait for its reply, at most 2 s.
-        WaitForReplyInFlight(*session);
-        NetQueueEntry entry;
-        bool taken = false;
-        {
-            std::lock_guard lock(g_NetQueueLock);
-            if (session->open && !g_NetSendQueue.empty()) {
-                entry = g_NetSendQueue.front();
-                g_NetSendQueue.pop_front();
-                taken = true;
-            }
-        }
-        if (!taken) {
-            // Nothing to send: look again after 20 ms, or as soon as a frame is queued.
-            LinkWaitEvent(g_hWriterWakeEvent, kWriterStepMs);
-            continue;
-        }
-        g_bAwaitReply = true;
-        SendFrameOn(*session, entry.bytes, entry.length);
-    }
-    DebugLog("End thread: NetWriteThreadProc \n");
-}
+private:
+    std::shared_ptr<NetSession> m_session;
+};
 
 void RunWatchdog(const std::shared_ptr<NetSession>& session) {
     while (session->open) {
@@ -201,6 +179,9 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
     const bool closed = session && CloseSession(*session, false, 0);
+    // Only a network link's outbox: a USB link stays open until a new
+    // connection stands (the editor lets go of it then).
+    if (session) fx::Outbox().Close();
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();
     if (closed) ClearStatusBlock();
@@ -234,7 +215,6 @@ int NetHeartbeatMisses() {
 
 int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
-    EmptySendQueue();
 
     auto session = std::make_shared<NetSession>();
     NetSession* raw = session.get();
@@ -260,8 +240,9 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
         g_session = session;
         g_bConnected = true;
     }
+    fx::Outbox().Open(std::make_shared<NetWire>(session), {"NetSendSync WaitObject Time Out \r\n ",
+                                                           "End thread: NetWriteThreadProc \n"});
     NetThreads().Start([session] { RunReceive(session); });
-    NetThreads().Start([session] { RunWrite(session); });
     NetThreads().Start([session] { RunWatchdog(session); });
     return 1;
 }
@@ -269,52 +250,23 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
 void NetDisconnect(bool sendLetGo) {
     const std::shared_ptr<NetSession> session = CurrentSession();
     if (sendLetGo && session && session->open) {
-        // Sent directly, not queued, so that it leaves before the socket closes.
-        const uint8_t letGo[] = {kNetTagCommand, CMD_LET_GO};
-        NetSendSync(letGo, sizeof letGo);
+        // After the reply in flight and before the socket closes; what still
+        // waits is dropped.
+        const uint8_t letGo[] = {CMD_LET_GO};
+        fx::Outbox().PostLast(letGo, sizeof letGo);
     }
     EndCurrentSession();
 }
 
 int NetSendFrame(const uint8_t* payload, int count) {
     const std::shared_ptr<NetSession> session = CurrentSession();
-    return session ? SendFrameOn(*session, payload, count) : -1;
-}
-
-int NetSendSync(const uint8_t* payload, int count) {
-    if (!g_bConnected) return 0;
-    if (!LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
-        DebugLog("NetSendSync WaitObject Time Out \r\n ");
-    if (!g_bConnected) return 0; // the link closed while waiting
+    if (!session) return -1;
     std::lock_guard lock(g_SendLock);
-    return NetSendFrame(payload, count);
-}
-
-void NetEnqueue(const NetQueueKey& key, const uint8_t* payload, int count) {
-    NetQueueEntry entry;
-    entry.key = key;
-    entry.length = std::clamp(count, 0, kMaxNetFrame);
-    if (entry.length > 0) std::memcpy(entry.bytes, payload, static_cast<size_t>(entry.length));
-
-    std::lock_guard lock(g_NetQueueLock);
-    if (g_bCoalesce) {
-        auto queued = std::find_if(g_NetSendQueue.begin(), g_NetSendQueue.end(),
-                                   [&](const NetQueueEntry& e) { return e.key == key; });
-        if (queued != g_NetSendQueue.end()) {
-            *queued = entry; // the newest value keeps the older one's place
-            return;
-        }
-    }
-    g_NetSendQueue.push_back(entry);
-    g_hWriterWakeEvent.Set();
+    return SendFrameOn(*session, payload, count);
 }
 
 void RecvThreadProc() {
     if (const std::shared_ptr<NetSession> session = CurrentSession()) RunReceive(session);
-}
-
-void NetWriteThreadProc() {
-    if (const std::shared_ptr<NetSession> session = CurrentSession()) RunWrite(session);
 }
 
 void NetTimeoutThreadProc() {

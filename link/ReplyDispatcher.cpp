@@ -4,8 +4,10 @@
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyLedger.h"
+#include "link/StateThread.h"
 #include "link/ViewNotifier.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
@@ -63,27 +65,35 @@ void HandleErrorReport(const Reply& reply) {
     char text[96];
     std::snprintf(text, sizeof text, "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ",
                   reply.bytes[2], reply.bytes[3], reply.bytes[4]);
-    // Shown on this thread: no further reply is handled until it is closed.
+    // Posted: the view shows it on its thread while replies go on being handled.
     if (IViewNotifier* view = GetViewNotifier()) view->ShowErrorBox(text, "Error");
 }
 
+// The mirrors change on the state thread (link/StateThread.h); a handler
+// hands over a copy of the reply and returns.
+
 void HandleStatus(const Reply& reply) {
-    CopyFromByte2(reply, g_StatusBlock, kStatusBlockSize);
-    // Status byte 7 high nibble is the music pitch plus 5.
-    const DspParamEntry* pitch = FindDspParam(4, 21);
-    if (pitch && pitch->intVar) *pitch->intVar = (reply.bytes[9] >> 4) - 5;
+    fx::ChangeState([reply] {
+        CopyFromByte2(reply, g_StatusBlock, kStatusBlockSize);
+        // Status byte 7 high nibble is the music pitch plus 5.
+        const DspParamEntry* pitch = FindDspParam(4, 21);
+        if (pitch && pitch->intVar) *pitch->intVar = (reply.bytes[9] >> 4) - 5;
+    });
+}
+
+// One reply's change of the identity record: applied to the copy the ledger
+// keeps for the read job (at once) and to the mirror (on the state thread).
+void UpdateIdentity(const Reply& reply, void (*update)(const Reply&, IdentityRecord&)) {
+    Replies().UpdateIdentity([&](IdentityRecord& identity) { update(reply, identity); });
+    fx::ChangeState([reply, update] { update(reply, g_Identity); });
 }
 
 void HandleRadioFrame(const Reply& reply) {
     // The radio frame follows its length byte; an acknowledgement needs none.
     if (reply.bytes[3] == 6) return;
-    if (g_bNetMode) {
-        const uint8_t ack[] = {kNetTagRadio, 6};
-        SendFrame(ack, sizeof ack, false);
-    } else {
-        const uint8_t ack[] = {18, 1, 6};
-        SendFrame(ack, sizeof ack, false);
-    }
+    // At once, not behind what the outbox holds: the radio module waits for it.
+    const uint8_t ack[] = {6};
+    fx::RecordSink().WriteNow(fx::RecordKind::Radio, ack, sizeof ack);
     LinkSleepMs(20);
 }
 
@@ -94,10 +104,11 @@ void HandleImageChunk(const Reply& reply) {
     if (Replies().CollectImageChunk(address, reply.bytes[4], reply.bytes + 5,
                                     reply.DataAvailable()))
         return;
-    CopyData(reply, reply.bytes[4], g_ParamImage, address, kImageSize);
+    fx::ChangeState(
+        [reply, address] { CopyData(reply, reply.bytes[4], g_ParamImage, address, kImageSize); });
 }
 
-void HandlePanelChunk(const Reply& reply) {
+void StorePanelChunk(const Reply& reply) {
     const int address = reply.bytes[2] * 256 + reply.bytes[3];
     const int length = reply.bytes[4];
     if (address < kSurroundLevelsOffset) {
@@ -116,24 +127,34 @@ void HandlePanelChunk(const Reply& reply) {
     }
 }
 
+void HandlePanelChunk(const Reply& reply) {
+    fx::ChangeState([reply] { StorePanelChunk(reply); });
+}
+
 void HandleLearnedKey(const Reply& reply) {
-    g_RemoteKeyBlock[0] = reply.bytes[2];
-    if (reply.bytes[3] < kRemoteKeyBlockSize) g_RemoteKeyBlock[reply.bytes[3]] = reply.bytes[4];
+    fx::ChangeState([reply] {
+        g_RemoteKeyBlock[0] = reply.bytes[2];
+        if (reply.bytes[3] < kRemoteKeyBlockSize) g_RemoteKeyBlock[reply.bytes[3]] = reply.bytes[4];
+    });
     SendToView(WM_REMOTE_KEY_DATA, reply.bytes[4], 0);
 }
 
 void HandleMachineSettings(const Reply& reply) {
-    uint8_t settings[kMachineSettingsSize];
-    CopyFromByte2(reply, settings, kMachineSettingsSize);
-    std::memcpy(g_MachineSettingsDevice, settings, kMachineSettingsSize);
-    std::memcpy(g_MachineSettingsWork, settings, kMachineSettingsSize);
+    fx::ChangeState([reply] {
+        uint8_t settings[kMachineSettingsSize];
+        CopyFromByte2(reply, settings, kMachineSettingsSize);
+        std::memcpy(g_MachineSettingsDevice, settings, kMachineSettingsSize);
+        std::memcpy(g_MachineSettingsWork, settings, kMachineSettingsSize);
+    });
 }
 
 void HandleRemoteKeys(const Reply& reply) {
-    // The block's first 16 bytes come from the processor; the rest stays.
-    constexpr int kReportedKeys = 16;
-    const int n = std::min(kReportedKeys, reply.count - 2);
-    if (n > 0) std::memcpy(g_RemoteKeyBlock, reply.bytes + 2, static_cast<size_t>(n));
+    fx::ChangeState([reply] {
+        // The block's first 16 bytes come from the processor; the rest stays.
+        constexpr int kReportedKeys = 16;
+        const int n = std::min(kReportedKeys, reply.count - 2);
+        if (n > 0) std::memcpy(g_RemoteKeyBlock, reply.bytes + 2, static_cast<size_t>(n));
+    });
 }
 } // namespace
 
@@ -152,6 +173,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // The processor finished a mode load or reset: read the image again,
         // on a thread of its own since the read needs this one to dispatch.
         Replies().NoteReply(reply.bytes[1]);
+        g_bAwaitReply = false;
         g_hReplyEvent.Set();
         StartDelayedRead();
         return;
@@ -180,16 +202,23 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         HandleRemoteKeys(reply);
         break;
     case REPLY_VERSION2:
-        CopyText(reply, g_Identity.secondVersion, sizeof g_Identity.secondVersion);
+        UpdateIdentity(reply, [](const Reply& r, IdentityRecord& id) {
+            CopyText(r, id.secondVersion, sizeof id.secondVersion);
+        });
         break;
     case REPLY_MODULE_NAME:
-        CopyText(reply, g_Identity.moduleName, sizeof g_Identity.moduleName);
+        UpdateIdentity(reply, [](const Reply& r, IdentityRecord& id) {
+            CopyText(r, id.moduleName, sizeof id.moduleName);
+        });
         break;
     case REPLY_VERSION1:
-        CopyText(reply, g_Identity.firstVersion, sizeof g_Identity.firstVersion);
+        UpdateIdentity(reply, [](const Reply& r, IdentityRecord& id) {
+            CopyText(r, id.firstVersion, sizeof id.firstVersion);
+        });
         break;
     case REPLY_CMD_VERSION:
-        g_Identity.commandSetVersion = reply.bytes[2];
+        UpdateIdentity(
+            reply, [](const Reply& r, IdentityRecord& id) { id.commandSetVersion = r.bytes[2]; });
         break;
     case REPLY_PANEL_CHUNK:
         HandlePanelChunk(reply);
@@ -202,5 +231,6 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         break;
     }
     Replies().NoteReply(reply.bytes[1]);
+    g_bAwaitReply = false;
     g_hReplyEvent.Set();
 }

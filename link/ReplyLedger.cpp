@@ -43,6 +43,16 @@ bool ReplyLedger::EndImageCollection(uint8_t* image) {
     return true;
 }
 
+void ReplyLedger::UpdateIdentity(const std::function<void(IdentityRecord&)>& update) {
+    std::lock_guard lock(m_mutex);
+    update(m_identity);
+}
+
+IdentityRecord ReplyLedger::ReportedIdentity() const {
+    std::lock_guard lock(m_mutex);
+    return m_identity;
+}
+
 ReplyTally ReplyLedger::Tally() const {
     std::lock_guard lock(m_mutex);
     return m_tally;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <array>
@@ -60,6 +61,12 @@ public:
     // into image and returns true; otherwise leaves image alone.
     bool EndImageCollection(uint8_t* image);
 
+    // The identity as the processor reported it (replies 126..129), kept
+    // here for the read job, which decides on it on its own thread; the
+    // mirror g_Identity changes on the state thread.
+    void UpdateIdentity(const std::function<void(IdentityRecord&)>& update);
+    IdentityRecord ReportedIdentity() const;
+
     ReplyTally Tally() const;
     // Waits up to ms of link time until done holds for the tally, or the link
     // is gone; returns whether done holds.
@@ -73,6 +80,7 @@ private:
     ReplyTally m_tally;
     bool m_collecting = false;
     std::array<uint8_t, kImageSize> m_image{};
+    IdentityRecord m_identity{};
 };
 
 // The link's ledger.

@@ -1,6 +1,7 @@
 #include "link/ReplyWatch.h"
 
 #include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyLedger.h"
 
@@ -20,6 +21,7 @@ bool SendAndConfirm(const uint8_t* command, int count, int timeoutMs) {
     const uint64_t before = ReplyCount(code);
     SendShortCmd(command, count);
     if (!g_bConnected) return false; // sent nowhere: no answer can come
+    if (!WaitAllWritten()) return false;
     return WaitForReplyAfter(code, before, timeoutMs);
 }
 

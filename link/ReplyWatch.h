@@ -11,9 +11,10 @@ uint64_t ReplyCount(uint8_t code);
 // Waits up to timeoutMs of link time until more than countBefore replies with
 // this code have arrived; true when one did. Ends at once when the link goes.
 bool WaitForReplyAfter(uint8_t code, uint64_t countBefore, int timeoutMs);
-// Sends a command (its code first) on the waiting send path and waits up to
-// timeoutMs for the processor's answer, which carries the same code. False
-// when no answer came, at once when no link is open.
+// Sends a command (its code first), waits until the outbox wrote it and then
+// up to timeoutMs for the processor's answer, which carries the same code.
+// False when no answer came, at once when no link is open. Never on the
+// window's thread.
 bool SendAndConfirm(const uint8_t* command, int count, int timeoutMs);
 
 } // namespace fx

@@ -82,7 +82,6 @@ void RxAssembler::ProcessRxBuf() {
     if (n >= 1 && checksum == m_buffer[n + 1]) {
         if (m_sink) m_sink(m_buffer + 2, n - 1);
         g_bAwaitReply = false;
-        g_hWriterWakeEvent.Set();
     } else {
         DebugLog("ProcessRxBuf Checksum error\n ");
     }

@@ -6,6 +6,7 @@
 #include "link/HidDevice.h"
 #include "link/HidapiBackend.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/LinkThreads.h"
 #include "link/NetLink.h"
@@ -13,8 +14,10 @@
 #include "link/UdevMonitor.h"
 #include "link/ViewNotifier.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -137,16 +140,13 @@ void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
     DebugLog("End thread: ReadUsbThreadProc \n");
 }
 
-int WriteReport(const uint8_t* bytes, int count, bool wait) {
+int WriteReport(const uint8_t* bytes, int count) {
     if (!g_bConnected) return 0;
     if (g_bReadThreadEnd) {
         DebugLog("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
         return 0;
     }
     const auto report = BuildUsbReport(bytes, count);
-    if (wait && !LinkWaitEvent(g_hReplyEvent, kReplyWaitMs))
-        DebugLog("WaitForSingleObject Time Out \r\n ");
-    if (wait && !LinkUsable()) return 0; // the link went while waiting
     int written = 0;
     {
         std::lock_guard lock(g_SendLock);
@@ -158,12 +158,30 @@ int WriteReport(const uint8_t* bytes, int count, bool wait) {
     return written;
 }
 
+// The outbox's wire on USB: a command record as it is, bytes for the radio
+// module as 18, their count, the bytes.
+class UsbWire : public fx::ILinkWire {
+public:
+    bool WriteRecord(fx::RecordKind kind, const uint8_t* bytes, int count) override {
+        if (kind == fx::RecordKind::Command) return WriteReport(bytes, count) == kUsbReportSize;
+        uint8_t radio[kUsbReportSize - 1] = {CMD_RADIO_FRAME, 0};
+        const int taken = std::clamp(count, 0, kUsbReportSize - 3);
+        radio[1] = static_cast<uint8_t>(taken);
+        if (taken > 0) std::memcpy(radio + 2, bytes, static_cast<size_t>(taken));
+        return WriteReport(radio, taken + 2) == kUsbReportSize;
+    }
+};
+
 void CloseUsb(bool sendLetGo) {
     if (!g_bConnected || !CurrentDevice()) return;
     ClearStatusBlock();
-    if (sendLetGo) SendShortCmd({CMD_LET_GO});
+    if (sendLetGo) {
+        const uint8_t letGo[] = {CMD_LET_GO};
+        fx::Outbox().PostLast(letGo, sizeof letGo);
+    }
     g_bConnected = false;
     NotifyLinkGone();
+    fx::Outbox().Close();
     EndReaderAndCloseDevice();
     // Again once the reader has ended: a status reply may have landed while
     // the link was closing.
@@ -180,6 +198,7 @@ int OpenDeviceLink() {
     g_bReadThreadEnd = false;
     const unsigned linkNumber = ++g_linkNumber;
     g_bConnected = true;
+    fx::Outbox().Open(std::make_shared<UsbWire>(), {"WaitForSingleObject Time Out \r\n ", ""});
     Readers().Start([device = CurrentDevice(), linkNumber] { RunReader(device, linkNumber); });
     return 1;
 }
@@ -219,12 +238,8 @@ void ReadUsbThreadProc() {
     RunReader(CurrentDevice(), g_linkNumber);
 }
 
-int WriteUsbData(const uint8_t* bytes, int count) {
-    return WriteReport(bytes, count, true);
-}
-
 int WriteUsbDataNoWait(const uint8_t* bytes, int count) {
-    return WriteReport(bytes, count, false);
+    return WriteReport(bytes, count);
 }
 
 void CloseUsbLink() {

@@ -4,8 +4,9 @@
 #include <string>
 
 // The USB HID transport: one reader thread hands every input report to
-// ProcessDeviceReply; the senders write 61-byte output reports. HID access
-// goes through the installed IHidBackend (link/HidDevice.h).
+// ProcessDeviceReply; the link's outbox writes the senders' records as
+// 61-byte output reports. HID access goes through the installed IHidBackend
+// (link/HidDevice.h).
 
 // Vendor and product identifiers of the processor.
 constexpr uint16_t kProcessorVendorId = 0x2010;
@@ -25,11 +26,9 @@ int FindAndOpenHidDevice();
 // The reader thread's body (OpenDeviceLink starts it).
 void ReadUsbThreadProc();
 
-// The waiting writer: waits up to 2000 ms for the previous reply, then writes
-// the 61-byte report (id 2, the bytes, zeros). Returns 61, or the count
-// written (0 when the link is closed or the reader has ended).
-int WriteUsbData(const uint8_t* bytes, int count);
-// The same without the wait.
+// Writes one 61-byte output report (id 2, the bytes, zeros) at once; the
+// link's outbox paces the records it writes this way. Returns 61, or the
+// count written (0 when the link is closed or the reader has ended).
 int WriteUsbDataNoWait(const uint8_t* bytes, int count);
 
 // Closes the link after a removal (no let-go command). Nothing when closed.

@@ -20,7 +20,8 @@ public:
     virtual void PostViewMessage(int message, intptr_t wParam, intptr_t lParam) = 0;
     // Sent: returns when the view has handled it.
     virtual void SendViewMessage(int message, intptr_t wParam, intptr_t lParam) = 0;
-    // A modal error box shown for the receiving thread (reply 10); returns when closed.
+    // An error box (reply 10) the view shows on its own thread; returns at
+    // once, so the receiving thread never waits for it.
     virtual void ShowErrorBox(const std::string& text, const std::string& caption) = 0;
 };
 

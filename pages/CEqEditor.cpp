@@ -45,6 +45,13 @@ QString QText(double q) {
     return QString::asprintf("%.2f", q);
 }
 
+// A band takes the values its record was written with.
+void TakeWritten(EqBand& band, const EqBandRecord& written) {
+    band.frequency = float(written.frequency);
+    band.gain = float(written.gain);
+    band.q = float(written.q);
+}
+
 bool GainEditable(int type) {
     return type == EQ_PEQ || type == EQ_LS || type == EQ_HS;
 }
@@ -329,16 +336,26 @@ bool CEqEditor::IsWheelTarget(const QWidget* widget) const {
 
 void CEqEditor::WriteBand(int index) {
     if (index < 0 || index >= m_graph->BandCount()) return;
-    const EqBand& band = m_graph->Band(index);
+    EqBand& band = m_graph->Band(index);
     const double frequency = double(int(band.frequency));
+    EqBandRecord written{};
+    std::array<EqBandRecord, 3> sectionsWritten{};
     for (int set : TargetSets()) {
-        SetEqBand(set, index, band.type, frequency, band.gain, band.q);
+        written = SetEqBand(set, index, band.type, frequency, band.gain, band.q);
         // The sections take the band's frequency and keep their gain and Q.
         for (int s = 0; s < band.sectionCount && s < 3; ++s) {
             const EqBand* section = band.sections[s];
             if (section)
-                SetEqBand(set, section->index, section->type, frequency, section->gain, section->q);
+                sectionsWritten[s] = SetEqBand(set, section->index, section->type, frequency,
+                                               section->gain, section->q);
         }
+    }
+    // The graph, the list and the editor show the words that were written.
+    if (!TargetSets().empty()) {
+        for (int s = 0; s < band.sectionCount && s < 3; ++s)
+            if (EqBand* section = band.sections[s]) TakeWritten(*section, sectionsWritten[s]);
+        TakeWritten(band, written);
+        m_graph->RecomputeBand(index);
     }
     FillRow(index);
     if (index == m_selected) FillEditor();

@@ -5,9 +5,11 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
+#include "link/StateThread.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/CInfoDlg.h"
+#include "shell/CModeCommands.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
 #include "state/MachineModes.h"
@@ -332,7 +334,7 @@ void CSetDlg::OnResetMode(int mode) {
         ShowModeButtons();
         return;
     }
-    ResetMachineMode(mode);
+    CModeCommands(m_sender, this).ResetMode(mode);
     ShowModeButtons();
 }
 
@@ -345,13 +347,10 @@ void CSetDlg::OnApply() {
     QPointer<CSetDlg> self(this);
     m_sender.Post([self, record, linked] {
         const bool confirmed = fx::SendMachineSettings(record.data(), kReplyWaitMs);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, confirmed, linked] {
-                ShowApplyNotice(confirmed, linked);
-                if (self) emit self->applyFinished(confirmed);
-            },
-            Qt::QueuedConnection);
+        fx::HandToStateThread([self, confirmed, linked] {
+            ShowApplyNotice(confirmed, linked);
+            if (self) emit self->applyFinished(confirmed);
+        });
     });
 }
 

@@ -4,6 +4,7 @@
 #include "link/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
+#include "link/StateThread.h"
 #include "modefile/SafeFile.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemotePicture.h"
@@ -204,21 +205,19 @@ bool CRemoteDlg::RequireLink() {
 
 void CRemoteDlg::SendBlock(const QString& confirmedText) {
     QPointer<CRemoteDlg> self(this);
-    m_sender.Post([self, confirmedText] {
+    const auto block = std::to_array(g_RemoteKeyBlock);
+    m_sender.Post([self, confirmedText, block] {
         const bool linked = g_bConnected;
-        const bool confirmed = fx::SendRemoteKeyBlock(kReplyWaitMs);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, confirmedText, confirmed, linked] {
-                QString text = confirmedText;
-                if (!linked)
-                    text = QString::fromUtf8(kConnectFirst);
-                else if (!confirmed)
-                    text = Tr("机器未确认遥控器键码!", "The processor did not confirm the codes!");
-                CInfoDlg::ShowInfo(text, kNoticeMs);
-                if (self) emit self->blockSent(confirmed);
-            },
-            Qt::QueuedConnection);
+        const bool confirmed = fx::SendRemoteKeyBlock(block, kReplyWaitMs);
+        fx::HandToStateThread([self, confirmedText, confirmed, linked] {
+            QString text = confirmedText;
+            if (!linked)
+                text = QString::fromUtf8(kConnectFirst);
+            else if (!confirmed)
+                text = Tr("机器未确认遥控器键码!", "The processor did not confirm the codes!");
+            CInfoDlg::ShowInfo(text, kNoticeMs);
+            if (self) emit self->blockSent(confirmed);
+        });
     });
 }
 

@@ -3,9 +3,11 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/SendWorker.h"
+#include "link/StateThread.h"
 #include "link/UsbLink.h"
 #include "pages/CDialogMusicInput.h"
 #include "pages/CSetDlg.h"
@@ -17,10 +19,12 @@
 #include "shell/CHalvoxPage.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CMasterControls.h"
+#include "shell/CModeCommands.h"
 #include "shell/CNetConnectDlg.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonIcons.h"
 #include "shell/CRibbonStatusBar.h"
+#include "shell/CStateThreadQt.h"
 #include "shell/CSynDlg.h"
 #include "shell/CViewNotifierQt.h"
 #include "shell/Localisation.h"
@@ -50,7 +54,8 @@ const char* const kAppName = "效果器调音软件v1.2";
 CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
                          QWidget* parent)
     : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc),
-      m_sender(std::make_unique<fx::SendWorker>()) {
+      m_sender(std::make_unique<fx::SendWorker>()),
+      m_modeCommands(std::make_unique<CModeCommands>(*m_sender, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_master = std::make_unique<CMasterControls>(
@@ -71,6 +76,8 @@ CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvo
 
 CHalvoxView::~CHalvoxView() {
     if (GetViewNotifier() == m_notifier.get()) SetViewNotifier(nullptr);
+    m_notifier->Detach();
+    m_stateThread.reset();
     SetHidNoticeListener(nullptr);
     RemoveTrayIcon();
 }
@@ -81,19 +88,17 @@ void CHalvoxView::Create() {
     g_Language = CAppSettings::Language() == 1 ? 1 : 0;
     CAppSettings::LoadChannelLinkFlags();
 
+    // This thread owns the device state: the link's threads hand their
+    // changes and messages over to it.
+    if (!m_stateThread) m_stateThread = std::make_unique<CStateThreadQt>();
     SetViewNotifier(m_notifier.get());
     // Notices may come from the udev thread or the virtual device's caller:
     // they are always handled later, on this thread.
     QPointer<CHalvoxView> self(this);
     SetHidNoticeListener([self](HidNotice notice, const std::string& path) {
-        if (!self) return;
-        const QString qpath = QString::fromStdString(path);
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, notice, qpath] {
-                if (self) self->OnHidNotice(notice, qpath);
-            },
-            Qt::QueuedConnection);
+        fx::HandToStateThread([self, notice, path] {
+            if (self) self->OnHidNotice(notice, QString::fromStdString(path));
+        });
     });
     RegisterDeviceArrival();
 
@@ -236,7 +241,12 @@ void CHalvoxView::OnLinkOpened(int balloonMs) {
 }
 
 void CHalvoxView::OnStatusTimer() {
-    if (g_bJobIdle && g_bConnected && g_bStatusPoll) SendShortCmd({CMD_GET_STATUS});
+    if (!g_bJobIdle || !g_bConnected || !g_bStatusPoll) return;
+    // One request at a time: behind a processor slower than the poll, the
+    // requests would pile up in the outbox ahead of every change.
+    if (!fx::Outbox().Written(m_lastStatusPoll)) return;
+    SendShortCmd({CMD_GET_STATUS});
+    m_lastStatusPoll = fx::Outbox().Mark();
 }
 
 void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
@@ -296,7 +306,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     }
     if (IsCompatible()) {
         const int pending = g_PendingStoreMode.exchange(-1);
-        if (pending >= 0 && pending < kMachineModeCount) StoreWrittenModeFile(pending);
+        if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();
         m_freshLink = false;
         if (job == 0 && !m_offlineImage.empty()) AskAboutOfflineEdits();
@@ -348,8 +358,12 @@ void CHalvoxView::AskAboutOfflineEdits() {
 // write, to the processor.
 void CHalvoxView::WriteOfflineEdits() {
     if (m_offlineImage.size() != size_t(kImageSize)) return;
-    std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
-    RefreshFromImage();
+    {
+        // A change of the image like any other: under the state lock.
+        fx::StateGuard lock(fx::StateLock());
+        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
+        RefreshFromImage();
+    }
     RefreshPages();
     if (!g_bConnected) return; // kept in the editor; the next link asks again
     StartWriteAll();
@@ -459,7 +473,7 @@ void CHalvoxView::RemoveTrayIcon() {
 void CHalvoxView::OnCommand(int id) {
     if (m_master->HandleCommand(id)) return;
     if (id >= ID_MODE_LOAD_FIRST && id < ID_MODE_STORE_FIRST + kMachineModeCount) {
-        HandleMachineModeCommand(id);
+        m_modeCommands->Handle(id);
         UpdateStatusBar();
         return;
     }
@@ -488,7 +502,7 @@ void CHalvoxView::OnCommand(int id) {
         break;
     case ID_MACHINE_RESET:
         // The reset links the channel pairs again; the page shows it.
-        if (ResetProcessor() && m_page) m_page->Reload();
+        if (m_modeCommands->ResetProcessor() && m_page) m_page->Reload();
         break;
     case ID_REMOTE_LEARN:
         OpenRemoteLearning();

@@ -23,10 +23,12 @@ class SendWorker;
 }
 
 class CHalvoxDoc;
+class CModeCommands;
 class CHalvoxPage;
 class CMasterControls;
 class CRibbonBar;
 class CRibbonStatusBar;
+class CStateThreadQt;
 class CViewNotifierQt;
 class QSystemTrayIcon;
 
@@ -98,6 +100,8 @@ public:
     CRemoteDlg* RemoteDialog() const { return m_remoteDialog.data(); }
     // Sends that wait for the processor's answer run here, off this thread.
     fx::SendWorker& Sender() const { return *m_sender; }
+    // The machine mode commands of the ribbon and the machine settings dialog.
+    CModeCommands& ModeCommands() const { return *m_modeCommands; }
 
 signals:
     // Message 1001: a learned remote key, for the remote-learning dialog.
@@ -130,6 +134,8 @@ private:
     CHalvoxDoc* m_doc;
     std::unique_ptr<CMasterControls> m_master;
     std::unique_ptr<CViewNotifierQt> m_notifier;
+    std::unique_ptr<CStateThreadQt> m_stateThread;
+    uint64_t m_lastStatusPoll = 0; // the outbox's mark of the last status request
     CHalvoxPage* m_page = nullptr;
     QTimer m_openLinkTimer, m_statusTimer, m_pitchTimer, m_balloonTimer;
     QSet<int> m_startedTimers;
@@ -152,4 +158,5 @@ private:
     QPointer<CSetDlg> m_machineDialog;
     QPointer<CRemoteDlg> m_remoteDialog;
     std::unique_ptr<fx::SendWorker> m_sender;
+    std::unique_ptr<CModeCommands> m_modeCommands;
 };

@@ -60,8 +60,13 @@ bool IsKnownModel() {
     return IsKnownModel(g_Identity.moduleName);
 }
 
+bool IsCompatible(const IdentityRecord& identity) {
+    return IsKnownModel(identity.moduleName) &&
+           identity.commandSetVersion == kSupportedCommandSetVersion;
+}
+
 bool IsCompatible() {
-    return IsKnownModel() && g_Identity.commandSetVersion == kSupportedCommandSetVersion;
+    return IsCompatible(g_Identity);
 }
 
 uint8_t ClampInputSource(uint8_t inputSource, const char* moduleName) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/DeviceMirrors.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,7 +14,9 @@ constexpr int kUnlistedMusicInputDialog = 512;
 // Exact, case-sensitive comparison with the whole module name.
 bool IsKnownModel(const char* moduleName);
 bool IsKnownModel(); // of g_Identity
-bool IsCompatible(); // known model and command-set version 19
+// A known model with command-set version 19.
+bool IsCompatible(const IdentityRecord& identity);
+bool IsCompatible(); // of g_Identity
 
 // Brings a loaded mode file's input-source byte into the current model's
 // range; an unlisted model keeps every value.

@@ -1,6 +1,7 @@
 #include "state/Features.h"
 
 #include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 
 #include <cmath>
@@ -15,18 +16,6 @@ constexpr uint32_t kBassBoostFilterMiddle[2] = {0x3F7D554A, 0xBFFEA8DC};
 constexpr int kInputGain[2] = {41, 68};
 constexpr int kOutputGain[2] = {42, 69};
 constexpr int kFilter[2] = {44, 71};
-
-// Clears the coalescing switch while it lives, then puts it back.
-class CoalescingOff {
-public:
-    CoalescingOff() : m_previous(g_bCoalesce.exchange(false)) {}
-    ~CoalescingOff() { g_bCoalesce = m_previous; }
-    CoalescingOff(const CoalescingOff&) = delete;
-    CoalescingOff& operator=(const CoalescingOff&) = delete;
-
-private:
-    bool m_previous;
-};
 
 float DbToGain(double db) {
     return static_cast<float>(std::pow(10.0, db / 20.0));
@@ -63,7 +52,7 @@ void SetBassBoost(double g) {
     g_PanelLevel = value;
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(kPanelLevelOffset >> 8),
                   static_cast<uint8_t>(kPanelLevelOffset & 0xFF), 4, stored);
-    const CoalescingOff distinct;
+    const fx::CoalescingOff distinct;
     for (const BassBoostWrite& write : BassBoostWrites(value, previous))
         WriteDspParam(kBassBoostBlock, write.parameter, write.values.data(),
                       static_cast<int>(write.values.size()));

@@ -3,16 +3,12 @@
 #include <atomic>
 
 // The processor's four machine modes M1..M4 (indices 0..3): load, store,
-// factory reset, store of a written mode file, and the processor reset. All
-// of them do nothing without an open link.
+// factory reset, store of a written mode file, and the processor reset. They
+// ask and show nothing (the window's mode commands do, shell/CModeCommands)
+// and do nothing without an open link. Load, reset and the store of a written
+// file pause between their steps: the window runs them on its send thread.
 
 constexpr int kMachineModeCount = 4;
-
-// View command identifiers.
-constexpr int ID_LOAD_MODE_FIRST = 32910;  // ..32913
-constexpr int ID_STORE_MODE_FIRST = 32914; // ..32917
-constexpr int ID_RESET_MODE_FIRST = 32823; // ..32826
-constexpr int ID_RESET_PROCESSOR = 32811;
 
 // The machine mode to store into once a mode file has been written to the
 // processor (-1 none); set from the file's name.
@@ -21,24 +17,20 @@ extern std::atomic<int> g_PendingStoreMode;
 // Mode numbers always pass through this before they are sent.
 int ClampMode(int mode);
 
-// Asks first when parameters changed; then switches the processor to the
-// mode and shows the synchronisation dialog. The processor's reply 5 or 6
+// Switches the processor to the mode: clears the status block and
+// g_bJobIdle, pauses 50 ms, then 5 and the mode. The processor's reply 5
 // starts the read that follows.
 void LoadMachineMode(int mode);
-// Asks, then stores the current parameters into the mode and shows the
-// saving notice. Returns true when the store was sent.
+// Stores the current parameters into the mode (4 and the mode), clearing
+// g_bParamsChanged. True when it was sent.
 bool StoreMachineMode(int mode);
-// The store without a question (before a mode file is saved, on closing):
-// 4 and the current mode, clearing g_bParamsChanged.
+// The store into the current mode (before a mode file is saved, on closing).
 void StoreCurrentMode();
-// Resets the mode to its factory parameters (no question); a read follows
-// like after a load.
+// Resets the mode to its factory parameters, as a load does with 6; a read follows.
 void ResetMachineMode(int mode);
-// After a mode file has been written and accepted: 3, mode; 20 ms; 4, mode.
+// After a mode file has been written and accepted: 3, mode; once that went
+// out, 20 ms; 4, mode.
 void StoreWrittenModeFile(int mode);
-// Asks, then resets the processor, the channel link flags, and asks the
-// user to restart the processor by hand. Returns true when it was sent.
+// Resets the processor (104, 170; it must then be restarted by hand) and the
+// channel link flags. True when it was sent.
 bool ResetProcessor();
-
-// Runs a view command of the table above; false when the id is none of them.
-bool HandleMachineModeCommand(int commandId);

@@ -6,6 +6,7 @@
 #include "controls/EqModel.h"
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
+#include "link/StateThread.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
 #include "state/Saturate.h"
@@ -353,6 +354,7 @@ bool IsValidEqBand(int set, int band) {
 // ---------------------------------------------------------------- image
 
 void BuildDefaultImage() {
+    fx::StateGuard lock(fx::StateLock());
     uint8_t scratch[kImageSize] = {};
     BuildDefaultBands(scratch);
     BuildDefaultSurround(scratch);
@@ -362,6 +364,7 @@ void BuildDefaultImage() {
 }
 
 void RefreshFromImage() {
+    fx::StateGuard lock(fx::StateLock());
     std::memcpy(g_PanelImage, g_ParamImage, kPanelSize);
     DecodeSurroundLayout();
     RefreshDerivedValues();
@@ -377,12 +380,14 @@ void SetDspParam(int block, int parameter, double value) {
         !HasEditorVariable(*entry)) {
         return;
     }
+    fx::StateGuard lock(fx::StateLock());
     const uint32_t stored = StoreEditorVariable(*entry, value);
     WriteBigEndian32(g_ParamImage + entry->imageOffset, stored);
     SendDspWrite(block, parameter, &stored, 1);
 }
 
 void WriteDspParam(int block, int parameter, const uint32_t* values, int count) {
+    fx::StateGuard lock(fx::StateLock());
     const DspParamEntry* entry = FindDspParam(block, parameter);
     // More values than the record holds would run into the next record's head.
     if (entry != nullptr && entry->imageOffset >= 0 && count > 0 && count <= entry->valueCount) {
@@ -448,17 +453,28 @@ void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record) {
     record[6] = static_cast<uint8_t>(band.type);
 }
 
-void SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+EqBandRecord QuantiseEqBand(const EqBandRecord& band) {
+    uint8_t record[kEqBandRecordSize];
+    EncodeEqBandRecord(band, record);
+    return DecodeEqBandRecord(record);
+}
+
+EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
+    // The coefficients are those of the words the record holds, so the
+    // processor, the image and the pages agree on the band.
+    const EqBandRecord words = QuantiseEqBand({gain, frequency, q, type});
     if (!IsValidEqBand(set, band)) {
         DebugLog("SetEqBand: band %d of set %d out of range\n", band, set);
-        return;
+        return words;
     }
-    const BiquadCoefficients c = ComputeBiquad(type, frequency, gain, q, 0.0, kEqSampleRate);
+    const BiquadCoefficients c =
+        ComputeBiquad(type, words.frequency, words.gain, words.q, 0.0, kEqSampleRate);
     const float coefficients[5] = {static_cast<float>(-c.a1), static_cast<float>(-c.a2),
                                    static_cast<float>(c.b0), static_cast<float>(c.b1),
                                    static_cast<float>(c.b2)};
     SendEqCoefficients(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients);
-    StoreEqBand(set, band, gain, frequency, q, type);
+    StoreEqBand(set, band, words.gain, words.frequency, words.q, type);
+    return words;
 }
 
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]) {
@@ -473,6 +489,7 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
         return;
     }
     const int offset = EqBandOffset(set, band);
+    fx::StateGuard lock(fx::StateLock());
     EncodeEqBandRecord({gain, frequency, q, type}, g_PanelImage + offset);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
                   static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage + offset);
@@ -518,6 +535,7 @@ void ResetEqSet(int set) {
 // ---------------------------------------------------------------- surround
 
 void DecodeSurroundLayout() {
+    fx::StateGuard lock(fx::StateLock());
     const uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
     g_SurroundLayout.byte1222 = layout[0];
     g_SurroundLayout.byte1223 = layout[1];
@@ -527,6 +545,7 @@ void DecodeSurroundLayout() {
 }
 
 void SendSurroundLayout() {
+    fx::StateGuard lock(fx::StateLock());
     uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
     layout[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
     layout[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);

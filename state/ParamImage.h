@@ -5,8 +5,10 @@
 #include <functional>
 
 // The mirror of the processor's 3350-byte parameter memory and the operations
-// through which pages change it (each updates the mirror and sends the change
-// at once).
+// through which pages change it (each updates the mirror and posts the change
+// to the link's outbox at once). The image, its working copy and the editor
+// values change only on the state thread (link/StateThread.h), under the
+// state lock.
 
 constexpr int kImageSize = 3350;
 // Whole-image transfers go in chunks of one command's data: 60 chunks of 56
@@ -141,7 +143,12 @@ struct EqBandRecord {
 EqBandRecord DecodeEqBandRecord(const uint8_t* record);
 void EncodeEqBandRecord(const EqBandRecord& band, uint8_t* record);
 
-void SetEqBand(int set, int band, int type, double frequency, double gain, double q);
+// A band as its record holds it (whole hertz, 0.1 dB, thousandths of Q):
+// what is sent, stored and shown after an edit.
+EqBandRecord QuantiseEqBand(const EqBandRecord& band);
+// Sends the coefficients of the quantised band and its record; returns the
+// band as written (the set's record in the panel area now holds it).
+EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q);
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]);
 void StoreEqBand(int set, int band, double gain, double frequency, double q, int type);
 bool ResendEqSet(int set);

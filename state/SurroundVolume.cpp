@@ -2,6 +2,8 @@
 #include "state/SurroundVolume.h"
 
 #include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
+#include "link/StateThread.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ValueRanges.h"
@@ -40,7 +42,10 @@ void SendPanelRange(int offset, int length) {
                   g_PanelImage + offset);
 }
 
+// Changes of the image and the editor values hold the state lock (a job
+// thread may be copying the image).
 void StoreLevel(int channel, double levelDb) {
+    fx::StateGuard lock(fx::StateLock());
     WriteBigEndian32(g_PanelImage + kSurroundLevelsOffset + 4 * channel,
                      FloatBits(static_cast<float>(levelDb)));
     SendPanelRange(kSurroundLevelsOffset, kLevelBlockSize);
@@ -52,6 +57,7 @@ double LimitTo(double value, int size) {
 }
 
 void StorePoint(int index, double x, double y) {
+    fx::StateGuard lock(fx::StateLock());
     g_SurroundLayout.points[index] = static_cast<float>(RoomX(x));
     g_SurroundLayout.points[index + 1] = static_cast<float>(RoomY(y));
 }
@@ -144,12 +150,16 @@ void SendSpeakerLevels() {
 }
 
 void SetSurroundRoom(int width, int length) {
+    fx::StateGuard lock(fx::StateLock());
     g_SurroundLayout.byte1222 = std::clamp(width, kRoomSizeMin, kRoomSizeMax);
     g_SurroundLayout.byte1223 = std::clamp(length, kRoomSizeMin, kRoomSizeMax);
     SendSurroundLayout();
 }
 
+// The listener's buttons send the layout and every speaker's level block:
+// each of them arrives, as the processor takes them one after the other.
 void MoveListener(double x, double y) {
+    const fx::CoalescingOff whole;
     StorePoint(kListenerPoint, x, y);
     SendSurroundLayout();
     SendSpeakerLevels();
@@ -163,6 +173,8 @@ void MoveSpeaker(int speaker, double x, double y) {
 }
 
 void CentreListener() {
+    const fx::CoalescingOff whole;
+    fx::StateGuard lock(fx::StateLock());
     g_SurroundLayout.points[kListenerPoint] = 0.0f;
     SendSurroundLayout();
     g_SurroundLayout.points[kListenerPoint + 1] = 0.0f;
@@ -171,6 +183,7 @@ void CentreListener() {
 }
 
 void ResetSurround() {
+    const fx::CoalescingOff whole;
     const auto neutral = SpeakerLevelRecord(0.0);
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         StoreLevel(channel, 0.0);
@@ -181,6 +194,7 @@ void ResetSurround() {
     // would become 0x80 and the processor would hold other bytes than a
     // factory image.
     const auto layout = DefaultSurroundLayout();
+    fx::StateGuard lock(fx::StateLock());
     std::memcpy(g_PanelImage + kSurroundLayoutOffset, layout.data(), layout.size());
     DecodeSurroundLayout();
     SendPanelRange(kSurroundLayoutOffset, kSurroundLayoutSize);

@@ -4,15 +4,18 @@
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "link/ReplyLedger.h"
+#include "link/StateThread.h"
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
 #include "state/JobThreads.h"
 #include "state/ParamImage.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -20,6 +23,15 @@
 #include <vector>
 
 namespace {
+
+using ImageCopy = std::array<uint8_t, kImageSize>;
+
+// The editor's image as it is now (read under the state lock, so a thread
+// other than the state thread may take it).
+ImageCopy CurrentImage() {
+    fx::StateGuard lock(fx::StateLock());
+    return std::to_array(g_ParamImage);
+}
 
 constexpr int kJobStartPauseMs = 100; // lets the reply that started the job settle
 constexpr int kJobEndPauseMs = 50;
@@ -122,6 +134,7 @@ SyncResult AskUntilAnswered(const std::vector<Request>& requests, SendWatch& wat
             if (const SyncOutcome stop = watch.Check(); stop != SyncOutcome::Completed)
                 return Failure(stop, Unanswered(Pending(requests)));
             SendShortCmd(request->command.data(), static_cast<int>(request->command.size()));
+            fx::WaitAllWritten(); // paced: after the previous reply, or its wait
             ReportProgress();
         }
         const Request* last = pending.back();
@@ -157,8 +170,10 @@ SyncResult ReadIdentity(const ReplyTally& jobStart, SendWatch& watch) {
         // Each round asks all four again.
         const SyncResult result = AskUntilAnswered(IdentityRequests(Replies().Tally()), watch);
         if (result.outcome == SyncOutcome::LinkLost) return result;
-        if (Pending(identity).empty() && IsKnownModel())
-            return IsCompatible() ? SyncResult{} : Failure(SyncOutcome::Incompatible);
+        // Decided on the identity as reported: the mirror changes on the state thread.
+        const IdentityRecord reported = Replies().ReportedIdentity();
+        if (Pending(identity).empty() && IsKnownModel(reported.moduleName))
+            return IsCompatible(reported) ? SyncResult{} : Failure(SyncOutcome::Incompatible);
     }
     const std::vector<const Request*> missing = Pending(identity);
     if (missing.empty()) return Failure(SyncOutcome::Incompatible);
@@ -197,16 +212,20 @@ void DelayedReadThreadProc() {
     EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
 }
 
-void WriteImageChunks(SendWatch& watch) {
+void WriteImageChunks(const uint8_t* image, SendWatch& watch) {
     for (int chunk = 0; chunk < kImageChunkCount && watch.Check() == SyncOutcome::Completed;
          ++chunk) {
         const int address = ImageChunkAddress(chunk);
         SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
-                      static_cast<uint8_t>(ImageChunkLength(chunk)), g_ParamImage + address);
+                      static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
+        fx::WaitAllWritten();
         if (SyncProgressCallback callback = g_progressCallback.load())
             callback(chunk + 1, kImageChunkCount);
     }
-    if (watch.Check() == SyncOutcome::Completed) SendShortCmd({CMD_WRITE_IMAGE_END});
+    if (watch.Check() == SyncOutcome::Completed) {
+        SendShortCmd({CMD_WRITE_IMAGE_END});
+        fx::WaitAllWritten();
+    }
 }
 
 // Every chunk and the end of the write confirmed (replies 49 and 50).
@@ -228,6 +247,8 @@ SyncResult ConfirmWrite(const ReplyTally& jobStart) {
     return Failure(SyncOutcome::NoAnswer, missing);
 }
 
+void WriteAllJob(const ImageCopy& image);
+
 // The jobs run one after the other on one job thread; a job asked for while
 // the same kind already waits is that one.
 enum class JobKind { Read, Write };
@@ -235,10 +256,13 @@ enum class JobKind { Read, Write };
 std::mutex g_queueMutex;
 std::deque<JobKind> g_queue;
 bool g_workerRunning = false;
+// The image the waiting write job sends: the editor's image when it was asked for.
+ImageCopy g_imageToWrite{};
 
 void RunQueuedJobs() {
     for (;;) {
         JobKind kind;
+        ImageCopy image;
         {
             std::lock_guard lock(g_queueMutex);
             if (g_queue.empty()) {
@@ -247,18 +271,20 @@ void RunQueuedJobs() {
             }
             kind = g_queue.front();
             g_queue.pop_front();
+            if (kind == JobKind::Write) image = g_imageToWrite;
         }
         if (kind == JobKind::Read)
             DelayedReadThreadProc();
         else
-            SynchronizeWriteThreadProc();
+            WriteAllJob(image);
     }
 }
 
 // True when the job was queued, false when one of its kind already waits.
-bool QueueJob(JobKind kind) {
+bool QueueJob(JobKind kind, const ImageCopy* image = nullptr) {
     {
         std::lock_guard lock(g_queueMutex);
+        if (image) g_imageToWrite = *image;
         if (std::find(g_queue.begin(), g_queue.end(), kind) != g_queue.end()) return false;
         g_queue.push_back(kind);
         if (g_workerRunning) return true;
@@ -266,6 +292,20 @@ bool QueueJob(JobKind kind) {
     }
     JobThreads::Instance().Start(RunQueuedJobs);
     return true;
+}
+
+void WriteAllJob(const ImageCopy& image) {
+    BeginJob();
+    g_bQueuedSend = false;
+    const ReplyTally jobStart = Replies().Tally();
+    SendWatch watch;
+    WriteImageChunks(image.data(), watch);
+    SyncResult result = ConfirmWrite(jobStart);
+    g_bQueuedSend = true;
+    LinkSleepMs(kJobEndPauseMs);
+    if (result.Completed()) g_bParamsChanged = false;
+    StoreResult(g_lastWrite, result);
+    EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
 }
 
 } // namespace
@@ -282,8 +322,12 @@ SyncResult SynchronizeData() {
         const bool whole = Replies().EndImageCollection(image);
         if (result.Completed() && !whole) result = Failure(SyncOutcome::NoAnswer, "image");
         if (result.Completed()) {
-            std::copy(image, image + kImageSize, g_ParamImage);
-            RefreshFromImage();
+            // The editor's image changes on the state thread, before the
+            // job's end reaches the view.
+            fx::ChangeState([copy = std::to_array(image)] {
+                std::copy(copy.begin(), copy.end(), g_ParamImage);
+                RefreshFromImage();
+            });
             g_bParamsChanged = false;
             g_bQueuedSend = true;
             LinkSleepMs(kJobEndPauseMs);
@@ -294,17 +338,7 @@ SyncResult SynchronizeData() {
 }
 
 void SynchronizeWriteThreadProc() {
-    BeginJob();
-    g_bQueuedSend = false;
-    const ReplyTally jobStart = Replies().Tally();
-    SendWatch watch;
-    WriteImageChunks(watch);
-    SyncResult result = ConfirmWrite(jobStart);
-    g_bQueuedSend = true;
-    LinkSleepMs(kJobEndPauseMs);
-    if (result.Completed()) g_bParamsChanged = false;
-    StoreResult(g_lastWrite, result);
-    EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
+    WriteAllJob(CurrentImage());
 }
 
 void StartDelayedRead() {
@@ -312,7 +346,8 @@ void StartDelayedRead() {
 }
 
 void StartWriteAll() {
-    QueueJob(JobKind::Write);
+    const ImageCopy image = CurrentImage();
+    QueueJob(JobKind::Write, &image);
 }
 
 SyncResult LastReadResult() {

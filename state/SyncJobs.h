@@ -29,18 +29,21 @@ struct SyncResult {
 // replies ask, one job runs at a time and at most one more follows.
 void StartDelayedRead();
 
-// Queues the whole-image write job (after a mode file was loaded into the image).
+// Queues the whole-image write job of the editor's image as it is now (after
+// a mode file was loaded into it).
 void StartWriteAll();
 
-// Reads identity, current mode, the image, machine settings and remote keys
-// with the waiting send path, asking again for what stays unanswered. The
-// editor's image is replaced (and the editor values refreshed) only when the
-// whole image arrived; otherwise it stays as it was. Runs on the calling thread.
+// Reads identity, current mode, the image, machine settings and remote keys,
+// each request written by the outbox before the next goes, asking again for
+// what stays unanswered. The editor's image is replaced (and the editor
+// values refreshed, on the state thread) only when the whole image arrived;
+// otherwise it stays as it was. Runs on the calling thread.
 SyncResult SynchronizeData();
 
-// The whole-image write job: 60 chunks of command 49, then 50, the wait for
-// the processor's confirmations and the 1002/1 message. Runs on the calling
-// thread (StartWriteAll queues it for the job thread).
+// The whole-image write job of the editor's image: 60 chunks of command 49,
+// then 50, the wait for the processor's confirmations and the 1002/1
+// message. Runs on the calling thread (StartWriteAll queues it for the job
+// thread).
 void SynchronizeWriteThreadProc();
 
 // How the last read and the last write job ended.

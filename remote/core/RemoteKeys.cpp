@@ -2,6 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 
@@ -50,20 +51,23 @@ void StartKeyLearning(int key) {
 }
 
 void ReleaseReplyWaiters() {
-    g_hReplyEvent.Set();
-    g_bAwaitReply = false;
-    g_hWriterWakeEvent.Set();
+    GiveUpAwaitedReply();
 }
 
 void AbandonKeyLearning() {
     ReleaseReplyWaiters();
     SendShortCmd({CMD_ABANDON_LEARN});
+    WaitAllWritten(); // before a closing link drops what still waits
 }
 
 bool SendRemoteKeyBlock(int timeoutMs) {
+    return SendRemoteKeyBlock(std::to_array(g_RemoteKeyBlock), timeoutMs);
+}
+
+bool SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block, int timeoutMs) {
     uint8_t command[1 + kRemoteKeyBlockSize];
     command[0] = CMD_WRITE_REMOTE_KEYS;
-    std::memcpy(command + 1, g_RemoteKeyBlock, kRemoteKeyBlockSize);
+    std::memcpy(command + 1, block.data(), kRemoteKeyBlockSize);
     return SendAndConfirm(command, sizeof command, timeoutMs);
 }
 

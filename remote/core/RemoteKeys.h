@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/DeviceMirrors.h"
+
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -24,13 +27,17 @@ int RemoteKeyFromText(std::string_view text);
 // Command 96 and the key: the processor waits for the key and answers with
 // reply 96 when it has caught it.
 void StartKeyLearning(int key);
-// The learn command is never answered once learning is abandoned: a sender
-// waiting for a reply and the network writer stop waiting.
+// The learn command is never answered once learning is abandoned: the
+// outbox's writer stops waiting for its reply.
 void ReleaseReplyWaiters();
-// Stops learning: first releases the waiters, then command 97.
+// Stops learning: first releases the waiters, then command 97; returns once
+// it went out (off the window's thread).
 void AbandonKeyLearning();
-// Command 99 with the 18 bytes of the block on the waiting send path; waits
+// Command 99 with the 18 bytes of the block, once written by the outbox; waits
 // up to timeoutMs for the processor's answer and returns true when it came.
 bool SendRemoteKeyBlock(int timeoutMs);
+// The same with a copy of the block taken on the state thread (the window's
+// send thread must not read the mirror the window's thread changes).
+bool SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block, int timeoutMs);
 
 } // namespace fx

@@ -6,6 +6,8 @@
 #include "link/LinkState.h"
 #include "state/ParamImage.h"
 
+#include "RecordingSink.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -295,36 +297,17 @@ TEST(EqModelTest, SetCountsAndInitialFrequencies) {
 
 // ---------------------------------------------------------------- copy and paste
 
-class RecordingTransport : public ILinkTransport {
-public:
-    std::vector<std::vector<uint8_t>> usb;
-    int WriteUsbData(const uint8_t* bytes, int count) override {
-        usb.emplace_back(bytes, bytes + count);
-        return count;
-    }
-    int WriteUsbDataNoWait(const uint8_t* bytes, int count) override {
-        return WriteUsbData(bytes, count);
-    }
-    int NetSendSync(const uint8_t*, int count) override { return count; }
-    int NetSendFrame(const uint8_t*, int count) override { return count; }
-    void NetEnqueue(const NetQueueKey&, const uint8_t*, int) override {}
-};
-
 class CopyEqSetTest : public ::testing::Test {
 protected:
-    RecordingTransport transport;
+    RecordingSink transport;
     std::vector<std::string> debugLines;
 
     void SetUp() override {
         g_bNetMode = false;
         FillSets();
-        SetLinkTransport(&transport);
         SetDebugLogSink([this](const std::string& line) { debugLines.push_back(line); });
     }
-    void TearDown() override {
-        SetLinkTransport(nullptr);
-        SetDebugLogSink({});
-    }
+    void TearDown() override { SetDebugLogSink({}); }
     // Distinct valid records: set s band b gets frequency 100 s + b + 20.
     static void FillSets() {
         BuildDefaultImage();
@@ -347,17 +330,18 @@ TEST_F(CopyEqSetTest, CopiesTheSmallerCountAndResendsTheDestination) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.src << " -> " << c.dst);
         FillSets();
-        transport.usb.clear();
+        transport.Clear();
         const std::vector<uint8_t> src(g_PanelImage + EqBandOffset(c.src, 0),
                                        g_PanelImage + EqBandOffset(c.src, c.copied));
         const double untouched = Frequency(c.dst, c.copied);
         ASSERT_TRUE(CopyEqSet(c.src, c.dst));
         EXPECT_EQ(0, std::memcmp(g_PanelImage + EqBandOffset(c.dst, 0), src.data(), src.size()));
         EXPECT_EQ(Frequency(c.dst, c.copied), untouched);
-        EXPECT_EQ(transport.usb.size(), 2u * c.sentBands);
+        const auto sent = transport.AllBytes();
+        EXPECT_EQ(sent.size(), 2u * c.sentBands);
         // The first send is band 0's coefficients to the destination's block.
-        EXPECT_EQ(transport.usb[0][2], EqSetBlock(c.dst));
-        EXPECT_EQ(transport.usb[0][3], EqSetFirstParameter(c.dst));
+        EXPECT_EQ(sent[0][2], EqSetBlock(c.dst));
+        EXPECT_EQ(sent[0][3], EqSetFirstParameter(c.dst));
     }
 }
 
@@ -377,7 +361,7 @@ TEST_F(CopyEqSetTest, RefusesSetsOutOfRangeAndChangesNothing) {
         ASSERT_EQ(debugLines.size(), 1u);
         EXPECT_NE(debugLines[0].find(c.text), std::string::npos) << debugLines[0];
     }
-    EXPECT_TRUE(transport.usb.empty());
+    EXPECT_TRUE(transport.Records().empty());
     EXPECT_EQ(std::vector<uint8_t>(g_PanelImage, g_PanelImage + kPanelSize), before);
 }
 

@@ -61,11 +61,4 @@ TEST(FramesBuild, UsbReportIsId2ThenBytesThenZeros) {
     EXPECT_EQ(cut[60], 0xAB);
 }
 
-TEST(FramesBuild, QueueKeyIsFirstFiveBytesZeroPadded) {
-    const uint8_t longFrame[] = {0x81, 9, 0, 1, 14, 0x3F, 0x19};
-    const uint8_t shortFrame[] = {0x81, 14};
-    EXPECT_EQ(MakeNetQueueKey(longFrame, 7), (NetQueueKey{0x81, 9, 0, 1, 14, 0}));
-    EXPECT_EQ(MakeNetQueueKey(shortFrame, 2), (NetQueueKey{0x81, 14, 0, 0, 0, 0}));
-    EXPECT_EQ(MakeNetQueueKey(shortFrame, 0), NetQueueKey{});
-}
 } // namespace

@@ -7,6 +7,8 @@
 #include "state/DspParamTable.h"
 #include "state/ParamImage.h"
 
+#include "RecordingSink.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,44 +21,27 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Records every record the senders hand to the transport.
-class RecordingTransport : public ILinkTransport {
+// Every record the senders post to the outbox, in order.
+class PostedRecords : public RecordingSink {
 public:
-    std::vector<Bytes> usb;
-    std::vector<Bytes> net;
-    int WriteUsbData(const uint8_t* bytes, int count) override {
-        usb.emplace_back(bytes, bytes + count);
-        return count;
-    }
-    int WriteUsbDataNoWait(const uint8_t* bytes, int count) override {
-        return WriteUsbData(bytes, count);
-    }
-    int NetSendSync(const uint8_t* payload, int count) override {
-        net.emplace_back(payload, payload + count);
-        return count;
-    }
-    int NetSendFrame(const uint8_t* payload, int count) override {
-        return NetSendSync(payload, count);
-    }
-    void NetEnqueue(const NetQueueKey&, const uint8_t* payload, int count) override {
-        NetSendSync(payload, count);
+    std::vector<Bytes> posted;
+    void Post(const uint8_t* record, int count) override {
+        posted.emplace_back(record, record + count);
     }
 };
 
 class ParamImageOpsTest : public ::testing::Test {
 protected:
-    RecordingTransport transport;
+    PostedRecords transport;
     std::vector<std::string> debugLines;
 
     void SetUp() override {
         g_bNetMode = false;
         g_bQueuedSend = false;
         BuildDefaultImage();
-        SetLinkTransport(&transport);
         SetDebugLogSink([this](const std::string& line) { debugLines.push_back(line); });
     }
     void TearDown() override {
-        SetLinkTransport(nullptr);
         SetDebugLogSink({});
         g_bNetMode = false;
     }
@@ -198,10 +183,10 @@ TEST_F(ParamImageOpsTest, SetDspParamStoresConvertsAndSends) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.block << "/" << c.parameter);
-        transport.usb.clear();
+        transport.posted.clear();
         SetDspParam(c.block, c.parameter, c.value);
-        ASSERT_EQ(transport.usb.size(), 1u);
-        EXPECT_EQ(transport.usb[0], c.sent);
+        ASSERT_EQ(transport.posted.size(), 1u);
+        EXPECT_EQ(transport.posted[0], c.sent);
         const int offset = FindDspParam(c.block, c.parameter)->imageOffset;
         EXPECT_EQ(ImageBytes(offset, 4), Bytes(c.sent.begin() + 5, c.sent.end()));
         EXPECT_DOUBLE_EQ(GetDspParam(c.block, c.parameter), c.editorValue);
@@ -210,12 +195,11 @@ TEST_F(ParamImageOpsTest, SetDspParamStoresConvertsAndSends) {
     EXPECT_EQ(g_OutputIntVar[13][0], 3);
 }
 
-TEST_F(ParamImageOpsTest, SetDspParamOnTheNetworkTagsTheWrite) {
-    g_bNetMode = true;
+TEST_F(ParamImageOpsTest, SetDspParamOnTheNetworkPostsTheSameRecord) {
+    g_bNetMode = true; // the network's tag is added below the outbox
     SetDspParam(1, 14, 60);
-    ASSERT_EQ(transport.net.size(), 1u);
-    EXPECT_EQ(transport.net[0], (Bytes{0x81, 9, 0, 1, 14, 1, 0x3F, 0x19, 0x99, 0x9C}));
-    EXPECT_TRUE(transport.usb.empty());
+    ASSERT_EQ(transport.posted.size(), 1u);
+    EXPECT_EQ(transport.posted[0], (Bytes{9, 0, 1, 14, 1, 0x3F, 0x19, 0x99, 0x9C}));
 }
 
 TEST_F(ParamImageOpsTest, SetDspParamIgnoresParametersWithoutVariableOrLocation) {
@@ -225,7 +209,7 @@ TEST_F(ParamImageOpsTest, SetDspParamIgnoresParametersWithoutVariableOrLocation)
          {std::pair{4, 16}, {4, 17}, {4, 21}, {1, 38}, {5, 24}, {99, 1}, {0, 0}}) {
         SetDspParam(block, parameter, 3);
     }
-    EXPECT_TRUE(transport.usb.empty());
+    EXPECT_TRUE(transport.posted.empty());
     EXPECT_EQ(Bytes(g_ParamImage, g_ParamImage + kImageSize), before);
     EXPECT_EQ(g_MusicPitch, pitchBefore);
 }
@@ -251,32 +235,34 @@ TEST_F(ParamImageOpsTest, WriteDspParamStoresWhereItHasALocationAndAlwaysSends) 
     WriteDspParam(5, 14, compressor, 3);
     EXPECT_EQ(Bytes(g_ParamImage, g_ParamImage + kImageSize), before);
 
-    ASSERT_EQ(transport.usb.size(), 4u);
-    EXPECT_EQ(transport.usb[0], (Bytes{9, 0, 4, 21, 1, 0, 0, 0, 2}));
-    EXPECT_EQ(transport.usb[1].size(), 33u);
-    EXPECT_EQ(Bytes(transport.usb[1].begin(), transport.usb[1].begin() + 9),
+    ASSERT_EQ(transport.posted.size(), 4u);
+    EXPECT_EQ(transport.posted[0], (Bytes{9, 0, 4, 21, 1, 0, 0, 0, 2}));
+    EXPECT_EQ(transport.posted[1].size(), 33u);
+    EXPECT_EQ(Bytes(transport.posted[1].begin(), transport.posted[1].begin() + 9),
               (Bytes{9, 0, 6, 24, 7, 0xC1, 0x20, 0, 0}));
-    EXPECT_EQ(transport.usb[2], (Bytes{9, 0, 99, 3, 1, 0, 0, 0, 7}));
-    EXPECT_EQ(transport.usb[3].size(), 17u);
+    EXPECT_EQ(transport.posted[2], (Bytes{9, 0, 99, 3, 1, 0, 0, 0, 7}));
+    EXPECT_EQ(transport.posted[3].size(), 17u);
 }
 
 // ---------------------------------------------------------------- EQ bands
 
 TEST_F(ParamImageOpsTest, StoreEqBandWritesThePanelCopyAndSendsCommand133) {
     StoreEqBand(0, 8, 0.0, 1000, 1.41, 1);
-    ASSERT_EQ(transport.usb.size(), 1u);
-    EXPECT_EQ(transport.usb[0], (Bytes{133, 0x00, 0x38, 7, 0x00, 0x96, 0x03, 0xE8, 0x05, 0x82, 1}));
+    ASSERT_EQ(transport.posted.size(), 1u);
+    EXPECT_EQ(transport.posted[0],
+              (Bytes{133, 0x00, 0x38, 7, 0x00, 0x96, 0x03, 0xE8, 0x05, 0x82, 1}));
     EXPECT_EQ(Bytes(g_PanelImage + 56, g_PanelImage + 63),
-              Bytes(transport.usb[0].begin() + 4, transport.usb[0].end()));
+              Bytes(transport.posted[0].begin() + 4, transport.posted[0].end()));
     EXPECT_EQ(g_ParamImage[58], 0x03); // the image itself keeps 998 Hz
     EXPECT_EQ(g_ParamImage[59], 0xE6);
 
     StoreEqBand(14, 11, -15.0, 20000, 2.0, 2);
-    EXPECT_EQ(transport.usb[1], (Bytes{133, 0x04, 0x7C, 7, 0x00, 0x00, 0x4E, 0x20, 0x07, 0xD0, 2}));
+    EXPECT_EQ(transport.posted[1],
+              (Bytes{133, 0x04, 0x7C, 7, 0x00, 0x00, 0x4E, 0x20, 0x07, 0xD0, 2}));
 
     StoreEqBand(16, 0, 0, 100, 1, 1); // no such set
     StoreEqBand(15, 5, 0, 100, 1, 1); // set 15 has five slots
-    EXPECT_EQ(transport.usb.size(), 2u);
+    EXPECT_EQ(transport.posted.size(), 2u);
 }
 
 std::vector<float> SentFloats(const Bytes& write) {
@@ -288,8 +274,8 @@ std::vector<float> SentFloats(const Bytes& write) {
 
 TEST_F(ParamImageOpsTest, SetEqBandSendsCoefficientsThenTheRecord) {
     SetEqBand(7, 3, EQ_PEQ, 1000, 6.0, 1.41);
-    ASSERT_EQ(transport.usb.size(), 2u);
-    const Bytes& write = transport.usb[0];
+    ASSERT_EQ(transport.posted.size(), 2u);
+    const Bytes& write = transport.posted[0];
     ASSERT_EQ(write.size(), 25u);
     EXPECT_EQ(Bytes(write.begin(), write.begin() + 5), (Bytes{9, 0, 5, 3, 5}));
     const BiquadCoefficients c = ComputeBiquad(EQ_PEQ, 1000, 6.0, 1.41, 0, 48000);
@@ -298,19 +284,19 @@ TEST_F(ParamImageOpsTest, SetEqBandSendsCoefficientsThenTheRecord) {
                                          static_cast<float>(c.b2)};
     EXPECT_EQ(SentFloats(write), expected);
     const int offset = EqBandOffset(7, 3);
-    EXPECT_EQ(transport.usb[1],
+    EXPECT_EQ(transport.posted[1],
               (Bytes{133, static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset), 7, 0x00,
                      0xD2, 0x03, 0xE8, 0x05, 0x82, 1}));
 
-    transport.usb.clear();
+    transport.posted.clear();
     SetEqBand(1, 14, EQ_LP, 500, 0, 0.707);
-    EXPECT_EQ(Bytes(transport.usb[0].begin(), transport.usb[0].begin() + 5),
+    EXPECT_EQ(Bytes(transport.posted[0].begin(), transport.posted[0].begin() + 5),
               (Bytes{9, 0, 1, 59, 5}));
 }
 
 TEST_F(ParamImageOpsTest, AnOffBandIsSentAsAFlatAllPassSection) {
     SetEqBand(2, 0, EQ_OFF, 1000, 6.0, 0.707);
-    const std::vector<float> v = SentFloats(transport.usb[0]);
+    const std::vector<float> v = SentFloats(transport.posted[0]);
     ASSERT_EQ(v.size(), 5u);
     // -a1, -a2, b0, b1, b2 of an all-pass: b0 = a2, b1 = a1, b2 = 1.
     EXPECT_FLOAT_EQ(v[2], -v[1]);
@@ -323,34 +309,34 @@ TEST_F(ParamImageOpsTest, AnOffBandIsSentAsAFlatAllPassSection) {
                                        (1.0 - double(v[0]) * z - double(v[1]) * z * z);
         EXPECT_NEAR(std::abs(h), 1.0, 1e-5) << f;
     }
-    EXPECT_EQ(transport.usb[1].back(), 0); // the record keeps type 0
+    EXPECT_EQ(transport.posted[1].back(), 0); // the record keeps type 0
 }
 
 TEST_F(ParamImageOpsTest, ResendEqSetSendsEveryBandOfTheSetFromThePanelCopy) {
     const struct { int set, bands; } cases[] = {{0, 15}, {2, 7}, {6, 10}, {12, 10}, {15, 5}};
     for (const auto& c : cases) {
-        transport.usb.clear();
+        transport.posted.clear();
         EXPECT_TRUE(ResendEqSet(c.set));
-        EXPECT_EQ(transport.usb.size(), 2u * c.bands) << c.set;
+        EXPECT_EQ(transport.posted.size(), 2u * c.bands) << c.set;
     }
     // The records go back unchanged (998 Hz stays 998 Hz).
-    transport.usb.clear();
+    transport.posted.clear();
     const Bytes before(g_PanelImage, g_PanelImage + kPanelSize);
     ResendEqSet(0);
     EXPECT_EQ(Bytes(g_PanelImage, g_PanelImage + kPanelSize), before);
-    EXPECT_EQ(Bytes(transport.usb[17].begin() + 4, transport.usb[17].end()),
+    EXPECT_EQ(Bytes(transport.posted[17].begin() + 4, transport.posted[17].end()),
               Bytes(before.begin() + 56, before.begin() + 63));
 
-    transport.usb.clear();
+    transport.posted.clear();
     EXPECT_FALSE(ResendEqSet(16));
-    EXPECT_TRUE(transport.usb.empty());
+    EXPECT_TRUE(transport.posted.empty());
     ASSERT_FALSE(debugLines.empty());
     EXPECT_NE(debugLines.back().find("MX_CopyEQ src over range"), std::string::npos);
 }
 
 TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
     ResetEqSet(0);
-    EXPECT_EQ(transport.usb.size(), 30u);
+    EXPECT_EQ(transport.posted.size(), 30u);
     EqBandRecord band = DecodeEqBandRecord(g_PanelImage + EqBandOffset(0, 8));
     EXPECT_EQ(band.frequency, 1000);
     EXPECT_DOUBLE_EQ(band.q, 1.41);
@@ -384,8 +370,8 @@ TEST_F(ParamImageOpsTest, SurroundLayoutRoundTrip) {
     g_SurroundLayout.points[0] = 0.3f;
     g_SurroundLayout.points[2] = -0.7f;
     SendSurroundLayout();
-    ASSERT_EQ(transport.usb.size(), 1u);
-    const Bytes& sent = transport.usb[0];
+    ASSERT_EQ(transport.posted.size(), 1u);
+    const Bytes& sent = transport.posted[0];
     ASSERT_EQ(sent.size(), 28u);
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 12),
               (Bytes{133, 0x04, 0xC6, 24, 3, 2, 0x03, 0x80, 0x87, 0x0A, 0x80, 0x0A}));

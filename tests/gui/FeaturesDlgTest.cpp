@@ -48,6 +48,7 @@ protected:
         const QPointF end(3 + (position - slider->Minimum() + 0.5) * perStep + thumb.width() / 2.0,
                           start.y());
         SendMouse(slider, QEvent::MouseButtonPress, start, Qt::LeftButton);
+        AllSent();
         ASSERT_TRUE(m_sim->WaitForCommandCount(pressCommands, 5000));
         m_sim->ClearCommandLog();
         SendMouse(slider, QEvent::MouseMove, end, Qt::LeftButton);
@@ -56,6 +57,7 @@ protected:
 
     // The parameters of the block 1 writes received since the log was cleared.
     std::vector<int> BassBoostOrder() const {
+        AllSent();
         std::vector<int> order;
         for (const SimRecord& r : m_sim->ReceivedCommands())
             if (r.size() >= 5 && r[0] == 9 && r[2] == 1) order.push_back(r[3]);
@@ -64,6 +66,7 @@ protected:
 
     // The DSP writes of one parameter, in the order received, as (block, parameter).
     std::vector<std::pair<int, int>> DspOrder() const {
+        AllSent();
         std::vector<std::pair<int, int>> order;
         for (const SimRecord& r : m_sim->ReceivedCommands())
             if (r.size() >= 5 && r[0] == 9) order.emplace_back(r[2], r[3]);

@@ -2,6 +2,7 @@
 
 #include "link/DeviceMirrors.h"
 #include "link/HidDevice.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/ReplyDispatcher.h"
@@ -212,13 +213,19 @@ void GuiFixture::PrepareMemory(const std::function<void(SimProcessor::Image&)>& 
     m_sim->SetMemory(memory);
 }
 
+void GuiFixture::AllSent() {
+    fx::WaitAllWritten();
+}
+
 std::vector<SimRecord> GuiFixture::Commands(size_t count) const {
+    AllSent();
     EXPECT_TRUE(m_sim->WaitForCommandCount(count, 5000));
     Pump(30);
     return m_sim->ReceivedCommands();
 }
 
 std::vector<std::vector<uint8_t>> GuiFixture::DspWrites(int block, int parameter) const {
+    AllSent();
     std::vector<std::vector<uint8_t>> values;
     for (const SimRecord& record : m_sim->ReceivedCommands())
         if (IsDspWrite(record, block, parameter))

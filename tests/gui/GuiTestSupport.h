@@ -82,10 +82,16 @@ protected:
     // which stays in the language it was shown in.
     void SwitchLanguageForScreenshot(int language);
 
+    // Waits until the link's outbox wrote every record the window posted so
+    // far: the window never waits for the processor, so a test does before it
+    // looks at what the processor received.
+    static void AllSent();
+
     // Changes the simulator's memory (before the editor reads it).
     void PrepareMemory(const std::function<void(SimProcessor::Image&)>& prepare);
     // Waits until the processor's log holds count commands and returns them
-    // after a short quiet time (nothing more may come).
+    // after a short quiet time (nothing more may come). Like the two below,
+    // it first waits for AllSent.
     std::vector<SimRecord> Commands(size_t count) const;
 
     // The values of the DSP writes the processor received for a parameter.

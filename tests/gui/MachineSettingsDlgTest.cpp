@@ -93,7 +93,11 @@ TEST_F(MachineSettingsDlgTest, LowerMaximumMovesThePowerOnVolumeAndSendsIt) {
     EXPECT_EQ(QStringLiteral("30"), Ctrl<QLabel>(dialog, IDC_SET_MIC_START_VALUE)->text());
     ASSERT_TRUE(WaitUntil([&] { return !DspWrites(1, 14).empty(); }, 5000));
     EXPECT_EQ(PercentToStored(30), LastDspValue(1, 14));
-    EXPECT_EQ(5u, DspWrites(1, 14).size()) << "each step below 35 is heard, none above";
+    // Steps below 35 move the master volume, none above; waiting steps may
+    // be superseded by the next one in the outbox.
+    EXPECT_LE(DspWrites(1, 14).size(), 5u);
+    for (const auto& value : DspWrites(1, 14))
+        EXPECT_LE(ReadBigEndian32(value.data()), PercentToStored(34));
     EXPECT_EQ(30, GetDspParam(1, 14));
     EXPECT_EQ(Settings({{3, 35}, {5, 40}}), Device()) << "nothing applied yet";
 }

@@ -124,8 +124,9 @@ TEST_F(MusicInputDlgTest, TheAux1SliderWritesParameterThirtyFive) {
     EXPECT_EQ(QStringLiteral("100%"), dialog->LevelText(11)->text());
 
     Step(dialog->Slider(11), Qt::Key_Left, 3);
-    ASSERT_TRUE(WaitUntil([&] { return DspWrites(4, 35).size() == 3; }, 5000));
-    EXPECT_EQ(PercentToStored(97), LastDspValue(4, 35));
+    // Three steps: the last one reaches the processor; a waiting one may be superseded.
+    ASSERT_TRUE(WaitUntil([&] { return LastDspValue(4, 35) == PercentToStored(97); }, 5000));
+    EXPECT_LE(DspWrites(4, 35).size(), 3u);
     EXPECT_EQ(QStringLiteral("97%"), dialog->LevelText(11)->text());
     EXPECT_EQ(97, GetDspParam(4, 35));
     EXPECT_TRUE(DspWrites(4, 23).empty()) << "a level does not select a source";

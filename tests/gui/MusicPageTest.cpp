@@ -520,3 +520,65 @@ TEST_F(MusicPageTest, StandalonePageAsksItsNavigatorForPages) {
     EXPECT_EQ(2, page.SubPage());
     EXPECT_EQ(6, page.Eq().Graph()->Set());
 }
+
+// One truth for a band: after a drag between whole hertz, the graph, the band
+// editor, the list, the image and the processor hold the words that were sent,
+// and the coefficients sent are those of these words.
+TEST_F(MusicPageTest, DraggedBandShowsTheWordsItWrote) {
+    Start();
+    CDialogMusic* page = Page();
+    CEqPanel* graph = page->Eq().Graph();
+    const int band = 3; // set 0: 100 Hz
+    const QPointF handle = graph->HandleCentre(band);
+    const QRectF plot = graph->PlotRect();
+    // A pixel whose frequency lies in the upper half between two whole hertz,
+    // where rounding and the record's whole hertz part would differ.
+    QPointF target = handle + QPointF(3, -37);
+    for (int dx = 3; dx < 40; ++dx) {
+        const double raw = EqXToFreq(std::floor(handle.x()) + dx - plot.left(), plot.width());
+        if (raw - std::floor(raw) > 0.55) {
+            target = QPointF(std::floor(handle.x()) + dx + 0.25, handle.y() - 37.3);
+            break;
+        }
+    }
+    SendMouse(graph, QEvent::MouseButtonPress, handle, Qt::LeftButton);
+    SendMouse(graph, QEvent::MouseMove, target, Qt::LeftButton);
+    SendMouse(graph, QEvent::MouseButtonRelease, target, Qt::LeftButton);
+
+    const int offset = EqBandOffset(0, band);
+    AllSent();
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto memory = m_sim->Memory();
+        return std::equal(memory.begin() + offset, memory.begin() + offset + 7,
+                          g_PanelImage + offset);
+    }));
+    const EqBandRecord record = DecodeEqBandRecord(m_sim->Memory().data() + offset);
+    ASSERT_NE(100.0, record.frequency) << "the drag moved the band";
+    const EqBand& shown = graph->Band(band);
+    EXPECT_EQ(float(record.frequency), shown.frequency);
+    EXPECT_EQ(float(record.gain), shown.gain);
+    EXPECT_EQ(float(record.q), shown.q);
+    const QString frequencyText = QString::asprintf("%.0fHz", record.frequency);
+    const QString gainText = QString::asprintf("%+-.1fdB", record.gain);
+    EXPECT_EQ(frequencyText, Ctrl<QLineEdit>(page, 1213)->text());
+    EXPECT_EQ(gainText, Ctrl<QLineEdit>(page, 1212)->text());
+    EXPECT_EQ(int(record.frequency), Ctrl<CXBmpSlider>(page, 1210)->GetPos());
+
+    // The coefficients the processor got are those of the record's words.
+    const BiquadCoefficients c =
+        ComputeBiquad(record.type, record.frequency, record.gain, record.q, 0.0, kEqSampleRate);
+    const float expected[5] = {float(-c.a1), float(-c.a2), float(c.b0), float(c.b1), float(c.b2)};
+    std::vector<uint8_t> coefficients;
+    for (const SimRecord& r : m_sim->ReceivedCommands())
+        if (IsDsp(r, EqSetBlock(0), EqSetFirstParameter(0) + band) && r.size() == 25)
+            coefficients.assign(r.begin() + 5, r.end());
+    ASSERT_EQ(20u, coefficients.size());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(FloatBits(expected[i]), BigEndian(&coefficients[4 * i])) << i;
+
+    Click(graph, QPointF(plot.right() - 2, plot.bottom() - 2));
+    CGridListCtrlEx* list = page->Eq().BandList();
+    EXPECT_EQ(frequencyText, list->CellText(band, CEqEditor::ColFreq));
+    EXPECT_EQ(gainText, list->CellText(band, CEqEditor::ColGain));
+    EXPECT_EQ(QString::asprintf("%.2f", record.q), list->CellText(band, CEqEditor::ColQ));
+}

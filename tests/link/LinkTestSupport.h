@@ -6,6 +6,7 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/LinkClock.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 
@@ -142,41 +143,8 @@ private:
     std::vector<std::string> m_lines;
 };
 
-// Records what the senders hand to the transport, by path.
-class RecordingTransport : public ILinkTransport {
-public:
-    struct Call {
-        std::string path;
-        std::vector<uint8_t> bytes;
-    };
-
-    int WriteUsbData(const uint8_t* b, int n) override { return Add("WriteUsbData", b, n); }
-    int WriteUsbDataNoWait(const uint8_t* b, int n) override {
-        return Add("WriteUsbDataNoWait", b, n);
-    }
-    int NetSendSync(const uint8_t* b, int n) override { return Add("NetSendSync", b, n); }
-    int NetSendFrame(const uint8_t* b, int n) override { return Add("NetSendFrame", b, n); }
-    void NetEnqueue(const NetQueueKey&, const uint8_t* b, int n) override {
-        Add("NetEnqueue", b, n);
-    }
-
-    std::vector<Call> Calls() const {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-
-private:
-    int Add(const char* path, const uint8_t* bytes, int count) {
-        std::lock_guard lock(m_mutex);
-        m_calls.push_back({path, std::vector<uint8_t>(bytes, bytes + count)});
-        return count;
-    }
-    mutable std::mutex m_mutex;
-    std::vector<Call> m_calls;
-};
-
 // Installs a recording view and puts the link flags, the clock and the
-// installed transport and view back at the end of a test.
+// installed record sink and view back at the end of a test.
 class LinkGlobalsGuard {
 public:
     LinkGlobalsGuard()
@@ -188,7 +156,7 @@ public:
     ~LinkGlobalsGuard() {
         SetViewNotifier(nullptr);
         SetLinkClock(nullptr);
-        SetLinkTransport(nullptr);
+        fx::SetRecordSink(nullptr);
         g_bConnected = false;
         g_bNetMode = m_flags[0];
         g_bJobIdle = m_flags[1];

@@ -5,8 +5,11 @@
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/DeviceMirrors.h"
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
+#include "link/ReplyDispatcher.h"
+#include "link/ReplyWatch.h"
 #include "sim/SimFrameParser.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
@@ -236,10 +239,8 @@ TEST_F(SimNetLinkTest, SliderMovesWhileTheProcessorIsSlowCoalesceIntoTheLastValu
     SetDspParam(2, 28, 40);
 
     ASSERT_TRUE(sim.WaitForCommandCount(4, 10000));
-    ASSERT_TRUE(SimWaitUntil([] {
-        std::lock_guard lock(g_NetQueueLock);
-        return g_NetSendQueue.empty() && !g_bAwaitReply;
-    }));
+    ASSERT_TRUE(
+        SimWaitUntil([] { return fx::Outbox().Written(fx::Outbox().Mark()) && !g_bAwaitReply; }));
     const auto writes = DspWrites(sim.ReceivedCommands());
     const std::vector<DspWriteSeen> expected = {
         {1, 14, PercentToStored(10)}, {4, 12, PercentToStored(50)}, {2, 28, PercentToStored(40)}};
@@ -270,9 +271,10 @@ TEST_F(SimNetLinkTest, BrokenReplyFramesAreDroppedAndFramesInPiecesAssembled) {
     });
     Connect();
     g_bQueuedSend = false;
+    const uint64_t before = fx::ReplyCount(REPLY_VERSION1);
     SendShortCmd({CMD_GET_MODULE_NAME}); // its reply is broken
-    SendShortCmd({CMD_GET_VERSION1});    // waits out the lost reply
-    ASSERT_TRUE(LinkWaitEvent(g_hReplyEvent, 10000));
+    SendShortCmd({CMD_GET_VERSION1});    // the outbox waits out the lost reply
+    ASSERT_TRUE(fx::WaitForReplyAfter(REPLY_VERSION1, before, 10000));
     EXPECT_STREQ("ELM19", g_Identity.moduleName);
     EXPECT_STREQ("2022-01-01", g_Identity.firstVersion);
     SetDebugLogSink(nullptr);

@@ -260,15 +260,17 @@ TEST_F(UsbLink, OpeningWhileConnectedChangesNothing) {
     EXPECT_TRUE(g_bConnected);
 }
 
+// The outbox's wire on USB: a record goes out as a whole report, a radio
+// acknowledgement as 18, 1, 6; input reports reach the dispatcher.
 TEST_F(UsbLink, WritesWholeReportsAndDispatchesInputReports) {
     DebugLines lines;
     backend.interfaces = {Processor("/dev/p")};
     ASSERT_EQ(OpenDeviceLink(), 1);
 
-    const uint8_t status[] = {CMD_GET_STATUS};
-    EXPECT_EQ(WriteUsbData(status, 1), 61);
-    const uint8_t ack[] = {18, 1, 6};
-    EXPECT_EQ(WriteUsbDataNoWait(ack, 3), 61);
+    SendShortCmd({CMD_GET_STATUS});
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 1; }));
+    backend.processor.QueueInput(Reply(REPLY_RADIO, {3, 0x10, 0x20, 0x30}));
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 2; }));
     EXPECT_EQ(backend.processor.Written(),
               (std::vector<Bytes>{UsbReport({0x0E}), UsbReport({18, 1, 6})}));
     std::string dump = "Write:0E ";
@@ -289,50 +291,51 @@ TEST_F(UsbLink, ALostReplyCostsTheWaitAndTheCommandStillGoesOut) {
     backend.interfaces = {Processor("/dev/p")};
     ASSERT_EQ(OpenDeviceLink(), 1);
 
-    const uint8_t first[] = {CMD_GET_MODE};
-    EXPECT_EQ(WriteUsbData(first, 1), 61);
+    SendShortCmd({CMD_GET_MODE});
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 1; }));
     EXPECT_FALSE(lines.Has("WaitForSingleObject Time Out \r\n "));
     // No reply to the first command: the second waits it out, then is sent.
-    const uint8_t second[] = {CMD_GET_STATUS};
-    EXPECT_EQ(WriteUsbData(second, 1), 61);
+    SendShortCmd({CMD_GET_STATUS});
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 2; }));
     EXPECT_TRUE(lines.Has("WaitForSingleObject Time Out \r\n "));
-    EXPECT_EQ(backend.processor.Written().size(), 2u);
 
-    // A reply releases the next waiting writer without a time-out.
+    // A reply releases the next record without a time-out.
     backend.processor.QueueInput(Reply(REPLY_DSP_WRITE));
     ASSERT_TRUE(WaitUntil([] { return g_hReplyEvent.IsSet(); }));
     DebugLines after;
-    EXPECT_EQ(WriteUsbData(first, 1), 61);
+    SendShortCmd({CMD_GET_MODE});
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 3; }));
     EXPECT_FALSE(after.Has("WaitForSingleObject Time Out \r\n "));
 }
 
-TEST_F(UsbLink, UnpluggingEndsTheReaderAndEveryLaterWriteReturnsZero) {
+TEST_F(UsbLink, UnpluggingEndsTheReaderAndEveryLaterWriteIsRefused) {
     DebugLines lines;
     backend.interfaces = {Processor("/dev/p")};
     ASSERT_EQ(OpenDeviceLink(), 1);
     g_bJobIdle = true;
 
-    // A job thread waits for the reply to its previous command.
-    const uint8_t first[] = {CMD_GET_MODE};
-    ASSERT_EQ(WriteUsbData(first, 1), 61);
-    int waitingResult = -1;
-    std::thread job([&] {
-        const uint8_t next[] = {CMD_GET_STATUS};
-        waitingResult = WriteUsbData(next, 1);
-    });
+    // The outbox waits for the reply to its previous record.
+    SendShortCmd({CMD_GET_MODE});
+    ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 1; }));
+    SendShortCmd({CMD_GET_STATUS});
     ASSERT_TRUE(lines.WaitFor("start thread: ReadUsbThreadProc \n"));
     backend.processor.Unplug();
-    job.join();
 
     ASSERT_TRUE(lines.WaitFor("Read Usb Error will return !\n"));
     EXPECT_TRUE(g_bReadThreadEnd);
     EXPECT_FALSE(g_bJobIdle);
-    // The reader released the waiting job instead of letting it time out.
-    EXPECT_EQ(waitingResult, 0);
+    // The reader released the waiting record instead of letting it time out.
+    ASSERT_TRUE(lines.WaitFor("g_bReadThreadEnd == TRUE ,WriteUsbData return \n"));
     EXPECT_FALSE(lines.Has("WaitForSingleObject Time Out \r\n "));
 
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(WriteUsbData(first, 1), 0);
-    EXPECT_TRUE(lines.Has("g_bReadThreadEnd == TRUE ,WriteUsbData return \n"));
+    for (int i = 0; i < 3; ++i) SendShortCmd({CMD_GET_MODE});
+    EXPECT_TRUE(WaitUntil([&] {
+        int refused = 0;
+        for (const std::string& line : lines.Lines())
+            refused += line == "g_bReadThreadEnd == TRUE ,WriteUsbData return \n";
+        return refused == 4;
+    }));
+    EXPECT_EQ(backend.processor.Written().size(), 1u);
     EXPECT_TRUE(g_bConnected) << "the removal notice closes the link";
 
     CloseUsbLink();
@@ -361,8 +364,7 @@ TEST_F(UsbLink, DisconnectSendsLetGoAndTheLinkReopensEveryTime) {
     EXPECT_FALSE(lines.Has("wait read thread exited time out !\n"));
 
     // Closed: nothing is written, closing again does nothing.
-    const uint8_t status[] = {CMD_GET_STATUS};
-    EXPECT_EQ(WriteUsbData(status, 1), 0);
+    SendShortCmd({CMD_GET_STATUS});
     DisconnectUsb();
     CloseUsbLink();
     EXPECT_EQ(backend.processor.Written().size(), size_t(kRounds));
@@ -389,8 +391,8 @@ TEST_F(UsbLink, ClosingDoesNotHangOnABusyReader) {
     EXPECT_TRUE(WaitUntil([] { return g_CurrentMode == 2; }));
     EXPECT_TRUE(g_bConnected);
     EXPECT_FALSE(g_bReadThreadEnd);
-    const uint8_t status[] = {CMD_GET_STATUS};
-    EXPECT_EQ(WriteUsbData(status, 1), 61);
+    SendShortCmd({CMD_GET_STATUS});
+    EXPECT_TRUE(WaitUntil([&] { return !backend.processor.Written().empty(); }));
     CloseUsbLink();
     SetViewNotifier(&guard.view);
 }

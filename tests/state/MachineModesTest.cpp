@@ -52,7 +52,7 @@ TEST_F(MachineModesSimTest, LoadSwitchesAndEndsWithAFullRead) {
     EXPECT_EQ((SimRecord{5, 2}), sim.ReceivedCommands().front());
     EXPECT_EQ(Bytes(stored), ImageBytes());
     EXPECT_EQ(2, g_CurrentMode);
-    EXPECT_EQ(std::vector<std::string>{""}, ui.syncDialogs);
+    EXPECT_TRUE(ui.syncDialogs.empty()) << "the window's command shows the dialog";
     EXPECT_TRUE(g_bJobIdle);
     EXPECT_EQ(60u, CountOf(48));
 }
@@ -77,12 +77,8 @@ TEST_F(MachineModesSimTest, StoreSendsFourAndClearsTheChangeFlag) {
     EXPECT_FALSE(g_bParamsChanged) << "closing after a store asks nothing";
     EXPECT_EQ(2, g_CurrentMode);
     EXPECT_EQ(Bytes(Pattern(8)), Bytes(sim.ModeImage(2)));
-    ASSERT_EQ(1u, ui.questions.size());
-    EXPECT_EQ("Save to machine mode 3?", ui.questions[0].text);
-    EXPECT_EQ("Information", ui.questions[0].caption);
-    ASSERT_EQ(1u, ui.infos.size());
-    EXPECT_EQ("Saving Mode 3 ……", ui.infos[0].text);
-    EXPECT_EQ(2500, ui.infos[0].milliseconds);
+    EXPECT_TRUE(ui.questions.empty()) << "the window's command asks";
+    EXPECT_TRUE(ui.infos.empty());
 }
 
 TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) {
@@ -120,7 +116,7 @@ TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) 
     EXPECT_EQ((SimRecord{4, 2}), commands.back());
 }
 
-// Without a processor: the bytes each command sends and the texts it shows.
+// Without a processor: the bytes each command sends.
 class MachineModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -156,31 +152,21 @@ TEST_F(MachineModesTest, NothingWithoutALink) {
     EXPECT_TRUE(g_bJobIdle);
 }
 
-TEST_F(MachineModesTest, ChangedParametersAskBeforeLoading) {
-    struct Case {
-        int language;
-        bool answer;
-        const char* question;
-        const char* caption;
-    };
-    const Case cases[] = {
-        {1, false, "Setting changed ! Are you sure load mode2?", "Information"},
-        {0, false, "参数已更改，确定要直接载入模式二?", "信息"},
-        {1, true, "Setting changed ! Are you sure load mode2?", "Information"},
-    };
-    for (const Case& c : cases) {
-        RecordingJobUi ui{c.language, c.answer};
-        const size_t before = transport.Records().size();
-        g_bParamsChanged = true;
-        g_bJobIdle = true;
-        LoadMachineMode(1);
-        ASSERT_EQ(1u, ui.questions.size());
-        EXPECT_EQ(c.question, ui.questions[0].text);
-        EXPECT_EQ(c.caption, ui.questions[0].caption);
-        EXPECT_EQ(c.answer ? before + 1 : before, transport.Records().size());
-        EXPECT_EQ(!c.answer, g_bJobIdle.load()) << "a load clears it until its read ends";
-    }
-    EXPECT_EQ((std::vector<uint8_t>{5, 1}), Sent().back());
+TEST_F(MachineModesTest, CommandsAskAndShowNothing) {
+    // The user's answers belong to the window's commands (shell/CModeCommands).
+    RecordingJobUi ui{1, false};
+    g_bParamsChanged = true;
+    LoadMachineMode(1);
+    EXPECT_FALSE(g_bJobIdle) << "a load clears it until its read ends";
+    EXPECT_TRUE(StoreMachineMode(3));
+    EXPECT_FALSE(g_bParamsChanged);
+    ResetMachineMode(0);
+    EXPECT_TRUE(ResetProcessor());
+    EXPECT_EQ((std::vector<std::vector<uint8_t>>{{5, 1}, {4, 3}, {6}, {104, 0xAA}}), Sent());
+    EXPECT_EQ(1, settings.resets);
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_TRUE(ui.infos.empty());
+    EXPECT_TRUE(ui.syncDialogs.empty());
 }
 
 TEST_F(MachineModesTest, ModeNumbersAreClamped) {
@@ -193,55 +179,10 @@ TEST_F(MachineModesTest, ModeNumbersAreClamped) {
     EXPECT_EQ(3, g_CurrentMode);
 }
 
-TEST_F(MachineModesTest, StoreTextsInBothLanguagesAndRefusal) {
-    {
-        RecordingJobUi ui{0, true};
-        ASSERT_TRUE(StoreMachineMode(3));
-        EXPECT_EQ("确定要保存至机器模式四?", ui.questions.at(0).text);
-        EXPECT_EQ("正在储存模式四,请稍等", ui.infos.at(0).text);
-    }
-    {
-        RecordingJobUi ui{1, false};
-        g_bParamsChanged = true;
-        EXPECT_FALSE(StoreMachineMode(0));
-        EXPECT_TRUE(g_bParamsChanged);
-        EXPECT_TRUE(ui.infos.empty());
-    }
-    EXPECT_EQ(1u, Sent().size());
-}
-
 TEST_F(MachineModesTest, StoreOfAWrittenFileAnnouncesThenStores) {
     StoreWrittenModeFile(1);
     EXPECT_EQ((std::vector<std::vector<uint8_t>>{{3, 1}, {4, 1}}), Sent());
     EXPECT_EQ(1, g_CurrentMode);
-}
-
-TEST_F(MachineModesTest, ProcessorResetAsksThenResetsAndResetsTheLinkFlags) {
-    {
-        RecordingJobUi ui{1, false};
-        EXPECT_FALSE(ResetProcessor());
-        EXPECT_EQ("Are you sure reset machine? ", ui.questions.at(0).text);
-        EXPECT_EQ("提示", ui.questions.at(0).caption);
-        EXPECT_EQ(0, settings.resets);
-    }
-    RecordingJobUi ui{0, true};
-    EXPECT_TRUE(ResetProcessor());
-    EXPECT_EQ("您确定要将机器复位吗? \n机器复位后请手动重启机器.", ui.questions.at(0).text);
-    EXPECT_EQ((std::vector<std::vector<uint8_t>>{{104, 0xAA}}), Sent());
-    EXPECT_EQ(1, settings.resets);
-    ASSERT_EQ(1u, ui.infos.size());
-    EXPECT_EQ("请手动重启……", ui.infos[0].text);
-    EXPECT_EQ(10000, ui.infos[0].milliseconds);
-}
-
-TEST_F(MachineModesTest, ViewCommandIdsMapToTheActions) {
-    RecordingJobUi ui{1, true};
-    EXPECT_TRUE(HandleMachineModeCommand(32913)); // load M4
-    EXPECT_TRUE(HandleMachineModeCommand(32914)); // store M1
-    EXPECT_TRUE(HandleMachineModeCommand(32824)); // reset M2
-    EXPECT_FALSE(HandleMachineModeCommand(32918));
-    EXPECT_FALSE(HandleMachineModeCommand(32822));
-    EXPECT_EQ((std::vector<std::vector<uint8_t>>{{5, 3}, {4}, {6, 1}}), Sent());
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
+#include "RecordingSink.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -111,36 +113,11 @@ public:
     int resets = 0;
 };
 
-// Records every USB record sent (no processor behind it).
-class RecordingTransport : public ILinkTransport {
+// Records every record the senders hand to the link (no processor behind it).
+class RecordingTransport : public RecordingSink {
 public:
-    RecordingTransport() { SetLinkTransport(this); }
-    ~RecordingTransport() override { SetLinkTransport(nullptr); }
-
-    int WriteUsbData(const uint8_t* bytes, int count) override { return Record(bytes, count); }
-    int WriteUsbDataNoWait(const uint8_t* bytes, int count) override {
-        return Record(bytes, count);
-    }
-    int NetSendSync(const uint8_t* payload, int count) override { return Record(payload, count); }
-    int NetSendFrame(const uint8_t* payload, int count) override { return Record(payload, count); }
-    void NetEnqueue(const NetQueueKey&, const uint8_t* payload, int count) override {
-        Record(payload, count);
-    }
-
     // Every record as the sender built it.
-    std::vector<std::vector<uint8_t>> Records() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_records;
-    }
-
-private:
-    int Record(const uint8_t* bytes, int count) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_records.emplace_back(bytes, bytes + count);
-        return count;
-    }
-    std::mutex m_mutex;
-    std::vector<std::vector<uint8_t>> m_records;
+    std::vector<std::vector<uint8_t>> Records() const { return AllBytes(); }
 };
 
 // Puts a module name (cut to its field) and a command-set version into the identity.

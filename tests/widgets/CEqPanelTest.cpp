@@ -209,6 +209,25 @@ TEST_F(EqPanelTest, RightDragOfShelfUsesDivisor80AndLimit2) {
     Release(panel, c, Qt::RightButton);
 }
 
+TEST_F(EqPanelTest, RightDragStopsAtTheQLimitOfTheBandsType) {
+    // The model's limit of the type: a drag never shows a Q the band cannot keep.
+    struct Case {
+        int type;
+        float highest;
+    };
+    for (const Case& c : {Case{EQ_PEQ, 30.0f}, Case{EQ_OFF, 2.0f}, Case{8, 2.0f}}) {
+        panel.ApplyBandType(kBand1k, c.type);
+        const QPointF centre = Centre(kBand1k);
+        Press(panel, centre, Qt::RightButton);
+        Move(panel, centre + QPointF(600, 0), Qt::RightButton);
+        EXPECT_FLOAT_EQ(c.highest, panel.Band(kBand1k).q) << c.type;
+        EXPECT_FLOAT_EQ(float(EqLimitsOf(c.type).qHigh), panel.Band(kBand1k).q) << c.type;
+        Move(panel, centre + QPointF(-900, 0), Qt::RightButton);
+        EXPECT_FLOAT_EQ(0.1f, panel.Band(kBand1k).q) << c.type;
+        Release(panel, centre, Qt::RightButton);
+    }
+}
+
 TEST_F(EqPanelTest, CopyPasteMenuOnEmptySpaceFollowsTheClipboard) {
     const QPointF empty(60, 30);
     g_EqClipboardSet = -1;

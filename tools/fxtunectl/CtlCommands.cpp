@@ -191,9 +191,14 @@ CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArgume
 CtlResult Mode(CtlSession& session, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (args.action == "store")
-        return SendConfirmed("the store into M" + std::to_string(args.mode + 1), {1, {}},
-                             [&] { StoreMachineMode(args.mode); });
+    if (args.action == "store") {
+        const std::string number = std::to_string(ClampMode(args.mode) + 1);
+        result = SendConfirmed("the store into M" + number, {1, {}},
+                               [&] { StoreMachineMode(args.mode); });
+        // The editor's notice after a store, printed once the link is let go.
+        if (result.ok()) session.View().ShowInfo("Saving Mode " + number + " ……", 0);
+        return result;
+    }
     const int readsBefore = session.View().Snapshot().readEnded;
     if (args.action == "load")
         LoadMachineMode(args.mode);

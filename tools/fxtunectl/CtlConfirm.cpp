@@ -1,5 +1,6 @@
 #include "CtlConfirm.h"
 
+#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 
 CtlResult SendConfirmed(const std::string& what, const AwaitedReplies& awaited,
@@ -8,6 +9,8 @@ CtlResult SendConfirmed(const std::string& what, const AwaitedReplies& awaited,
         return CtlResult::Fail(kExitTimeout, "the link to the processor was lost before " + what);
     const ReplyTally mark = Replies().Tally();
     send();
+    // The reply wait starts once the outbox wrote what was sent.
+    fx::WaitAllWritten();
     const bool confirmed = Replies().WaitUntil(
         [&](const ReplyTally& now) { return awaited.MetBy(now, mark); }, kReplyWaitMs);
     if (confirmed) return CtlResult::Ok();
