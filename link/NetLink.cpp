@@ -179,8 +179,8 @@ void RunWatchdog(const std::shared_ptr<NetSession>& session) {
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
     const bool closed = session && CloseSession(*session, false, 0);
-    // Without a network session the outbox belongs to an open USB link,
-    // which a network connect keeps until its connection stands.
+    // Only a network link's outbox: a USB link stays open until a new
+    // connection stands (the editor lets go of it then).
     if (session) fx::Outbox().Close();
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();

@@ -20,8 +20,9 @@ constexpr int kMaxHeartbeatMisses = 5; // more misses close the link
 // Returns 1 on success, the socket layer's error code when the connection
 // attempt fails, 0 when the socket cannot be created. A previous network
 // link ends first; beforeOpen runs once the connection stands, before the
-// link state is taken over (the editor lets go of its USB link there), so a
-// failed attempt leaves an open USB link as it was.
+// link state is taken over and the outbox opened over the socket (the editor
+// lets go of its USB link there), so a failed attempt leaves an open USB link
+// as it was.
 int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen = {});
 // Closes the link; with sendLetGo the command 138 goes out first, behind
 // what the outbox still holds and before the socket closes. Also ends the

@@ -372,8 +372,12 @@ void CHalvoxView::AskAboutOfflineEdits() {
 // write, to the processor.
 void CHalvoxView::WriteOfflineEdits() {
     if (m_offlineImage.size() != size_t(kImageSize)) return;
-    std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
-    RefreshFromImage();
+    {
+        // A change of the image like any other: under the state lock.
+        fx::StateGuard lock(fx::StateLock());
+        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
+        RefreshFromImage();
+    }
     RefreshPages();
     if (!g_bConnected) return; // kept in the editor; the next link asks again
     StartWriteAll();
