@@ -50,7 +50,7 @@ ctest --test-dir build-asan -j "$JOBS" --timeout 300 -L 'core|link|state'
 echo "== ThreadSanitizer: link, state and GUI tests (build-tsan)"
 # Qt itself is not instrumented; the page tests drive the window's thread,
 # the link's reader and writer threads and the job threads together.
-configure build-tsan -DFX_SANITIZE=thread -DFX_BUILD_BENCH=OFF
+configure build-tsan -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
 cmake --build build-tsan -j "$JOBS" --target link_tests state_tests gui_tests
 # ThreadSanitizer needs the address space layout it expects; newer kernels
 # randomise more bits than this toolchain's runtime accepts.

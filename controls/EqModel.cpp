@@ -3,12 +3,14 @@
 #include "controls/EqModel.h"
 
 #include "link/DebugLog.h"
+#include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <vector>
 
 int g_EqClipboardSet = -1;
 
@@ -340,9 +342,13 @@ bool CopyEqSet(int src, int dst) {
         DebugLogText("MX_CopyEQ dst over range");
         return false;
     }
+    const fx::ImageEditScope paste(fx::ImageEditKind::EqPaste, dst);
     const int count = std::min(EqCopyCount(src), EqCopyCount(dst));
-    std::memmove(g_PanelImage + EqBandOffset(dst, 0), g_PanelImage + EqBandOffset(src, 0),
-                 static_cast<size_t>(count) * kEqBandRecordSize);
+    const size_t size = static_cast<size_t>(count) * kEqBandRecordSize;
+    uint8_t* target = g_PanelImage + EqBandOffset(dst, 0);
+    const std::vector<uint8_t> before(target, target + size);
+    std::memmove(target, g_PanelImage + EqBandOffset(src, 0), size);
+    fx::NoteImageChange(EqBandOffset(dst, 0), before.data(), target, static_cast<int>(size));
     return ResendEqSet(dst);
 }
 

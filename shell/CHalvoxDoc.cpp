@@ -56,6 +56,7 @@ void CHalvoxDoc::WriteToProcessor(const QString& path) {
     if (!WriteModeFileToProcessor(path.toStdString())) return;
     CAppSettings::AddRecentFile(path);
     emit recentFilesChanged();
+    emit fileInUse(path);
 }
 
 void CHalvoxDoc::OnFileSave() {
@@ -89,6 +90,7 @@ void CHalvoxDoc::SaveTo(const QString& path) {
     if (!SaveParametersToModeFile(path.toStdString())) return;
     CAppSettings::AddRecentFile(path);
     emit recentFilesChanged();
+    emit fileInUse(path);
 }
 
 void CHalvoxDoc::OpenDocumentFile(const QString& path) {
@@ -106,5 +108,6 @@ void CHalvoxDoc::OpenDocumentFile(const QString& path) {
         return;
     }
     StartWriteAll();
+    emit fileInUse(path);
     CSynDlg::ShowSyncDialog(QString());
 }

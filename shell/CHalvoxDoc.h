@@ -32,6 +32,9 @@ public:
 
 signals:
     void recentFilesChanged();
+    // The parameters now are those of a mode file: it was loaded and written
+    // to the processor, or saved.
+    void fileInUse(const QString& path);
 
 private:
     QString ChooseFile(bool save, const QString& defaultName);

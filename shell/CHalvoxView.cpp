@@ -15,6 +15,7 @@
 #include "remote/CRemoteDlg.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CAppSettings.h"
+#include "shell/CEditHistory.h"
 #include "shell/CHalvoxDoc.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CInfoDlg.h"
@@ -61,6 +62,16 @@ CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvo
     m_master = std::make_unique<CMasterControls>(
         *m_ribbon, [this] { StartTimer(m_pitchTimer, TIMER_PITCH, kPitchPeriodMs); });
     m_notifier = std::make_unique<CViewNotifierQt>(this);
+    m_history = new CEditHistory(this);
+    // Undo and redo change the image behind the pages' backs.
+    connect(m_history, &CEditHistory::imageRestored, this, &CHalvoxView::RefreshPages);
+    connect(m_history, &CEditHistory::changed, this,
+            [this] { m_statusBar->SetChangedCount(m_history->ChangedSinceRead()); });
+    QUndoStack* stack = &m_history->Stack();
+    connect(stack, &QUndoStack::indexChanged, this, &CHalvoxView::UpdateEditMenu);
+    connect(stack, &QUndoStack::undoTextChanged, this, &CHalvoxView::UpdateEditMenu);
+    connect(stack, &QUndoStack::redoTextChanged, this, &CHalvoxView::UpdateEditMenu);
+    UpdateEditMenu();
 
     m_openLinkTimer.setSingleShot(true);
     connect(&m_openLinkTimer, &QTimer::timeout, this, &CHalvoxView::OnOpenLinkTimer);
@@ -200,6 +211,7 @@ void CHalvoxView::ApplyLanguage() {
     LoadCurrentLanguageFile();
     m_master->RelabelRibbon();
     m_statusBar->Relabel();
+    m_history->Relabel();
     UpdateStatusBar();
     if (m_machineDialog) m_machineDialog->Relabel();
     if (m_musicInputDialog) m_musicInputDialog->Relabel();
@@ -305,6 +317,8 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         return;
     }
     if (IsCompatible()) {
+        // A confirmed write: the processor holds the editor's parameters.
+        if (job == 1) m_history->ProcessorHoldsEditorImage();
         const int pending = g_PendingStoreMode.exchange(-1);
         if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();
@@ -491,6 +505,12 @@ void CHalvoxView::OnCommand(int id) {
     case ID_FILE_COMPARE:
         m_doc->OnFileCompare();
         break;
+    case ID_EDIT_UNDO:
+        m_history->Undo();
+        break;
+    case ID_EDIT_REDO:
+        m_history->Redo();
+        break;
     case ID_NET_CONNECT:
         OpenNetConnect();
         break;
@@ -590,6 +610,11 @@ void CHalvoxView::ShowAbout() {
 }
 
 // ------------------------------------------------------------------ status bar
+
+void CHalvoxView::UpdateEditMenu() {
+    const QUndoStack& stack = m_history->Stack();
+    m_ribbon->SetUndoTexts(stack.undoText(), stack.canUndo(), stack.redoText(), stack.canRedo());
+}
 
 void CHalvoxView::UpdateStatusBar() {
     // While a processor is linked, read and idle, the editor holds what it holds.

@@ -22,6 +22,7 @@ namespace fx {
 class SendWorker;
 }
 
+class CEditHistory;
 class CHalvoxDoc;
 class CModeCommands;
 class CHalvoxPage;
@@ -69,6 +70,8 @@ public:
 
     // The idle update of the status bar.
     void UpdateStatusBar();
+    // The Edit menu's entries from the undo stack.
+    void UpdateEditMenu();
 
     CHalvoxPage* CurrentPage() const { return m_page; }
     CMasterControls& MasterControls() const { return *m_master; }
@@ -98,6 +101,8 @@ public:
     // The ribbon's remote control button: the learning dialog, while a link is open.
     void OpenRemoteLearning();
     CRemoteDlg* RemoteDialog() const { return m_remoteDialog.data(); }
+    // The undo stack of the user's edits and the comparison with the processor.
+    CEditHistory& History() const { return *m_history; }
     // Sends that wait for the processor's answer run here, off this thread.
     fx::SendWorker& Sender() const { return *m_sender; }
     // The machine mode commands of the ribbon and the machine settings dialog.
@@ -133,6 +138,7 @@ private:
     CRibbonStatusBar* m_statusBar;
     CHalvoxDoc* m_doc;
     std::unique_ptr<CMasterControls> m_master;
+    CEditHistory* m_history = nullptr;
     std::unique_ptr<CViewNotifierQt> m_notifier;
     std::unique_ptr<CStateThreadQt> m_stateThread;
     uint64_t m_lastStatusPoll = 0; // the outbox's mark of the last status request

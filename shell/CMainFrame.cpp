@@ -1,6 +1,7 @@
 #include "shell/CMainFrame.h"
 
 #include "shell/CAppSettings.h"
+#include "shell/CEditHistory.h"
 #include "shell/CHalvoxDoc.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
@@ -8,9 +9,14 @@
 #include "shell/CRibbonStatusBar.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+
+namespace {
+const char* const kAppTitle = "效果器调音软件v1.2";
+}
 
 CMainFrame::CMainFrame() {
-    setWindowTitle(QString::fromUtf8("效果器调音软件v1.2"));
+    setWindowTitle(QString::fromUtf8(kAppTitle));
     setWindowIcon(CRibbonIcons::Application());
     setMinimumSize(kMinWidth, kMinHeight);
     resize(1280, 800);
@@ -32,6 +38,9 @@ CMainFrame::CMainFrame() {
     connect(m_ribbon, &CRibbonBar::recentFileChosen, m_doc, &CHalvoxDoc::OpenRecentFile);
     RefreshRecentFiles();
 
+    connect(m_doc, &CHalvoxDoc::fileInUse, this,
+            [this](const QString& path) { m_view->History().SetOpenFile(path); });
+    connect(&m_view->History(), &CEditHistory::changed, this, &CMainFrame::UpdateTitle);
     m_view->Create();
     connect(&m_idleTimer, &QTimer::timeout, m_view, &CHalvoxView::UpdateStatusBar);
     m_idleTimer.start(kIdleUpdateMs);
@@ -52,6 +61,18 @@ void CMainFrame::RaiseAndRestore() {
 
 void CMainFrame::RefreshRecentFiles() {
     m_ribbon->SetRecentFiles(CAppSettings::RecentFiles());
+}
+
+void CMainFrame::UpdateTitle() {
+    const CEditHistory& history = m_view->History();
+    const QString app = QString::fromUtf8(kAppTitle);
+    const QString mark = QStringLiteral("*");
+    if (history.OpenFile().isEmpty()) {
+        setWindowTitle(history.ChangedSinceRead() > 0 ? app + QLatin1Char(' ') + mark : app);
+        return;
+    }
+    const QString file = QFileInfo(history.OpenFile()).fileName();
+    setWindowTitle((history.DiffersFromFile() ? file + mark : file) + QStringLiteral(" - ") + app);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -36,6 +36,9 @@ protected:
 
 private:
     void RefreshRecentFiles();
+    // The open mode file's name and a mark when the parameters differ from
+    // it (without a file: from what the processor last read).
+    void UpdateTitle();
 
     CHalvoxDoc* m_doc = nullptr;
     CRibbonBar* m_ribbon = nullptr;

@@ -84,23 +84,21 @@ void CRibbonBar::BuildTabRow() {
     m_appButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_appButton->setPopupMode(QToolButton::InstantPopup);
     m_appMenu = new QMenu(m_appButton);
-    auto addAction = [this](int id, const QString& text, const QIcon& icon) {
-        QAction* action = m_appMenu->addAction(icon, text);
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { emit command(id); });
-    };
-    addAction(ID_FILE_OPEN, Tr("打开(&O)", "Open(&O)"), CRibbonIcons::OpenFile());
-    addAction(ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"), CRibbonIcons::SaveFile());
-    addAction(ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"),
-              CRibbonIcons::OpenFile());
+    AddMenuAction(m_appMenu, ID_FILE_OPEN, Tr("打开(&O)", "Open(&O)"), CRibbonIcons::OpenFile())
+        ->setShortcut(QKeySequence::Open);
+    AddMenuAction(m_appMenu, ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"), CRibbonIcons::SaveFile())
+        ->setShortcut(QKeySequence::Save);
+    AddMenuAction(m_appMenu, ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"),
+                  CRibbonIcons::OpenFile());
     m_recentMenu =
         m_appMenu->addMenu(Tr("最近的文档(Last documents)", "Last documents(最近的文档)"));
     m_recentMenu->setMinimumWidth(300);
     m_appMenu->addSeparator();
-    addAction(ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"), CRibbonIcons::Exit());
+    AddMenuAction(m_appMenu, ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"), CRibbonIcons::Exit());
     m_appButton->setMenu(m_appMenu);
     SetRecentFiles({});
     row->addWidget(m_appButton);
+    BuildEditMenu(row);
 
     m_tabs = new QTabBar(m_tabRow);
     m_tabs->setDrawBase(false);
@@ -120,6 +118,52 @@ void CRibbonBar::BuildTabRow() {
     QToolButton* about = AddTabButton(ID_APP_ABOUT, QString(), CRibbonIcons::About());
     about->setToolButtonStyle(Qt::ToolButtonIconOnly);
     RelabelToolTips();
+}
+
+// The menu's entries are the ribbon's actions too, so their shortcuts work
+// anywhere in the window while the menu is closed.
+QAction* CRibbonBar::AddMenuAction(QMenu* menu, int id, const QString& text, const QIcon& icon) {
+    QAction* action = menu->addAction(icon, text);
+    action->setData(id);
+    addAction(action);
+    connect(action, &QAction::triggered, this, [this, id] { emit command(id); });
+    return action;
+}
+
+void CRibbonBar::BuildEditMenu(QHBoxLayout* row) {
+    m_editButton = new QToolButton(m_tabRow);
+    m_editButton->setObjectName(QStringLiteral("ribbonEditButton"));
+    m_editButton->setAutoRaise(true);
+    m_editButton->setPopupMode(QToolButton::InstantPopup);
+    m_editMenu = new QMenu(m_editButton);
+    AddMenuAction(m_editMenu, ID_EDIT_UNDO, QString(), QIcon())->setShortcut(QKeySequence::Undo);
+    AddMenuAction(m_editMenu, ID_EDIT_REDO, QString(), QIcon())
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_editButton->setMenu(m_editMenu);
+    row->addWidget(m_editButton);
+    SetUndoTexts(QString(), false, QString(), false);
+}
+
+QAction* CRibbonBar::MenuAction(int id) const {
+    for (QAction* action : actions())
+        if (action->data().toInt() == id) return action;
+    return nullptr;
+}
+
+void CRibbonBar::SetUndoTexts(const QString& undoText, bool canUndo, const QString& redoText,
+                              bool canRedo) {
+    m_editButton->setText(Tr("编辑", "Edit"));
+    m_editButton->setToolTip(Tr("撤销与重做参数的改动", "Undo and redo changes of the parameters"));
+    const auto entry = [](const QString& verb, const QString& step) {
+        return step.isEmpty() ? verb : verb + QLatin1Char(' ') + step;
+    };
+    QAction* undo = MenuAction(ID_EDIT_UNDO);
+    undo->setText(entry(Tr("撤销(&U)", "&Undo"), undoText));
+    undo->setEnabled(canUndo);
+    QAction* redo = MenuAction(ID_EDIT_REDO);
+    redo->setText(entry(Tr("重做(&R)", "&Redo"), redoText));
+    redo->setEnabled(canRedo);
 }
 
 QToolButton* CRibbonBar::AddTabButton(int id, const QString& text, const QIcon& icon) {

@@ -7,7 +7,9 @@
 class CRibbonPanel;
 class CRibbonStepSlider;
 class QAbstractButton;
+class QAction;
 class QCheckBox;
+class QHBoxLayout;
 class QMenu;
 class QStackedWidget;
 class QTabBar;
@@ -49,6 +51,12 @@ public:
     void SetRecentFiles(const QStringList& files);
     void SetRecentFilesCaption(const QString& caption);
     void AddDemoMenu(QMenu* menu);
+    // The Edit menu's undo and redo entries: the step's description after
+    // the verb, disabled when there is none.
+    void SetUndoTexts(const QString& undoText, bool canUndo, const QString& redoText, bool canRedo);
+    QMenu* EditMenu() const { return m_editMenu; }
+    // Actions of the application and Edit menus by command identifier.
+    QAction* MenuAction(int id) const;
 
     // Tooltips naming every control, in the current language.
     void RelabelToolTips();
@@ -71,6 +79,8 @@ private:
     void BuildPitchPanel(CRibbonPanel* panel, int category);
     void BuildModePanel(CRibbonPanel* panel, int category, bool load);
     QToolButton* AddTabButton(int id, const QString& text, const QIcon& icon);
+    void BuildEditMenu(QHBoxLayout* row);
+    QAction* AddMenuAction(QMenu* menu, int id, const QString& text, const QIcon& icon);
     QToolButton* MakeLargeButton(int id, const QString& text, const QIcon& icon, QWidget* parent);
     void Register(int id, QWidget* widget);
 
@@ -79,6 +89,8 @@ private:
     QToolButton* m_appButton = nullptr;
     QMenu* m_appMenu = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QToolButton* m_editButton = nullptr;
+    QMenu* m_editMenu = nullptr;
     QWidget* m_tabRow = nullptr;
     CRibbonPanel* m_panels[2][8] = {};
     QHash<int, QWidget*> m_elements;

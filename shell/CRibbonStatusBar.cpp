@@ -14,6 +14,7 @@
 namespace {
 const QColor kConnectedColor(0, 150, 0);
 const QColor kDisconnectedColor(220, 0, 0);
+const QColor kChangedColor(0x15, 0x42, 0x8b);
 } // namespace
 
 CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -31,6 +32,13 @@ CRibbonStatusBar::CRibbonStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(m_linkPane);
     addWidget(separator);
     addWidget(m_modePane);
+    m_changedSeparator = new QFrame(this);
+    m_changedSeparator->setFrameShape(QFrame::VLine);
+    m_changedSeparator->setFrameShadow(QFrame::Sunken);
+    m_changedPane = new CStatusBarPane(ID_STATUS_CHANGED, QString(), 0, this);
+    m_changedPane->setObjectName(QStringLiteral("changedPane"));
+    addWidget(m_changedSeparator);
+    addWidget(m_changedPane);
     m_offline = new QLabel(this);
     m_offline->setObjectName(QStringLiteral("offlineNotice"));
     m_offline->setStyleSheet(QStringLiteral("color: #5a3a00; background: #ffe9a8; "
@@ -68,6 +76,9 @@ void CRibbonStatusBar::Relabel() {
     m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
     m_modePane->setToolTip(
         Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
+    m_changedPane->setToolTip(Tr("与上次从设备读取或写入设备的参数相比，已改动的参数个数",
+                                 "Parameters changed since the last read from or write to "
+                                 "the processor"));
     m_offline->setToolTip(
         Tr("没有连接设备：改动保存在编辑器中。连接设备并读取后，可选择保留设备的参数"
            "或把编辑器的参数写入设备。",
@@ -77,6 +88,16 @@ void CRibbonStatusBar::Relabel() {
     m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
     m_reset->setToolTip(
         Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));
+    SetChangedCount(m_changedCount);
+}
+
+void CRibbonStatusBar::SetChangedCount(int count) {
+    m_changedCount = count;
+    m_changedPane->setText(Tr("读取后已改动: %1", "Changed since read: %1").arg(count));
+    m_changedPane->SetTextColor(kChangedColor);
+    // Shown while something differs: the room is the notices' otherwise.
+    m_changedPane->setVisible(count > 0);
+    m_changedSeparator->setVisible(count > 0);
 }
 
 void CRibbonStatusBar::UpdatePanes() {

@@ -7,6 +7,7 @@ class QLabel;
 
 class CStatusBarPane;
 class QCheckBox;
+class QFrame;
 class QPushButton;
 
 // The status bar: the link-state pane (120), the mode pane (121) and, at the
@@ -18,6 +19,7 @@ public:
 
     CStatusBarPane* LinkPane() const { return m_linkPane; }
     CStatusBarPane* ModePane() const { return m_modePane; }
+    CStatusBarPane* ChangedPane() const { return m_changedPane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetButton() const { return m_reset; }
     // Shown while no processor is connected: edits stay in the editor.
@@ -27,6 +29,9 @@ public:
     // from the current page.
     void UpdatePanes();
     void SetEqControls(bool enabled, bool bypassed);
+    // "Changed since read": parameters that differ from the processor's image
+    // as last read or written (the pane shows while there are any).
+    void SetChangedCount(int count);
     // A notice beside the panes for the given time (where the platform has
     // no notification area for balloons).
     void ShowNotice(const QString& text, int milliseconds);
@@ -39,6 +44,9 @@ signals:
 private:
     CStatusBarPane* m_linkPane = nullptr;
     CStatusBarPane* m_modePane = nullptr;
+    CStatusBarPane* m_changedPane = nullptr;
+    QFrame* m_changedSeparator = nullptr;
+    int m_changedCount = 0;
     QCheckBox* m_bypass = nullptr;
     QPushButton* m_reset = nullptr;
     QLabel* m_offline = nullptr;

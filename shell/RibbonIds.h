@@ -34,11 +34,15 @@ enum RibbonCommand : int {
 
     ID_STATUS_LINK = 120,
     ID_STATUS_MODE = 121,
+    ID_STATUS_CHANGED = 122,
     ID_EQ_BYPASS = 1121,
     ID_EQ_RESET = 1122,
 
     // "Compare with file…" of the application menu.
     ID_FILE_COMPARE = 40010,
+    // The Edit menu.
+    ID_EDIT_UNDO = 40020,
+    ID_EDIT_REDO = 40021,
 
     // Demo menu (only with --demo).
     ID_DEMO_UNPLUG = 40001,

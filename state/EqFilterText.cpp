@@ -1,6 +1,7 @@
 #include "state/EqFilterText.h"
 
 #include "controls/EqModel.h"
+#include "state/ImageEdits.h"
 #include "state/ParamNames.h"
 #include "state/TextNumbers.h"
 
@@ -221,6 +222,7 @@ std::vector<EqBandRecord> ImportedBands(int set, const std::vector<EqBandRecord>
 }
 
 void ApplyImportedBands(int set, const std::vector<EqBandRecord>& filters) {
+    const ImageEditScope import(ImageEditKind::EqImport, set);
     const std::vector<EqBandRecord> bands = ImportedBands(set, filters);
     for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
         const EqBandRecord& b = bands[band];

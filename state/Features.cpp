@@ -3,8 +3,10 @@
 #include "link/CommandFrames.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
+#include "state/ImageEdits.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -44,11 +46,15 @@ std::vector<BassBoostWrite> BassBoostWrites(float g, float previous) {
 }
 
 void SetBassBoost(double g) {
+    const fx::ImageEditScope edit;
     const float previous = BassBoostDb();
     // Adding zero turns -0 into 0, which is stored as four zero bytes.
     const float value = static_cast<float>(g) + 0.0f;
     uint8_t* stored = g_PanelImage + kPanelLevelOffset;
-    WriteBigEndian32(stored, FloatBits(value));
+    uint8_t bytes[4];
+    WriteBigEndian32(bytes, FloatBits(value));
+    fx::NoteImageChange(kPanelLevelOffset, stored, bytes, 4);
+    std::memcpy(stored, bytes, 4);
     g_PanelLevel = value;
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(kPanelLevelOffset >> 8),
                   static_cast<uint8_t>(kPanelLevelOffset & 0xFF), 4, stored);

@@ -3,6 +3,7 @@
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
 #include "link/ReplyWatch.h"
+#include "state/ImageEdits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -141,6 +142,8 @@ void RevertMachineSettingsEdit() {
 }
 
 void CommitMachineSettingsEdit() {
+    NoteImageChange(kMachineSettingsAddress, g_MachineSettingsDevice, g_MachineSettingsWork,
+                    kMachineSettingsSize);
     std::memcpy(g_MachineSettingsDevice, g_MachineSettingsWork, kMachineSettingsSize);
 }
 

@@ -5,6 +5,7 @@
 #include "controls/EqModel.h"
 #include "link/DebugLog.h"
 #include "state/Compressor.h"
+#include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 
 #include <algorithm>
@@ -101,6 +102,7 @@ bool ChannelsMatch(int a, int b) {
 }
 
 void SyncChannelPair(int source, int destination) {
+    const fx::ImageEditScope edit;
     if (!IsValidChannel(source) || !IsValidChannel(destination) || source == destination) return;
     const auto copyField = [&](int parameter) {
         const double value = Field(source, parameter);
@@ -135,6 +137,7 @@ int SplitRowOfChannel(int channel) {
 }
 
 void SetDelayMode(int channel, bool wholeChannel) {
+    const fx::ImageEditScope edit;
     if (!IsValidChannel(channel)) return;
     g_WholeChannelDelay[channel] = wholeChannel;
     const uint32_t weights[2] = {FloatBits(1.0f), FloatBits(wholeChannel ? 0.0f : 1.0f)};
@@ -143,6 +146,7 @@ void SetDelayMode(int channel, bool wholeChannel) {
 }
 
 void SetDelaySplit(int channel, int row) {
+    const fx::ImageEditScope edit;
     if (!IsValidChannel(channel)) return;
     const SplitFrequencies& split = SplitFreqTable[std::clamp(row, 0, kSplitRowCount - 1)];
     const bool whole = g_WholeChannelDelay[channel];
@@ -192,6 +196,7 @@ SectionTypes StoredSectionTypes(int set, int band) {
 }
 
 void SetCompoundBand(int set, int band, const SectionTypes& types, double frequency) {
+    const fx::ImageEditScope edit;
     if (EqBandOffset(set, band + kCompoundSections - 1) < 0 ||
         band + kCompoundSections > EqSetSlots(set)) {
         DebugLog("SetCompoundBand: band %d of set %d out of range\n", band, set);

@@ -9,6 +9,7 @@
 #include "link/StateThread.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/ImageEdits.h"
 #include "state/Saturate.h"
 #include "state/SurroundVolume.h"
 
@@ -372,6 +373,31 @@ void RefreshFromImage() {
         if (entry.kind == DspValueKind::None || entry.imageOffset < 0) continue;
         LoadEditorVariable(entry, ReadBigEndian32(g_ParamImage + entry.imageOffset));
     }
+    fx::NoteImageReplaced();
+}
+
+void RefreshRecordValues(int block, int parameter) {
+    fx::StateGuard lock(fx::StateLock());
+    const DspParamEntry* entry = FindDspParam(block, parameter);
+    if (entry != nullptr && entry->kind != DspValueKind::None && entry->imageOffset >= 0)
+        LoadEditorVariable(*entry, ReadBigEndian32(g_ParamImage + entry->imageOffset));
+    const int offset = DspRecordValueOffset(block, parameter);
+    if (block >= 5 && block <= 12 && parameter == 24)
+        g_Compressor[block - 5] = DecodeCompressor(offset);
+    if (block == 13 && parameter == 10) g_Compressor[kRecordVarIndex] = DecodeCompressor(offset);
+    if (block >= 5 && block <= 12 && parameter == 14)
+        g_WholeChannelDelay[block - 5] = ImageFloat(offset + 4) * 100.0 == 0.0;
+    if (block == 4 && parameter == 14) g_AutoLevel = DecodeCompressor(offset);
+    if (block == 1 && (parameter == 38 || parameter == 40))
+        g_ShiftFrequencyA = ShiftFrequency(38, 40);
+    if (block == 1 && (parameter == 65 || parameter == 67))
+        g_ShiftFrequencyB = ShiftFrequency(65, 67);
+}
+
+void RefreshPanelValues() {
+    fx::StateGuard lock(fx::StateLock());
+    DecodeSurroundLayout();
+    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage + kPanelLevelOffset));
 }
 
 void SetDspParam(int block, int parameter, double value) {
@@ -382,6 +408,9 @@ void SetDspParam(int block, int parameter, double value) {
     }
     fx::StateGuard lock(fx::StateLock());
     const uint32_t stored = StoreEditorVariable(*entry, value);
+    uint8_t bytes[4];
+    WriteBigEndian32(bytes, stored);
+    fx::NoteImageChange(entry->imageOffset, g_ParamImage + entry->imageOffset, bytes, 4);
     WriteBigEndian32(g_ParamImage + entry->imageOffset, stored);
     SendDspWrite(block, parameter, &stored, 1);
 }
@@ -391,9 +420,11 @@ void WriteDspParam(int block, int parameter, const uint32_t* values, int count) 
     const DspParamEntry* entry = FindDspParam(block, parameter);
     // More values than the record holds would run into the next record's head.
     if (entry != nullptr && entry->imageOffset >= 0 && count > 0 && count <= entry->valueCount) {
-        for (int i = 0; i < count; ++i) {
-            WriteBigEndian32(g_ParamImage + entry->imageOffset + 4 * i, values[i]);
-        }
+        uint8_t bytes[4 * 256];
+        for (int i = 0; i < count; ++i) WriteBigEndian32(bytes + 4 * i, values[i]);
+        uint8_t* stored = g_ParamImage + entry->imageOffset;
+        fx::NoteImageChange(entry->imageOffset, stored, bytes, 4 * count);
+        std::memcpy(stored, bytes, static_cast<size_t>(4 * count));
     }
     SendDspWrite(block, parameter, values, count);
 }
@@ -490,7 +521,10 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
     }
     const int offset = EqBandOffset(set, band);
     fx::StateGuard lock(fx::StateLock());
-    EncodeEqBandRecord({gain, frequency, q, type}, g_PanelImage + offset);
+    uint8_t record[kEqBandRecordSize];
+    EncodeEqBandRecord({gain, frequency, q, type}, record);
+    fx::NoteImageChange(offset, g_PanelImage + offset, record, kEqBandRecordSize);
+    std::memcpy(g_PanelImage + offset, record, kEqBandRecordSize);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
                   static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage + offset);
 }
@@ -517,6 +551,7 @@ void ResetEqSet(int set) {
                                                      2000, 100, 100, 100, 100};
     static constexpr int kSet12Types[10] = {1, 1, 1, 1, 1, 1, 18, 20, 1, 1};
     if (!IsValidEqSet(set)) return;
+    const fx::ImageEditScope reset(fx::ImageEditKind::EqReset, set);
     const double* frequencies = kTenBandFrequencies;
     if (set <= 1)
         frequencies = kMicFrequencies;
@@ -547,9 +582,12 @@ void DecodeSurroundLayout() {
 void SendSurroundLayout() {
     fx::StateGuard lock(fx::StateLock());
     uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
-    layout[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
-    layout[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);
-    for (int i = 0; i < 18; ++i) layout[2 + i] = EncodeSignedTenths(g_SurroundLayout.points[i]);
+    uint8_t bytes[20];
+    bytes[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
+    bytes[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);
+    for (int i = 0; i < 18; ++i) bytes[2 + i] = EncodeSignedTenths(g_SurroundLayout.points[i]);
+    fx::NoteImageChange(kSurroundLayoutOffset, layout, bytes, sizeof bytes);
+    std::memcpy(layout, bytes, sizeof bytes);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(kSurroundLayoutOffset >> 8),
                   static_cast<uint8_t>(kSurroundLayoutOffset & 0xFF), kSurroundLayoutSize, layout);
 }

@@ -102,6 +102,11 @@ extern int g_MusicPitch;
 
 void BuildDefaultImage();
 void RefreshFromImage();
+// The editor values drawn from one DSP record (its table variable and the
+// derived values it feeds), after its bytes changed in the image.
+void RefreshRecordValues(int block, int parameter);
+// The editor values drawn from the panel blocks (surround layout, panel level).
+void RefreshPanelValues();
 
 // Integer kinds take the integer part of value; Samples take milliseconds.
 void SetDspParam(int block, int parameter, double value);

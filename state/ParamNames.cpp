@@ -577,4 +577,20 @@ std::string EqBandText(const EqBandRecord& band, int language) {
            Printf(" %+.1f dB", band.gain) + " Q " + QText(band.q);
 }
 
+std::string EqBandChangeText(const EqBandRecord& from, const EqBandRecord& to, int language) {
+    if (from.type != to.type) return EqBandText(from, language) + " → " + EqBandText(to, language);
+    const std::string fields[3][2] = {
+        {Printf("%.0f Hz", from.frequency), Printf("%.0f Hz", to.frequency)},
+        {Printf("%+.1f dB", from.gain), Printf("%+.1f dB", to.gain)},
+        {"Q " + QText(from.q), "Q " + QText(to.q)}};
+    std::string before, after;
+    for (const auto& field : fields) {
+        if (field[0] == field[1]) continue;
+        before += (before.empty() ? "" : " ") + field[0];
+        after += (after.empty() ? "" : " ") + field[1];
+    }
+    if (before.empty()) return EqBandText(from, language);
+    return before + " → " + after;
+}
+
 } // namespace fx

@@ -89,6 +89,10 @@ std::string EqSetName(int set, int language);
 std::string EqTypeText(int type, int language);
 // "PEQ 1000 Hz +3.0 dB Q 1.41"
 std::string EqBandText(const EqBandRecord& band, int language);
+// What changed from one band to the other, in the words of EqBandText: the
+// fields that differ ("160 Hz → 220 Hz", "+0.0 dB → +3.0 dB"), the whole band
+// on both sides when its type changed.
+std::string EqBandChangeText(const EqBandRecord& from, const EqBandRecord& to, int language);
 // A Q as the image keeps it, to the thousandth, with at least two decimals.
 std::string QText(double q);
 

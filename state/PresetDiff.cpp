@@ -54,6 +54,17 @@ std::vector<ParamDifference> DiffImages(const uint8_t* a, const uint8_t* b, int 
     return differences;
 }
 
+int CountDifferences(const uint8_t* a, const uint8_t* b) {
+    int count = 0;
+    for (const ParamItem& item : ParamItems())
+        if (std::memcmp(a + item.offset, b + item.offset, item.size) != 0) ++count;
+    for (const DspRecordDefault& record : DspRecordDefaults()) {
+        const int head = record.valueOffset - kRecordHeadSize;
+        if (std::memcmp(a + head, b + head, kRecordHeadSize) != 0) ++count;
+    }
+    return count;
+}
+
 std::vector<uint8_t> EditedImage() {
     std::vector<uint8_t> image(g_ParamImage, g_ParamImage + kImageSize);
     std::memcpy(image.data(), g_PanelImage, kPanelSize);

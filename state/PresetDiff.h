@@ -22,6 +22,10 @@ struct ParamDifference {
 // that differs (a broken chain) is reported by its offset.
 std::vector<ParamDifference> DiffImages(const uint8_t* a, const uint8_t* b, int language);
 
+// How many named parameters differ between two whole images (the number of
+// differences DiffImages lists, without making their texts).
+int CountDifferences(const uint8_t* a, const uint8_t* b);
+
 // The parameters as the editor holds them now: the image with the panel
 // working copy over its panel area, as a saved mode file would carry them.
 std::vector<uint8_t> EditedImage();

@@ -4,6 +4,7 @@
 #include "link/CommandFrames.h"
 #include "link/LinkOutbox.h"
 #include "link/StateThread.h"
+#include "state/ImageEdits.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ValueRanges.h"
@@ -46,8 +47,11 @@ void SendPanelRange(int offset, int length) {
 // thread may be copying the image).
 void StoreLevel(int channel, double levelDb) {
     fx::StateGuard lock(fx::StateLock());
-    WriteBigEndian32(g_PanelImage + kSurroundLevelsOffset + 4 * channel,
-                     FloatBits(static_cast<float>(levelDb)));
+    const int offset = kSurroundLevelsOffset + 4 * channel;
+    uint8_t bytes[4];
+    WriteBigEndian32(bytes, FloatBits(static_cast<float>(levelDb)));
+    fx::NoteImageChange(offset, g_PanelImage + offset, bytes, 4);
+    std::memcpy(g_PanelImage + offset, bytes, 4);
     SendPanelRange(kSurroundLevelsOffset, kLevelBlockSize);
 }
 
@@ -137,6 +141,7 @@ int ChannelCarryingSource(int source) {
 }
 
 void SetSpeakerLevel(double levelDb, int speaker) {
+    const fx::ImageEditScope edit;
     if (!IsSpeaker(speaker)) return;
     const int channel = ChannelCarryingSource(kSpeakers[speaker - 1].source);
     if (channel < 0) return;
@@ -146,6 +151,7 @@ void SetSpeakerLevel(double levelDb, int speaker) {
 }
 
 void SendSpeakerLevels() {
+    const fx::ImageEditScope edit;
     for (int k = 1; k <= kSpeakerCount; ++k) SetSpeakerLevel(DistanceLevelDb(k), k);
 }
 
@@ -159,6 +165,7 @@ void SetSurroundRoom(int width, int length) {
 // The listener's buttons send the layout and every speaker's level block:
 // each of them arrives, as the processor takes them one after the other.
 void MoveListener(double x, double y) {
+    const fx::ImageEditScope edit;
     const fx::CoalescingOff whole;
     StorePoint(kListenerPoint, x, y);
     SendSurroundLayout();
@@ -166,6 +173,7 @@ void MoveListener(double x, double y) {
 }
 
 void MoveSpeaker(int speaker, double x, double y) {
+    const fx::ImageEditScope edit;
     if (!IsSpeaker(speaker)) return;
     StorePoint(PointIndex(speaker), x, y);
     SendSurroundLayout();
@@ -173,6 +181,7 @@ void MoveSpeaker(int speaker, double x, double y) {
 }
 
 void CentreListener() {
+    const fx::ImageEditScope edit;
     const fx::CoalescingOff whole;
     fx::StateGuard lock(fx::StateLock());
     g_SurroundLayout.points[kListenerPoint] = 0.0f;
@@ -183,6 +192,7 @@ void CentreListener() {
 }
 
 void ResetSurround() {
+    const fx::ImageEditScope edit;
     const fx::CoalescingOff whole;
     const auto neutral = SpeakerLevelRecord(0.0);
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
@@ -195,6 +205,8 @@ void ResetSurround() {
     // factory image.
     const auto layout = DefaultSurroundLayout();
     fx::StateGuard lock(fx::StateLock());
+    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage + kSurroundLayoutOffset, layout.data(),
+                        int(layout.size()));
     std::memcpy(g_PanelImage + kSurroundLayoutOffset, layout.data(), layout.size());
     DecodeSurroundLayout();
     SendPanelRange(kSurroundLayoutOffset, kSurroundLayoutSize);
