@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds in build-test/, runs the whole test suite
-# (the install tree check among it) and builds the Debian package from that
-# build; then builds the core, link and state tests again with
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the link
-# and state tests and the GUI tests (the pages among them) with
-# ThreadSanitizer (build-tsan/), and runs those. FX_FUZZ_SECONDS=N
-# adds a short run of every fuzz target.
+# Installs what is missing, builds and runs the whole test suite in three
+# configurations:
+#   build-test/  optimised (-O2), every suite, the install tree check, then
+#                the Debian package from that build;
+#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer (float-to-integer
+#                overflow included): the core, link and state suites;
+#   build-tsan/  ThreadSanitizer: the link and state suites and the GUI suite
+#                (the pages drive the window's thread, the link's reader and
+#                writer threads and the job threads together).
+# The suites mostly wait on the simulated processor, so each configuration's
+# suites run while the next configuration compiles (at a lower priority), and
+# ctest runs more tests at once than there are cores. FX_FUZZ_SECONDS=N adds
+# a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 
 JOBS="${JOBS:-$(nproc)}"
+TEST_JOBS="${TEST_JOBS:-$((JOBS * 2))}"
 export QT_QPA_PLATFORM=offscreen
 # Every test may connect to 127.0.0.0/8 only; anything else is refused undialled.
 export FXTUNE_LOOPBACK_ONLY=1
@@ -21,19 +28,67 @@ export CTEST_OUTPUT_ON_FAILURE=1
 LAUNCHER=()
 if command -v ccache >/dev/null; then
     export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+    # Precompiled headers are cached only when their timestamps are not hashed.
+    export CCACHE_SLOPPINESS="pch_defines,time_macros,include_file_mtime,include_file_ctime"
     LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 
-configure() { # dir, extra cmake arguments...
-    local dir="$1"
-    shift
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}" "$@" >/dev/null
+configure() { # dir, optimisation flags, extra cmake arguments...
+    local dir="$1" flags="$2"
+    shift 2
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=$flags -DNDEBUG" \
+        "-DCMAKE_C_FLAGS_RELWITHDEBINFO=$flags -DNDEBUG" "${LAUNCHER[@]}" "$@" >/dev/null
 }
 
-echo "== build and test (build-test)"
-configure build-test
-cmake --build build-test -j "$JOBS"
-ctest --test-dir build-test -j "$JOBS" --timeout 300
+build() { # dir, targets...
+    local dir="$1"
+    shift
+    local targets=()
+    if (($#)); then targets=(--target "$@"); fi
+    nice -n 10 cmake --build "$dir" -j "$JOBS" "${targets[@]}"
+}
+
+# The suites of one configuration in the background; finish_suites prints
+# their log and fails the run if they failed.
+SUITES_PID=""
+SUITES_LOG=""
+SUITES_NAME=""
+start_suites() { # name, log, command...
+    SUITES_NAME="$1"
+    SUITES_LOG="$2"
+    shift 2
+    "$@" >"$SUITES_LOG" 2>&1 &
+    SUITES_PID=$!
+}
+finish_suites() {
+    [ -n "$SUITES_PID" ] || return 0
+    local status=0
+    wait "$SUITES_PID" || status=$?
+    echo "== suites: $SUITES_NAME"
+    cat "$SUITES_LOG"
+    SUITES_PID=""
+    if [ "$status" -ne 0 ]; then
+        echo "test.sh: the $SUITES_NAME suites failed" >&2
+        exit "$status"
+    fi
+}
+trap '[ -n "$SUITES_PID" ] && kill "$SUITES_PID" 2>/dev/null; true' EXIT
+
+SECONDS=0
+echo "== build (build-test)"
+configure build-test "-O2 -g1"
+build build-test
+start_suites "optimised build (build-test)" build-test/suites.log \
+    ctest --test-dir build-test -j "$TEST_JOBS" --timeout 300
+echo "   built in ${SECONDS} s"
+
+echo "== build: AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
+configure build-asan "-O1 -g1" -DFX_SANITIZE=address,undefined,float-cast-overflow \
+    -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
+build build-asan core_tests link_tests state_tests
+finish_suites
+echo "   built in ${SECONDS} s"
 
 echo "== Debian package from build-test (cpack -G DEB)"
 # Installing the package changes the machine and would race other checkouts
@@ -42,23 +97,25 @@ PACKAGE_CHECK=()
 if [ "${CI:-}" = true ] || [ "${FXTUNE_INSTALL_CHECK:-}" = 1 ]; then PACKAGE_CHECK=(--install-check); fi
 ./scripts/package-deb.sh "${PACKAGE_CHECK[@]}" build-test
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
-configure build-asan -DFX_SANITIZE=address,undefined,float-cast-overflow -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
-cmake --build build-asan -j "$JOBS" --target core_tests link_tests state_tests
-ctest --test-dir build-asan -j "$JOBS" --timeout 300 -L 'core|link|state'
+start_suites "AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
+    ctest --test-dir build-asan -j "$TEST_JOBS" --timeout 300 -L 'core|link|state'
 
-echo "== ThreadSanitizer: link, state and GUI tests (build-tsan)"
-# Qt itself is not instrumented; the page tests drive the window's thread,
-# the link's reader and writer threads and the job threads together.
-configure build-tsan -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
-cmake --build build-tsan -j "$JOBS" --target link_tests state_tests gui_tests
+echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
+configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
+build build-tsan link_tests state_tests gui_tests
+finish_suites
+echo "   built in ${SECONDS} s"
+
+echo "== suites: ThreadSanitizer (build-tsan)"
 # ThreadSanitizer needs the address space layout it expects; newer kernels
-# randomise more bits than this toolchain's runtime accepts.
+# randomise more bits than this toolchain's runtime accepts. Qt itself is not
+# instrumented (tests/tsan-qt.supp).
 TSAN_RUN=()
 if command -v setarch >/dev/null; then TSAN_RUN=(setarch "$(uname -m)" -R); fi
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-qt.supp"
-"${TSAN_RUN[@]}" ctest --test-dir build-tsan -j "$JOBS" --timeout 300 -L 'link|state|gui'
+"${TSAN_RUN[@]}" ctest --test-dir build-tsan -j "$TEST_JOBS" --timeout 300 -L 'link|state|gui'
 unset TSAN_OPTIONS
+echo "== all configurations built and tested in ${SECONDS} s"
 
 # A short fuzzing run on request (FX_FUZZ_SECONDS per target), e.g. in CI:
 # it builds the instrumented fuzz targets in build-fuzz/ first.

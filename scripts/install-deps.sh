@@ -2,13 +2,14 @@
 # Installs what building, testing, running and packaging the editor need on
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
-# Qt's own dialogs their Chinese texts).
+# Qt's own dialogs their Chinese texts; ccache and mold make builds and
+# rebuilds quicker and are used when present).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
 
 PACKAGES=(
-    build-essential cmake ninja-build pkg-config git
+    build-essential cmake ninja-build pkg-config git ccache mold
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libhidapi-dev libudev-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev

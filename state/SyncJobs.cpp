@@ -26,11 +26,19 @@ namespace {
 
 using ImageCopy = std::array<uint8_t, kImageSize>;
 
+// std::to_array expands one template argument per byte, which costs GCC
+// seconds for an image this size; a plain copy does the same work.
+ImageCopy CopyOf(const uint8_t (&image)[kImageSize]) {
+    ImageCopy copy;
+    std::copy(std::begin(image), std::end(image), copy.begin());
+    return copy;
+}
+
 // The editor's image as it is now (read under the state lock, so a thread
 // other than the state thread may take it).
 ImageCopy CurrentImage() {
     fx::StateGuard lock(fx::StateLock());
-    return std::to_array(g_ParamImage);
+    return CopyOf(g_ParamImage);
 }
 
 constexpr int kJobStartPauseMs = 100; // lets the reply that started the job settle
@@ -324,7 +332,7 @@ SyncResult SynchronizeData() {
         if (result.Completed()) {
             // The editor's image changes on the state thread, before the
             // job's end reaches the view.
-            fx::ChangeState([copy = std::to_array(image)] {
+            fx::ChangeState([copy = CopyOf(image)] {
                 std::copy(copy.begin(), copy.end(), g_ParamImage);
                 RefreshFromImage();
             });

@@ -15,7 +15,10 @@
 namespace {
 
 std::string Fixture(const std::string& name) {
-    std::ifstream in(std::string(FX_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    std::string path = FX_TEST_DATA_DIR;
+    path += '/';
+    path += name;
+    std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

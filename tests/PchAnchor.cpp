@@ -1,0 +1,2 @@
+// The one source of the targets that only precompile the headers the test
+// suites share.
