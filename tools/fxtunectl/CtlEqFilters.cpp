@@ -5,7 +5,6 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "link/ReplyDispatcher.h"
 #include "modefile/SafeFile.h"
 #include "state/EqFilterText.h"
 #include "state/ParamImage.h"
@@ -75,10 +74,9 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
     for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
         const EqBandRecord& b = bands[band];
-        result = SendConfirmed("band " + std::to_string(band + 1) + " of " + CommandText(options),
-                               {2, {REPLY_DSP_WRITE}}, [&] {
-                                   SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q);
-                               });
+        result = SendConfirmed(
+            "band " + std::to_string(band + 1) + " of " + CommandText(options), 2,
+            [&] { SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
