@@ -15,7 +15,7 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// One confirming verb: its arguments (FILE.mode and FILE.remo stand
+// One confirming verb: its arguments (FILE.mode, FILE.remo and FILE.txt stand
 // for files the test writes), the command bytes the simulator must have
 // received, and a query whose output shows what the simulator holds.
 struct ConfirmingVerb {
@@ -74,6 +74,11 @@ const std::vector<ConfirmingVerb>& Verbs() {
          {"09 00 04 0E 07 C1 A0 00 00"},
          {},
          ""},
+        {"eq-import",
+         {"eq-import", "7", "FILE.txt"},
+         {"85 01 E3 07"},
+         {"eq-export", "7"},
+         "Filter 3: OFF"},
     };
     return verbs;
 }
@@ -86,7 +91,8 @@ protected:
         ASSERT_GT(m_sim->Port(), 0);
         const std::string style = GetParam();
         m_files = {{"FILE.mode", child::TempPath("m2 " + style + ".mode")},
-                   {"FILE.remo", child::TempPath(style + ".remo")}};
+                   {"FILE.remo", child::TempPath(style + ".remo")},
+                   {"FILE.txt", std::string(FX_TEST_DATA_DIR) + "/measurement-export.txt"}};
         ASSERT_EQ(0, Ctl({"read", m_files[0].second}).status);
         std::string keys(18, '\0');
         for (int i = 0; i < 18; ++i) keys[i] = static_cast<char>(0x20 + (i ? 0x10 + i : 0));
