@@ -230,7 +230,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
-    Replies().NoteReply(reply.bytes[1]);
+    Replies().NoteReply(reply.bytes[1], {reply.bytes[2], reply.bytes[3], reply.bytes[4]});
     g_bAwaitReply = false;
     g_hReplyEvent.Set();
 }

@@ -1,16 +1,43 @@
 #include "link/ReplyLedger.h"
 
+#include "link/CommandFrames.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
+#include "link/ReplyDispatcher.h"
 
 #include <algorithm>
 #include <cstring>
 
-void ReplyLedger::NoteReply(uint8_t code) {
+bool AnswersChange(uint8_t code) {
+    switch (code) {
+    case REPLY_ACK20:
+    case REPLY_DSP_WRITE:
+    case REPLY_ERROR:
+    // The changes' own codes, repeated: store, image write, remote keys,
+    // reset, panel write, let-go, machine settings, abandoned learning.
+    case CMD_ANNOUNCE_STORE:
+    case CMD_STORE_MODE:
+    case CMD_WRITE_IMAGE:
+    case CMD_WRITE_IMAGE_END:
+    case CMD_ABANDON_LEARN:
+    case CMD_WRITE_REMOTE_KEYS:
+    case CMD_RESET_PROCESSOR:
+    case CMD_WRITE_PANEL:
+    case CMD_LET_GO:
+    case CMD_WRITE_MACHINE_SETTINGS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ReplyLedger::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
     {
         std::lock_guard lock(m_mutex);
         ++m_tally.counts[code];
         ++m_tally.total;
+        if (AnswersChange(code)) ++m_tally.changeAnswers;
+        if (code == REPLY_ERROR) m_tally.lastError = error;
     }
     m_changed.notify_all();
 }

@@ -18,28 +18,26 @@
 struct ReplyTally {
     std::array<uint64_t, 256> counts{};
     uint64_t total = 0;
+    // Replies that answer a change (AnswersChange), and the record bytes 2..4
+    // of the last error report (reply 10): error code and the command it names.
+    uint64_t changeAnswers = 0;
+    std::array<uint8_t, 3> lastError{};
     std::bitset<kImageChunkCount> chunks; // of the current collection
 
     uint64_t CountSince(const ReplyTally& mark, uint8_t code) const {
         return counts[code] - mark.counts[code];
     }
     uint64_t TotalSince(const ReplyTally& mark) const { return total - mark.total; }
-};
-
-// The replies that confirm a change just sent: `count` replies in all since
-// the mark, among them every code listed (a processor acknowledges some
-// commands with their own code).
-struct AwaitedReplies {
-    int count = 1;
-    std::vector<uint8_t> codes;
-
-    bool MetBy(const ReplyTally& now, const ReplyTally& mark) const {
-        if (now.TotalSince(mark) < static_cast<uint64_t>(count)) return false;
-        for (uint8_t code : codes)
-            if (now.CountSince(mark, code) == 0) return false;
-        return true;
+    uint64_t ChangeAnswersSince(const ReplyTally& mark) const {
+        return changeAnswers - mark.changeAnswers;
     }
 };
+
+// Whether a reply answers a change on the waiting path: processors
+// acknowledge with the generic reply 20, with 9 for a DSP write, or by
+// repeating the command's code; an error report (10) answers it too, as a
+// refusal. Requests' data replies, radio frames and learned keys do not.
+bool AnswersChange(uint8_t code);
 
 // Jobs and commands wait here for the replies they need; a link that goes
 // away wakes every waiter (NotifyLinkGone). A whole-image read collects the
@@ -47,8 +45,9 @@ struct AwaitedReplies {
 // by a complete one.
 class ReplyLedger {
 public:
-    // Dispatcher side: every reply, after it took effect.
-    void NoteReply(uint8_t code);
+    // Dispatcher side: every reply, after it took effect; an error report
+    // passes its bytes 2..4.
+    void NoteReply(uint8_t code, const std::array<uint8_t, 3>& error = {});
     // An image chunk of reply 48 (declaredLength as the reply says, available
     // the data bytes that came). While a read collects, the bytes go to its
     // copy and a whole chunk at its own address counts as arrived; returns

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 // Waits for the answer to one's own command, on the reply ledger
 // (link/ReplyLedger.h) where the dispatcher notes every reply.
@@ -11,10 +14,26 @@ uint64_t ReplyCount(uint8_t code);
 // Waits up to timeoutMs of link time until more than countBefore replies with
 // this code have arrived; true when one did. Ends at once when the link goes.
 bool WaitForReplyAfter(uint8_t code, uint64_t countBefore, int timeoutMs);
-// Sends a command (its code first), waits until the outbox wrote it and then
-// up to timeoutMs for the processor's answer, which carries the same code.
-// False when no answer came, at once when no link is open. Never on the
-// window's thread.
-bool SendAndConfirm(const uint8_t* command, int count, int timeoutMs);
+
+// How the processor took a change.
+struct Confirmation {
+    enum class Outcome { Confirmed, Refused, NoAnswer, LinkGone };
+    Outcome outcome = Outcome::Confirmed;
+    std::array<uint8_t, 3> error{}; // of a refusal: error code, command bytes 1 and 2
+
+    explicit operator bool() const { return outcome == Outcome::Confirmed; }
+    // A refusal in words: "error code 0x05 (command 0x91, 0x00)".
+    std::string ErrorWords() const;
+};
+
+// The one rule for "the processor confirmed": sends with send() `commands`
+// commands, waits until the outbox wrote them and then up to timeoutMs of
+// link time for one answer each (AnswersChange: the generic reply 20, 9 for a
+// DSP write, or the command's own code, as the waiting send path takes any
+// reply). An error report among them is a refusal. LinkGone at once when no
+// link is open. Never on the window's thread.
+Confirmation SendConfirmed(int commands, const std::function<void()>& send, int timeoutMs);
+// One command (its code first), confirmed as above.
+Confirmation SendAndConfirm(const uint8_t* command, int count, int timeoutMs);
 
 } // namespace fx

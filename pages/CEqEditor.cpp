@@ -454,6 +454,12 @@ void CEqEditor::ImportFilters() {
     const fx::FilterText text = fx::ParseFilterText(
         std::string(file.bytes.begin(), file.bytes.end()), fx::FilterBandCount(m_set));
     const QString name = QFileInfo(path).fileName();
+    if (!text.ok && text.line == 0) {
+        ShowFilterError(Tr("%1 无法导入：其中没有滤波器行。", "%1 cannot be imported: it holds no "
+                                                              "filter line.")
+                            .arg(name));
+        return;
+    }
     if (!text.ok) {
         ShowFilterError(Tr("%1 第 %2 行无法导入：\n%3", "%1, line %2 cannot be imported:\n%3")
                             .arg(name)

@@ -346,7 +346,8 @@ void CSetDlg::OnApply() {
     // The answer is waited for off the window's thread; the notice follows it.
     QPointer<CSetDlg> self(this);
     m_sender.Post([self, record, linked] {
-        const bool confirmed = fx::SendMachineSettings(record.data(), kReplyWaitMs);
+        const bool confirmed =
+            static_cast<bool>(fx::SendMachineSettings(record.data(), kReplyWaitMs));
         fx::HandToStateThread([self, confirmed, linked] {
             ShowApplyNotice(confirmed, linked);
             if (self) emit self->applyFinished(confirmed);

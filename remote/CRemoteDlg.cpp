@@ -208,7 +208,7 @@ void CRemoteDlg::SendBlock(const QString& confirmedText) {
     const auto block = std::to_array(g_RemoteKeyBlock);
     m_sender.Post([self, confirmedText, block] {
         const bool linked = g_bConnected;
-        const bool confirmed = fx::SendRemoteKeyBlock(block, kReplyWaitMs);
+        const bool confirmed = static_cast<bool>(fx::SendRemoteKeyBlock(block, kReplyWaitMs));
         fx::HandToStateThread([self, confirmedText, confirmed, linked] {
             QString text = confirmedText;
             if (!linked)

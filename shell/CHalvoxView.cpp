@@ -303,7 +303,9 @@ void CHalvoxView::OnViewMessage(int message, intptr_t wParam, intptr_t lParam) {
 
 void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     CSynDlg::CloseSyncDialog();
-    if (outcome == static_cast<intptr_t>(SyncOutcome::NoAnswer)) {
+    // A refused write was not taken either (the error box names the code).
+    if (outcome == static_cast<intptr_t>(SyncOutcome::NoAnswer) ||
+        outcome == static_cast<intptr_t>(SyncOutcome::Refused)) {
         ReportUnansweredJob(job);
         return;
     }

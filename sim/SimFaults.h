@@ -6,6 +6,8 @@
 struct SimFaults {
     int dropReplyNumber = 0;           // the Nth reply is never sent
     int ignoredCode = 0;               // commands with this code are taken in but never answered
+    int refusedCode = 0;               // commands with this code are refused: an error report
+                                       // (reply 10, error code 1) instead of their answer
     int replyLatencyMs = 0;            // each command takes this long to answer; the processor
                                        // answers one command after the other
     int slowReplyNumber = 0;           // the Nth reply takes slowReplyMs longer (later ones wait)

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     processor.SetIdentity(options.identity);
     processor.SetFaults(options.faults);
     processor.SetStreamFormat(options.streamFormat);
+    processor.SetAckStyle(options.ackStyle);
     processor.SetAutoKeyPress(options.learnDelayMs, options.learnCode);
     if (options.verbose) processor.SetCommandObserver(PrintCommand);
 

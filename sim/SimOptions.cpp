@@ -33,6 +33,7 @@ const std::map<std::string, IntOption>& IntOptions() {
         {"--drop-reply",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.dropReplyNumber; }}},
         {"--ignore-code", {0, 255, [](SimOptions& o) -> int& { return o.faults.ignoredCode; }}},
+        {"--error-for", {0, 255, [](SimOptions& o) -> int& { return o.faults.refusedCode; }}},
         {"--silent-after",
          {-1, 1000000000, [](SimOptions& o) -> int& { return o.faults.silentAfterCommands; }}},
         {"--corrupt-checksum",
@@ -60,6 +61,15 @@ const std::map<std::string, std::function<std::string&(SimOptions&)>>& TextOptio
         {"--version2", [](SimOptions& o) -> std::string& { return o.identity.secondVersion; }},
     };
     return options;
+}
+
+bool ParseAckStyle(const std::string& text, SimAckStyle& style) {
+    static const std::map<std::string, SimAckStyle> styles = {
+        {"echo", SimAckStyle::Echo}, {"generic", SimAckStyle::Generic}, {"dsp", SimAckStyle::Dsp}};
+    const auto found = styles.find(text);
+    if (found == styles.end()) return false;
+    style = found->second;
+    return true;
 }
 
 } // namespace
@@ -92,7 +102,8 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
         }
         const auto intOption = IntOptions().find(name);
         const auto textOption = TextOptions().find(name);
-        if (intOption == IntOptions().end() && textOption == TextOptions().end()) {
+        const bool ackOption = name == "--ack";
+        if (intOption == IntOptions().end() && textOption == TextOptions().end() && !ackOption) {
             error = "unknown option: " + arguments[i];
             return false;
         }
@@ -102,6 +113,11 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
                 return false;
             }
             value = arguments[++i];
+        }
+        if (ackOption) {
+            if (ParseAckStyle(value, ackStyle)) continue;
+            error = "bad value for --ack: " + value + " (expected generic, echo or dsp)";
+            return false;
         }
         if (textOption != TextOptions().end()) {
             textOption->second(*this) = value;
@@ -148,6 +164,10 @@ Behaviour:
                         1000; -1 never)
   --learn-code N        the learned key code (default 0x40 + key number)
   --stream-format N     stream format index 0..15 in the status block
+  --ack STYLE           how changes are acknowledged: echo repeats the
+                        command's code (default), generic answers reply 20
+                        with the code in byte 2, dsp answers a DSP write
+                        with reply 9 and the rest with reply 20
   -v, --verbose         print every command received to stderr
 
 Faults (replies are numbered from 1 in the order they are made):
@@ -157,6 +177,8 @@ Faults (replies are numbered from 1 in the order they are made):
   --slow-reply N        the Nth reply comes late (the ones after it wait)
   --slow-reply-ms N     how late (default 2100, longer than the editor waits)
   --ignore-code N       commands with code N are carried out but never answered
+  --error-for N         commands with code N are refused with an error report
+                        (reply 10, error code 1) and not carried out
   --silent-after N      after N commands: no more replies, no heartbeat
   --corrupt-checksum N  the Nth reply frame carries a wrong checksum
   --damage-reply N      the Nth reply frame comes right behind a copy of

@@ -17,6 +17,7 @@ struct SimOptions {
     int learnDelayMs = 1000;        // a learn command is answered after this (-1: never)
     int learnCode = -1;             // the learned code (-1: 0x40 + key number)
     int streamFormat = 0;
+    SimAckStyle ackStyle = SimAckStyle::Echo;
     bool verbose = false;
     bool help = false;
     SimFaults faults;

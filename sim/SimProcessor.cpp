@@ -23,13 +23,9 @@ SimRecord MakeReply(uint8_t code, std::initializer_list<uint8_t> rest = {}) {
     return reply;
 }
 
-// An acknowledgement repeats the command's code (and its address and length
-// for the addressed commands).
-SimRecord Acknowledge(const uint8_t* record, int count) {
-    SimRecord reply = MakeReply(record[0]);
-    for (int i = 1; i < 4 && i < count; ++i) reply[i + 1] = record[i];
-    return reply;
-}
+constexpr uint8_t kGenericAck = 20;
+constexpr uint8_t kErrorReport = 10;
+constexpr uint8_t kRefusalError = 1;
 
 std::array<uint8_t, kMachineSettingsSize> FactoryMachineSettings() {
     std::array<uint8_t, kMachineSettingsSize> settings{};
@@ -173,7 +169,7 @@ std::vector<SimReply> SimProcessor::Answer(const uint8_t* record, int count) {
         // A silent processor takes nothing in any more.
         if (!silent) {
             const bool lose = LosesRepliesLocked(record, count);
-            replies = FilterReplies(Dispatch(record, count));
+            replies = FilterReplies(Dispatch(record, count), record[0]);
             if (lose) replies.clear();
             const bool slow = std::any_of(replies.begin(), replies.end(), [&](const SimReply& r) {
                 return r.number == m_faults.slowReplyNumber;
@@ -198,17 +194,34 @@ std::chrono::steady_clock::time_point SimProcessor::UnsolicitedDue() {
     return ScheduleLocked(0);
 }
 
+SimRecord SimProcessor::AckLocked(const uint8_t* record, int count, bool addressed) const {
+    const uint8_t code = record[0];
+    const bool dspAck = m_ackStyle == SimAckStyle::Dsp && code == CMD_DSP_WRITE;
+    if (m_ackStyle != SimAckStyle::Echo && !dspAck) return MakeReply(kGenericAck, {code});
+    SimRecord reply = MakeReply(code);
+    if (addressed)
+        for (int i = 1; i < 4 && i < count; ++i) reply[i + 1] = record[i];
+    return reply;
+}
+
+void SimProcessor::SetAckStyle(SimAckStyle style) {
+    std::lock_guard lock(m_mutex);
+    m_ackStyle = style;
+}
+
 std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) {
     const uint8_t code = record[0];
+    if (m_faults.refusedCode > 0 && code == m_faults.refusedCode)
+        return {MakeReply(kErrorReport, {kRefusalError, code, count > 1 ? record[1] : uint8_t{0}})};
     switch (code) {
     case CMD_ANNOUNCE_STORE:
-        return {Acknowledge(record, count)};
+        return {AckLocked(record, count, true)};
     case CMD_STORE_MODE:
         if (IsModeNumber(record, count)) {
             m_currentMode = record[1];
             m_modes[m_currentMode] = m_memory;
         }
-        return {Acknowledge(record, count)};
+        return {AckLocked(record, count, true)};
     case CMD_LOAD_MODE:
         if (IsModeNumber(record, count)) {
             m_currentMode = record[1];
@@ -226,7 +239,7 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
         return {MakeReply(CMD_GET_MODE, {static_cast<uint8_t>(m_currentMode)})};
     case CMD_DSP_WRITE:
         ApplyDspWrite(record, count);
-        return {MakeReply(CMD_DSP_WRITE)};
+        return {AckLocked(record, count, false)};
     case CMD_GET_STATUS: {
         const auto status = StatusBlockLocked(m_statusPhase++);
         SimRecord reply = MakeReply(CMD_GET_STATUS);
@@ -241,22 +254,23 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
         if (count >= 4)
             WriteMemory(record[1] * 256 + record[2], record + 4,
                         std::min<int>(record[3], count - 4), kImageSize);
-        return {Acknowledge(record, count)};
+        return {AckLocked(record, count, true)};
     case CMD_WRITE_IMAGE_END:
-        return {MakeReply(CMD_WRITE_IMAGE_END)};
+        return {AckLocked(record, count, false)};
     case CMD_WRITE_PANEL:
         if (count >= 4)
             WriteMemory(record[1] * 256 + record[2], record + 4,
                         std::min<int>(record[3], count - 4), kPanelSize);
-        return {Acknowledge(record, count)};
+        return {AckLocked(record, count, true)};
     case CMD_LEARN_KEY:
-        // Answered by the key press (reply 96), not now.
+        // Answered by the key press (reply 96); an echo now would read as one.
         StartLearning(count >= 2 ? record[1] : 0);
-        return {};
+        if (m_ackStyle == SimAckStyle::Echo) return {};
+        return {MakeReply(kGenericAck, {CMD_LEARN_KEY})};
     case CMD_ABANDON_LEARN:
         m_learningKey = -1;
         ++m_learnGeneration;
-        return {MakeReply(CMD_ABANDON_LEARN)};
+        return {AckLocked(record, count, false)};
     case CMD_GET_REMOTE_KEYS: {
         SimRecord reply{kSimReplyPrefix, CMD_GET_REMOTE_KEYS};
         reply.insert(reply.end(), m_remoteKeys.begin(), m_remoteKeys.begin() + 16);
@@ -266,10 +280,10 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
         std::copy_n(record + 1, std::clamp(count - 1, 0, kRemoteKeyBlockSize),
                     m_remoteKeys.begin());
         m_codeSet = m_remoteKeys[0];
-        return {MakeReply(CMD_WRITE_REMOTE_KEYS)};
+        return {AckLocked(record, count, false)};
     case CMD_RESET_PROCESSOR:
         if (count >= 2 && record[1] == kResetConfirm) ResetToFactory();
-        return {Acknowledge(record, count)};
+        return {AckLocked(record, count, true)};
     case CMD_GET_VERSION2:
         return {TextReply(CMD_GET_VERSION2, m_identity.secondVersion, kVersionField)};
     case CMD_GET_CMD_VERSION:
@@ -281,11 +295,11 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
         return {TextReply(CMD_GET_VERSION1, m_identity.firstVersion, kVersionField)};
     case CMD_LET_GO:
         m_letGo = true;
-        return {MakeReply(CMD_LET_GO)};
+        return {AckLocked(record, count, false)};
     case CMD_WRITE_MACHINE_SETTINGS:
         std::copy_n(record + 1, std::clamp(count - 1, 0, kMachineSettingsSize),
                     m_machineSettings.begin());
-        return {MakeReply(CMD_WRITE_MACHINE_SETTINGS)};
+        return {AckLocked(record, count, false)};
     case CMD_GET_MACHINE_SETTINGS: {
         SimRecord reply{kSimReplyPrefix, CMD_GET_MACHINE_SETTINGS};
         reply.insert(reply.end(), m_machineSettings.begin(), m_machineSettings.end());
@@ -297,12 +311,13 @@ std::vector<SimRecord> SimProcessor::Dispatch(const uint8_t* record, int count) 
     }
 }
 
-std::vector<SimReply> SimProcessor::FilterReplies(std::vector<SimRecord> replies) {
+std::vector<SimReply> SimProcessor::FilterReplies(std::vector<SimRecord> replies,
+                                                  uint8_t commandCode) {
     std::vector<SimReply> kept;
+    const auto ignored = static_cast<uint8_t>(m_faults.ignoredCode);
     for (auto& record : replies) {
-        // Every answer repeats its command's code in byte 1.
-        if (m_faults.ignoredCode > 0 && record.size() > 1 &&
-            record[1] == static_cast<uint8_t>(m_faults.ignoredCode))
+        if (m_faults.ignoredCode > 0 &&
+            (commandCode == ignored || (record.size() > 1 && record[1] == ignored)))
             continue;
         const int number = static_cast<int>(++m_replyTotal);
         if (number == m_faults.dropReplyNumber || m_dropNext) {

@@ -38,6 +38,14 @@ struct SimReply {
     bool heartbeatAfter = false; // network: "$HB$" follows it in the same write
 };
 
+// How the processor acknowledges a change (a command that answers with no
+// data): Echo repeats the command's code (and the address and length of an
+// addressed command); Generic answers reply 20 with the command's code in
+// byte 2; Dsp answers a DSP write with reply 9 and the rest as Generic. The
+// learn command is answered by the learned key (reply 96); a Generic or Dsp
+// processor acknowledges it at once with reply 20 as well.
+enum class SimAckStyle { Echo, Generic, Dsp };
+
 // Byte 0 of every reply record (the input report id on USB).
 constexpr uint8_t kSimReplyPrefix = 0x01;
 constexpr int kSimModeCount = 4;
@@ -95,6 +103,8 @@ public:
     int LearningKey() const; // 1..17 (or as sent), -1 when not learning
     void SetCodeSetByte(uint8_t codeSet);
 
+    void SetAckStyle(SimAckStyle style);
+
     // Faults. Counters of commands and replies run from the processor's start.
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
@@ -143,7 +153,12 @@ private:
 
     std::vector<SimRecord> Dispatch(const uint8_t* record, int count);
     // Numbers the replies and drops the ones the faults lose.
-    std::vector<SimReply> FilterReplies(std::vector<SimRecord> replies);
+    // commandCode: what the replies answer (0 for none); an ignored code
+    // silences both the replies to that command and replies with that code.
+    std::vector<SimReply> FilterReplies(std::vector<SimRecord> replies, uint8_t commandCode = 0);
+    // The acknowledgement of a change in the chosen style; addressed: an echo
+    // repeats the command's address and length too.
+    SimRecord AckLocked(const uint8_t* record, int count, bool addressed) const;
     // Takes the processor's time for one command: its replies are due after
     // the previous ones and the latency (plus extraMs).
     std::chrono::steady_clock::time_point ScheduleLocked(int extraMs);
@@ -176,6 +191,7 @@ private:
     unsigned m_statusPhase = 0;
     bool m_letGo = false;
     int m_locatedSource = kLocateNone;
+    SimAckStyle m_ackStyle = SimAckStyle::Echo;
 
     SimFaults m_faults;
     size_t m_commandTotal = 0;

@@ -8,16 +8,23 @@
 #include <vector>
 
 // The plain filter text that measurement programs export and PC equalisers
-// read, one filter a line:
+// read, one filter a line, numbered by band:
 //
 //   Preamp: -6.0 dB
 //   Filter 1: ON PK Fc 100 Hz Gain -3.0 dB Q 1.41
-//   Filter 2: ON LSC Fc 80 Hz Gain 4.0 dB Q 0.71
+//   Filter 2: ON LS 12dB Fc 80 Hz Gain 4.0 dB
 //   Filter 3: OFF None
+//   Filter 4: ON PK Fc 1.2 kHz Gain -2.0 dB BW Oct 0.5
 //
-// Types PK (peaking), LS/LSC and HS/HSC (shelves, Q 0.707 when not given),
-// LP/LPQ and HP/HPQ (second order, Q 0.707 when not given). OFF and None
-// filters, blank lines and lines starting with '#', ';' or "//" are skipped.
+// Types PK/PEQ (peaking), LS/LSC and HS/HSC (shelves, with or without a
+// slope such as "6dB"; Q 0.707 when not given), LP/LPQ and HP/HPQ (second
+// order, Q 0.707 when not given), NO/NOTCH (the deepest peaking cut, Q 30
+// when not given) and AP (all-pass: a flat peaking band, the same
+// magnitude). Fc in Hz or kHz, Q or BW in octaves, gain in dB. OFF filters
+// and filters of type None leave their band off. Blank lines and lines
+// starting with '#', ';' or "//" are comments; "Include:" lines are noted,
+// not followed; any other line that is no filter (the header a measurement
+// program writes) is skipped and counted.
 namespace fx {
 
 // Longer than any filter text a measurement program writes; a reader refuses
@@ -28,33 +35,48 @@ constexpr size_t kMaxFilterTextBytes = 1 << 20;
 // crossover band of CH 6 and its sections (the bands copy and paste move).
 int FilterBandCount(int set);
 
+// One filter line as read: the band it sets and the record it gives it, in
+// the steps the image keeps (frequency to the Hz, gain to 0.1 dB, Q to
+// 0.001). An OFF band keeps the values its line gives (type EQ_OFF); without
+// usable values (valuesGiven false) it takes the band's flat defaults.
+struct FilterLine {
+    int band = 0; // 0-based
+    bool on = false;
+    bool valuesGiven = false;
+    EqBandRecord record{};
+    int line = 0;
+};
+
 struct FilterText {
     bool ok = false;
-    int line = 0;       // the refused line (1-based), 0 when ok
+    int line = 0;       // the refused line (1-based); 0 when ok or when the whole text is refused
     std::string reason; // why it was refused
-    // The active filters in file order, as band records: frequency to the
-    // Hz, gain to 0.1 dB and Q to 0.001, the steps the image keeps.
-    std::vector<EqBandRecord> filters;
-    std::optional<double> preampDb; // a Preamp line, which the processor has no use for
+    std::vector<FilterLine> filters; // in file order, one per band at most
+    std::optional<double> preampDb;  // a Preamp line
     int preampLine = 0;
+    int skippedLines = 0;              // lines that are no filter, preamp, include or comment
+    std::vector<std::string> includes; // files named by "Include:" lines, not followed
 
+    int ActiveCount() const;
     // "line 4: type BP has no equivalent on the processor"
     std::string Error() const;
 };
 
-// Parses a whole filter text for a set of bandCount bands. A line that is
-// not a filter, a comment or the preamp, a type the processor has no
-// equivalent for, a value outside the band limits (20..20000 Hz; gain
-// -15..+15 dB, none on LP and HP; Q 0.1..30 for PK, 0.1..2 otherwise) or
-// more active filters than bands refuse the whole text.
+// Parses a whole filter text for a set of bandCount bands. A filter line that
+// cannot be read, a type the processor has no equivalent for, a value of an
+// active filter outside the band limits (20..20000 Hz; gain -15..+15 dB, none
+// on LP and HP; Q 0.1..30 for PK, 0.1..2 otherwise), an active filter past
+// the bands or a band given twice refuse the whole text by its line; so does
+// a text without any filter line (line 0).
 FilterText ParseFilterText(const std::string& text, int bandCount);
 
-// The records of the set's first FilterBandCount bands after an import: the
-// filters in order, then flat bands (PEQ, 0 dB, Q 1.41 at the band's initial
-// frequency).
-std::vector<EqBandRecord> ImportedBands(int set, const std::vector<EqBandRecord>& filters);
+// The records of the set's first FilterBandCount bands after an import: each
+// band as its filter line gives it, an OFF band without values off at its
+// flat defaults, and a band no line names flat (PEQ, 0 dB, Q 1.41 at the
+// band's initial frequency).
+std::vector<EqBandRecord> ImportedBands(int set, const std::vector<FilterLine>& filters);
 // Writes those bands to the processor and the image with SetEqBand.
-void ApplyImportedBands(int set, const std::vector<EqBandRecord>& filters);
+void ApplyImportedBands(int set, const std::vector<FilterLine>& filters);
 
 // One band of a set as a filter of the text: shelves as LSC/HSC and passes
 // as LPQ/HPQ with their Q, an OFF band as an OFF filter, a crossover section

@@ -147,7 +147,7 @@ void CommitMachineSettingsEdit() {
     std::memcpy(g_MachineSettingsDevice, g_MachineSettingsWork, kMachineSettingsSize);
 }
 
-bool SendMachineSettings(const uint8_t* record, int timeoutMs) {
+Confirmation SendMachineSettings(const uint8_t* record, int timeoutMs) {
     uint8_t command[1 + kMachineSettingsSize];
     command[0] = CMD_WRITE_MACHINE_SETTINGS;
     std::memcpy(command + 1, record, kMachineSettingsSize);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ReplyWatch.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -90,7 +92,7 @@ void RevertMachineSettingsEdit();
 void CommitMachineSettingsEdit();
 
 // Command 145 with the 14 bytes, on the waiting send path. Waits up to
-// timeoutMs for the processor's answer; true when it came.
-bool SendMachineSettings(const uint8_t* record, int timeoutMs);
+// timeoutMs for the processor's answer (link/ReplyWatch.h).
+Confirmation SendMachineSettings(const uint8_t* record, int timeoutMs);
 
 } // namespace fx

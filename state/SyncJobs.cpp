@@ -8,6 +8,7 @@
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "link/ReplyLedger.h"
+#include "link/ReplyWatch.h"
 #include "link/StateThread.h"
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
@@ -236,21 +237,28 @@ void WriteImageChunks(const uint8_t* image, SendWatch& watch) {
     }
 }
 
-// Every chunk and the end of the write confirmed (replies 49 and 50).
+// Every chunk and the end of the write confirmed: one answer each, as the
+// confirmed changes take it (link/ReplyWatch.h), in the order they were sent.
 SyncResult ConfirmWrite(const ReplyTally& jobStart) {
-    auto confirmed = [&](const ReplyTally& t) {
-        return t.CountSince(jobStart, REPLY_IMAGE_WRITTEN) >= kImageChunkCount &&
-               t.CountSince(jobStart, REPLY_IMAGE_WRITE_END) >= 1;
+    constexpr uint64_t kCommands = kImageChunkCount + 1;
+    auto settled = [&](const ReplyTally& t) {
+        return t.CountSince(jobStart, REPLY_ERROR) > 0 ||
+               t.ChangeAnswersSince(jobStart) >= kCommands;
     };
-    if (Replies().WaitUntil(confirmed, kReplyWaitMs)) return {};
-    if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
+    const bool done = Replies().WaitUntil(settled, kReplyWaitMs);
     const ReplyTally now = Replies().Tally();
-    const uint64_t chunks = now.CountSince(jobStart, REPLY_IMAGE_WRITTEN);
+    if (now.CountSince(jobStart, REPLY_ERROR) > 0) {
+        const fx::Confirmation refused{fx::Confirmation::Outcome::Refused, now.lastError};
+        return Failure(SyncOutcome::Refused, refused.ErrorWords());
+    }
+    if (done) return {};
+    if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
+    const uint64_t answers = now.ChangeAnswersSince(jobStart);
     std::string missing;
-    if (chunks < kImageChunkCount)
-        missing = std::to_string(kImageChunkCount - static_cast<int>(chunks)) + " of " +
+    if (answers < kImageChunkCount)
+        missing = std::to_string(kImageChunkCount - static_cast<int>(answers)) + " of " +
                   std::to_string(kImageChunkCount) + " image chunks";
-    if (now.CountSince(jobStart, REPLY_IMAGE_WRITE_END) == 0)
+    if (answers < kCommands)
         missing += (missing.empty() ? "" : ", ") + std::string("the end of the write");
     return Failure(SyncOutcome::NoAnswer, missing);
 }

@@ -12,11 +12,12 @@ enum class SyncOutcome : int {
     Incompatible = 1, // read: the processor is no supported model or version
     NoAnswer = 2,     // requests stayed unanswered after asking again
     LinkLost = 3,     // the link went away during the job
+    Refused = 4,      // write: the processor answered with an error report (reply 10)
 };
 
 struct SyncResult {
     SyncOutcome outcome = SyncOutcome::Completed;
-    std::string missing; // what the processor left unanswered (NoAnswer)
+    std::string missing; // what the processor left unanswered (NoAnswer), or its error (Refused)
 
     bool Completed() const { return outcome == SyncOutcome::Completed; }
 };

@@ -60,11 +60,12 @@ void AbandonKeyLearning() {
     WaitAllWritten(); // before a closing link drops what still waits
 }
 
-bool SendRemoteKeyBlock(int timeoutMs) {
+Confirmation SendRemoteKeyBlock(int timeoutMs) {
     return SendRemoteKeyBlock(std::to_array(g_RemoteKeyBlock), timeoutMs);
 }
 
-bool SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block, int timeoutMs) {
+Confirmation SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block,
+                                int timeoutMs) {
     uint8_t command[1 + kRemoteKeyBlockSize];
     command[0] = CMD_WRITE_REMOTE_KEYS;
     std::memcpy(command + 1, block.data(), kRemoteKeyBlockSize);

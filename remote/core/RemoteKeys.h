@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DeviceMirrors.h"
+#include "link/ReplyWatch.h"
 
 #include <array>
 #include <cstdint>
@@ -34,10 +35,11 @@ void ReleaseReplyWaiters();
 // it went out (off the window's thread).
 void AbandonKeyLearning();
 // Command 99 with the 18 bytes of the block, once written by the outbox; waits
-// up to timeoutMs for the processor's answer and returns true when it came.
-bool SendRemoteKeyBlock(int timeoutMs);
+// up to timeoutMs for the processor's answer (link/ReplyWatch.h).
+Confirmation SendRemoteKeyBlock(int timeoutMs);
 // The same with a copy of the block taken on the state thread (the window's
 // send thread must not read the mirror the window's thread changes).
-bool SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block, int timeoutMs);
+Confirmation SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block,
+                                int timeoutMs);
 
 } // namespace fx

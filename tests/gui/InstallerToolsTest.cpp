@@ -111,8 +111,9 @@ TEST_F(InstallerToolsTest, ImportOnTheOutputPageReachesTheLinkedChannel) {
         return page != nullptr;
     }));
     ASSERT_EQ(1, g_LinkFlags[0]);
+    // Ten filters, one for each of the channel's bands.
     page->Eq().SetFileChooser([](bool save) {
-        return save ? QString() : QStringLiteral(FX_TEST_DATA_DIR "/room-filters.txt");
+        return save ? QString() : QStringLiteral(FX_TEST_DATA_DIR "/system-equaliser.txt");
     });
     const ModalWatch watch = WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
     CopyPasteOnGraph(page->Eq().Graph(), kImportEntry);
@@ -124,7 +125,7 @@ TEST_F(InstallerToolsTest, ImportOnTheOutputPageReachesTheLinkedChannel) {
                            bytes) == 0 &&
                std::memcmp(memory.data() + EqBandOffset(8, 0), g_PanelImage + EqBandOffset(8, 0),
                            bytes) == 0 &&
-               DecodeEqBandRecord(memory.data() + EqBandOffset(8, 9)).frequency == 15500;
+               DecodeEqBandRecord(memory.data() + EqBandOffset(8, 9)).frequency == 20;
     }));
     EXPECT_EQ(0, std::memcmp(g_PanelImage + EqBandOffset(7, 0), g_PanelImage + EqBandOffset(8, 0),
                              bytes));

@@ -148,6 +148,28 @@ TEST_F(MachineSettingsDlgTest, CancelKeepsWhatTheProcessorReported) {
     EXPECT_TRUE(Sent(145).empty());
 }
 
+// However the processor acknowledges (reply 20, or the command's code), Apply
+// is confirmed.
+TEST_F(MachineSettingsDlgTest, ApplyIsConfirmedWhicheverWayTheProcessorAcknowledges) {
+    CSetDlg* dialog = Open(Settings({{3, 35}}));
+    for (SimAckStyle style : {SimAckStyle::Generic, SimAckStyle::Dsp, SimAckStyle::Echo}) {
+        m_sim->SetAckStyle(style);
+        Ctrl<QRadioButton>(dialog, IDC_SET_BY_MODE)->click();
+        int answers = 0;
+        bool confirmed = false;
+        const auto connection = QObject::connect(dialog, &CSetDlg::applyFinished, [&](bool ok) {
+            ++answers;
+            confirmed = ok;
+        });
+        Ctrl<QPushButton>(dialog, IDC_SET_APPLY)->click();
+        ASSERT_TRUE(WaitUntil([&] { return answers == 1; }, 5000));
+        QObject::disconnect(connection);
+        EXPECT_TRUE(confirmed) << static_cast<int>(style);
+        ASSERT_NE(nullptr, CInfoDlg::Current());
+        EXPECT_EQ(QString::fromUtf8("机器设置已生效!"), CInfoDlg::Current()->Text());
+    }
+}
+
 TEST_F(MachineSettingsDlgTest, ApplySendsExactlyTheEditCopy) {
     CSetDlg* dialog = Open(Settings({{3, 35}}));
     Ctrl<QRadioButton>(dialog, IDC_SET_BY_MODE)->click();

@@ -201,6 +201,26 @@ TEST_F(RemoteDlgTest, ApplySendsTheBlock) {
     EXPECT_EQ(QString::fromUtf8("遥控器键码保存成功!"), Info());
 }
 
+TEST_F(RemoteDlgTest, ApplyIsConfirmedWhicheverWayTheProcessorAcknowledges) {
+    CRemoteDlg* dialog = Open();
+    for (SimAckStyle style : {SimAckStyle::Generic, SimAckStyle::Dsp, SimAckStyle::Echo}) {
+        m_sim->SetAckStyle(style);
+        g_RemoteKeyBlock[16] = 0x50 + static_cast<uint8_t>(style);
+        int answers = 0;
+        bool confirmed = false;
+        const auto connection = QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) {
+            ++answers;
+            confirmed = ok;
+        });
+        dialog->OnApply();
+        ASSERT_TRUE(WaitUntil([&] { return answers == 1; }, 5000));
+        QObject::disconnect(connection);
+        EXPECT_TRUE(confirmed) << static_cast<int>(style);
+        EXPECT_EQ(BlockNow(), m_sim->RemoteKeys());
+        EXPECT_EQ(QString::fromUtf8("遥控器键码保存成功!"), Info());
+    }
+}
+
 TEST_F(RemoteDlgTest, StatusPollStopsWhileOpenAndResumesAfter) {
     CRemoteDlg* dialog = Open();
     ASSERT_NE(nullptr, dialog);

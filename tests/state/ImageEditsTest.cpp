@@ -86,7 +86,8 @@ const EditCase kCases[] = {
      fx::ImageEditKind::EqPaste, 1},
     {"filter import", [] {},
      [] {
-         fx::ApplyImportedBands(15, {{-3.0, 100, 1.41, EQ_PEQ}, {2.5, 900, 0.707, EQ_HS}});
+         fx::ApplyImportedBands(15, {{0, true, true, {-3.0, 100, 1.41, EQ_PEQ}},
+                                     {1, true, true, {2.5, 900, 0.707, EQ_HS}}});
      },
      fx::ImageEditKind::EqImport, 15},
     {"compressor", [] {}, [] { SetCompressor(2, -12.0, 4.0, 10.0, 200.0); },

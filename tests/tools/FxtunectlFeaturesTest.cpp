@@ -172,9 +172,9 @@ TEST_F(FeaturesCtlTest, UnconfirmedChangesExitSix) {
     Start({"--ignore-code", "9"});
     const auto source = Ctl({"source", "5"});
     EXPECT_EQ(6, source.status);
-    EXPECT_EQ("fxtunectl: the processor did not confirm the music source\n", source.err);
+    EXPECT_EQ("fxtunectl: time-out: the processor did not confirm the music source\n", source.err);
     Start({"--ignore-code", "133"});
     const auto boost = Ctl({"bass-boost", "-3"});
     EXPECT_EQ(6, boost.status);
-    EXPECT_EQ("fxtunectl: the processor did not confirm the bass boost\n", boost.err);
+    EXPECT_EQ("fxtunectl: time-out: the processor did not confirm the bass boost\n", boost.err);
 }

@@ -167,21 +167,22 @@ TEST_F(FxtunectlInstallerTest, DiffAgainstTheProcessorAndRefusedFiles) {
 // ---------------------------------------------------------------- filters
 
 // The measurement export of the fixture: ten PK filters, a preamp line and
-// two OFF filters, into Mic A's fifteen bands.
+// two OFF filters (bands 3 and 8), into Mic A's fifteen bands.
 TEST_F(FxtunectlInstallerTest, ImportOfAMeasurementExportSetsBandsAndCoefficients) {
     child::Simulator& sim = StartSimulator();
     const child::Result imported = Ctl(sim, {"eq-import", "0", FixturePath("room-filters.txt")});
     ASSERT_EQ(0, imported.status) << imported.err;
     EXPECT_EQ("Preamp -6.5 dB on line 2 ignored: the EQ has no preamp; lower a level if the "
               "filters need headroom\n"
-              "Mic A EQ: 10 filters, 5 bands flat\n",
+              "Mic A EQ: 10 filters, 2 bands off, 3 bands flat\n",
               imported.out);
+    EXPECT_EQ("", imported.err) << "a comment is no skipped header";
 
     const std::vector<EqBandRecord> expected = {
-        {-7.2, 33, 4.2, 1},   {-4.0, 48, 6.0, 1},      {-9.5, 75, 5.1, 1},   {3.0, 118, 2.5, 1},
-        {-5.3, 164, 8.0, 1},  {-2.0, 250, 1.414, 1},   {-3.5, 1220, 0.9, 1}, {2.5, 3350, 1.2, 1},
-        {-1.5, 8000, 2.0, 1}, {-4.0, 15500, 0.707, 1}, {0, 2500, 1.41, 1},   {0, 4000, 1.41, 1},
-        {0, 6300, 1.41, 1},   {0, 10000, 1.41, 1},     {0, 16000, 1.41, 1}};
+        {-7.2, 33, 4.2, 1},   {-4.0, 48, 6.0, 1},  {0, 61, 1.0, EQ_OFF},  {-9.5, 75, 5.1, 1},
+        {3.0, 118, 2.5, 1},   {-5.3, 164, 8.0, 1}, {-2.0, 250, 1.414, 1}, {1.0, 390, 3.0, EQ_OFF},
+        {-3.5, 1220, 0.9, 1}, {2.5, 3350, 1.2, 1}, {-1.5, 8000, 2.0, 1},  {-4.0, 15500, 0.707, 1},
+        {0, 6300, 1.41, 1},   {0, 10000, 1.41, 1}, {0, 16000, 1.41, 1}};
     const std::string memory = ReadBack(sim);
     const std::string log = sim.CommandLog();
     for (int band = 0; band < 15; ++band) {
@@ -209,6 +210,55 @@ TEST_F(FxtunectlInstallerTest, ImportOfAMeasurementExportSetsBandsAndCoefficient
     EXPECT_EQ("Filter 15: ON PK Fc 16000 Hz Gain 0.0 dB Q 1.41", lines[14]);
 }
 
+// A room-measurement export with its whole header into CH1: bands 1, 2, 4, 5
+// and 7 are set, 3 and 6 (OFF lines) are left off, as are the slots past them.
+TEST_F(FxtunectlInstallerTest, ImportOfAnExportWithItsHeaderLeavesTheOffBandsOff) {
+    child::Simulator& sim = StartSimulator();
+    const child::Result imported =
+        Ctl(sim, {"eq-import", "7", FixturePath("measurement-export.txt")});
+    ASSERT_EQ(0, imported.status) << imported.err;
+    EXPECT_EQ(FixturePath("measurement-export.txt") + ": 6 lines that are no filter skipped\n",
+              imported.err);
+    EXPECT_TRUE(imported.out.find("Preamp -5.5 dB on line 11 ignored") != std::string::npos)
+        << imported.out;
+    EXPECT_TRUE(imported.out.find("CH 1 EQ: 5 filters, 5 bands off, 0 bands flat\n") !=
+                std::string::npos)
+        << imported.out;
+
+    const std::string memory = ReadBack(sim);
+    auto band = [&](int number) {
+        return DecodeEqBandRecord(reinterpret_cast<const uint8_t*>(memory.data()) + kHeader +
+                                  EqBandOffset(7, number - 1));
+    };
+    const struct {
+        int number;
+        EqBandRecord record;
+    } applied[] = {{1, {-6.0, 45, 5.0, EQ_PEQ}},
+                   {2, {3.0, 80, 0.707, EQ_LS}},
+                   {4, {-2.5, 1250, 4.323, EQ_PEQ}},
+                   {5, {-1.5, 8000, 0.71, EQ_HS}},
+                   {7, {-15.0, 120, 12.0, EQ_PEQ}}};
+    for (const auto& a : applied) {
+        const EqBandRecord got = band(a.number);
+        EXPECT_EQ(a.record.type, got.type) << "band " << a.number;
+        EXPECT_DOUBLE_EQ(a.record.frequency, got.frequency) << "band " << a.number;
+        EXPECT_NEAR(a.record.gain, got.gain, 1e-6) << "band " << a.number;
+        EXPECT_NEAR(a.record.q, got.q, 1e-6) << "band " << a.number;
+    }
+    for (int off : {3, 6, 8, 9, 10}) EXPECT_EQ(EQ_OFF, band(off).type) << "band " << off;
+
+    // Exported and imported again, the bands come back byte for byte.
+    const child::Result exported = Ctl(sim, {"eq-export", "7"});
+    ASSERT_EQ(0, exported.status) << exported.err;
+    const std::string path = child::TempPath("ch1-export.txt");
+    std::ofstream(path) << exported.out;
+    ASSERT_EQ(0, Ctl(sim, {"eq-import", "7", path}).status);
+    std::remove(path.c_str());
+    const std::string reimported = ReadBack(sim);
+    EXPECT_EQ(memory.substr(kHeader + EqBandOffset(7, 0), 10 * kEqBandRecordSize),
+              reimported.substr(kHeader + EqBandOffset(7, 0), 10 * kEqBandRecordSize));
+}
+
 TEST_F(FxtunectlInstallerTest, RefusedFilterFilesSendNothing) {
     struct Case {
         const char* name;
@@ -230,7 +280,7 @@ TEST_F(FxtunectlInstallerTest, RefusedFilterFilesSendNothing) {
          {"eq-import", "15", "FILE"},
          sixFilters,
          2,
-         "line 8: more active filters than the 5 bands"},
+         "line 7: Filter 6 is past the 5 bands of the EQ set"},
         {"NoEquivalentType",
          {"eq-import", "3", "FILE"},
          "\nFilter 1: ON BP Fc 100 Hz Q 1\n",
@@ -246,11 +296,11 @@ TEST_F(FxtunectlInstallerTest, RefusedFilterFilesSendNothing) {
          "Filter 1: ON HSC Fc 6000 Hz Gain 1 dB Q 2.5",
          2,
          "line 1: Q 2.5 is outside 0.1..2 for HSC"},
-        {"NotAFilterLine",
+        {"NoFilterLine",
          {"eq-import", "7", "FILE"},
-         "Equaliser: Generic\n",
-         2,
-         "line 1: not a filter, preamp or comment line"},
+         "Equaliser: Generic\nPreamp: -3 dB\n",
+         5,
+         "no filter line in it"},
         {"SetOutOfRange", {"eq-import", "16", "FILE"}, "", 2, "SET is 0..15"},
         {"MissingFile", {"eq-import", "0", "/nonexistent/filters.txt"}, "", 5, "filters.txt"},
         {"ExportSetOutOfRange", {"eq-export", "x"}, "", 2, "SET is 0..15"},

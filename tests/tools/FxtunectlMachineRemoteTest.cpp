@@ -70,7 +70,8 @@ TEST_F(MachineRemoteCtlTest, UnconfirmedSettingsExitSix) {
     Start({"--ignore-code", "145"});
     const auto result = Ctl({"machine", "set", "hdmi-mute=on"});
     EXPECT_EQ(6, result.status);
-    EXPECT_EQ("fxtunectl: the processor did not confirm the machine settings\n", result.err);
+    EXPECT_EQ("fxtunectl: time-out: the processor did not confirm the machine settings\n",
+              result.err);
 }
 
 // Refused before anything is sent: exit 2 for names and values, 5 for files

@@ -157,7 +157,7 @@ CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFile
     const int mode = g_PendingStoreMode.exchange(-1);
     if (IsCompatible() && mode >= 0 && mode < kMachineModeCount) {
         // Two commands: the announcement and the store.
-        result = SendConfirmed("the store into M" + std::to_string(mode + 1), {2, {}},
+        result = SendConfirmed("the store into M" + std::to_string(mode + 1), 2,
                                [mode] { StoreWrittenModeFile(mode); });
         if (!result.ok()) return result;
         std::printf("stored into M%d\n", mode + 1);
@@ -175,7 +175,7 @@ CtlResult Get(CtlSession& session, const CommandArguments& args) {
 CtlResult Set(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    return SendConfirmed(CommandText(options), {1, {REPLY_DSP_WRITE}},
+    return SendConfirmed(CommandText(options), 1,
                          [&] { SetDspParam(args.block, args.parameter, args.value); });
 }
 
@@ -183,7 +183,7 @@ CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArgume
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     // The coefficients (a DSP write) and the band record.
-    return SendConfirmed(CommandText(options), {2, {REPLY_DSP_WRITE}}, [&] {
+    return SendConfirmed(CommandText(options), 2, [&] {
         SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     });
 }
@@ -193,8 +193,8 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
     if (!result.ok()) return result;
     if (args.action == "store") {
         const std::string number = std::to_string(ClampMode(args.mode) + 1);
-        result = SendConfirmed("the store into M" + number, {1, {}},
-                               [&] { StoreMachineMode(args.mode); });
+        result =
+            SendConfirmed("the store into M" + number, 1, [&] { StoreMachineMode(args.mode); });
         // The editor's notice after a store, printed once the link is let go.
         if (result.ok()) session.View().ShowInfo("Saving Mode " + number + " ……", 0);
         return result;
@@ -274,6 +274,10 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     if (result.ok())
         for (const std::string& notice : session.View().TakeNotices())
             std::printf("%s\n", notice.c_str());
+    // A failed command's one error line says what failed (a refusal names the
+    // error code); otherwise the processor's error report is shown as it came.
+    const std::string errorBox = session.View().TakeErrorBox();
+    if (result.ok() && !errorBox.empty()) std::fprintf(stderr, "fxtunectl: %s\n", errorBox.c_str());
     return result;
 }
 

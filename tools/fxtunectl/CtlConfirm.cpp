@@ -1,24 +1,27 @@
 #include "CtlConfirm.h"
 
-#include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 
-CtlResult SendConfirmed(const std::string& what, const AwaitedReplies& awaited,
-                        const std::function<void()>& send) {
+CtlResult SendConfirmed(const std::string& what, int commands, const std::function<void()>& send) {
     if (!LinkUsable())
         return CtlResult::Fail(kExitTimeout, "the link to the processor was lost before " + what);
-    const ReplyTally mark = Replies().Tally();
-    send();
-    // The reply wait starts once the outbox wrote what was sent.
-    fx::WaitAllWritten();
-    const bool confirmed = Replies().WaitUntil(
-        [&](const ReplyTally& now) { return awaited.MetBy(now, mark); }, kReplyWaitMs);
-    if (confirmed) return CtlResult::Ok();
-    if (!LinkUsable())
+    return ConfirmationResult(what, fx::SendConfirmed(commands, send, kReplyWaitMs));
+}
+
+CtlResult ConfirmationResult(const std::string& what, const fx::Confirmation& confirmation) {
+    using Outcome = fx::Confirmation::Outcome;
+    switch (confirmation.outcome) {
+    case Outcome::Confirmed:
+        return CtlResult::Ok();
+    case Outcome::Refused:
+        return CtlResult::Fail(kExitFailed,
+                               "the processor refused " + what + ": " + confirmation.ErrorWords());
+    case Outcome::LinkGone:
         return CtlResult::Fail(kExitTimeout,
                                "the link to the processor was lost before it confirmed " + what);
-    // Nothing more waits for that reply: letting go of the processor goes out at once.
-    GiveUpAwaitedReply();
+    case Outcome::NoAnswer:
+        break;
+    }
     return CtlResult::Fail(kExitTimeout, "time-out: the processor did not confirm " + what);
 }
 

@@ -5,7 +5,6 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "link/ReplyDispatcher.h"
 #include "modefile/SafeFile.h"
 #include "state/EqFilterText.h"
 #include "state/ParamImage.h"
@@ -33,8 +32,28 @@ CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) 
     if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
     out.text = fx::ParseFilterText(std::string(file.bytes.begin(), file.bytes.end()),
                                    fx::FilterBandCount(out.set));
-    if (!out.text.ok) return CtlResult::Fail(kExitUsage, path + ": " + out.text.Error());
+    // A text without a single filter line is no filter file at all.
+    if (!out.text.ok)
+        return CtlResult::Fail(out.text.line == 0 ? kExitBadFile : kExitUsage,
+                               path + ": " + out.text.Error());
     return CtlResult::Ok();
+}
+
+// The preamp and the includes, which the import does not carry out, and the
+// header lines it skipped (one line on stderr: a notice, not an error).
+void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text) {
+    // No EQ set has a level in dB beside its bands to take the preamp.
+    if (text.preampDb) {
+        std::printf("Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level if "
+                    "the filters need headroom\n",
+                    *text.preampDb, text.preampLine);
+    }
+    for (const std::string& include : text.includes)
+        std::printf("Include: %s not followed: import that file on its own\n", include.c_str());
+    if (text.skippedLines > 0)
+        std::fprintf(stderr, "%s: %d line%s that %s no filter skipped\n", path.c_str(),
+                     text.skippedLines, text.skippedLines == 1 ? "" : "s",
+                     text.skippedLines == 1 ? "is" : "are");
 }
 
 std::string FiltersJson(int set, int language) {
@@ -66,25 +85,21 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     if (result.ok()) result = session.ReadAll();
     if (!result.ok()) return result;
     const fx::FilterText& text = arguments.text;
-    if (text.preampDb) {
-        std::printf("Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level if "
-                    "the filters need headroom\n",
-                    *text.preampDb, text.preampLine);
-    }
+    ReportWhatIsNotImported(options.arguments[1], text);
     // Band by band, each confirmed (its coefficients and its record) before the next.
     const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
     for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
         const EqBandRecord& b = bands[band];
-        result = SendConfirmed("band " + std::to_string(band + 1) + " of " + CommandText(options),
-                               {2, {REPLY_DSP_WRITE}}, [&] {
-                                   SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q);
-                               });
+        result = SendConfirmed(
+            "band " + std::to_string(band + 1) + " of " + CommandText(options), 2,
+            [&] { SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
+    const int active = text.ActiveCount();
+    const int off = static_cast<int>(text.filters.size()) - active;
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
-    std::printf("%s: %d filters, %d bands flat\n",
-                fx::EqSetName(arguments.set, options.language).c_str(),
-                static_cast<int>(text.filters.size()), flat);
+    std::printf("%s: %d filters, %d bands off, %d bands flat\n",
+                fx::EqSetName(arguments.set, options.language).c_str(), active, off, flat);
     return CtlResult::Ok();
 }
 

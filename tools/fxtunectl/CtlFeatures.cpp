@@ -1,10 +1,9 @@
 #include "CtlFeatures.h"
 
+#include "CtlConfirm.h"
 #include "CtlSession.h"
 
-#include "link/CommandFrames.h"
 #include "link/LinkState.h"
-#include "link/ReplyWatch.h"
 #include "state/DeviceIdentity.h"
 #include "state/Features.h"
 #include "state/MusicSources.h"
@@ -71,16 +70,6 @@ CtlResult ParseLevel(const std::vector<std::string>& args, LevelArguments& out) 
     return CtlResult::Ok();
 }
 
-// Waits for the answers to what was just sent: count more replies with the
-// code than there were before.
-bool Confirmed(uint8_t code, uint64_t before, int count) {
-    return fx::WaitForReplyAfter(code, before + static_cast<uint64_t>(count) - 1, kReplyWaitMs);
-}
-
-CtlResult NotConfirmed(const std::string& what) {
-    return CtlResult::Fail(kExitTimeout, "the processor did not confirm the " + what);
-}
-
 std::string OfferedSources() {
     std::string list;
     for (const MusicSourceChoice& choice : MusicSourcesOfModel())
@@ -113,34 +102,26 @@ CtlResult SelectSource(const std::string& text) {
     if (!choice)
         return Usage(ModuleNameText() + " has no source " + text + " (it offers " +
                      OfferedSources() + ")");
-    const uint64_t before = fx::ReplyCount(CMD_DSP_WRITE);
-    SetDspParam(kMusicSourceBlock, kMusicSourceParameter, choice->source);
-    if (!Confirmed(CMD_DSP_WRITE, before, 1)) return NotConfirmed("music source");
-    return CtlResult::Ok();
+    return SendConfirmed("the music source", 1, [&] {
+        SetDspParam(kMusicSourceBlock, kMusicSourceParameter, choice->source);
+    });
 }
 
 CtlResult BassBoost(const std::string& text) {
     double g = 0;
     CtlResult result = ParseInRange(text, "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
     if (!result.ok()) return result;
-    const uint64_t panelBefore = fx::ReplyCount(CMD_WRITE_PANEL);
-    const uint64_t dspBefore = fx::ReplyCount(CMD_DSP_WRITE);
-    SetBassBoost(g);
-    if (!Confirmed(CMD_WRITE_PANEL, panelBefore, 1) ||
-        !Confirmed(CMD_DSP_WRITE, dspBefore, kBassBoostFilterCount))
-        return NotConfirmed("bass boost");
-    return CtlResult::Ok();
+    // The panel write, then the filter writes.
+    return SendConfirmed("the bass boost", 1 + kBassBoostFilterCount, [g] { SetBassBoost(g); });
 }
 
 CtlResult AutoLevel(const std::vector<std::string>& args) {
     LevelArguments level;
     CtlResult result = ParseLevel(args, level);
     if (!result.ok()) return result;
-    const uint64_t before = fx::ReplyCount(CMD_DSP_WRITE);
     const double* v = level.values;
-    SetAutoLevel(v[0], v[1], v[2], v[3]);
-    if (!Confirmed(CMD_DSP_WRITE, before, 1)) return NotConfirmed("automatic music level");
-    return CtlResult::Ok();
+    return SendConfirmed("the automatic music level", 1,
+                         [v] { SetAutoLevel(v[0], v[1], v[2], v[3]); });
 }
 
 void PrintAutoLevel() {

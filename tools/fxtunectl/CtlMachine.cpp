@@ -1,5 +1,6 @@
 #include "CtlMachine.h"
 
+#include "CtlConfirm.h"
 #include "CtlSession.h"
 
 #include "link/DeviceMirrors.h"
@@ -190,8 +191,9 @@ CtlResult RunMachineCommand(CtlSession& session, const CtlOptions& options) {
     std::memcpy(record.data(), g_MachineSettingsDevice, kMachineSettingsSize);
     result = ApplyChanges(changes, record);
     if (!result.ok()) return result;
-    if (!SendMachineSettings(record.data(), kReplyWaitMs))
-        return CtlResult::Fail(kExitTimeout, "the processor did not confirm the machine settings");
+    result = ConfirmationResult("the machine settings",
+                                SendMachineSettings(record.data(), kReplyWaitMs));
+    if (!result.ok()) return result;
     std::memcpy(g_MachineSettingsDevice, record.data(), kMachineSettingsSize);
     std::memcpy(g_MachineSettingsWork, record.data(), kMachineSettingsSize);
     return CtlResult::Ok();

@@ -148,7 +148,7 @@ CtlResult Xover(const CtlOptions& options, const OutputVerbArgs& args) {
         return CtlResult::Fail(kExitFailed, "CH 6 band 7 is " + CrossoverWords(types) +
                                                 ", not a low-pass or high-pass crossover");
     // Each section: its coefficients (a DSP write) and its band record.
-    return SendConfirmed(CommandText(options), {2 * kCompoundSections, {REPLY_DSP_WRITE}}, [&] {
+    return SendConfirmed(CommandText(options), 2 * kCompoundSections, [&] {
         SetCompoundBand(set, kCrossoverBand,
                         CrossoverSections(args.alignment, CrossoverIsLowPass(types)),
                         args.frequency);
@@ -180,7 +180,7 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     if (options.command == "comp")
-        return SendConfirmed(CommandText(options), {1, {REPLY_DSP_WRITE}}, [&] {
+        return SendConfirmed(CommandText(options), 1, [&] {
             SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
         });
     if (options.command == "xover") return Xover(options, args);

@@ -1,6 +1,7 @@
 #include "CtlRemote.h"
 
 #include "CtlCommands.h"
+#include "CtlConfirm.h"
 #include "CtlSession.h"
 
 #include "link/CommandFrames.h"
@@ -62,9 +63,8 @@ CtlResult FileFailure(const std::string& path, const RemoteFileResult& result) {
     return CtlResult::Fail(kExitBadFile, result.message);
 }
 
-CtlResult ConfirmedOrTimeout(bool confirmed) {
-    if (confirmed) return CtlResult::Ok();
-    return CtlResult::Fail(kExitTimeout, "the processor did not confirm the remote key codes");
+CtlResult SendKeyCodes() {
+    return ConfirmationResult("the remote key codes", SendRemoteKeyBlock(kReplyWaitMs));
 }
 
 CtlResult Save(const std::string& path) {
@@ -79,7 +79,7 @@ CtlResult Save(const std::string& path) {
 CtlResult Load(const std::string& path) {
     const RemoteFileResult result = LoadRemoteFile(path, g_RemoteKeyBlock);
     if (!result.ok()) return FileFailure(path, result);
-    return ConfirmedOrTimeout(SendRemoteKeyBlock(kReplyWaitMs));
+    return SendKeyCodes();
 }
 
 void ShowCountdown(int key, int secondsLeft) {
@@ -128,7 +128,7 @@ CtlResult Learn(int key) {
     std::fflush(stdout);
     // The processor keeps what it is given: the learned code goes back with
     // the whole block, as Apply does in the editor.
-    return ConfirmedOrTimeout(SendRemoteKeyBlock(kReplyWaitMs));
+    return SendKeyCodes();
 }
 
 } // namespace

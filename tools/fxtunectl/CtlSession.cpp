@@ -134,6 +134,7 @@ CtlResult CtlSession::ReadOutcome(bool requireCompatible, const char* what) {
         return requireCompatible ? CheckCompatible() : CtlResult::Ok();
     case SyncOutcome::NoAnswer:
     case SyncOutcome::LinkLost:
+    case SyncOutcome::Refused:
         break;
     }
     return JobFailure(result, what);
@@ -176,6 +177,9 @@ CtlResult CtlSession::WriteAll() {
     if (!result.ok()) return result;
     const SyncResult written = LastWriteResult();
     if (written.Completed()) return CtlResult::Ok();
+    if (written.outcome == SyncOutcome::Refused)
+        return CtlResult::Fail(kExitFailed,
+                               "the processor refused the whole-image write: " + written.missing);
     if (written.outcome == SyncOutcome::NoAnswer)
         return CtlResult::Fail(kExitTimeout,
                                "time-out: the processor did not confirm the whole-image write (" +

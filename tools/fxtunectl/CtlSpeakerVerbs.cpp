@@ -124,13 +124,6 @@ void PrintSurround() {
 
 // ---------------------------------------------------------------- verbs
 
-// The replies that confirm a change: one per command sent, among them DSP
-// writes when any went out.
-AwaitedReplies Awaited(int commands, int dspWrites) {
-    return dspWrites > 0 ? AwaitedReplies{commands, {REPLY_DSP_WRITE}}
-                         : AwaitedReplies{commands, {}};
-}
-
 // A speaker's level goes out as two commands (the level block and the
 // record) when an output carries its source, else not at all.
 int LevelWrites(int speaker) {
@@ -152,7 +145,7 @@ CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
     // (coefficients and band record each).
     const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
     const int commands = args.mode >= 0 ? dspWrites + 2 : dspWrites;
-    return SendConfirmed(CommandText(options), Awaited(commands, dspWrites), [&] {
+    return SendConfirmed(CommandText(options), commands, [&] {
         const int block = OutputBlock(args.channel);
         SetDspParam(block, OUT_DELAY_TIME, args.ms);
         SetDspParam(block, OUT_DELAY_BYPASS, 0);
@@ -176,25 +169,22 @@ CtlResult Surround(const CtlOptions& options, const SpeakerVerbArgs& args) {
     }
     const std::string what = CommandText(options);
     if (args.action == "room")
-        return SendConfirmed(what, Awaited(1, 0),
-                             [&] { SetSurroundRoom(args.width, args.length); });
+        return SendConfirmed(what, 1, [&] { SetSurroundRoom(args.width, args.length); });
     if (args.action == "listener") {
         const int levels = AllLevelWrites();
-        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
-                             [&] { MoveListener(args.x, args.y); });
+        return SendConfirmed(what, 1 + 2 * levels, [&] { MoveListener(args.x, args.y); });
     }
     if (args.action == "speaker") {
         const int levels = LevelWrites(args.speaker);
-        return SendConfirmed(what, Awaited(1 + 2 * levels, levels),
+        return SendConfirmed(what, 1 + 2 * levels,
                              [&] { MoveSpeaker(args.speaker, args.x, args.y); });
     }
     if (args.action == "center") {
         const int levels = AllLevelWrites();
-        return SendConfirmed(what, Awaited(2 + 2 * levels, levels), [] { CentreListener(); });
+        return SendConfirmed(what, 2 + 2 * levels, [] { CentreListener(); });
     }
     // Every output's level block and record, then the layout.
-    return SendConfirmed(what, Awaited(2 * kOutputChannelCount + 1, kOutputChannelCount),
-                         [] { ResetSurround(); });
+    return SendConfirmed(what, 2 * kOutputChannelCount + 1, [] { ResetSurround(); });
 }
 
 } // namespace

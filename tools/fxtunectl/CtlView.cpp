@@ -32,7 +32,15 @@ void CtlView::SendViewMessage(int message, intptr_t wParam, intptr_t lParam) {
 }
 
 void CtlView::ShowErrorBox(const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "fxtunectl: %s: %s\n", caption.c_str(), text.c_str());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_errorBox = caption + ": " + text;
+}
+
+std::string CtlView::TakeErrorBox() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string box;
+    box.swap(m_errorBox);
+    return box;
 }
 
 void CtlView::ShowInfo(const std::string& text, int) {

@@ -30,6 +30,9 @@ public:
     // The information notices shown so far, then forgotten. They are printed
     // once the command succeeded, so a notice never claims what failed.
     std::vector<std::string> TakeNotices();
+    // The processor's error report (reply 10) as the editor's box shows it
+    // (empty when none came), then forgotten.
+    std::string TakeErrorBox();
     // Waits up to timeoutMs of link time until the counts satisfy done (or a
     // time-out / busy message came); false on time-out.
     template <typename Predicate> bool WaitFor(Predicate done, int timeoutMs);
@@ -54,6 +57,7 @@ private:
     Counts m_counts;
     std::string m_lastMessage;
     std::vector<std::string> m_notices;
+    std::string m_errorBox;
 };
 
 template <typename Predicate> bool CtlView::WaitFor(Predicate done, int timeoutMs) {
