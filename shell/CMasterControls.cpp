@@ -29,7 +29,7 @@ QString Formatted(const char* format, const char* prefix, int value) {
 
 const char* const kPanelChinese[kPanelCount] = {"话筒音量", "效果总音量", "混响音量", "回声音量",
                                                 "音乐音量", "",           "调用",     "保存"};
-const char* const kPanelEnglish[kPanelCount] = {"Mic  Vol",  "Effect Vol", "Reverb Vol", "Echo Vol",
+const char* const kPanelEnglish[kPanelCount] = {"Mic Vol",   "Effect Vol", "Reverb Vol", "Echo Vol",
                                                 "Music Vol", "",           "Load",       "Save"};
 } // namespace
 
@@ -134,28 +134,29 @@ void CMasterControls::OnPitch() {
     WriteDspParam(kPitchBlock, kPitchParameter, &raw, 1);
     m_ribbon.Slider(ID_PITCH_IN)->SetPositionQuietly(value);
     m_ribbon.Slider(ID_PITCH_OUT)->SetPositionQuietly(value);
-    SetPitchCaption(m_ribbon.ActiveCategory(), true);
+    SetPitchCaption(m_ribbon.ActiveCategory());
 }
 
 int CMasterControls::PitchEditorValue() {
     return qBound(kPitchMin, EditorInt(kPitchBlock, kPitchParameter), kPitchMax);
 }
 
-QString CMasterControls::PitchCaption(bool withColon) const {
-    const char* prefix = withColon ? (g_Language == 1 ? "Music Pitch:" : "音乐变调:")
-                                   : (g_Language == 1 ? "Music Pitch" : "音乐变调");
-    return QString::asprintf("%s%+-d", prefix, PitchEditorValue());
+// One caption wherever the pitch is shown: after a move, a refresh or a
+// language change alike.
+QString CMasterControls::PitchCaption() const {
+    return QString::asprintf("%s%+-d",
+                             g_Language == 1 ? "Music Pitch:" : "音乐变调:", PitchEditorValue());
 }
 
-void CMasterControls::SetPitchCaption(int category, bool withColon) {
-    m_ribbon.SetPanelCaption(category, PANEL_PITCH, PitchCaption(withColon));
+void CMasterControls::SetPitchCaption(int category) {
+    m_ribbon.SetPanelCaption(category, PANEL_PITCH, PitchCaption());
 }
 
 void CMasterControls::RefreshPitchDisplay() {
     if (!m_ribbon.IsKnownCategoryActive()) return;
     m_ribbon.Slider(ID_PITCH_IN)->SetPositionQuietly(PitchEditorValue());
     m_ribbon.Slider(ID_PITCH_OUT)->SetPositionQuietly(PitchEditorValue());
-    SetPitchCaption(m_ribbon.ActiveCategory(), true);
+    SetPitchCaption(m_ribbon.ActiveCategory());
 }
 
 void CMasterControls::SetLevelLabels(int row, int value, bool relabel) {
@@ -222,7 +223,7 @@ void CMasterControls::RelabelRibbon() {
                                                : Tr("输出调节", "Output"));
         for (int panel = 0; panel < kPanelCount; ++panel) {
             if (panel == PANEL_PITCH)
-                SetPitchCaption(category, false);
+                SetPitchCaption(category);
             else
                 m_ribbon.SetPanelCaption(
                     category, panel,
@@ -252,6 +253,8 @@ void CMasterControls::RelabelRibbon() {
     m_ribbon.SetElementText(ID_FILE_OPEN, Tr("打开(&O)", "Open(&O)"));
     m_ribbon.SetElementText(ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"));
     m_ribbon.SetElementText(ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"));
+    m_ribbon.SetElementText(ID_MACHINE_SETTINGS, CRibbonBar::MachineSettingsText());
+    m_ribbon.SetRecentFilesCaption(CRibbonBar::RecentFilesText());
     m_ribbon.SetElementText(ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"));
     m_ribbon.RelabelToolTips();
     m_ribbon.updateGeometry();
