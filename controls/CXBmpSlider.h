@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <limits>
+
 // Notifications of the bitmap slider to its page, carried by the signals below.
 constexpr int WM_BMPSLIDER_MOVING = 0xBD1;   // press, drag step, key or wheel step
 constexpr int WM_BMPSLIDER_FOCUS = 0xBD2;    // the slider got the keyboard focus
@@ -32,8 +34,9 @@ public:
     // the keys: the setting of a section that is switched off.
     void SetFaint(bool faint);
     bool Faint() const { return m_faint; }
-    // A tick across the channel at a position (-1 for none): where a scale
-    // that runs past the usual end has its usual end (100 % of a 0..500 %).
+    // A tick across the channel at a position (kNoMark for none): where a
+    // scale that runs past the usual end has its usual end (100 % of 0..500 %).
+    static constexpr int kNoMark = std::numeric_limits<int>::min();
     void SetMark(int position);
     int Mark() const { return m_mark; }
     // Channel and thumb images (resource paths such as ":/art/x.png"); an
@@ -87,6 +90,6 @@ private:
     QSize m_drawnThumb{11, 20};
     QColor m_accent{0, 200, 255};
     bool m_faint = false;
-    int m_mark = -1;
+    int m_mark = kNoMark;
     QPixmap m_channel, m_thumb, m_thumbActive;
 };

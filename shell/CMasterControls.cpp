@@ -100,7 +100,7 @@ void CMasterControls::OnLevelSlider(int row) {
     // The change has been sent all the same; the notice only says why it is not heard.
     if (r.muteNotice && EditorInt(r.onBlock, r.onParameter) == 0)
         CInfoDlg::ShowInfo(Tr("当前是静音状态", "vol is mute"), kNoticeMs);
-    SetLevelLabels(row, value, false);
+    SetLevelLabels(row, value);
 }
 
 void CMasterControls::OnMuteBox(int row) {
@@ -159,11 +159,10 @@ void CMasterControls::RefreshPitchDisplay() {
     SetPitchCaption(m_ribbon.ActiveCategory());
 }
 
-void CMasterControls::SetLevelLabels(int row, int value, bool relabel) {
+// One text per label, whichever way it is refreshed.
+void CMasterControls::SetLevelLabels(int row, int value) {
     const MasterLevelRow& r = kLevelRows[row];
-    // The relabelled Chinese reverb prefix has no trailing spaces.
-    const char* chinese = relabel && row == ROW_REVERB ? "混响音量:" : r.prefixChinese;
-    const char* prefix = g_Language == 1 ? r.prefixEnglish : chinese;
+    const char* prefix = g_Language == 1 ? r.prefixEnglish : r.prefixChinese;
     const QString text = Formatted("%s%3d", prefix, value);
     m_ribbon.SetElementText(r.label[0], text);
     m_ribbon.SetElementText(r.label[1], text);
@@ -192,7 +191,7 @@ void CMasterControls::RefreshRibbon() {
         const int value = EditorInt(r.block, r.parameter);
         m_ribbon.Slider(r.slider[0])->SetPositionQuietly(value);
         m_ribbon.Slider(r.slider[1])->SetPositionQuietly(value);
-        SetLevelLabels(row, value, false);
+        SetLevelLabels(row, value);
         SetMuteBoxes(row);
     }
     const int gate = EditorInt(kNoiseGateBlock, kNoiseGateParameter);
@@ -232,7 +231,7 @@ void CMasterControls::RelabelRibbon() {
     }
     for (int row = 0; row < kLevelRowCount; ++row) {
         const MasterLevelRow& r = kLevelRows[row];
-        SetLevelLabels(row, EditorInt(r.block, r.parameter), true);
+        SetLevelLabels(row, EditorInt(r.block, r.parameter));
         m_ribbon.SetElementText(r.mute[0], Tr("静音", "Mute"));
         m_ribbon.SetElementText(r.mute[1], Tr("静音", "Mute"));
     }

@@ -31,7 +31,7 @@ public:
 
 private:
     int ActiveCopy() const;
-    void SetLevelLabels(int row, int value, bool relabel);
+    void SetLevelLabels(int row, int value);
     void SetNoiseGateLabels(int value);
     void SetMuteBoxes(int row);
     void SetPitchCaption(int category);

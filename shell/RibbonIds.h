@@ -102,7 +102,7 @@ inline constexpr MasterLevelRow kLevelRows[kLevelRowCount] = {
      {32920, 32921},
      {32918, 32919},
      {32848, 32862},
-     "混响音量:  ",
+     "混响音量:",
      "Reverb Vol:",
      LevelLimit::None,
      true},

@@ -236,7 +236,7 @@ TEST_F(OutputHalfTest, TheSubwooferVolumeSliderMarksOneHundredPercent) {
     EXPECT_EQ(100, sub->GetPos());
     EXPECT_EQ(100, sub->Mark());
     EXPECT_EQ(QStringLiteral("100%"), Ctrl<QLabel>(page, 1131 + kCrossoverChannel)->text());
-    EXPECT_EQ(-1, Ctrl<CXBmpSlider>(page, 1041)->Mark());
+    EXPECT_EQ(CXBmpSlider::kNoMark, Ctrl<CXBmpSlider>(page, 1041)->Mark());
 }
 
 // ------------------------------------------------------------------ room plan

@@ -192,7 +192,7 @@ TEST_F(RibbonTest, LanguageToggleRelabelsTheRibbonAndOpenDialogs) {
 
     View()->OnCommand(ID_LANGUAGE);
     EXPECT_EQ(QString::fromUtf8("输入控制"), Ribbon()->CategoryName(0));
-    // The relabelled Chinese reverb prefix has no trailing spaces.
+    // The Chinese reverb prefix has no trailing spaces, refreshed or relabelled.
     EXPECT_EQ(QString::fromUtf8("混响音量: 50"),
               Ribbon()->ElementText(kLevelRows[ROW_REVERB].label[0]));
     EXPECT_EQ(QString::fromUtf8("网络连接"), dialog->windowTitle());
