@@ -17,7 +17,10 @@
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 
@@ -272,6 +275,87 @@ TEST_F(OutputHalfTest, TheRoomPlanNamesSpeakersInTheLanguageAndTagsThemWithTheir
             if (language == 0) tag.replace(QStringLiteral("CH"), QString::fromUtf8("通道"));
             EXPECT_EQ(tag, page->Plan()->SpeakerTag(e.speaker)) << e.speaker;
         }
+    }
+}
+
+// ------------------------------------------------------------------ switched off
+
+// One rule on every page: a section that is switched off draws its captions,
+// values and sliders grey; its sliders still move.
+TEST_F(OutputHalfTest, ASwitchedOffSectionIsDrawnGreyOnEveryPage) {
+    Start();
+    struct Section {
+        int page;
+        int switchId;
+        std::vector<int> sliders;
+        std::vector<int> labels; // captions and values
+    };
+    const Section sections[] = {
+        {PAGE_OUTPUT,
+         1081,
+         {1015, 1016, 1017, 1018},
+         {1001, 1002, 1003, 1004, 1225, 1226, 1227, 1228}},
+        {PAGE_RECORDING,
+         1081,
+         {1015, 1016, 1017, 1018},
+         {1001, 1002, 1003, 1004, 1225, 1226, 1227, 1228}},
+        {PAGE_COMPRESSOR,
+         1045,
+         {1014, 1015, 1016, 1017},
+         {1005, 1006, 1007, 1008, 1038, 1039, 1040, 1041}},
+        {PAGE_OUTPUT, 1293, {1019}, {1038}},
+    };
+    for (const Section& section : sections) {
+        CHalvoxPage* page = Show({section.page, 0, 0});
+        auto* box = Ctrl<QCheckBox>(page, section.switchId);
+        ASSERT_NE(nullptr, box) << section.page << " " << section.switchId;
+        for (bool on : {!box->isChecked(), box->isChecked()}) {
+            if (box->isChecked() != on) box->click();
+            ASSERT_EQ(on, box->isChecked());
+            for (int id : section.sliders) {
+                auto* slider = Ctrl<CXBmpSlider>(page, id);
+                EXPECT_EQ(!on, slider->Faint()) << section.page << " slider " << id << " on " << on;
+                EXPECT_TRUE(slider->isEnabled()) << section.page << " slider " << id;
+            }
+            for (int id : section.labels)
+                EXPECT_EQ(on, Ctrl<QLabel>(page, id)->isEnabled())
+                    << section.page << " label " << id << " on " << on;
+        }
+        // Shown again from the image, the page draws the section the same way.
+        page->Reload();
+        for (int id : section.sliders)
+            EXPECT_EQ(!box->isChecked(), Ctrl<CXBmpSlider>(page, id)->Faint()) << id;
+    }
+}
+
+// ------------------------------------------------------------------ dialogs
+
+// The features and remote learning windows are framed like every dialog:
+// a title bar with a close button, and a Close button of their own.
+TEST_F(OutputHalfTest, ToolDialogsHaveATitleAndCloseButtons) {
+    Start();
+    for (int language : {0, 1}) {
+        if (g_Language != language) View()->ToggleLanguage();
+        View()->OpenFeatures();
+        View()->OpenRemoteLearning();
+        Pump(50);
+        const std::vector<QDialog*> dialogs = VisibleWindows<QDialog>();
+        ASSERT_EQ(2u, dialogs.size());
+        for (QDialog* dialog : dialogs) {
+            const std::string name = dialog->metaObject()->className();
+            const Qt::WindowFlags flags = dialog->windowFlags();
+            EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint)) << name;
+            EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint)) << name;
+            EXPECT_FALSE(flags.testFlag(Qt::FramelessWindowHint)) << name;
+            EXPECT_EQ(Qt::Dialog, flags & Qt::WindowType_Mask) << name;
+            EXPECT_FALSE(dialog->windowTitle().trimmed().isEmpty()) << name;
+            auto* close = Ctrl<QAbstractButton>(dialog, 2);
+            ASSERT_NE(nullptr, close) << name;
+            EXPECT_EQ(Tr("关闭", "Close"), close->text()) << name;
+            close->click();
+        }
+        Pump(50);
+        EXPECT_TRUE(VisibleWindows<QDialog>().empty());
     }
 }
 
