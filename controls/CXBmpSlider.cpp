@@ -223,7 +223,9 @@ void CXBmpSlider::paintEvent(QPaintEvent*) {
 }
 
 void CXBmpSlider::PaintMark(QPainter& p) const {
-    if (m_mark == kNoMark || m_mark < m_minimum || m_mark > m_maximum || m_maximum == m_minimum || m_vertical) return;
+    if (m_mark == kNoMark || m_mark < m_minimum || m_mark > m_maximum || m_maximum == m_minimum ||
+        m_vertical)
+        return;
     const double along = double(m_mark - m_minimum) / (m_maximum - m_minimum) * TravelLength();
     const double x = m_margins[kLeft] + ThumbSize().width() / 2.0 + along;
     p.setPen(QPen(isEnabled() && !m_faint ? QColor(230, 120, 0) : QColor(150, 150, 150), 2));

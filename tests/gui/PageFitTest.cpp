@@ -232,8 +232,8 @@ TEST_F(PageFitTest, EveryPageKeepsItsLeftMarginOnTheRightAtTwoSizes) {
                 }
                 ASSERT_NE(nullptr, rightmost) << where;
                 EXPECT_GE(page->width() - right, left)
-                    << where << ": " << Describe(rightmost).toStdString() << " runs to " << right << " of "
-                    << page->width() << ", the left margin is " << left;
+                    << where << ": " << Describe(rightmost).toStdString() << " runs to " << right
+                    << " of " << page->width() << ", the left margin is " << left;
                 if (auto* curve = page->findChild<CCompressPanelPlus*>()) {
                     const auto labels = curve->AxisLabels();
                     for (size_t i = 0; i < labels.size(); ++i) {

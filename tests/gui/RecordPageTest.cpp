@@ -305,9 +305,9 @@ TEST_F(RecordPageTest, LanguageSwitchRelabelsThePageAndRebuildsItsList) {
     const struct {
         int id;
         const char* english;
-    } texts[] = {{1069, "CH 1"},        {1079, "CH 8"},      {1074, "Record"},
-                 {1123, "Direct "},     {1132, "Rec Level"}, {1081, "Compressor Switch"},
-                 {1002, "Ratio"}, {1204, "PEQ"}};
+    } texts[] = {{1069, "CH 1"},    {1079, "CH 8"},      {1074, "Record"},
+                 {1123, "Direct "}, {1132, "Rec Level"}, {1081, "Compressor Switch"},
+                 {1002, "Ratio"},   {1204, "PEQ"}};
     for (const auto& t : texts) {
         QWidget* control = Ctrl<QWidget>(page, t.id);
         ASSERT_NE(nullptr, control) << t.id;
