@@ -171,6 +171,11 @@ std::vector<SliderLabel> SliderLabelTable() {
     const int splitValues[] = {1008, 1009, 1010, 1011, 1012, 1013, 1020, 1021};
     for (int c = 0; c < kOutputChannelCount; ++c)
         rows.push_back({PAGE_DELAY, splitSliders[c], splitValues[c], SplitHz});
+    const auto plain = [](int p) { return QString::number(p); };
+    for (int input = 0; input < 4; ++input) {
+        rows.push_back({PAGE_MUSIC, 1052 + input, 1152 + 2 * input, plain}); // noise gate
+        rows.push_back({PAGE_MUSIC, 1056 + input, 1160 + 2 * input, plain}); // volume
+    }
     return rows;
 }
 
@@ -200,14 +205,20 @@ TEST_F(OutputHalfTest, EverySliderAndItsLabelShowTheSameNumber) {
     SetDelaySplit(2, 7);
     SetDspParam(OutputBlock(0), OUT_LEVEL_FIRST + 1, 42);
     const std::vector<SliderLabel> rows = SliderLabelTable();
-    const int pages[] = {PAGE_OUTPUT, PAGE_RECORDING, PAGE_COMPRESSOR, PAGE_SURROUND, PAGE_DELAY};
+    const int pages[] = {PAGE_OUTPUT,   PAGE_RECORDING, PAGE_COMPRESSOR,
+                         PAGE_SURROUND, PAGE_DELAY,     PAGE_MUSIC};
+    // The music page's effect slider shows its value in an edit box and in
+    // the effect list, in the selected effect's unit: the music page's own
+    // tests check it.
+    const std::set<int> notLabelled = {1000};
     for (int pageId : pages) {
         CHalvoxPage* page = Show({pageId, 0, 0});
         std::set<int> listed;
         for (const SliderLabel& row : rows)
             if (row.page == pageId) listed.insert(row.slider);
         for (CXBmpSlider* slider : page->findChildren<CXBmpSlider*>()) {
-            if (slider->isVisibleTo(page)) {
+            if (slider->isVisibleTo(page) &&
+                !(pageId == PAGE_MUSIC && notLabelled.count(CtrlId(slider)))) {
                 EXPECT_TRUE(listed.count(CtrlId(slider)))
                     << "page " << pageId << ": slider " << CtrlId(slider) << " has no row";
             }
