@@ -2,6 +2,7 @@
 
 #include "controls/ControlFonts.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -106,15 +107,33 @@ void CCompressPanelPlus::PaintBackground() {
 
     p.setFont(SongFont(kLabelPx));
     p.setPen(kLabel);
+    for (const AxisLabel& label : AxisLabels()) p.drawText(label.box, label.alignment, label.text);
+}
+
+// Output levels left of the plot, input levels under it. The two -90 dB
+// labels share the corner: the output one sits above its line and the
+// input one starts at the plot's left edge, so they stay apart.
+std::vector<CCompressPanelPlus::AxisLabel> CCompressPanelPlus::AxisLabels() const {
+    constexpr int kInputLines[] = {-90, -70, -50, -30, -10, 6};
     const int rowHeight = kLabelPx + 4;
+    std::vector<AxisLabel> labels;
+    const QFontMetricsF metrics(SongFont(kLabelPx));
+    const auto add = [&](const QRectF& box, int alignment, const QString& text) {
+        labels.push_back({box, alignment, text, metrics.boundingRect(box, alignment, text)});
+    };
     for (int db = 6; db >= -90; db = db == 6 ? 0 : db - 10) {
-        const QRectF box(0, OutputY(db) - rowHeight / 2.0, kPlotLeft - 2, rowHeight);
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, DbLabel(db, true));
+        const bool corner = db == int(kAxisLowDb);
+        const double top = corner ? OutputY(db) - rowHeight : OutputY(db) - rowHeight / 2.0;
+        add(QRectF(0, top, kPlotLeft - 2, rowHeight),
+            Qt::AlignRight | (corner ? Qt::AlignBottom : Qt::AlignVCenter), DbLabel(db, true));
     }
     for (int db : kInputLines) {
-        const QRectF box(InputX(db) - 30, height() - 23, 60, rowHeight);
-        p.drawText(box, Qt::AlignHCenter | Qt::AlignTop, DbLabel(db, false));
+        const bool corner = db == int(kAxisLowDb);
+        const QRectF box = corner ? QRectF(InputX(db), height() - 23, 60, rowHeight)
+                                  : QRectF(InputX(db) - 30, height() - 23, 60, rowHeight);
+        add(box, (corner ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop, DbLabel(db, false));
     }
+    return labels;
 }
 
 void CCompressPanelPlus::PaintCurve(QPainter& p) const {

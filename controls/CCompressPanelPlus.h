@@ -4,9 +4,12 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRectF>
+#include <QString>
 #include <QWidget>
 
 #include <array>
+#include <vector>
 
 // The compressor's transfer curve: output level over input level, both from
 // -90 dB to +6 dB, with the threshold point, the grey band of the output
@@ -40,6 +43,16 @@ public:
     double InputX(double db) const;
     double OutputY(double db) const;
     double OutputDbAt(double y) const;
+
+    // The scale's labels where they are drawn: the box each is laid out in,
+    // its alignment in the box, its text and the rectangle its ink covers.
+    struct AxisLabel {
+        QRectF box;
+        int alignment;
+        QString text;
+        QRectF ink;
+    };
+    std::vector<AxisLabel> AxisLabels() const;
 
     // Draws the control into the back buffer (what a repaint shows).
     const QImage& RenderFrame();

@@ -13,6 +13,7 @@ namespace {
 constexpr int kFontPx = 13;
 constexpr int kNumberPx = 16; // 12 points
 constexpr int kNamePx = 11;   // 8 points
+constexpr int kTagPx = 12;    // a channel tag beside the speaker
 constexpr int kLabelSpacing = 40;
 constexpr QSize kDrawnSpeaker(24, 30);
 constexpr QSize kDrawnListener(30, 30);
@@ -39,6 +40,25 @@ CSSVolumePanel::CSSVolumePanel(QWidget* parent) : QWidget(parent), m_font(Tahoma
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 200);
     for (int i = 0; i < kItemCount; ++i) m_items[i].number = i;
+    for (int speaker = 1; speaker < kItemCount; ++speaker)
+        SetSpeakerCaption(speaker,
+                          SpeakerName(speaker).replace(QLatin1Char('('), QStringLiteral("\n(")),
+                          QString::number(speaker));
+}
+
+void CSSVolumePanel::SetSpeakerCaption(int speaker, const QString& name, const QString& tag) {
+    if (speaker < 1 || speaker >= kItemCount) return;
+    m_names[size_t(speaker)] = name;
+    m_tags[size_t(speaker)] = tag;
+    update();
+}
+
+QString CSSVolumePanel::SpeakerCaptionName(int speaker) const {
+    return speaker >= 1 && speaker < kItemCount ? m_names[size_t(speaker)] : QString();
+}
+
+QString CSSVolumePanel::SpeakerTag(int speaker) const {
+    return speaker >= 1 && speaker < kItemCount ? m_tags[size_t(speaker)] : QString();
 }
 
 QColor CSSVolumePanel::SpeakerColour(int speaker) {
@@ -207,20 +227,20 @@ void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
         p.drawEllipse(QPointF(item.pixelX, item.pixelY), size.width() * 0.8, size.height() * 0.7);
         p.drawImage(box, m_speaker);
     }
-    QFont number = ArialFont(kNumberPx);
+    const QString& tag = m_tags[size_t(item.number)];
+    QFont number = ArialFont(tag.size() > 2 ? kTagPx : kNumberPx);
     number.setBold(true);
     p.setFont(number);
     p.setPen(kNumber);
-    p.drawText(QRectF(box.right() - 2, box.top() - 8, 20, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::number(item.number));
+    p.drawText(QRectF(box.right() - 2, box.top() - 8, 60, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               tag);
     QFont nameFont = ArialFont(kNamePx);
     nameFont.setBold(true);
     p.setFont(nameFont);
     p.setPen(colour);
-    // The name over two lines, "前置左" over "(L)", so neighbours a metre
+    // The name over two lines ("前置左" over "(L)"), so neighbours a metre
     // apart keep theirs apart.
-    QString name = SpeakerName(item.number);
-    name.replace(QLatin1Char('('), QStringLiteral("\n("));
+    const QString& name = m_names[size_t(item.number)];
     p.drawText(QRectF(item.pixelX - 40, box.bottom() + 1, 80, 2 * kNamePx + 6),
                Qt::AlignHCenter | Qt::AlignTop, name);
 }

@@ -49,6 +49,13 @@ public:
     void SetPictures(const QImage& speaker, const QImage& listener);
     static QColor SpeakerColour(int speaker);
     static QString SpeakerName(int speaker); // "前置左(L)"
+    // What a speaker (1..8) is captioned with: its name under it (two lines,
+    // "Front L" over "(L)") and a tag beside it, the output channel that
+    // carries it ("CH3"), so the plan reads as the routing beside it does.
+    // Until set: the Chinese name and the speaker's number.
+    void SetSpeakerCaption(int speaker, const QString& name, const QString& tag);
+    QString SpeakerCaptionName(int speaker) const;
+    QString SpeakerTag(int speaker) const;
 
     QRect PlanRect() const;
     QPoint ItemPixel(int item) const;
@@ -78,6 +85,9 @@ private:
     void PaintAxis(QPainter& p, bool widthAxis) const;
     void PaintSpeaker(QPainter& p, const Item& item) const;
     void PaintListener(QPainter& p, const Item& item) const;
+
+    std::array<QString, kItemCount> m_names;
+    std::array<QString, kItemCount> m_tags;
 
     double m_width = 4.0;
     double m_length = 4.0;

@@ -30,6 +30,17 @@ void CXBmpSlider::SetPos(int position) {
     repaint();
 }
 
+void CXBmpSlider::SetMark(int position) {
+    m_mark = position;
+    update();
+}
+
+void CXBmpSlider::SetFaint(bool faint) {
+    if (m_faint == faint) return;
+    m_faint = faint;
+    update();
+}
+
 void CXBmpSlider::SetVertical(bool vertical) {
     m_vertical = vertical;
     if (m_thumb.isNull()) m_drawnThumb = vertical ? QSize(20, 11) : QSize(11, 20);
@@ -207,7 +218,18 @@ void CXBmpSlider::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
     const QRectF thumb(ThumbPosition(), ThumbSize());
     PaintChannel(p, thumb);
+    PaintMark(p);
     PaintThumb(p, thumb);
+}
+
+void CXBmpSlider::PaintMark(QPainter& p) const {
+    if (m_mark == kNoMark || m_mark < m_minimum || m_mark > m_maximum || m_maximum == m_minimum ||
+        m_vertical)
+        return;
+    const double along = double(m_mark - m_minimum) / (m_maximum - m_minimum) * TravelLength();
+    const double x = m_margins[kLeft] + ThumbSize().width() / 2.0 + along;
+    p.setPen(QPen(isEnabled() && !m_faint ? QColor(230, 120, 0) : QColor(150, 150, 150), 2));
+    p.drawLine(QPointF(x, height() / 2.0 - 7), QPointF(x, height() / 2.0 + 7));
 }
 
 void CXBmpSlider::PaintChannel(QPainter& p, const QRectF& thumb) {
@@ -233,7 +255,7 @@ void CXBmpSlider::PaintChannel(QPainter& p, const QRectF& thumb) {
     } else {
         lit.setRight(thumb.center().x());
     }
-    const QColor accent = isEnabled() ? m_accent : QColor(120, 120, 120);
+    const QColor accent = isEnabled() && !m_faint ? m_accent : QColor(120, 120, 120);
     p.setPen(Qt::NoPen);
     p.setBrush(accent);
     p.drawRoundedRect(lit.adjusted(1, 1, -1, -1), 1.5, 1.5);
@@ -247,8 +269,9 @@ void CXBmpSlider::PaintThumb(QPainter& p, const QRectF& thumb) {
         return;
     }
     QLinearGradient shade(thumb.topLeft(), m_vertical ? thumb.bottomLeft() : thumb.topRight());
-    const QColor light = isEnabled() ? QColor(235, 238, 242) : QColor(190, 190, 190);
-    const QColor dark = isEnabled() ? QColor(150, 158, 168) : QColor(140, 140, 140);
+    const bool drawnActive = isEnabled() && !m_faint;
+    const QColor light = drawnActive ? QColor(235, 238, 242) : QColor(190, 190, 190);
+    const QColor dark = drawnActive ? QColor(150, 158, 168) : QColor(140, 140, 140);
     shade.setColorAt(0, light);
     shade.setColorAt(1, dark);
     p.setPen(QPen(active ? QColor(0, 255, 255) : QColor(60, 66, 74), active ? 1.5 : 1));

@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <limits>
+
 // Notifications of the bitmap slider to its page, carried by the signals below.
 constexpr int WM_BMPSLIDER_MOVING = 0xBD1;   // press, drag step, key or wheel step
 constexpr int WM_BMPSLIDER_FOCUS = 0xBD2;    // the slider got the keyboard focus
@@ -28,6 +30,15 @@ public:
     bool Vertical() const { return m_vertical; }
     void SetMargins(int left, int top, int right, int bottom);
     void SetEnabled(bool enabled) { setEnabled(enabled); }
+    // Drawn grey, as a disabled slider is, while it still takes the mouse and
+    // the keys: the setting of a section that is switched off.
+    void SetFaint(bool faint);
+    bool Faint() const { return m_faint; }
+    // A tick across the channel at a position (kNoMark for none): where a
+    // scale that runs past the usual end has its usual end (100 % of 0..500 %).
+    static constexpr int kNoMark = std::numeric_limits<int>::min();
+    void SetMark(int position);
+    int Mark() const { return m_mark; }
     // Channel and thumb images (resource paths such as ":/art/x.png"); an
     // empty path keeps the drawn look for that part.
     void SetImages(const QString& channel, const QString& thumb, const QString& thumbActive);
@@ -65,6 +76,7 @@ private:
     bool OnThumb(const QPointF& pos) const;
     void StepBy(int delta);
     void PaintChannel(QPainter& p, const QRectF& thumb);
+    void PaintMark(QPainter& p) const;
     void PaintThumb(QPainter& p, const QRectF& thumb);
 
     int m_minimum = 0;
@@ -77,5 +89,7 @@ private:
     int m_controlId = 0;
     QSize m_drawnThumb{11, 20};
     QColor m_accent{0, 200, 255};
+    bool m_faint = false;
+    int m_mark = kNoMark;
     QPixmap m_channel, m_thumb, m_thumbActive;
 };

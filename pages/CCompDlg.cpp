@@ -16,6 +16,8 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kNavHeight = 30;
 constexpr int kPanelWidth = 340;
+constexpr int kWidePanelWidth = 560;
+constexpr int kCurveGap = 24;
 constexpr int kRowHeight = 40;
 
 const CompressorSectionIds kCompIds = {
@@ -24,8 +26,6 @@ const CompressorSectionIds kCompIds = {
 
 CCompDlg::CCompDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
     m_nav = new CPageNavRow(this, std::move(navigator));
-    // Here 1074 leads to the speaker delay page, and this page is 1075.
-    m_nav->SetTarget(IDC_NAV_RECORD, PAGE_DELAY);
     m_nav->SetCurrent(IDC_NAV_COMP);
 
     m_channelCaption = new QLabel(QString::fromUtf8("选择通道"), this);
@@ -59,6 +59,7 @@ void CCompDlg::Reload() {
 
 void CCompDlg::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_nav->Relabel();
     FillChannelCombo();
 }
 
@@ -85,11 +86,16 @@ void CCompDlg::Layout() {
     const int h = height();
     m_nav->Place(QRect(kMargin, kMargin, w - 2 * kMargin, kNavHeight));
     const int top = kMargin + kNavHeight + 16;
+    // The curve keeps its axes square (both span 96 dB) and as tall as the
+    // page allows; the settings take the width beside it, up to a point,
+    // and what is left over goes either side of the curve.
+    const int side =
+        std::max(120, std::min(h - top - kMargin, w - 2 * kMargin - kCurveGap - kPanelWidth));
+    const int panelWidth =
+        std::clamp(w - 2 * kMargin - kCurveGap - side, kPanelWidth, kWidePanelWidth);
+    const int slack = std::max(0, w - 2 * kMargin - kCurveGap - side - panelWidth);
     m_channelCaption->setGeometry(kMargin, top, 110, 28);
-    m_channelCombo->setGeometry(kMargin + 116, top, kPanelWidth - 116, 28);
-    m_section->Place(QRect(kMargin, top + 44, kPanelWidth, 5 * kRowHeight), kRowHeight);
-    // The curve keeps its axes square: both span 96 dB.
-    const int curveX = kMargin + kPanelWidth + 20;
-    const int side = std::max(120, std::min(w - curveX - kMargin, h - top - kMargin));
-    m_curve->setGeometry(curveX, top, side, side);
+    m_channelCombo->setGeometry(kMargin + 116, top, std::min(panelWidth, kPanelWidth) - 116, 28);
+    m_section->Place(QRect(kMargin, top + 44, panelWidth, 5 * kRowHeight), kRowHeight);
+    m_curve->setGeometry(kMargin + panelWidth + kCurveGap + slack / 2, top, side, side);
 }

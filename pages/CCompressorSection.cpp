@@ -94,6 +94,7 @@ void CCompressorSection::Load() {
         m_values[s]->setText(ValueText(Setting(s), shown[s]));
     }
     m_switch->setChecked(CompressorActive(m_index));
+    ShowSwitchedOn(CompressorActive(m_index));
     ShowCurve();
 }
 
@@ -124,6 +125,17 @@ void CCompressorSection::OnSwitch(bool checked) {
     for (int index : Targets())
         SetDspParam(CompressorBlock(index), CompressorSwitchParameter(index), checked ? 0 : 1);
     if (m_curve) m_curve->SetEnabled(checked);
+    ShowSwitchedOn(checked);
+}
+
+// A switched-off section is drawn grey, its sliders still movable, so its
+// settings can be made before it is switched on (as the delay's are).
+void CCompressorSection::ShowSwitchedOn(bool on) {
+    for (int s = 0; s < SettingCount; ++s) {
+        m_sliders[s]->SetFaint(!on);
+        m_values[s]->setEnabled(on);
+        m_captions[s]->setEnabled(on);
+    }
 }
 
 void CCompressorSection::Place(const QRect& area, int rowHeight, bool stacked) {

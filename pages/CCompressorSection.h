@@ -51,6 +51,8 @@ public:
     void Place(const QRect& area, int rowHeight, bool stacked = false);
     bool IsWheelTarget(const QWidget* widget) const;
     void SetEnabled(bool enabled);
+    // Captions and values grey, sliders faint while the compressor is off.
+    void ShowSwitchedOn(bool on);
 
     QCheckBox* Switch() const { return m_switch; }
     CXBmpSlider* Slider(Setting setting) const { return m_sliders[setting]; }

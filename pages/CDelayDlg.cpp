@@ -70,8 +70,7 @@ int Tenths(double ms) {
 CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
     m_nav = new CPageNavRow(this, std::move(navigator));
     // Here 1074 is this page and 1075 the compressor page.
-    m_nav->SetTarget(IDC_NAV_RECORD, PAGE_DELAY);
-    m_nav->SetCurrent(IDC_NAV_RECORD);
+    m_nav->SetCurrent(IDC_NAV_DELAY);
 
     for (QLabel*& header : m_headers) header = new QLabel(this);
     m_chart = new CDelayPanel(this);
@@ -198,7 +197,7 @@ void CDelayDlg::Layout() {
 // ------------------------------------------------------------------ refresh
 
 void CDelayDlg::Reload() {
-    m_nav->SetCurrent(IDC_NAV_RECORD);
+    m_nav->SetCurrent(IDC_NAV_DELAY);
     for (int row = 0; row < kOutputChannelCount; ++row) LoadRow(row);
 }
 
@@ -238,6 +237,7 @@ void CDelayDlg::EnableRow(int row) {
 
 void CDelayDlg::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_nav->Relabel();
     m_headers[0]->setText(Tr("延时开关", "Delay"));
     m_headers[1]->setText(Tr("延时方式", "Delay mode"));
     m_headers[2]->setText(Tr("分频点", "Split frequency"));

@@ -114,9 +114,10 @@ void CDialogEfx::resizeEvent(QResizeEvent* event) {
 void CDialogEfx::Layout() {
     const int w = width();
     const int h = height();
-    // The back button keeps to the top right corner; the graph grows with the page.
+    // The back button keeps to the top right corner; the graph grows with the
+    // page. Both keep the left side's margin from the right edge.
     const QSize back(96, 36);
-    m_back->setGeometry(w - 2 - back.width(), 2, back.width(), back.height());
+    m_back->setGeometry(w - kMargin - back.width(), 2, back.width(), back.height());
     m_title->setGeometry(kMargin, 6, std::max(0, w - back.width() - 3 * kMargin), kTitleHeight);
     const int top = kMargin + kTitleHeight + 6;
     // The band list with the band editor under it, so the column is used.
@@ -126,7 +127,8 @@ void CDialogEfx::Layout() {
     m_eq->PlaceEditorArea(editor);
     m_editorHint->setGeometry(editor.adjusted(4, 4, -4, 0));
     const int graphX = kMargin + kLeftWidth + 10;
-    m_eq->PlaceGraph(QRect(graphX, top, std::max(0, w - graphX - 2), std::max(0, h - top - 2)));
+    m_eq->PlaceGraph(
+        QRect(graphX, top, std::max(0, w - graphX - kMargin), std::max(0, h - top - kMargin)));
 }
 
 bool CDialogEfx::EqBypassed() const {

@@ -315,9 +315,12 @@ void CDialogOutput::RefreshDelay() {
     const int row = SplitRowOfChannel(ch);
     m_splitSlider->SetPos(row);
     m_splitValue->setText(QString::asprintf("%dHz", SplitFreqTable[row].splitHz));
-    // A time outside the slider's range sits at its end; the label keeps it.
+    // A time below the slider's range (the default 1.33 ms) widens it, so
+    // the slider shows the number its label shows.
     const double ms = GetDspParam(block, OUT_DELAY_TIME);
-    m_delaySlider->SetPos(std::clamp(int(std::lround(ms * 10.0)), kDelayMin, kDelayMax));
+    const int position = std::clamp(int(std::lround(ms * 10.0)), 0, kDelayMax);
+    m_delaySlider->SetRange(std::min(kDelayMin, position), kDelayMax);
+    m_delaySlider->SetPos(position);
     m_delayValue->setText(QString::asprintf("%.1fms", ms));
     EnableDelay();
 }
@@ -328,6 +331,8 @@ void CDialogOutput::EnableDelay() {
     m_highBand->setEnabled(on);
     m_wholeChannel->setEnabled(on);
     m_delayValue->setEnabled(on);
+    m_delayCaption->setEnabled(on);
+    m_delaySlider->SetFaint(!on);
     m_splitSlider->setEnabled(on && highBand);
     m_splitValue->setEnabled(on && highBand);
     m_splitCaption->setEnabled(on && highBand);
@@ -335,6 +340,7 @@ void CDialogOutput::EnableDelay() {
 
 void CDialogOutput::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_nav->Relabel();
     m_eq->Relabel();
     FillSources();
     for (int c = 0; c < kOutputChannelCount; ++c)

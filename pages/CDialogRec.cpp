@@ -46,7 +46,8 @@ const CompressorSectionIds kRecordCompIds = {IDC_REC_COMP_SWITCH,
                                              {1001, 1002, 1003, 1004}};
 const char* const kLevelCaptions[CDialogRec::kLevelCount] = {"直达声音量", "混响音量", "回声音量",
                                                              "音乐音量", "录音电平"};
-const QColor kListColor(230, 70, 90);
+// Light enough on the list's black to read at a glance (8:1).
+const QColor kListColor(255, 125, 135);
 const QColor kMixAccent(0, 200, 80);
 const QColor kRecordAccent(230, 60, 70);
 } // namespace
@@ -58,7 +59,6 @@ CDialogRec::CDialogRec(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(
     m_compGroup = MakePageGroup(this);
 
     m_nav = new CPageNavRow(this, std::move(navigator));
-    m_nav->SetShown(IDC_NAV_COMP, false);
     m_picture = MakePageCtrl<QLabel>(this, IDC_REC_PICTURE);
     m_picture->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_comp = new CCompressorSection(this, kRecordCompIds);
@@ -168,6 +168,7 @@ void CDialogRec::RefreshRecordPage() {
 
 void CDialogRec::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_nav->Relabel();
     m_levels->SetTitle(Tr("录音音量", "Recording levels"));
     m_compGroup->setTitle(Tr("压限", "Compressor"));
     RefreshRecordPage();

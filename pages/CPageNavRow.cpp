@@ -10,34 +10,56 @@
 #include <algorithm>
 
 namespace {
+struct PageButton {
+    int id;
+    int page;
+    const char* chinese;
+    const char* english;
+};
+
 constexpr int kChannelButtons[kOutputChannelCount] = {1069, 1072, 1070, 1071,
                                                       1076, 1077, 1078, 1079};
-constexpr int kPageButtons[3] = {IDC_NAV_LOCATION, IDC_NAV_RECORD, IDC_NAV_COMP};
-const char* const kPageButtonTexts[3] = {"声场定位", "录音输出", "输出压限"};
+constexpr PageButton kPageButtons[CPageNavRow::kPageButtonCount] = {
+    {IDC_NAV_LOCATION, PAGE_SURROUND, "声场定位", "Location"},
+    {IDC_NAV_DELAY, PAGE_DELAY, "喇叭延时", "Delay"},
+    {IDC_NAV_COMP, PAGE_COMPRESSOR, "输出压限", "Comp"},
+    {IDC_NAV_RECORD, PAGE_RECORDING, "录音输出", "Record"},
+};
 const QColor kChannelFace(40, 100, 160);
 const QColor kPageFace(0, 130, 120);
 constexpr int kGap = 4;
 constexpr int kMaxButtonWidth = 92;
+
+const PageButton* FindPageButton(int id) {
+    for (const PageButton& button : kPageButtons)
+        if (button.id == id) return &button;
+    return nullptr;
+}
 } // namespace
 
 CPageNavRow::CPageNavRow(QWidget* page, CPageNavigator navigator)
     : QObject(page), m_navigator(std::move(navigator)) {
-    for (int id = IDC_NAV_FIRST; id <= IDC_NAV_LAST; ++id) {
+    for (int i = 0; i < kButtonCount; ++i) {
+        const int id = ButtonIds()[size_t(i)];
         auto* button = new CGdipButton(page);
         SetCtrlId(button, id);
         button->SetToggle(true);
-        const int channel = ChannelOfButton(id);
-        button->SetFaceColor(channel >= 0 ? kChannelFace : kPageFace);
-        if (channel >= 0)
-            button->setText(QStringLiteral("通道%1").arg(channel + 1));
-        else
-            button->setText(QString::fromUtf8(kPageButtonTexts[id - IDC_NAV_LOCATION]));
+        button->SetFaceColor(ChannelOfButton(id) >= 0 ? kChannelFace : kPageFace);
         connect(button, &QAbstractButton::clicked, this, [this, id] { OnClicked(id); });
-        m_buttons[id - IDC_NAV_FIRST] = button;
+        m_buttons[size_t(i)] = button;
     }
-    SetTarget(IDC_NAV_LOCATION, PAGE_SURROUND);
-    SetTarget(IDC_NAV_RECORD, PAGE_RECORDING);
-    SetTarget(IDC_NAV_COMP, PAGE_COMPRESSOR);
+    Relabel();
+}
+
+const std::array<int, CPageNavRow::kButtonCount>& CPageNavRow::ButtonIds() {
+    static const std::array<int, kButtonCount> ids = [] {
+        std::array<int, kButtonCount> all{};
+        std::copy(std::begin(kChannelButtons), std::end(kChannelButtons), all.begin());
+        for (int i = 0; i < kPageButtonCount; ++i)
+            all[size_t(kChannelButtonCount + i)] = kPageButtons[i].id;
+        return all;
+    }();
+    return ids;
 }
 
 int CPageNavRow::ChannelButtonId(int channel) {
@@ -49,40 +71,39 @@ int CPageNavRow::ChannelOfButton(int id) {
     return found == std::end(kChannelButtons) ? -1 : int(found - std::begin(kChannelButtons));
 }
 
+int CPageNavRow::TargetOf(int id) {
+    const PageButton* button = FindPageButton(id);
+    return button ? button->page : -1;
+}
+
 CGdipButton* CPageNavRow::Button(int id) const {
-    if (id < IDC_NAV_FIRST || id > IDC_NAV_LAST) return nullptr;
-    return m_buttons[id - IDC_NAV_FIRST];
-}
-
-void CPageNavRow::SetTarget(int id, int pageId) {
-    if (Button(id)) m_targets[id - IDC_NAV_FIRST] = pageId;
-}
-
-void CPageNavRow::SetShown(int id, bool shown) {
-    if (CGdipButton* button = Button(id)) button->setVisible(shown);
+    const auto& ids = ButtonIds();
+    const auto* found = std::find(ids.begin(), ids.end(), id);
+    return found == ids.end() ? nullptr : m_buttons[size_t(found - ids.begin())];
 }
 
 void CPageNavRow::SetCurrent(int id) {
     m_current = id;
-    for (int i = 0; i < kButtonCount; ++i) m_buttons[i]->setChecked(IDC_NAV_FIRST + i == id);
+    for (int i = 0; i < kButtonCount; ++i)
+        m_buttons[size_t(i)]->setChecked(ButtonIds()[size_t(i)] == id);
 }
 
 void CPageNavRow::SetChannelHandler(std::function<void(int)> handler) {
     m_channelHandler = std::move(handler);
 }
 
-void CPageNavRow::Place(const QRect& area) {
-    std::vector<CGdipButton*> shown;
+void CPageNavRow::Relabel() {
     for (int channel = 0; channel < kOutputChannelCount; ++channel)
-        shown.push_back(Button(kChannelButtons[channel]));
-    for (int id : kPageButtons) shown.push_back(Button(id));
-    std::erase_if(shown, [](CGdipButton* b) { return b->isHidden(); });
-    if (shown.empty()) return;
-    const int count = int(shown.size());
+        Button(kChannelButtons[channel])->setText(Tr("通道%1", "CH %1").arg(channel + 1));
+    for (const PageButton& page : kPageButtons)
+        Button(page.id)->setText(Tr(page.chinese, page.english));
+}
+
+void CPageNavRow::Place(const QRect& area) {
     const int width =
-        std::min(kMaxButtonWidth, (area.width() - kGap * (count - 1)) / std::max(1, count));
+        std::min(kMaxButtonWidth, (area.width() - kGap * (kButtonCount - 1)) / kButtonCount);
     int x = area.left();
-    for (CGdipButton* button : shown) {
+    for (CGdipButton* button : m_buttons) {
         button->setGeometry(x, area.top(), width, area.height());
         x += width + kGap;
     }
@@ -99,5 +120,5 @@ void CPageNavRow::OnClicked(int id) {
             m_channelHandler(channel);
         return;
     }
-    m_navigator.ShowPage(m_targets[id - IDC_NAV_FIRST], 0);
+    m_navigator.ShowPage(TargetOf(id), 0);
 }

@@ -34,6 +34,8 @@ constexpr int kLocateIds[kOutputChannelCount] = {1231, 1232, 1233, 1234, 1235, 1
 constexpr int kSpeakerCaptionIds[kSpeakerCount] = {1011, 1012, 1013, 1022, 1023, 1017, 1018, 1019};
 const char* const kSpeakerCaptions[kSpeakerCount] = {"前置左", "中置",     "前置右",   "后环绕左",
                                                      "超低",   "后环绕右", "侧环绕左", "侧环绕右"};
+const char* const kSpeakerEnglish[kSpeakerCount] = {"Front L", "Centre", "Front R", "Back L",
+                                                    "Sub",     "Back R", "Side L",  "Side R"};
 
 int g_locateSelection = 0;
 
@@ -76,8 +78,6 @@ CSSVCDlg::CSSVCDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kRes
 
     m_nav = new CPageNavRow(this, std::move(navigator));
     m_nav->SetCurrent(IDC_NAV_LOCATION);
-    m_nav->SetShown(IDC_NAV_RECORD, false);
-    m_nav->SetShown(IDC_NAV_COMP, false);
 
     CreateVolumes();
     CreateRoom();
@@ -126,6 +126,8 @@ void CSSVCDlg::CreateVolumes() {
         m_rowLabels[c] = fx::WithCtrlId(IDC_SSV_ROW_LABEL + c, new QLabel(this));
         CXBmpSlider* slider = fx::MakeDialogSlider(this, IDC_SSV_VOLUME + c);
         slider->SetRange(0, SurroundVolumeMax(c));
+        // CH 6 runs to 500 %: the mark shows where the others end.
+        if (SurroundVolumeMax(c) > 100) slider->SetMark(100);
         slider->SetMargins(3, 3, 3, 2);
         slider->SetAccentColor(QColor(0, 170, 200));
         connect(slider, &CXBmpSlider::PositionChanging, this,
@@ -313,6 +315,20 @@ void CSSVCDlg::RefreshRowLabels() {
             QStringLiteral("(%1)").arg(QString::fromUtf8(g_Language == 1 ? name.en : name.zh)));
         m_channelNames[c]->setText(Tr("通道%1", "CH %1").arg(c + 1));
     }
+    RefreshSpeakerCaptions();
+}
+
+// Each speaker on the plan is tagged with the channel that carries its
+// source (the one its distance level goes to), "-" when none does.
+void CSSVCDlg::RefreshSpeakerCaptions() {
+    for (int speaker = 1; speaker <= kSpeakerCount; ++speaker) {
+        const SpeakerFacts& facts = kSpeakers[size_t(speaker - 1)];
+        const int channel = ChannelCarryingSource(facts.source);
+        const QString name = Tr(kSpeakerCaptions[speaker - 1], kSpeakerEnglish[speaker - 1]);
+        m_plan->SetSpeakerCaption(
+            speaker, QStringLiteral("%1\n(%2)").arg(name, QString::fromLatin1(facts.code)),
+            channel < 0 ? QStringLiteral("-") : Tr("通道%1", "CH%1").arg(channel + 1));
+    }
 }
 
 void CSSVCDlg::ShowLocateSelection() {
@@ -352,6 +368,7 @@ void CSSVCDlg::ShowItem(int item) {
 
 void CSSVCDlg::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_nav->Relabel();
     m_volumeGroup->setTitle(Tr("环绕音量", "Surround volume"));
     m_axisCaption[0]->setText(Tr("左右 X", "X"));
     m_axisCaption[1]->setText(Tr("前后 Y", "Y"));

@@ -98,6 +98,7 @@ private:
     void Refresh();
     void RefreshVolumes();
     void RefreshRowLabels();
+    void RefreshSpeakerCaptions();
     void ShowLocateSelection();
     void ShowRoom();
     void ShowItem(int item);

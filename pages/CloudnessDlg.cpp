@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include <cmath>
 
@@ -155,6 +156,7 @@ bool IsOn(const CheckRow& row) {
 // Layout: rows of caption, slider and value text.
 constexpr int kRowHeight = 24;
 constexpr int kCaptionWidth = 112;
+constexpr int kCloseWidth = 96;
 constexpr int kValueWidth = 64;
 
 } // namespace
@@ -162,6 +164,7 @@ constexpr int kValueWidth = 64;
 CloudnessDlg::CloudnessDlg(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
+    ApplyToolWindowFrame(this);
     setWindowTitle(Tr("特色功能", "Features"));
     CreateControls();
     LayOut();
@@ -184,6 +187,8 @@ void CloudnessDlg::CreateControls() {
                                 "当检测到话筒信号时，超低音量自动调节成所设置的超低比例，"
                                 "1秒之后，超低音量逐渐恢复成正常比例");
     m_subNote->setWordWrap(true);
+    m_close = WithCtrlId(kCloseId, new QPushButton(QString::fromUtf8("关闭"), this));
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     m_subNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     for (int i = 0; i < static_cast<int>(std::size(kSliderRows)); ++i) {
@@ -263,7 +268,8 @@ void CloudnessDlg::LayOut() {
     row(IDC_FEAT_LEVEL_RATIO, kRight, 340, kRightSlider);
     row(IDC_FEAT_LEVEL_ATTACK, kRight, 368, kRightSlider);
     row(IDC_FEAT_LEVEL_RELEASE, kRight, 396, kRightSlider);
-    setFixedSize(832, 438);
+    m_close->setGeometry(820 - kCloseWidth, 436, kCloseWidth, 28);
+    setFixedSize(832, 474);
 }
 
 const CloudnessDlg::SliderControls* CloudnessDlg::FindSlider(int id) const {

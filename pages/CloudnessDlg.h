@@ -9,6 +9,7 @@ class CXBmpSlider;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QPushButton;
 
 // Control identifiers of the features dialog (dialog 515).
 enum FeaturesCtrl : int {
@@ -51,6 +52,7 @@ class CloudnessDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kResource = 515;
+    static constexpr int kCloseId = 2;
 
     explicit CloudnessDlg(QWidget* parent);
 
@@ -88,6 +90,7 @@ private:
     std::vector<SliderControls> m_sliders;
     std::vector<CheckControls> m_checks;
     QLabel* m_subNote = nullptr;
+    QPushButton* m_close = nullptr;
     QGroupBox* m_bassFrame = nullptr;
     CWheelRouter* m_wheel = nullptr;
 };

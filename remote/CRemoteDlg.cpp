@@ -99,6 +99,7 @@ CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, QWidget* parent)
     : QDialog(parent), m_sender(sender), m_pollWasOn(g_bStatusPoll.exchange(false)) {
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
+    ApplyToolWindowFrame(this);
     setWindowTitle(Tr("遥控学习", "Learn remoter control "));
 
     m_picture = new CRemotePicture(this);
@@ -114,6 +115,8 @@ CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, QWidget* parent)
     m_apply = MakeButton(this, kApplyId, "应用设置");
     m_load = MakeButton(this, kLoadId, "载入参数");
     m_save = MakeButton(this, kSaveId, "保存参数");
+    m_close = MakeButton(this, kCloseId, "关闭");
+    connect(m_close, &CGdipButton::clicked, this, &QDialog::reject);
     connect(m_apply, &CGdipButton::clicked, this, &CRemoteDlg::OnApply);
     connect(m_load, &CGdipButton::clicked, this, &CRemoteDlg::OnLoadFile);
     connect(m_save, &CGdipButton::clicked, this, &CRemoteDlg::OnSaveFile);
@@ -127,8 +130,9 @@ CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, QWidget* parent)
     m_picture->setGeometry(16, 16, 220, 520);
     m_instruction->setGeometry(256, 16, 328, 414);
     m_apply->setGeometry(256, 446, 328, 36);
-    m_load->setGeometry(256, 492, 160, 36);
-    m_save->setGeometry(424, 492, 160, 36);
+    m_load->setGeometry(256, 492, 104, 36);
+    m_save->setGeometry(368, 492, 104, 36);
+    m_close->setGeometry(480, 492, 104, 36);
     LayOutKeyAreas();
     Relabel();
 }

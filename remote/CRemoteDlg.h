@@ -32,6 +32,7 @@ public:
     static constexpr int kApplyId = 1;
     static constexpr int kLoadId = 3;
     static constexpr int kSaveId = 4;
+    static constexpr int kCloseId = 2;
     static constexpr int kNoticeMs = 1100;
 
     CRemoteDlg(fx::SendWorker& sender, QWidget* parent);
@@ -80,6 +81,7 @@ private:
     CGdipButton* m_apply = nullptr;
     CGdipButton* m_load = nullptr;
     CGdipButton* m_save = nullptr;
+    CGdipButton* m_close = nullptr;
     QPointer<CIrWaitDlg> m_wait;
     std::function<QString(bool)> m_chooser;
 };

@@ -8,6 +8,15 @@
 #include <QThread>
 #include <QTimer>
 
+QStringList CEditHistory::ChangedSinceReadLines(int language) const {
+    const std::vector<uint8_t> now = fx::EditedImage();
+    QStringList lines;
+    for (const fx::ParamDifference& difference :
+         fx::DiffImages(m_readImage.data(), now.data(), language))
+        lines.append(QString::fromStdString(fx::DifferenceLine(difference, language)));
+    return lines;
+}
+
 CEditHistory::CEditHistory(QObject* parent) : QObject(parent), m_readImage(fx::EditedImage()) {
     qApp->installEventFilter(this);
     fx::SetImageEditObserver(this);

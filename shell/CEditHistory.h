@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUndoStack>
 
 #include <cstdint>
@@ -39,6 +40,8 @@ public:
     // Named parameters that differ from the image last read from or written
     // to the processor.
     int ChangedSinceRead() const { return m_changedSinceRead; }
+    // Those parameters, one line each ("CH 3 delay: 1.3 ms → 5.0 ms").
+    QStringList ChangedSinceReadLines(int language) const;
     // The editor's parameters were written to the processor whole: they are
     // what it holds now (the steps stay).
     void ProcessorHoldsEditorImage();

@@ -65,8 +65,7 @@ CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvo
     m_history = new CEditHistory(this);
     // Undo and redo change the image behind the pages' backs.
     connect(m_history, &CEditHistory::imageRestored, this, &CHalvoxView::RefreshPages);
-    connect(m_history, &CEditHistory::changed, this,
-            [this] { m_statusBar->SetChangedCount(m_history->ChangedSinceRead()); });
+    connect(m_history, &CEditHistory::changed, this, [this] { ShowChangedCount(); });
     QUndoStack* stack = &m_history->Stack();
     connect(stack, &QUndoStack::indexChanged, this, &CHalvoxView::UpdateEditMenu);
     connect(stack, &QUndoStack::undoTextChanged, this, &CHalvoxView::UpdateEditMenu);
@@ -212,6 +211,7 @@ void CHalvoxView::ApplyLanguage() {
     m_master->RelabelRibbon();
     m_statusBar->Relabel();
     m_history->Relabel();
+    ShowChangedCount();
     UpdateStatusBar();
     if (m_machineDialog) m_machineDialog->Relabel();
     if (m_musicInputDialog) m_musicInputDialog->Relabel();
@@ -220,6 +220,11 @@ void CHalvoxView::ApplyLanguage() {
     if (m_netDialog) m_netDialog->Relabel();
     if (m_page) m_page->Relabel();
     emit languageApplied();
+}
+
+void CHalvoxView::ShowChangedCount() {
+    m_statusBar->SetChangedCount(m_history->ChangedSinceRead(),
+                                 m_history->ChangedSinceReadLines(g_Language));
 }
 
 void CHalvoxView::ToggleLanguage() {
@@ -515,6 +520,9 @@ void CHalvoxView::OnCommand(int id) {
         break;
     case ID_NET_CONNECT:
         OpenNetConnect();
+        break;
+    case ID_MACHINE_SETTINGS:
+        OpenMachineSettings();
         break;
     case ID_FEATURES:
         OpenFeatures();

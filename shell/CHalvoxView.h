@@ -70,6 +70,9 @@ public:
 
     // The idle update of the status bar.
     void UpdateStatusBar();
+    // The status bar's count of parameters changed since the read, with
+    // their list in the current language.
+    void ShowChangedCount();
     // The Edit menu's entries from the undo stack.
     void UpdateEditMenu();
 

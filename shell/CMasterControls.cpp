@@ -29,7 +29,7 @@ QString Formatted(const char* format, const char* prefix, int value) {
 
 const char* const kPanelChinese[kPanelCount] = {"话筒音量", "效果总音量", "混响音量", "回声音量",
                                                 "音乐音量", "",           "调用",     "保存"};
-const char* const kPanelEnglish[kPanelCount] = {"Mic  Vol",  "Effect Vol", "Reverb Vol", "Echo Vol",
+const char* const kPanelEnglish[kPanelCount] = {"Mic Vol",   "Effect Vol", "Reverb Vol", "Echo Vol",
                                                 "Music Vol", "",           "Load",       "Save"};
 } // namespace
 
@@ -100,7 +100,7 @@ void CMasterControls::OnLevelSlider(int row) {
     // The change has been sent all the same; the notice only says why it is not heard.
     if (r.muteNotice && EditorInt(r.onBlock, r.onParameter) == 0)
         CInfoDlg::ShowInfo(Tr("当前是静音状态", "vol is mute"), kNoticeMs);
-    SetLevelLabels(row, value, false);
+    SetLevelLabels(row, value);
 }
 
 void CMasterControls::OnMuteBox(int row) {
@@ -134,35 +134,35 @@ void CMasterControls::OnPitch() {
     WriteDspParam(kPitchBlock, kPitchParameter, &raw, 1);
     m_ribbon.Slider(ID_PITCH_IN)->SetPositionQuietly(value);
     m_ribbon.Slider(ID_PITCH_OUT)->SetPositionQuietly(value);
-    SetPitchCaption(m_ribbon.ActiveCategory(), true);
+    SetPitchCaption(m_ribbon.ActiveCategory());
 }
 
 int CMasterControls::PitchEditorValue() {
     return qBound(kPitchMin, EditorInt(kPitchBlock, kPitchParameter), kPitchMax);
 }
 
-QString CMasterControls::PitchCaption(bool withColon) const {
-    const char* prefix = withColon ? (g_Language == 1 ? "Music Pitch:" : "音乐变调:")
-                                   : (g_Language == 1 ? "Music Pitch" : "音乐变调");
-    return QString::asprintf("%s%+-d", prefix, PitchEditorValue());
+// One caption wherever the pitch is shown: after a move, a refresh or a
+// language change alike.
+QString CMasterControls::PitchCaption() const {
+    return QString::asprintf("%s%+-d",
+                             g_Language == 1 ? "Music Pitch:" : "音乐变调:", PitchEditorValue());
 }
 
-void CMasterControls::SetPitchCaption(int category, bool withColon) {
-    m_ribbon.SetPanelCaption(category, PANEL_PITCH, PitchCaption(withColon));
+void CMasterControls::SetPitchCaption(int category) {
+    m_ribbon.SetPanelCaption(category, PANEL_PITCH, PitchCaption());
 }
 
 void CMasterControls::RefreshPitchDisplay() {
     if (!m_ribbon.IsKnownCategoryActive()) return;
     m_ribbon.Slider(ID_PITCH_IN)->SetPositionQuietly(PitchEditorValue());
     m_ribbon.Slider(ID_PITCH_OUT)->SetPositionQuietly(PitchEditorValue());
-    SetPitchCaption(m_ribbon.ActiveCategory(), true);
+    SetPitchCaption(m_ribbon.ActiveCategory());
 }
 
-void CMasterControls::SetLevelLabels(int row, int value, bool relabel) {
+// One text per label, whichever way it is refreshed.
+void CMasterControls::SetLevelLabels(int row, int value) {
     const MasterLevelRow& r = kLevelRows[row];
-    // The relabelled Chinese reverb prefix has no trailing spaces.
-    const char* chinese = relabel && row == ROW_REVERB ? "混响音量:" : r.prefixChinese;
-    const char* prefix = g_Language == 1 ? r.prefixEnglish : chinese;
+    const char* prefix = g_Language == 1 ? r.prefixEnglish : r.prefixChinese;
     const QString text = Formatted("%s%3d", prefix, value);
     m_ribbon.SetElementText(r.label[0], text);
     m_ribbon.SetElementText(r.label[1], text);
@@ -191,7 +191,7 @@ void CMasterControls::RefreshRibbon() {
         const int value = EditorInt(r.block, r.parameter);
         m_ribbon.Slider(r.slider[0])->SetPositionQuietly(value);
         m_ribbon.Slider(r.slider[1])->SetPositionQuietly(value);
-        SetLevelLabels(row, value, false);
+        SetLevelLabels(row, value);
         SetMuteBoxes(row);
     }
     const int gate = EditorInt(kNoiseGateBlock, kNoiseGateParameter);
@@ -222,7 +222,7 @@ void CMasterControls::RelabelRibbon() {
                                                : Tr("输出调节", "Output"));
         for (int panel = 0; panel < kPanelCount; ++panel) {
             if (panel == PANEL_PITCH)
-                SetPitchCaption(category, false);
+                SetPitchCaption(category);
             else
                 m_ribbon.SetPanelCaption(
                     category, panel,
@@ -231,7 +231,7 @@ void CMasterControls::RelabelRibbon() {
     }
     for (int row = 0; row < kLevelRowCount; ++row) {
         const MasterLevelRow& r = kLevelRows[row];
-        SetLevelLabels(row, EditorInt(r.block, r.parameter), true);
+        SetLevelLabels(row, EditorInt(r.block, r.parameter));
         m_ribbon.SetElementText(r.mute[0], Tr("静音", "Mute"));
         m_ribbon.SetElementText(r.mute[1], Tr("静音", "Mute"));
     }
@@ -252,6 +252,8 @@ void CMasterControls::RelabelRibbon() {
     m_ribbon.SetElementText(ID_FILE_OPEN, Tr("打开(&O)", "Open(&O)"));
     m_ribbon.SetElementText(ID_FILE_SAVE, Tr("保存(&S)", "Save(&S)"));
     m_ribbon.SetElementText(ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"));
+    m_ribbon.SetElementText(ID_MACHINE_SETTINGS, CRibbonBar::MachineSettingsText());
+    m_ribbon.SetRecentFilesCaption(CRibbonBar::RecentFilesText());
     m_ribbon.SetElementText(ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"));
     m_ribbon.RelabelToolTips();
     m_ribbon.updateGeometry();

@@ -31,11 +31,11 @@ public:
 
 private:
     int ActiveCopy() const;
-    void SetLevelLabels(int row, int value, bool relabel);
+    void SetLevelLabels(int row, int value);
     void SetNoiseGateLabels(int value);
     void SetMuteBoxes(int row);
-    void SetPitchCaption(int category, bool withColon);
-    QString PitchCaption(bool withColon) const;
+    void SetPitchCaption(int category);
+    QString PitchCaption() const;
     static int PitchEditorValue();
 
     CRibbonBar& m_ribbon;

@@ -90,8 +90,8 @@ void CRibbonBar::BuildTabRow() {
         ->setShortcut(QKeySequence::Save);
     AddMenuAction(m_appMenu, ID_FILE_COMPARE, Tr("与文件比较(&C)…", "Compare with file(&C)…"),
                   CRibbonIcons::OpenFile());
-    m_recentMenu =
-        m_appMenu->addMenu(Tr("最近的文档(Last documents)", "Last documents(最近的文档)"));
+    AddMenuAction(m_appMenu, ID_MACHINE_SETTINGS, MachineSettingsText(), QIcon());
+    m_recentMenu = m_appMenu->addMenu(RecentFilesText());
     m_recentMenu->setMinimumWidth(300);
     m_appMenu->addSeparator();
     AddMenuAction(m_appMenu, ID_APP_EXIT, Tr("退出(&X)", "Exit(&X)"), CRibbonIcons::Exit());
@@ -366,7 +366,8 @@ QString CRibbonBar::ElementText(int id) const {
 void CRibbonBar::SetElementText(int id, const QString& text) {
     if (auto* button = Button(id))
         button->setText(text);
-    else if (id == ID_FILE_OPEN || id == ID_FILE_SAVE || id == ID_FILE_COMPARE || id == ID_APP_EXIT)
+    else if (id == ID_FILE_OPEN || id == ID_FILE_SAVE || id == ID_FILE_COMPARE ||
+             id == ID_MACHINE_SETTINGS || id == ID_APP_EXIT)
         for (QAction* action : m_appMenu->actions())
             if (action->data().toInt() == id) action->setText(text);
 }
@@ -381,6 +382,15 @@ void CRibbonBar::SetRecentFiles(const QStringList& files) {
         connect(action, &QAction::triggered, this, [this, path] { emit recentFileChosen(path); });
     }
     m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+QString CRibbonBar::RecentFilesText() {
+    return Tr("最近的文档", "Recent files");
+}
+
+// F7 opens it anywhere (on the key's release); the menu shows the key.
+QString CRibbonBar::MachineSettingsText() {
+    return Tr("机器设置(&M)…\tF7", "Machine settings(&M)…\tF7");
 }
 
 void CRibbonBar::SetRecentFilesCaption(const QString& caption) {
@@ -458,8 +468,8 @@ void CRibbonBar::RelabelToolTips() {
     tip(ID_LANGUAGE,
         {"切换界面语言（中文/英文）", "Switch the interface language (Chinese/English)"});
     tip(ID_APP_ABOUT, {"关于", "About"});
-    m_appButton->setToolTip(
-        Tr("文件：打开、保存、最近的文档、退出", "File: open, save, recent documents, exit"));
+    m_appButton->setToolTip(Tr("文件：打开、保存、机器设置、最近的文档、退出",
+                               "File: open, save, machine settings, recent files, exit"));
     m_tabs->setTabToolTip(kInputCategory,
                           Tr("输入控制：话筒与音乐输入页", "Input: the microphone and music page"));
     m_tabs->setTabToolTip(kOutputCategory,

@@ -50,6 +50,9 @@ public:
 
     void SetRecentFiles(const QStringList& files);
     void SetRecentFilesCaption(const QString& caption);
+    // Texts of the application menu in the current language.
+    static QString RecentFilesText();
+    static QString MachineSettingsText();
     void AddDemoMenu(QMenu* menu);
     // The Edit menu's undo and redo entries: the step's description after
     // the verb, disabled when there is none.

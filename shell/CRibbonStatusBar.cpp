@@ -6,6 +6,8 @@
 #include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -76,9 +78,6 @@ void CRibbonStatusBar::Relabel() {
     m_linkPane->setToolTip(Tr("与设备的连接：USB 或网络", "Link to the processor: USB or network"));
     m_modePane->setToolTip(
         Tr("设备当前的模式（M1..M4）", "The processor's current machine mode (M1..M4)"));
-    m_changedPane->setToolTip(Tr("与上次从设备读取或写入设备的参数相比，已改动的参数个数",
-                                 "Parameters changed since the last read from or write to "
-                                 "the processor"));
     m_offline->setToolTip(
         Tr("没有连接设备：改动保存在编辑器中。连接设备并读取后，可选择保留设备的参数"
            "或把编辑器的参数写入设备。",
@@ -88,12 +87,28 @@ void CRibbonStatusBar::Relabel() {
     m_bypass->setToolTip(Tr("旁路本页显示的均衡", "Bypass the EQ shown on this page"));
     m_reset->setToolTip(
         Tr("把本页显示的均衡恢复为默认", "Reset the EQ shown on this page to its defaults"));
-    SetChangedCount(m_changedCount);
+    SetChangedCount(m_changedCount, m_changedLines);
 }
 
-void CRibbonStatusBar::SetChangedCount(int count) {
+// What the count counts, then the parameters, as many as a tooltip holds.
+QString CRibbonStatusBar::ChangedToolTip() const {
+    constexpr int kMaxLines = 20;
+    QStringList text{Tr("与上次从设备读取或写入设备的参数相比，已改动的参数：",
+                        "Parameters changed since the last read from or write to the processor:")};
+    for (int i = 0; i < std::min(kMaxLines, int(m_changedLines.size())); ++i)
+        text.append(m_changedLines[i]);
+    if (m_changedLines.size() > kMaxLines)
+        text.append(Tr("……另有 %1 个", "… and %1 more").arg(m_changedLines.size() - kMaxLines));
+    return text.join(QLatin1Char('\n'));
+}
+
+void CRibbonStatusBar::SetChangedCount(int count, const QStringList& lines) {
     m_changedCount = count;
-    m_changedPane->setText(Tr("读取后已改动: %1", "Changed since read: %1").arg(count));
+    m_changedLines = lines;
+    m_changedPane->setText(
+        count == 1 ? Tr("读取后已改动 1 个参数", "1 parameter changed since read")
+                   : Tr("读取后已改动 %1 个参数", "%1 parameters changed since read").arg(count));
+    m_changedPane->setToolTip(ChangedToolTip());
     m_changedPane->SetTextColor(kChangedColor);
     // Shown while something differs: the room is the notices' otherwise.
     m_changedPane->setVisible(count > 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 
 class QLabel;
@@ -29,9 +30,10 @@ public:
     // from the current page.
     void UpdatePanes();
     void SetEqControls(bool enabled, bool bypassed);
-    // "Changed since read": parameters that differ from the processor's image
-    // as last read or written (the pane shows while there are any).
-    void SetChangedCount(int count);
+    // "6 parameters changed since read": parameters that differ from the
+    // processor's image as last read or written (the pane shows while there
+    // are any); its tooltip lists them.
+    void SetChangedCount(int count, const QStringList& lines = {});
     // A notice beside the panes for the given time (where the platform has
     // no notification area for balloons).
     void ShowNotice(const QString& text, int milliseconds);
@@ -47,6 +49,9 @@ private:
     CStatusBarPane* m_changedPane = nullptr;
     QFrame* m_changedSeparator = nullptr;
     int m_changedCount = 0;
+    QStringList m_changedLines;
+
+    QString ChangedToolTip() const;
     QCheckBox* m_bypass = nullptr;
     QPushButton* m_reset = nullptr;
     QLabel* m_offline = nullptr;

@@ -14,3 +14,8 @@ void ApplyValueStyle(QWidget* label) {
     label->setStyleSheet(QStringLiteral("QLabel { color: rgb(0, 90, 160); font-weight: bold; }"
                                         "QLabel:disabled { color: rgb(150, 160, 170); }"));
 }
+
+void ApplyToolWindowFrame(QWidget* dialog) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint);
+}

@@ -14,3 +14,7 @@ void ApplyPaleBackground(QWidget* widget);
 
 // The look of a label that shows a control's value: bold blue, grey while disabled.
 void ApplyValueStyle(QWidget* label);
+
+// A tool dialog's frame: a title bar with the title and a close button,
+// whatever the window manager would otherwise pick for a fixed-size window.
+void ApplyToolWindowFrame(QWidget* dialog);

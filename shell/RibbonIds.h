@@ -40,6 +40,8 @@ enum RibbonCommand : int {
 
     // "Compare with file…" of the application menu.
     ID_FILE_COMPARE = 40010,
+    // "Machine settings…" of the application menu (F7 anywhere).
+    ID_MACHINE_SETTINGS = 40011,
     // The Edit menu.
     ID_EDIT_UNDO = 40020,
     ID_EDIT_REDO = 40021,
@@ -79,7 +81,7 @@ inline constexpr MasterLevelRow kLevelRows[kLevelRowCount] = {
      {32829, 32858},
      {32847, 32859},
      "话筒音量:",
-     "Mic    Vol: ",
+     "Mic Vol:",
      LevelLimit::Microphone,
      true},
     {1,
@@ -90,7 +92,7 @@ inline constexpr MasterLevelRow kLevelRows[kLevelRowCount] = {
      {32830, 32861},
      {32939, 32940},
      "效果总音量:",
-     "Effect    Vol:",
+     "Effect Vol:",
      LevelLimit::None,
      false},
     {3,
@@ -100,7 +102,7 @@ inline constexpr MasterLevelRow kLevelRows[kLevelRowCount] = {
      {32920, 32921},
      {32918, 32919},
      {32848, 32862},
-     "混响音量:  ",
+     "混响音量:",
      "Reverb Vol:",
      LevelLimit::None,
      true},

@@ -137,17 +137,19 @@ TEST_F(CompPageTest, SlidersAndSwitchChangeTheSelectedChannel) {
 TEST_F(CompPageTest, NavigationRowInBothLanguages) {
     Start();
     CCompDlg* page = Page();
-    for (int id : {IDC_NAV_RECORD, IDC_NAV_COMP})
+    for (int id : {IDC_NAV_DELAY, IDC_NAV_RECORD, IDC_NAV_COMP})
         EXPECT_FALSE(Ctrl<CGdipButton>(page, id)->isHidden());
     EXPECT_EQ(QString::fromUtf8("阀(阈)"), Ctrl<QLabel>(page, 1005)->text());
-    // Each language names the channels one way, and 1074 by the page it opens.
+    // Each language names the channels one way, and each page button by the
+    // page it opens, the same on every page.
     struct Expected {
         const char* channel; // format of the channel buttons
         const char* location;
         const char* delay;
+        const char* record;
     };
-    const Expected languages[2] = {{"通道%1", "声场定位", "喇叭延时"},
-                                   {"CH %1", "Location", "Delay"}};
+    const Expected languages[2] = {{"通道%1", "声场定位", "喇叭延时", "录音输出"},
+                                   {"CH %1", "Location", "Delay", "Record"}};
     for (const Expected& expected : languages) {
         for (int channel = 0; channel < kOutputChannelCount; ++channel)
             EXPECT_EQ(QString::fromUtf8(expected.channel).arg(channel + 1),
@@ -155,6 +157,8 @@ TEST_F(CompPageTest, NavigationRowInBothLanguages) {
         EXPECT_EQ(QString::fromUtf8(expected.location),
                   Ctrl<CGdipButton>(page, IDC_NAV_LOCATION)->text());
         EXPECT_EQ(QString::fromUtf8(expected.delay),
+                  Ctrl<CGdipButton>(page, IDC_NAV_DELAY)->text());
+        EXPECT_EQ(QString::fromUtf8(expected.record),
                   Ctrl<CGdipButton>(page, IDC_NAV_RECORD)->text());
         View()->ToggleLanguage();
     }
@@ -166,8 +170,8 @@ TEST_F(CompPageTest, NavigationRowInBothLanguages) {
     View()->ToggleLanguage();
     EXPECT_EQ(QString::fromUtf8("通道8"), page->ChannelCombo()->itemText(7));
 
-    // 1074 leads to the speaker delay page here; a channel button to the output page.
-    Click(Ctrl<CGdipButton>(page, IDC_NAV_RECORD));
+    // "Delay" leads to the speaker delay page; a channel button to the output page.
+    Click(Ctrl<CGdipButton>(page, IDC_NAV_DELAY));
     ASSERT_TRUE(WaitUntil([&] { return View()->CurrentPage()->PageId() == PAGE_DELAY; }));
     View()->ShowPage(PAGE_COMPRESSOR, 0);
     Click(Ctrl<CGdipButton>(Page(), CPageNavRow::ChannelButtonId(2)));

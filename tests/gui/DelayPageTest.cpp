@@ -68,10 +68,11 @@ TEST_F(DelayPageTest, OpensFromTheCompressorPageWithEveryRowFromTheImage) {
     ASSERT_TRUE(WaitForRead());
     View()->ShowPage(PAGE_COMPRESSOR, 0);
     m_sim->ClearCommandLog();
-    Click(Ctrl<CGdipButton>(View()->CurrentPage(), IDC_NAV_RECORD));
+    Click(Ctrl<CGdipButton>(View()->CurrentPage(), IDC_NAV_DELAY));
     ASSERT_TRUE(WaitUntil([&] { return Page() != nullptr; }));
     CDelayDlg* page = Page();
-    EXPECT_TRUE(page->NavRow().Button(IDC_NAV_RECORD)->isChecked());
+    EXPECT_TRUE(page->NavRow().Button(IDC_NAV_DELAY)->isChecked());
+    EXPECT_FALSE(page->NavRow().Button(IDC_NAV_RECORD)->isChecked());
     EXPECT_FALSE(page->NavRow().Button(IDC_NAV_COMP)->isHidden());
 
     // CH 4: on, high band from 1300 Hz, 20 ms.
@@ -230,7 +231,8 @@ TEST_F(DelayPageTest, RelabelledInEnglishAndReloadedAfterARead) {
     EXPECT_EQ(QStringLiteral("High Freq "), page->HighBand(7)->text());
     EXPECT_EQ(QStringLiteral("Channel"), page->WholeChannel(7)->text());
     EXPECT_EQ(QStringLiteral("CH 8"), Ctrl<QLabel>(page, CDelayDlg::RowLabelId(7))->text());
-    EXPECT_EQ(QStringLiteral("Delay"), page->NavRow().Button(IDC_NAV_RECORD)->text());
+    EXPECT_EQ(QStringLiteral("Delay"), page->NavRow().Button(IDC_NAV_DELAY)->text());
+    EXPECT_EQ(QStringLiteral("Record"), page->NavRow().Button(IDC_NAV_RECORD)->text());
     View()->ToggleLanguage();
     EXPECT_EQ(QString::fromUtf8("通道延时"), page->WholeChannel(7)->text());
 

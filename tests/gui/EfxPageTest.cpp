@@ -202,11 +202,14 @@ TEST_F(EfxPageTest, LayoutKeepsTheBackButtonAtTheCornerAndGrowsTheGraph) {
         m_frame->resize(size + QSize(0, 200));
         Pump(30);
         const QRect page = efx->rect();
-        EXPECT_EQ(page.width() - 2, efx->BackButton()->geometry().right() + 1);
+        // The right side keeps the margin the band list keeps on the left.
+        const int margin = efx->Eq().BandList()->mapTo(efx, QPoint(0, 0)).x();
+        EXPECT_EQ(8, margin);
+        EXPECT_EQ(page.width() - margin, efx->BackButton()->geometry().right() + 1);
         EXPECT_EQ(2, efx->BackButton()->geometry().top());
         const QRect graph = efx->Eq().Graph()->geometry();
-        EXPECT_EQ(page.width() - 2, graph.right() + 1);
-        EXPECT_EQ(page.height() - 2, graph.bottom() + 1);
+        EXPECT_EQ(page.width() - margin, graph.right() + 1);
+        EXPECT_EQ(page.height() - margin, graph.bottom() + 1);
     }
     // The band editor stands under the band list, which stays shown; the
     // hint in its place goes while a band is selected.

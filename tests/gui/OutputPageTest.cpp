@@ -96,8 +96,8 @@ TEST_F(OutputPageTest, OutputCategoryShowsTheLastChannelWithItsSettings) {
     EXPECT_TRUE(Ctrl<QRadioButton>(page, 1191)->isChecked());
     EXPECT_FALSE(page->SplitSlider()->isEnabled());
     EXPECT_TRUE(page->DelaySlider()->isEnabled());
-    EXPECT_EQ(14, page->DelaySlider()->GetPos()); // 1.33 ms sits at the slider's end ...
-    EXPECT_EQ(QStringLiteral("1.3ms"), Ctrl<QLabel>(page, 1038)->text()); // ... the label keeps it
+    EXPECT_EQ(13, page->DelaySlider()->GetPos()); // 1.33 ms widens the slider ...
+    EXPECT_EQ(QStringLiteral("1.3ms"), Ctrl<QLabel>(page, 1038)->text()); // ... to its label
     EXPECT_EQ(QStringLiteral("500Hz"), Ctrl<QLabel>(page, 1008)->text());
     EXPECT_EQ(QStringLiteral("30.0:1"), Ctrl<QLabel>(page, 1226)->text());
     EXPECT_FALSE(Ctrl<QCheckBox>(page, 1081)->isChecked());

@@ -1,6 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/PageTestSupport.h"
 
+#include "controls/CCompressPanelPlus.h"
 #include "controls/CEqPanel.h"
 #include "controls/CGridListCtrlEx.h"
 #include "controls/ColorContrast.h"
@@ -198,6 +199,72 @@ TEST_F(PageFitTest, TheStatusBarOfflineFitsTheSmallestWindowInBothLanguages) {
         for (const std::string& misfit : Misfits(bar, where)) misfits.push_back(misfit);
     }
     for (const std::string& misfit : misfits) ADD_FAILURE() << misfit;
+}
+
+// At the smallest window and a common laptop one, nothing on a page runs
+// closer to its right edge than the page keeps on its left, and the
+// compressor page's scale labels stay apart and inside the curve.
+TEST_F(PageFitTest, EveryPageKeepsItsLeftMarginOnTheRightAtTwoSizes) {
+    for (const QSize& size : {kSmallest, QSize(1280, 800)}) {
+        m_frame->resize(size);
+        Pump(50);
+        for (int language : {0, 1}) {
+            if (g_Language != language) View()->ToggleLanguage();
+            for (const PageCase& c : kPages) {
+                View()->ShowPage(c.page, c.subPage);
+                Pump(20);
+                CHalvoxPage* page = View()->CurrentPage();
+                const std::string where = std::to_string(c.page) + "/" + std::to_string(c.subPage) +
+                                          " " + std::to_string(size.width()) +
+                                          (language ? " en" : " zh");
+                int left = page->width();
+                int right = 0;
+                QWidget* rightmost = nullptr;
+                for (QWidget* widget : page->findChildren<QWidget*>()) {
+                    if (widget->isWindow() || !widget->isVisibleTo(page) ||
+                        widget->parentWidget() != page)
+                        continue;
+                    left = std::min(left, widget->x());
+                    if (widget->geometry().right() + 1 > right) {
+                        right = widget->geometry().right() + 1;
+                        rightmost = widget;
+                    }
+                }
+                ASSERT_NE(nullptr, rightmost) << where;
+                EXPECT_GE(page->width() - right, left)
+                    << where << ": " << Describe(rightmost).toStdString() << " runs to " << right
+                    << " of " << page->width() << ", the left margin is " << left;
+                if (auto* curve = page->findChild<CCompressPanelPlus*>()) {
+                    const auto labels = curve->AxisLabels();
+                    for (size_t i = 0; i < labels.size(); ++i) {
+                        EXPECT_TRUE(QRectF(curve->rect()).contains(labels[i].ink))
+                            << where << " " << labels[i].text.toStdString();
+                        for (size_t j = i + 1; j < labels.size(); ++j)
+                            EXPECT_FALSE(labels[i].ink.intersects(labels[j].ink))
+                                << where << " " << labels[i].text.toStdString() << " / "
+                                << labels[j].text.toStdString();
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The compressor page spends its width: the settings beside the curve grow
+// with the window, and the curve keeps to the page's height.
+TEST_F(PageFitTest, TheCompressorPageUsesItsWidth) {
+    for (const QSize& size : {kSmallest, QSize(1280, 800)}) {
+        m_frame->resize(size);
+        Pump(50);
+        View()->ShowPage(PAGE_COMPRESSOR, 0);
+        Pump(20);
+        CHalvoxPage* page = View()->CurrentPage();
+        auto* curve = page->findChild<CCompressPanelPlus*>();
+        ASSERT_NE(nullptr, curve);
+        const int unused = page->width() - curve->geometry().right() - 1;
+        EXPECT_LE(unused, page->width() / 10) << size.width();
+        EXPECT_GE(curve->geometry().bottom(), page->height() - 20) << size.width();
+    }
 }
 
 // Every list on every page reads: each row's colour on the list's background

@@ -102,9 +102,9 @@ TEST_F(RecordPageTest, ReachedFromTheNavigationRowWithTheRecordingSettings) {
     }
     EXPECT_EQ(60, page->Eq().BandList()->columnWidth(CEqEditor::ColType));
     EXPECT_TRUE(page->Eq().BandList()->isVisible());
-    // Its own button is pressed, the compressor page's hidden.
+    // Its own button is pressed; the compressor page's is there too.
     EXPECT_TRUE(page->NavRow().Button(IDC_NAV_RECORD)->isChecked());
-    EXPECT_TRUE(page->NavRow().Button(IDC_NAV_COMP)->isHidden());
+    EXPECT_FALSE(page->NavRow().Button(IDC_NAV_COMP)->isHidden());
     EXPECT_FALSE(page->NavRow().Button(IDC_NAV_LOCATION)->isHidden());
     // The status bar's EQ shortcuts act on this page.
     EXPECT_TRUE(m_frame->StatusBar()->BypassBox()->isEnabled());
@@ -305,9 +305,9 @@ TEST_F(RecordPageTest, LanguageSwitchRelabelsThePageAndRebuildsItsList) {
     const struct {
         int id;
         const char* english;
-    } texts[] = {{1069, "CH 1"},        {1079, "CH 8"},      {1074, "Record"},
-                 {1123, "Direct "},     {1132, "Rec Level"}, {1081, "Compressor Switch"},
-                 {1002, "Decay ratio"}, {1204, "PEQ"}};
+    } texts[] = {{1069, "CH 1"},    {1079, "CH 8"},      {1074, "Record"},
+                 {1123, "Direct "}, {1132, "Rec Level"}, {1081, "Compressor Switch"},
+                 {1002, "Ratio"},   {1204, "PEQ"}};
     for (const auto& t : texts) {
         QWidget* control = Ctrl<QWidget>(page, t.id);
         ASSERT_NE(nullptr, control) << t.id;

@@ -118,7 +118,7 @@ TEST_F(RibbonTest, PitchSendsPitchPlusFiveAndCaptionsThePitchPanel) {
     EXPECT_TRUE(View()->IsTimerActive(CHalvoxView::TIMER_PITCH));
 
     View()->OnCommand(ID_LANGUAGE);
-    EXPECT_EQ(QStringLiteral("Music Pitch-3"),
+    EXPECT_EQ(QStringLiteral("Music Pitch:-3"),
               Ribbon()->PanelCaption(CRibbonBar::kInputCategory, PANEL_PITCH));
 }
 
@@ -180,9 +180,8 @@ TEST_F(RibbonTest, LanguageToggleRelabelsTheRibbonAndOpenDialogs) {
     EXPECT_EQ(1, g_Language);
     EXPECT_EQ(QStringLiteral("Input"), Ribbon()->CategoryName(0));
     EXPECT_EQ(QStringLiteral("Output"), Ribbon()->CategoryName(1));
-    EXPECT_EQ(QStringLiteral("Mic  Vol"), Ribbon()->PanelCaption(1, PANEL_MIC));
-    EXPECT_EQ(QStringLiteral("Mic    Vol:  50"),
-              Ribbon()->ElementText(kLevelRows[ROW_MIC].label[1]));
+    EXPECT_EQ(QStringLiteral("Mic Vol"), Ribbon()->PanelCaption(1, PANEL_MIC));
+    EXPECT_EQ(QStringLiteral("Mic Vol: 50"), Ribbon()->ElementText(kLevelRows[ROW_MIC].label[1]));
     EXPECT_EQ(QStringLiteral("Mute"), Ribbon()->ElementText(kLevelRows[ROW_ECHO].mute[0]));
     EXPECT_EQ(QStringLiteral("Connect IP"), Ribbon()->ElementText(ID_NET_CONNECT));
     EXPECT_EQ(QStringLiteral("Bypass"), m_frame->StatusBar()->BypassBox()->text());
@@ -193,7 +192,7 @@ TEST_F(RibbonTest, LanguageToggleRelabelsTheRibbonAndOpenDialogs) {
 
     View()->OnCommand(ID_LANGUAGE);
     EXPECT_EQ(QString::fromUtf8("输入控制"), Ribbon()->CategoryName(0));
-    // The relabelled Chinese reverb prefix has no trailing spaces.
+    // The Chinese reverb prefix has no trailing spaces, refreshed or relabelled.
     EXPECT_EQ(QString::fromUtf8("混响音量: 50"),
               Ribbon()->ElementText(kLevelRows[ROW_REVERB].label[0]));
     EXPECT_EQ(QString::fromUtf8("网络连接"), dialog->windowTitle());

@@ -99,8 +99,8 @@ TEST_F(SurroundPageTest, OpensFromTheOutputPageWithLayoutVolumesAndSources) {
     ASSERT_TRUE(WaitUntil([&] { return Page() != nullptr; }));
     CSSVCDlg* page = Page();
     EXPECT_TRUE(page->NavRow().Button(IDC_NAV_LOCATION)->isChecked());
-    EXPECT_TRUE(page->NavRow().Button(IDC_NAV_RECORD)->isHidden());
-    EXPECT_TRUE(page->NavRow().Button(IDC_NAV_COMP)->isHidden());
+    EXPECT_FALSE(page->NavRow().Button(IDC_NAV_RECORD)->isHidden());
+    EXPECT_FALSE(page->NavRow().Button(IDC_NAV_COMP)->isHidden());
 
     EXPECT_EQ(QStringLiteral("6m"), page->RoomEdit(0)->text());
     EXPECT_EQ(5, page->RoomSpin(1)->GetPos());

@@ -211,7 +211,14 @@ TEST_F(UndoTest, ChangedCountAndTitleFollowEditsUndoAndTheModeFile) {
     SetDspParam(1, 14, 64);
     History().Flush();
     EXPECT_EQ(2, History().ChangedSinceRead());
-    EXPECT_EQ(QStringLiteral("Changed since read: 2"), ChangedPaneText());
+    EXPECT_EQ(QStringLiteral("2 parameters changed since read"), ChangedPaneText());
+    // The tooltip says what is counted and lists the two.
+    const QStringList tip = m_frame->StatusBar()->ChangedPane()->toolTip().split(QLatin1Char('\n'));
+    ASSERT_EQ(3, tip.size());
+    EXPECT_TRUE(tip[0].startsWith(QStringLiteral("Parameters changed since")))
+        << tip[0].toStdString();
+    for (int line = 1; line < 3; ++line)
+        EXPECT_TRUE(tip[line].contains(QString::fromUtf8("→"))) << tip[line].toStdString();
     EXPECT_FALSE(m_frame->StatusBar()->ChangedPane()->isHidden());
     EXPECT_EQ(app + QStringLiteral(" *"), m_frame->windowTitle());
 
@@ -234,7 +241,7 @@ TEST_F(UndoTest, ChangedCountAndTitleFollowEditsUndoAndTheModeFile) {
     EXPECT_EQ(QStringLiteral("hall.mode* - ") + app, m_frame->windowTitle());
 
     ToggleLanguage();
-    EXPECT_EQ(QString::fromUtf8("读取后已改动: 0"), ChangedPaneText());
+    EXPECT_EQ(QString::fromUtf8("读取后已改动 0 个参数"), ChangedPaneText());
     EXPECT_TRUE(m_frame->StatusBar()->ChangedPane()->isHidden());
 }
 
