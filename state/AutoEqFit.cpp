@@ -49,6 +49,11 @@ double SinSquared(double frequency) {
     return s * s;
 }
 
+// The level the fit starts from: the measurement with the kept bands.
+double StartLevel(const AutoEqRequest& request, double frequency) {
+    return request.measurement.LevelAt(frequency) + BandsResponseDb(request.keptBands, frequency);
+}
+
 // The fit's view of the range: what each grid point asks of the EQ.
 struct FitGrid {
     std::vector<double> frequencies;
@@ -92,7 +97,7 @@ FitGrid MakeFitGrid(const AutoEqRequest& request) {
     grid.frequencies = LogGrid(request.lowHz, request.highHz);
     const std::vector<double> target = TargetLevels(request, grid.frequencies);
     for (size_t i = 0; i < grid.frequencies.size(); ++i) {
-        const double d = request.measurement.LevelAt(grid.frequencies[i]) - target[i];
+        const double d = StartLevel(request, grid.frequencies[i]) - target[i];
         grid.phi.push_back(SinSquared(grid.frequencies[i]));
         grid.deviation.push_back(d);
         grid.goal.push_back(std::max(d, -grid.maxBoostDb));
@@ -305,7 +310,7 @@ std::vector<double> TargetLevels(const AutoEqRequest& request,
         }
     };
     std::vector<double> difference;
-    for (double f : grid) difference.push_back(request.measurement.LevelAt(f) - shape(f));
+    for (double f : grid) difference.push_back(StartLevel(request, f) - shape(f));
     const double level = Median(difference);
     std::vector<double> levels;
     for (double f : frequencies) levels.push_back(level + shape(f));
@@ -318,8 +323,7 @@ AutoEqResult FitAutoEq(const AutoEqRequest& request, const AutoEqProgress& progr
     const FitGrid grid = MakeFitGrid(request);
     result.gridHz = grid.frequencies;
     for (size_t i = 0; i < grid.frequencies.size(); ++i)
-        result.targetDb.push_back(request.measurement.LevelAt(grid.frequencies[i]) -
-                                  grid.deviation[i]);
+        result.targetDb.push_back(StartLevel(request, grid.frequencies[i]) - grid.deviation[i]);
     result.rmsBeforeDb = Rms(grid.deviation, std::vector<double>(grid.deviation.size(), 0.0));
     const double greedyShare = request.refine ? 0.3 : 1.0;
     std::vector<EqBandRecord> greedyRecords;
@@ -373,6 +377,16 @@ std::vector<int> FreeEqBands(int set, const uint8_t* panel) {
         if (record.type == EQ_OFF || flat) free.push_back(band);
     }
     return free;
+}
+
+std::vector<EqBandRecord> KeptEqBands(int set, const uint8_t* panel) {
+    const std::vector<int> free = FreeEqBands(set, panel);
+    std::vector<EqBandRecord> kept;
+    for (int band = 0; band < EqBandCount(set); ++band) {
+        if (std::find(free.begin(), free.end(), band) == free.end())
+            kept.push_back(DecodeEqBandRecord(panel + EqBandOffset(set, band)));
+    }
+    return kept;
 }
 
 void ApplyAutoEqBands(int set, const std::vector<int>& freeBands,

@@ -28,6 +28,9 @@ struct EqTarget {
 
 struct AutoEqRequest {
     Measurement measurement;
+    // Bands the set keeps (not free): the fit corrects the measurement with
+    // them in place, as "measurement + EQ" will be.
+    std::vector<EqBandRecord> keptBands;
     EqTarget target;
     double lowHz = 20.0, highHz = 500.0;
     int bandCount = 0;       // peaking bands to place (at most)
@@ -73,6 +76,8 @@ Measurement PredictedMeasurement(const Measurement& measurement,
 // The bands of a set a fit may take: among the bands copy and paste move,
 // those that are OFF or flat peaking bands (0 dB).
 std::vector<int> FreeEqBands(int set, const uint8_t* panel);
+// The records of the set's other bands (a crossover's sections included).
+std::vector<EqBandRecord> KeptEqBands(int set, const uint8_t* panel);
 
 // Writes the fitted bands into the free bands of the set as one edit (one
 // undo step); bands beyond the free ones are dropped.

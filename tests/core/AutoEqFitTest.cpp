@@ -127,6 +127,21 @@ TEST(AutoEqFitTest, RefinedIsNeverWorseThanGreedyAndIsDeterministic) {
     EXPECT_DOUBLE_EQ(first.rmsGreedyDb, fx::FitAutoEq(request).rmsAfterDb);
 }
 
+TEST(AutoEqFitTest, CorrectsWhatTheKeptBandsLeave) {
+    // A +8 dB mode of which a band the set keeps already cuts 5 dB.
+    fx::AutoEqRequest request = Request(Synthetic({{8.0, 63, 5.0, EQ_PEQ}}), 1);
+    request.keptBands = {{-5.0, 63, 5.0, EQ_PEQ}};
+    const fx::AutoEqResult fit = fx::FitAutoEq(request);
+    ASSERT_EQ(1u, fit.bands.size());
+    EXPECT_NEAR(63.0, fit.bands[0].frequency, 1.0);
+    EXPECT_NEAR(-3.0, fit.bands[0].gain, 0.3);
+    EXPECT_LT(fit.rmsAfterDb, 0.1);
+    // "measurement + EQ" with every band of the set is flat again.
+    std::vector<EqBandRecord> all = request.keptBands;
+    all.insert(all.end(), fit.bands.begin(), fit.bands.end());
+    EXPECT_NEAR(kLevelDb, fx::PredictedMeasurement(request.measurement, all).LevelAt(63.0), 0.3);
+}
+
 TEST(AutoEqFitTest, TargetsFollowTheirLevelAndShape) {
     fx::AutoEqRequest request = Request(Synthetic({}), 0);
     request.target.kind = fx::EqTarget::Tilt;

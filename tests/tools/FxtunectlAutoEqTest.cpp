@@ -64,7 +64,7 @@ TEST_F(FxtunectlAutoEqTest, DryRunPrintsTheBandsAndSendsNoChange) {
 }
 
 TEST_F(FxtunectlAutoEqTest, WritesTheBandsIntoTheFreeBands) {
-    ASSERT_EQ(0, Ctl({"eq", "7", "0", "1", "40", "-4", "2"}).status); // band 1 in use
+    ASSERT_EQ(0, Ctl({"eq", "7", "0", "1", "10000", "-4", "4"}).status); // band 1 in use
     const size_t mark = sim->CommandLog().size();
     const auto run =
         Ctl({"auto-eq", "7", RoomFile(), "--range", "20-20000", "--bands", "2", "--json"});
@@ -73,7 +73,7 @@ TEST_F(FxtunectlAutoEqTest, WritesTheBandsIntoTheFreeBands) {
     EXPECT_TRUE(Contains(run.out, "{\"band\":2,\"frequency\":63,\"gain\":-8")) << run.out;
     EXPECT_EQ(2u, Count(sim->CommandLog().substr(mark), "command: 85 ")) << "two band records";
     const std::string filters = Ctl({"eq-export", "7"}).out;
-    EXPECT_TRUE(Contains(filters, "Filter 1: ON PK Fc 40 Hz Gain -4.0 dB")) << filters;
+    EXPECT_TRUE(Contains(filters, "Filter 1: ON PK Fc 10000 Hz Gain -4.0 dB")) << filters;
     EXPECT_TRUE(Contains(filters, "Filter 2: ON PK Fc 63 Hz Gain -8.0 dB")) << filters;
     EXPECT_TRUE(Contains(filters, "Filter 3: ON PK Fc 160 Hz Gain -6.0 dB")) << filters;
 }

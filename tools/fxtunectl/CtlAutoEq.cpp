@@ -139,8 +139,11 @@ void PrintProse(const AutoEqArgs& args, int language, const std::vector<int>& sl
     if (!written) std::printf("dry run: nothing written\n");
 }
 
-CtlResult ExportPrediction(const AutoEqArgs& args, const fx::AutoEqResult& fit) {
-    const fx::Measurement predicted = fx::PredictedMeasurement(args.request.measurement, fit.bands);
+// The measurement with the whole set as it will be: the kept bands and the fit.
+CtlResult ExportPrediction(const AutoEqArgs& args, std::vector<EqBandRecord> bands,
+                           const fx::AutoEqResult& fit) {
+    bands.insert(bands.end(), fit.bands.begin(), fit.bands.end());
+    const fx::Measurement predicted = fx::PredictedMeasurement(args.request.measurement, bands);
     const std::string text = fx::FormatMeasurement(
         predicted, {"measurement + EQ", "EQ set " + std::to_string(args.set), "Freq(Hz) SPL(dB)"});
     const fx::FileWriteResult saved = fx::WriteFileAtomically(
@@ -194,9 +197,10 @@ CtlResult RunAutoEq(CtlSession& session, const CtlOptions& options, const AutoEq
         return Usage("EQ set " + std::to_string(args.set) + " has " + std::to_string(slots.size()) +
                      " free bands, not " + std::to_string(args.bands));
     fx::AutoEqRequest request = args.request;
+    request.keptBands = fx::KeptEqBands(args.set, g_PanelImage);
     request.bandCount = args.bands > 0 ? args.bands : static_cast<int>(slots.size());
     const fx::AutoEqResult fit = fx::FitAutoEq(request);
-    if (!args.exportPath.empty()) result = ExportPrediction(args, fit);
+    if (!args.exportPath.empty()) result = ExportPrediction(args, request.keptBands, fit);
     if (result.ok() && !args.dryRun) result = WriteBands(options, args.set, slots, fit.bands);
     if (!result.ok()) return result;
     if (args.json)
