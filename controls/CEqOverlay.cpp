@@ -24,8 +24,8 @@ double XOf(double frequency, const QRectF& plot) {
     return EqFreqToX(frequency, plot.left(), plot.width());
 }
 
-double YOf(double gainDb, const QRectF& plot) {
-    return EqGainToY(std::clamp(gainDb, -40.0, 40.0), plot.top(), plot.height());
+double YInPlot(double gainDb, const QRectF& plot) {
+    return std::clamp(EqGainToY(gainDb, plot.top(), plot.height()), plot.top(), plot.bottom());
 }
 
 } // namespace
@@ -36,6 +36,7 @@ void CEqOverlay::SetMeasurement(const fx::Measurement& measurement) {
     m_targetDb.clear();
     m_fitNote.clear();
     Rebuild();
+    ++m_revision;
 }
 
 void CEqOverlay::Clear() {
@@ -44,11 +45,13 @@ void CEqOverlay::Clear() {
     m_targetDb.clear();
     m_fitNote.clear();
     Rebuild();
+    ++m_revision;
 }
 
 void CEqOverlay::SetSmoothing(double fraction) {
     m_fraction = fraction;
     Rebuild();
+    ++m_revision;
 }
 
 void CEqOverlay::SetTarget(const std::vector<double>& frequencies,
@@ -56,6 +59,12 @@ void CEqOverlay::SetTarget(const std::vector<double>& frequencies,
     m_targetHz = frequencies;
     m_targetDb = levelsDb;
     m_targetDb.resize(m_targetHz.size());
+    ++m_revision;
+}
+
+void CEqOverlay::SetFitNote(const QString& note) {
+    m_fitNote = note;
+    ++m_revision;
 }
 
 // The smoothed measurement at the 512 evaluation frequencies it covers.
@@ -78,30 +87,40 @@ void CEqOverlay::Rebuild() {
         m_measured[i] = static_cast<float>(smooth.LevelAt(f[i]) - m_referenceDb);
 }
 
-void CEqOverlay::Paint(QPainter& p, const QRectF& plot, const float* setCurve, int language) const {
+// The measurement, the target and the legend change only with the overlay:
+// the graph keeps them in its grid cache. The target is smooth and drawn
+// through every fourth point; the curves are clamped into the plot.
+void CEqOverlay::PaintStatic(QPainter& p, const QRectF& plot, int language) const {
     if (!HasMeasurement() || m_last < m_first) return;
-    p.save();
-    p.setClipRect(plot);
     const auto& f = EqEvalFrequencies();
-    QPolygonF measured, predicted;
-    for (int i = m_first; i <= m_last; ++i) {
-        const double x = XOf(f[i], plot);
-        measured << QPointF(x, YOf(m_measured[i], plot));
-        predicted << QPointF(x, YOf(m_measured[i] + setCurve[i], plot));
-    }
+    QPolygonF measured;
+    measured.reserve(m_last - m_first + 1);
+    for (int i = m_first; i <= m_last; ++i)
+        measured << QPointF(XOf(f[i], plot), YInPlot(m_measured[i], plot));
     p.setPen(QPen(kMeasurementColor, 1.5));
     p.drawPolyline(measured);
     if (HasTarget()) {
         QPolygonF target;
-        for (size_t i = 0; i < m_targetHz.size(); ++i)
-            target << QPointF(XOf(m_targetHz[i], plot), YOf(m_targetDb[i] - m_referenceDb, plot));
+        const size_t last = m_targetHz.size() - 1;
+        for (size_t i = 0; i <= last; i = (i == last ? last + 1 : std::min(i + 4, last)))
+            target << QPointF(XOf(m_targetHz[i], plot),
+                              YInPlot(m_targetDb[i] - m_referenceDb, plot));
         p.setPen(QPen(kTargetColor, 1.5, Qt::DashLine));
         p.drawPolyline(target);
     }
+    PaintLegend(p, plot, language);
+}
+
+// Every frame: the measurement plus the set's curve as it is now.
+void CEqOverlay::PaintPrediction(QPainter& p, const QRectF& plot, const float* setCurve) const {
+    if (!HasMeasurement() || m_last < m_first) return;
+    const auto& f = EqEvalFrequencies();
+    QPolygonF predicted;
+    predicted.reserve(m_last - m_first + 1);
+    for (int i = m_first; i <= m_last; ++i)
+        predicted << QPointF(XOf(f[i], plot), YInPlot(m_measured[i] + setCurve[i], plot));
     p.setPen(QPen(kPredictedColor, 2.0));
     p.drawPolyline(predicted);
-    p.restore();
-    PaintLegend(p, plot, language);
 }
 
 void CEqOverlay::PaintLegend(QPainter& p, const QRectF& plot, int language) const {

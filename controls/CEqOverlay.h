@@ -31,16 +31,19 @@ public:
     void SetTarget(const std::vector<double>& frequencies, const std::vector<double>& levelsDb);
     bool HasTarget() const { return !m_targetHz.empty(); }
     // A line after the legend (the last fit's residual); empty for none.
-    void SetFitNote(const QString& note) { m_fitNote = note; }
+    void SetFitNote(const QString& note);
+    // Counts the changes, so a cached drawing knows when it is stale.
+    int Revision() const { return m_revision; }
 
     // The level the curves are drawn against (the graph's 0 dB).
     double ReferenceDb() const { return m_referenceDb; }
     // The drawn measurement at evaluation point i, relative to the reference.
     float MeasuredAt(int i) const { return m_measured[i]; }
 
-    // Measurement, target, measurement + set curve and a legend, clipped to
-    // the plot. setCurve holds the set's 512 points in dB.
-    void Paint(QPainter& p, const QRectF& plot, const float* setCurve, int language) const;
+    // Measurement, target and legend: what changes only with the overlay.
+    void PaintStatic(QPainter& p, const QRectF& plot, int language) const;
+    // Measurement + the set's curve (its 512 points in dB).
+    void PaintPrediction(QPainter& p, const QRectF& plot, const float* setCurve) const;
 
 private:
     void Rebuild();
@@ -53,4 +56,5 @@ private:
     std::array<float, kEqPoints> m_measured{};
     std::vector<double> m_targetHz, m_targetDb;
     QString m_fitNote;
+    int m_revision = 0;
 };

@@ -712,7 +712,7 @@ const QImage& CEqPanel::RenderFrame() {
     p.drawImage(QPointF(0, 0), m_gridCache);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    m_overlay.Paint(p, PlotRect(), m_curve.data(), m_language);
+    m_overlay.PaintPrediction(p, PlotRect(), m_curve.data());
     if (m_selected >= 0 && m_selected < m_bandCount) PaintSelectedArea(p);
     PaintCurve(p);
     for (int i = 0; i < HitCandidateCount(); ++i) PaintHandle(p, i);
@@ -734,7 +734,8 @@ void CEqPanel::PaintGridCache() {
                             .arg(height())
                             .arg(ratio)
                             .arg(m_language)
-                            .arg(m_set);
+                            .arg(m_set) +
+                        QStringLiteral("/%1").arg(m_overlay.Revision());
     if (key == m_gridCacheKey && !m_gridCache.isNull()) return;
     m_gridCacheKey = key;
     m_gridCache = QImage((QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1)),
@@ -786,6 +787,8 @@ void CEqPanel::PaintGridCache() {
         p.drawText(QRectF(x - 30, plot.bottom() + 4, 60, 14), Qt::AlignHCenter | Qt::AlignTop,
                    QString::fromLatin1(label.text));
     }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    m_overlay.PaintStatic(p, plot, m_language);
 }
 
 void CEqPanel::PaintSelectedArea(QPainter& p) {
