@@ -58,8 +58,13 @@ CRoomCorrection::CRoomCorrection(CEqEditor& editor, CEqPanel& graph, QWidget* pa
     });
 }
 
+// A fit still running is waited for (it takes well under a second); its
+// result is not applied.
 CRoomCorrection::~CRoomCorrection() {
-    if (m_thread) m_thread->wait();
+    if (!m_thread) return;
+    m_thread->disconnect(this);
+    m_thread->wait();
+    delete m_thread;
 }
 
 void CRoomCorrection::SetFileChooser(std::function<QString(bool)> chooser) {
