@@ -1,12 +1,16 @@
 // CEqPanel figures: one full repaint of a 15-band set at 1280 x 600, and one
-// left-drag step (the band's response recomputed and the graph repainted).
+// left-drag step (the band's response recomputed and the graph repainted);
+// both again with a room measurement, its target and "measurement + EQ" drawn.
 
 #include "controls/CEqPanel.h"
+#include "state/AutoEqFit.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 namespace {
 
@@ -16,6 +20,24 @@ void LoadVocalCurve(CEqPanel& panel) {
     for (int b = 0; b < 15; ++b) panel.ApplyBandGain(b, gains[b]);
     panel.ApplyBandType(0, EQ_HP);
     panel.ApplyBandType(14, EQ_HS);
+}
+
+// A measured room like the shared ones: 1/48 octave from 10 Hz to 24 kHz,
+// a few modes over 75 dB, and the target of a 20..500 Hz fit.
+void LoadRoom(CEqPanel& panel) {
+    const std::vector<EqBandRecord> modes = {
+        {7.0, 45, 6.0, EQ_PEQ}, {-8.0, 68, 4.0, EQ_PEQ}, {6.0, 115, 5.0, EQ_PEQ}};
+    fx::Measurement room;
+    for (double f = 10.0; f < 24000.0; f *= std::pow(2.0, 1.0 / 48.0)) {
+        room.frequencies.push_back(f);
+        room.levels.push_back(75.0 + fx::BandsResponseDb(modes, f) + 0.3 * std::sin(f));
+    }
+    panel.Overlay().SetMeasurement(room);
+    fx::AutoEqRequest request;
+    request.measurement = room;
+    std::vector<double> grid;
+    for (double f = 20.0; f <= 500.0; f *= std::pow(2.0, 1.0 / 48.0)) grid.push_back(f);
+    panel.Overlay().SetTarget(grid, fx::TargetLevels(request, grid));
 }
 
 void SendMouse(CEqPanel& panel, QEvent::Type type, QPointF pos, Qt::MouseButtons buttons) {
@@ -56,6 +78,37 @@ void BM_EqPanelDragStep(benchmark::State& state) {
     SendMouse(panel, QEvent::MouseButtonRelease, start, Qt::NoButton);
 }
 BENCHMARK(BM_EqPanelDragStep)->Unit(benchmark::kMillisecond);
+
+void BM_EqPanelPaintWithMeasurement(benchmark::State& state) {
+    CEqPanel panel;
+    panel.resize(1280, 600);
+    panel.show();
+    LoadVocalCurve(panel);
+    LoadRoom(panel);
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        panel.repaint();
+    }
+}
+BENCHMARK(BM_EqPanelPaintWithMeasurement)->Unit(benchmark::kMillisecond);
+
+void BM_EqPanelDragStepWithMeasurement(benchmark::State& state) {
+    CEqPanel panel;
+    panel.resize(1280, 600);
+    panel.show();
+    LoadVocalCurve(panel);
+    LoadRoom(panel);
+    QCoreApplication::processEvents();
+    const QPointF start = panel.HandleCentre(3);
+    SendMouse(panel, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    int step = 0;
+    for (auto _ : state) {
+        const int offset = (step++ % 40) - 20;
+        SendMouse(panel, QEvent::MouseMove, start + QPointF(offset * 3, offset), Qt::LeftButton);
+    }
+    SendMouse(panel, QEvent::MouseButtonRelease, start, Qt::NoButton);
+}
+BENCHMARK(BM_EqPanelDragStepWithMeasurement)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

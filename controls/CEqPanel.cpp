@@ -619,6 +619,8 @@ void CEqPanel::ShowCopyPasteMenu(const QPointF& globalPos) {
             menu.addAction(m_language == 0 ? QStringLiteral("导出滤波器…") : "Export filters…");
         exportFilters->setData(ID_EQ_EXPORT_FILTERS);
     }
+    if (isSignalConnected(QMetaMethod::fromSignal(&CEqPanel::MeasurementFile)))
+        AddMeasurementMenu(menu);
     if (QAction* chosen = m_menuRunner(menu, globalPos.toPoint())) {
         if (chosen->isEnabled()) RunMenuCommand(chosen->data().toInt());
     }
@@ -638,7 +640,50 @@ void CEqPanel::RunMenuCommand(int command) {
         emit FilterFile(kEqImportFilters, m_set);
     } else if (command == ID_EQ_EXPORT_FILTERS) {
         emit FilterFile(kEqExportFilters, m_set);
+    } else if (command == ID_EQ_LOAD_MEASUREMENT) {
+        emit MeasurementFile(kEqLoadMeasurement, m_set);
+    } else if (command == ID_EQ_AUTO_EQ) {
+        emit MeasurementFile(kEqFitMeasurement, m_set);
+    } else if (command == ID_EQ_EXPORT_PREDICTED) {
+        emit MeasurementFile(kEqExportPredicted, m_set);
+    } else if (command == ID_EQ_CLEAR_MEASUREMENT) {
+        m_overlay.Clear();
+        update();
+    } else if (command >= ID_EQ_SMOOTHING_FIRST && command < ID_EQ_SMOOTHING_FIRST + 5) {
+        m_overlay.SetSmoothing(kEqSmoothingChoices[command - ID_EQ_SMOOTHING_FIRST]);
+        update();
     }
+}
+
+// Room correction: load a measurement, fit, export; smoothing and clearing
+// once a measurement is drawn.
+void CEqPanel::AddMeasurementMenu(QMenu& menu) {
+    const bool zh = m_language == 0;
+    const bool loaded = m_overlay.HasMeasurement();
+    menu.addSeparator();
+    menu.addAction(zh ? QStringLiteral("载入测量…") : "Load measurement…")
+        ->setData(ID_EQ_LOAD_MEASUREMENT);
+    QAction* fit = menu.addAction(zh ? QStringLiteral("自动均衡…") : "Auto EQ…");
+    fit->setData(ID_EQ_AUTO_EQ);
+    fit->setEnabled(loaded);
+    QAction* exportPredicted =
+        menu.addAction(zh ? QStringLiteral("导出测量 + 均衡…") : "Export measurement + EQ…");
+    exportPredicted->setData(ID_EQ_EXPORT_PREDICTED);
+    exportPredicted->setEnabled(loaded);
+    QMenu* smoothing = menu.addMenu(zh ? QStringLiteral("平滑") : "Smoothing");
+    smoothing->setEnabled(loaded);
+    for (int i = 0; i < 5; ++i) {
+        const int n = kEqSmoothingChoices[i];
+        const QString text = n == 0 ? (zh ? QStringLiteral("无") : QStringLiteral("none"))
+                                    : (zh ? QStringLiteral("1/%1 倍频程") : "1/%1 octave").arg(n);
+        QAction* choice = smoothing->addAction(text);
+        choice->setData(ID_EQ_SMOOTHING_FIRST + i);
+        choice->setCheckable(true);
+        choice->setChecked(m_overlay.Smoothing() == n);
+    }
+    QAction* clear = menu.addAction(zh ? QStringLiteral("清除测量") : "Clear measurement");
+    clear->setData(ID_EQ_CLEAR_MEASUREMENT);
+    clear->setEnabled(loaded);
 }
 
 // ---- painting ----------------------------------------------------------------
@@ -667,6 +712,7 @@ const QImage& CEqPanel::RenderFrame() {
     p.drawImage(QPointF(0, 0), m_gridCache);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
+    m_overlay.PaintPrediction(p, PlotRect(), m_curve.data());
     if (m_selected >= 0 && m_selected < m_bandCount) PaintSelectedArea(p);
     PaintCurve(p);
     for (int i = 0; i < HitCandidateCount(); ++i) PaintHandle(p, i);
@@ -688,7 +734,8 @@ void CEqPanel::PaintGridCache() {
                             .arg(height())
                             .arg(ratio)
                             .arg(m_language)
-                            .arg(m_set);
+                            .arg(m_set) +
+                        QStringLiteral("/%1").arg(m_overlay.Revision());
     if (key == m_gridCacheKey && !m_gridCache.isNull()) return;
     m_gridCacheKey = key;
     m_gridCache = QImage((QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1)),
@@ -740,6 +787,8 @@ void CEqPanel::PaintGridCache() {
         p.drawText(QRectF(x - 30, plot.bottom() + 4, 60, 14), Qt::AlignHCenter | Qt::AlignTop,
                    QString::fromLatin1(label.text));
     }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    m_overlay.PaintStatic(p, plot, m_language);
 }
 
 void CEqPanel::PaintSelectedArea(QPainter& p) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/CBackBuffer.h"
+#include "controls/CEqOverlay.h"
 #include "controls/EqModel.h"
 
 #include <QColor>
@@ -28,11 +29,20 @@ constexpr int ID_EQ_COPY = 3025;
 constexpr int ID_EQ_PASTE = 3026;
 constexpr int ID_EQ_IMPORT_FILTERS = 3027;
 constexpr int ID_EQ_EXPORT_FILTERS = 3028;
+constexpr int ID_EQ_LOAD_MEASUREMENT = 3029;
+constexpr int ID_EQ_AUTO_EQ = 3030;
+constexpr int ID_EQ_EXPORT_PREDICTED = 3031;
+constexpr int ID_EQ_CLEAR_MEASUREMENT = 3032;
+constexpr int ID_EQ_SMOOTHING_FIRST = 3040;               // + index into kEqSmoothingChoices
+constexpr int kEqSmoothingChoices[5] = {3, 6, 12, 24, 0}; // 1/N octave, 0: none
 
 constexpr int kEqCopyOperation = 0;
 constexpr int kEqPasteOperation = 1;
 constexpr int kEqImportFilters = 0;
 constexpr int kEqExportFilters = 1;
+constexpr int kEqLoadMeasurement = 0;
+constexpr int kEqFitMeasurement = 1;
+constexpr int kEqExportPredicted = 2;
 
 // The frequency-response graph of one EQ set. Holds the set's band objects,
 // keeps their responses current and lets the user edit the bands with the
@@ -103,6 +113,10 @@ public:
     // Draws the whole graph into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
 
+    // Room correction drawn behind the bands; repaint after changing it.
+    CEqOverlay& Overlay() { return m_overlay; }
+    const CEqOverlay& Overlay() const { return m_overlay; }
+
 signals:
     void BandChanged(EqBand* band, int index);
     void SelectionCleared();
@@ -111,6 +125,10 @@ signals:
     // only while something is connected to this signal.
     void FilterFile(int operation, int set);
     void BandSelected(EqBand* band, int index);
+    // "Load measurement…", "Auto EQ…" and "Export measurement + EQ…" of the
+    // band-less menu (kEqLoadMeasurement, kEqFitMeasurement,
+    // kEqExportPredicted), offered only while something is connected.
+    void MeasurementFile(int operation, int set);
     // The user moved the selection (a press, Tab or Shift+Tab): the band
     // selected now, -1 for none. The page's editor follows it.
     void SelectionMoved(int index);
@@ -155,6 +173,7 @@ private:
 
     void ShowTypeMenu(const QPointF& globalPos);
     void ShowCopyPasteMenu(const QPointF& globalPos);
+    void AddMeasurementMenu(QMenu& menu);
     void RunMenuCommand(int command);
 
     void PaintGridCache();
@@ -190,4 +209,5 @@ private:
     QImage m_gridCache;
     QString m_gridCacheKey;
     std::array<float, kEqPoints> m_curve{};
+    CEqOverlay m_overlay;
 };

@@ -1,4 +1,4 @@
-// The equaliser model: biquad coefficients at 48 kHz, 512-point magnitude
+// The graph's view of an EQ set: band objects with their 512-point
 // responses, the band editing rules and the copying of whole sets.
 #include "controls/EqModel.h"
 
@@ -9,122 +9,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 #include <vector>
 
 int g_EqClipboardSet = -1;
 
 namespace {
-
-constexpr double kPi = std::numbers::pi;
-
-BiquadCoefficients Peaking(double cs, double alpha, double a, double j) {
-    const double d = 1.0 + alpha / a;
-    return {-2.0 * cs / d, (1.0 - alpha / a) / d, (1.0 + alpha * a) * j / d, -2.0 * cs * j / d,
-            (1.0 - alpha * a) * j / d};
-}
-
-BiquadCoefficients LowPass(double cs, double alpha, double g) {
-    const double d = 1.0 + alpha;
-    const double b0 = g * (1.0 - cs) / (2.0 * d);
-    return {-2.0 * cs / d, (1.0 - alpha) / d, b0, g * (1.0 - cs) / d, b0};
-}
-
-BiquadCoefficients HighPass(double cs, double alpha, double g) {
-    const double d = 1.0 + alpha;
-    const double b0 = g * (1.0 + cs) / (2.0 * d);
-    return {-2.0 * cs / d, (1.0 - alpha) / d, b0, -g * (1.0 + cs) / d, b0};
-}
-
-BiquadCoefficients LowShelf(double cs, double sn, double a, double q) {
-    const double s = std::sqrt(a) * sn / q;
-    const double d = (a + 1.0) + (a - 1.0) * cs + s;
-    return {-2.0 * ((a - 1.0) + (a + 1.0) * cs) / d, ((a + 1.0) + (a - 1.0) * cs - s) / d,
-            a * ((a + 1.0) - (a - 1.0) * cs + s) / d, 2.0 * a * ((a - 1.0) - (a + 1.0) * cs) / d,
-            a * ((a + 1.0) - (a - 1.0) * cs - s) / d};
-}
-
-BiquadCoefficients HighShelf(double cs, double sn, double a, double q) {
-    const double s = std::sqrt(a) * sn / q;
-    const double d = (a + 1.0) - (a - 1.0) * cs + s;
-    return {2.0 * ((a - 1.0) - (a + 1.0) * cs) / d, ((a + 1.0) - (a - 1.0) * cs - s) / d,
-            a * ((a + 1.0) + (a - 1.0) * cs + s) / d, -2.0 * a * ((a - 1.0) + (a + 1.0) * cs) / d,
-            a * ((a + 1.0) + (a - 1.0) * cs - s) / d};
-}
-
-BiquadCoefficients FirstOrder(bool highPass, double cs, double sn, double g) {
-    const double d = 1.0 + cs + sn;
-    const double a1 = (sn - cs - 1.0) / d;
-    if (!highPass) return {a1, 0.0, g * sn / d, g * sn / d, 0.0};
-    const double b0 = g * (1.0 + cs) / d;
-    return {a1, 0.0, b0, -b0, 0.0};
-}
-
-// The ripple sections of the crossover alignments, kept exactly as the
-// processor's crossover shapes were designed.
-BiquadCoefficients Ripple(bool highPass, double w0, double g) {
-    const double eps = std::sqrt(std::pow(10.0, 0.01) - 1.0);
-    const double h = std::sinh(0.5 * std::sqrt(std::log(1.0 / (eps * eps) + 1.0 + 1.0 / eps)));
-    const double k = 1.0 / std::sqrt(1.0 + eps * eps);
-    const double t = highPass ? 1.0 / std::tan(w0 / 2.0) : std::tan(w0 / 2.0);
-    const double c = h * t;
-    const double s = std::sin(3.0 * kPi / 4.0) * t;
-    const double cos34 = std::cos(3.0 * kPi / 4.0);
-    const double d = 1.0 - 2.0 * cos34 * c + c * c + s * s;
-    const double b0 = g * k * (s * s + c * c) / d;
-    const double a1 = 2.0 * (s * s + c * c - 1.0) / d;
-    const double a2 = (1.0 + 2.0 * cos34 * c + c * c + s * s) / d;
-    if (!highPass) return {a1, a2, b0, 2.0 * b0, b0};
-    return {-a1, a2, b0, -2.0 * b0, b0};
-}
-
-BiquadCoefficients AllPass(double cs, double alpha, double extraGainDb) {
-    const double i = std::pow(10.0, extraGainDb / 40.0);
-    const double d = 1.0 + alpha;
-    return {-2.0 * cs / d, (1.0 - alpha) / d, (1.0 - alpha) * i / d, -2.0 * cs * i / d, i};
-}
-
-// Q of the fixed-Q crossover sections 8..21 (codes 10 and 11 are first order).
-double SectionQ(int type) {
-    switch (type) {
-    case 8:
-    case 9:
-        return 1.0 / std::sqrt(3.0);
-    case 12:
-    case 13:
-        return 1.0 / std::sqrt(2.0);
-    case 14:
-    case 15:
-        return 1.0 / (2.0 * std::sin(kPi / 6.0));
-    case 16:
-    case 17:
-        return 1.0 / (2.0 * std::sin(kPi / 2.0));
-    case 18:
-    case 19:
-        return 1.0 / (2.0 * std::sin(kPi / 8.0));
-    default:
-        return 1.0 / (2.0 * std::sin(3.0 * kPi / 8.0)); // 20, 21
-    }
-}
-
-// sin^2(pi f_i / fs) and its square at every evaluation frequency.
-struct PhiTable {
-    std::array<double, kEqPoints> phi;
-    std::array<double, kEqPoints> phi2;
-};
-
-const PhiTable& Phi() {
-    static const PhiTable table = [] {
-        PhiTable t;
-        for (int i = 0; i < kEqPoints; ++i) {
-            const double s = std::sin(kPi * EqEvalFrequency(i) / kEqSampleRate);
-            t.phi[i] = s * s;
-            t.phi2[i] = t.phi[i] * t.phi[i];
-        }
-        return t;
-    }();
-    return table;
-}
 
 // Index of the point that stands for frequency f on a plot of width pixels.
 int PeakPointIndex(double frequency, int plotWidth) {
@@ -136,86 +25,7 @@ int PeakPointIndex(double frequency, int plotWidth) {
     return static_cast<int>(std::min(index, static_cast<double>(kEqPoints - 1)));
 }
 
-bool ZeroesGain(int type) {
-    return type == EQ_LP || type == EQ_HP || type > EQ_HS;
-}
-
 } // namespace
-
-BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, double q,
-                                 double extraGainDb, double sampleRate) {
-    const double w0 = 2.0 * kPi * frequency / sampleRate;
-    const double cs = std::cos(w0);
-    const double sn = std::sin(w0);
-    const double g = std::pow(10.0, gainDb / 20.0);
-    const double a = std::pow(10.0, gainDb / 40.0);
-    const auto alphaFor = [sn](double quality) { return sn / (2.0 * quality); };
-    switch (type) {
-    case EQ_PEQ:
-        return Peaking(cs, alphaFor(q), a, std::pow(10.0, extraGainDb / 20.0));
-    case EQ_LP:
-        return LowPass(cs, alphaFor(q), g);
-    case EQ_HP:
-        return HighPass(cs, alphaFor(q), g);
-    case EQ_LS:
-        return LowShelf(cs, sn, a, q);
-    case EQ_HS:
-        return HighShelf(cs, sn, a, q);
-    case 6:
-    case 7:
-        return Ripple(type == 7, w0, g);
-    case 10:
-    case 11:
-        return FirstOrder(type == 11, cs, sn, g);
-    case 8:
-    case 9:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21: {
-        const double alpha = alphaFor(SectionQ(type));
-        return type % 2 == 0 ? LowPass(cs, alpha, g) : HighPass(cs, alpha, g);
-    }
-    default:
-        return AllPass(cs, alphaFor(q), extraGainDb);
-    }
-}
-
-double EqEvalFrequency(int i) {
-    return kEqAxisLowHz *
-           std::pow(kEqAxisHighHz / kEqAxisLowHz, i / static_cast<double>(kEqPoints));
-}
-
-const std::array<double, kEqPoints>& EqEvalFrequencies() {
-    static const std::array<double, kEqPoints> frequencies = [] {
-        std::array<double, kEqPoints> f{};
-        for (int i = 0; i < kEqPoints; ++i) f[i] = EqEvalFrequency(i);
-        return f;
-    }();
-    return frequencies;
-}
-
-void ComputeSectionResponse(const BiquadCoefficients& c, double* outDb) {
-    const double nA = (c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2);
-    const double nB = 4.0 * (c.b0 * c.b1 + 4.0 * c.b0 * c.b2 + c.b1 * c.b2);
-    const double nC = 16.0 * c.b0 * c.b2;
-    const double mA = (1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2);
-    const double mB = 4.0 * (c.a1 + 4.0 * c.a2 + c.a1 * c.a2);
-    const double mC = 16.0 * c.a2;
-    const PhiTable& phi = Phi();
-    for (int i = 0; i < kEqPoints; ++i) {
-        const double n = nA - nB * phi.phi[i] + nC * phi.phi2[i];
-        const double m = mA - mB * phi.phi[i] + mC * phi.phi2[i];
-        // 10 log10(N) - 10 log10(M), with one logarithm instead of two.
-        outDb[i] = 10.0 * std::log10(n / m);
-    }
-}
 
 void ComputeBandResponse(EqBand& band, int plotWidth) {
     if (band.type == EQ_OFF) return;
@@ -285,16 +95,6 @@ void SetCompoundTypes(EqBand& band, const std::array<int, 4>& types, int plotWid
     ComputeBandResponse(band, plotWidth);
 }
 
-EqBandLimits EqLimitsOf(int type) {
-    const bool hasGain = !ZeroesGain(type);
-    return {hasGain ? -15.0 : 0.0,
-            hasGain ? 15.0 : 0.0,
-            0.1,
-            type == EQ_PEQ ? 30.0 : 2.0,
-            20.0,
-            20000.0};
-}
-
 void SetBandGain(EqBand& band, float gain, int plotWidth) {
     const EqBandLimits limits = EqLimitsOf(band.type);
     band.gain = std::clamp(gain, float(limits.gainLow), float(limits.gainHigh));
@@ -306,31 +106,6 @@ void SetBandQ(EqBand& band, float q, int plotWidth) {
     const EqBandLimits limits = EqLimitsOf(band.type);
     band.q = std::clamp(q, float(limits.qLow), float(limits.qHigh));
     ComputeBandResponse(band, plotWidth);
-}
-
-int EqCopyCount(int set) {
-    static constexpr int kCounts[kEqSetCount] = {15, 15, 7,  7,  7, 7,  10, 10,
-                                                 10, 10, 10, 10, 6, 10, 10, 5};
-    return set >= 0 && set < kEqSetCount ? kCounts[set] : 0;
-}
-
-int EqBandCount(int set) {
-    if (set < 0 || set >= kEqSetCount) return 0;
-    if (set <= 1) return 15;
-    if (set <= 5) return 7;
-    if (set <= 14) return 10;
-    return 5;
-}
-
-float EqInitialFrequency(int set, int band) {
-    static constexpr float kMic[15] = {25,   40,   63,   100,  160,  250,   400,  630,
-                                       1000, 1600, 2500, 4000, 6300, 10000, 16000};
-    static constexpr float kEffect[7] = {50, 100, 200, 400, 800, 1600, 3200};
-    static constexpr float kTenBand[10] = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
-    if (band < 0 || band >= EqBandCount(set)) return 100.0f;
-    if (set <= 1) return kMic[band];
-    if (set <= 5 || set == 15) return kEffect[band];
-    return kTenBand[band];
 }
 
 bool CopyEqSet(int src, int dst) {

@@ -5,6 +5,7 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
 #include "modefile/SafeFile.h"
+#include "pages/CRoomCorrection.h"
 #include "shell/Localisation.h"
 #include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
@@ -81,6 +82,8 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
         else
             ExportFilters();
     });
+
+    m_room = new CRoomCorrection(*this, *m_graph, page);
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);

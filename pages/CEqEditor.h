@@ -11,6 +11,7 @@
 
 class CEqPanel;
 class CGridListCtrlEx;
+class CRoomCorrection;
 class CXBmpSlider;
 class QButtonGroup;
 class QLabel;
@@ -115,6 +116,8 @@ public:
     void SetFileChooser(std::function<QString(bool save)> chooser);
 
     CEqPanel* Graph() const { return m_graph; }
+    // Measurement, fit and export of "measurement + EQ" for the shown set.
+    CRoomCorrection* RoomCorrection() const { return m_room; }
     CGridListCtrlEx* BandList() const { return m_list; }
 
     // Type names of the list (OFF, PEQ, LP, HP, LS, HS) in the current language.
@@ -159,6 +162,7 @@ private:
 
     QWidget* m_page;
     CEqPanel* m_graph = nullptr;
+    CRoomCorrection* m_room = nullptr;
     CGridListCtrlEx* m_list = nullptr;
     QLabel* m_number = nullptr;
     QLabel* m_captions[4] = {}; // 1199..1202

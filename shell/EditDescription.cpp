@@ -54,6 +54,8 @@ QString WholeEqText(const fx::ImageEdit& edit, int language) {
         return Pick(language, "粘贴到%1", "Paste into %1").arg(set);
     case fx::ImageEditKind::EqImport:
         return Pick(language, "导入滤波器到%1", "Import filters into %1").arg(set);
+    case fx::ImageEditKind::EqAutoFit:
+        return Pick(language, "自动均衡%1", "Auto EQ of %1").arg(set);
     case fx::ImageEditKind::Change:
         break;
     }

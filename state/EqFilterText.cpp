@@ -1,6 +1,6 @@
 #include "state/EqFilterText.h"
 
-#include "controls/EqModel.h"
+#include "state/EqMath.h"
 #include "state/ImageEdits.h"
 #include "state/ParamNames.h"
 #include "state/TextNumbers.h"

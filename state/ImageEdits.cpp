@@ -1,10 +1,10 @@
 #include "state/ImageEdits.h"
 
-#include "controls/EqModel.h"
 #include "link/CommandFrames.h"
 #include "link/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/StateThread.h"
+#include "state/EqMath.h"
 #include "state/ParamImage.h"
 
 #include <algorithm>

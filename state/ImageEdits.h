@@ -16,7 +16,7 @@ namespace fx {
 constexpr int kMachineSettingsAddress = kImageSize;
 
 // What the user did, where the bytes alone do not say it.
-enum class ImageEditKind { Change, EqReset, EqPaste, EqImport };
+enum class ImageEditKind { Change, EqReset, EqPaste, EqImport, EqAutoFit };
 
 struct ImageBytes {
     int address = 0;

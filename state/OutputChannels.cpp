@@ -2,9 +2,9 @@
 // pages and the command line.
 #include "state/OutputChannels.h"
 
-#include "controls/EqModel.h"
 #include "link/DebugLog.h"
 #include "state/Compressor.h"
+#include "state/EqMath.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 

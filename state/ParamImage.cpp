@@ -3,12 +3,12 @@
 // change at once.
 #include "state/ParamImage.h"
 
-#include "controls/EqModel.h"
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "link/StateThread.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/EqMath.h"
 #include "state/ImageEdits.h"
 #include "state/Saturate.h"
 #include "state/SurroundVolume.h"
@@ -432,9 +432,7 @@ void WriteDspParam(int block, int parameter, const uint32_t* values, int count) 
 // ---------------------------------------------------------------- EQ bands
 
 int EqSetSlots(int set) {
-    static constexpr int kSlots[kEqSetCount] = {15, 15, 7,  7,  7,  7,  11, 12,
-                                                12, 12, 12, 12, 12, 12, 12, 5};
-    return IsValidEqSet(set) ? kSlots[set] : 0;
+    return fx::EqSetFactsOf(set).recordSlots;
 }
 
 int EqBandOffset(int set, int band) {
@@ -542,28 +540,18 @@ bool ResendEqSet(int set) {
 }
 
 void ResetEqSet(int set) {
-    static constexpr double kMicFrequencies[15] = {25,   40,   63,   100,  160,  250,   400,  630,
-                                                   1000, 1600, 2500, 4000, 6300, 10000, 16000};
-    static constexpr double kEffectFrequencies[7] = {50, 100, 200, 400, 800, 1600, 3200};
-    static constexpr double kTenBandFrequencies[10] = {31,   62,   125,  250,  500,
-                                                       1000, 2000, 4000, 8000, 16000};
+    // CH 6 keeps its crossover band (6, with sections 7..9) at 100 Hz.
     static constexpr double kSet12Frequencies[10] = {31,   62,  250, 500, 1000,
                                                      2000, 100, 100, 100, 100};
     static constexpr int kSet12Types[10] = {1, 1, 1, 1, 1, 1, 18, 20, 1, 1};
     if (!IsValidEqSet(set)) return;
     const fx::ImageEditScope reset(fx::ImageEditKind::EqReset, set);
-    const double* frequencies = kTenBandFrequencies;
-    if (set <= 1)
-        frequencies = kMicFrequencies;
-    else if (set <= 5)
-        frequencies = kEffectFrequencies;
-    else if (set == 15)
-        frequencies = kEffectFrequencies; // its first five
-    else if (set == 12)
-        frequencies = kSet12Frequencies;
     for (int band = 0; band < EqBandCount(set); ++band) {
-        const int type = set == 12 ? kSet12Types[band] : EQ_PEQ;
-        SetEqBand(set, band, type, frequencies[band], 0.0, 1.41);
+        const bool crossoverSet = set == 12;
+        const int type = crossoverSet ? kSet12Types[band] : EQ_PEQ;
+        const double frequency =
+            crossoverSet ? kSet12Frequencies[band] : EqInitialFrequency(set, band);
+        SetEqBand(set, band, type, frequency, 0.0, 1.41);
     }
 }
 

@@ -3,9 +3,9 @@
 // EQ set layout so that every byte of the image is named once.
 #include "state/ParamNames.h"
 
-#include "controls/EqModel.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/EqMath.h"
 #include "state/OutputChannels.h"
 
 #include <algorithm>

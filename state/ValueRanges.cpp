@@ -1,6 +1,6 @@
 #include "state/ValueRanges.h"
 
-#include "controls/EqModel.h"
+#include "state/EqMath.h"
 #include "state/ParamImage.h"
 
 #include <array>

@@ -1,5 +1,6 @@
 #include "CtlCommands.h"
 
+#include "CtlAutoEq.h"
 #include "CtlConfirm.h"
 #include "CtlDiff.h"
 #include "CtlEqFilters.h"
@@ -61,6 +62,7 @@ struct CommandArguments {
     fx::ModeFileCheck modeFile; // write: the file, read before connecting
     OutputVerbArgs output;
     SpeakerVerbArgs speaker;
+    AutoEqArgs autoEq; // the measurement and target read before connecting
 };
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
@@ -116,6 +118,7 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     if (IsOutputVerb(command)) return ParseOutputVerb(options, out.output);
     if (IsFeatureVerb(command)) return CheckFeatureArguments(options);
     if (IsSpeakerVerb(command)) return ParseSpeakerVerb(options, out.speaker);
+    if (command == "auto-eq") return ParseAutoEqArguments(options, out.autoEq);
     return CtlResult::Ok();
 }
 
@@ -234,6 +237,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (IsOutputVerb(command)) return RunOutputVerb(session, options, args.output);
     if (IsFeatureVerb(command)) return RunFeatureCommand(session, options);
     if (IsSpeakerVerb(command)) return RunSpeakerVerb(session, options, args.speaker);
+    if (command == "auto-eq") return RunAutoEq(session, options, args.autoEq);
     return Usage("unknown command: " + command);
 }
 

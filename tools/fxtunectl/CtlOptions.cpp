@@ -1,5 +1,6 @@
 #include "CtlOptions.h"
 
+#include "CtlAutoEq.h"
 #include "CtlOutputVerbs.h"
 #include "CtlSpeakerVerbs.h"
 
@@ -35,6 +36,7 @@ const std::map<std::string, size_t>& CommandArity() {
         {"eq-export", 1},
         {"delay", kOwnArity},
         {"surround", kOwnArity},
+        {"auto-eq", kOwnArity},
     };
     return arity;
 }
@@ -131,14 +133,14 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
 bool CheckJson(const CtlOptions& options, std::string& error) {
     if (!options.json || options.hosts.size() > 1 || CommandPrintsJson(options.command))
         return true;
-    error = "--json goes with info, get, diff, eq-export or several --host";
+    error = "--json goes with info, get, diff, eq-export, auto-eq or several --host";
     return false;
 }
 
 } // namespace
 
 bool CommandPrintsJson(const std::string& command) {
-    static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export"};
+    static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export", "auto-eq"};
     return printJson.count(command) > 0;
 }
 
@@ -159,8 +161,8 @@ const char* CtlUsage() {
             "                   exit status is the highest of them\n"
             "  --port N         TCP port of the --host before it (default 30303)\n"
             "  --usb            the first processor found on USB\n"
-            "  --json           JSON instead of prose (info, get, diff, eq-export, and the\n"
-            "                   summary of several processors)\n"
+            "  --json           JSON instead of prose (info, get, diff, eq-export, auto-eq,\n"
+            "                   and the summary of several processors)\n"
             "  --lang zh|en     language of the parameter names of diff (default en)\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
@@ -200,10 +202,10 @@ const char* CtlUsage() {
         "  eq-import SET FILE            a measurement program's filter text into the\n"
         "                                bands of EQ set SET (0..15), the rest flat\n"
         "  eq-export SET                 EQ set SET as filter text\n" +
-        kSpeakerVerbUsage +
+        kAutoEqUsage + kSpeakerVerbUsage +
         "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
-        "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote\n"
-        "             or filter file, 6 time-out or not confirmed\n";
+        "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote,\n"
+        "             filter or measurement file, 6 time-out or not confirmed\n";
     return usage.c_str();
 }
 
