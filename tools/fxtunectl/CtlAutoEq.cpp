@@ -159,7 +159,7 @@ CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>&
         const EqBandRecord& b = bands[i];
         const CtlResult result =
             SendConfirmed("band " + std::to_string(slots[i] + 1) + " of " + CommandText(options),
-                          {2, {REPLY_DSP_WRITE}},
+                          2,
                           [&] { SetEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
