@@ -9,8 +9,8 @@
 #                (the pages drive the window's thread, the link's reader and
 #                writer threads and the job threads together).
 # The suites mostly wait on the simulated processor, so each configuration's
-# suites run while the next configuration compiles (at a lower priority), and
-# ctest runs more tests at once than there are cores. FX_FUZZ_SECONDS=N adds
+# suites run in the background while the next configuration compiles (at a
+# lower priority), and ctest runs more tests at once than there are cores. FX_FUZZ_SECONDS=N adds
 # a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -49,46 +49,52 @@ build() { # dir, targets...
     nice -n 10 cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
-# The suites of one configuration in the background; finish_suites prints
-# their log and fails the run if they failed.
-SUITES_PID=""
-SUITES_LOG=""
-SUITES_NAME=""
-start_suites() { # name, log, command...
-    SUITES_NAME="$1"
-    SUITES_LOG="$2"
+# Each configuration's suites run in the background from the moment it is
+# built, beside the next configuration's build; finish_all prints every log
+# in the order they started and fails the run if any of them failed.
+BACKGROUND_PIDS=()
+BACKGROUND_NAMES=()
+BACKGROUND_LOGS=()
+start_background() { # name, log, command...
+    local name="$1" log="$2"
     shift 2
-    "$@" >"$SUITES_LOG" 2>&1 &
-    SUITES_PID=$!
+    "$@" >"$log" 2>&1 &
+    BACKGROUND_PIDS+=($!)
+    BACKGROUND_NAMES+=("$name")
+    BACKGROUND_LOGS+=("$log")
 }
-finish_suites() {
-    [ -n "$SUITES_PID" ] || return 0
-    local status=0
-    wait "$SUITES_PID" || status=$?
-    echo "== suites: $SUITES_NAME"
-    cat "$SUITES_LOG"
-    SUITES_PID=""
-    if [ "$status" -ne 0 ]; then
-        echo "test.sh: the $SUITES_NAME suites failed" >&2
-        exit "$status"
+finish_all() {
+    local failed=()
+    for i in "${!BACKGROUND_PIDS[@]}"; do
+        local status=0
+        wait "${BACKGROUND_PIDS[$i]}" || status=$?
+        echo "== ${BACKGROUND_NAMES[$i]}"
+        cat "${BACKGROUND_LOGS[$i]}"
+        if [ "$status" -ne 0 ]; then failed+=("${BACKGROUND_NAMES[$i]}"); fi
+    done
+    BACKGROUND_PIDS=()
+    if ((${#failed[@]})); then
+        printf 'test.sh: failed: %s\n' "${failed[@]}" >&2
+        exit 1
     fi
 }
-trap '[ -n "$SUITES_PID" ] && kill "$SUITES_PID" 2>/dev/null; true' EXIT
+trap 'for pid in "${BACKGROUND_PIDS[@]}"; do kill "$pid" 2>/dev/null; done; true' EXIT
+
+# ThreadSanitizer needs the address space layout it expects; newer kernels
+# randomise more bits than this toolchain's runtime accepts. Qt itself is not
+# instrumented (tests/tsan-qt.supp).
+tsan_suites() {
+    local run=()
+    if command -v setarch >/dev/null; then run=(setarch "$(uname -m)" -R); fi
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-qt.supp" \
+        "${run[@]}" ctest --test-dir build-tsan -j "$TEST_JOBS" --timeout 300 -L 'link|state|gui'
+}
 
 SECONDS=0
 echo "== build (build-test)"
 configure build-test "-O2 -g1"
 build build-test
-start_suites "optimised build (build-test)" build-test/suites.log \
-    ctest --test-dir build-test -j "$TEST_JOBS" --timeout 300
-echo "   built in ${SECONDS} s"
-
-echo "== build: AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
-configure build-asan "-O1 -g1" -DFX_SANITIZE=address,undefined,float-cast-overflow \
-    -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
-build build-asan core_tests link_tests state_tests
-finish_suites
-echo "   built in ${SECONDS} s"
+echo "   built after ${SECONDS} s"
 
 echo "== Debian package from build-test (cpack -G DEB)"
 # Installing the package changes the machine and would race other checkouts
@@ -97,24 +103,24 @@ PACKAGE_CHECK=()
 if [ "${CI:-}" = true ] || [ "${FXTUNE_INSTALL_CHECK:-}" = 1 ]; then PACKAGE_CHECK=(--install-check); fi
 ./scripts/package-deb.sh "${PACKAGE_CHECK[@]}" build-test
 
-start_suites "AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
+start_background "suites: optimised build (build-test)" build-test/suites.log \
+    ctest --test-dir build-test -j "$TEST_JOBS" --timeout 300
+
+echo "== build: AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
+configure build-asan "-O1 -g1" -DFX_SANITIZE=address,undefined,float-cast-overflow \
+    -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
+build build-asan core_tests link_tests state_tests
+echo "   built after ${SECONDS} s"
+start_background "suites: AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
     ctest --test-dir build-asan -j "$TEST_JOBS" --timeout 300 -L 'core|link|state'
 
 echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
 configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
 build build-tsan link_tests state_tests gui_tests
-finish_suites
-echo "   built in ${SECONDS} s"
+echo "   built after ${SECONDS} s"
+start_background "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
 
-echo "== suites: ThreadSanitizer (build-tsan)"
-# ThreadSanitizer needs the address space layout it expects; newer kernels
-# randomise more bits than this toolchain's runtime accepts. Qt itself is not
-# instrumented (tests/tsan-qt.supp).
-TSAN_RUN=()
-if command -v setarch >/dev/null; then TSAN_RUN=(setarch "$(uname -m)" -R); fi
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-qt.supp"
-"${TSAN_RUN[@]}" ctest --test-dir build-tsan -j "$TEST_JOBS" --timeout 300 -L 'link|state|gui'
-unset TSAN_OPTIONS
+finish_all
 echo "== all configurations built and tested in ${SECONDS} s"
 
 # A short fuzzing run on request (FX_FUZZ_SECONDS per target), e.g. in CI:
