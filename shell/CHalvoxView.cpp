@@ -647,7 +647,12 @@ bool CHalvoxView::QueryClose() {
         box.setObjectName(QStringLiteral("saveQuestion"));
         const int answer = box.exec();
         if (answer == QMessageBox::Cancel || answer == QMessageBox::Escape) return false;
-        if (answer == QMessageBox::Yes) m_doc->SaveOnClose();
+        if (answer == QMessageBox::Yes) {
+            m_doc->SaveOnClose();
+            // Letting go empties the outbox; the store into the current mode
+            // the user just asked for must reach the processor first.
+            fx::WaitAllWritten();
+        }
     }
     m_statusTimer.stop();
     m_pitchTimer.stop();

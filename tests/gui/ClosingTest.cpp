@@ -68,6 +68,12 @@ TEST_F(ClosingTest, YesStoresTheModeAndWritesTheFile) {
     Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->setValue(30);
     ASSERT_TRUE(WaitUntil([] { return g_bParamsChanged.load(); }));
     m_sim->ClearCommandLog();
+    // A slow processor still busy with the last move when the user closes:
+    // the store must wait behind it, not be dropped with the outbox.
+    SimFaults slow;
+    slow.replyLatencyMs = 300;
+    m_sim->SetFaults(slow);
+    Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->setValue(31);
 
     EXPECT_FALSE(CloseAnswering(QMessageBox::Yes).isEmpty());
     EXPECT_FALSE(m_frame->isVisible());

@@ -14,6 +14,7 @@
 #include "shell/CJobUiQt.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CSynDlg.h"
+#include "shell/StatusPoll.h"
 #include "shell/Localisation.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
@@ -110,6 +111,10 @@ void GuiFixture::SetUp() {
     g_bJobIdle = true;
     g_bQueuedSend = true;
     g_bParamsChanged = false;
+    // The view's twice-a-second status poll would land among the commands a
+    // test counts whenever the test runs slowly; the tests of the poll switch
+    // it on.
+    g_bStatusPoll = false;
     g_CurrentMode = 0;
     g_PendingStoreMode = -1;
     std::memset(g_MachineSettingsDevice, 0, sizeof g_MachineSettingsDevice);

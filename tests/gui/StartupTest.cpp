@@ -5,6 +5,7 @@
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 #include "pages/CPlaceholderPage.h"
+#include "shell/StatusPoll.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
@@ -186,6 +187,7 @@ TEST_F(StartupTest, RemovalOfAnotherDeviceKeepsTheLinkAndOwnRemovalClosesIt) {
 }
 
 TEST_F(StartupTest, StatusPollAsksForTheStatusWhileLinked) {
+    g_bStatusPoll = true;
     StartEditor();
     ASSERT_TRUE(WaitForRead());
     m_sim->ClearCommandLog();
