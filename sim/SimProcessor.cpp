@@ -517,6 +517,11 @@ SimFaults SimProcessor::Faults() const {
     return m_faults;
 }
 
+int SimProcessor::ReplyCount() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_replyTotal);
+}
+
 void SimProcessor::DropNextReply() {
     std::lock_guard lock(m_mutex);
     m_dropNext = true;

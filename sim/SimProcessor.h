@@ -108,6 +108,9 @@ public:
     // Faults. Counters of commands and replies run from the processor's start.
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
+    // Replies numbered so far: a fault meant for the Nth reply from now is
+    // set at ReplyCount() + N.
+    int ReplyCount() const;
     void DropNextReply();
     // Loses the replies to commands starting with these bytes, `times` times
     // (-1: every time); an empty start stops it.

@@ -122,6 +122,16 @@ void SimTcpServer::SetRefuseConnections(bool refuse) {
     Wake();
 }
 
+void SimTcpServer::DropClient() {
+    std::unique_ptr<SimTcpSession> session;
+    {
+        std::lock_guard lock(m_sessionMutex);
+        session = std::move(m_session);
+    }
+    if (session) session->Stop();
+    m_sessionChanged.notify_all();
+}
+
 void SimTcpServer::SetBusy(bool busy) {
     m_busy = busy;
 }

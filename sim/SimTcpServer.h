@@ -35,6 +35,9 @@ public:
     // processor serving another host.
     void SetBusy(bool busy);
 
+    // Closes the connection of the editor now, as a cable pulled or a
+    // processor switched off would; the port keeps listening.
+    void DropClient();
     bool IsClientConnected() const;
     // Waits until an editor is connected (or, with connected false, gone).
     bool WaitForClient(bool connected, int timeoutMs) const;

@@ -347,6 +347,18 @@ TEST(SimProcessor, DropsTheNumberedReplyAndFallsSilent) {
     other.SetSilent(true);
     EXPECT_EQ(0u, Send(other, {CMD_GET_MODE}).size());
 
+    // A fault switched on while running counts from the replies made so far.
+    SimProcessor running;
+    Send(running, {CMD_GET_MODE});
+    Send(running, {CMD_GET_MODE});
+    ASSERT_EQ(2, running.ReplyCount());
+    SimFaults later;
+    later.dropReplyNumber = running.ReplyCount() + 1;
+    running.SetFaults(later);
+    EXPECT_EQ(0u, Send(running, {CMD_GET_MODE}).size());
+    EXPECT_EQ(1u, Send(running, {CMD_GET_MODE}).size());
+    EXPECT_EQ(4, running.ReplyCount()) << "a dropped reply is counted";
+
     SimProcessor picky;
     picky.LoseRepliesTo({CMD_READ_IMAGE, 0, 56}, 1);
     EXPECT_EQ(0u, Send(picky, {CMD_READ_IMAGE, 0, 56, 56}).size()) << "lost once";

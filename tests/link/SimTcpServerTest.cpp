@@ -229,6 +229,23 @@ TEST_F(SimTcpServerTest, StopsWithAClientConnected) {
     EXPECT_TRUE(client.WaitForClose());
 }
 
+// A dropped editor is gone for good, and the port takes the next one.
+TEST_F(SimTcpServerTest, DropsTheConnectedClientAndServesTheNext) {
+    SimRawClient first;
+    ASSERT_EQ(0, first.Connect(server.Port()));
+    ASSERT_TRUE(server.WaitForClient(true, 5000));
+    server.DropClient();
+    EXPECT_TRUE(first.WaitForClose());
+    EXPECT_FALSE(server.IsClientConnected());
+
+    SimRawClient second;
+    ASSERT_EQ(0, second.Connect(server.Port()));
+    ASSERT_TRUE(server.WaitForClient(true, 5000));
+    ASSERT_TRUE(second.Send(CommandFrame({CMD_GET_MODE})));
+    EXPECT_EQ(1u, Parse(second.ReceiveAtLeast(7)).replies.size());
+    EXPECT_EQ(0, server.ClientsTurnedAway());
+}
+
 TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
     SimOptions options;
     std::string error;

@@ -1,0 +1,558 @@
+#include "SoakRun.h"
+
+#include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
+#include "link/LinkState.h"
+#include "link/ReplyWatch.h"
+#include "link/StateThread.h"
+#include "modefile/ModeFile.h"
+#include "state/Compressor.h"
+#include "state/DspParamTable.h"
+#include "state/ImageEdits.h"
+#include "state/MachineModes.h"
+#include "state/OutputChannels.h"
+#include "state/ParamImage.h"
+#include "state/PresetDiff.h"
+#include "state/SurroundVolume.h"
+#include "state/SyncJobs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace fx {
+namespace {
+
+constexpr int kJobTimeoutMs = 60000;      // longer than any job takes with every fault on
+constexpr int kModeReadTimeoutMs = 15000; // a load's read starts on the processor's reply
+constexpr int kSettleTries = 3;
+constexpr int kSettleTimeoutMs = 3000; // past the slowest reply a fault makes
+constexpr int kRecoverTries = 5;
+constexpr double kMaxGrowth = 0.05;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+const char* TransportName(SoakTransport transport) {
+    return transport == SoakTransport::Network ? "network" : "USB";
+}
+
+std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+double Growth(double first, double last) {
+    return first > 0 ? (last - first) / first : 0.0;
+}
+
+} // namespace
+
+SoakRun::SoakRun(int minutes, uint64_t seed, std::filesystem::path folder)
+    : m_minutes(minutes), m_seed(seed), m_folder(std::move(folder)), m_random(seed) {}
+
+bool SoakRun::Run() {
+    m_start = Clock::now();
+    const auto deadline = m_start + std::chrono::minutes(m_minutes);
+    // Memory and threads are measured from minute 5, or from the end of the
+    // first fifth of a shorter run.
+    m_gaugeFrom = m_minutes >= 10 ? m_start + std::chrono::minutes(5)
+                                  : m_start + std::chrono::seconds(m_minutes * 60 / 5);
+    BuildDefaultImage();
+    if (!m_rig.Start()) {
+        Violation("the simulated processor's server did not start");
+        return false;
+    }
+    if (!Recover()) Violation("the editor could not open its first link and read");
+    m_nextFaultSwitch = Clock::now() + std::chrono::milliseconds(Pick(1000, 3000));
+    m_nextQuiet = Clock::now() + std::chrono::milliseconds(Pick(4000, 8000));
+    while (m_violation.empty() && Clock::now() < deadline) Step();
+    if (m_violation.empty()) {
+        if (!m_gaugeTaken) SampleGauge(false);
+        // The end is measured over the transport the start was.
+        if (m_rig.Transport() != m_gaugeTransport && !Recover(m_gaugeTransport))
+            Violation("the editor could not open its link for the final check");
+        QuietPoint();
+        SampleGauge(true);
+    }
+    FaultsOff();
+    m_rig.Close();
+    JoinSyncJobs();
+    if (m_violation.empty() &&
+        Growth(m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB) >= kMaxGrowth)
+        Violation(Format("resident memory grew from %.1f to %.1f MiB", m_gaugeFirst.residentMiB,
+                         m_gaugeLast.residentMiB));
+    if (m_violation.empty() && Growth(m_gaugeFirst.threads, m_gaugeLast.threads) >= kMaxGrowth)
+        Violation(Format("threads grew from %d to %d", m_gaugeFirst.threads, m_gaugeLast.threads));
+    return m_violation.empty();
+}
+
+std::string SoakRun::Summary() const {
+    return Format("soak: %d min, seed %llu, %ld edits, %ld reads, %ld writes, %ld mode stores, "
+                  "%ld loads, %ld saves, %ld undo, %ld redo, %ld faults, %ld quiet-point checks "
+                  "ok, %ld mismatches, RSS %.1f -> %.1f MiB (%+.1f %%), threads %d -> %d: %s",
+                  m_minutes, static_cast<unsigned long long>(m_seed), m_counts.edits,
+                  m_counts.reads, m_counts.writes, m_counts.stores, m_counts.loads, m_counts.saves,
+                  m_counts.undos, m_counts.redos, m_counts.faults,
+                  m_counts.checks - m_counts.mismatches, m_counts.mismatches,
+                  m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB,
+                  100.0 * Growth(m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB),
+                  m_gaugeFirst.threads, m_gaugeLast.threads, m_violation.empty() ? "PASS" : "FAIL");
+}
+
+void SoakRun::Step() {
+    const auto now = Clock::now();
+    if (!LinkUsable()) {
+        // The editor says its link is gone: it no longer claims to know.
+        m_knows = false;
+        if (!Recover()) Violation("the editor could not reconnect and read with the faults off");
+        return;
+    }
+    if (now >= m_nextQuiet) {
+        QuietPoint();
+        m_nextQuiet = Clock::now() + std::chrono::milliseconds(Pick(4000, 8000));
+        return;
+    }
+    if (now >= m_nextFaultSwitch) {
+        SwitchFaults();
+        m_nextFaultSwitch = Clock::now() + std::chrono::milliseconds(Pick(1000, 4000));
+        return;
+    }
+    const double roll = Uniform(0.0, 1.0);
+    if (roll < 0.80) {
+        Edit();
+    } else if (roll < 0.87) {
+        if (m_history.Undo()) ++m_counts.undos, Note("undo");
+    } else if (roll < 0.94) {
+        if (m_history.Redo()) ++m_counts.redos, Note("redo");
+    } else if (roll < 0.945) {
+        SaveModeFile();
+    } else if (roll < 0.948) {
+        ReadWhole();
+    } else if (roll < 0.951) {
+        WriteWhole();
+    } else if (roll < 0.954) {
+        StoreMode();
+    } else if (roll < 0.957) {
+        LoadMode();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(Pick(1, 6)));
+}
+
+void SoakRun::Edit() {
+    ++m_counts.edits;
+    // One operation, one step of the history, as a page's handler makes it.
+    ImageEditScope scope;
+    switch (Pick(0, 5)) {
+    case 0:
+    case 1:
+        EditDspTable();
+        break;
+    case 2:
+        EditEqBand();
+        break;
+    case 3:
+        EditSurround();
+        break;
+    case 4:
+        EditOutput();
+        break;
+    default:
+        EditCompressor();
+        break;
+    }
+}
+
+void SoakRun::EditDspTable() {
+    const DspParamEntry* entry = nullptr;
+    while (entry == nullptr) {
+        const DspParamEntry& candidate =
+            DspParamTable[static_cast<size_t>(Pick(0, kDspTableSize - 1))];
+        if (candidate.kind != DspValueKind::None && candidate.imageOffset >= 0) entry = &candidate;
+    }
+    auto value = [&]() -> double {
+        switch (entry->kind) {
+        case DspValueKind::Percent:
+            return Pick(0, 100);
+        case DspValueKind::LowByte:
+            return Pick(0, 255);
+        case DspValueKind::Samples:
+            return Uniform(0.0, 20.0);
+        case DspValueKind::TenThousandths:
+            return Pick(0, 10000);
+        default:
+            return Uniform(-1.0, 1.0);
+        }
+    };
+    if (Chance(0.5)) {
+        const double set = value();
+        Note(Format("SetDspParam %d/%d %g", entry->block, entry->parameter, set));
+        SetDspParam(entry->block, entry->parameter, set);
+        return;
+    }
+    std::vector<uint32_t> values(static_cast<size_t>(std::max(entry->valueCount, 1)));
+    for (uint32_t& stored : values) {
+        switch (entry->kind) {
+        case DspValueKind::Percent:
+            stored = PercentToStored(static_cast<int>(value()));
+            break;
+        case DspValueKind::Samples:
+            stored = MsToSamples(value());
+            break;
+        case DspValueKind::TenThousandths:
+            stored = TenThousandthsToStored(static_cast<int>(value()));
+            break;
+        case DspValueKind::LowByte:
+            stored = static_cast<uint32_t>(value());
+            break;
+        default:
+            stored = FloatBits(static_cast<float>(value()));
+            break;
+        }
+    }
+    Note(Format("WriteDspParam %d/%d x%zu", entry->block, entry->parameter, values.size()));
+    WriteDspParam(entry->block, entry->parameter, values.data(), static_cast<int>(values.size()));
+}
+
+void SoakRun::EditEqBand() {
+    const int set = Pick(0, 15);
+    const int slots = EqSetSlots(set);
+    if (slots <= 0) return;
+    const int band = Pick(0, slots - 1);
+    const int type = Pick(0, 5);
+    const double frequency = std::exp(Uniform(std::log(20.0), std::log(20000.0)));
+    Note(
+        Format("SetEqBand set %d band %d type %d at %d", set, band, type, EqBandOffset(set, band)));
+    SetEqBand(set, band, type, frequency, Uniform(-15.0, 15.0), Uniform(0.4, 8.0));
+}
+
+void SoakRun::EditSurround() {
+    const int which = Pick(0, 4);
+    Note(Format("surround edit %d", which));
+    switch (which) {
+    case 0: {
+        const int channel = Pick(0, kOutputChannelCount - 1);
+        SetSurroundVolume(channel, Pick(0, SurroundVolumeMax(channel)));
+        break;
+    }
+    case 1:
+        MoveListener(Uniform(0.0, RoomWidth()), Uniform(0.0, RoomLength()));
+        break;
+    case 2:
+        MoveSpeaker(Pick(1, kSpeakerCount), Uniform(0.0, RoomWidth()), Uniform(0.0, RoomLength()));
+        break;
+    case 3:
+        SetSpeakerLevel(Uniform(-10.0, 0.0), Pick(1, kSpeakerCount));
+        break;
+    default:
+        SetSurroundRoom(Pick(kRoomSizeMin, kRoomSizeMax), Pick(kRoomSizeMin, kRoomSizeMax));
+        break;
+    }
+}
+
+void SoakRun::EditOutput() {
+    const int channel = Pick(0, kOutputChannelCount - 1);
+    Note(Format("delay edit of channel %d", channel));
+    if (Chance(0.5))
+        SetDelayMode(channel, Chance(0.5));
+    else
+        SetDelaySplit(channel, Pick(0, 25));
+}
+
+void SoakRun::EditCompressor() {
+    Note("compressor edit");
+    SetCompressor(Pick(0, kCompressorCount - 1), Uniform(kCompThresholdMinDb, kCompThresholdMaxDb),
+                  Uniform(kCompRatioMin, kCompRatioMax),
+                  Uniform(kCompAttackMinMs, kCompAttackMaxMs),
+                  Uniform(kCompReleaseMinMs, kCompReleaseMaxMs));
+}
+
+void SoakRun::ReadWhole() {
+    ++m_counts.reads;
+    Note("read");
+    const int before = m_view.Ended(false);
+    StartDelayedRead();
+    FinishJob(false, before);
+}
+
+void SoakRun::WriteWhole() {
+    ++m_counts.writes;
+    Note("write");
+    // As the editor writes its parameters whole: saved to a mode file, the
+    // file loaded and its image written.
+    const std::string path = (m_folder / "write.mode").string();
+    {
+        StateGuard state(StateLock());
+        if (!WriteModeFile(path).ok || !LoadModeFileChecked(path).ok) {
+            Violation("the editor could not save and load back its own parameters");
+            return;
+        }
+    }
+    const int before = m_view.Ended(true);
+    StartWriteAll();
+    FinishJob(true, before);
+}
+
+void SoakRun::StoreMode() {
+    ++m_counts.stores;
+    const int mode = Pick(0, kMachineModeCount - 1);
+    Note(Format("store mode %d", mode));
+    StoreMachineMode(mode);
+}
+
+void SoakRun::LoadMode() {
+    ++m_counts.loads;
+    const int before = m_view.Ended(false);
+    const int mode = Pick(0, kMachineModeCount - 1);
+    Note(Format("load mode %d", mode));
+    LoadMachineMode(mode);
+    // The read follows the processor's answer; a lost answer starts none,
+    // and the editor, its job never idle again, holds nothing it knows.
+    if (!m_view.WaitForEnd(false, before, kModeReadTimeoutMs)) {
+        m_knows = false;
+        Note("no read followed the load");
+        return;
+    }
+    FinishJob(false, before);
+}
+
+bool SoakRun::FinishJob(bool write, int before) {
+    if (!m_view.WaitForEnd(write, before, kJobTimeoutMs)) {
+        Violation(write ? "a whole write never ended" : "a whole read never ended");
+        return false;
+    }
+    JoinSyncJobs();
+    const SyncResult result = write ? LastWriteResult() : LastReadResult();
+    // A job that completed over a link still standing leaves the editor
+    // holding what the processor holds; any other end says it does not know.
+    m_knows = result.Completed() && LinkUsable() && g_bJobIdle;
+    Note(Format("%s ended: outcome %d, editor %s", write ? "write" : "read",
+                static_cast<int>(result.outcome), m_knows ? "knows" : "does not know"));
+    return m_knows;
+}
+
+void SoakRun::SaveModeFile() {
+    ++m_counts.saves;
+    const bool unwritable = Chance(0.125);
+    const std::filesystem::path path = unwritable ? m_folder / "missing" / "soak.mode"
+                                                  : m_folder / Format("soak-%d.mode", Pick(1, 4));
+    std::vector<uint8_t> expected;
+    FileWriteResult result;
+    {
+        // The window saves on the state thread: nothing else changes the image meanwhile.
+        StateGuard state(StateLock());
+        expected = EditedImage();
+        result = WriteModeFile(path.string());
+    }
+    const std::vector<uint8_t> saved = FileBytes(path);
+    const bool present = std::filesystem::exists(path);
+    if (result.ok) {
+        const bool whole =
+            saved.size() == static_cast<size_t>(kModeFileSize) &&
+            std::equal(expected.begin(), expected.end(), saved.begin() + kModeFileHeaderSize) &&
+            ReadModeFile(path.string()).ok;
+        if (!whole)
+            Violation(Format("the saved mode file %s is not what the editor held (%zu bytes)",
+                             path.c_str(), saved.size()));
+        m_savedFiles[path.string()] = saved;
+        return;
+    }
+    const auto previous = m_savedFiles.find(path.string());
+    const bool untouched =
+        previous == m_savedFiles.end() ? !present : (present && saved == previous->second);
+    if (!untouched)
+        Violation(Format("a failed save left %s changed (%zu bytes)", path.c_str(), saved.size()));
+}
+
+void SoakRun::SwitchFaults() {
+    if (m_wireFaults) {
+        FaultsOff();
+        return;
+    }
+    ++m_counts.faults;
+    if (Chance(0.75))
+        WireFaultsOn();
+    else
+        BreakLink();
+}
+
+void SoakRun::WireFaultsOn() {
+    SimProcessor& processor = m_rig.Processor();
+    const int made = processor.ReplyCount();
+    SimFaults faults;
+    bool heartbeatLost = false;
+    if (Chance(0.5)) faults.replyLatencyMs = Pick(1, 25);
+    if (Chance(0.5)) faults.dropReplyNumber = made + Pick(1, 30);
+    if (Chance(0.4)) faults.damagedReplyNumber = made + Pick(1, 30);
+    if (Chance(0.2)) faults.slowReplyNumber = made + Pick(1, 60);
+    if (m_rig.Transport() == SoakTransport::Network) {
+        if (Chance(0.4)) faults.corruptChecksumNumber = made + Pick(1, 30);
+        if (Chance(0.4)) faults.heartbeatAfterReplyNumber = made + Pick(1, 30);
+        heartbeatLost = Chance(0.2);
+        if (Chance(0.3)) {
+            faults.pieceSize = Pick(1, 8);
+            faults.pieceGapMs = Pick(0, 2);
+        }
+    }
+    processor.SetFaults(faults);
+    m_rig.SetHeartbeats(!heartbeatLost);
+    m_wireFaults = true;
+    Note(Format("wire faults from reply %d: latency %d, drop %d, damaged %d, slow %d, checksum %d, "
+                "heartbeat %d, pieces %d%s",
+                made, faults.replyLatencyMs, faults.dropReplyNumber, faults.damagedReplyNumber,
+                faults.slowReplyNumber, faults.corruptChecksumNumber,
+                faults.heartbeatAfterReplyNumber, faults.pieceSize,
+                heartbeatLost ? ", no heartbeat" : ""));
+}
+
+void SoakRun::FaultsOff() {
+    m_rig.Processor().SetFaults({});
+    m_rig.Processor().SetSilent(false);
+    m_rig.SetHeartbeats(true);
+    m_wireFaults = false;
+}
+
+void SoakRun::BreakLink() {
+    // The editor is not told: it must find out itself, or the next check fails.
+    const double roll = Uniform(0.0, 1.0);
+    if (roll < 0.45) {
+        Note("connection dropped");
+        m_rig.DropConnection();
+    } else if (roll < 0.75) {
+        Note("power cycle");
+        m_rig.PowerCycle();
+    } else if (roll < 0.85 && m_rig.Transport() == SoakTransport::Network) {
+        Note("silence");
+        m_rig.SilenceUntilLinkGone();
+    } else {
+        Note("processor reset by the editor");
+        // The editor's own processor reset: it knows the processor starts afresh.
+        ResetProcessor();
+        WaitAllWritten();
+        m_knows = false;
+        m_rig.Close();
+    }
+}
+
+void SoakRun::QuietPoint() {
+    FaultsOff();
+    Note(m_knows ? "quiet point" : "quiet point, the editor does not know");
+    if (!LinkUsable()) m_knows = false;
+    if (m_knows && !WaitAllWritten()) m_knows = false;
+    if (m_knows) {
+        // The processor answers in order: once this is answered, everything
+        // written before it has taken effect.
+        const uint8_t ask[] = {CMD_GET_MODE};
+        bool answered = false;
+        for (int i = 0; i < kSettleTries && !answered && LinkUsable(); ++i)
+            answered = SendAndConfirm(ask, sizeof ask, kSettleTimeoutMs);
+        if (!answered && LinkUsable()) {
+            Violation("the processor stopped answering with the faults off");
+            return;
+        }
+        if (!answered) m_knows = false;
+    }
+    if (!m_knows && !Recover()) {
+        Violation("the editor could not reconnect and read with the faults off");
+        return;
+    }
+    CompareMemory("at a quiet point");
+    // The simulator keeps every command for the tests to look at; the soak
+    // looks at none, and the log would count as the editor's growth.
+    m_rig.Processor().ClearCommandLog();
+    const ProcessGauge gauge = ProcessGauge::Now();
+    Note(Format("checked: %.2f MiB, %d threads", gauge.residentMiB, gauge.threads));
+    SampleGauge(false);
+}
+
+bool SoakRun::Recover(std::optional<SoakTransport> transport) {
+    FaultsOff();
+    for (int attempt = 0; attempt < kRecoverTries; ++attempt) {
+        m_rig.Close();
+        JoinSyncJobs();
+        const SoakTransport chosen =
+            transport.value_or(Chance(0.5) ? SoakTransport::Network : SoakTransport::Usb);
+        Note(Format("open over %s", TransportName(chosen)));
+        if (m_rig.Open(chosen)) {
+            ++m_counts.reads;
+            const int before = m_view.Ended(false);
+            StartDelayedRead();
+            if (FinishJob(false, before)) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
+}
+
+void SoakRun::CompareMemory(const char* where) {
+    ++m_counts.checks;
+    const std::vector<uint8_t> editor = EditedImage();
+    const SimProcessor::Image memory = m_rig.Processor().Memory();
+    int differing = 0, first = -1;
+    for (int i = 0; i < kImageSize; ++i) {
+        if (editor[static_cast<size_t>(i)] == memory[static_cast<size_t>(i)]) continue;
+        if (first < 0) first = i;
+        ++differing;
+    }
+    if (differing == 0) return;
+    ++m_counts.mismatches;
+    Violation(Format("%s over %s: the processor's memory differs from what the editor holds at "
+                     "%d bytes, the first at %d (editor 0x%02X, processor 0x%02X)",
+                     where, TransportName(m_rig.Transport()), differing, first,
+                     editor[static_cast<size_t>(first)], memory[static_cast<size_t>(first)]));
+}
+
+void SoakRun::SampleGauge(bool end) {
+    if (!end && (m_gaugeTaken || Clock::now() < m_gaugeFrom)) return;
+    JoinSyncJobs();
+    const ProcessGauge gauge = ProcessGauge::Now();
+    if (end) {
+        m_gaugeLast = gauge;
+        return;
+    }
+    m_gaugeFirst = gauge;
+    m_gaugeTaken = true;
+    m_gaugeTransport = m_rig.Transport();
+}
+
+void SoakRun::Note(const std::string& action) {
+    constexpr size_t kRecentKept = 40;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
+    m_recent.push_back(Format("%8lld ms %s", static_cast<long long>(ms.count()), action.c_str()));
+    if (m_recent.size() > kRecentKept) m_recent.pop_front();
+}
+
+std::string SoakRun::RecentActions() const {
+    std::string text;
+    for (const std::string& line : m_recent) text += line + "\n";
+    return text;
+}
+
+void SoakRun::Violation(const std::string& text) {
+    if (m_violation.empty()) m_violation = text;
+}
+
+double SoakRun::Uniform(double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(m_random);
+}
+
+int SoakRun::Pick(int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(m_random);
+}
+
+bool SoakRun::Chance(double p) {
+    return Uniform(0.0, 1.0) < p;
+}
+
+} // namespace fx
