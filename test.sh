@@ -7,7 +7,9 @@
 #                overflow included): the core, link and state suites;
 #   build-tsan/  ThreadSanitizer: the link and state suites and the GUI suite
 #                (the pages drive the window's thread, the link's reader and
-#                writer threads and the job threads together).
+#                writer threads and the job threads together);
+# and two minutes of the soak (scripts/soak.sh) against the simulated
+# processor with faults switched on and off.
 # The suites mostly wait on the simulated processor, so each configuration's
 # suites run in the background while the next configuration compiles (at a
 # lower priority), and ctest runs more tests at once than there are cores. FX_FUZZ_SECONDS=N adds
@@ -95,6 +97,9 @@ echo "== build (build-test)"
 configure build-test "-O2 -g1"
 build build-test
 echo "   built after ${SECONDS} s"
+# Two minutes of the soak (scripts/soak.sh) beside everything that follows.
+start_background "soak, 2 minutes (build-test)" build-test/soak.log \
+    env FX_BUILD_DIR=build-test scripts/soak.sh --minutes 2
 
 echo "== Debian package from build-test (cpack -G DEB)"
 # Installing the package changes the machine and would race other checkouts
