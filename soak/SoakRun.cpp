@@ -456,7 +456,7 @@ void SoakRun::QuietPoint() {
         const uint8_t ask[] = {CMD_GET_MODE};
         bool answered = false;
         for (int i = 0; i < kSettleTries && !answered && LinkUsable(); ++i)
-            answered = SendAndConfirm(ask, sizeof ask, kSettleTimeoutMs);
+            answered = static_cast<bool>(SendAndConfirm(ask, sizeof ask, kSettleTimeoutMs));
         if (!answered && LinkUsable()) {
             Violation("the processor stopped answering with the faults off");
             return;
