@@ -453,10 +453,15 @@ void SoakRun::QuietPoint() {
     if (m_knows) {
         // The processor answers in order: once this is answered, everything
         // written before it has taken effect.
+        // A question, not a change: its answer repeats its code.
         const uint8_t ask[] = {CMD_GET_MODE};
         bool answered = false;
-        for (int i = 0; i < kSettleTries && !answered && LinkUsable(); ++i)
-            answered = static_cast<bool>(SendAndConfirm(ask, sizeof ask, kSettleTimeoutMs));
+        for (int i = 0; i < kSettleTries && !answered && LinkUsable(); ++i) {
+            const uint64_t before = ReplyCount(CMD_GET_MODE);
+            SendShortCmd(ask, sizeof ask);
+            answered = WaitAllWritten() &&
+                       WaitForReplyAfter(CMD_GET_MODE, before, kSettleTimeoutMs);
+        }
         if (!answered && LinkUsable()) {
             Violation("the processor stopped answering with the faults off");
             return;
