@@ -51,9 +51,10 @@ build() { # dir, targets...
     nice -n 10 cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
-# Each configuration's suites run in the background from the moment it is
-# built, beside the next configuration's build; finish_all prints every log
-# in the order they started and fails the run if any of them failed.
+# Each configuration's suites run in the background once it is built and
+# the previous configuration's suites have ended, beside the next
+# configuration's build; finish_all prints every log in the order they
+# started and fails the run if any of them failed.
 BACKGROUND_PIDS=()
 BACKGROUND_NAMES=()
 BACKGROUND_LOGS=()
@@ -65,11 +66,28 @@ start_background() { # name, log, command...
     BACKGROUND_NAMES+=("$name")
     BACKGROUND_LOGS+=("$log")
 }
+# One configuration's suites at a time: the suites of two configurations
+# together (ThreadSanitizer's above all) starve each other's time-outs.
+SUITES_PID=""
+declare -A ENDED_STATUS=()
+start_suites() { # name, log, command...
+    if [ -n "$SUITES_PID" ]; then
+        local status=0
+        wait "$SUITES_PID" || status=$?
+        ENDED_STATUS[$SUITES_PID]=$status
+    fi
+    start_background "$@"
+    SUITES_PID=$!
+}
 finish_all() {
     local failed=()
     for i in "${!BACKGROUND_PIDS[@]}"; do
-        local status=0
-        wait "${BACKGROUND_PIDS[$i]}" || status=$?
+        local pid="${BACKGROUND_PIDS[$i]}" status=0
+        if [ -n "${ENDED_STATUS[$pid]:-}" ]; then
+            status="${ENDED_STATUS[$pid]}"
+        else
+            wait "$pid" || status=$?
+        fi
         echo "== ${BACKGROUND_NAMES[$i]}"
         cat "${BACKGROUND_LOGS[$i]}"
         if [ "$status" -ne 0 ]; then failed+=("${BACKGROUND_NAMES[$i]}"); fi
@@ -108,7 +126,7 @@ PACKAGE_CHECK=()
 if [ "${CI:-}" = true ] || [ "${FXTUNE_INSTALL_CHECK:-}" = 1 ]; then PACKAGE_CHECK=(--install-check); fi
 ./scripts/package-deb.sh "${PACKAGE_CHECK[@]}" build-test
 
-start_background "suites: optimised build (build-test)" build-test/suites.log \
+start_suites "suites: optimised build (build-test)" build-test/suites.log \
     ctest --test-dir build-test -j "$TEST_JOBS" --timeout 300
 
 echo "== build: AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
@@ -116,14 +134,14 @@ configure build-asan "-O1 -g1" -DFX_SANITIZE=address,undefined,float-cast-overfl
     -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
 build build-asan core_tests link_tests state_tests
 echo "   built after ${SECONDS} s"
-start_background "suites: AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
+start_suites "suites: AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
     ctest --test-dir build-asan -j "$TEST_JOBS" --timeout 300 -L 'core|link|state'
 
 echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
 configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
 build build-tsan link_tests state_tests gui_tests
 echo "   built after ${SECONDS} s"
-start_background "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
+start_suites "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
 
 finish_all
 echo "== all configurations built and tested in ${SECONDS} s"
