@@ -112,18 +112,10 @@ struct PeakingBand {
 
 // Adds the band's response on the grid to sum.
 void AddBandResponse(const PeakingBand& band, const FitGrid& grid, std::vector<double>& sum) {
-    const BiquadCoefficients c =
-        ComputeBiquad(EQ_PEQ, band.frequency, band.gain, band.q, 0.0, kEqSampleRate);
-    const double nA = (c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2);
-    const double nB = 4.0 * (c.b0 * c.b1 + 4.0 * c.b0 * c.b2 + c.b1 * c.b2);
-    const double nC = 16.0 * c.b0 * c.b2;
-    const double mA = (1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2);
-    const double mB = 4.0 * (c.a1 + 4.0 * c.a2 + c.a1 * c.a2);
-    const double mC = 16.0 * c.a2;
-    for (size_t i = 0; i < sum.size(); ++i) {
-        const double p = grid.phi[i];
-        sum[i] += 10.0 * std::log10((nA - nB * p + nC * p * p) / (mA - mB * p + mC * p * p));
-    }
+    const SectionMagnitude magnitude(
+        ComputeBiquad(EQ_PEQ, band.frequency, band.gain, band.q, 0.0, kEqSampleRate));
+    for (size_t i = 0; i < sum.size(); ++i)
+        sum[i] += magnitude.Db(grid.phi[i], grid.phi[i] * grid.phi[i]);
 }
 
 std::vector<double> EqOnGrid(const std::vector<PeakingBand>& bands, const FitGrid& grid) {

@@ -206,20 +206,23 @@ const std::array<double, kEqPoints>& EqEvalFrequencies() {
     return frequencies;
 }
 
+fx::SectionMagnitude::SectionMagnitude(const BiquadCoefficients& c)
+    : nA((c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2)),
+      nB(4.0 * (c.b0 * c.b1 + 4.0 * c.b0 * c.b2 + c.b1 * c.b2)), nC(16.0 * c.b0 * c.b2),
+      mA((1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2)), mB(4.0 * (c.a1 + 4.0 * c.a2 + c.a1 * c.a2)),
+      mC(16.0 * c.a2) {}
+
+double fx::SectionMagnitude::Db(double phi, double phi2) const {
+    const double n = nA - nB * phi + nC * phi2;
+    const double m = mA - mB * phi + mC * phi2;
+    // 10 log10(N) - 10 log10(M), with one logarithm instead of two.
+    return 10.0 * std::log10(n / m);
+}
+
 void ComputeSectionResponse(const BiquadCoefficients& c, double* outDb) {
-    const double nA = (c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2);
-    const double nB = 4.0 * (c.b0 * c.b1 + 4.0 * c.b0 * c.b2 + c.b1 * c.b2);
-    const double nC = 16.0 * c.b0 * c.b2;
-    const double mA = (1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2);
-    const double mB = 4.0 * (c.a1 + 4.0 * c.a2 + c.a1 * c.a2);
-    const double mC = 16.0 * c.a2;
+    const fx::SectionMagnitude magnitude(c);
     const PhiTable& phi = Phi();
-    for (int i = 0; i < kEqPoints; ++i) {
-        const double n = nA - nB * phi.phi[i] + nC * phi.phi2[i];
-        const double m = mA - mB * phi.phi[i] + mC * phi.phi2[i];
-        // 10 log10(N) - 10 log10(M), with one logarithm instead of two.
-        outDb[i] = 10.0 * std::log10(n / m);
-    }
+    for (int i = 0; i < kEqPoints; ++i) outDb[i] = magnitude.Db(phi.phi[i], phi.phi2[i]);
 }
 
 EqBandLimits EqLimitsOf(int type) {

@@ -42,8 +42,19 @@ BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, doub
 double EqEvalFrequency(int i);
 const std::array<double, kEqPoints>& EqEvalFrequencies();
 
-// Magnitude in dB of one section at the 512 evaluation frequencies, by the
-// sin^2 form of |H(e^jw)|^2.
+namespace fx {
+// One section's |H(e^jw)|^2 in its sin^2 form: with phi = sin^2(w/2) it is
+// (nA - nB phi + nC phi^2) / (mA - mB phi + mC phi^2), one logarithm a point.
+struct SectionMagnitude {
+    explicit SectionMagnitude(const BiquadCoefficients& c);
+    // The magnitude in dB where sin^2(w/2) is phi (phi2 its square).
+    double Db(double phi, double phi2) const;
+
+    double nA, nB, nC, mA, mB, mC;
+};
+} // namespace fx
+
+// Magnitude in dB of one section at the 512 evaluation frequencies.
 void ComputeSectionResponse(const BiquadCoefficients& c, double* outDb);
 
 // Number of bands of a set used by copy/paste (set 12 counts 6).
