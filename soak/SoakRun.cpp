@@ -459,8 +459,8 @@ void SoakRun::QuietPoint() {
         for (int i = 0; i < kSettleTries && !answered && LinkUsable(); ++i) {
             const uint64_t before = ReplyCount(CMD_GET_MODE);
             SendShortCmd(ask, sizeof ask);
-            answered = WaitAllWritten() &&
-                       WaitForReplyAfter(CMD_GET_MODE, before, kSettleTimeoutMs);
+            answered =
+                WaitAllWritten() && WaitForReplyAfter(CMD_GET_MODE, before, kSettleTimeoutMs);
         }
         if (!answered && LinkUsable()) {
             Violation("the processor stopped answering with the faults off");

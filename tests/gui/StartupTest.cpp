@@ -5,7 +5,6 @@
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 #include "pages/CPlaceholderPage.h"
-#include "shell/StatusPoll.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
@@ -13,6 +12,7 @@
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CSynDlg.h"
 #include "shell/RibbonIds.h"
+#include "shell/StatusPoll.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

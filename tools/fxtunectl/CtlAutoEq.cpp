@@ -158,8 +158,7 @@ CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>&
     for (size_t i = 0; i < bands.size(); ++i) {
         const EqBandRecord& b = bands[i];
         const CtlResult result =
-            SendConfirmed("band " + std::to_string(slots[i] + 1) + " of " + CommandText(options),
-                          2,
+            SendConfirmed("band " + std::to_string(slots[i] + 1) + " of " + CommandText(options), 2,
                           [&] { SetEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
