@@ -12,9 +12,8 @@
 # processor with faults switched on and off.
 # The suites mostly wait on the simulated processor, so each configuration's
 # suites run in the background while the next configuration compiles (at a
-# lower priority), the ThreadSanitizer suites alone, and ctest runs more
-# tests at once than there are cores. FX_FUZZ_SECONDS=N adds a short run of
-# every fuzz target.
+# lower priority), and ctest runs more tests at once than there are cores. FX_FUZZ_SECONDS=N adds
+# a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -52,9 +51,10 @@ build() { # dir, targets...
     nice -n 10 cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
-# Each configuration's suites run in the background once it is built,
-# beside the next configuration's build; finish_all prints every log in the
-# order they started and fails the run if any of them failed.
+# Each configuration's suites run in the background once it is built and
+# the previous configuration's suites have ended, beside the next
+# configuration's build; finish_all prints every log in the order they
+# started and fails the run if any of them failed.
 BACKGROUND_PIDS=()
 BACKGROUND_NAMES=()
 BACKGROUND_LOGS=()
@@ -66,27 +66,18 @@ start_background() { # name, log, command...
     BACKGROUND_NAMES+=("$name")
     BACKGROUND_LOGS+=("$log")
 }
-# The ThreadSanitizer suites run alone: beside another configuration's
-# suites their load starves the others' time-outs. The optimised build's
-# and AddressSanitizer's suites are light enough to share the machine.
-SUITE_PIDS=()
+# One configuration's suites at a time: the suites of two configurations
+# together (ThreadSanitizer's above all) starve each other's time-outs.
+SUITES_PID=""
 declare -A ENDED_STATUS=()
-wait_for_suites() {
-    local pid status
-    for pid in "${SUITE_PIDS[@]}"; do
-        status=0
-        wait "$pid" || status=$?
-        ENDED_STATUS[$pid]=$status
-    done
-    SUITE_PIDS=()
-}
 start_suites() { # name, log, command...
+    if [ -n "$SUITES_PID" ]; then
+        local status=0
+        wait "$SUITES_PID" || status=$?
+        ENDED_STATUS[$SUITES_PID]=$status
+    fi
     start_background "$@"
-    SUITE_PIDS+=($!)
-}
-start_suites_alone() { # name, log, command...
-    wait_for_suites
-    start_suites "$@"
+    SUITES_PID=$!
 }
 finish_all() {
     local failed=()
@@ -150,7 +141,7 @@ echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
 configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
 build build-tsan link_tests state_tests gui_tests
 echo "   built after ${SECONDS} s"
-start_suites_alone "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
+start_suites "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
 
 finish_all
 echo "== all configurations built and tested in ${SECONDS} s"
