@@ -1,6 +1,6 @@
 #include "pages/CAutoEqDlg.h"
 
-#include "modefile/SafeFile.h"
+#include "modefile/MeasurementFile.h"
 #include "shell/Localisation.h"
 
 #include <QComboBox>
@@ -79,14 +79,11 @@ bool CAutoEqDlg::TakeChoices(fx::AutoEqRequest& request, QString& reason) const 
         request.target.tiltDbPerOctave = m_tilt->value();
     }
     if (m_target->currentIndex() != kFile) return true;
-    const fx::FileReadResult file =
-        fx::ReadRegularFile(m_targetPath.toStdString(), fx::kMaxMeasurementBytes);
-    if (!file.ok) {
-        reason = QString::fromStdString(file.message);
+    const fx::MeasurementText text = fx::ReadMeasurementFile(m_targetPath.toStdString());
+    if (!text.ok && text.line == 0) {
+        reason = QString::fromStdString(text.reason);
         return false;
     }
-    const fx::MeasurementText text =
-        fx::ParseMeasurement(std::string(file.bytes.begin(), file.bytes.end()));
     if (!text.ok) {
         reason = QFileInfo(m_targetPath).fileName() + ": " + QString::fromStdString(text.Error());
         return false;

@@ -1,6 +1,7 @@
 #include "pages/CRoomCorrection.h"
 
 #include "controls/CEqPanel.h"
+#include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "pages/CAutoEqDlg.h"
 #include "pages/CEqEditor.h"
@@ -25,14 +26,11 @@ QString MeasurementFilter() {
 
 // A file's measurement, or the reason it is refused (with its line).
 bool ReadMeasurement(const QString& path, fx::Measurement& out, QString& reason) {
-    const fx::FileReadResult file =
-        fx::ReadRegularFile(path.toStdString(), fx::kMaxMeasurementBytes);
-    if (!file.ok) {
-        reason = QString::fromStdString(file.message);
+    const fx::MeasurementText text = fx::ReadMeasurementFile(path.toStdString());
+    if (!text.ok && text.line == 0) {
+        reason = QString::fromStdString(text.reason);
         return false;
     }
-    const fx::MeasurementText text =
-        fx::ParseMeasurement(std::string(file.bytes.begin(), file.bytes.end()));
     if (!text.ok) {
         reason = Tr("%1 第 %2 行无法读取：\n%3", "%1, line %2 cannot be read:\n%3")
                      .arg(QFileInfo(path).fileName())

@@ -6,6 +6,7 @@
 #include "ImageJson.h"
 
 #include "link/ReplyDispatcher.h"
+#include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
@@ -31,11 +32,10 @@ CtlResult Usage(const std::string& what) {
 }
 
 CtlResult ReadMeasurementFile(const std::string& path, fx::Measurement& out) {
-    const fx::FileReadResult file = fx::ReadRegularFile(path, fx::kMaxMeasurementBytes);
-    if (!file.ok) return CtlResult::Fail(kExitBadFile, file.message);
-    const fx::MeasurementText text =
-        fx::ParseMeasurement(std::string(file.bytes.begin(), file.bytes.end()));
-    if (!text.ok) return CtlResult::Fail(kExitBadFile, path + ": " + text.Error());
+    const fx::MeasurementText text = fx::ReadMeasurementFile(path);
+    if (!text.ok)
+        return CtlResult::Fail(kExitBadFile,
+                               text.line == 0 ? text.reason : path + ": " + text.Error());
     out = text.measurement;
     return CtlResult::Ok();
 }
