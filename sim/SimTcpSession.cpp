@@ -85,15 +85,23 @@ void SimTcpSession::ReaderThreadProc() {
     for (;;) {
         const ssize_t received = ::recv(m_socket, buffer, sizeof buffer, 0);
         if (received <= 0) break;
-        const int badBefore = m_parser.BadChecksums();
         m_parser.Feed(buffer, static_cast<int>(received));
-        m_counters.badChecksums += m_parser.BadChecksums() - badBefore;
+        CountBadChecksums();
     }
     m_finished = true;
     m_wake.notify_all();
 }
 
+// A damaged frame counts before anything that came behind it is answered,
+// so whoever sees that answer sees the count too.
+void SimTcpSession::CountBadChecksums() {
+    const int seen = m_parser.BadChecksums();
+    m_counters.badChecksums += seen - m_badChecksumsCounted;
+    m_badChecksumsCounted = seen;
+}
+
 void SimTcpSession::HandlePayload(const uint8_t* payload, int count) {
+    CountBadChecksums();
     if (count < 1) return;
     if (payload[0] != kNetTagCommand) {
         // Bytes for the radio module (its acknowledgements); nothing answers them.

@@ -57,6 +57,7 @@ private:
 
     void ReaderThreadProc();
     void WriterThreadProc();
+    void CountBadChecksums();
     void HandlePayload(const uint8_t* payload, int count);
     void Enqueue(Outgoing item);
     void SendReplyFrame(Outgoing item);
@@ -66,6 +67,7 @@ private:
     SimProcessor& m_processor;
     SimTcpCounters& m_counters;
     SimFrameParser m_parser;
+    int m_badChecksumsCounted = 0; // of the parser's, added to m_counters (reader thread only)
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
