@@ -96,7 +96,7 @@ void BM_ResidentMemoryAfterDemoRead(benchmark::State& state) {
         frame->show();
         const bool read = WaitUntil(
             [&] {
-                return g_bConnected && g_bJobIdle && !CSynDlg::IsShown() &&
+                return g_bConnected() && g_bJobIdle() && !CSynDlg::IsShown() &&
                        !frame->View()->IsFreshLink();
             },
             20000);

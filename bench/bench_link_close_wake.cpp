@@ -54,13 +54,13 @@ void BM_CloseWakesAWaitingSender(benchmark::State& state) {
     const bool network = state.range(0) == 0;
     BuildDefaultImage();
     QuietView view;
-    g_bQueuedSend = false;
+    g_bQueuedSend() = false;
     for (auto _ : state) {
         SimProcessor sim;
         sim.SetSilent(true);
         SimTcpServer server(sim);
         VirtualHidBackend usb(sim);
-        g_bNetMode = network;
+        g_bNetMode() = network;
         if (network) {
             server.SetHeartbeatPeriod(0);
             if (!server.Start(0) || NetConnect("127.0.0.1", server.Port()) != 1) {
@@ -89,8 +89,8 @@ void BM_CloseWakesAWaitingSender(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(woken - closing).count());
         SetHidBackend(nullptr);
     }
-    g_bNetMode = false;
-    g_bQueuedSend = true;
+    g_bNetMode() = false;
+    g_bQueuedSend() = true;
     g_hReplyEvent.Set();
 }
 
@@ -103,7 +103,7 @@ void BM_SilentProcessorEndsTheRead(benchmark::State& state) {
         faults.silentAfterCommands = 10; // in the middle of the read
         sim.SetFaults(faults);
         SimTcpServer server(sim);
-        g_bNetMode = true;
+        g_bNetMode() = true;
         if (!server.Start(0) || NetConnect("127.0.0.1", server.Port()) != 1) {
             state.SkipWithError("cannot connect");
             break;
@@ -117,7 +117,7 @@ void BM_SilentProcessorEndsTheRead(benchmark::State& state) {
         NetDisconnect(false);
         JoinSyncJobs();
     }
-    g_bNetMode = false;
+    g_bNetMode() = false;
 }
 
 void BM_ModeChangeReplyFlood(benchmark::State& state) {
@@ -134,7 +134,7 @@ void BM_ModeChangeReplyFlood(benchmark::State& state) {
     for (auto _ : state) {
         SimProcessor sim;
         SimTcpServer server(sim);
-        g_bNetMode = true;
+        g_bNetMode() = true;
         if (!server.Start(0) || NetConnect("127.0.0.1", server.Port()) != 1 ||
             !server.WaitForClient(true, 5000)) {
             state.SkipWithError("cannot connect");
@@ -166,7 +166,7 @@ void BM_ModeChangeReplyFlood(benchmark::State& state) {
         NetDisconnect(false);
         JoinSyncJobs();
     }
-    g_bNetMode = false;
+    g_bNetMode() = false;
     state.counters["peak_job_threads"] = peakExtra;
     state.counters["read_jobs"] = jobs;
 }

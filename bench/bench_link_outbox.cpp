@@ -59,22 +59,22 @@ public:
         faults.replyLatencyMs = latencyMs;
         m_sim.SetFaults(faults);
         if (transport == kUsb) {
-            g_bNetMode = false;
+            g_bNetMode() = false;
             SetHidBackend(&m_usb);
             m_open = OpenDeviceLink() == 1;
         } else {
-            g_bNetMode = true;
+            g_bNetMode() = true;
             m_server.SetHeartbeatPeriod(0);
             m_open = m_server.Start(0) && NetConnect("127.0.0.1", m_server.Port()) == 1;
         }
     }
     ~Processor() {
         m_sim.SetCommandObserver(nullptr);
-        if (g_bNetMode) NetDisconnect(false);
+        if (g_bNetMode()) NetDisconnect(false);
         CloseUsbLink();
         m_server.Stop();
         SetHidBackend(nullptr);
-        g_bNetMode = false;
+        g_bNetMode() = false;
     }
     bool Open() const { return m_open; }
     SimProcessor& Sim() { return m_sim; }
@@ -97,8 +97,8 @@ void BM_OutboxLiveEdits(benchmark::State& state) {
     const bool loseReply = state.range(2) != 0;
     const auto gesture = static_cast<Gesture>(state.range(3));
     BuildDefaultImage();
-    g_bQueuedSend = true;
-    g_bCoalesce = true;
+    g_bQueuedSend() = true;
+    g_bCoalesce() = true;
     Processor processor(transport, latencyMs);
     if (!processor.Open()) {
         state.SkipWithError("cannot open the link to the simulator");
@@ -136,7 +136,7 @@ void BM_OutboxLiveEdits(benchmark::State& state) {
         }
         fx::WaitAllWritten();
         // The processor has taken in everything once the last record's reply came.
-        while (g_bAwaitReply) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        while (g_bAwaitReply()) std::this_thread::sleep_for(std::chrono::microseconds(200));
         const Clock::time_point arrived{Clock::duration(lastArrivalNs.load())};
         lastDelayMs = std::chrono::duration<double, std::milli>(arrived - lastMove).count();
         framesPer1000 = frames * 1000.0 / kMoves;

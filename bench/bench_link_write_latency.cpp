@@ -77,15 +77,15 @@ void RunNetwork(benchmark::State& state, bool queued) {
         return;
     }
     ArrivalProbe probe(sim);
-    g_bNetMode = true;
-    g_bQueuedSend = queued;
+    g_bNetMode() = true;
+    g_bQueuedSend() = queued;
     if (NetConnect("127.0.0.1", server.Port()) != 1) {
         state.SkipWithError("cannot connect");
         return;
     }
     const auto awaitReply = [queued] {
         if (queued) {
-            while (g_bAwaitReply) std::this_thread::yield();
+            while (g_bAwaitReply()) std::this_thread::yield();
         } else {
             // The direct sender waits for this event itself; take it here, off the clock.
             g_hReplyEvent.Wait(kReplyWaitMs);
@@ -100,8 +100,8 @@ void RunNetwork(benchmark::State& state, bool queued) {
         state.SetIterationTime(us / 1e6);
     }
     NetDisconnect(false);
-    g_bNetMode = false;
-    g_bQueuedSend = true;
+    g_bNetMode() = false;
+    g_bQueuedSend() = true;
     sim.SetCommandObserver(nullptr);
     ReportPercentiles(state, latencies);
 }
@@ -119,7 +119,7 @@ void BM_LiveWriteLatency_VirtualUsb(benchmark::State& state) {
     VirtualHidBackend backend(sim);
     SetHidBackend(&backend);
     ArrivalProbe probe(sim);
-    g_bNetMode = false;
+    g_bNetMode() = false;
     if (OpenDeviceLink() != 1) {
         state.SkipWithError("cannot open the virtual device");
         SetHidBackend(nullptr);

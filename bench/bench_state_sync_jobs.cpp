@@ -69,7 +69,7 @@ void RunJobs(benchmark::State& state, void (*start)(), int commands) {
         return;
     }
     JobEndWaiter waiter;
-    g_bNetMode = true;
+    g_bNetMode() = true;
     if (NetConnect("127.0.0.1", server.Port()) != 1) {
         state.SkipWithError("cannot connect");
         return;
@@ -91,7 +91,7 @@ void RunJobs(benchmark::State& state, void (*start)(), int commands) {
     }
     NetDisconnect(true);
     JoinSyncJobs();
-    g_bNetMode = false;
+    g_bNetMode() = false;
     const double floorMs = kJobPausesMs + commands * latencyMs;
     if (state.iterations() > 0) {
         state.counters["floor_ms"] = floorMs;

@@ -120,9 +120,9 @@ bool CopyEqSet(int src, int dst) {
     const fx::ImageEditScope paste(fx::ImageEditKind::EqPaste, dst);
     const int count = std::min(EqCopyCount(src), EqCopyCount(dst));
     const size_t size = static_cast<size_t>(count) * kEqBandRecordSize;
-    uint8_t* target = g_PanelImage + EqBandOffset(dst, 0);
+    uint8_t* target = g_PanelImage() + EqBandOffset(dst, 0);
     const std::vector<uint8_t> before(target, target + size);
-    std::memmove(target, g_PanelImage + EqBandOffset(src, 0), size);
+    std::memmove(target, g_PanelImage() + EqBandOffset(src, 0), size);
     fx::NoteImageChange(EqBandOffset(dst, 0), before.data(), target, static_cast<int>(size));
     return ResendEqSet(dst);
 }

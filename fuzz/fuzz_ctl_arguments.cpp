@@ -24,7 +24,7 @@ double Number(const std::string& text) {
 void CheckBand(const std::vector<std::string>& args) {
     const int set = std::atoi(args[0].c_str());
     const int band = std::atoi(args[1].c_str());
-    const EqBandRecord stored = DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band));
+    const EqBandRecord stored = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
     if (stored.type != std::atoi(args[2].c_str())) __builtin_trap();
     if (stored.frequency != std::floor(Number(args[3]))) __builtin_trap();
     if (std::fabs(stored.gain - Number(args[4])) > 0.1 + 1e-9) __builtin_trap();

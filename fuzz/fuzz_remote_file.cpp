@@ -2,7 +2,7 @@
 // is taken, a refused file leaves the block as it was.
 #include "FuzzSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "remote/core/RemoteFile.h"
 
 #include <cstring>

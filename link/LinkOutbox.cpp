@@ -83,7 +83,7 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return 0; // no link: nothing can go out
-        if (g_bCoalesce && g_bQueuedSend && Coalesce(record, count)) return 0;
+        if (g_bCoalesce() && g_bQueuedSend() && Coalesce(record, count)) return 0;
         Entry& entry = m_queue.emplace_back();
         entry.ticket = ticket = ++m_posted;
         entry.length = count;
@@ -109,10 +109,10 @@ bool LinkOutbox::Coalesce(const uint8_t* record, int count) {
     return false;
 }
 
-CoalescingOff::CoalescingOff() : m_previous(g_bCoalesce.exchange(false)) {}
+CoalescingOff::CoalescingOff() : m_previous(g_bCoalesce().exchange(false)) {}
 
 CoalescingOff::~CoalescingOff() {
-    g_bCoalesce = m_previous;
+    g_bCoalesce() = m_previous;
 }
 
 void LinkOutbox::WriteNow(RecordKind kind, const uint8_t* bytes, int count) {
@@ -187,7 +187,7 @@ void LinkOutbox::RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& w
             entry = m_queue.front();
             m_queue.pop_front();
         }
-        g_bAwaitReply = true;
+        g_bAwaitReply() = true;
         wire->WriteRecord(RecordKind::Command, entry.bytes.data(), entry.length);
         {
             std::lock_guard lock(m_mutex);

@@ -2,14 +2,6 @@
 
 #include "link/ReplyLedger.h"
 
-std::atomic<bool> g_bConnected{false};
-std::atomic<bool> g_bNetMode{false};
-std::atomic<bool> g_bJobIdle{true};
-std::atomic<bool> g_bQueuedSend{true};
-std::atomic<bool> g_bCoalesce{true};
-std::atomic<bool> g_bParamsChanged{false};
-std::atomic<bool> g_bReadThreadEnd{false};
-std::atomic<bool> g_bAwaitReply{false};
 
 AutoResetEvent g_hReplyEvent{true};
 AutoResetEvent g_hReaderEndedEvent{false};
@@ -17,7 +9,7 @@ AutoResetEvent g_hReaderEndedEvent{false};
 std::mutex g_SendLock;
 
 bool LinkUsable() {
-    return g_bConnected && !g_bReadThreadEnd;
+    return g_bConnected() && !g_bReadThreadEnd();
 }
 
 void NotifyLinkGone() {
@@ -26,6 +18,6 @@ void NotifyLinkGone() {
 }
 
 void GiveUpAwaitedReply() {
-    g_bAwaitReply = false;
+    g_bAwaitReply() = false;
     g_hReplyEvent.Set();
 }

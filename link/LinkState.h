@@ -1,21 +1,11 @@
 #pragma once
 
 #include "link/AutoResetEvent.h"
+#include "link/LinkFlags.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-
-// Link flags, single global instances shared by the user-interface thread, the
-// reader threads and the job threads.
-extern std::atomic<bool> g_bConnected;     // a link (USB or network) is open
-extern std::atomic<bool> g_bNetMode;       // the network is the transport
-extern std::atomic<bool> g_bJobIdle;       // no whole-image job is running
-extern std::atomic<bool> g_bQueuedSend;    // no whole-image job runs: the outbox may coalesce
-extern std::atomic<bool> g_bCoalesce;      // a newer parameter write replaces a waiting one
-extern std::atomic<bool> g_bParamsChanged; // parameters differ from the stored mode
-extern std::atomic<bool> g_bReadThreadEnd; // the reader stopped after a failed read
-extern std::atomic<bool> g_bAwaitReply;    // the outbox wrote a record and no reply came since
 
 // Set by the dispatcher after every reply; the outbox's writer paces on it.
 // Auto-reset, created signalled.

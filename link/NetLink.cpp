@@ -1,7 +1,7 @@
 #include "link/NetLink.h"
 
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "link/ReplySink.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -76,12 +76,12 @@ bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     session.socket.Shutdown();
     session.misses = 0;
     const bool current = g_session.get() == &session;
-    if (current) g_bConnected = false;
+    if (current) g_bConnected() = false;
     if (viewMessage != 0) PostToView(viewMessage);
     if (current) {
         NotifyLinkGone();
         fx::Outbox().Stop();
-        if (clearStatusNow) ClearStatusBlock();
+        if (clearStatusNow) fx::DeviceReplies().LinkClosed();
     }
     return true;
 }
@@ -127,14 +127,14 @@ bool ReceiveOnce(NetSession& session) {
 }
 
 void RunReceive(const std::shared_ptr<NetSession>& session) {
-    g_bReadThreadEnd = false;
+    g_bReadThreadEnd() = false;
     g_hReaderEndedEvent.Reset();
     while (session->open) {
         if (ReceiveOnce(*session)) continue;
         // A failure of a link that is still open (not one being closed).
         if (session->open) {
-            g_bJobIdle = false;
-            g_bReadThreadEnd = true;
+            g_bJobIdle() = false;
+            g_bReadThreadEnd() = true;
             g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
         }
         break;
@@ -184,7 +184,7 @@ void EndCurrentSession() {
     if (session) fx::Outbox().Close();
     if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
     NetThreads().JoinEnded();
-    if (closed) ClearStatusBlock();
+    if (closed) fx::DeviceReplies().LinkClosed();
     std::lock_guard lock(g_sessionMutex);
     if (g_session == session) g_session.reset();
 }
@@ -229,8 +229,8 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
     const int error = session->socket.Connect(address, port);
     if (error != 0) return error;
     if (beforeOpen) beforeOpen();
-    g_bAwaitReply = false;
-    g_bReadThreadEnd = false;
+    g_bAwaitReply() = false;
+    g_bReadThreadEnd() = false;
     g_hReplyEvent.Set(); // created signalled: the first sender does not wait
 
     session->lastReceiveMs = LinkNowMs();
@@ -238,7 +238,7 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
     {
         std::lock_guard lock(g_sessionMutex);
         g_session = session;
-        g_bConnected = true;
+        g_bConnected() = true;
     }
     fx::Outbox().Open(std::make_shared<NetWire>(session), {"NetSendSync WaitObject Time Out \r\n ",
                                                            "End thread: NetWriteThreadProc \n"});

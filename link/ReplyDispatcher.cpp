@@ -2,15 +2,12 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyLedger.h"
-#include "link/StateThread.h"
+#include "link/ReplySink.h"
 #include "link/ViewNotifier.h"
-#include "state/ParamImage.h"
-#include "state/SyncJobs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,13 +25,6 @@ struct Reply {
 
     int DataAvailable() const { return std::max(0, count - 5); }
 };
-
-// Copies `length` data bytes (record byte 5 on) into target[offset..], never
-// past targetSize and never more than arrived.
-void CopyData(const Reply& reply, int length, uint8_t* target, int offset, int targetSize) {
-    const int n = std::min({length, targetSize - offset, reply.DataAvailable()});
-    if (n > 0) std::memcpy(target + offset, reply.bytes + 5, static_cast<size_t>(n));
-}
 
 // Copies record bytes 2.. into a mirror, as far as they arrived.
 void CopyFromByte2(const Reply& reply, uint8_t* target, int size) {
@@ -69,23 +59,21 @@ void HandleErrorReport(const Reply& reply) {
     if (IViewNotifier* view = GetViewNotifier()) view->ShowErrorBox(text, "Error");
 }
 
-// The mirrors change on the state thread (link/StateThread.h); a handler
-// hands over a copy of the reply and returns.
+// What a reply changes goes to the device state's sink, which applies it on
+// the state thread; a handler decodes the reply and returns.
 
-void HandleStatus(const Reply& reply) {
-    fx::ChangeState([reply] {
-        CopyFromByte2(reply, g_StatusBlock, kStatusBlockSize);
-        // Status byte 7 high nibble is the music pitch plus 5.
-        const DspParamEntry* pitch = FindDspParam(4, 21);
-        if (pitch && pitch->intVar) *pitch->intVar = (reply.bytes[9] >> 4) - 5;
-    });
+template <size_t N> std::array<uint8_t, N> FromByte2(const Reply& reply) {
+    std::array<uint8_t, N> block{};
+    CopyFromByte2(reply, block.data(), static_cast<int>(N));
+    return block;
 }
 
 // One reply's change of the identity record: applied to the copy the ledger
-// keeps for the read job (at once) and to the mirror (on the state thread).
+// keeps for the read job (at once) and to the store's (on the state thread).
 void UpdateIdentity(const Reply& reply, void (*update)(const Reply&, IdentityRecord&)) {
     Replies().UpdateIdentity([&](IdentityRecord& identity) { update(reply, identity); });
-    fx::ChangeState([reply, update] { update(reply, g_Identity); });
+    fx::DeviceReplies().IdentityReceived(
+        [reply, update](IdentityRecord& identity) { update(reply, identity); });
 }
 
 void HandleRadioFrame(const Reply& reply) {
@@ -97,64 +85,28 @@ void HandleRadioFrame(const Reply& reply) {
     LinkSleepMs(20);
 }
 
+int ReplyAddress(const Reply& reply) {
+    return reply.bytes[2] * 256 + reply.bytes[3];
+}
+
 void HandleImageChunk(const Reply& reply) {
-    const int address = reply.bytes[2] * 256 + reply.bytes[3];
+    const int address = ReplyAddress(reply);
     if (address >= kImageSize) return;
     // A whole-image read takes the chunk into its own copy.
     if (Replies().CollectImageChunk(address, reply.bytes[4], reply.bytes + 5,
                                     reply.DataAvailable()))
         return;
-    fx::ChangeState(
-        [reply, address] { CopyData(reply, reply.bytes[4], g_ParamImage, address, kImageSize); });
-}
-
-void StorePanelChunk(const Reply& reply) {
-    const int address = reply.bytes[2] * 256 + reply.bytes[3];
-    const int length = reply.bytes[4];
-    if (address < kSurroundLevelsOffset) {
-        // FF FF in place of the data clears every band record.
-        if (reply.bytes[5] == 0xFF && reply.bytes[6] == 0xFF)
-            std::memset(g_PanelImage, 0, kSurroundLevelsOffset);
-        else
-            CopyData(reply, length, g_PanelImage, address, kPanelSize);
-        return;
-    }
-    if (address == kSurroundLevelsOffset || address == kPanelLevelOffset) {
-        CopyData(reply, length, g_PanelImage, address, kPanelSize);
-    } else if (address == kSurroundLayoutOffset) {
-        CopyData(reply, length, g_PanelImage, address, kPanelSize);
-        DecodeSurroundLayout();
-    }
-}
-
-void HandlePanelChunk(const Reply& reply) {
-    fx::ChangeState([reply] { StorePanelChunk(reply); });
+    fx::DeviceReplies().ImageChunkReceived(address, reply.bytes[4], reply.bytes + 5,
+                                           reply.DataAvailable());
 }
 
 void HandleLearnedKey(const Reply& reply) {
-    fx::ChangeState([reply] {
-        g_RemoteKeyBlock[0] = reply.bytes[2];
-        if (reply.bytes[3] < kRemoteKeyBlockSize) g_RemoteKeyBlock[reply.bytes[3]] = reply.bytes[4];
-    });
+    fx::DeviceReplies().LearnedKeyReceived(reply.bytes[2], reply.bytes[3], reply.bytes[4]);
     SendToView(WM_REMOTE_KEY_DATA, reply.bytes[4], 0);
 }
 
-void HandleMachineSettings(const Reply& reply) {
-    fx::ChangeState([reply] {
-        uint8_t settings[kMachineSettingsSize];
-        CopyFromByte2(reply, settings, kMachineSettingsSize);
-        std::memcpy(g_MachineSettingsDevice, settings, kMachineSettingsSize);
-        std::memcpy(g_MachineSettingsWork, settings, kMachineSettingsSize);
-    });
-}
-
 void HandleRemoteKeys(const Reply& reply) {
-    fx::ChangeState([reply] {
-        // The block's first 16 bytes come from the processor; the rest stays.
-        constexpr int kReportedKeys = 16;
-        const int n = std::min(kReportedKeys, reply.count - 2);
-        if (n > 0) std::memcpy(g_RemoteKeyBlock, reply.bytes + 2, static_cast<size_t>(n));
-    });
+    fx::DeviceReplies().RemoteKeysReceived(reply.bytes + 2, std::max(0, reply.count - 2));
 }
 } // namespace
 
@@ -173,21 +125,21 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // The processor finished a mode load or reset: read the image again,
         // on a thread of its own since the read needs this one to dispatch.
         Replies().NoteReply(reply.bytes[1]);
-        g_bAwaitReply = false;
+        g_bAwaitReply() = false;
         g_hReplyEvent.Set();
-        StartDelayedRead();
+        fx::DeviceReplies().ModeLoaded();
         return;
     case REPLY_CURRENT_MODE:
-        g_CurrentMode = reply.bytes[2];
+        fx::DeviceReplies().CurrentModeReceived(reply.bytes[2]);
         break;
     case REPLY_DSP_WRITE:
-        g_bParamsChanged = true;
+        fx::DeviceReplies().ParameterWritten();
         break;
     case REPLY_ERROR:
         HandleErrorReport(reply);
         break;
     case REPLY_STATUS:
-        HandleStatus(reply);
+        fx::DeviceReplies().StatusReceived(FromByte2<kStatusBlockSize>(reply));
         break;
     case REPLY_RADIO:
         HandleRadioFrame(reply);
@@ -221,16 +173,17 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
             reply, [](const Reply& r, IdentityRecord& id) { id.commandSetVersion = r.bytes[2]; });
         break;
     case REPLY_PANEL_CHUNK:
-        HandlePanelChunk(reply);
+        fx::DeviceReplies().PanelChunkReceived(ReplyAddress(reply), reply.bytes[4], reply.bytes + 5,
+                                               reply.DataAvailable());
         break;
     case REPLY_MACHINE_SETTINGS:
-        HandleMachineSettings(reply);
+        fx::DeviceReplies().MachineSettingsReceived(FromByte2<kMachineSettingsSize>(reply));
         break;
     default:
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
     Replies().NoteReply(reply.bytes[1], {reply.bytes[2], reply.bytes[3], reply.bytes[4]});
-    g_bAwaitReply = false;
+    g_bAwaitReply() = false;
     g_hReplyEvent.Set();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/DeviceMirrors.h"
-#include "state/ParamImage.h"
+#include "link/DeviceRecords.h"
+#include "link/ImageChunks.h"
 
 #include <array>
 #include <bitset>
@@ -62,7 +62,7 @@ public:
 
     // The identity as the processor reported it (replies 126..129), kept
     // here for the read job, which decides on it on its own thread; the
-    // mirror g_Identity changes on the state thread.
+    // mirror of the store changes on the state thread.
     void UpdateIdentity(const std::function<void(IdentityRecord&)>& update);
     IdentityRecord ReportedIdentity() const;
 

@@ -81,7 +81,7 @@ void RxAssembler::ProcessRxBuf() {
     const uint8_t checksum = NetFrameChecksum(m_buffer[1], m_buffer + 2, n - 1 > 0 ? n - 1 : 0);
     if (n >= 1 && checksum == m_buffer[n + 1]) {
         if (m_sink) m_sink(m_buffer + 2, n - 1);
-        g_bAwaitReply = false;
+        g_bAwaitReply() = false;
     } else {
         DebugLog("ProcessRxBuf Checksum error\n ");
     }

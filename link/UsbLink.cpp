@@ -2,7 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "link/ReplySink.h"
 #include "link/HidDevice.h"
 #include "link/HidapiBackend.h"
 #include "link/LinkClock.h"
@@ -38,7 +38,7 @@ std::shared_ptr<IHidDevice> CurrentDevice();
 // its reader ends before the globals it uses go.
 struct ReaderThreads : LinkThreads {
     ~ReaderThreads() {
-        g_bConnected = false;
+        g_bConnected() = false;
         if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
         WaitAllEnded(kReaderEndWaitMs);
     }
@@ -110,11 +110,11 @@ void EndReaderAndCloseDevice() {
 
 // Whether the link the reader was started for is still the open one.
 bool ReaderServesOpenLink(unsigned linkNumber) {
-    return g_bConnected && g_linkNumber == linkNumber;
+    return g_bConnected() && g_linkNumber == linkNumber;
 }
 
 void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
-    g_bReadThreadEnd = false;
+    g_bReadThreadEnd() = false;
     DebugLog("start thread: ReadUsbThreadProc \n");
     g_hReaderEndedEvent.Reset();
     while (ReaderServesOpenLink(linkNumber)) {
@@ -124,8 +124,8 @@ void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
         if (read < 0) {
             if (!ReaderServesOpenLink(linkNumber)) break; // the link is being closed
             DebugLog("Read Usb Error will return !\n");
-            g_bJobIdle = false;
-            g_bReadThreadEnd = true;
+            g_bJobIdle() = false;
+            g_bReadThreadEnd() = true;
             g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
             NotifyLinkGone();
             break;
@@ -141,9 +141,9 @@ void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
 }
 
 int WriteReport(const uint8_t* bytes, int count) {
-    if (!g_bConnected) return 0;
-    if (g_bReadThreadEnd) {
-        DebugLog("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
+    if (!g_bConnected()) return 0;
+    if (g_bReadThreadEnd()) {
+        DebugLog("g_bReadThreadEnd() == TRUE ,WriteUsbData return \n");
         return 0;
     }
     const auto report = BuildUsbReport(bytes, count);
@@ -173,31 +173,31 @@ public:
 };
 
 void CloseUsb(bool sendLetGo) {
-    if (!g_bConnected || !CurrentDevice()) return;
-    ClearStatusBlock();
+    if (!g_bConnected() || !CurrentDevice()) return;
+    fx::DeviceReplies().LinkClosed();
     if (sendLetGo) {
         const uint8_t letGo[] = {CMD_LET_GO};
         fx::Outbox().PostLast(letGo, sizeof letGo);
     }
-    g_bConnected = false;
+    g_bConnected() = false;
     NotifyLinkGone();
     fx::Outbox().Close();
     EndReaderAndCloseDevice();
     // Again once the reader has ended: a status reply may have landed while
     // the link was closing.
-    ClearStatusBlock();
+    fx::DeviceReplies().LinkClosed();
 }
 } // namespace
 
 int OpenDeviceLink() {
-    if (g_bConnected) return 0;
-    if (g_bNetMode) return OpenNetTarget();
+    if (g_bConnected()) return 0;
+    if (g_bNetMode()) return OpenNetTarget();
     Readers().JoinEnded();
     g_hReplyEvent.Set(); // created signalled: the first sender does not wait
     if (!FindAndOpenHidDevice()) return 0;
-    g_bReadThreadEnd = false;
+    g_bReadThreadEnd() = false;
     const unsigned linkNumber = ++g_linkNumber;
-    g_bConnected = true;
+    g_bConnected() = true;
     fx::Outbox().Open(std::make_shared<UsbWire>(), {"WaitForSingleObject Time Out \r\n ", ""});
     Readers().Start([device = CurrentDevice(), linkNumber] { RunReader(device, linkNumber); });
     return 1;

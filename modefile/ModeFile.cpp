@@ -1,6 +1,6 @@
 #include "modefile/ModeFile.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
 #include "state/DspParamTable.h"
@@ -30,8 +30,8 @@ int32_t GetLittleEndian32(const uint8_t* bytes) {
 
 // The identity record in its in-memory order, the version little-endian.
 void BuildFileHeader(uint8_t* header) {
-    std::memcpy(header, &g_Identity, kModeFileHeaderSize);
-    PutLittleEndian32(header, g_Identity.commandSetVersion);
+    std::memcpy(header, &g_Identity(), kModeFileHeaderSize);
+    PutLittleEndian32(header, g_Identity().commandSetVersion);
 }
 
 std::string BaseNameOf(const std::string& path) {
@@ -99,8 +99,8 @@ ModeFileCheck ReadModeFile(const std::string& path) {
 
 void ApplyModeFile(const ModeFileCheck& file) {
     if (!file.ok || file.bytes.size() != static_cast<size_t>(kModeFileSize)) return;
-    std::memcpy(g_ParamImage, file.bytes.data() + kModeFileHeaderSize, kImageSize);
-    g_ParamImage[kInputSourceOffset] = ClampInputSource(g_ParamImage[kInputSourceOffset]);
+    std::memcpy(g_ParamImage(), file.bytes.data() + kModeFileHeaderSize, kImageSize);
+    g_ParamImage()[kInputSourceOffset] = ClampInputSource(g_ParamImage()[kInputSourceOffset]);
     RefreshFromImage();
 }
 
@@ -117,10 +117,10 @@ std::string ModeFileRefusalText(const ModeFileCheck& file) {
 }
 
 FileWriteResult WriteModeFile(const std::string& path) {
-    std::memcpy(g_ParamImage, g_PanelImage, kPanelSize);
+    std::memcpy(g_ParamImage(), g_PanelImage(), kPanelSize);
     uint8_t file[kModeFileSize];
     BuildFileHeader(file);
-    std::memcpy(file + kModeFileHeaderSize, g_ParamImage, kImageSize);
+    std::memcpy(file + kModeFileHeaderSize, g_ParamImage(), kImageSize);
     return WriteFileAtomically(path, file, sizeof file);
 }
 
@@ -145,7 +145,7 @@ int PendingStoreModeFromFileName(const std::string& path) {
 }
 
 bool RequireLinkForModeFile() {
-    if (g_bConnected) return true;
+    if (g_bConnected()) return true;
     ShowInfo(PickText("请先连接设备!", "Please connect device!"), kConnectNoticeMs);
     return false;
 }

@@ -5,7 +5,7 @@
 #include "controls/CPeakMeterCtrl.h"
 #include "controls/CSmallEqPanel.h"
 #include "controls/CXBmpSlider.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
@@ -468,7 +468,7 @@ void CDialogMusic::LoadPreview(CSmallEqPanel* preview, int set) {
     for (int b = 0; b < CSmallEqPanel::kBands; ++b) {
         const int offset = EqBandOffset(set, b);
         if (offset < 0) continue;
-        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage[offset]);
+        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage()[offset]);
         preview->LoadBand(b, record.type, float(record.frequency), float(record.gain),
                           float(record.q));
     }
@@ -506,14 +506,14 @@ void CDialogMusic::OnInputSlider(int controlId, int position) {
 
 void CDialogMusic::UpdateMeters() {
     for (int i = 0; i < kInputs; ++i) {
-        const int level = g_StatusBlock[i];
+        const int level = g_StatusBlock()[i];
         m_inputMeters[i]->SetData(&level, 0, 1);
     }
     for (int i = 0; i < 2; ++i) {
-        const int level = g_StatusBlock[4 + i];
+        const int level = g_StatusBlock()[4 + i];
         m_musicMeters[i]->SetData(&level, 0, 1);
     }
-    const int format = g_StatusBlock[7] & 0x0F;
+    const int format = g_StatusBlock()[7] & 0x0F;
     if (format < 9) m_streamFormat->setText(QString::fromLatin1(kStreamFormats[format]));
     // The graph's banner follows the switch whoever changed it.
     m_eq->SyncBypassFlag();

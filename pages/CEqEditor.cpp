@@ -267,7 +267,7 @@ void CEqEditor::Load() {
     for (int b = 0; b < count; ++b) {
         const int offset = EqBandOffset(m_set, b);
         if (offset < 0) continue;
-        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage[offset]);
+        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage()[offset]);
         m_graph->ApplyBandType(b, record.type);
         m_graph->ApplyBandGain(b, float(record.gain));
         m_graph->ApplyBandFrequency(b, float(record.frequency));
@@ -486,7 +486,7 @@ void CEqEditor::ImportFilters() {
 void CEqEditor::ExportFilters() {
     const QString path = ChooseFilterFile(true);
     if (path.isEmpty()) return;
-    const std::string text = fx::FormatFilterText(m_set, g_PanelImage);
+    const std::string text = fx::FormatFilterText(m_set, g_PanelImage());
     const fx::FileWriteResult saved = fx::WriteFileAtomically(
         path.toStdString(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!saved.ok) ShowFilterError(QString::fromStdString(saved.message));

@@ -110,7 +110,7 @@ void CRoomCorrection::LoadMeasurement() {
 
 bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request) {
     if (m_optionsChooser) return m_optionsChooser(request);
-    const int freeBands = static_cast<int>(fx::FreeEqBands(m_editor.Set(), g_PanelImage).size());
+    const int freeBands = static_cast<int>(fx::FreeEqBands(m_editor.Set(), g_PanelImage()).size());
     CAutoEqDlg dialog(m_page, freeBands, [this] { return ChooseFile(false); });
     if (dialog.exec() != QDialog::Accepted) return false;
     QString reason;
@@ -136,10 +136,10 @@ void CRoomCorrection::ChooseAndFit() {
 bool CRoomCorrection::StartFit(fx::AutoEqRequest request) {
     if (!m_graph.Overlay().HasMeasurement() || FitRunning()) return false;
     const int set = m_editor.Set();
-    const int freeBands = static_cast<int>(fx::FreeEqBands(set, g_PanelImage).size());
+    const int freeBands = static_cast<int>(fx::FreeEqBands(set, g_PanelImage()).size());
     if (freeBands == 0) return false;
     request.measurement = m_graph.Overlay().Measurement();
-    request.keptBands = fx::KeptEqBands(set, g_PanelImage);
+    request.keptBands = fx::KeptEqBands(set, g_PanelImage());
     request.bandCount = request.bandCount > 0 ? std::min(request.bandCount, freeBands) : freeBands;
     m_running = std::make_shared<fx::AutoEqResult>();
     // The worker writes only its own result; progress reaches this object
@@ -184,7 +184,7 @@ void CRoomCorrection::OnFitDone() {
 // took while the fit ran are no longer free and stay as they are.
 void CRoomCorrection::ApplyFit(const fx::AutoEqResult& fit) {
     const int set = m_editor.Set();
-    const std::vector<int> freeBands = fx::FreeEqBands(set, g_PanelImage);
+    const std::vector<int> freeBands = fx::FreeEqBands(set, g_PanelImage());
     {
         const fx::ImageEditScope edit(fx::ImageEditKind::EqAutoFit, set);
         for (int target : m_editor.TargetSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
@@ -203,7 +203,7 @@ void CRoomCorrection::ExportPredicted() {
     const int set = m_editor.Set();
     std::vector<EqBandRecord> bands;
     for (int band = 0; band < EqBandCount(set); ++band)
-        bands.push_back(DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band)));
+        bands.push_back(DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band)));
     const std::string text = fx::FormatMeasurement(
         fx::PredictedMeasurement(m_graph.Overlay().Measurement(), bands),
         {"measurement + EQ", "EQ set " + std::to_string(set), "Freq(Hz) SPL(dB)"});

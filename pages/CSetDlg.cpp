@@ -2,7 +2,7 @@
 
 #include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
 #include "link/StateThread.h"
@@ -43,7 +43,7 @@ constexpr int kMachineModeButtons = 4;
 constexpr int kApplyNoticeMs = 1100;
 
 uint8_t* Edit() {
-    return g_MachineSettingsWork;
+    return g_MachineSettingsWork();
 }
 
 QString VolumeText(int volume) {
@@ -246,7 +246,7 @@ void CSetDlg::Relabel() {
 
 void CSetDlg::Reload() {
     fx::RevertMachineSettingsEdit();
-    const bool hdmi = fx::ModelHasHdmiOutput(g_Identity.moduleName);
+    const bool hdmi = fx::ModelHasHdmiOutput(g_Identity().moduleName);
     m_hdmiGroup->setVisible(hdmi);
     m_hdmiMute->setVisible(hdmi);
     ShowRecord();
@@ -297,8 +297,8 @@ void CSetDlg::ShowLocks() {
 void CSetDlg::ShowModeButtons() {
     for (int mode = 0; mode < kMachineModeButtons; ++mode) {
         CGdipButton* button = m_modeButtons[static_cast<size_t>(mode)];
-        SetCheckedQuietly(button, mode == g_CurrentMode);
-        button->setEnabled(g_bConnected);
+        SetCheckedQuietly(button, mode == g_CurrentMode());
+        button->setEnabled(g_bConnected());
     }
 }
 
@@ -330,7 +330,7 @@ void CSetDlg::SendMasterVolume(VolumeInput input) {
 }
 
 void CSetDlg::OnResetMode(int mode) {
-    if (!g_bConnected) {
+    if (!g_bConnected()) {
         ShowModeButtons();
         return;
     }
@@ -341,8 +341,8 @@ void CSetDlg::OnResetMode(int mode) {
 void CSetDlg::OnApply() {
     fx::CommitMachineSettingsEdit();
     std::array<uint8_t, kMachineSettingsSize> record{};
-    std::memcpy(record.data(), g_MachineSettingsDevice, record.size());
-    const bool linked = g_bConnected;
+    std::memcpy(record.data(), g_MachineSettingsDevice(), record.size());
+    const bool linked = g_bConnected();
     // The answer is waited for off the window's thread; the notice follows it.
     QPointer<CSetDlg> self(this);
     m_sender.Post([self, record, linked] {

@@ -106,7 +106,7 @@ double ShownValue(const SliderRow& row) {
     case Writes::BassBoost:
         return -BassBoostDb();
     case Writes::MusicLowPass: {
-        const uint8_t* band = g_PanelImage + EqBandOffset(kMusicEqSet, kMusicLowPassBand);
+        const uint8_t* band = g_PanelImage() + EqBandOffset(kMusicEqSet, kMusicLowPassBand);
         return DecodeEqBandRecord(band).frequency;
     }
     case Writes::LevelThreshold:

@@ -1,7 +1,7 @@
 #include "remote/CRemoteDlg.h"
 
 #include "controls/CGdipButton.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
 #include "link/StateThread.h"
@@ -202,16 +202,16 @@ void CRemoteDlg::OnRemoteKeyData(int code) {
 // ------------------------------------------------------------------ apply, files
 
 bool CRemoteDlg::RequireLink() {
-    if (g_bConnected) return true;
+    if (g_bConnected()) return true;
     CInfoDlg::ShowInfo(QString::fromUtf8(kConnectFirst), kNoticeMs);
     return false;
 }
 
 void CRemoteDlg::SendBlock(const QString& confirmedText) {
     QPointer<CRemoteDlg> self(this);
-    const auto block = std::to_array(g_RemoteKeyBlock);
+    const auto block = std::to_array(g_RemoteKeyBlock());
     m_sender.Post([self, confirmedText, block] {
-        const bool linked = g_bConnected;
+        const bool linked = g_bConnected();
         const bool confirmed = static_cast<bool>(fx::SendRemoteKeyBlock(block, kReplyWaitMs));
         fx::HandToStateThread([self, confirmedText, confirmed, linked] {
             QString text = confirmedText;
@@ -245,7 +245,7 @@ void CRemoteDlg::OnLoadFile() {
     const QString chosen = ChooseFile(false);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, g_RemoteKeyBlock);
+    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, g_RemoteKeyBlock());
     if (result.status == fx::RemoteFileStatus::CannotOpen) {
         QMessageBox box(
             QMessageBox::Warning, Tr("载入遥控文件", "Load remote file"),
@@ -267,7 +267,7 @@ void CRemoteDlg::OnSaveFile() {
     const QString chosen = ChooseFile(true);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, g_RemoteKeyBlock);
+    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, g_RemoteKeyBlock());
     if (!result.ok()) {
         QMessageBox box(QMessageBox::Warning, QString::fromUtf8(fx::kCantWriteCaption),
                         QString::fromStdString(result.message), QMessageBox::Ok, this);

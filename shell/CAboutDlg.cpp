@@ -27,7 +27,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* build = new QLabel(QStringLiteral("Build %1").arg(QStringLiteral(__DATE__)), this);
 
     // The processor's versions are known only while a link is open.
-    const bool linked = g_bConnected;
+    const bool linked = g_bConnected();
     auto* mcu = new QLabel(linked ? QString::fromStdString(AboutMcuText()) : QString(), this);
     SetCtrlId(mcu, 1003);
     auto* dsp = new QLabel(linked ? QString::fromStdString(AboutDspText()) : QString(), this);

@@ -100,7 +100,7 @@ void CHalvoxDoc::OpenDocumentFile(const QString& path) {
         return;
     }
     const QString suffix = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
-    if (suffix.compare(QStringLiteral("mode"), Qt::CaseInsensitive) != 0 || !g_bConnected) return;
+    if (suffix.compare(QStringLiteral("mode"), Qt::CaseInsensitive) != 0 || !g_bConnected()) return;
     const fx::ModeFileCheck check = fx::LoadModeFileChecked(path.toStdString());
     if (!check.ok) {
         QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Info"),

@@ -2,7 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
@@ -258,7 +258,7 @@ void CHalvoxView::OnLinkOpened(int balloonMs) {
 }
 
 void CHalvoxView::OnStatusTimer() {
-    if (!g_bJobIdle || !g_bConnected || !g_bStatusPoll) return;
+    if (!g_bJobIdle() || !g_bConnected() || !g_bStatusPoll) return;
     // One request at a time: behind a processor slower than the poll, the
     // requests would pile up in the outbox ahead of every change.
     if (!fx::Outbox().Written(m_lastStatusPoll)) return;
@@ -268,14 +268,14 @@ void CHalvoxView::OnStatusTimer() {
 
 void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
     if (notice == HidNotice::Arrival) {
-        if (g_bConnected) return;
-        g_bNetMode = false;
+        if (g_bConnected()) return;
+        g_bNetMode() = false;
         if (OpenDeviceLink() != 1) return;
         DestroyToolDialogs();
         OnLinkOpened(kArrivalBalloonMs);
         return;
     }
-    if (g_bConnected && g_bNetMode) return; // the network link does not care
+    if (g_bConnected() && g_bNetMode()) return; // the network link does not care
     DebugLog("removed!\n");
     const QString linked = QString::fromStdString(UsbDevicePath());
     if (linked.isEmpty() || linked.compare(path, Qt::CaseInsensitive) != 0) return;
@@ -317,7 +317,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     if (outcome == static_cast<intptr_t>(SyncOutcome::LinkLost)) {
         // The removal or time-out notice tells why; nothing is refreshed or stored.
         g_PendingStoreMode = -1;
-        if (!g_bConnected) {
+        if (!g_bConnected()) {
             m_statusTimer.stop();
             m_pitchTimer.stop();
         }
@@ -333,7 +333,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         if (job == 0 && !m_offlineImage.empty()) AskAboutOfflineEdits();
         return;
     }
-    if (!g_bConnected) {
+    if (!g_bConnected()) {
         // The processor went away before it told its identity: there is
         // nothing to reject, and a mismatch box would blame the wrong thing.
         m_statusTimer.stop();
@@ -344,8 +344,8 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
 }
 
 std::vector<uint8_t> CHalvoxView::EditorImage() {
-    std::vector<uint8_t> image(g_ParamImage, g_ParamImage + kImageSize);
-    std::copy(g_PanelImage, g_PanelImage + kPanelSize, image.begin());
+    std::vector<uint8_t> image(g_ParamImage(), g_ParamImage() + kImageSize);
+    std::copy(g_PanelImage(), g_PanelImage() + kPanelSize, image.begin());
     return image;
 }
 
@@ -382,11 +382,11 @@ void CHalvoxView::WriteOfflineEdits() {
     {
         // A change of the image like any other: under the state lock.
         fx::StateGuard lock(fx::StateLock());
-        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage);
+        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage());
         RefreshFromImage();
     }
     RefreshPages();
-    if (!g_bConnected) return; // kept in the editor; the next link asks again
+    if (!g_bConnected()) return; // kept in the editor; the next link asks again
     StartWriteAll();
     CSynDlg::ShowSyncDialog(QString());
 }
@@ -395,7 +395,7 @@ void CHalvoxView::ReportMismatch() {
     const QByteArray name = QByteArray::fromStdString(ModuleNameText());
     const char* format = IsKnownModel() ? "E:%s_%02x 通信版本不匹配!" : "E:%s_%02x 机器型号不匹配!";
     const QString text = QString::asprintf(format, name.constData(),
-                                           static_cast<unsigned>(g_Identity.commandSetVersion));
+                                           static_cast<unsigned>(g_Identity().commandSetVersion));
     CloseLink();
     m_statusTimer.stop();
     m_pitchTimer.stop();
@@ -449,7 +449,7 @@ void CHalvoxView::OnHostBusy() {
 }
 
 void CHalvoxView::CloseLink() {
-    if (g_bNetMode)
+    if (g_bNetMode())
         NetDisconnect(true);
     else
         DisconnectUsb();
@@ -608,7 +608,7 @@ void CHalvoxView::OpenMachineSettings() {
 }
 
 void CHalvoxView::OpenRemoteLearning() {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     if (!m_remoteDialog) m_remoteDialog = new CRemoteDlg(*m_sender, window());
     m_remoteDialog->Relabel();
     ShowToolDialog(m_remoteDialog);
@@ -628,7 +628,7 @@ void CHalvoxView::UpdateEditMenu() {
 
 void CHalvoxView::UpdateStatusBar() {
     // While a processor is linked, read and idle, the editor holds what it holds.
-    if (g_bConnected && g_bJobIdle && !m_freshLink && !m_offlineQuestion)
+    if (g_bConnected() && g_bJobIdle() && !m_freshLink && !m_offlineQuestion)
         m_processorImage = EditorImage();
     m_statusBar->UpdatePanes();
     const bool eq = m_page && m_page->HasEqualiser();
@@ -638,7 +638,7 @@ void CHalvoxView::UpdateStatusBar() {
 // ------------------------------------------------------------------ closing
 
 bool CHalvoxView::QueryClose() {
-    if (g_bParamsChanged) {
+    if (g_bParamsChanged()) {
         QMessageBox box(
             QMessageBox::Question, Tr("保存?", "Save?"),
             Tr("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",

@@ -1,6 +1,6 @@
 #include "shell/CMasterControls.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbonBar.h"
@@ -74,9 +74,9 @@ bool CMasterControls::HandleCommand(int id) {
 int CMasterControls::LevelLimitOf(int row) {
     switch (kLevelRows[row].limit) {
     case LevelLimit::Microphone:
-        return g_MachineSettingsDevice[kMaxMicByte];
+        return g_MachineSettingsDevice()[kMaxMicByte];
     case LevelLimit::Music:
-        return g_MachineSettingsDevice[kMaxMusicByte];
+        return g_MachineSettingsDevice()[kMaxMusicByte];
     default:
         return kLevelMax;
     }
@@ -125,7 +125,7 @@ void CMasterControls::OnPitch() {
     if (!m_ribbon.IsKnownCategoryActive()) return;
     const int value =
         m_ribbon.Slider(m_ribbon.IsOutputCategoryActive() ? ID_PITCH_OUT : ID_PITCH_IN)->value();
-    if (g_bConnected && m_restartPitchTimer) m_restartPitchTimer();
+    if (g_bConnected() && m_restartPitchTimer) m_restartPitchTimer();
     if (const DspParamEntry* entry = FindDspParam(kPitchBlock, kPitchParameter);
         entry && entry->intVar)
         *entry->intVar = value;

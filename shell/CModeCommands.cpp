@@ -67,15 +67,15 @@ bool CModeCommands::Handle(int commandId) {
 }
 
 void CModeCommands::Load(int mode) {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     mode = ClampMode(mode);
-    if (g_bParamsChanged && !JobUi().AskYesNo(LoadQuestion(mode), InformationCaption())) return;
+    if (g_bParamsChanged() && !JobUi().AskYesNo(LoadQuestion(mode), InformationCaption())) return;
     m_sender.Post([mode] { LoadMachineMode(mode); });
     ShowSyncDialog("");
 }
 
 bool CModeCommands::Store(int mode) {
-    if (!g_bConnected) return false;
+    if (!g_bConnected()) return false;
     mode = ClampMode(mode);
     if (!JobUi().AskYesNo(StoreQuestion(mode), InformationCaption())) return false;
     m_sender.Post([mode] { StoreMachineMode(mode); });
@@ -86,14 +86,14 @@ bool CModeCommands::Store(int mode) {
 }
 
 void CModeCommands::ResetMode(int mode) {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     mode = ClampMode(mode);
     m_sender.Post([mode] { ResetMachineMode(mode); });
     ShowSyncDialog("");
 }
 
 bool CModeCommands::ResetProcessor() {
-    if (!g_bConnected) return false;
+    if (!g_bConnected()) return false;
     const char* question = PickText("您确定要将机器复位吗? \n机器复位后请手动重启机器.",
                                     "Are you sure reset machine? ");
     if (!JobUi().AskYesNo(question, "提示")) return false;

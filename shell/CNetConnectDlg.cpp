@@ -127,8 +127,8 @@ int CNetConnectDlg::ConnectTo(const QString& address, int port) {
     // An open USB link is dropped, without the let-go command, only once the
     // network connection stands: a failed attempt leaves it working.
     const int result = NetConnect(address.toStdString(), port, [] {
-        if (g_bConnected && !g_bNetMode) CloseUsbLink();
-        g_bNetMode = true;
+        if (g_bConnected() && !g_bNetMode()) CloseUsbLink();
+        g_bNetMode() = true;
     });
     if (result == 1) {
         CAppSettings::SetIpAddress(address, port);

@@ -1,6 +1,6 @@
 #include "shell/CRibbonStatusBar.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CStatusBarPane.h"
 #include "shell/Localisation.h"
@@ -116,8 +116,8 @@ void CRibbonStatusBar::SetChangedCount(int count, const QStringList& lines) {
 }
 
 void CRibbonStatusBar::UpdatePanes() {
-    if (g_bConnected) {
-        m_linkPane->setText(g_bNetMode ? Tr("IP：已连接", "IP:Connected")
+    if (g_bConnected()) {
+        m_linkPane->setText(g_bNetMode() ? Tr("IP：已连接", "IP:Connected")
                                        : Tr("USB：已连接", "USB:Connected"));
         m_linkPane->SetTextColor(kConnectedColor);
     } else {
@@ -125,11 +125,11 @@ void CRibbonStatusBar::UpdatePanes() {
         m_linkPane->SetTextColor(kDisconnectedColor);
     }
     // Without a processor there is no current machine mode to show.
-    const int mode = qBound(0, g_CurrentMode.load(), 3);
+    const int mode = qBound(0, g_CurrentMode().load(), 3);
     const QString modeName =
-        g_bConnected ? QStringLiteral("M%1").arg(mode + 1) : QStringLiteral("--");
+        g_bConnected() ? QStringLiteral("M%1").arg(mode + 1) : QStringLiteral("--");
     m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(modeName));
-    m_offline->setVisible(!g_bConnected);
+    m_offline->setVisible(!g_bConnected());
 }
 
 void CRibbonStatusBar::SetEqControls(bool enabled, bool bypassed) {

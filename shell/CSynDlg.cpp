@@ -132,7 +132,7 @@ void CSynDlg::OnTimeout() {
     close();
     // The job may still finish in the background; its end still refreshes
     // the pages. On the network the silent host is let go without 138.
-    if (g_bNetMode) NetDisconnect(false);
+    if (g_bNetMode()) NetDisconnect(false);
     auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8("错误"),
                                 QString::fromUtf8("发生错误，与设备数据同步超时……"),
                                 QMessageBox::Ok, owner);

@@ -77,14 +77,14 @@ const SimProcessor::Image& SimProcessor::DefaultImage() {
         // editor held there, so creating a processor never changes the editor.
         static uint8_t savedImage[kImageSize];
         static uint8_t savedPanel[kPanelSize];
-        std::memcpy(savedImage, g_ParamImage, kImageSize);
-        std::memcpy(savedPanel, g_PanelImage, kPanelSize);
+        std::memcpy(savedImage, g_ParamImage(), kImageSize);
+        std::memcpy(savedPanel, g_PanelImage(), kPanelSize);
         BuildDefaultImage();
         Image built;
-        std::memcpy(built.data(), g_ParamImage, kImageSize);
-        std::memcpy(g_ParamImage, savedImage, kImageSize);
+        std::memcpy(built.data(), g_ParamImage(), kImageSize);
+        std::memcpy(g_ParamImage(), savedImage, kImageSize);
         RefreshFromImage();
-        std::memcpy(g_PanelImage, savedPanel, kPanelSize);
+        std::memcpy(g_PanelImage(), savedPanel, kPanelSize);
         return built;
     }();
     return image;

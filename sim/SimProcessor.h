@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "sim/SimFaults.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"

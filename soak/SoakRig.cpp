@@ -38,11 +38,11 @@ bool SoakRig::Open(SoakTransport transport) {
     Close();
     m_transport = transport;
     if (transport == SoakTransport::Network) {
-        g_bNetMode = true;
+        g_bNetMode() = true;
         return NetConnect("127.0.0.1", m_server.Port()) == 1 &&
                m_server.WaitForClient(true, kClientWaitMs);
     }
-    g_bNetMode = false;
+    g_bNetMode() = false;
     if (!m_usb.IsPlugged()) m_usb.Plug();
     return OpenDeviceLink() == 1;
 }

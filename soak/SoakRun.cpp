@@ -344,7 +344,7 @@ bool SoakRun::FinishJob(bool write, int before) {
     const SyncResult result = write ? LastWriteResult() : LastReadResult();
     // A job that completed over a link still standing leaves the editor
     // holding what the processor holds; any other end says it does not know.
-    m_knows = result.Completed() && LinkUsable() && g_bJobIdle;
+    m_knows = result.Completed() && LinkUsable() && g_bJobIdle();
     Note(Format("%s ended: outcome %d, editor %s", write ? "write" : "read",
                 static_cast<int>(result.outcome), m_knows ? "knows" : "does not know"));
     return m_knows;

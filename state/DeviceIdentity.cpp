@@ -1,6 +1,6 @@
 #include "state/DeviceIdentity.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,7 +38,7 @@ std::string FieldText(const char* field, size_t size) {
 
 const ModelEntry* FindModel(const char* moduleName) {
     if (!moduleName) return nullptr;
-    const std::string name = FieldText(moduleName, sizeof g_Identity.moduleName);
+    const std::string name = FieldText(moduleName, sizeof g_Identity().moduleName);
     for (const ModelEntry& model : Models())
         if (name == model.name) return &model;
     return nullptr;
@@ -57,7 +57,7 @@ bool IsKnownModel(const char* moduleName) {
 }
 
 bool IsKnownModel() {
-    return IsKnownModel(g_Identity.moduleName);
+    return IsKnownModel(g_Identity().moduleName);
 }
 
 bool IsCompatible(const IdentityRecord& identity) {
@@ -66,7 +66,7 @@ bool IsCompatible(const IdentityRecord& identity) {
 }
 
 bool IsCompatible() {
-    return IsCompatible(g_Identity);
+    return IsCompatible(g_Identity());
 }
 
 uint8_t ClampInputSource(uint8_t inputSource, const char* moduleName) {
@@ -78,7 +78,7 @@ uint8_t ClampInputSource(uint8_t inputSource, const char* moduleName) {
 }
 
 uint8_t ClampInputSource(uint8_t inputSource) {
-    return ClampInputSource(inputSource, g_Identity.moduleName);
+    return ClampInputSource(inputSource, g_Identity().moduleName);
 }
 
 int MusicInputDialogFor(const char* moduleName) {
@@ -87,23 +87,23 @@ int MusicInputDialogFor(const char* moduleName) {
 }
 
 int MusicInputDialogFor() {
-    return MusicInputDialogFor(g_Identity.moduleName);
+    return MusicInputDialogFor(g_Identity().moduleName);
 }
 
 std::string ModuleNameText() {
-    return FieldText(g_Identity.moduleName, sizeof g_Identity.moduleName);
+    return FieldText(g_Identity().moduleName, sizeof g_Identity().moduleName);
 }
 
 std::string AboutMcuText() {
-    const int cmdVer = g_Identity.commandSetVersion == kSupportedCommandSetVersion ? 1 : 0;
+    const int cmdVer = g_Identity().commandSetVersion == kSupportedCommandSetVersion ? 1 : 0;
     return Format("MCU Ver:%s CMD Ver:%02d",
-                  FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion).c_str(),
+                  FieldText(g_Identity().firstVersion, sizeof g_Identity().firstVersion).c_str(),
                   cmdVer);
 }
 
 std::string AboutDspText() {
     return Format("DSP Ver:%s",
-                  FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion).c_str());
+                  FieldText(g_Identity().secondVersion, sizeof g_Identity().secondVersion).c_str());
 }
 
 std::string AboutModuleText() {

@@ -26,7 +26,7 @@ float DbToGain(double db) {
 } // namespace
 
 float BassBoostDb() {
-    return FloatFromBits(ReadBigEndian32(g_PanelImage + kPanelLevelOffset));
+    return FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
 }
 
 std::vector<BassBoostWrite> BassBoostWrites(float g, float previous) {
@@ -50,7 +50,7 @@ void SetBassBoost(double g) {
     const float previous = BassBoostDb();
     // Adding zero turns -0 into 0, which is stored as four zero bytes.
     const float value = static_cast<float>(g) + 0.0f;
-    uint8_t* stored = g_PanelImage + kPanelLevelOffset;
+    uint8_t* stored = g_PanelImage() + kPanelLevelOffset;
     uint8_t bytes[4];
     WriteBigEndian32(bytes, FloatBits(value));
     fx::NoteImageChange(kPanelLevelOffset, stored, bytes, 4);

@@ -1,7 +1,7 @@
 #include "state/ImageEdits.h"
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/StateThread.h"
 #include "state/EqMath.h"
@@ -67,7 +67,7 @@ void ApplyBandRecords(int address, const std::vector<uint8_t>& bytes) {
         if (!BandAt(offset, set, band)) return;
         const int start = EqBandOffset(set, band);
         uint8_t record[kEqBandRecordSize];
-        std::memcpy(record, g_PanelImage + start, kEqBandRecordSize);
+        std::memcpy(record, g_PanelImage() + start, kEqBandRecordSize);
         const int from = std::max(start, address), to = std::min(start + kEqBandRecordSize, end);
         std::memcpy(record + (from - start), bytes.data() + (from - address), to - from);
         const EqBandRecord value = DecodeEqBandRecord(record);
@@ -78,14 +78,14 @@ void ApplyBandRecords(int address, const std::vector<uint8_t>& bytes) {
 
 void ApplyPanelBlock(int address, const std::vector<uint8_t>& bytes) {
     StateGuard lock(StateLock());
-    std::memcpy(g_PanelImage + address, bytes.data(), bytes.size());
+    std::memcpy(g_PanelImage() + address, bytes.data(), bytes.size());
     RefreshPanelValues();
     const int end = address + static_cast<int>(bytes.size());
     for (const PanelBlock& block : kPanelBlocks) {
         if (end <= block.offset || address >= block.offset + block.size) continue;
         SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(block.offset >> 8),
                       static_cast<uint8_t>(block.offset & 0xFF), static_cast<uint8_t>(block.size),
-                      g_PanelImage + block.offset);
+                      g_PanelImage() + block.offset);
     }
 }
 
@@ -94,14 +94,14 @@ void ApplyPanelBlock(int address, const std::vector<uint8_t>& bytes) {
 void ApplyDspValues(int address, const std::vector<uint8_t>& bytes) {
     const int end = address + static_cast<int>(bytes.size());
     StateGuard lock(StateLock());
-    WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+    WalkDspRecords(g_ParamImage(), [&](const DspRecordView& record) {
         const int first = record.offset + 3;
         const int last = first + 4 * record.count;
         if (address < first || address >= last) return true;
-        std::memcpy(g_ParamImage + address, bytes.data(), std::min(end, last) - address);
+        std::memcpy(g_ParamImage() + address, bytes.data(), std::min(end, last) - address);
         const int count = (std::min(end, last) - first + 3) / 4;
         uint32_t values[256];
-        for (int i = 0; i < count; ++i) values[i] = ReadBigEndian32(g_ParamImage + first + 4 * i);
+        for (int i = 0; i < count; ++i) values[i] = ReadBigEndian32(g_ParamImage() + first + 4 * i);
         RefreshRecordValues(record.block, record.parameter);
         SendDspWrite(record.block, record.parameter, values, count);
         return false;
@@ -114,10 +114,10 @@ void ApplyMachineSettings(int address, const std::vector<uint8_t>& bytes) {
     uint8_t command[1 + kMachineSettingsSize];
     {
         StateGuard lock(StateLock());
-        std::memcpy(g_MachineSettingsDevice + at, bytes.data(), bytes.size());
-        std::memcpy(g_MachineSettingsWork, g_MachineSettingsDevice, kMachineSettingsSize);
+        std::memcpy(g_MachineSettingsDevice() + at, bytes.data(), bytes.size());
+        std::memcpy(g_MachineSettingsWork(), g_MachineSettingsDevice(), kMachineSettingsSize);
         command[0] = CMD_WRITE_MACHINE_SETTINGS;
-        std::memcpy(command + 1, g_MachineSettingsDevice, kMachineSettingsSize);
+        std::memcpy(command + 1, g_MachineSettingsDevice(), kMachineSettingsSize);
     }
     SendShortCmd(command, sizeof command);
 }

@@ -1,7 +1,7 @@
 #include "state/MachineModes.h"
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -25,15 +25,15 @@ void SendModeCommand(uint8_t code, int mode) {
 // and that reply starts the read job.
 void SwitchMode(uint8_t code, int mode) {
     ClearStatusBlock();
-    g_bJobIdle = false;
+    g_bJobIdle() = false;
     LinkSleepMs(kBeforeModeSwitchMs);
-    g_CurrentMode = mode;
+    g_CurrentMode() = mode;
     SendModeCommand(code, mode);
 }
 
 void StoreInto(int mode) {
-    g_bParamsChanged = false;
-    g_CurrentMode = mode;
+    g_bParamsChanged() = false;
+    g_CurrentMode() = mode;
     SendModeCommand(CMD_STORE_MODE, mode);
 }
 
@@ -44,30 +44,30 @@ int ClampMode(int mode) {
 }
 
 void LoadMachineMode(int mode) {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     SwitchMode(CMD_LOAD_MODE, ClampMode(mode));
 }
 
 bool StoreMachineMode(int mode) {
-    if (!g_bConnected) return false;
+    if (!g_bConnected()) return false;
     StoreInto(ClampMode(mode));
     return true;
 }
 
 void StoreCurrentMode() {
-    if (!g_bConnected) return;
-    StoreInto(ClampMode(g_CurrentMode));
+    if (!g_bConnected()) return;
+    StoreInto(ClampMode(g_CurrentMode()));
 }
 
 void ResetMachineMode(int mode) {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     SwitchMode(CMD_RESET_MODE, ClampMode(mode));
 }
 
 void StoreWrittenModeFile(int mode) {
-    if (!g_bConnected) return;
+    if (!g_bConnected()) return;
     mode = ClampMode(mode);
-    g_CurrentMode = mode;
+    g_CurrentMode() = mode;
     SendModeCommand(CMD_ANNOUNCE_STORE, mode);
     fx::WaitAllWritten();
     LinkSleepMs(kAnnounceToStoreMs);
@@ -75,7 +75,7 @@ void StoreWrittenModeFile(int mode) {
 }
 
 bool ResetProcessor() {
-    if (!g_bConnected) return false;
+    if (!g_bConnected()) return false;
     SendShortCmd({CMD_RESET_PROCESSOR, kResetProcessorKey});
     JobSettings().ResetChannelLinkFlags();
     return true;

@@ -1,7 +1,7 @@
 #include "state/MachineSettings.h"
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/ReplyWatch.h"
 #include "state/ImageEdits.h"
 
@@ -126,25 +126,25 @@ void SetModeLock(uint8_t* record, bool locked) {
 }
 
 bool ModelHasHdmiOutput(const char* moduleName) {
-    const std::string_view name(moduleName, strnlen(moduleName, sizeof g_Identity.moduleName));
+    const std::string_view name(moduleName, strnlen(moduleName, sizeof g_Identity().moduleName));
     return name != "ARN41" && name != "ARN52";
 }
 
 void ResetMachineSettingsMirrors() {
-    std::memset(g_MachineSettingsDevice, 0, kMachineSettingsSize);
-    std::memset(g_MachineSettingsWork, 0, kMachineSettingsSize);
-    g_MachineSettingsDevice[MS_MIC_MAX] = kDefaultMaxVolume;
-    g_MachineSettingsDevice[MS_MUSIC_MAX] = kDefaultMaxVolume;
+    std::memset(g_MachineSettingsDevice(), 0, kMachineSettingsSize);
+    std::memset(g_MachineSettingsWork(), 0, kMachineSettingsSize);
+    g_MachineSettingsDevice()[MS_MIC_MAX] = kDefaultMaxVolume;
+    g_MachineSettingsDevice()[MS_MUSIC_MAX] = kDefaultMaxVolume;
 }
 
 void RevertMachineSettingsEdit() {
-    std::memcpy(g_MachineSettingsWork, g_MachineSettingsDevice, kMachineSettingsSize);
+    std::memcpy(g_MachineSettingsWork(), g_MachineSettingsDevice(), kMachineSettingsSize);
 }
 
 void CommitMachineSettingsEdit() {
-    NoteImageChange(kMachineSettingsAddress, g_MachineSettingsDevice, g_MachineSettingsWork,
+    NoteImageChange(kMachineSettingsAddress, g_MachineSettingsDevice(), g_MachineSettingsWork(),
                     kMachineSettingsSize);
-    std::memcpy(g_MachineSettingsDevice, g_MachineSettingsWork, kMachineSettingsSize);
+    std::memcpy(g_MachineSettingsDevice(), g_MachineSettingsWork(), kMachineSettingsSize);
 }
 
 Confirmation SendMachineSettings(const uint8_t* record, int timeoutMs) {

@@ -46,7 +46,7 @@ bool IsValidChannel(int channel) {
 }
 
 EqBandRecord StoredBand(int set, int band) {
-    return DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band));
+    return DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
 }
 
 bool SameBand(const EqBandRecord& a, const EqBandRecord& b) {

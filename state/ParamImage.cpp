@@ -19,8 +19,6 @@
 #include <cstring>
 #include <numbers>
 
-uint8_t g_ParamImage[kImageSize];
-uint8_t g_PanelImage[kPanelSize];
 
 SurroundLayout g_SurroundLayout;
 CompressorValues g_Compressor[9];
@@ -203,17 +201,17 @@ bool HasEditorVariable(const DspParamEntry& entry) {
 }
 
 float ImageFloat(int offset) {
-    return FloatFromBits(ReadBigEndian32(g_ParamImage + offset));
+    return FloatFromBits(ReadBigEndian32(g_ParamImage() + offset));
 }
 
 // Threshold, ratio and times of a compressor-style record of seven values.
 CompressorValues DecodeCompressor(int valueOffset) {
-    return DecodeCompressorRecord(g_ParamImage + valueOffset);
+    return DecodeCompressorRecord(g_ParamImage() + valueOffset);
 }
 
 // The frequency of a frequency-shift filter, 1 while its switch is on.
 double ShiftFrequency(int coefficientParameter, int switchParameter) {
-    if ((g_ParamImage[DspRecordValueOffset(1, switchParameter) + 3]) != 0) return 1.0;
+    if ((g_ParamImage()[DspRecordValueOffset(1, switchParameter) + 3]) != 0) return 1.0;
     const double value = ImageFloat(DspRecordValueOffset(1, coefficientParameter));
     return value * 48000.0 * 0.5 / std::numbers::pi + 0.001;
 }
@@ -226,8 +224,8 @@ void RefreshDerivedValues() {
     }
     g_Compressor[kRecordVarIndex] = DecodeCompressor(DspRecordValueOffset(13, 10));
     g_AutoLevel = DecodeCompressor(DspRecordValueOffset(4, 14));
-    g_MusicPitch = g_ParamImage[DspRecordValueOffset(4, 21) + 3] - 5;
-    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage + kPanelLevelOffset));
+    g_MusicPitch = g_ParamImage()[DspRecordValueOffset(4, 21) + 3] - 5;
+    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
     g_ShiftFrequencyA = ShiftFrequency(38, 40);
     g_ShiftFrequencyB = ShiftFrequency(65, 67);
 }
@@ -360,18 +358,18 @@ void BuildDefaultImage() {
     BuildDefaultBands(scratch);
     BuildDefaultSurround(scratch);
     BuildDefaultRecords(scratch);
-    std::memcpy(g_ParamImage, scratch, kImageSize);
+    std::memcpy(g_ParamImage(), scratch, kImageSize);
     RefreshFromImage();
 }
 
 void RefreshFromImage() {
     fx::StateGuard lock(fx::StateLock());
-    std::memcpy(g_PanelImage, g_ParamImage, kPanelSize);
+    std::memcpy(g_PanelImage(), g_ParamImage(), kPanelSize);
     DecodeSurroundLayout();
     RefreshDerivedValues();
     for (const DspParamEntry& entry : DspParamTable) {
         if (entry.kind == DspValueKind::None || entry.imageOffset < 0) continue;
-        LoadEditorVariable(entry, ReadBigEndian32(g_ParamImage + entry.imageOffset));
+        LoadEditorVariable(entry, ReadBigEndian32(g_ParamImage() + entry.imageOffset));
     }
     fx::NoteImageReplaced();
 }
@@ -380,7 +378,7 @@ void RefreshRecordValues(int block, int parameter) {
     fx::StateGuard lock(fx::StateLock());
     const DspParamEntry* entry = FindDspParam(block, parameter);
     if (entry != nullptr && entry->kind != DspValueKind::None && entry->imageOffset >= 0)
-        LoadEditorVariable(*entry, ReadBigEndian32(g_ParamImage + entry->imageOffset));
+        LoadEditorVariable(*entry, ReadBigEndian32(g_ParamImage() + entry->imageOffset));
     const int offset = DspRecordValueOffset(block, parameter);
     if (block >= 5 && block <= 12 && parameter == 24)
         g_Compressor[block - 5] = DecodeCompressor(offset);
@@ -397,7 +395,7 @@ void RefreshRecordValues(int block, int parameter) {
 void RefreshPanelValues() {
     fx::StateGuard lock(fx::StateLock());
     DecodeSurroundLayout();
-    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage + kPanelLevelOffset));
+    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
 }
 
 void SetDspParam(int block, int parameter, double value) {
@@ -410,8 +408,8 @@ void SetDspParam(int block, int parameter, double value) {
     const uint32_t stored = StoreEditorVariable(*entry, value);
     uint8_t bytes[4];
     WriteBigEndian32(bytes, stored);
-    fx::NoteImageChange(entry->imageOffset, g_ParamImage + entry->imageOffset, bytes, 4);
-    WriteBigEndian32(g_ParamImage + entry->imageOffset, stored);
+    fx::NoteImageChange(entry->imageOffset, g_ParamImage() + entry->imageOffset, bytes, 4);
+    WriteBigEndian32(g_ParamImage() + entry->imageOffset, stored);
     SendDspWrite(block, parameter, &stored, 1);
 }
 
@@ -422,7 +420,7 @@ void WriteDspParam(int block, int parameter, const uint32_t* values, int count) 
     if (entry != nullptr && entry->imageOffset >= 0 && count > 0 && count <= entry->valueCount) {
         uint8_t bytes[4 * 256];
         for (int i = 0; i < count; ++i) WriteBigEndian32(bytes + 4 * i, values[i]);
-        uint8_t* stored = g_ParamImage + entry->imageOffset;
+        uint8_t* stored = g_ParamImage() + entry->imageOffset;
         fx::NoteImageChange(entry->imageOffset, stored, bytes, 4 * count);
         std::memcpy(stored, bytes, static_cast<size_t>(4 * count));
     }
@@ -521,10 +519,10 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
     fx::StateGuard lock(fx::StateLock());
     uint8_t record[kEqBandRecordSize];
     EncodeEqBandRecord({gain, frequency, q, type}, record);
-    fx::NoteImageChange(offset, g_PanelImage + offset, record, kEqBandRecordSize);
-    std::memcpy(g_PanelImage + offset, record, kEqBandRecordSize);
+    fx::NoteImageChange(offset, g_PanelImage() + offset, record, kEqBandRecordSize);
+    std::memcpy(g_PanelImage() + offset, record, kEqBandRecordSize);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
-                  static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage + offset);
+                  static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage() + offset);
 }
 
 bool ResendEqSet(int set) {
@@ -533,7 +531,7 @@ bool ResendEqSet(int set) {
         return false;
     }
     for (int band = 0; band < EqBandCount(set); ++band) {
-        const EqBandRecord record = DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band));
+        const EqBandRecord record = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
         SetEqBand(set, band, record.type, record.frequency, record.gain, record.q);
     }
     return true;
@@ -559,7 +557,7 @@ void ResetEqSet(int set) {
 
 void DecodeSurroundLayout() {
     fx::StateGuard lock(fx::StateLock());
-    const uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
+    const uint8_t* layout = g_PanelImage() + kSurroundLayoutOffset;
     g_SurroundLayout.byte1222 = layout[0];
     g_SurroundLayout.byte1223 = layout[1];
     for (int i = 0; i < 18; ++i) {
@@ -569,7 +567,7 @@ void DecodeSurroundLayout() {
 
 void SendSurroundLayout() {
     fx::StateGuard lock(fx::StateLock());
-    uint8_t* layout = g_PanelImage + kSurroundLayoutOffset;
+    uint8_t* layout = g_PanelImage() + kSurroundLayoutOffset;
     uint8_t bytes[20];
     bytes[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
     bytes[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ImageChunks.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -10,17 +12,6 @@
 // values change only on the state thread (link/StateThread.h), under the
 // state lock.
 
-constexpr int kImageSize = 3350;
-// Whole-image transfers go in chunks of one command's data: 60 chunks of 56
-// bytes, the last one 46 bytes at 3304.
-constexpr int kImageChunkSize = 56;
-constexpr int kImageChunkCount = (kImageSize + kImageChunkSize - 1) / kImageChunkSize;
-constexpr int ImageChunkAddress(int chunk) {
-    return chunk * kImageChunkSize;
-}
-constexpr int ImageChunkLength(int chunk) {
-    return chunk == kImageChunkCount - 1 ? kImageSize - ImageChunkAddress(chunk) : kImageChunkSize;
-}
 constexpr int kPanelSize = 1254;    // panel area 0..1253
 constexpr int kDspAreaStart = 1254; // DSP records 1254..3349
 constexpr int kDspRecordCount = 232;
@@ -31,8 +22,9 @@ constexpr int kSurroundLayoutOffset = 1222;
 constexpr int kSurroundLayoutSize = 24;
 constexpr int kPanelLevelOffset = 1246;
 
-extern uint8_t g_ParamImage[kImageSize];
-extern uint8_t g_PanelImage[kPanelSize];
+// The store's parameter image and its panel working copy (state/ParamStore.h).
+uint8_t (&g_ParamImage())[kImageSize];
+uint8_t (&g_PanelImage())[kPanelSize];
 
 enum class DspValueKind : int {
     None = 0,

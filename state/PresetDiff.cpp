@@ -66,8 +66,8 @@ int CountDifferences(const uint8_t* a, const uint8_t* b) {
 }
 
 std::vector<uint8_t> EditedImage() {
-    std::vector<uint8_t> image(g_ParamImage, g_ParamImage + kImageSize);
-    std::memcpy(image.data(), g_PanelImage, kPanelSize);
+    std::vector<uint8_t> image(g_ParamImage(), g_ParamImage() + kImageSize);
+    std::memcpy(image.data(), g_PanelImage(), kPanelSize);
     return image;
 }
 

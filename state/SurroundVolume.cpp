@@ -40,7 +40,7 @@ int PointIndex(int speaker) {
 void SendPanelRange(int offset, int length) {
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
                   static_cast<uint8_t>(offset & 0xFF), static_cast<uint8_t>(length),
-                  g_PanelImage + offset);
+                  g_PanelImage() + offset);
 }
 
 // Changes of the image and the editor values hold the state lock (a job
@@ -50,8 +50,8 @@ void StoreLevel(int channel, double levelDb) {
     const int offset = kSurroundLevelsOffset + 4 * channel;
     uint8_t bytes[4];
     WriteBigEndian32(bytes, FloatBits(static_cast<float>(levelDb)));
-    fx::NoteImageChange(offset, g_PanelImage + offset, bytes, 4);
-    std::memcpy(g_PanelImage + offset, bytes, 4);
+    fx::NoteImageChange(offset, g_PanelImage() + offset, bytes, 4);
+    std::memcpy(g_PanelImage() + offset, bytes, 4);
     SendPanelRange(kSurroundLevelsOffset, kLevelBlockSize);
 }
 
@@ -205,9 +205,9 @@ void ResetSurround() {
     // factory image.
     const auto layout = DefaultSurroundLayout();
     fx::StateGuard lock(fx::StateLock());
-    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage + kSurroundLayoutOffset, layout.data(),
+    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage() + kSurroundLayoutOffset, layout.data(),
                         int(layout.size()));
-    std::memcpy(g_PanelImage + kSurroundLayoutOffset, layout.data(), layout.size());
+    std::memcpy(g_PanelImage() + kSurroundLayoutOffset, layout.data(), layout.size());
     DecodeSurroundLayout();
     SendPanelRange(kSurroundLayoutOffset, kSurroundLayoutSize);
 }

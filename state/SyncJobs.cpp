@@ -2,7 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -39,7 +39,7 @@ ImageCopy CopyOf(const uint8_t (&image)[kImageSize]) {
 // other than the state thread may take it).
 ImageCopy CurrentImage() {
     fx::StateGuard lock(fx::StateLock());
-    return CopyOf(g_ParamImage);
+    return CopyOf(g_ParamImage());
 }
 
 constexpr int kJobStartPauseMs = 100; // lets the reply that started the job settle
@@ -204,14 +204,14 @@ void StoreResult(SyncResult& slot, const SyncResult& result) {
 
 void BeginJob() {
     ClearStatusBlock();
-    g_bJobIdle = false;
+    g_bJobIdle() = false;
     LinkSleepMs(kJobStartPauseMs);
 }
 
 void EndJob(int jobKind, const SyncResult& result, const char* endLine) {
     PostToView(WM_JOB_ENDED, jobKind, static_cast<intptr_t>(result.outcome));
     ClearStatusBlock();
-    g_bJobIdle = true;
+    g_bJobIdle() = true;
     DebugLogText(endLine);
 }
 
@@ -312,14 +312,14 @@ bool QueueJob(JobKind kind, const ImageCopy* image = nullptr) {
 
 void WriteAllJob(const ImageCopy& image) {
     BeginJob();
-    g_bQueuedSend = false;
+    g_bQueuedSend() = false;
     const ReplyTally jobStart = Replies().Tally();
     SendWatch watch;
     WriteImageChunks(image.data(), watch);
     SyncResult result = ConfirmWrite(jobStart);
-    g_bQueuedSend = true;
+    g_bQueuedSend() = true;
     LinkSleepMs(kJobEndPauseMs);
-    if (result.Completed()) g_bParamsChanged = false;
+    if (result.Completed()) g_bParamsChanged() = false;
     StoreResult(g_lastWrite, result);
     EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
 }
@@ -327,7 +327,7 @@ void WriteAllJob(const ImageCopy& image) {
 } // namespace
 
 SyncResult SynchronizeData() {
-    g_bQueuedSend = false;
+    g_bQueuedSend() = false;
     const ReplyTally jobStart = Replies().Tally();
     SendWatch watch;
     SyncResult result = ReadIdentity(jobStart, watch);
@@ -341,11 +341,11 @@ SyncResult SynchronizeData() {
             // The editor's image changes on the state thread, before the
             // job's end reaches the view.
             fx::ChangeState([copy = CopyOf(image)] {
-                std::copy(copy.begin(), copy.end(), g_ParamImage);
+                std::copy(copy.begin(), copy.end(), g_ParamImage());
                 RefreshFromImage();
             });
-            g_bParamsChanged = false;
-            g_bQueuedSend = true;
+            g_bParamsChanged() = false;
+            g_bQueuedSend() = true;
             LinkSleepMs(kJobEndPauseMs);
         }
     }

@@ -39,7 +39,7 @@ int main() {
     BuildDefaultImage();
     BlockSummary blocks[256] = {};
     int records = 0;
-    const int offset = WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+    const int offset = WalkDspRecords(g_ParamImage(), [&](const DspRecordView& record) {
         BlockSummary& block = blocks[record.block];
         if (block.first < 0) block.first = record.offset;
         block.last = record.offset + 3 + 4 * record.count - 1;

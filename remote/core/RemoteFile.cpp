@@ -1,6 +1,6 @@
 #include "remote/core/RemoteFile.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "modefile/SafeFile.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "remote/core/RemoteKeys.h"
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
@@ -61,7 +61,7 @@ void AbandonKeyLearning() {
 }
 
 Confirmation SendRemoteKeyBlock(int timeoutMs) {
-    return SendRemoteKeyBlock(std::to_array(g_RemoteKeyBlock), timeoutMs);
+    return SendRemoteKeyBlock(std::to_array(g_RemoteKeyBlock()), timeoutMs);
 }
 
 Confirmation SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block,

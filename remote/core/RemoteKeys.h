@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/ReplyWatch.h"
 
 #include <array>

@@ -238,7 +238,7 @@ TEST(EqFilterTextTest, NoFilterLineIsNoFilterText) {
 TEST(EqFilterTextTest, ExportWritesEveryTypeAndReadsBackTheSameBands) {
     BuildDefaultImage();
     // Echo B (set 3) holds a high-pass, five peaking bands and a high shelf.
-    const std::string text = fx::FormatFilterText(3, g_PanelImage);
+    const std::string text = fx::FormatFilterText(3, g_PanelImage());
     EXPECT_EQ("Filter 1: ON HPQ Fc 200 Hz Q 0.707\n"
               "Filter 2: ON PK Fc 160 Hz Gain 0.0 dB Q 1.414\n"
               "Filter 3: ON PK Fc 250 Hz Gain 0.0 dB Q 1.414\n"
@@ -255,9 +255,9 @@ TEST(EqFilterTextTest, ExportWritesEveryTypeAndReadsBackTheSameBands) {
                                              {0, 15000, 1.0, EQ_LP},   {-12.3, 1234, 17.5, EQ_PEQ},
                                              {0.1, 20000, 0.1, EQ_PEQ}};
     for (size_t band = 0; band < bands.size(); ++band)
-        EncodeEqBandRecord(bands[band], g_PanelImage + EqBandOffset(5, band));
+        EncodeEqBandRecord(bands[band], g_PanelImage() + EqBandOffset(5, band));
     const fx::FilterText back =
-        fx::ParseFilterText(fx::FormatFilterText(5, g_PanelImage), fx::FilterBandCount(5));
+        fx::ParseFilterText(fx::FormatFilterText(5, g_PanelImage()), fx::FilterBandCount(5));
     ASSERT_TRUE(back.ok) << back.Error();
     const std::vector<EqBandRecord> imported = fx::ImportedBands(5, back.filters);
     ASSERT_EQ(bands.size(), imported.size());
@@ -277,7 +277,7 @@ TEST(EqFilterTextTest, ImportWritesTheBandRecordsOfTheSet) {
     // CH 6 takes six filters; its crossover band and sections stay as they were.
     std::vector<EqBandRecord> written;
     for (int band = 0; band < 10; ++band)
-        written.push_back(DecodeEqBandRecord(g_PanelImage + EqBandOffset(12, band)));
+        written.push_back(DecodeEqBandRecord(g_PanelImage() + EqBandOffset(12, band)));
     ExpectBands({kRoomFilters[0],
                  kRoomFilters[1],
                  kRoomFilters[2],

@@ -303,7 +303,7 @@ protected:
     std::vector<std::string> debugLines;
 
     void SetUp() override {
-        g_bNetMode = false;
+        g_bNetMode() = false;
         FillSets();
         SetDebugLogSink([this](const std::string& line) { debugLines.push_back(line); });
     }
@@ -314,12 +314,12 @@ protected:
         for (int set = 0; set < 16; ++set) {
             for (int b = 0; b < EqSetSlots(set); ++b) {
                 EncodeEqBandRecord({1.0, 100.0 * set + b + 20, 0.5, 1},
-                                   g_PanelImage + EqBandOffset(set, b));
+                                   g_PanelImage() + EqBandOffset(set, b));
             }
         }
     }
     double Frequency(int set, int band) const {
-        return DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band)).frequency;
+        return DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band)).frequency;
     }
 };
 
@@ -331,11 +331,11 @@ TEST_F(CopyEqSetTest, CopiesTheSmallerCountAndResendsTheDestination) {
         SCOPED_TRACE(::testing::Message() << c.src << " -> " << c.dst);
         FillSets();
         transport.Clear();
-        const std::vector<uint8_t> src(g_PanelImage + EqBandOffset(c.src, 0),
-                                       g_PanelImage + EqBandOffset(c.src, c.copied));
+        const std::vector<uint8_t> src(g_PanelImage() + EqBandOffset(c.src, 0),
+                                       g_PanelImage() + EqBandOffset(c.src, c.copied));
         const double untouched = Frequency(c.dst, c.copied);
         ASSERT_TRUE(CopyEqSet(c.src, c.dst));
-        EXPECT_EQ(0, std::memcmp(g_PanelImage + EqBandOffset(c.dst, 0), src.data(), src.size()));
+        EXPECT_EQ(0, std::memcmp(g_PanelImage() + EqBandOffset(c.dst, 0), src.data(), src.size()));
         EXPECT_EQ(Frequency(c.dst, c.copied), untouched);
         const auto sent = transport.AllBytes();
         EXPECT_EQ(sent.size(), 2u * c.sentBands);
@@ -347,7 +347,7 @@ TEST_F(CopyEqSetTest, CopiesTheSmallerCountAndResendsTheDestination) {
 
 TEST_F(CopyEqSetTest, RefusesSetsOutOfRangeAndChangesNothing) {
     EXPECT_EQ(g_EqClipboardSet, -1);
-    const std::vector<uint8_t> before(g_PanelImage, g_PanelImage + kPanelSize);
+    const std::vector<uint8_t> before(g_PanelImage(), g_PanelImage() + kPanelSize);
     const struct {
         int src, dst;
         const char* text;
@@ -362,7 +362,7 @@ TEST_F(CopyEqSetTest, RefusesSetsOutOfRangeAndChangesNothing) {
         EXPECT_NE(debugLines[0].find(c.text), std::string::npos) << debugLines[0];
     }
     EXPECT_TRUE(transport.Records().empty());
-    EXPECT_EQ(std::vector<uint8_t>(g_PanelImage, g_PanelImage + kPanelSize), before);
+    EXPECT_EQ(std::vector<uint8_t>(g_PanelImage(), g_PanelImage() + kPanelSize), before);
 }
 
 } // namespace

@@ -189,13 +189,13 @@ TEST(FramesRx, GoodFrameClearsAwaitReplyAndBadOneLogs) {
     SetDebugLogSink([&](const std::string& line) { lines.push_back(line); });
     RecordingAssembler a;
 
-    g_bAwaitReply = true;
+    g_bAwaitReply() = true;
     a.Feed(CorruptChecksum(Frame(kReplyA)));
-    EXPECT_TRUE(g_bAwaitReply);
+    EXPECT_TRUE(g_bAwaitReply());
     EXPECT_EQ(lines, std::vector<std::string>{"ProcessRxBuf Checksum error\n "});
 
     a.Feed(Frame(kReplyA));
-    EXPECT_FALSE(g_bAwaitReply);
+    EXPECT_FALSE(g_bAwaitReply());
     SetDebugLogSink(nullptr);
 }
 

@@ -16,8 +16,8 @@ using Bytes = std::vector<uint8_t>;
 // wrapping is added below it, so the record is the same on both transports.
 class FramesSend : public ::testing::Test {
 protected:
-    void SetUp() override { m_savedNetMode = g_bNetMode; }
-    void TearDown() override { g_bNetMode = m_savedNetMode; }
+    void SetUp() override { m_savedNetMode = g_bNetMode(); }
+    void TearDown() override { g_bNetMode() = m_savedNetMode; }
 
     const RecordingSink::Record& OnlyRecord() {
         m_records = sink.Records();
@@ -61,7 +61,7 @@ TEST_F(FramesSend, EverySenderPostsTheSameRecordOnBothTransports) {
     for (const Case& c : cases) {
         for (const bool net : {false, true}) {
             SCOPED_TRACE(testing::Message() << c.name << (net ? " on the network" : " on USB"));
-            g_bNetMode = net;
+            g_bNetMode() = net;
             sink.Clear();
             c.send();
             const RecordingSink::Record& record = OnlyRecord();

@@ -24,9 +24,9 @@ std::vector<RecordHead> WalkChain(int* end) {
     std::vector<RecordHead> heads;
     int offset = kDspAreaStart;
     while (offset + 3 <= kImageSize) {
-        const int count = g_ParamImage[offset + 2];
+        const int count = g_ParamImage()[offset + 2];
         if (offset + 3 + 4 * count > kImageSize) break;
-        heads.push_back({offset, g_ParamImage[offset], g_ParamImage[offset + 1], count});
+        heads.push_back({offset, g_ParamImage()[offset], g_ParamImage()[offset + 1], count});
         offset += 3 + 4 * count;
     }
     *end = offset;
@@ -34,7 +34,7 @@ std::vector<RecordHead> WalkChain(int* end) {
 }
 
 uint32_t ValueAt(int offset) {
-    return ReadBigEndian32(g_ParamImage + offset);
+    return ReadBigEndian32(g_ParamImage() + offset);
 }
 
 class DefaultImageTest : public ::testing::Test {
@@ -130,9 +130,9 @@ TEST_F(DefaultImageTest, SampledRecordsMatchTheDirectory) {
     };
     for (const ExpectedRecord& r : records) {
         SCOPED_TRACE(::testing::Message() << "record " << r.block << "/" << r.parameter);
-        EXPECT_EQ(g_ParamImage[r.offset], r.block);
-        EXPECT_EQ(g_ParamImage[r.offset + 1], r.parameter);
-        ASSERT_EQ(g_ParamImage[r.offset + 2], r.values.size());
+        EXPECT_EQ(g_ParamImage()[r.offset], r.block);
+        EXPECT_EQ(g_ParamImage()[r.offset + 1], r.parameter);
+        ASSERT_EQ(g_ParamImage()[r.offset + 2], r.values.size());
         for (size_t i = 0; i < r.values.size(); ++i) {
             EXPECT_EQ(ValueAt(r.offset + 3 + 4 * static_cast<int>(i)), r.values[i])
                 << "value " << i;
@@ -249,12 +249,12 @@ TEST_F(DefaultImageTest, BandRecordsMatchTheDefaultSets) {
     for (const ExpectedBand& b : bands) {
         SCOPED_TRACE(::testing::Message() << "set " << b.set << " band " << b.band);
         ASSERT_EQ(EqBandOffset(b.set, b.band), b.offset);
-        EXPECT_EQ(0, std::memcmp(g_ParamImage + b.offset, b.bytes, 7));
+        EXPECT_EQ(0, std::memcmp(g_ParamImage() + b.offset, b.bytes, 7));
     }
     // Only the three shelves of sets 3..5 differ from 0 dB.
     int nonZeroGains = 0;
     for (int offset = 0; offset < 1190; offset += 7) {
-        if (g_ParamImage[offset] != 0x00 || g_ParamImage[offset + 1] != 0x96) ++nonZeroGains;
+        if (g_ParamImage()[offset] != 0x00 || g_ParamImage()[offset + 1] != 0x96) ++nonZeroGains;
     }
     EXPECT_EQ(nonZeroGains, 3);
 }
@@ -263,10 +263,10 @@ TEST_F(DefaultImageTest, SurroundBlocksAndUnusedBytes) {
     const uint8_t layout[24] = {0x04, 0x04, 0x00, 0x00, 0x8A, 0x0A, 0x00, 0x0A,
                                 0x0A, 0x0A, 0x8A, 0x8A, 0x00, 0x8A, 0x0A, 0x8A,
                                 0x85, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(0, std::memcmp(g_ParamImage + 1222, layout, 24));
-    for (int offset = 1190; offset < 1222; ++offset) EXPECT_EQ(g_ParamImage[offset], 0) << offset;
-    for (int offset = 1246; offset < 1254; ++offset) EXPECT_EQ(g_ParamImage[offset], 0) << offset;
-    EXPECT_EQ(0, std::memcmp(g_PanelImage, g_ParamImage, kPanelSize));
+    EXPECT_EQ(0, std::memcmp(g_ParamImage() + 1222, layout, 24));
+    for (int offset = 1190; offset < 1222; ++offset) EXPECT_EQ(g_ParamImage()[offset], 0) << offset;
+    for (int offset = 1246; offset < 1254; ++offset) EXPECT_EQ(g_ParamImage()[offset], 0) << offset;
+    EXPECT_EQ(0, std::memcmp(g_PanelImage(), g_ParamImage(), kPanelSize));
     EXPECT_EQ(g_SurroundLayout.byte1222, 4);
     EXPECT_EQ(g_SurroundLayout.byte1223, 4);
     const float points[18] = {0, 0, -1, 1, 0, 1, 1, 1, -1, -1, 0, -1, 1, -1, -0.5f, 0, 0.5f, 0};
@@ -312,14 +312,14 @@ TEST_F(DefaultImageTest, EditorVariablesAndDerivedValues) {
 }
 
 TEST_F(DefaultImageTest, RefreshReadsEveryDerivedValueFromTheImage) {
-    g_ParamImage[DspRecordValueOffset(4, 21) + 3] = 2;                         // pitch -3
-    WriteBigEndian32(g_ParamImage + DspRecordValueOffset(7, 14) + 4, kOne);    // channel 2
-    WriteBigEndian32(g_ParamImage + DspRecordValueOffset(13, 10), 0xC1200000); // -10 dB
-    g_ParamImage[DspRecordValueOffset(1, 40) + 3] = 1;
-    WriteBigEndian32(g_ParamImage + kPanelLevelOffset, FloatBits(-6.5f));
-    g_ParamImage[1224] = 0x85;
-    WriteBigEndian32(g_ParamImage + DspRecordValueOffset(2, 9), PercentToStored(30));
-    WriteBigEndian32(g_ParamImage + DspRecordValueOffset(4, 39), 240);
+    g_ParamImage()[DspRecordValueOffset(4, 21) + 3] = 2;                         // pitch -3
+    WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(7, 14) + 4, kOne);    // channel 2
+    WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(13, 10), 0xC1200000); // -10 dB
+    g_ParamImage()[DspRecordValueOffset(1, 40) + 3] = 1;
+    WriteBigEndian32(g_ParamImage() + kPanelLevelOffset, FloatBits(-6.5f));
+    g_ParamImage()[1224] = 0x85;
+    WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(2, 9), PercentToStored(30));
+    WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(4, 39), 240);
     RefreshFromImage();
     EXPECT_EQ(g_MusicPitch, -3);
     EXPECT_FALSE(g_WholeChannelDelay[2]);
@@ -329,7 +329,7 @@ TEST_F(DefaultImageTest, RefreshReadsEveryDerivedValueFromTheImage) {
     EXPECT_NEAR(g_ShiftFrequencyB, 5.001, 1e-4);
     EXPECT_EQ(g_PanelLevel, -6.5f);
     EXPECT_FLOAT_EQ(g_SurroundLayout.points[0], -0.5f);
-    EXPECT_EQ(g_PanelImage[1224], 0x85);
+    EXPECT_EQ(g_PanelImage()[1224], 0x85);
     EXPECT_EQ(GetDspParam(2, 9), 30);
     EXPECT_FLOAT_EQ(GetDspParam(4, 39), 5.0f);
 }

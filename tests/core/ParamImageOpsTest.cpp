@@ -36,17 +36,17 @@ protected:
     std::vector<std::string> debugLines;
 
     void SetUp() override {
-        g_bNetMode = false;
-        g_bQueuedSend = false;
+        g_bNetMode() = false;
+        g_bQueuedSend() = false;
         BuildDefaultImage();
         SetDebugLogSink([this](const std::string& line) { debugLines.push_back(line); });
     }
     void TearDown() override {
         SetDebugLogSink({});
-        g_bNetMode = false;
+        g_bNetMode() = false;
     }
     Bytes ImageBytes(int offset, int count) const {
-        return Bytes(g_ParamImage + offset, g_ParamImage + offset + count);
+        return Bytes(g_ParamImage() + offset, g_ParamImage() + offset + count);
     }
 };
 
@@ -196,21 +196,21 @@ TEST_F(ParamImageOpsTest, SetDspParamStoresConvertsAndSends) {
 }
 
 TEST_F(ParamImageOpsTest, SetDspParamOnTheNetworkPostsTheSameRecord) {
-    g_bNetMode = true; // the network's tag is added below the outbox
+    g_bNetMode() = true; // the network's tag is added below the outbox
     SetDspParam(1, 14, 60);
     ASSERT_EQ(transport.posted.size(), 1u);
     EXPECT_EQ(transport.posted[0], (Bytes{9, 0, 1, 14, 1, 0x3F, 0x19, 0x99, 0x9C}));
 }
 
 TEST_F(ParamImageOpsTest, SetDspParamIgnoresParametersWithoutVariableOrLocation) {
-    const Bytes before(g_ParamImage, g_ParamImage + kImageSize);
+    const Bytes before(g_ParamImage(), g_ParamImage() + kImageSize);
     const int pitchBefore = g_MusicPitch;
     for (const auto& [block, parameter] :
          {std::pair{4, 16}, {4, 17}, {4, 21}, {1, 38}, {5, 24}, {99, 1}, {0, 0}}) {
         SetDspParam(block, parameter, 3);
     }
     EXPECT_TRUE(transport.posted.empty());
-    EXPECT_EQ(Bytes(g_ParamImage, g_ParamImage + kImageSize), before);
+    EXPECT_EQ(Bytes(g_ParamImage(), g_ParamImage() + kImageSize), before);
     EXPECT_EQ(g_MusicPitch, pitchBefore);
 }
 
@@ -225,15 +225,15 @@ TEST_F(ParamImageOpsTest, WriteDspParamStoresWhereItHasALocationAndAlwaysSends) 
     WriteDspParam(6, 24, compressor, 7);
     const int offset = DspRecordValueOffset(6, 24);
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(ReadBigEndian32(g_ParamImage + offset + 4 * i), compressor[i]);
+        EXPECT_EQ(ReadBigEndian32(g_ParamImage() + offset + 4 * i), compressor[i]);
 
     const uint32_t raw = 7;
     WriteDspParam(99, 3, &raw, 1); // no entry: sent all the same
 
     // More values than the record holds would overwrite the next record.
-    const Bytes before(g_ParamImage, g_ParamImage + kImageSize);
+    const Bytes before(g_ParamImage(), g_ParamImage() + kImageSize);
     WriteDspParam(5, 14, compressor, 3);
-    EXPECT_EQ(Bytes(g_ParamImage, g_ParamImage + kImageSize), before);
+    EXPECT_EQ(Bytes(g_ParamImage(), g_ParamImage() + kImageSize), before);
 
     ASSERT_EQ(transport.posted.size(), 4u);
     EXPECT_EQ(transport.posted[0], (Bytes{9, 0, 4, 21, 1, 0, 0, 0, 2}));
@@ -251,10 +251,10 @@ TEST_F(ParamImageOpsTest, StoreEqBandWritesThePanelCopyAndSendsCommand133) {
     ASSERT_EQ(transport.posted.size(), 1u);
     EXPECT_EQ(transport.posted[0],
               (Bytes{133, 0x00, 0x38, 7, 0x00, 0x96, 0x03, 0xE8, 0x05, 0x82, 1}));
-    EXPECT_EQ(Bytes(g_PanelImage + 56, g_PanelImage + 63),
+    EXPECT_EQ(Bytes(g_PanelImage() + 56, g_PanelImage() + 63),
               Bytes(transport.posted[0].begin() + 4, transport.posted[0].end()));
-    EXPECT_EQ(g_ParamImage[58], 0x03); // the image itself keeps 998 Hz
-    EXPECT_EQ(g_ParamImage[59], 0xE6);
+    EXPECT_EQ(g_ParamImage()[58], 0x03); // the image itself keeps 998 Hz
+    EXPECT_EQ(g_ParamImage()[59], 0xE6);
 
     StoreEqBand(14, 11, -15.0, 20000, 2.0, 2);
     EXPECT_EQ(transport.posted[1],
@@ -321,9 +321,9 @@ TEST_F(ParamImageOpsTest, ResendEqSetSendsEveryBandOfTheSetFromThePanelCopy) {
     }
     // The records go back unchanged (998 Hz stays 998 Hz).
     transport.posted.clear();
-    const Bytes before(g_PanelImage, g_PanelImage + kPanelSize);
+    const Bytes before(g_PanelImage(), g_PanelImage() + kPanelSize);
     ResendEqSet(0);
-    EXPECT_EQ(Bytes(g_PanelImage, g_PanelImage + kPanelSize), before);
+    EXPECT_EQ(Bytes(g_PanelImage(), g_PanelImage() + kPanelSize), before);
     EXPECT_EQ(Bytes(transport.posted[17].begin() + 4, transport.posted[17].end()),
               Bytes(before.begin() + 56, before.begin() + 63));
 
@@ -337,7 +337,7 @@ TEST_F(ParamImageOpsTest, ResendEqSetSendsEveryBandOfTheSetFromThePanelCopy) {
 TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
     ResetEqSet(0);
     EXPECT_EQ(transport.posted.size(), 30u);
-    EqBandRecord band = DecodeEqBandRecord(g_PanelImage + EqBandOffset(0, 8));
+    EqBandRecord band = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(0, 8));
     EXPECT_EQ(band.frequency, 1000);
     EXPECT_DOUBLE_EQ(band.q, 1.41);
     EXPECT_EQ(band.type, 1);
@@ -347,7 +347,7 @@ TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
     const int set12Types[10] = {1, 1, 1, 1, 1, 1, 18, 20, 1, 1};
     ResetEqSet(12);
     for (int b = 0; b < 10; ++b) {
-        band = DecodeEqBandRecord(g_PanelImage + EqBandOffset(12, b));
+        band = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(12, b));
         EXPECT_EQ(band.frequency, set12Frequencies[b]) << b;
         EXPECT_EQ(band.type, set12Types[b]) << b;
     }
@@ -356,7 +356,7 @@ TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
     } samples[] = {{3, 6, 3200}, {15, 4, 800}, {6, 9, 16000}, {14, 2, 125}};
     for (const auto& s : samples) {
         ResetEqSet(s.set);
-        EXPECT_EQ(DecodeEqBandRecord(g_PanelImage + EqBandOffset(s.set, s.band)).frequency,
+        EXPECT_EQ(DecodeEqBandRecord(g_PanelImage() + EqBandOffset(s.set, s.band)).frequency,
                   s.frequency);
     }
 }
@@ -364,7 +364,7 @@ TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
 // ---------------------------------------------------------------- surround
 
 TEST_F(ParamImageOpsTest, SurroundLayoutRoundTrip) {
-    g_PanelImage[1242] = 0x11; // left as it is
+    g_PanelImage()[1242] = 0x11; // left as it is
     g_SurroundLayout.byte1222 = 3;
     g_SurroundLayout.byte1223 = 2;
     g_SurroundLayout.points[0] = 0.3f;
@@ -376,7 +376,7 @@ TEST_F(ParamImageOpsTest, SurroundLayoutRoundTrip) {
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 12),
               (Bytes{133, 0x04, 0xC6, 24, 3, 2, 0x03, 0x80, 0x87, 0x0A, 0x80, 0x0A}));
     EXPECT_EQ(sent[4 + 20], 0x11);
-    EXPECT_EQ(0, std::memcmp(sent.data() + 4, g_PanelImage + 1222, 24));
+    EXPECT_EQ(0, std::memcmp(sent.data() + 4, g_PanelImage() + 1222, 24));
 
     g_SurroundLayout = {};
     DecodeSurroundLayout();

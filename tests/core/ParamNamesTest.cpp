@@ -33,7 +33,7 @@ TEST_F(ParamNamesTest, EveryByteOfTheImageIsNamedOnce) {
         ASSERT_EQ(1, owners[offset]) << "panel byte " << offset;
 
     int records = 0;
-    const int end = WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+    const int end = WalkDspRecords(g_ParamImage(), [&](const DspRecordView& record) {
         ++records;
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(0, owners[record.offset + i]) << "head byte at " << record.offset;
@@ -71,7 +71,7 @@ TEST_F(ParamNamesTest, NamesAreUniqueAndEveryValueReads) {
             EXPECT_FALSE(name.empty()) << "item at " << item.offset;
             EXPECT_EQ(name.find("%s"), std::string::npos) << name;
             EXPECT_TRUE(seen.insert(name).second) << "twice: " << name;
-            EXPECT_FALSE(fx::ReadParamValue(item, g_ParamImage, language).text.empty()) << name;
+            EXPECT_FALSE(fx::ReadParamValue(item, g_ParamImage(), language).text.empty()) << name;
         }
     }
 }
@@ -122,15 +122,15 @@ TEST_F(ParamNamesTest, NamesAndValuesOfTheDefaultImage) {
         ASSERT_NE(nullptr, item) << c.en;
         EXPECT_EQ(c.en, item->Name(kLanguageEnglish));
         EXPECT_EQ(c.zh, item->Name(kLanguageChinese));
-        EXPECT_EQ(c.enValue, fx::ReadParamValue(*item, g_ParamImage, kLanguageEnglish).text)
+        EXPECT_EQ(c.enValue, fx::ReadParamValue(*item, g_ParamImage(), kLanguageEnglish).text)
             << c.en;
-        EXPECT_EQ(c.zhValue, fx::ReadParamValue(*item, g_ParamImage, kLanguageChinese).text)
+        EXPECT_EQ(c.zhValue, fx::ReadParamValue(*item, g_ParamImage(), kLanguageChinese).text)
             << c.en;
     }
     const fx::ParamItem* listener = fx::FindParamItemAt(kSurroundLayoutOffset + 4);
     ASSERT_NE(nullptr, listener);
     EXPECT_EQ("Speaker L position", listener->Name(kLanguageEnglish));
-    EXPECT_EQ("-1.0 m, +1.0 m", fx::ReadParamValue(*listener, g_ParamImage, 1).text);
+    EXPECT_EQ("-1.0 m, +1.0 m", fx::ReadParamValue(*listener, g_ParamImage(), 1).text);
 }
 
 } // namespace

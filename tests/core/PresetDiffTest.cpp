@@ -16,7 +16,7 @@ using Image = std::array<uint8_t, kImageSize>;
 Image DefaultImage() {
     BuildDefaultImage();
     Image image;
-    std::copy(g_ParamImage, g_ParamImage + kImageSize, image.begin());
+    std::copy(g_ParamImage(), g_ParamImage() + kImageSize, image.begin());
     return image;
 }
 

@@ -81,13 +81,13 @@ TEST(SaturateTest, RefreshOfAnImageOfExtremeFloats) {
     int next = 0;
     for (const DspRecordDefault& record : DspRecordDefaults())
         for (int i = 0; i < record.count; ++i)
-            WriteBigEndian32(g_ParamImage + record.valueOffset + 4 * i,
+            WriteBigEndian32(g_ParamImage() + record.valueOffset + 4 * i,
                              FloatBits(extremes[next++ % 4]));
     RefreshFromImage();
     for (const DspParamEntry& entry : DspParamTable) {
         if (entry.kind != DspValueKind::Percent && entry.kind != DspValueKind::TenThousandths)
             continue;
-        const float stored = FloatFromBits(ReadBigEndian32(g_ParamImage + entry.imageOffset));
+        const float stored = FloatFromBits(ReadBigEndian32(g_ParamImage() + entry.imageOffset));
         const int expected = std::isnan(stored) ? 0 : stored > 0 ? INT_MAX : INT_MIN;
         EXPECT_EQ(expected, *entry.intVar) << entry.block << "/" << entry.parameter;
     }

@@ -64,15 +64,15 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings").clear();
-        g_bConnected = false;
-        g_bNetMode = false;
+        g_bConnected() = false;
+        g_bNetMode() = false;
         // No real HID device is ever looked at; the demo installs its own.
         m_noProcessor.Unplug();
         SetHidBackend(&m_noProcessor);
     }
     void TearDown() override {
         if (m_app) {
-            g_bParamsChanged = false;
+            g_bParamsChanged() = false;
             m_app->ExitInstance();
         }
         m_app.reset();
@@ -92,7 +92,7 @@ protected:
     }
     bool WaitForRead() {
         return WaitUntil([this] {
-            return g_bConnected && g_bJobIdle && !CSynDlg::IsShown() &&
+            return g_bConnected() && g_bJobIdle() && !CSynDlg::IsShown() &&
                    !m_app->Frame()->View()->IsFreshLink();
         });
     }
@@ -105,7 +105,7 @@ protected:
 TEST_F(AppTest, UsbDemoReadsAndFollowsUnplugAndReplug) {
     CHalvoxApp& app = Start({"--demo"});
     ASSERT_TRUE(WaitForRead());
-    EXPECT_FALSE(g_bNetMode);
+    EXPECT_FALSE(g_bNetMode());
     // The Demo menu offers only the move that changes something.
     const auto offered = [&] {
         std::vector<bool> enabled;
@@ -115,7 +115,7 @@ TEST_F(AppTest, UsbDemoReadsAndFollowsUnplugAndReplug) {
     };
     EXPECT_EQ((std::vector<bool>{true, false}), offered()); // unplug, plug in
     app.Demo()->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     EXPECT_EQ((std::vector<bool>{false, true}), offered());
     app.Demo()->Plug();
     EXPECT_TRUE(WaitForRead());
@@ -143,7 +143,7 @@ TEST_F(AppTest, DemoMenuFollowsTheLanguage) {
 TEST_F(AppTest, NetworkDemoConnectsOverLoopback) {
     CHalvoxApp& app = Start({"--demo", "net"});
     ASSERT_TRUE(WaitForRead());
-    EXPECT_TRUE(g_bNetMode);
+    EXPECT_TRUE(g_bNetMode());
     EXPECT_GT(app.Demo()->Port(), 0);
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "ARN63 V1.0", "Settings");
     EXPECT_EQ(QStringLiteral("127.0.0.1"), store.value("IPAddr").toString());
@@ -207,7 +207,7 @@ TEST_F(AppTest, ConnectOptionConnectsAtStart) {
     ASSERT_TRUE(server.Start(0));
     Start({"--connect", QStringLiteral("127.0.0.1:%1").arg(server.Port())});
     ASSERT_TRUE(WaitForRead());
-    EXPECT_TRUE(g_bNetMode);
+    EXPECT_TRUE(g_bNetMode());
     EXPECT_TRUE(server.IsClientConnected());
 }
 

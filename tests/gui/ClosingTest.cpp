@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
 #include "shell/CHalvoxDoc.h"
@@ -43,30 +43,30 @@ protected:
 TEST_F(ClosingTest, UnchangedParametersCloseWithoutAQuestion) {
     EXPECT_TRUE(CloseAnswering(QMessageBox::Cancel).isEmpty());
     EXPECT_FALSE(m_frame->isVisible());
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_TRUE(m_sim->LetGoReceived());
 }
 
 TEST_F(ClosingTest, ChangedParametersAskAndCancelKeepsTheWindow) {
     Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->setValue(30);
-    ASSERT_TRUE(WaitUntil([] { return g_bParamsChanged.load(); })); // reply 9
+    ASSERT_TRUE(WaitUntil([] { return g_bParamsChanged().load(); })); // reply 9
     const QString asked = CloseAnswering(QMessageBox::Cancel);
     EXPECT_TRUE(asked.startsWith(QString::fromUtf8("参数已改动，请问是否需要保存?")));
     EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 
     EXPECT_FALSE(CloseAnswering(QMessageBox::No).isEmpty());
     EXPECT_FALSE(m_frame->isVisible());
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
 }
 
 TEST_F(ClosingTest, YesStoresTheModeAndWritesTheFile) {
     QTemporaryDir folder;
     const QString path = folder.filePath("preset.mode");
     m_frame->Document()->SetFileChooser([&](bool save) { return save ? path : QString(); });
-    g_CurrentMode = 1;
+    g_CurrentMode() = 1;
     Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->setValue(30);
-    ASSERT_TRUE(WaitUntil([] { return g_bParamsChanged.load(); }));
+    ASSERT_TRUE(WaitUntil([] { return g_bParamsChanged().load(); }));
     m_sim->ClearCommandLog();
     // A slow processor still busy with the last move when the user closes:
     // the store must wait behind it, not be dropped with the outbox.

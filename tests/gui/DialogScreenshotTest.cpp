@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "pages/CSetDlg.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemoteDlg.h"

@@ -125,18 +125,18 @@ TEST_F(EfxPageTest, PastingSetZeroOntoAReverbEqCopiesSevenBands) {
     SetEqBand(0, 0, EQ_HP, 90, 0.0, 0.7);
     SetEqBand(0, 7, EQ_PEQ, 700, -4.0, 3.0);
     std::array<uint8_t, 49> setFive{};
-    std::memcpy(setFive.data(), g_PanelImage + 357, setFive.size());
+    std::memcpy(setFive.data(), g_PanelImage() + 357, setFive.size());
     g_EqClipboardSet = 0;
     CDialogEfx* efx = OpenFromPreview(1144);
     ASSERT_NE(nullptr, efx);
     m_sim->ClearCommandLog();
     CopyPasteOnGraph(efx->Eq().Graph(), 1);
 
-    EXPECT_EQ(0, std::memcmp(g_PanelImage + 308, g_PanelImage, 49));
-    EXPECT_EQ(0, std::memcmp(g_PanelImage + 357, setFive.data(), setFive.size()));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + 308, g_PanelImage(), 49));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + 357, setFive.data(), setFive.size()));
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
-        return std::equal(memory.begin() + 308, memory.begin() + 357, g_PanelImage + 308);
+        return std::equal(memory.begin() + 308, memory.begin() + 357, g_PanelImage() + 308);
     }));
     int records = 0;
     for (const SimRecord& r : m_sim->ReceivedCommands())
@@ -161,7 +161,7 @@ TEST_F(EfxPageTest, ResetGivesTheSevenResetBands) {
         return DecodeEqBandRecord(m_sim->Memory().data() + EqBandOffset(2, 6)).frequency == 3200;
     }));
     for (int b = 0; b < 7; ++b) {
-        const EqBandRecord record = DecodeEqBandRecord(g_PanelImage + EqBandOffset(2, b));
+        const EqBandRecord record = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(2, b));
         EXPECT_EQ(expected[b], record.frequency);
         EXPECT_EQ(EQ_PEQ, record.type);
         EXPECT_NEAR(1.41, record.q, 0.001);
@@ -187,9 +187,9 @@ TEST_F(EfxPageTest, DraggingABandWritesTheSetsBlock) {
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
         return std::equal(memory.begin() + offset, memory.begin() + offset + 7,
-                          g_PanelImage + offset);
+                          g_PanelImage() + offset);
     }));
-    EXPECT_LT(DecodeEqBandRecord(g_PanelImage + offset).gain, 0.0);
+    EXPECT_LT(DecodeEqBandRecord(g_PanelImage() + offset).gain, 0.0);
     EXPECT_FALSE(DspWrites(2, 14 + band).empty());
     EXPECT_EQ(5u, DspWrites(2, 14 + band).back().size() / 4);
 }
@@ -263,6 +263,6 @@ TEST_F(EfxPageTest, WheelOverThePageGoesToTheFocusedGraph) {
     const int offset = EqBandOffset(4, band);
     ASSERT_TRUE(
         WaitUntil([&] { return DecodeEqBandRecord(m_sim->Memory().data() + offset).gain > 0.05; }));
-    EXPECT_NEAR(0.1, DecodeEqBandRecord(g_PanelImage + offset).gain, 0.001);
+    EXPECT_NEAR(0.1, DecodeEqBandRecord(g_PanelImage() + offset).gain, 0.001);
     EXPECT_EQ(QStringLiteral("+0.1dB"), Ctrl<QLineEdit>(efx, 1212)->text());
 }

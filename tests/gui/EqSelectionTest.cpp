@@ -77,7 +77,7 @@ protected:
     }
 
     static double ImageGain(int set, int band) {
-        return DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band)).gain;
+        return DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band)).gain;
     }
 
     // Up on the graph raises the selected band only, and the editor and the

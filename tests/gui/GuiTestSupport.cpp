@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -106,20 +106,20 @@ void GuiFixture::SetUp() {
               QStringLiteral("Settings"))
         .clear();
     g_Language = 0;
-    g_bConnected = false;
-    g_bNetMode = false;
-    g_bJobIdle = true;
-    g_bQueuedSend = true;
-    g_bParamsChanged = false;
+    g_bConnected() = false;
+    g_bNetMode() = false;
+    g_bJobIdle() = true;
+    g_bQueuedSend() = true;
+    g_bParamsChanged() = false;
     // The view's twice-a-second status poll would land among the commands a
     // test counts whenever the test runs slowly; the tests of the poll switch
     // it on.
     g_bStatusPoll = false;
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     g_PendingStoreMode = -1;
-    std::memset(g_MachineSettingsDevice, 0, sizeof g_MachineSettingsDevice);
-    g_MachineSettingsDevice[5] = 99;
-    g_MachineSettingsDevice[6] = 99;
+    std::memset(g_MachineSettingsDevice(), 0, sizeof g_MachineSettingsDevice());
+    g_MachineSettingsDevice()[5] = 99;
+    g_MachineSettingsDevice()[6] = 99;
     ResetErrorBoxGuard();
     m_ui = std::make_unique<CJobUiQt>();
     SetJobUi(m_ui.get());
@@ -138,7 +138,7 @@ void GuiFixture::StartEditor(bool plugged) {
 bool GuiFixture::WaitForRead(int timeoutMs) {
     return WaitUntil(
         [this] {
-            return g_bConnected && g_bJobIdle && !CSynDlg::IsShown() && !View()->IsFreshLink();
+            return g_bConnected() && g_bJobIdle() && !CSynDlg::IsShown() && !View()->IsFreshLink();
         },
         timeoutMs);
 }
@@ -159,7 +159,7 @@ void GuiFixture::CloseStrayWindows() {
 
 void GuiFixture::TearDown() {
     if (m_frame) {
-        g_bParamsChanged = false;
+        g_bParamsChanged() = false;
         View()->CloseLink();
         NetDisconnect(false);
         JoinSyncJobs();

@@ -91,10 +91,10 @@ TEST_F(InstallerToolsTest, ImportFromTheGraphMenuWritesTheFiltersAndReportsThePr
     const int last = EqBandOffset(0, 14);
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
-        return std::memcmp(memory.data(), g_PanelImage, EqBandOffset(0, 15)) == 0 &&
+        return std::memcmp(memory.data(), g_PanelImage(), EqBandOffset(0, 15)) == 0 &&
                DecodeEqBandRecord(memory.data()).frequency == 33;
     }));
-    EXPECT_DOUBLE_EQ(16000, DecodeEqBandRecord(g_PanelImage + last).frequency);
+    EXPECT_DOUBLE_EQ(16000, DecodeEqBandRecord(g_PanelImage() + last).frequency);
     EXPECT_FLOAT_EQ(33.0f, Eq().Graph()->Band(0).frequency) << "the graph reloaded";
     EXPECT_FLOAT_EQ(-7.2f, Eq().Graph()->Band(0).gain);
     EXPECT_EQ(QStringLiteral("33Hz"), Eq().BandList()->CellText(0, CEqEditor::ColFreq));
@@ -121,15 +121,15 @@ TEST_F(InstallerToolsTest, ImportOnTheOutputPageReachesTheLinkedChannel) {
     const int bytes = 10 * kEqBandRecordSize;
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
-        return std::memcmp(memory.data() + EqBandOffset(7, 0), g_PanelImage + EqBandOffset(7, 0),
+        return std::memcmp(memory.data() + EqBandOffset(7, 0), g_PanelImage() + EqBandOffset(7, 0),
                            bytes) == 0 &&
-               std::memcmp(memory.data() + EqBandOffset(8, 0), g_PanelImage + EqBandOffset(8, 0),
+               std::memcmp(memory.data() + EqBandOffset(8, 0), g_PanelImage() + EqBandOffset(8, 0),
                            bytes) == 0 &&
                DecodeEqBandRecord(memory.data() + EqBandOffset(8, 9)).frequency == 20;
     }));
-    EXPECT_EQ(0, std::memcmp(g_PanelImage + EqBandOffset(7, 0), g_PanelImage + EqBandOffset(8, 0),
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + EqBandOffset(7, 0), g_PanelImage() + EqBandOffset(8, 0),
                              bytes));
-    EXPECT_DOUBLE_EQ(31, DecodeEqBandRecord(g_PanelImage + EqBandOffset(9, 0)).frequency)
+    EXPECT_DOUBLE_EQ(31, DecodeEqBandRecord(g_PanelImage() + EqBandOffset(9, 0)).frequency)
         << "CH 3 is not linked to CH 1";
 }
 
@@ -163,7 +163,7 @@ TEST_F(InstallerToolsTest, ExportWritesTheSetAsFilterText) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    EXPECT_EQ(QByteArray::fromStdString(fx::FormatFilterText(0, g_PanelImage)), text);
+    EXPECT_EQ(QByteArray::fromStdString(fx::FormatFilterText(0, g_PanelImage())), text);
     EXPECT_TRUE(text.contains("Filter 3: ON HSC Fc 6000 Hz Gain -4.5 dB Q 0.80\n"));
 }
 

@@ -3,7 +3,7 @@
 
 #include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "pages/CSetDlg.h"
 #include "shell/CHalvoxView.h"
@@ -65,8 +65,8 @@ protected:
         }
     }
 
-    static Record Work() { return std::to_array(g_MachineSettingsWork); }
-    static Record Device() { return std::to_array(g_MachineSettingsDevice); }
+    static Record Work() { return std::to_array(g_MachineSettingsWork()); }
+    static Record Device() { return std::to_array(g_MachineSettingsDevice()); }
 
     std::vector<SimRecord> Sent(uint8_t code) const {
         std::vector<SimRecord> found;
@@ -127,7 +127,7 @@ TEST_F(MachineSettingsDlgTest, RoutingAndHdmiShareByteTwelve) {
     EXPECT_EQ(0x21, Work()[12]);
 
     // A routing the editor does not know leaves the radios as they are.
-    g_MachineSettingsDevice[12] = 0x30;
+    g_MachineSettingsDevice()[12] = 0x30;
     dialog->Reload();
     EXPECT_TRUE(Ctrl<QRadioButton>(dialog, IDC_SET_ROUTE_BOTH)->isChecked());
     EXPECT_FALSE(Ctrl<QRadioButton>(dialog, IDC_SET_ROUTE_SL)->isChecked());
@@ -235,14 +235,14 @@ TEST_F(MachineSettingsDlgTest, FactoryResetOfAModeReadsEverythingAgain) {
     m3->click();
     ASSERT_TRUE(WaitForRead());
     EXPECT_EQ((SimRecord{6, 2}), Sent(6).at(0));
-    EXPECT_EQ(2, g_CurrentMode);
+    EXPECT_EQ(2, g_CurrentMode());
     EXPECT_TRUE(m3->isChecked());
     EXPECT_FALSE(Ctrl<CGdipButton>(dialog, IDC_SET_RESET_MODE_FIRST)->isChecked());
     EXPECT_EQ(4, Ctrl<QComboBox>(dialog, IDC_SET_POWER_ON_MODE)->currentIndex())
         << "the dialog shows what the read brought";
 
     View()->CloseLink();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }, 3000));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }, 3000));
     dialog->Reload();
     EXPECT_FALSE(m3->isEnabled()) << "no factory reset without a processor";
 }

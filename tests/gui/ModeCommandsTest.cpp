@@ -15,7 +15,7 @@ class ModeCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetDeviceState();
-        g_bConnected = true;
+        g_bConnected() = true;
     }
     void TearDown() override {
         sender.WaitIdle();
@@ -42,7 +42,7 @@ protected:
 
 TEST_F(ModeCommandsTest, NothingWithoutALink) {
     RecordingJobUi ui{1, true};
-    g_bConnected = false;
+    g_bConnected() = false;
     commands.Load(1);
     EXPECT_FALSE(commands.Store(1));
     commands.ResetMode(1);
@@ -50,7 +50,7 @@ TEST_F(ModeCommandsTest, NothingWithoutALink) {
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(ui.questions.empty());
     EXPECT_TRUE(ui.syncDialogs.empty());
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_TRUE(g_bJobIdle());
 }
 
 TEST_F(ModeCommandsTest, ChangedParametersAskBeforeLoading) {
@@ -68,14 +68,14 @@ TEST_F(ModeCommandsTest, ChangedParametersAskBeforeLoading) {
     for (const Case& c : cases) {
         RecordingJobUi ui{c.language, c.answer};
         const size_t before = Sent().size();
-        g_bParamsChanged = true;
-        g_bJobIdle = true;
+        g_bParamsChanged() = true;
+        g_bJobIdle() = true;
         commands.Load(1);
         ASSERT_EQ(1u, ui.questions.size());
         EXPECT_EQ(c.question, ui.questions[0].text);
         EXPECT_EQ(c.caption, ui.questions[0].caption);
         EXPECT_EQ(c.answer ? before + 1 : before, Sent().size());
-        EXPECT_EQ(!c.answer, g_bJobIdle.load()) << "a load clears it until its read ends";
+        EXPECT_EQ(!c.answer, g_bJobIdle().load()) << "a load clears it until its read ends";
         EXPECT_EQ(c.answer ? 1u : 0u, ui.syncDialogs.size());
     }
     EXPECT_EQ((std::vector<uint8_t>{5, 1}), Sent().back());
@@ -104,7 +104,7 @@ TEST_F(ModeCommandsTest, StoreTextsInBothLanguagesAndRefusal) {
     };
     for (const Case& c : cases) {
         RecordingJobUi ui{c.language, true};
-        g_bParamsChanged = true;
+        g_bParamsChanged() = true;
         ASSERT_TRUE(commands.Store(c.mode));
         EXPECT_EQ(c.question, ui.questions.at(0).text);
         EXPECT_EQ(c.caption, ui.questions.at(0).caption);
@@ -112,15 +112,15 @@ TEST_F(ModeCommandsTest, StoreTextsInBothLanguagesAndRefusal) {
         ASSERT_TRUE(WaitUntil([&] { return !ui.infos.empty(); }));
         EXPECT_EQ(c.notice, ui.infos[0].text);
         EXPECT_EQ(CModeCommands::kSavingNoticeMs, ui.infos[0].milliseconds);
-        EXPECT_FALSE(g_bParamsChanged);
-        EXPECT_EQ(c.mode, g_CurrentMode);
+        EXPECT_FALSE(g_bParamsChanged());
+        EXPECT_EQ(c.mode, g_CurrentMode());
     }
     {
         RecordingJobUi ui{1, false};
-        g_bParamsChanged = true;
+        g_bParamsChanged() = true;
         EXPECT_FALSE(commands.Store(0));
         Pump(CModeCommands::kAfterStoreMs + 100);
-        EXPECT_TRUE(g_bParamsChanged);
+        EXPECT_TRUE(g_bParamsChanged());
         EXPECT_TRUE(ui.infos.empty());
     }
     EXPECT_EQ((std::vector<std::vector<uint8_t>>{{4, 2}, {4, 3}}), Sent());

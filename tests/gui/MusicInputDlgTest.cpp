@@ -161,7 +161,7 @@ TEST_F(MusicInputDlgTest, OneDialogRefreshedByReadsRelabelledAndClosedByANewLink
 
     // Another processor comes: the dialog of the old model goes.
     m_usb->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     SimIdentity identity;
     identity.moduleName = "ARN52";
     m_sim->SetIdentity(identity);

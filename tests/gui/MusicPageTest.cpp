@@ -8,7 +8,7 @@
 #include "controls/CSmallEqPanel.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavigator.h"
@@ -326,9 +326,9 @@ TEST_F(MusicPageTest, DraggingABandWritesItsCoefficientsAndRecord) {
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
         return std::equal(memory.begin() + offset, memory.begin() + offset + 7,
-                          g_PanelImage + offset);
+                          g_PanelImage() + offset);
     }));
-    const EqBandRecord record = DecodeEqBandRecord(g_PanelImage + offset);
+    const EqBandRecord record = DecodeEqBandRecord(g_PanelImage() + offset);
     EXPECT_GT(record.frequency, 100.0);
     EXPECT_GT(record.gain, 0.0);
     EXPECT_EQ(1, record.type);
@@ -404,7 +404,7 @@ TEST_F(MusicPageTest, BandListEditsWriteTheBand) {
     const int offset = EqBandOffset(0, 2);
     ASSERT_TRUE(WaitUntil(
         [&] { return DecodeEqBandRecord(m_sim->Memory().data() + offset).frequency == 77.0; }));
-    EXPECT_NEAR(-3.2, DecodeEqBandRecord(g_PanelImage + offset).gain, 0.01);
+    EXPECT_NEAR(-3.2, DecodeEqBandRecord(g_PanelImage() + offset).gain, 0.01);
     EXPECT_EQ(QStringLiteral("77Hz"), list->CellText(2, CEqEditor::ColFreq));
     EXPECT_EQ(QStringLiteral("-3.2dB"), list->CellText(2, CEqEditor::ColGain));
 
@@ -423,7 +423,7 @@ TEST_F(MusicPageTest, PastingTheMusicEqOntoMicAKeepsItsLastFiveBands) {
     SetEqBand(6, 0, EQ_LS, 40, 3.0, 0.7);
     SetEqBand(0, 12, EQ_PEQ, 5000, 6.0, 2.0);
     std::array<uint8_t, 105> before{};
-    std::memcpy(before.data(), g_PanelImage, before.size());
+    std::memcpy(before.data(), g_PanelImage(), before.size());
     CDialogMusic* page = Page();
     ShowSubPage(2);
     CopyPasteOnGraph(page->Eq().Graph(), 0);
@@ -432,11 +432,11 @@ TEST_F(MusicPageTest, PastingTheMusicEqOntoMicAKeepsItsLastFiveBands) {
     m_sim->ClearCommandLog();
     CopyPasteOnGraph(page->Eq().Graph(), 1);
 
-    EXPECT_EQ(0, std::memcmp(g_PanelImage, g_PanelImage + 406, 70));
-    EXPECT_EQ(0, std::memcmp(g_PanelImage + 70, before.data() + 70, 35)); // bands 10..14
+    EXPECT_EQ(0, std::memcmp(g_PanelImage(), g_PanelImage() + 406, 70));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + 70, before.data() + 70, 35)); // bands 10..14
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
-        return std::equal(memory.begin(), memory.begin() + 105, g_PanelImage);
+        return std::equal(memory.begin(), memory.begin() + 105, g_PanelImage());
     }));
     EXPECT_EQ(EQ_LS, page->Eq().Graph()->Band(0).type); // reloaded
     EXPECT_FLOAT_EQ(40.0f, page->Eq().Graph()->Band(0).frequency);
@@ -462,21 +462,21 @@ TEST_F(MusicPageTest, ResetRestoresTheSetAfterTheQuestion) {
 TEST_F(MusicPageTest, MetersAndStreamFormatFollowTheStatusBlock) {
     Start();
     CDialogMusic* page = Page();
-    std::memset(g_StatusBlock, 0, kStatusBlockSize);
-    g_StatusBlock[1] = 45;
-    g_StatusBlock[5] = 200;
-    g_StatusBlock[7] = 0x32; // low bits 2: DTS
+    std::memset(g_StatusBlock(), 0, kStatusBlockSize);
+    g_StatusBlock()[1] = 45;
+    g_StatusBlock()[5] = 200;
+    g_StatusBlock()[7] = 0x32; // low bits 2: DTS
     page->UpdateMeters();
     EXPECT_EQ(45, Ctrl<CPeakMeterCtrl>(page, 1171)->ChannelAt(0).level);
     EXPECT_EQ(60, Ctrl<CPeakMeterCtrl>(page, 1169)->ChannelAt(0).level);
     EXPECT_EQ(QStringLiteral("DTS"), Ctrl<QLabel>(page, 1222)->text());
-    g_StatusBlock[7] = 0x0C; // no such format: the text stays
+    g_StatusBlock()[7] = 0x0C; // no such format: the text stays
     page->UpdateMeters();
     EXPECT_EQ(QStringLiteral("DTS"), Ctrl<QLabel>(page, 1222)->text());
-    g_StatusBlock[7] = 0x08;
+    g_StatusBlock()[7] = 0x08;
     page->UpdateMeters();
     EXPECT_EQ(QStringLiteral("LPCM MultiCh"), Ctrl<QLabel>(page, 1222)->text());
-    std::memset(g_StatusBlock, 0, kStatusBlockSize);
+    std::memset(g_StatusBlock(), 0, kStatusBlockSize);
 }
 
 TEST_F(MusicPageTest, EnglishTextsAfterTheLanguageSwitch) {
@@ -550,7 +550,7 @@ TEST_F(MusicPageTest, DraggedBandShowsTheWordsItWrote) {
     ASSERT_TRUE(WaitUntil([&] {
         const auto memory = m_sim->Memory();
         return std::equal(memory.begin() + offset, memory.begin() + offset + 7,
-                          g_PanelImage + offset);
+                          g_PanelImage() + offset);
     }));
     const EqBandRecord record = DecodeEqBandRecord(m_sim->Memory().data() + offset);
     ASSERT_NE(100.0, record.frequency) << "the drag moved the band";

@@ -2,7 +2,7 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
@@ -59,7 +59,7 @@ TEST_F(MusicScreenshotTest, PagesInBothLanguages) {
         music->Reload();
         music->SelectEffectRow(2);
         const uint8_t status[8] = {38, 22, 0, 0, 44, 41, 0, 0};
-        std::memcpy(g_StatusBlock, status, sizeof status);
+        std::memcpy(g_StatusBlock(), status, sizeof status);
         music->UpdateMeters();
         PressBand(music->Eq().Graph(), 5);
         Pump(100);
@@ -73,7 +73,7 @@ TEST_F(MusicScreenshotTest, PagesInBothLanguages) {
         Pump(100);
         ASSERT_TRUE(m_frame->grab().save(QDir(folder).filePath("page-efx-" + suffix + ".png")));
     }
-    std::memset(g_StatusBlock, 0, kStatusBlockSize);
+    std::memset(g_StatusBlock(), 0, kStatusBlockSize);
 }
 
 // The music page in the smallest window: the effect list narrows and the

@@ -81,7 +81,7 @@ TEST_F(OfflineEditsTest, EditsMadeWhileConnectedAskNothingOnTheNextLink) {
     ASSERT_TRUE(WaitUntil([&] { return ProcessorMicLevel() == kMicEdited; }));
     View()->UpdateStatusBar();
     m_usb->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     m_usb->Plug();
     ASSERT_TRUE(WaitForRead());
     Pump(100);

@@ -1,7 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/PageTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemoteDlg.h"
@@ -53,7 +53,7 @@ protected:
         return View()->RemoteDialog();
     }
 
-    static Block BlockNow() { return std::to_array(g_RemoteKeyBlock); }
+    static Block BlockNow() { return std::to_array(g_RemoteKeyBlock()); }
     QString Info() const { return CInfoDlg::Current() ? CInfoDlg::Current()->Text() : QString(); }
 
     size_t CountOf(uint8_t code) const {
@@ -93,8 +93,8 @@ TEST_F(RemoteDlgTest, LearnedCodeIsShownStoredAndTheWaitDialogCloses) {
     EXPECT_EQ(QString::fromUtf8("窗口将自动关闭"), wait->StatusText());
     EXPECT_TRUE(wait->AbandonButton()->isHidden());
     EXPECT_FALSE(wait->CloseButton()->isHidden());
-    EXPECT_EQ(0x0A, g_RemoteKeyBlock[5]);
-    EXPECT_EQ(0x31, g_RemoteKeyBlock[0]);
+    EXPECT_EQ(0x0A, g_RemoteKeyBlock()[5]);
+    EXPECT_EQ(0x31, g_RemoteKeyBlock()[0]);
     ASSERT_TRUE(WaitUntil([&] { return dialog->WaitDialog() == nullptr; }, 5000))
         << "closes by itself";
     EXPECT_EQ(0u, CountOf(97));
@@ -126,7 +126,7 @@ TEST_F(RemoteDlgTest, SaveWritesEighteenBytesUnderTheRemoExtension) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
     ASSERT_EQ(18, bytes.size());
-    EXPECT_EQ(0, std::memcmp(bytes.constData(), g_RemoteKeyBlock, 18));
+    EXPECT_EQ(0, std::memcmp(bytes.constData(), g_RemoteKeyBlock(), 18));
     EXPECT_EQ(0, std::memcmp(bytes.constData(), Processor().data(), 16))
         << "read from the processor";
     EXPECT_FALSE(QFile::exists(typed));
@@ -191,7 +191,7 @@ TEST_F(RemoteDlgTest, TooLongFileIsRefusedWithNothingSent) {
 
 TEST_F(RemoteDlgTest, ApplySendsTheBlock) {
     CRemoteDlg* dialog = Open();
-    g_RemoteKeyBlock[17] = 0x3C;
+    g_RemoteKeyBlock()[17] = 0x3C;
     bool confirmed = false;
     QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) { confirmed = ok; });
     Ctrl<QWidget>(dialog, CRemoteDlg::kApplyId)->setFocus();
@@ -205,7 +205,7 @@ TEST_F(RemoteDlgTest, ApplyIsConfirmedWhicheverWayTheProcessorAcknowledges) {
     CRemoteDlg* dialog = Open();
     for (SimAckStyle style : {SimAckStyle::Generic, SimAckStyle::Dsp, SimAckStyle::Echo}) {
         m_sim->SetAckStyle(style);
-        g_RemoteKeyBlock[16] = 0x50 + static_cast<uint8_t>(style);
+        g_RemoteKeyBlock()[16] = 0x50 + static_cast<uint8_t>(style);
         int answers = 0;
         bool confirmed = false;
         const auto connection = QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) {

@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
@@ -56,7 +56,7 @@ protected:
 } // namespace
 
 TEST_F(RibbonTest, MicrophoneAboveTheMaximumIsHeldAtTheMaximumWithANotice) {
-    g_MachineSettingsDevice[5] = 80;
+    g_MachineSettingsDevice()[5] = 80;
     Move(kLevelRows[ROW_MIC].slider[0], 99);
 
     ASSERT_TRUE(WaitForWrite(1, 14));
@@ -141,7 +141,7 @@ TEST_F(RibbonTest, OutputCategoryCopyMovesTheInputCopyAndShowsTheOutputPage) {
 }
 
 TEST_F(RibbonTest, WheelOverTheMusicPanelRaisesBothCopiesWithTheLimitCheck) {
-    g_MachineSettingsDevice[6] = 17; // music is 16 by default
+    g_MachineSettingsDevice()[6] = 17; // music is 16 by default
     QWidget* slider = Ribbon()->Slider(kLevelRows[ROW_MUSIC].slider[0]);
     QWidget* panel = slider->parentWidget();
     QWheelEvent up(QPointF(5, 5), panel->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),

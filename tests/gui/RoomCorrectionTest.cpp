@@ -75,7 +75,7 @@ protected:
         return done;
     }
     EqBandRecord Band(int band) const {
-        return DecodeEqBandRecord(g_PanelImage + EqBandOffset(0, band));
+        return DecodeEqBandRecord(g_PanelImage() + EqBandOffset(0, band));
     }
 
     QTemporaryDir m_folder;

@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
@@ -37,12 +37,12 @@ TEST_F(StartupTest, WithoutProcessorKeepsDefaultImageAndOnlyTheOpenTimerUntilPlu
     StartEditor(/*plugged=*/false);
     Pump(800);
 
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_TRUE(View()->TimerEverStarted(CHalvoxView::TIMER_OPEN_LINK));
     EXPECT_FALSE(View()->TimerEverStarted(CHalvoxView::TIMER_STATUS));
     EXPECT_FALSE(View()->TimerEverStarted(CHalvoxView::TIMER_PITCH));
     const auto& defaults = SimProcessor::DefaultImage();
-    EXPECT_EQ(0, std::memcmp(g_ParamImage, defaults.data(), kImageSize));
+    EXPECT_EQ(0, std::memcmp(g_ParamImage(), defaults.data(), kImageSize));
     ASSERT_NE(nullptr, View()->CurrentPage());
     EXPECT_EQ(PAGE_MUSIC, View()->CurrentPage()->PageId());
     EXPECT_EQ(50, Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->value());
@@ -92,7 +92,7 @@ TEST_F(StartupTest, UnknownModelIsRejectedAndDisconnectedWithOneBoxOnly) {
 
     const QString text = QString::fromUtf8("E:XQ21_13 机器型号不匹配!");
     ASSERT_TRUE(WaitUntil([&] { return !VisibleBoxesWithText(text).empty(); }));
-    EXPECT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    EXPECT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     EXPECT_EQ(QString::fromUtf8("错误"), View()->MismatchBox()->windowTitle());
     EXPECT_FALSE(m_sim->WaitForCommand(48, 100)); // the image was never read
     EXPECT_TRUE(m_sim->LetGoReceived());
@@ -124,9 +124,9 @@ TEST_F(StartupTest, ProcessorGoneBeforeItsIdentityShowsNoMismatch) {
     silent.silentAfterCommands = 0; // answers nothing
     m_sim->SetFaults(silent);
     StartEditor();
-    ASSERT_TRUE(WaitUntil([] { return g_bConnected.load(); }));
+    ASSERT_TRUE(WaitUntil([] { return g_bConnected().load(); }));
     m_usb->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected && g_bJobIdle; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected() && g_bJobIdle(); }));
     Pump(200);
     EXPECT_EQ(nullptr, View()->MismatchBox());
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
@@ -149,11 +149,11 @@ TEST_F(StartupTest, AnUnansweredReadKeepsTheImageSaysSoAndDisconnects) {
     ASSERT_TRUE(WaitUntil([this] { return View()->JobFailureBox() != nullptr; }));
     EXPECT_EQ(QString::fromUtf8("设备没有应答，未能读取全部参数，连接已断开!"),
               View()->JobFailureBox()->text());
-    EXPECT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    EXPECT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     EXPECT_TRUE(m_sim->LetGoReceived());
     EXPECT_FALSE(CSynDlg::IsShown());
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
-    EXPECT_EQ(0, std::memcmp(g_ParamImage, SimProcessor::DefaultImage().data(), kImageSize));
+    EXPECT_EQ(0, std::memcmp(g_ParamImage(), SimProcessor::DefaultImage().data(), kImageSize));
     EXPECT_EQ(50, Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->value());
     View()->JobFailureBox()->close();
 }
@@ -165,7 +165,7 @@ TEST_F(StartupTest, WrongCommandSetVersionIsReportedAsVersionMismatch) {
     StartEditor();
     const QString text = QString::fromUtf8("E:ARN63_12 通信版本不匹配!");
     EXPECT_TRUE(WaitUntil([&] { return !VisibleBoxesWithText(text).empty(); }));
-    EXPECT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    EXPECT_TRUE(WaitUntil([] { return !g_bConnected(); }));
 }
 
 TEST_F(StartupTest, RemovalOfAnotherDeviceKeepsTheLinkAndOwnRemovalClosesIt) {
@@ -174,10 +174,10 @@ TEST_F(StartupTest, RemovalOfAnotherDeviceKeepsTheLinkAndOwnRemovalClosesIt) {
     m_usb->SetForeignDeviceCount(1);
     m_usb->SetForeignDeviceCount(0);
     Pump(200);
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 
     m_usb->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_PITCH));
     EXPECT_EQ(QString::fromUtf8("设备已断开!"), View()->LastBalloonText());

@@ -1,6 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "shell/CHalvoxPage.h"
@@ -40,7 +40,7 @@ TEST_F(StatusBarTest, LinkPaneShowsTransportAndColour) {
     EXPECT_EQ(QString::fromUtf8("USB：已连接"), bar->LinkPane()->text());
     EXPECT_EQ(kGreen, bar->LinkPane()->TextColor());
 
-    g_CurrentMode = 2;
+    g_CurrentMode() = 2;
     g_Language = 1;
     View()->UpdateStatusBar();
     EXPECT_EQ(QStringLiteral("USB:Connected"), bar->LinkPane()->text());
@@ -53,7 +53,7 @@ TEST_F(StatusBarTest, LinkPaneShowsTransportAndColour) {
     // Once the processor is gone the mode pane names no mode of it, and the
     // editor says that edits stay in it.
     m_usb->Unplug();
-    ASSERT_TRUE(WaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(WaitUntil([] { return !g_bConnected(); }));
     View()->UpdateStatusBar();
     EXPECT_EQ(QString::fromUtf8("当前模式:--"), bar->ModePane()->text());
     EXPECT_EQ(kRed, bar->LinkPane()->TextColor());
@@ -80,7 +80,7 @@ TEST_F(StatusBarTest, NetworkLinkFromTheConnectDialogShowsIpConnected) {
     dialog->OnConnect();
 
     ASSERT_TRUE(WaitForRead());
-    EXPECT_TRUE(g_bNetMode);
+    EXPECT_TRUE(g_bNetMode());
     EXPECT_TRUE(netSim.WaitForCommand(48, 1000));
     View()->UpdateStatusBar();
     EXPECT_EQ(QString::fromUtf8("IP：已连接"), m_frame->StatusBar()->LinkPane()->text());
@@ -131,8 +131,8 @@ TEST_F(StatusBarTest, FailedConnectSaysWhyAndKeepsTheUsbLink) {
         EXPECT_TRUE(dialog->MessageText().startsWith(QString::fromUtf8(c.says)))
             << dialog->MessageText().toStdString();
         EXPECT_FALSE(dialog->MessageText().contains(QString::number(ECONNREFUSED)));
-        EXPECT_TRUE(g_bConnected);
-        EXPECT_FALSE(g_bNetMode);
+        EXPECT_TRUE(g_bConnected());
+        EXPECT_FALSE(g_bNetMode());
     }
     // The USB link still works: a change reaches the processor.
     m_sim->ClearCommandLog();

@@ -5,7 +5,7 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "pages/CSetDlg.h"
@@ -292,6 +292,6 @@ TEST_F(UndoTest, AnAppliedMachineSettingIsUndoneOnTheProcessor) {
     View()->OnCommand(ID_EDIT_UNDO);
     AllSent();
     ASSERT_TRUE(WaitUntil([&] { return m_sim->MachineSettings() == before; }));
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), g_MachineSettingsWork));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), g_MachineSettingsWork()));
     EXPECT_TRUE(Ctrl<QRadioButton>(dialog, IDC_SET_BY_POWER)->isChecked()); // the dialog shows it
 }

@@ -53,21 +53,21 @@ protected:
     void SetUp() override {
         SetLinkClock(std::make_shared<StretchedWaitClock>());
         sim.SetSilent(true); // nothing is ever answered
-        g_bQueuedSend = false;
+        g_bQueuedSend() = false;
         if (GetParam().transport == Transport::Network) {
-            g_bNetMode = true;
+            g_bNetMode() = true;
             server.SetHeartbeatPeriod(0);
             ASSERT_TRUE(server.Start(0));
             ASSERT_EQ(1, NetConnect("127.0.0.1", server.Port()));
         } else {
-            g_bNetMode = false;
+            g_bNetMode() = false;
             SetHidBackend(&usb);
             ASSERT_EQ(1, OpenDeviceLink());
         }
     }
 
     void TearDown() override {
-        if (g_bNetMode) NetDisconnect(false);
+        if (g_bNetMode()) NetDisconnect(false);
         CloseUsbLink();
         server.Stop();
         SetHidBackend(nullptr);

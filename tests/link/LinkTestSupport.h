@@ -148,8 +148,8 @@ private:
 class LinkGlobalsGuard {
 public:
     LinkGlobalsGuard()
-        : m_flags{g_bNetMode,       g_bJobIdle,       g_bQueuedSend, g_bCoalesce,
-                  g_bParamsChanged, g_bReadThreadEnd, g_bAwaitReply} {
+        : m_flags{g_bNetMode(),       g_bJobIdle(),       g_bQueuedSend(), g_bCoalesce(),
+                  g_bParamsChanged(), g_bReadThreadEnd(), g_bAwaitReply()} {
         SetViewNotifier(&view);
         g_hReplyEvent.Set();
     }
@@ -157,14 +157,14 @@ public:
         SetViewNotifier(nullptr);
         SetLinkClock(nullptr);
         fx::SetRecordSink(nullptr);
-        g_bConnected = false;
-        g_bNetMode = m_flags[0];
-        g_bJobIdle = m_flags[1];
-        g_bQueuedSend = m_flags[2];
-        g_bCoalesce = m_flags[3];
-        g_bParamsChanged = m_flags[4];
-        g_bReadThreadEnd = m_flags[5];
-        g_bAwaitReply = m_flags[6];
+        g_bConnected() = false;
+        g_bNetMode() = m_flags[0];
+        g_bJobIdle() = m_flags[1];
+        g_bQueuedSend() = m_flags[2];
+        g_bCoalesce() = m_flags[3];
+        g_bParamsChanged() = m_flags[4];
+        g_bReadThreadEnd() = m_flags[5];
+        g_bAwaitReply() = m_flags[6];
         g_hReplyEvent.Set();
     }
 

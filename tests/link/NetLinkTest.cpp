@@ -1,5 +1,5 @@
 #include "link/NetLink.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
 #include "link/Socket.h"
 
@@ -206,7 +206,7 @@ private:
 
 class NetLink : public ::testing::Test {
 protected:
-    void SetUp() override { g_bNetMode = true; }
+    void SetUp() override { g_bNetMode() = true; }
     void TearDown() override {
         NetDisconnect(false);
         SetLinkClock(nullptr);
@@ -216,7 +216,7 @@ protected:
     void Connect() {
         ASSERT_EQ(NetConnect("127.0.0.1", peer.Port()), 1);
         ASSERT_TRUE(peer.WaitForClient());
-        ASSERT_TRUE(g_bConnected);
+        ASSERT_TRUE(g_bConnected());
     }
     std::vector<intptr_t> KeyMessages() {
         std::vector<intptr_t> keys;
@@ -243,17 +243,17 @@ TEST_F(NetLink, ConnectFailuresReturnTheErrorCode) {
     int takeOvers = 0;
     const auto takeOver = [&] { ++takeOvers; };
     EXPECT_EQ(NetConnect("127.0.0.1", closedPort, takeOver), ECONNREFUSED);
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_EQ(NetConnect("not an address", peer.Port(), takeOver), EINVAL);
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_EQ(0, takeOvers);
     ASSERT_EQ(1, NetConnect("127.0.0.1", peer.Port(), [&] {
-                  EXPECT_FALSE(g_bConnected); // before the link is open
+                  EXPECT_FALSE(g_bConnected()); // before the link is open
                   ++takeOvers;
               }));
     EXPECT_EQ(1, takeOvers);
     ASSERT_TRUE(peer.WaitForClient());
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 }
 
 // Every test run limits connections to loopback, so no test can dial the
@@ -300,7 +300,7 @@ TEST_F(NetLink, HostBusyPostsItsMessageAndDropsTheRestOfTheRead) {
                                                                     {WM_REMOTE_KEY_DATA, 8, true}};
     EXPECT_EQ(guard.view.Messages(), expected);
     EXPECT_TRUE(peer.Got().unframed.empty());
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 }
 
 // The writer keeps one frame in flight; meanwhile slider moves for one
@@ -317,8 +317,8 @@ TEST_F(NetLink, QueuedWritesCoalesceWhileAReplyIsOutstanding) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.coalesce);
         Connect();
-        g_bQueuedSend = true;
-        g_bCoalesce = c.coalesce;
+        g_bQueuedSend() = true;
+        g_bCoalesce() = c.coalesce;
         SendShortCmd({CMD_GET_MODE});
         ASSERT_TRUE(peer.WaitForPayloads(1));
         // The processor is slow: ten moves of one slider, then another control.
@@ -346,7 +346,7 @@ TEST_F(NetLink, QueuedWritesCoalesceWhileAReplyIsOutstanding) {
             EXPECT_EQ(p[9], c.expectedValues[i - 1]) << i;
         }
         NetDisconnect(false);
-        g_bCoalesce = true;
+        g_bCoalesce() = true;
     }
 }
 
@@ -354,7 +354,7 @@ TEST_F(NetLink, WriterMovesOnAfterTwoSecondsWithoutAReply) {
     UseFastClock(20);
     Connect();
     peer.StartHeartbeat(20); // keeps the watchdog quiet (400 ms of link time)
-    g_bQueuedSend = true;
+    g_bQueuedSend() = true;
     SendShortCmd({CMD_GET_MODE});
     SendShortCmd({CMD_GET_STATUS});
     ASSERT_TRUE(peer.WaitForPayloads(1));
@@ -365,7 +365,7 @@ TEST_F(NetLink, WriterMovesOnAfterTwoSecondsWithoutAReply) {
     EXPECT_EQ(peer.Got().payloads[1], (Bytes{0x81, CMD_GET_STATUS}));
     // The reply wait of 2000 ms passes before the writer gives up on the reply.
     EXPECT_GE(secondSeen - firstSeen, 1800);
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 }
 
 TEST_F(NetLink, SilenceClosesTheLinkWithTheTimeoutMessage) {
@@ -373,10 +373,10 @@ TEST_F(NetLink, SilenceClosesTheLinkWithTheTimeoutMessage) {
     DebugLines lines;
     const int64_t start = LinkNowMs();
     Connect();
-    g_StatusBlock[2] = 5;
+    g_StatusBlock()[2] = 5;
     ASSERT_TRUE(guard.view.WaitForMessage(WM_NET_TIMEOUT));
     const int64_t closedAt = LinkNowMs();
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     // More than 3000 ms of silence, then six watchdog ticks.
     EXPECT_GE(closedAt - start, 3500);
     EXPECT_EQ(NetHeartbeatMisses(), 0);
@@ -387,7 +387,7 @@ TEST_F(NetLink, SilenceClosesTheLinkWithTheTimeoutMessage) {
 
     // Cleared by whoever closed the link.
     NetDisconnect(false);
-    EXPECT_EQ(g_StatusBlock[2], 0);
+    EXPECT_EQ(g_StatusBlock()[2], 0);
     std::vector<int> messages;
     for (const auto& m : guard.view.Messages()) messages.push_back(m.message);
     EXPECT_EQ(messages, std::vector<int>{WM_NET_TIMEOUT});
@@ -404,21 +404,21 @@ TEST_F(NetLink, HeartbeatsDoNotResetMissesButAMultiFrameReadDoes) {
     ASSERT_TRUE(WaitForKeys(2));
     // The count is reset once the read's last frame has been dispatched.
     EXPECT_TRUE(WaitUntil([] { return NetHeartbeatMisses() == 0; }));
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 }
 
 TEST_F(NetLink, DisconnectSendsLetGoLastAndEmptiesTheQueue) {
     Connect();
-    g_bQueuedSend = true;
+    g_bQueuedSend() = true;
     SendShortCmd({CMD_GET_MODE}); // stays unanswered
     ASSERT_TRUE(peer.WaitForPayloads(1));
     SendShortCmd({CMD_GET_STATUS});
     SendShortCmd({CMD_GET_REMOTE_KEYS});
-    g_StatusBlock[1] = 4;
+    g_StatusBlock()[1] = 4;
 
     NetDisconnect(true);
-    EXPECT_FALSE(g_bConnected);
-    EXPECT_EQ(g_StatusBlock[1], 0);
+    EXPECT_FALSE(g_bConnected());
+    EXPECT_EQ(g_StatusBlock()[1], 0);
     ASSERT_TRUE(WaitUntil([&] { return peer.ClientClosed(); }));
     const Received got = peer.Got();
     ASSERT_EQ(got.payloads.size(), 2u);
@@ -429,14 +429,14 @@ TEST_F(NetLink, DisconnectSendsLetGoLastAndEmptiesTheQueue) {
 TEST_F(NetLink, ProcessorHangingUpEndsTheLinkWithoutAMessage) {
     DebugLines lines;
     Connect();
-    g_bJobIdle = true;
+    g_bJobIdle() = true;
     g_hReplyEvent.Reset();
     peer.DropClient();
     ASSERT_TRUE(lines.WaitFor("End thread: RecvThreadProc \n"));
     EXPECT_TRUE(lines.Has("NetRecv Error \n"));
-    EXPECT_FALSE(g_bConnected);
-    EXPECT_TRUE(g_bReadThreadEnd);
-    EXPECT_FALSE(g_bJobIdle);
+    EXPECT_FALSE(g_bConnected());
+    EXPECT_TRUE(g_bReadThreadEnd());
+    EXPECT_FALSE(g_bJobIdle());
     EXPECT_TRUE(g_hReplyEvent.IsSet());
     EXPECT_TRUE(guard.view.Messages().empty());
     NetDisconnect(false);
@@ -452,14 +452,14 @@ TEST_F(NetLink, ClosingDoesNotHangOnABusyReceiveThread) {
     peer.Send(KeyFrame(1));
     ASSERT_TRUE(WaitUntil([&] { return busy.Blocked(); }));
     NetDisconnect(false);
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
 
     Connect();
     busy.Release();
     peer.Send(KeyFrame(2));
     ASSERT_TRUE(WaitUntil([&] { return busy.Messages().size() == 2; }));
-    EXPECT_TRUE(g_bConnected);
-    EXPECT_FALSE(g_bReadThreadEnd);
+    EXPECT_TRUE(g_bConnected());
+    EXPECT_FALSE(g_bReadThreadEnd());
     NetDisconnect(false);
     SetViewNotifier(&guard.view);
 }
@@ -467,12 +467,12 @@ TEST_F(NetLink, ClosingDoesNotHangOnABusyReceiveThread) {
 TEST_F(NetLink, LinkReopensManyTimes) {
     for (int round = 0; round < 10; ++round) {
         Connect();
-        g_bQueuedSend = false;
+        g_bQueuedSend() = false;
         SendShortCmd({CMD_GET_STATUS});
         ASSERT_TRUE(peer.WaitForPayloads(1)) << round;
         peer.Send(ReplyFrame(REPLY_STATUS, Bytes(16, static_cast<uint8_t>(round))));
         NetDisconnect(true);
-        ASSERT_FALSE(g_bConnected);
+        ASSERT_FALSE(g_bConnected());
         ASSERT_TRUE(WaitUntil([&] { return peer.ClientClosed(); }));
     }
 }

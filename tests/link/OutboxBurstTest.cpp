@@ -113,8 +113,8 @@ protected:
     void SetUp() override {
         SetLinkClock(clock);
         BuildDefaultImage();
-        g_bQueuedSend = true;
-        g_bCoalesce = true;
+        g_bQueuedSend() = true;
+        g_bCoalesce() = true;
         // The processor starts out holding what the editor holds.
         const std::vector<uint8_t> edited = fx::EditedImage();
         SimProcessor::Image memory{};
@@ -124,11 +124,11 @@ protected:
         slow.replyLatencyMs = kLatencyMs;
         sim.SetFaults(slow);
         if (std::get<Transport>(GetParam()) == Transport::Usb) {
-            g_bNetMode = false;
+            g_bNetMode() = false;
             SetHidBackend(&usb);
             ASSERT_EQ(1, OpenDeviceLink());
         } else {
-            g_bNetMode = true;
+            g_bNetMode() = true;
             // The processor's heartbeat every second of link time keeps the
             // watchdog quiet through a lost reply and a slow answer.
             server.SetHeartbeatPeriod(1000 / kLinkTimeScale);
@@ -138,12 +138,12 @@ protected:
     }
 
     void TearDown() override {
-        if (g_bNetMode) NetDisconnect(false);
+        if (g_bNetMode()) NetDisconnect(false);
         CloseUsbLink();
         server.Stop();
         SetHidBackend(nullptr);
         SetLinkClock(nullptr);
-        g_bNetMode = false;
+        g_bNetMode() = false;
         g_hReplyEvent.Set();
     }
 

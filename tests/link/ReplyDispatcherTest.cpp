@@ -1,5 +1,5 @@
 #include "link/ReplyDispatcher.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
@@ -47,8 +47,8 @@ class ReplyDispatcher : public ::testing::Test {
 protected:
     void SetUp() override {
         BuildDefaultImage();
-        std::memcpy(g_PanelImage, g_ParamImage, kPanelSize);
-        g_bNetMode = false;
+        std::memcpy(g_PanelImage(), g_ParamImage(), kPanelSize);
+        g_bNetMode() = false;
         g_hReplyEvent.Reset();
     }
     void TearDown() override { ResetIdentityToDefaults(); }
@@ -72,11 +72,11 @@ TEST_F(ReplyDispatcher, ImageChunkStaysInsideTheImage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
         BuildDefaultImage();
-        const Bytes before(g_ParamImage, g_ParamImage + kImageSize);
+        const Bytes before(g_ParamImage(), g_ParamImage() + kImageSize);
         Dispatch(Chunk(REPLY_IMAGE_CHUNK, c.address, c.length, 0xA5));
         for (int i = 0; i < kImageSize; ++i) {
             const bool inside = c.firstWritten >= 0 && i >= c.firstWritten && i <= c.lastWritten;
-            ASSERT_EQ(g_ParamImage[i], inside ? 0xA5 : before[static_cast<size_t>(i)]) << i;
+            ASSERT_EQ(g_ParamImage()[i], inside ? 0xA5 : before[static_cast<size_t>(i)]) << i;
         }
         ExpectReplyEventSet();
     }
@@ -85,18 +85,18 @@ TEST_F(ReplyDispatcher, ImageChunkStaysInsideTheImage) {
 TEST_F(ReplyDispatcher, ImageChunkCopiesOnlyWhatArrived) {
     // A network record shorter than its length byte claims.
     const Bytes record = {0x00, REPLY_IMAGE_CHUNK, 0x00, 0x10, 56, 0x11, 0x22};
-    const uint8_t after = g_ParamImage[0x12];
+    const uint8_t after = g_ParamImage()[0x12];
     Dispatch(record);
-    EXPECT_EQ(g_ParamImage[0x10], 0x11);
-    EXPECT_EQ(g_ParamImage[0x11], 0x22);
-    EXPECT_EQ(g_ParamImage[0x12], after);
+    EXPECT_EQ(g_ParamImage()[0x10], 0x11);
+    EXPECT_EQ(g_ParamImage()[0x11], 0x22);
+    EXPECT_EQ(g_ParamImage()[0x12], after);
 }
 
 TEST_F(ReplyDispatcher, PanelChunkAddressRules) {
     // FF FF at address 0 clears the equaliser records and nothing beyond.
-    std::memset(g_PanelImage, 0x77, kPanelSize);
+    std::memset(g_PanelImage(), 0x77, kPanelSize);
     Dispatch(Report(REPLY_PANEL_CHUNK, {0, 0, 2, 0xFF, 0xFF}));
-    for (int i = 0; i < kPanelSize; ++i) ASSERT_EQ(g_PanelImage[i], i < 1190 ? 0 : 0x77) << i;
+    for (int i = 0; i < kPanelSize; ++i) ASSERT_EQ(g_PanelImage()[i], i < 1190 ? 0 : 0x77) << i;
     ExpectReplyEventSet();
 
     struct Case {
@@ -109,21 +109,21 @@ TEST_F(ReplyDispatcher, PanelChunkAddressRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
-        std::memset(g_PanelImage, 0x77, kPanelSize);
+        std::memset(g_PanelImage(), 0x77, kPanelSize);
         Dispatch(Chunk(REPLY_PANEL_CHUNK, c.address, c.length, 0x12));
         int changed = 0;
-        for (int i = 0; i < kPanelSize; ++i) changed += g_PanelImage[i] != 0x77;
+        for (int i = 0; i < kPanelSize; ++i) changed += g_PanelImage()[i] != 0x77;
         EXPECT_EQ(changed, c.written ? c.length : 0);
         if (c.written) {
-            EXPECT_EQ(g_PanelImage[c.address], 0x12);
+            EXPECT_EQ(g_PanelImage()[c.address], 0x12);
         }
     }
 
     // A copy near the end of the panel stops at its last byte.
-    std::memset(g_PanelImage, 0x77, kPanelSize);
+    std::memset(g_PanelImage(), 0x77, kPanelSize);
     Dispatch(Chunk(REPLY_PANEL_CHUNK, 1246, 56, 0x34));
-    EXPECT_EQ(g_PanelImage[1253], 0x34);
-    EXPECT_EQ(g_PanelImage[1245], 0x77);
+    EXPECT_EQ(g_PanelImage()[1253], 0x34);
+    EXPECT_EQ(g_PanelImage()[1245], 0x77);
 }
 
 TEST_F(ReplyDispatcher, SurroundLayoutChunkUpdatesTheEditorValuesAtOnce) {
@@ -146,7 +146,7 @@ TEST_F(ReplyDispatcher, SurroundLayoutChunkUpdatesTheEditorValuesAtOnce) {
     rest[3] = 9;
     Dispatch(Report(REPLY_PANEL_CHUNK, rest));
     EXPECT_EQ(g_SurroundLayout.byte1222, before.byte1222);
-    EXPECT_EQ(g_PanelImage[1223], 1);
+    EXPECT_EQ(g_PanelImage()[1223], 1);
 }
 
 TEST_F(ReplyDispatcher, TextRepliesFillTheirFieldsUpToTheTerminator) {
@@ -157,13 +157,13 @@ TEST_F(ReplyDispatcher, TextRepliesFillTheirFieldsUpToTheTerminator) {
         std::string expected;
     };
     const Case cases[] = {
-        {REPLY_MODULE_NAME, "ARN63", g_Identity.moduleName, "ARN63"},
-        {REPLY_MODULE_NAME, "", g_Identity.moduleName, ""},
-        {REPLY_MODULE_NAME, std::string("AB\0CD", 5), g_Identity.moduleName, "AB"},
-        {REPLY_MODULE_NAME, std::string(40, 'N'), g_Identity.moduleName, std::string(30, 'N')},
-        {REPLY_VERSION1, "2024-01-02", g_Identity.firstVersion, "2024-01-02"},
-        {REPLY_VERSION1, "2024-01-02-longer", g_Identity.firstVersion, "2024-01-02"},
-        {REPLY_VERSION2, "V2", g_Identity.secondVersion, "V2"},
+        {REPLY_MODULE_NAME, "ARN63", g_Identity().moduleName, "ARN63"},
+        {REPLY_MODULE_NAME, "", g_Identity().moduleName, ""},
+        {REPLY_MODULE_NAME, std::string("AB\0CD", 5), g_Identity().moduleName, "AB"},
+        {REPLY_MODULE_NAME, std::string(40, 'N'), g_Identity().moduleName, std::string(30, 'N')},
+        {REPLY_VERSION1, "2024-01-02", g_Identity().firstVersion, "2024-01-02"},
+        {REPLY_VERSION1, "2024-01-02-longer", g_Identity().firstVersion, "2024-01-02"},
+        {REPLY_VERSION2, "V2", g_Identity().secondVersion, "V2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -174,32 +174,32 @@ TEST_F(ReplyDispatcher, TextRepliesFillTheirFieldsUpToTheTerminator) {
     }
     // The field always stays terminated.
     Dispatch(Text(REPLY_VERSION2, std::string(20, 'x')));
-    EXPECT_EQ(g_Identity.secondVersion[10], '\0');
+    EXPECT_EQ(g_Identity().secondVersion[10], '\0');
 }
 
 TEST_F(ReplyDispatcher, SmallMirrors) {
     Dispatch(Report(REPLY_CMD_VERSION, {23}));
-    EXPECT_EQ(g_Identity.commandSetVersion, 23);
+    EXPECT_EQ(g_Identity().commandSetVersion, 23);
 
     Dispatch(Report(REPLY_CURRENT_MODE, {2}));
-    EXPECT_EQ(g_CurrentMode, 2);
+    EXPECT_EQ(g_CurrentMode(), 2);
 
-    g_bParamsChanged = false;
+    g_bParamsChanged() = false;
     Dispatch(Report(REPLY_DSP_WRITE, {0, 1, 14}));
-    EXPECT_TRUE(g_bParamsChanged);
+    EXPECT_TRUE(g_bParamsChanged());
 
     Bytes settings(14);
     for (size_t i = 0; i < settings.size(); ++i) settings[i] = static_cast<uint8_t>(0x40 + i);
     Dispatch(Report(REPLY_MACHINE_SETTINGS, settings));
-    EXPECT_EQ(Bytes(g_MachineSettingsDevice, g_MachineSettingsDevice + 14), settings);
-    EXPECT_EQ(Bytes(g_MachineSettingsWork, g_MachineSettingsWork + 14), settings);
+    EXPECT_EQ(Bytes(g_MachineSettingsDevice(), g_MachineSettingsDevice() + 14), settings);
+    EXPECT_EQ(Bytes(g_MachineSettingsWork(), g_MachineSettingsWork() + 14), settings);
 
     Bytes keys(16);
     for (size_t i = 0; i < keys.size(); ++i) keys[i] = static_cast<uint8_t>(0x80 + i);
-    g_RemoteKeyBlock[16] = 0x99;
+    g_RemoteKeyBlock()[16] = 0x99;
     Dispatch(Report(REPLY_REMOTE_KEYS, keys));
-    EXPECT_EQ(Bytes(g_RemoteKeyBlock, g_RemoteKeyBlock + 16), keys);
-    EXPECT_EQ(g_RemoteKeyBlock[16], 0x99);
+    EXPECT_EQ(Bytes(g_RemoteKeyBlock(), g_RemoteKeyBlock() + 16), keys);
+    EXPECT_EQ(g_RemoteKeyBlock()[16], 0x99);
     ExpectReplyEventSet();
 }
 
@@ -213,20 +213,20 @@ TEST_F(ReplyDispatcher, StatusFillsTheBlockAndTheMusicPitch) {
     for (const Case& c : {Case{0x52, 0}, Case{0x03, -5}, Case{0xA1, 5}, Case{0x83, 3}}) {
         status[7] = c.byte7;
         Dispatch(Report(REPLY_STATUS, status));
-        EXPECT_EQ(Bytes(g_StatusBlock, g_StatusBlock + 16), status);
+        EXPECT_EQ(Bytes(g_StatusBlock(), g_StatusBlock() + 16), status);
         EXPECT_EQ(GetDspParam(4, 21), c.pitch) << int(c.byte7);
     }
     ClearStatusBlock();
 }
 
 TEST_F(ReplyDispatcher, LearnedKeyFillsTheBlockAndWaitsForTheView) {
-    std::memset(g_RemoteKeyBlock, 0, sizeof g_RemoteKeyBlock);
+    std::memset(g_RemoteKeyBlock(), 0, sizeof g_RemoteKeyBlock());
     Dispatch(Report(REPLY_LEARNED_KEY, {0x21, 5, 0x6C}));
-    EXPECT_EQ(g_RemoteKeyBlock[0], 0x21);
-    EXPECT_EQ(g_RemoteKeyBlock[5], 0x6C);
+    EXPECT_EQ(g_RemoteKeyBlock()[0], 0x21);
+    EXPECT_EQ(g_RemoteKeyBlock()[5], 0x6C);
     // An index outside the 18-byte block is not written.
     Dispatch(Report(REPLY_LEARNED_KEY, {0x22, 18, 0x7D}));
-    EXPECT_EQ(g_RemoteKeyBlock[0], 0x22);
+    EXPECT_EQ(g_RemoteKeyBlock()[0], 0x22);
     const std::vector<RecordingView::Message> expected = {{WM_REMOTE_KEY_DATA, 0x6C, true},
                                                           {WM_REMOTE_KEY_DATA, 0x7D, true}};
     EXPECT_EQ(guard.view.Messages(), expected);
@@ -256,10 +256,10 @@ TEST_F(ReplyDispatcher, RadioFramesAreAcknowledgedAtOnce) {
         for (const bool net : {false, true}) {
             SCOPED_TRACE(testing::Message() << "net " << net << " ack " << c.acknowledged);
             RecordingSink local;
-            g_bNetMode = net;
-            g_bConnected = true;
+            g_bNetMode() = net;
+            g_bConnected() = true;
             Dispatch(Report(REPLY_RADIO, c.frame));
-            g_bConnected = false;
+            g_bConnected() = false;
             const auto records = local.Records();
             if (!c.acknowledged) {
                 EXPECT_TRUE(records.empty());
@@ -273,12 +273,12 @@ TEST_F(ReplyDispatcher, RadioFramesAreAcknowledgedAtOnce) {
 }
 
 TEST_F(ReplyDispatcher, UnknownAndBareRepliesOnlyReleaseASender) {
-    const Bytes image(g_ParamImage, g_ParamImage + kImageSize);
+    const Bytes image(g_ParamImage(), g_ParamImage() + kImageSize);
     for (uint8_t code : {0, 20, 49, 50, 200}) {
         SCOPED_TRACE(int(code));
         Dispatch(code == 0 ? Bytes(kMaxReplyRecord, 0) : Report(code, {1, 2, 3, 4, 5}));
         ExpectReplyEventSet();
-        EXPECT_EQ(Bytes(g_ParamImage, g_ParamImage + kImageSize), image);
+        EXPECT_EQ(Bytes(g_ParamImage(), g_ParamImage() + kImageSize), image);
     }
     EXPECT_TRUE(guard.view.Messages().empty());
     EXPECT_TRUE(transport.Records().empty());

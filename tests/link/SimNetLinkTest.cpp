@@ -4,7 +4,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
@@ -52,11 +52,11 @@ class SimNetLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         BuildDefaultImage();
-        g_bNetMode = true;
-        g_bQueuedSend = true;
-        g_bCoalesce = true;
-        g_bJobIdle = true;
-        g_bParamsChanged = false;
+        g_bNetMode() = true;
+        g_bQueuedSend() = true;
+        g_bCoalesce() = true;
+        g_bJobIdle() = true;
+        g_bParamsChanged() = false;
         server.SetHeartbeatPeriod(0);
         ASSERT_TRUE(server.Start(0));
     }
@@ -66,10 +66,10 @@ protected:
         server.Stop();
         SetLinkClock(nullptr);
         SetDebugLogSink(nullptr);
-        g_bNetMode = false;
-        g_bQueuedSend = true;
-        g_bJobIdle = true;
-        g_bParamsChanged = false;
+        g_bNetMode() = false;
+        g_bQueuedSend() = true;
+        g_bJobIdle() = true;
+        g_bParamsChanged() = false;
         g_hReplyEvent.Set();
     }
 
@@ -105,9 +105,9 @@ TEST_F(SimNetLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     SetDspParam(1, 14, 60); // queued
     ASSERT_TRUE(
         SimWaitUntil([&] { return Slice(sim.Memory(), micLevel, 4) == Big(PercentToStored(60)); }));
-    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged.load(); })) << "reply 9 acknowledged it";
+    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged().load(); })) << "reply 9 acknowledged it";
 
-    g_bQueuedSend = false; // direct, as during a job
+    g_bQueuedSend() = false; // direct, as during a job
     SetDspParam(4, 12, 35);
     ASSERT_TRUE(SimWaitUntil(
         [&] { return Slice(sim.Memory(), musicLevel, 4) == Big(PercentToStored(35)); }));
@@ -118,7 +118,7 @@ TEST_F(SimNetLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     ASSERT_TRUE(SimWaitUntil([&] { return sim.WaitForCommand(CMD_WRITE_PANEL, 0); }));
     EXPECT_TRUE(SimWaitUntil([&] {
         return Slice(sim.Memory(), band, kEqBandRecordSize) ==
-               std::vector<uint8_t>(g_PanelImage + band, g_PanelImage + band + kEqBandRecordSize);
+               std::vector<uint8_t>(g_PanelImage() + band, g_PanelImage() + band + kEqBandRecordSize);
     }));
     EXPECT_EQ(SimProcessor::DefaultImage()[band - 1], sim.Memory()[band - 1]);
 }
@@ -127,57 +127,57 @@ TEST_F(SimNetLinkTest, HeartbeatsAreEchoed) {
     server.SetHeartbeatPeriod(20);
     Connect();
     EXPECT_TRUE(SimWaitUntil([&] { return server.Counters().heartbeatEchoes >= 3; }));
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
     EXPECT_EQ(0, server.Counters().badChecksums.load());
 }
 
 TEST_F(SimNetLinkTest, AReadStartingWithAHeartbeatAnswersItAndDispatchesTheFrame) {
     Connect();
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     ASSERT_TRUE(
         server.SendRaw(Concat({{'$', 'H', 'B', '$'}, ReplyFrame({1, CMD_GET_MODE, 2, 0, 0})})));
-    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 2; }));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode() == 2; }));
     EXPECT_TRUE(SimWaitUntil([&] { return server.Counters().heartbeatEchoes == 1; }));
 }
 
 TEST_F(SimNetLinkTest, AHeartbeatGluedBehindAFrameIsAnsweredAndBlocksNothing) {
     Connect();
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     ASSERT_TRUE(
         server.SendRaw(Concat({ReplyFrame({1, CMD_GET_MODE, 2, 0, 0}), {'$', 'H', 'B', '$'}})));
-    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 2; }));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode() == 2; }));
     EXPECT_TRUE(SimWaitUntil([&] { return server.Counters().heartbeatEchoes == 1; }));
     ASSERT_TRUE(server.SendRaw(ReplyFrame({1, CMD_GET_MODE, 3, 0, 0})));
-    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 3; }));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode() == 3; }));
 }
 
 TEST_F(SimNetLinkTest, TwoFramesInOneReadAreDispatchedInOrder) {
     Connect();
-    g_CurrentMode = 0;
-    g_ParamImage[0] = 0;
-    g_ParamImage[1] = 0;
+    g_CurrentMode() = 0;
+    g_ParamImage()[0] = 0;
+    g_ParamImage()[1] = 0;
     // The second chunk overwrites byte 1 of the first; the mode reply comes last.
     ASSERT_TRUE(server.SendRaw(Concat({ReplyFrame({1, CMD_READ_IMAGE, 0, 0, 2, 0x11, 0x22}),
                                        ReplyFrame({1, CMD_READ_IMAGE, 0, 1, 1, 0x99}),
                                        ReplyFrame({1, CMD_GET_MODE, 3, 0, 0})})));
-    ASSERT_TRUE(SimWaitUntil([] { return g_CurrentMode == 3; }));
-    EXPECT_EQ(0x11, g_ParamImage[0]);
-    EXPECT_EQ(0x99, g_ParamImage[1]);
+    ASSERT_TRUE(SimWaitUntil([] { return g_CurrentMode() == 3; }));
+    EXPECT_EQ(0x11, g_ParamImage()[0]);
+    EXPECT_EQ(0x99, g_ParamImage()[1]);
 }
 
 TEST_F(SimNetLinkTest, IsConnectedPostsHostBusyAndNothingElse) {
     SimRawClient otherHost;
     ASSERT_EQ(0, otherHost.Connect(server.Port()));
     ASSERT_TRUE(server.WaitForClient(true, 5000));
-    g_CurrentMode = 1;
+    g_CurrentMode() = 1;
 
     ASSERT_EQ(1, NetConnect("127.0.0.1", server.Port()));
     ASSERT_TRUE(view.WaitFor(WM_HOST_BUSY));
     // The processor then closes the connection; that ends the link quietly.
-    ASSERT_TRUE(SimWaitUntil([] { return !g_bConnected; }));
+    ASSERT_TRUE(SimWaitUntil([] { return !g_bConnected(); }));
     NetDisconnect(false);
     EXPECT_EQ(std::vector<int>{WM_HOST_BUSY}, view.Codes());
-    EXPECT_EQ(1, g_CurrentMode.load());
+    EXPECT_EQ(1, g_CurrentMode().load());
     EXPECT_EQ(1, server.ClientsTurnedAway());
     EXPECT_EQ(0u, sim.CommandCount());
 }
@@ -194,7 +194,7 @@ TEST_F(SimNetLinkTest, SilenceClosesTheLinkWithTheTimeoutMessage) {
     // A gap over 3000 ms, then six watchdog ticks of 100 ms.
     EXPECT_GE(linkMs, 3500);
     EXPECT_LE(linkMs, 8000);
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_TRUE(server.WaitForClient(false, 5000)) << "the socket was closed";
 }
 
@@ -204,7 +204,7 @@ TEST_F(SimNetLinkTest, ALostReplyDelaysTheNextSendInsteadOfDroppingIt) {
     RecordArrivalTimes();
     for (const bool queued : {true, false}) {
         SCOPED_TRACE(queued ? "through the queue" : "direct");
-        g_bQueuedSend = queued;
+        g_bQueuedSend() = queued;
         sim.ClearCommandLog();
         const size_t before = sim.CommandCount();
         sim.DropNextReply();
@@ -219,7 +219,7 @@ TEST_F(SimNetLinkTest, ALostReplyDelaysTheNextSendInsteadOfDroppingIt) {
         ASSERT_EQ(2u, log.size());
         EXPECT_EQ(CMD_GET_CMD_VERSION, log[1][0]);
         // Let the second reply come back before the next round.
-        ASSERT_TRUE(SimWaitUntil([] { return !g_bAwaitReply; }));
+        ASSERT_TRUE(SimWaitUntil([] { return !g_bAwaitReply(); }));
         ASSERT_TRUE(LinkWaitEvent(g_hReplyEvent, kReplyWaitMs));
         g_hReplyEvent.Set();
     }
@@ -240,7 +240,7 @@ TEST_F(SimNetLinkTest, SliderMovesWhileTheProcessorIsSlowCoalesceIntoTheLastValu
 
     ASSERT_TRUE(sim.WaitForCommandCount(4, 10000));
     ASSERT_TRUE(
-        SimWaitUntil([] { return fx::Outbox().Written(fx::Outbox().Mark()) && !g_bAwaitReply; }));
+        SimWaitUntil([] { return fx::Outbox().Written(fx::Outbox().Mark()) && !g_bAwaitReply(); }));
     const auto writes = DspWrites(sim.ReceivedCommands());
     const std::vector<DspWriteSeen> expected = {
         {1, 14, PercentToStored(10)}, {4, 12, PercentToStored(50)}, {2, 28, PercentToStored(40)}};
@@ -270,13 +270,13 @@ TEST_F(SimNetLinkTest, BrokenReplyFramesAreDroppedAndFramesInPiecesAssembled) {
         lines.push_back(line);
     });
     Connect();
-    g_bQueuedSend = false;
+    g_bQueuedSend() = false;
     const uint64_t before = fx::ReplyCount(REPLY_VERSION1);
     SendShortCmd({CMD_GET_MODULE_NAME}); // its reply is broken
     SendShortCmd({CMD_GET_VERSION1});    // the outbox waits out the lost reply
     ASSERT_TRUE(fx::WaitForReplyAfter(REPLY_VERSION1, before, 10000));
-    EXPECT_STREQ("ELM19", g_Identity.moduleName);
-    EXPECT_STREQ("2022-01-01", g_Identity.firstVersion);
+    EXPECT_STREQ("ELM19", g_Identity().moduleName);
+    EXPECT_STREQ("2022-01-01", g_Identity().firstVersion);
     SetDebugLogSink(nullptr);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "ProcessRxBuf Checksum error\n "), lines.end());
     ResetIdentityToDefaults();
@@ -289,7 +289,7 @@ TEST_F(SimNetLinkTest, RefusedConnectionReportsTheErrorCode) {
         return probe.Connect(server.Port()) == ECONNREFUSED;
     }));
     EXPECT_EQ(ECONNREFUSED, NetConnect("127.0.0.1", server.Port()));
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
 }
 
 } // namespace

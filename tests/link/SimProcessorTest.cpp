@@ -2,7 +2,7 @@
 
 #include "SimLinkSupport.h"
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
 #include "state/ParamImage.h"
 
@@ -42,11 +42,11 @@ Image Pattern(uint8_t seed) {
 }
 
 TEST(SimProcessor, StartsWithTheEditorsDefaultImageAndLeavesTheEditorAlone) {
-    std::memset(g_ParamImage, 0xA5, kImageSize);
+    std::memset(g_ParamImage(), 0xA5, kImageSize);
     SimProcessor sim;
-    EXPECT_EQ(0xA5, g_ParamImage[100]) << "building the default must not change the editor";
+    EXPECT_EQ(0xA5, g_ParamImage()[100]) << "building the default must not change the editor";
     BuildDefaultImage();
-    EXPECT_EQ(0, std::memcmp(g_ParamImage, sim.Memory().data(), kImageSize));
+    EXPECT_EQ(0, std::memcmp(g_ParamImage(), sim.Memory().data(), kImageSize));
     for (int mode = 0; mode < kSimModeCount; ++mode) EXPECT_EQ(sim.Memory(), sim.ModeImage(mode));
 }
 
@@ -227,10 +227,10 @@ TEST(SimProcessor, IdentityRepliesFillTheEditorsIdentity) {
         EXPECT_EQ(code, reply[1]);
         ProcessDeviceReply(reply.data(), static_cast<int>(reply.size()));
     }
-    EXPECT_STREQ("CRL63MK-with-a-very-long-modul", g_Identity.moduleName);
-    EXPECT_EQ(19, g_Identity.commandSetVersion);
-    EXPECT_STREQ("2021-02-03", g_Identity.firstVersion);
-    EXPECT_STREQ("v2", g_Identity.secondVersion);
+    EXPECT_STREQ("CRL63MK-with-a-very-long-modul", g_Identity().moduleName);
+    EXPECT_EQ(19, g_Identity().commandSetVersion);
+    EXPECT_STREQ("2021-02-03", g_Identity().firstVersion);
+    EXPECT_STREQ("v2", g_Identity().secondVersion);
     ResetIdentityToDefaults();
 }
 

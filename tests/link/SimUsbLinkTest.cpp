@@ -4,7 +4,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -38,9 +38,9 @@ class SimUsbLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         BuildDefaultImage();
-        g_bNetMode = false;
-        g_bJobIdle = true;
-        g_bParamsChanged = false;
+        g_bNetMode() = false;
+        g_bJobIdle() = true;
+        g_bParamsChanged() = false;
         SetHidBackend(&backend);
     }
 
@@ -51,9 +51,9 @@ protected:
         SetHidBackend(nullptr);
         SetLinkClock(nullptr);
         SetDebugLogSink(nullptr);
-        g_bJobIdle = true;
-        g_bReadThreadEnd = false;
-        g_bParamsChanged = false;
+        g_bJobIdle() = true;
+        g_bReadThreadEnd() = false;
+        g_bParamsChanged() = false;
         g_hReplyEvent.Set();
     }
 
@@ -78,7 +78,7 @@ TEST_F(SimUsbLinkTest, FindsTheProcessorBehindAForeignDevice) {
 TEST_F(SimUsbLinkTest, LooksAtTheFirstThirtyTwoInterfacesOnly) {
     backend.SetForeignDeviceCount(kMaxHidInterfaces);
     EXPECT_EQ(0, OpenDeviceLink());
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_EQ(static_cast<size_t>(kMaxHidInterfaces), backend.OpenedPaths().size());
 }
 
@@ -103,14 +103,14 @@ TEST_F(SimUsbLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     SetDspParam(1, 14, 60); // the outbox writes it on its own thread
     EXPECT_TRUE(
         SimWaitUntil([&] { return Slice(sim.Memory(), micLevel, 4) == Big(PercentToStored(60)); }));
-    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged.load(); }));
+    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged().load(); }));
 
     const uint32_t coefficients[5] = {1, 2, 3, 4, 5};
     WriteDspParam(1, 44, coefficients, 5);
     const int eq = FindDspParam(1, 44)->imageOffset;
     EXPECT_TRUE(SimWaitUntil([&] {
         return Slice(sim.Memory(), eq, 20) ==
-               std::vector<uint8_t>(g_ParamImage + eq, g_ParamImage + eq + 20);
+               std::vector<uint8_t>(g_ParamImage() + eq, g_ParamImage() + eq + 20);
     }));
     EXPECT_EQ((std::vector<uint8_t>{0, 0, 0, 5}), Slice(sim.Memory(), eq + 16, 4));
 }
@@ -155,8 +155,8 @@ TEST_F(SimUsbLinkTest, UnpluggingDuringWritesMakesEveryLaterWriteFailAtOnce) {
     EXPECT_LE(sim.CommandCount(), beforeUnplug + 1);
 
     // Once the reader has left, writes are refused at once, without waiting for a reply.
-    ASSERT_TRUE(SimWaitUntil([] { return g_bReadThreadEnd.load(); }));
-    EXPECT_FALSE(g_bJobIdle);
+    ASSERT_TRUE(SimWaitUntil([] { return g_bReadThreadEnd().load(); }));
+    EXPECT_FALSE(g_bJobIdle());
     std::vector<std::string> lines;
     std::mutex linesMutex;
     SetDebugLogSink([&](const std::string& line) {
@@ -167,7 +167,7 @@ TEST_F(SimUsbLinkTest, UnpluggingDuringWritesMakesEveryLaterWriteFailAtOnce) {
     EXPECT_TRUE(SimWaitUntil([&] {
         std::lock_guard lock(linesMutex);
         return std::count(lines.begin(), lines.end(),
-                          "g_bReadThreadEnd == TRUE ,WriteUsbData return \n") == 10;
+                          "g_bReadThreadEnd() == TRUE ,WriteUsbData return \n") == 10;
     }));
     SetDebugLogSink(nullptr);
     EXPECT_EQ(0, std::count(lines.begin(), lines.end(), "WaitForSingleObject Time Out \r\n "));
@@ -178,14 +178,14 @@ TEST_F(SimUsbLinkTest, RemovalOfAnotherDeviceLeavesTheLinkOpen) {
     backend.SetForeignDeviceCount(1);
     Open();
     backend.SetForeignDeviceCount(0); // its removal notice
-    EXPECT_TRUE(g_bConnected);
-    g_CurrentMode = 0;
+    EXPECT_TRUE(g_bConnected());
+    g_CurrentMode() = 0;
     SendShortCmd({CMD_STORE_MODE, 3});
     SendShortCmd({CMD_GET_MODE});
-    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode == 3; }));
+    EXPECT_TRUE(SimWaitUntil([] { return g_CurrentMode() == 3; }));
 
     backend.Unplug(); // the processor's own removal closes the link
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_EQ("", UsbDevicePath());
 }
 
@@ -210,8 +210,8 @@ TEST_F(SimUsbLinkTest, LearnedKeyReachesTheViewAndTheKeyBlock) {
     ASSERT_TRUE(sim.PressRemoteKey(0x0A));
     ASSERT_TRUE(view.WaitFor(WM_REMOTE_KEY_DATA));
     EXPECT_EQ(0x0A, view.Messages()[0].wParam);
-    EXPECT_EQ(0x0A, g_RemoteKeyBlock[5]);
-    EXPECT_EQ(0x33, g_RemoteKeyBlock[0]);
+    EXPECT_EQ(0x0A, g_RemoteKeyBlock()[5]);
+    EXPECT_EQ(0x33, g_RemoteKeyBlock()[0]);
 }
 
 // Loading a mode: the processor switches its memory and answers 5, which
@@ -226,8 +226,8 @@ TEST_F(SimUsbLinkTest, LoadingAModeReadsTheModeBackIntoTheEditor) {
     ASSERT_TRUE(view.WaitFor(WM_JOB_ENDED, 20000));
     JoinSyncJobs();
     EXPECT_EQ(Pattern(7), sim.Memory());
-    EXPECT_EQ(0, std::memcmp(Pattern(7).data(), g_ParamImage, kImageSize));
-    EXPECT_EQ(2, g_CurrentMode.load());
+    EXPECT_EQ(0, std::memcmp(Pattern(7).data(), g_ParamImage(), kImageSize));
+    EXPECT_EQ(2, g_CurrentMode().load());
 }
 
 } // namespace

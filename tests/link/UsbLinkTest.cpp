@@ -1,5 +1,5 @@
 #include "link/UsbLink.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/ReplyDispatcher.h"
 
@@ -184,7 +184,7 @@ Bytes UsbReport(Bytes record) {
 class UsbLink : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_bNetMode = false;
+        g_bNetMode() = false;
         SetHidBackend(&backend);
     }
     void TearDown() override {
@@ -212,7 +212,7 @@ TEST_F(UsbLink, FindsTheProcessorPastOtherDevices) {
         Processor("/dev/hidraw5")};
 
     ASSERT_EQ(OpenDeviceLink(), 1);
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
     EXPECT_EQ(UsbDevicePath(), "/dev/hidraw4");
     // The other device was opened, checked and closed; the inactive one never opened.
     EXPECT_EQ(backend.Opens("/dev/hidraw0"), 1);
@@ -227,7 +227,7 @@ TEST_F(UsbLink, FindsTheProcessorPastOtherDevices) {
     EXPECT_TRUE(lines.WaitFor("start thread: ReadUsbThreadProc \n"));
 
     CloseUsbLink();
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_EQ(UsbDevicePath(), "");
     EXPECT_EQ(backend.Closes("/dev/hidraw4"), 1);
     EXPECT_TRUE(lines.Has("End thread: ReadUsbThreadProc \n"));
@@ -239,7 +239,7 @@ TEST_F(UsbLink, OnlyTheFirst32InterfacesAreLookedAt) {
     {
         DebugLines lines;
         EXPECT_EQ(OpenDeviceLink(), 0);
-        EXPECT_FALSE(g_bConnected);
+        EXPECT_FALSE(g_bConnected());
         EXPECT_EQ(backend.Opens("/dev/late"), 0);
         EXPECT_TRUE(lines.Has("连接目标设备失败，没有找到目标设备"));
         EXPECT_FALSE(lines.Has("枚举usb设备出错,usb设备接口可能枚举完成了"));
@@ -257,7 +257,7 @@ TEST_F(UsbLink, OpeningWhileConnectedChangesNothing) {
     EXPECT_EQ(OpenDeviceLink(), 0);
     EXPECT_EQ(backend.enumerations, enumerations);
     EXPECT_EQ(UsbDevicePath(), "/dev/a");
-    EXPECT_TRUE(g_bConnected);
+    EXPECT_TRUE(g_bConnected());
 }
 
 // The outbox's wire on USB: a record goes out as a whole report, a radio
@@ -277,9 +277,9 @@ TEST_F(UsbLink, WritesWholeReportsAndDispatchesInputReports) {
     for (int i = 2; i <= 59; ++i) dump += "00 ";
     EXPECT_TRUE(lines.Has(dump + "\n"));
 
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     backend.processor.QueueInput(Reply(REPLY_CURRENT_MODE, {3}));
-    EXPECT_TRUE(WaitUntil([] { return g_CurrentMode == 3; }));
+    EXPECT_TRUE(WaitUntil([] { return g_CurrentMode() == 3; }));
     std::string readDump = "Read:07 03 ";
     for (int i = 3; i <= 60; ++i) readDump += "00 ";
     EXPECT_TRUE(lines.WaitFor(readDump + "\n"));
@@ -312,7 +312,7 @@ TEST_F(UsbLink, UnpluggingEndsTheReaderAndEveryLaterWriteIsRefused) {
     DebugLines lines;
     backend.interfaces = {Processor("/dev/p")};
     ASSERT_EQ(OpenDeviceLink(), 1);
-    g_bJobIdle = true;
+    g_bJobIdle() = true;
 
     // The outbox waits for the reply to its previous record.
     SendShortCmd({CMD_GET_MODE});
@@ -322,24 +322,24 @@ TEST_F(UsbLink, UnpluggingEndsTheReaderAndEveryLaterWriteIsRefused) {
     backend.processor.Unplug();
 
     ASSERT_TRUE(lines.WaitFor("Read Usb Error will return !\n"));
-    EXPECT_TRUE(g_bReadThreadEnd);
-    EXPECT_FALSE(g_bJobIdle);
+    EXPECT_TRUE(g_bReadThreadEnd());
+    EXPECT_FALSE(g_bJobIdle());
     // The reader released the waiting record instead of letting it time out.
-    ASSERT_TRUE(lines.WaitFor("g_bReadThreadEnd == TRUE ,WriteUsbData return \n"));
+    ASSERT_TRUE(lines.WaitFor("g_bReadThreadEnd() == TRUE ,WriteUsbData return \n"));
     EXPECT_FALSE(lines.Has("WaitForSingleObject Time Out \r\n "));
 
     for (int i = 0; i < 3; ++i) SendShortCmd({CMD_GET_MODE});
     EXPECT_TRUE(WaitUntil([&] {
         int refused = 0;
         for (const std::string& line : lines.Lines())
-            refused += line == "g_bReadThreadEnd == TRUE ,WriteUsbData return \n";
+            refused += line == "g_bReadThreadEnd() == TRUE ,WriteUsbData return \n";
         return refused == 4;
     }));
     EXPECT_EQ(backend.processor.Written().size(), 1u);
-    EXPECT_TRUE(g_bConnected) << "the removal notice closes the link";
+    EXPECT_TRUE(g_bConnected()) << "the removal notice closes the link";
 
     CloseUsbLink();
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_FALSE(lines.Has("wait read thread exited time out !\n"));
 }
 
@@ -349,10 +349,10 @@ TEST_F(UsbLink, DisconnectSendsLetGoAndTheLinkReopensEveryTime) {
     constexpr int kRounds = 20;
     for (int round = 0; round < kRounds; ++round) {
         ASSERT_EQ(OpenDeviceLink(), 1) << round;
-        g_StatusBlock[3] = 9;
+        g_StatusBlock()[3] = 9;
         DisconnectUsb();
-        EXPECT_FALSE(g_bConnected);
-        EXPECT_EQ(g_StatusBlock[3], 0);
+        EXPECT_FALSE(g_bConnected());
+        EXPECT_EQ(g_StatusBlock()[3], 0);
         ASSERT_FALSE(backend.processor.Written().empty());
         EXPECT_EQ(backend.processor.Written().back(), UsbReport({CMD_LET_GO}));
         EXPECT_EQ(backend.processor.Written().size(), size_t(round + 1));
@@ -381,16 +381,16 @@ TEST_F(UsbLink, ClosingDoesNotHangOnABusyReader) {
     backend.processor.QueueInput(Reply(REPLY_LEARNED_KEY, {0, 1, 5}));
     ASSERT_TRUE(WaitUntil([&] { return busy.Blocked(); }));
     CloseUsbLink();
-    EXPECT_FALSE(g_bConnected);
+    EXPECT_FALSE(g_bConnected());
     EXPECT_TRUE(lines.Has("wait read thread exited time out !\n"));
 
     ASSERT_EQ(OpenDeviceLink(), 1);
     busy.Release();
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     backend.processor.QueueInput(Reply(REPLY_CURRENT_MODE, {2}));
-    EXPECT_TRUE(WaitUntil([] { return g_CurrentMode == 2; }));
-    EXPECT_TRUE(g_bConnected);
-    EXPECT_FALSE(g_bReadThreadEnd);
+    EXPECT_TRUE(WaitUntil([] { return g_CurrentMode() == 2; }));
+    EXPECT_TRUE(g_bConnected());
+    EXPECT_FALSE(g_bReadThreadEnd());
     SendShortCmd({CMD_GET_STATUS});
     EXPECT_TRUE(WaitUntil([&] { return !backend.processor.Written().empty(); }));
     CloseUsbLink();
@@ -400,9 +400,9 @@ TEST_F(UsbLink, ClosingDoesNotHangOnABusyReader) {
 TEST_F(UsbLink, CloseWithoutLetGoClearsTheStatusBlock) {
     backend.interfaces = {Processor("/dev/p")};
     ASSERT_EQ(OpenDeviceLink(), 1);
-    g_StatusBlock[0] = 1;
+    g_StatusBlock()[0] = 1;
     CloseUsbLink();
-    EXPECT_EQ(g_StatusBlock[0], 0);
+    EXPECT_EQ(g_StatusBlock()[0], 0);
     EXPECT_TRUE(backend.processor.Written().empty());
 }
 

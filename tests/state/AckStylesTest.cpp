@@ -26,9 +26,9 @@ TEST_F(AckStyleTest, SettingsKeysAndTheWholeImageAreConfirmedInEveryStyle) {
         EXPECT_TRUE(SendMachineSettings(settings.data(), kReplyWaitMs));
         EXPECT_EQ(settings, sim.MachineSettings());
 
-        g_RemoteKeyBlock[3] = 0x70 + static_cast<uint8_t>(style);
+        g_RemoteKeyBlock()[3] = 0x70 + static_cast<uint8_t>(style);
         EXPECT_TRUE(SendRemoteKeyBlock(kReplyWaitMs));
-        EXPECT_EQ(g_RemoteKeyBlock[3], sim.RemoteKeys()[3]);
+        EXPECT_EQ(g_RemoteKeyBlock()[3], sim.RemoteKeys()[3]);
 
         WriteAll();
         EXPECT_EQ(SyncOutcome::Completed, LastWriteResult().outcome) << LastWriteResult().missing;

@@ -15,8 +15,8 @@ protected:
 };
 
 TEST_F(DeviceIdentityTest, StartUpDefaultsAreAnUnlistedModel) {
-    EXPECT_EQ(17, g_Identity.commandSetVersion);
-    EXPECT_STREQ("ELM19", g_Identity.moduleName);
+    EXPECT_EQ(17, g_Identity().commandSetVersion);
+    EXPECT_STREQ("ELM19", g_Identity().moduleName);
     EXPECT_FALSE(IsKnownModel());
     EXPECT_FALSE(IsCompatible());
     EXPECT_EQ(512, MusicInputDialogFor());
@@ -43,7 +43,7 @@ TEST_F(DeviceIdentityTest, CompatibilityNeedsAnExactNameAndVersion19) {
 }
 
 TEST_F(DeviceIdentityTest, AModuleNameFillingTheWholeFieldIsReadWithinIt) {
-    std::memset(g_Identity.moduleName, 'A', sizeof g_Identity.moduleName); // no terminator
+    std::memset(g_Identity().moduleName, 'A', sizeof g_Identity().moduleName); // no terminator
     EXPECT_FALSE(IsKnownModel());
     EXPECT_EQ(32u, ModuleNameText().size());
 }
@@ -77,12 +77,12 @@ TEST_F(DeviceIdentityTest, MusicInputDialogPerModel) {
 
 TEST_F(DeviceIdentityTest, AboutBoxTexts) {
     SetTestIdentity("ARN63", 19);
-    std::strcpy(g_Identity.firstVersion, "2019-06-18");
-    std::strcpy(g_Identity.secondVersion, "2019-07-02");
+    std::strcpy(g_Identity().firstVersion, "2019-06-18");
+    std::strcpy(g_Identity().secondVersion, "2019-07-02");
     EXPECT_EQ("MCU Ver:2019-06-18 CMD Ver:01", AboutMcuText());
     EXPECT_EQ("DSP Ver:2019-07-02", AboutDspText());
     EXPECT_EQ("Module:ARN63", AboutModuleText());
-    g_Identity.commandSetVersion = 18;
+    g_Identity().commandSetVersion = 18;
     EXPECT_EQ("MCU Ver:2019-06-18 CMD Ver:00", AboutMcuText());
 }
 

@@ -110,7 +110,7 @@ TEST_F(FeaturesTest, BassBoostTakesTheBranchOfItsDirection) {
         EXPECT_EQ((std::vector<uint8_t>{CMD_WRITE_PANEL, 0x04, 0xDE, 4}),
                   std::vector<uint8_t>(panel.begin(), panel.begin() + 4));
         EXPECT_EQ(FloatBits(c.g), Be32(panel.data() + 4));
-        EXPECT_EQ(FloatBits(c.g), Be32(g_PanelImage + kPanelLevelOffset));
+        EXPECT_EQ(FloatBits(c.g), Be32(g_PanelImage() + kPanelLevelOffset));
         const auto writes = BassBoostWritesIn(records);
         EXPECT_EQ(Expected(c.g, c.previous), writes);
         std::vector<int> order;
@@ -118,7 +118,7 @@ TEST_F(FeaturesTest, BassBoostTakesTheBranchOfItsDirection) {
         EXPECT_EQ(c.order, order);
         // The image holds what was sent.
         for (const Seen& w : writes)
-            EXPECT_EQ(w.values[0], Be32(g_ParamImage + DspRecordValueOffset(1, w.parameter)));
+            EXPECT_EQ(w.values[0], Be32(g_ParamImage() + DspRecordValueOffset(1, w.parameter)));
     }
 }
 
@@ -141,13 +141,13 @@ TEST_F(FeaturesTest, BassBoostOfZeroWritesOnes) {
 TEST_F(FeaturesTest, NegativeZeroIsStoredAsZero) {
     SetBassBoost(-6);
     SetBassBoost(-0.0);
-    EXPECT_EQ(0u, Be32(g_PanelImage + kPanelLevelOffset));
+    EXPECT_EQ(0u, Be32(g_PanelImage() + kPanelLevelOffset));
 }
 
 TEST_F(FeaturesTest, AWholeImageLoadGivesThePreviousValue) {
     // The processor holds -20 dB; lowering the boost to -12 changes the input
     // gains first, as any lowering does.
-    WriteBigEndian32(g_ParamImage + kPanelLevelOffset, FloatBits(-20.0f));
+    WriteBigEndian32(g_ParamImage() + kPanelLevelOffset, FloatBits(-20.0f));
     RefreshFromImage();
     EXPECT_EQ(-20.0f, BassBoostDb());
     RecordingTransport wire;
@@ -176,7 +176,7 @@ TEST_F(FeaturesTest, AutoLevelWritesTheCompressorLayout) {
     const int offset = DspRecordValueOffset(4, 14);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(expected[i], Be32(r.data() + 5 + 4 * i)) << "x" << i;
-        EXPECT_EQ(expected[i], Be32(g_ParamImage + offset + 4 * i)) << "x" << i;
+        EXPECT_EQ(expected[i], Be32(g_ParamImage() + offset + 4 * i)) << "x" << i;
     }
     EXPECT_EQ(-20.0f, g_AutoLevel.thresholdDb);
     EXPECT_EQ(4.0, g_AutoLevel.ratio);
@@ -200,7 +200,7 @@ TEST_F(BassBoostQueueTest, EveryWriteOfEveryMoveReachesTheProcessorInOrder) {
     SimFaults slow;
     slow.replyLatencyMs = 10;
     sim.SetFaults(slow);
-    ASSERT_TRUE(g_bQueuedSend && g_bCoalesce);
+    ASSERT_TRUE(g_bQueuedSend() && g_bCoalesce());
     sim.ClearCommandLog();
 
     const float moves[] = {-6, 0, -3, -12, -11};
@@ -212,7 +212,7 @@ TEST_F(BassBoostQueueTest, EveryWriteOfEveryMoveReachesTheProcessorInOrder) {
         expected.insert(expected.end(), writes.begin(), writes.end());
         previous = g;
     }
-    EXPECT_TRUE(g_bCoalesce) << "the switch is set again";
+    EXPECT_TRUE(g_bCoalesce()) << "the switch is set again";
 
     // Once the processor holds the last move's values, every write of every
     // move must have reached it, in order.
@@ -222,7 +222,7 @@ TEST_F(BassBoostQueueTest, EveryWriteOfEveryMoveReachesTheProcessorInOrder) {
             const int offset = DspRecordValueOffset(1, parameter);
             const int bytes = 4 * (parameter == 44 || parameter == 71 ? 6 : 1);
             for (int i = 0; i < bytes; ++i)
-                if (memory[offset + i] != g_ParamImage[offset + i]) return false;
+                if (memory[offset + i] != g_ParamImage()[offset + i]) return false;
         }
         return Be32(memory.data() + kPanelLevelOffset) == FloatBits(-11.0f);
     };

@@ -3,7 +3,7 @@
 // a redo sends the frames the edit sent.
 #include "state/ImageEdits.h"
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "sim/SimProcessor.h"
 #include "state/Compressor.h"
 #include "state/EqFilterText.h"
@@ -167,19 +167,19 @@ TEST_F(ImageEditsTest, UndoRestoresTheEditorValuesThePagesShow) {
 TEST_F(ImageEditsTest, MachineSettingsGoBackWithTheirCommand) {
     fx::ResetMachineSettingsMirrors();
     fx::RevertMachineSettingsEdit();
-    const Bytes before(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize);
+    const Bytes before(g_MachineSettingsDevice(), g_MachineSettingsDevice() + kMachineSettingsSize);
     EditLog log;
-    fx::SetPowerOnMode(g_MachineSettingsWork, 3);
-    fx::SetHdmiMuted(g_MachineSettingsWork, true);
+    fx::SetPowerOnMode(g_MachineSettingsWork(), 3);
+    fx::SetHdmiMuted(g_MachineSettingsWork(), true);
     fx::CommitMachineSettingsEdit(); // Apply
-    const Bytes after(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize);
+    const Bytes after(g_MachineSettingsDevice(), g_MachineSettingsDevice() + kMachineSettingsSize);
     ASSERT_EQ(1u, log.edits.size());
     ASSERT_NE(before, after);
 
     fx::RevertImageChanges(log.edits[0].changes);
     EXPECT_EQ(before,
-              Bytes(g_MachineSettingsDevice, g_MachineSettingsDevice + kMachineSettingsSize));
-    EXPECT_EQ(before, Bytes(g_MachineSettingsWork, g_MachineSettingsWork + kMachineSettingsSize));
+              Bytes(g_MachineSettingsDevice(), g_MachineSettingsDevice() + kMachineSettingsSize));
+    EXPECT_EQ(before, Bytes(g_MachineSettingsWork(), g_MachineSettingsWork() + kMachineSettingsSize));
     Deliver();
     const auto held = m_sim.MachineSettings();
     EXPECT_EQ(before, Bytes(held.begin(), held.end()));

@@ -9,7 +9,7 @@
 namespace {
 
 std::vector<uint8_t> ImageBytes() {
-    return {g_ParamImage, g_ParamImage + kImageSize};
+    return {g_ParamImage(), g_ParamImage() + kImageSize};
 }
 std::vector<uint8_t> Bytes(const SimProcessor::Image& image) {
     return {image.begin(), image.end()};
@@ -38,12 +38,12 @@ protected:
 TEST_F(MachineModesSimTest, LoadSwitchesAndEndsWithAFullRead) {
     const auto stored = Pattern(21);
     sim.SetMemory(stored);
-    g_CurrentMode = 2;
+    g_CurrentMode() = 2;
     StoreCurrentMode(); // the processor's mode 3 now holds the pattern
     ASSERT_TRUE(sim.WaitForCommand(4, 3000));
     sim.SetMemory(Pattern(99));
     BuildDefaultImage();
-    g_CurrentMode = 0;
+    g_CurrentMode() = 0;
     sim.ClearCommandLog();
 
     SwitchAndWait(LoadMachineMode, 2);
@@ -51,14 +51,14 @@ TEST_F(MachineModesSimTest, LoadSwitchesAndEndsWithAFullRead) {
     EXPECT_TRUE(ui.questions.empty()) << "no unsaved changes, no question";
     EXPECT_EQ((SimRecord{5, 2}), sim.ReceivedCommands().front());
     EXPECT_EQ(Bytes(stored), ImageBytes());
-    EXPECT_EQ(2, g_CurrentMode);
+    EXPECT_EQ(2, g_CurrentMode());
     EXPECT_TRUE(ui.syncDialogs.empty()) << "the window's command shows the dialog";
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_TRUE(g_bJobIdle());
     EXPECT_EQ(60u, CountOf(48));
 }
 
 TEST_F(MachineModesSimTest, FactoryResetSendsSixAndEndsWithAFullRead) {
-    std::memset(g_ParamImage, 0x5A, kImageSize);
+    std::memset(g_ParamImage(), 0x5A, kImageSize);
     SwitchAndWait(ResetMachineMode, 0);
 
     EXPECT_TRUE(ui.questions.empty());
@@ -68,14 +68,14 @@ TEST_F(MachineModesSimTest, FactoryResetSendsSixAndEndsWithAFullRead) {
 }
 
 TEST_F(MachineModesSimTest, StoreSendsFourAndClearsTheChangeFlag) {
-    g_bParamsChanged = true;
+    g_bParamsChanged() = true;
     sim.SetMemory(Pattern(8));
     ASSERT_TRUE(StoreMachineMode(2));
     ASSERT_TRUE(sim.WaitForCommand(4, 3000));
 
     EXPECT_EQ((SimRecord{4, 2}), sim.ReceivedCommands().front());
-    EXPECT_FALSE(g_bParamsChanged) << "closing after a store asks nothing";
-    EXPECT_EQ(2, g_CurrentMode);
+    EXPECT_FALSE(g_bParamsChanged()) << "closing after a store asks nothing";
+    EXPECT_EQ(2, g_CurrentMode());
     EXPECT_EQ(Bytes(Pattern(8)), Bytes(sim.ModeImage(2)));
     EXPECT_TRUE(ui.questions.empty()) << "the window's command asks";
     EXPECT_TRUE(ui.infos.empty());
@@ -121,7 +121,7 @@ class MachineModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetDeviceState();
-        g_bConnected = true;
+        g_bConnected() = true;
     }
     void TearDown() override { ResetDeviceState(); }
 
@@ -140,7 +140,7 @@ protected:
 
 TEST_F(MachineModesTest, NothingWithoutALink) {
     RecordingJobUi ui{1, true};
-    g_bConnected = false;
+    g_bConnected() = false;
     LoadMachineMode(1);
     EXPECT_FALSE(StoreMachineMode(1));
     ResetMachineMode(1);
@@ -149,17 +149,17 @@ TEST_F(MachineModesTest, NothingWithoutALink) {
     EXPECT_FALSE(ResetProcessor());
     EXPECT_TRUE(transport.Records().empty());
     EXPECT_TRUE(ui.questions.empty());
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_TRUE(g_bJobIdle());
 }
 
 TEST_F(MachineModesTest, CommandsAskAndShowNothing) {
     // The user's answers belong to the window's commands (shell/CModeCommands).
     RecordingJobUi ui{1, false};
-    g_bParamsChanged = true;
+    g_bParamsChanged() = true;
     LoadMachineMode(1);
-    EXPECT_FALSE(g_bJobIdle) << "a load clears it until its read ends";
+    EXPECT_FALSE(g_bJobIdle()) << "a load clears it until its read ends";
     EXPECT_TRUE(StoreMachineMode(3));
-    EXPECT_FALSE(g_bParamsChanged);
+    EXPECT_FALSE(g_bParamsChanged());
     ResetMachineMode(0);
     EXPECT_TRUE(ResetProcessor());
     EXPECT_EQ((std::vector<std::vector<uint8_t>>{{5, 1}, {4, 3}, {6}, {104, 0xAA}}), Sent());
@@ -176,13 +176,13 @@ TEST_F(MachineModesTest, ModeNumbersAreClamped) {
     StoreWrittenModeFile(7);
     EXPECT_EQ((std::vector<std::vector<uint8_t>>{{6, 3}, {6}, {3, 3}, {4, 3}}), Sent())
         << "6, 0 ends at the zero byte";
-    EXPECT_EQ(3, g_CurrentMode);
+    EXPECT_EQ(3, g_CurrentMode());
 }
 
 TEST_F(MachineModesTest, StoreOfAWrittenFileAnnouncesThenStores) {
     StoreWrittenModeFile(1);
     EXPECT_EQ((std::vector<std::vector<uint8_t>>{{3, 1}, {4, 1}}), Sent());
-    EXPECT_EQ(1, g_CurrentMode);
+    EXPECT_EQ(1, g_CurrentMode());
 }
 
 } // namespace

@@ -94,16 +94,16 @@ TEST(MachineSettingsRules, ReadingTheRecord) {
 
 TEST(MachineSettingsRules, StartUpCopiesAndCancelAndApply) {
     ResetMachineSettingsMirrors();
-    EXPECT_EQ(Make({{5, 99}, {6, 99}}), std::to_array(g_MachineSettingsDevice));
-    EXPECT_EQ(Make({}), std::to_array(g_MachineSettingsWork));
+    EXPECT_EQ(Make({{5, 99}, {6, 99}}), std::to_array(g_MachineSettingsDevice()));
+    EXPECT_EQ(Make({}), std::to_array(g_MachineSettingsWork()));
 
     RevertMachineSettingsEdit();
-    SetSaveMode(g_MachineSettingsWork, SaveMode::ByMode);
+    SetSaveMode(g_MachineSettingsWork(), SaveMode::ByMode);
     RevertMachineSettingsEdit(); // Cancel
-    EXPECT_EQ(Make({{5, 99}, {6, 99}}), std::to_array(g_MachineSettingsWork));
-    SetSaveMode(g_MachineSettingsWork, SaveMode::ByMode);
+    EXPECT_EQ(Make({{5, 99}, {6, 99}}), std::to_array(g_MachineSettingsWork()));
+    SetSaveMode(g_MachineSettingsWork(), SaveMode::ByMode);
     CommitMachineSettingsEdit(); // Apply
-    EXPECT_EQ(1, g_MachineSettingsDevice[2]);
+    EXPECT_EQ(1, g_MachineSettingsDevice()[2]);
 }
 
 using MachineSettingsSimTest = SimNetFixture;
@@ -121,8 +121,8 @@ TEST_F(MachineSettingsSimTest, SendIsConfirmedAndReadBack) {
 
     ResetMachineSettingsMirrors();
     ReadAll();
-    EXPECT_EQ(record, std::to_array(g_MachineSettingsDevice));
-    EXPECT_EQ(record, std::to_array(g_MachineSettingsWork));
+    EXPECT_EQ(record, std::to_array(g_MachineSettingsDevice()));
+    EXPECT_EQ(record, std::to_array(g_MachineSettingsWork()));
 }
 
 TEST_F(MachineSettingsSimTest, LostAnswerIsReportedNotConfirmed) {

@@ -37,7 +37,7 @@ void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> ImageBytes() {
-    return {g_ParamImage, g_ParamImage + kImageSize};
+    return {g_ParamImage(), g_ParamImage() + kImageSize};
 }
 
 class ModeFileTest : public ::testing::Test {
@@ -63,7 +63,7 @@ protected:
         std::vector<uint8_t> file(kModeFileSize, 0);
         file[0] = 19;
         std::memcpy(file.data() + 4, "ARN70", 5);
-        for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage[i] ^ 0x01;
+        for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage()[i] ^ 0x01;
         PutDefaultRecordHeads(file.data() + 60);
         file[60 + kInputSource] = inputSource;
         return file;
@@ -74,11 +74,11 @@ protected:
 };
 
 TEST_F(ModeFileTest, SavedFileLayout) {
-    g_Identity.commandSetVersion = 0x01020313; // shows the byte order
-    std::strcpy(g_Identity.firstVersion, "2019-06-18");
-    std::strcpy(g_Identity.secondVersion, "2019-07-02");
-    for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 13);
-    for (int i = 0; i < kPanelSize; ++i) g_PanelImage[i] = static_cast<uint8_t>(255 - i);
+    g_Identity().commandSetVersion = 0x01020313; // shows the byte order
+    std::strcpy(g_Identity().firstVersion, "2019-06-18");
+    std::strcpy(g_Identity().secondVersion, "2019-07-02");
+    for (int i = 0; i < kImageSize; ++i) g_ParamImage()[i] = static_cast<uint8_t>(i * 13);
+    for (int i = 0; i < kPanelSize; ++i) g_PanelImage()[i] = static_cast<uint8_t>(255 - i);
     const fs::path path = folder / "preset.mode";
 
     ASSERT_TRUE(SaveModeFile(path.string()));
@@ -98,15 +98,15 @@ TEST_F(ModeFileTest, SavedFileLayout) {
             i < kPanelSize ? static_cast<uint8_t>(255 - i) : static_cast<uint8_t>(i * 13);
         ASSERT_EQ(expected, file[60 + i]) << "image byte " << i;
     }
-    EXPECT_EQ(0, std::memcmp(g_ParamImage, g_PanelImage, kPanelSize)) << "panel copied into image";
+    EXPECT_EQ(0, std::memcmp(g_ParamImage(), g_PanelImage(), kPanelSize)) << "panel copied into image";
     EXPECT_EQ(1u, std::distance(fs::directory_iterator(folder), fs::directory_iterator{}))
         << "no temporary file left behind";
 }
 
 TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
-    for (int i = 0; i < kImageSize; ++i) g_ParamImage[i] = static_cast<uint8_t>(i * 5);
-    PutDefaultRecordHeads(g_ParamImage);
-    g_ParamImage[kInputSource] = 3;
+    for (int i = 0; i < kImageSize; ++i) g_ParamImage()[i] = static_cast<uint8_t>(i * 5);
+    PutDefaultRecordHeads(g_ParamImage());
+    g_ParamImage()[kInputSource] = 3;
     RefreshFromImage();
     const auto saved = ImageBytes();
     const fs::path path = folder / "round.mode";
@@ -114,7 +114,7 @@ TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
     BuildDefaultImage();
     ASSERT_TRUE(LoadModeFile(path.string()));
     EXPECT_EQ(saved, ImageBytes());
-    EXPECT_EQ(0, std::memcmp(g_PanelImage, g_ParamImage, kPanelSize)) << "refreshed";
+    EXPECT_EQ(0, std::memcmp(g_PanelImage(), g_ParamImage(), kPanelSize)) << "refreshed";
 }
 
 TEST_F(ModeFileTest, RefusedFilesLeaveTheImageUntouched) {
@@ -159,9 +159,9 @@ TEST_F(ModeFileTest, LoadAcceptsAnyModelAndClampsTheInputSourceToTheLoadingModel
         const fs::path path = folder / "clamp.mode";
         WriteFile(path, file);
         ASSERT_TRUE(LoadModeFile(path.string())) << c.model;
-        EXPECT_EQ(c.out, g_ParamImage[kInputSource]) << c.model;
-        EXPECT_EQ(0, std::memcmp(g_ParamImage, file.data() + 60, kInputSource));
-        EXPECT_STREQ(c.model, g_Identity.moduleName) << "the file's identity is not taken over";
+        EXPECT_EQ(c.out, g_ParamImage()[kInputSource]) << c.model;
+        EXPECT_EQ(0, std::memcmp(g_ParamImage(), file.data() + 60, kInputSource));
+        EXPECT_STREQ(c.model, g_Identity().moduleName) << "the file's identity is not taken over";
     }
 }
 
@@ -253,7 +253,7 @@ TEST_F(ModeFileTest, UserInterfaceFlowsNeedALink) {
 
 TEST_F(ModeFileTest, RefusedFileShowsTheVersionMessage) {
     RecordingTransport transport;
-    g_bConnected = true;
+    g_bConnected() = true;
     const fs::path path = folder / "m2 old.mode";
     auto file = ValidFile();
     file[0] = 17;
@@ -263,7 +263,7 @@ TEST_F(ModeFileTest, RefusedFileShowsTheVersionMessage) {
     EXPECT_EQ("Mode file version not support!", ui.messages[0].text);
     EXPECT_EQ("Info", ui.messages[0].caption);
     EXPECT_TRUE(transport.Records().empty());
-    g_bConnected = false;
+    g_bConnected() = false;
 }
 
 // Guards against a case that blocks: each answers well within a second.
@@ -337,7 +337,7 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
          "cannot open : Permission denied", true},
     };
     RecordingTransport transport;
-    g_bConnected = true;
+    g_bConnected() = true;
     const auto before = ImageBytes();
     for (const Case& c : cases) {
         const fs::path path = c.make(folder);
@@ -367,7 +367,7 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
         EXPECT_EQ(-1, g_PendingStoreMode.load()) << c.name;
     }
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
-    g_bConnected = false;
+    g_bConnected() = false;
 }
 
 // Saving with a link open stores the current mode first; a target that will
@@ -412,7 +412,7 @@ TEST_F(ModeFileTest, SaveTargetsThatAreRefused) {
         {"missing folder", [](const fs::path& f) { return f / "no" / "such.mode"; }, ENOENT},
     };
     RecordingTransport transport;
-    g_bConnected = true;
+    g_bConnected() = true;
     for (const Case& c : cases) {
         const fs::path path = c.make(folder);
         auto attempt = [&] {
@@ -449,7 +449,7 @@ TEST_F(ModeFileTest, SaveTargetsThatAreRefused) {
         std::sort(names.begin() + 1, names.end());
         return names;
     }()) << "no temporary file left behind";
-    g_bConnected = false;
+    g_bConnected() = false;
 }
 
 // A link is followed: its target is replaced in its own folder and the link stays.
@@ -458,13 +458,13 @@ TEST_F(ModeFileTest, SaveThroughASymbolicLinkReplacesItsTarget) {
     WriteFile(folder / "presets" / "live.mode", std::vector<uint8_t>(kModeFileSize, 0x3C));
     fs::create_symlink("presets/live.mode", folder / "current.mode");
     RecordingTransport transport;
-    g_bConnected = true;
+    g_bConnected() = true;
     ASSERT_TRUE(SaveParametersToModeFile((folder / "current.mode").string()));
-    g_bConnected = false;
+    g_bConnected() = false;
     EXPECT_TRUE(fs::is_symlink(folder / "current.mode"));
     const auto saved = ReadFile(folder / "presets" / "live.mode");
     ASSERT_EQ(static_cast<size_t>(kModeFileSize), saved.size());
-    EXPECT_EQ(0, std::memcmp(saved.data() + 60, g_ParamImage, kImageSize));
+    EXPECT_EQ(0, std::memcmp(saved.data() + 60, g_ParamImage(), kImageSize));
     EXPECT_EQ(1u,
               std::distance(fs::directory_iterator(folder / "presets"), fs::directory_iterator{}));
     EXPECT_FALSE(transport.Records().empty()) << "the current mode was stored first";

@@ -46,14 +46,14 @@ class OutputChannelsSimTest : public SimNetFixture {
 protected:
     // Every command the operations make is looked at: none may replace another.
     void SetUp() override {
-        g_bCoalesce = false;
+        g_bCoalesce() = false;
         SimNetFixture::SetUp();
         ReadAll();
         sim.ClearCommandLog();
     }
     void TearDown() override {
         SimNetFixture::TearDown();
-        g_bCoalesce = true;
+        g_bCoalesce() = true;
     }
 
     // Waits for exactly count commands: the log after a short quiet time.
@@ -98,7 +98,7 @@ TEST_F(OutputChannelsSimTest, SetCompressorWritesTheSevenValuesOfItsRecord) {
         EXPECT_EQ(DspRecord(c.block, c.parameter, expected), log[0]);
         EXPECT_EQ(BigEndian(expected), SimBytes(c.valueOffset, 28));
         EXPECT_EQ(
-            0, std::memcmp(g_ParamImage + c.valueOffset, SimBytes(c.valueOffset, 28).data(), 28));
+            0, std::memcmp(g_ParamImage() + c.valueOffset, SimBytes(c.valueOffset, 28).data(), 28));
         EXPECT_EQ(-20.0f, g_Compressor[c.index].thresholdDb);
         EXPECT_EQ(4.0, g_Compressor[c.index].ratio);
         EXPECT_EQ(10.0, g_Compressor[c.index].attackMs);

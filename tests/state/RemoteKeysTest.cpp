@@ -184,13 +184,13 @@ TEST_F(RemoteKeysSimTest, LearnedKeyLandsInTheBlock) {
     EXPECT_EQ(5, sim.LearningKey());
     ASSERT_TRUE(sim.PressRemoteKey(0x0A));
     ASSERT_TRUE(WaitForReplyAfter(96, before, 3000));
-    EXPECT_EQ(0x0A, g_RemoteKeyBlock[5]);
-    EXPECT_EQ(0x31, g_RemoteKeyBlock[0]);
+    EXPECT_EQ(0x0A, g_RemoteKeyBlock()[5]);
+    EXPECT_EQ(0x31, g_RemoteKeyBlock()[0]);
     EXPECT_EQ((SimRecord{96, 5}), sim.ReceivedCommands().front());
 }
 
 TEST_F(RemoteKeysSimTest, AbandonSendsNinetySevenAndLeavesTheBlock) {
-    const Block before = std::to_array(g_RemoteKeyBlock);
+    const Block before = std::to_array(g_RemoteKeyBlock());
     StartKeyLearning(3);
     ASSERT_TRUE(sim.WaitForCommand(96, 3000));
     g_hReplyEvent.Reset(); // as if the learn command were still waiting for its reply
@@ -198,12 +198,12 @@ TEST_F(RemoteKeysSimTest, AbandonSendsNinetySevenAndLeavesTheBlock) {
     ASSERT_TRUE(sim.WaitForCommand(97, 3000));
     EXPECT_EQ(-1, sim.LearningKey());
     EXPECT_FALSE(sim.PressRemoteKey(0x55)) << "nothing is being learned any more";
-    EXPECT_EQ(before, std::to_array(g_RemoteKeyBlock));
+    EXPECT_EQ(before, std::to_array(g_RemoteKeyBlock()));
 }
 
 TEST_F(RemoteKeysSimTest, BlockIsSentWholeAndConfirmed) {
     const Block block = KeyPattern(0x60);
-    std::memcpy(g_RemoteKeyBlock, block.data(), block.size());
+    std::memcpy(g_RemoteKeyBlock(), block.data(), block.size());
     EXPECT_TRUE(SendRemoteKeyBlock(kReplyWaitMs));
     EXPECT_EQ(block, sim.RemoteKeys());
     ASSERT_EQ(19u, sim.ReceivedCommands().back().size());

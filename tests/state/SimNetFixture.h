@@ -18,7 +18,7 @@ protected:
         ResetDeviceState();
         server = std::make_unique<SimTcpServer>(sim);
         ASSERT_TRUE(server->Start(0));
-        g_bNetMode = true;
+        g_bNetMode() = true;
         ASSERT_EQ(1, NetConnect("127.0.0.1", server->Port()));
         ASSERT_TRUE(server->WaitForClient(true, 5000));
     }
@@ -27,7 +27,7 @@ protected:
         NetDisconnect(true);
         JoinSyncJobs();
         server.reset();
-        g_bNetMode = false;
+        g_bNetMode() = false;
     }
 
     // Runs the delayed read and waits for its end.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
 #include "state/DspParamTable.h"
@@ -122,9 +122,9 @@ public:
 
 // Puts a module name (cut to its field) and a command-set version into the identity.
 inline void SetTestIdentity(const char* name, int version) {
-    std::memset(g_Identity.moduleName, 0, sizeof g_Identity.moduleName);
-    std::memcpy(g_Identity.moduleName, name, strnlen(name, sizeof g_Identity.moduleName));
-    g_Identity.commandSetVersion = version;
+    std::memset(g_Identity().moduleName, 0, sizeof g_Identity().moduleName);
+    std::memcpy(g_Identity().moduleName, name, strnlen(name, sizeof g_Identity().moduleName));
+    g_Identity().commandSetVersion = version;
 }
 
 // Puts the heads (block, parameter, count) of the DSP records where every
@@ -143,10 +143,10 @@ inline void ResetDeviceState() {
     JoinSyncJobs();
     ResetIdentityToDefaults();
     BuildDefaultImage();
-    g_bConnected = false;
-    g_bNetMode = false;
-    g_bJobIdle = true;
-    g_bQueuedSend = true;
-    g_bParamsChanged = false;
-    g_CurrentMode = 0;
+    g_bConnected() = false;
+    g_bNetMode() = false;
+    g_bJobIdle() = true;
+    g_bQueuedSend() = true;
+    g_bParamsChanged() = false;
+    g_CurrentMode() = 0;
 }

@@ -33,7 +33,7 @@ class SurroundVolumeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetDeviceState();
-        g_bQueuedSend = false;
+        g_bQueuedSend() = false;
     }
     void PlaceListener(double x, double y) {
         g_SurroundLayout.points[0] = float(x);
@@ -68,7 +68,7 @@ TEST_F(SurroundVolumeTest, DistanceLevelsAndTheirRecords) {
     }
     // 0 dB is the record of the default image.
     const auto neutral = SpeakerLevelRecord(0.0);
-    const uint8_t* stored = g_ParamImage + DspRecordValueOffset(5, OUT_SPEAKER_FILTER);
+    const uint8_t* stored = g_ParamImage() + DspRecordValueOffset(5, OUT_SPEAKER_FILTER);
     for (int i = 0; i < kSpeakerFilterValueCount; ++i)
         EXPECT_EQ(ReadBigEndian32(stored + 4 * i), neutral[i]) << i;
 }
@@ -84,11 +84,11 @@ TEST_F(SurroundVolumeTest, TheLowestChannelCarryingTheSourceGetsTheLevel) {
     ASSERT_TRUE(IsPanelWrite(records[0], kSurroundLevelsOffset, 32));
     EXPECT_FLOAT_EQ(-1.5f, FloatAt(records[0].data() + 4));
     EXPECT_FLOAT_EQ(0.0f, FloatAt(records[0].data() + 8)); // CH 2 untouched
-    EXPECT_FLOAT_EQ(-1.5f, FloatAt(g_PanelImage + kSurroundLevelsOffset));
+    EXPECT_FLOAT_EQ(-1.5f, FloatAt(g_PanelImage() + kSurroundLevelsOffset));
     EXPECT_TRUE(IsDsp(records[1], 5, OUT_SPEAKER_FILTER, 6));
     const auto record = SpeakerLevelRecord(-1.5);
     EXPECT_EQ(record[0], ReadBigEndian32(records[1].data() + 5));
-    EXPECT_EQ(record[1], ReadBigEndian32(g_ParamImage + DspRecordValueOffset(5, 26) + 4));
+    EXPECT_EQ(record[1], ReadBigEndian32(g_ParamImage() + DspRecordValueOffset(5, 26) + 4));
 }
 
 TEST_F(SurroundVolumeTest, MovesStayInTheRoomInTenthsAndSendTheirLevels) {
@@ -130,7 +130,7 @@ TEST_F(SurroundVolumeTest, CentreSendsTheLayoutAfterEachCoordinate) {
     EXPECT_EQ(0x8A, records[0][4 + 3]);
     EXPECT_EQ(0x80, records[1][4 + 3]);
     EXPECT_FLOAT_EQ(float(3.0 - 3.0 * std::sqrt(2.0)),
-                    FloatAt(g_PanelImage + kSurroundLevelsOffset));
+                    FloatAt(g_PanelImage() + kSurroundLevelsOffset));
 }
 
 TEST_F(SurroundVolumeTest, ResetSendsEveryLevelAndTheDefaultLayoutBytes) {
@@ -153,8 +153,8 @@ TEST_F(SurroundVolumeTest, ResetSendsEveryLevelAndTheDefaultLayoutBytes) {
     EXPECT_EQ((Bytes{133, 0x04, 0xC6, 24}),
               Bytes(records.back().begin(), records.back().begin() + 4));
     EXPECT_EQ(layout, Bytes(records.back().begin() + 4, records.back().end()));
-    EXPECT_EQ(0, std::memcmp(g_PanelImage + kSurroundLayoutOffset,
-                             g_ParamImage + kSurroundLayoutOffset, kSurroundLayoutSize))
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + kSurroundLayoutOffset,
+                             g_ParamImage() + kSurroundLayoutOffset, kSurroundLayoutSize))
         << "the default image's layout";
     EXPECT_EQ(4, RoomWidth());
     EXPECT_FLOAT_EQ(-1.0f, SpeakerPosition(1).x);

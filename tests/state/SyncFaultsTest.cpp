@@ -31,7 +31,7 @@ protected:
         SetLinkClock(nullptr);
     }
 
-    static std::vector<uint8_t> Image() { return {g_ParamImage, g_ParamImage + kImageSize}; }
+    static std::vector<uint8_t> Image() { return {g_ParamImage(), g_ParamImage() + kImageSize}; }
     static std::vector<uint8_t> Bytes(const SimProcessor::Image& image) {
         return {image.begin(), image.end()};
     }
@@ -73,13 +73,13 @@ TEST_P(LostReplyTest, IsAskedAgainOrFailsTheReadWithItsName) {
         EXPECT_EQ(Bytes(sim.Memory()), Image());
         EXPECT_EQ(c.times == 0 ? 1u : 2u, asked) << "a lost reply is asked once more";
         EXPECT_TRUE(IsCompatible());
-        EXPECT_TRUE(g_bQueuedSend);
+        EXPECT_TRUE(g_bQueuedSend());
     } else {
         EXPECT_EQ(Bytes(SimProcessor::DefaultImage()), Image()) << "the image is left alone";
         EXPECT_GE(asked, 3u);
         EXPECT_LE(asked, 6u);
     }
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_TRUE(g_bJobIdle());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -106,7 +106,7 @@ TEST_F(SyncFaultsTest, AProcessorNeverTellingItsVersionIsNotReadAtAll) {
     ReadAll();
     EXPECT_EQ(0u, CountOf(48)) << "the image is never asked for";
     EXPECT_EQ(SyncOutcome::NoAnswer, LastReadResult().outcome);
-    EXPECT_FALSE(g_bQueuedSend) << "stays direct until a job completes";
+    EXPECT_FALSE(g_bQueuedSend()) << "stays direct until a job completes";
 }
 
 // However many replies ask for a read, one job runs at a time and at most
@@ -146,18 +146,18 @@ TEST_F(SyncFaultsTest, AFloodOfModeChangeRepliesRunsOneReadAtATime) {
 
 TEST_F(SyncFaultsTest, AnUnconfirmedWriteIsReportedAndKeepsTheChangeFlag) {
     sim.LoseRepliesTo({CMD_WRITE_IMAGE_END}, -1);
-    g_bParamsChanged = true;
+    g_bParamsChanged() = true;
     WriteAll();
     const SyncResult result = LastWriteResult();
     EXPECT_EQ(SyncOutcome::NoAnswer, result.outcome);
     EXPECT_EQ("the end of the write", result.missing);
     EXPECT_EQ(std::vector<SyncOutcome>{SyncOutcome::NoAnswer}, view.Outcomes());
-    EXPECT_TRUE(g_bParamsChanged) << "the processor may not hold the changes";
+    EXPECT_TRUE(g_bParamsChanged()) << "the processor may not hold the changes";
 
     sim.LoseRepliesTo({});
     WriteAll();
     EXPECT_TRUE(LastWriteResult().Completed());
-    EXPECT_FALSE(g_bParamsChanged);
+    EXPECT_FALSE(g_bParamsChanged());
 }
 
 } // namespace

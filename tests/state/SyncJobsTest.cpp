@@ -11,7 +11,7 @@
 namespace {
 
 std::vector<uint8_t> ImageBytes() {
-    return {g_ParamImage, g_ParamImage + kImageSize};
+    return {g_ParamImage(), g_ParamImage() + kImageSize};
 }
 std::vector<uint8_t> Bytes(const SimProcessor::Image& image) {
     return {image.begin(), image.end()};
@@ -25,21 +25,21 @@ TEST_F(SyncJobsTest, FullReadMirrorsTheProcessor) {
     std::array<uint8_t, kMachineSettingsSize> settings{};
     for (int i = 0; i < kMachineSettingsSize; ++i) settings[i] = static_cast<uint8_t>(0x40 + i);
     sim.SetMachineSettings(settings);
-    g_bParamsChanged = true;
+    g_bParamsChanged() = true;
 
     ReadAll();
 
     EXPECT_EQ(Bytes(sim.Memory()), ImageBytes());
-    EXPECT_EQ(0, std::memcmp(g_PanelImage, g_ParamImage, kPanelSize)) << "refreshed from image";
-    EXPECT_STREQ("BRK63", g_Identity.moduleName);
-    EXPECT_EQ(19, g_Identity.commandSetVersion);
-    EXPECT_STREQ("2020-01-02", g_Identity.firstVersion);
-    EXPECT_STREQ("2020-03-04", g_Identity.secondVersion);
-    EXPECT_EQ(0, std::memcmp(settings.data(), g_MachineSettingsDevice, kMachineSettingsSize));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage(), g_ParamImage(), kPanelSize)) << "refreshed from image";
+    EXPECT_STREQ("BRK63", g_Identity().moduleName);
+    EXPECT_EQ(19, g_Identity().commandSetVersion);
+    EXPECT_STREQ("2020-01-02", g_Identity().firstVersion);
+    EXPECT_STREQ("2020-03-04", g_Identity().secondVersion);
+    EXPECT_EQ(0, std::memcmp(settings.data(), g_MachineSettingsDevice(), kMachineSettingsSize));
     EXPECT_EQ(std::vector<int>{0}, view.JobEnds());
-    EXPECT_TRUE(g_bJobIdle);
-    EXPECT_TRUE(g_bQueuedSend);
-    EXPECT_FALSE(g_bParamsChanged);
+    EXPECT_TRUE(g_bJobIdle());
+    EXPECT_TRUE(g_bQueuedSend());
+    EXPECT_FALSE(g_bParamsChanged());
 }
 
 TEST_F(SyncJobsTest, ReadAsksInTheFixedOrderWithSixtyChunks) {
@@ -62,16 +62,16 @@ TEST_F(SyncJobsTest, ReadAsksInTheFixedOrderWithSixtyChunks) {
 
 TEST_F(SyncJobsTest, WriteAllRoundTripsByteForByte) {
     const auto pattern = Pattern(11);
-    std::memcpy(g_ParamImage, pattern.data(), kImageSize);
-    g_bParamsChanged = true;
+    std::memcpy(g_ParamImage(), pattern.data(), kImageSize);
+    g_bParamsChanged() = true;
 
     WriteAll();
     ASSERT_TRUE(sim.WaitForCommand(50, 3000));
 
     EXPECT_EQ(Bytes(pattern), Bytes(sim.Memory()));
     EXPECT_EQ(std::vector<int>{1}, view.JobEnds());
-    EXPECT_FALSE(g_bParamsChanged) << "closing after a write asks nothing";
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_FALSE(g_bParamsChanged()) << "closing after a write asks nothing";
+    EXPECT_TRUE(g_bJobIdle());
     EXPECT_EQ(60u, CountOf(49));
     EXPECT_EQ(50, Codes().back());
     const SimRecord last = sim.ReceivedCommands()[59];
@@ -108,9 +108,9 @@ TEST_P(RefusedProcessorTest, IsNeverReadBeyondItsIdentity) {
     EXPECT_EQ(expected, Codes());
     EXPECT_FALSE(IsCompatible());
     EXPECT_EQ(std::vector<int>{0}, view.JobEnds()) << "the view still hears of the end";
-    EXPECT_TRUE(g_bJobIdle);
-    EXPECT_FALSE(g_bQueuedSend) << "stays direct until a job completes";
-    EXPECT_NE(0, std::memcmp(g_ParamImage, pattern.data(), kImageSize));
+    EXPECT_TRUE(g_bJobIdle());
+    EXPECT_FALSE(g_bQueuedSend()) << "stays direct until a job completes";
+    EXPECT_NE(0, std::memcmp(g_ParamImage(), pattern.data(), kImageSize));
 }
 
 INSTANTIATE_TEST_SUITE_P(Identities, RefusedProcessorTest,
@@ -155,8 +155,8 @@ TEST_F(SyncJobsTest, ProcessorFallingSilentEndsTheJobWithItsMessage) {
     // The link's watchdog closes the silent link; the job then stops.
     ASSERT_TRUE(view.WaitForJobEnds(before + 1, 60000));
     JoinSyncJobs();
-    EXPECT_FALSE(g_bConnected);
-    EXPECT_TRUE(g_bJobIdle);
+    EXPECT_FALSE(g_bConnected());
+    EXPECT_TRUE(g_bJobIdle());
     EXPECT_LT(sim.CommandCount(), 67u);
 }
 

@@ -19,7 +19,7 @@ protected:
         ResetDeviceState();
         SetHidBackend(&backend);
         ASSERT_EQ(1, OpenDeviceLink());
-        ASSERT_TRUE(g_bConnected);
+        ASSERT_TRUE(g_bConnected());
     }
     void TearDown() override {
         DisconnectUsb();
@@ -51,17 +51,17 @@ TEST_F(UsbJobsTest, ReadThenWriteRoundTrip) {
     sim.SetIdentity({"ARN41", 19, "v1", "v2"});
 
     RunJob(StartDelayedRead);
-    EXPECT_EQ(0, std::memcmp(onDevice.data(), g_ParamImage, kImageSize));
-    EXPECT_STREQ("ARN41", g_Identity.moduleName);
+    EXPECT_EQ(0, std::memcmp(onDevice.data(), g_ParamImage(), kImageSize));
+    EXPECT_STREQ("ARN41", g_Identity().moduleName);
     EXPECT_TRUE(IsCompatible());
 
     const auto edited = Pattern(77);
-    std::memcpy(g_ParamImage, edited.data(), kImageSize);
-    g_bParamsChanged = true;
+    std::memcpy(g_ParamImage(), edited.data(), kImageSize);
+    g_bParamsChanged() = true;
     RunJob(StartWriteAll);
     ASSERT_TRUE(sim.WaitForCommand(50, 3000));
     EXPECT_EQ(edited, sim.Memory());
-    EXPECT_FALSE(g_bParamsChanged);
+    EXPECT_FALSE(g_bParamsChanged());
     EXPECT_EQ((std::vector<int>{0, 1}), view.JobEnds());
 }
 
@@ -69,13 +69,13 @@ TEST_F(UsbJobsTest, FactoryResetEndsWithAFullRead) {
     RecordingJobUi ui{1, true};
     RunJob(StartDelayedRead);
     sim.SetMemory(Pattern(9));
-    std::memset(g_ParamImage, 0, kImageSize);
+    std::memset(g_ParamImage(), 0, kImageSize);
     const size_t before = view.JobEnds().size();
     ResetMachineMode(1);
     ASSERT_TRUE(view.WaitForJobEnds(before + 1));
     JoinSyncJobs();
-    EXPECT_EQ(0, std::memcmp(SimProcessor::DefaultImage().data(), g_ParamImage, kImageSize));
-    EXPECT_EQ(1, g_CurrentMode);
+    EXPECT_EQ(0, std::memcmp(SimProcessor::DefaultImage().data(), g_ParamImage(), kImageSize));
+    EXPECT_EQ(1, g_CurrentMode());
 }
 
 } // namespace

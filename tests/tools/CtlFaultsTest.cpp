@@ -5,7 +5,7 @@
 // the processor does not confirm is one too.
 #include "tools/fxtunectl/CtlCommands.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
@@ -61,7 +61,7 @@ SimProcessor::Image Pattern() {
 }
 
 std::vector<uint8_t> EditorImage() {
-    return {g_ParamImage, g_ParamImage + kImageSize};
+    return {g_ParamImage(), g_ParamImage() + kImageSize};
 }
 
 class CtlInProcessTest : public ::testing::Test {
@@ -70,9 +70,9 @@ protected:
         SetLinkClock(std::make_shared<ScaledLinkClock>(kFastClock));
         ResetIdentityToDefaults();
         BuildDefaultImage();
-        g_bQueuedSend = true;
-        g_bJobIdle = true;
-        g_bParamsChanged = false;
+        g_bQueuedSend() = true;
+        g_bJobIdle() = true;
+        g_bParamsChanged() = false;
     }
 
     void TearDown() override {
@@ -82,10 +82,10 @@ protected:
         SetHidBackend(nullptr);
         usb.reset();
         SetLinkClock(nullptr);
-        g_bNetMode = false;
-        g_bQueuedSend = true;
-        g_bJobIdle = true;
-        g_bReadThreadEnd = false;
+        g_bNetMode() = false;
+        g_bQueuedSend() = true;
+        g_bJobIdle() = true;
+        g_bReadThreadEnd() = false;
         g_hReplyEvent.Set();
         for (const std::string& path : paths) std::remove(path.c_str());
         if (!paths.empty()) rmdir(paths.front().substr(0, paths.front().rfind('/')).c_str());

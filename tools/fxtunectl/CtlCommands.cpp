@@ -14,7 +14,7 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "modefile/ModeFile.h"
@@ -131,13 +131,13 @@ CtlResult Info(CtlSession& session) {
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
     std::printf("module: %s\n", ModuleNameText().c_str());
-    std::printf("command-set version: %d\n", g_Identity.commandSetVersion);
+    std::printf("command-set version: %d\n", g_Identity().commandSetVersion);
     std::printf("MCU version: %s\n",
-                FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion).c_str());
+                FieldText(g_Identity().firstVersion, sizeof g_Identity().firstVersion).c_str());
     std::printf("DSP version: %s\n",
-                FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion).c_str());
+                FieldText(g_Identity().secondVersion, sizeof g_Identity().secondVersion).c_str());
     std::printf("compatible: %s\n", compatible ? "yes" : "no");
-    if (compatible) std::printf("current mode: M%d\n", g_CurrentMode.load() + 1);
+    if (compatible) std::printf("current mode: M%d\n", g_CurrentMode().load() + 1);
     return session.CheckCompatible();
 }
 

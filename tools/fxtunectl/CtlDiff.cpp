@@ -93,5 +93,5 @@ CtlResult RunDiff(CtlSession& session, const CtlOptions& options) {
     if (!result.ok()) return result;
     const std::string processor =
         options.usb ? "usb" : options.host + ":" + std::to_string(options.port);
-    return Report(options, file, g_ParamImage, processor);
+    return Report(options, file, g_ParamImage(), processor);
 }

@@ -60,7 +60,7 @@ std::string FiltersJson(int set, int language) {
     std::string out = "{\"set\":" + std::to_string(set) +
                       ",\"name\":" + JsonString(fx::EqSetName(set, language)) + ",\"filters\":[";
     bool first = true;
-    for (const fx::ExportedFilter& filter : fx::ExportFilters(set, g_PanelImage)) {
+    for (const fx::ExportedFilter& filter : fx::ExportFilters(set, g_PanelImage())) {
         out += (first ? "\n " : ",\n ") + std::string("{\"filter\":") +
                std::to_string(filter.number) + ",\"on\":" + (filter.on ? "true" : "false") +
                ",\"type\":" + JsonString(filter.type) +
@@ -111,6 +111,6 @@ CtlResult RunEqExport(CtlSession& session, const CtlOptions& options) {
     if (options.json)
         std::fputs(FiltersJson(arguments.set, options.language).c_str(), stdout);
     else
-        std::fputs(fx::FormatFilterText(arguments.set, g_PanelImage).c_str(), stdout);
+        std::fputs(fx::FormatFilterText(arguments.set, g_PanelImage()).c_str(), stdout);
     return CtlResult::Ok();
 }

@@ -3,7 +3,7 @@
 #include "CtlSession.h"
 #include "ImageJson.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
@@ -19,7 +19,7 @@ CtlResult PrintInfoJson(CtlSession& session) {
     std::string identity = IdentityJson();
     identity.pop_back(); // the closing brace: the mode joins the object
     identity += ",\"currentMode\":" +
-                (compatible ? std::to_string(g_CurrentMode.load() + 1) : std::string("null")) +
+                (compatible ? std::to_string(g_CurrentMode().load() + 1) : std::string("null")) +
                 "}\n";
     std::fputs(identity.c_str(), stdout);
     return session.CheckCompatible();
@@ -31,7 +31,7 @@ CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int langua
     std::string out =
         "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
     if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
-        const fx::ParamValue shown = fx::ReadParamValue(*item, g_ParamImage, language);
+        const fx::ParamValue shown = fx::ReadParamValue(*item, g_ParamImage(), language);
         out += ",\"name\":" + JsonString(item->Name(language)) +
                ",\"value\":" + JsonNumber(GetDspParam(block, parameter)) +
                ",\"text\":" + JsonString(shown.text) + ",\"unit\":" + JsonString(shown.unit);

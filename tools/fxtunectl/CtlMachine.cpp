@@ -3,7 +3,7 @@
 #include "CtlConfirm.h"
 #include "CtlSession.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "state/MachineSettings.h"
 
@@ -181,20 +181,20 @@ CtlResult RunMachineCommand(CtlSession& session, const CtlOptions& options) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     if (options.arguments.empty()) {
-        PrintRecord(g_MachineSettingsDevice);
+        PrintRecord(g_MachineSettingsDevice());
         return CtlResult::Ok();
     }
     std::vector<FieldChange> changes;
     result = ParseChanges(options.arguments, changes);
     if (!result.ok()) return result;
     Record record;
-    std::memcpy(record.data(), g_MachineSettingsDevice, kMachineSettingsSize);
+    std::memcpy(record.data(), g_MachineSettingsDevice(), kMachineSettingsSize);
     result = ApplyChanges(changes, record);
     if (!result.ok()) return result;
     result = ConfirmationResult("the machine settings",
                                 SendMachineSettings(record.data(), kReplyWaitMs));
     if (!result.ok()) return result;
-    std::memcpy(g_MachineSettingsDevice, record.data(), kMachineSettingsSize);
-    std::memcpy(g_MachineSettingsWork, record.data(), kMachineSettingsSize);
+    std::memcpy(g_MachineSettingsDevice(), record.data(), kMachineSettingsSize);
+    std::memcpy(g_MachineSettingsWork(), record.data(), kMachineSettingsSize);
     return CtlResult::Ok();
 }

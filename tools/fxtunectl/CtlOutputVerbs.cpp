@@ -100,7 +100,7 @@ void PrintBands(int channel) {
     const int set = OutputEqSet(channel);
     const int shown = channel == kCrossoverChannel ? kCrossoverBand + 1 : EqBandCount(set);
     for (int band = 0; band < shown; ++band) {
-        const EqBandRecord r = DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, band));
+        const EqBandRecord r = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
         const bool crossover = channel == kCrossoverChannel && band == kCrossoverBand;
         const std::string type =
             crossover ? CrossoverWords(StoredSectionTypes(set, band)) : TypeName(r.type);
@@ -138,7 +138,7 @@ void PrintOutput(int channel) {
 CtlResult Xover(const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
-    const EqBandRecord band = DecodeEqBandRecord(g_PanelImage + EqBandOffset(set, kCrossoverBand));
+    const EqBandRecord band = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
         std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
         return CtlResult::Ok();

@@ -5,7 +5,7 @@
 #include "CtlSession.h"
 
 #include "link/CommandFrames.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 #include "modefile/SafeFile.h"
@@ -68,7 +68,7 @@ CtlResult SendKeyCodes() {
 }
 
 CtlResult Save(const std::string& path) {
-    const RemoteFileResult result = SaveRemoteFile(path, g_RemoteKeyBlock);
+    const RemoteFileResult result = SaveRemoteFile(path, g_RemoteKeyBlock());
     if (result.ok()) return CtlResult::Ok();
     std::string text = result.message;
     for (char& c : text)
@@ -77,7 +77,7 @@ CtlResult Save(const std::string& path) {
 }
 
 CtlResult Load(const std::string& path) {
-    const RemoteFileResult result = LoadRemoteFile(path, g_RemoteKeyBlock);
+    const RemoteFileResult result = LoadRemoteFile(path, g_RemoteKeyBlock());
     if (!result.ok()) return FileFailure(path, result);
     return SendKeyCodes();
 }
@@ -117,14 +117,14 @@ CtlResult Learn(int key) {
     StartKeyLearning(key);
     if (!WaitForKey(key, before)) {
         const bool interrupted = g_interrupted;
-        if (g_bConnected) AbandonKeyLearning();
-        if (!g_bConnected)
+        if (g_bConnected()) AbandonKeyLearning();
+        if (!g_bConnected())
             return CtlResult::Fail(kExitTimeout, "the link to the processor was lost");
         return CtlResult::Fail(kExitTimeout, interrupted
                                                  ? "interrupted: learning abandoned"
                                                  : "no key within 30 s: learning abandoned");
     }
-    std::printf("%02X\n", g_RemoteKeyBlock[key]);
+    std::printf("%02X\n", g_RemoteKeyBlock()[key]);
     std::fflush(stdout);
     // The processor keeps what it is given: the learned code goes back with
     // the whole block, as Apply does in the editor.

@@ -1,6 +1,6 @@
 #include "CtlSession.h"
 
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/UsbLink.h"
@@ -48,7 +48,7 @@ CtlSession::~CtlSession() {
 
 CtlResult CtlSession::Connect() {
     if (m_options.usb) {
-        g_bNetMode = false;
+        g_bNetMode() = false;
         if (OpenDeviceLink() != 1)
             return CtlResult::Fail(kExitNoProcessor, "no processor found on USB");
     } else {
@@ -56,7 +56,7 @@ CtlResult CtlSession::Connect() {
         if (inet_pton(AF_INET, m_options.host.c_str(), &address) != 1)
             return CtlResult::Fail(kExitUsage,
                                    "bad address " + m_options.host + " (dotted IPv4 expected)");
-        g_bNetMode = true;
+        g_bNetMode() = true;
         const int result = NetConnect(m_options.host, m_options.port);
         if (result != 1) {
             const char* reason = result > 0 ? std::strerror(result) : "no socket";
@@ -105,7 +105,7 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
     const bool finished = m_view.WaitFor(ended, kJobTimeoutMs);
     // Direct sends from here on: a queued frame could still be waiting when
     // the link is closed.
-    g_bQueuedSend = false;
+    g_bQueuedSend() = false;
     if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', stderr);
     if (!finished) {
         m_letGo = false;
@@ -147,19 +147,19 @@ CtlResult CtlSession::CheckCompatible() const {
     if (!IsKnownModel())
         return CtlResult::Fail(kExitRefused,
                                Printf("unsupported processor model \"%s\" (command-set version %d)",
-                                      name.c_str(), g_Identity.commandSetVersion));
-    if (g_Identity.commandSetVersion != kSupportedCommandSetVersion)
+                                      name.c_str(), g_Identity().commandSetVersion));
+    if (g_Identity().commandSetVersion != kSupportedCommandSetVersion)
         return CtlResult::Fail(kExitRefused,
                                Printf("unsupported command-set version %d of %s (%d needed)",
-                                      g_Identity.commandSetVersion, name.c_str(),
+                                      g_Identity().commandSetVersion, name.c_str(),
                                       kSupportedCommandSetVersion));
     return CtlResult::Ok();
 }
 
 CtlResult CtlSession::ReadAll(bool requireCompatible) {
     // An empty name afterwards means the processor never answered.
-    g_Identity.moduleName[0] = '\0';
-    g_Identity.commandSetVersion = 0;
+    g_Identity().moduleName[0] = '\0';
+    g_Identity().commandSetVersion = 0;
     g_progressLabel = "reading";
     SetSyncProgressCallback(m_progress ? PrintProgress : nullptr);
     const int previous = m_view.Snapshot().readEnded;

@@ -1,7 +1,7 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "link/DeviceMirrors.h"
+#include "state/DeviceMirrors.h"
 #include "state/DeviceIdentity.h"
 #include "state/ParamImage.h"
 
@@ -20,14 +20,14 @@ std::string FieldText(const char* field, size_t size) {
 }
 
 std::string DspRecordJson(int offset, int count) {
-    const int block = g_ParamImage[offset];
-    const int parameter = g_ParamImage[offset + 1];
+    const int block = g_ParamImage()[offset];
+    const int parameter = g_ParamImage()[offset + 1];
     std::string out = "{\"block\":" + std::to_string(block) +
                       ",\"parameter\":" + std::to_string(parameter) + ",\"raw\":[";
     for (int i = 0; i < count; ++i) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "\"%08X\"",
-                      ReadBigEndian32(g_ParamImage + offset + kRecordHeadSize + 4 * i));
+                      ReadBigEndian32(g_ParamImage() + offset + kRecordHeadSize + 4 * i));
         out += (i ? "," : "") + std::string(hex);
     }
     const DspParamEntry* entry = FindDspParam(block, parameter);
@@ -42,7 +42,7 @@ std::string DspRecordJson(int offset, int count) {
 std::string DspRecordsJson() {
     std::string out = "[";
     bool first = true;
-    WalkDspRecords(g_ParamImage, [&](const DspRecordView& record) {
+    WalkDspRecords(g_ParamImage(), [&](const DspRecordView& record) {
         out += (first ? "\n  " : ",\n  ") + DspRecordJson(record.offset, record.count);
         first = false;
         return true;
@@ -51,7 +51,7 @@ std::string DspRecordsJson() {
 }
 
 std::string EqBandJson(int set, int band) {
-    const EqBandRecord record = DecodeEqBandRecord(g_ParamImage + EqBandOffset(set, band));
+    const EqBandRecord record = DecodeEqBandRecord(g_ParamImage() + EqBandOffset(set, band));
     return "{\"band\":" + std::to_string(band) + ",\"type\":" + std::to_string(record.type) +
            ",\"frequency\":" + JsonNumber(record.frequency) +
            ",\"gain\":" + JsonNumber(record.gain) + ",\"q\":" + JsonNumber(record.q) + "}";
@@ -97,16 +97,16 @@ std::string JsonNumber(double value) {
 
 std::string IdentityJson() {
     return "{\"module\":" + JsonString(ModuleNameText()) +
-           ",\"commandSetVersion\":" + std::to_string(g_Identity.commandSetVersion) +
+           ",\"commandSetVersion\":" + std::to_string(g_Identity().commandSetVersion) +
            ",\"mcuVersion\":" +
-           JsonString(FieldText(g_Identity.firstVersion, sizeof g_Identity.firstVersion)) +
+           JsonString(FieldText(g_Identity().firstVersion, sizeof g_Identity().firstVersion)) +
            ",\"dspVersion\":" +
-           JsonString(FieldText(g_Identity.secondVersion, sizeof g_Identity.secondVersion)) +
+           JsonString(FieldText(g_Identity().secondVersion, sizeof g_Identity().secondVersion)) +
            ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
 }
 
 std::string ImageToJson() {
     return "{\n \"identity\":" + IdentityJson() +
-           ",\n \"currentMode\":" + std::to_string(g_CurrentMode.load() + 1) +
+           ",\n \"currentMode\":" + std::to_string(g_CurrentMode().load() + 1) +
            ",\n \"dsp\":" + DspRecordsJson() + ",\n \"eq\":" + EqSetsJson() + "\n}\n";
 }

@@ -1,0 +1,181 @@
+#include "state/ParamStore.h"
+
+#include "link/StateThread.h"
+#include "state/DeviceMirrors.h"
+#include "state/SyncJobs.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fx {
+namespace {
+
+// The data bytes that arrived of the length a reply declares, no more than
+// fit from offset in a target of targetSize.
+std::vector<uint8_t> ArrivedData(int length, const uint8_t* data, int available, int offset,
+                                 int targetSize) {
+    const int n = std::min({length, targetSize - offset, available});
+    if (n <= 0) return {};
+    return std::vector<uint8_t>(data, data + n);
+}
+
+void CopyInto(uint8_t* target, int offset, const std::vector<uint8_t>& data) {
+    if (!data.empty()) std::memcpy(target + offset, data.data(), data.size());
+}
+
+// The start-up identity: version 17, "ELM19", "2016-10-03", "2016-11-30".
+IdentityRecord DefaultIdentity() {
+    IdentityRecord identity{};
+    identity.commandSetVersion = 17;
+    std::strcpy(identity.moduleName, "ELM19");
+    std::strcpy(identity.firstVersion, "2016-10-03");
+    std::strcpy(identity.secondVersion, "2016-11-30");
+    return identity;
+}
+
+} // namespace
+
+ParamStore::ParamStore() : m_identity(DefaultIdentity()) {}
+
+std::recursive_mutex& ParamStore::Lock() {
+    return StateLock();
+}
+
+void ParamStore::StatusReceived(const std::array<uint8_t, kStatusBlockSize>& status) {
+    ChangeState([this, status] {
+        std::memcpy(m_status, status.data(), sizeof m_status);
+        // Status byte 7 high nibble is the music pitch plus 5.
+        const DspParamEntry* pitch = FindDspParam(4, 21);
+        if (pitch && pitch->intVar) *pitch->intVar = (status[7] >> 4) - 5;
+    });
+}
+
+void ParamStore::CurrentModeReceived(int mode) {
+    m_currentMode = mode;
+}
+
+void ParamStore::ParameterWritten() {
+    m_link.paramsChanged = true;
+}
+
+void ParamStore::ModeLoaded() {
+    // Read the image again, on a thread of its own since the read needs the
+    // reader to dispatch.
+    StartDelayedRead();
+}
+
+void ParamStore::IdentityReceived(std::function<void(IdentityRecord&)> update) {
+    ChangeState([this, update = std::move(update)] { update(m_identity); });
+}
+
+void ParamStore::ImageChunkReceived(int address, int length, const uint8_t* data, int available) {
+    if (address < 0 || address >= kImageSize) return;
+    ChangeState([this, address, bytes = ArrivedData(length, data, available, address, kImageSize)] {
+        CopyInto(m_image, address, bytes);
+    });
+}
+
+void ParamStore::PanelChunkReceived(int address, int length, const uint8_t* data, int available) {
+    if (address < 0 || address >= kPanelSize) return;
+    // FF FF in place of the data clears every band record.
+    const bool clearBands = address < kSurroundLevelsOffset && available >= 2 &&
+                            data[0] == 0xFF && data[1] == 0xFF;
+    ChangeState([this, address, clearBands,
+                 bytes = ArrivedData(length, data, available, address, kPanelSize)] {
+        StorePanelChunk(address, bytes, clearBands);
+    });
+}
+
+void ParamStore::StorePanelChunk(int address, const std::vector<uint8_t>& data, bool clearBands) {
+    if (address < kSurroundLevelsOffset) {
+        if (clearBands)
+            std::memset(m_panel, 0, kSurroundLevelsOffset);
+        else
+            CopyInto(m_panel, address, data);
+        return;
+    }
+    if (address == kSurroundLevelsOffset || address == kPanelLevelOffset) {
+        CopyInto(m_panel, address, data);
+    } else if (address == kSurroundLayoutOffset) {
+        CopyInto(m_panel, address, data);
+        DecodeSurroundLayout();
+    }
+}
+
+void ParamStore::LearnedKeyReceived(uint8_t first, uint8_t slot, uint8_t code) {
+    ChangeState([this, first, slot, code] {
+        m_remoteKeys[0] = first;
+        if (slot < kRemoteKeyBlockSize) m_remoteKeys[slot] = code;
+    });
+}
+
+void ParamStore::RemoteKeysReceived(const uint8_t* keys, int available) {
+    // The block's first 16 bytes come from the processor; the rest stays.
+    constexpr int kReportedKeys = 16;
+    const int n = std::clamp(available, 0, kReportedKeys);
+    std::array<uint8_t, kReportedKeys> copy{};
+    if (n > 0) std::memcpy(copy.data(), keys, static_cast<size_t>(n));
+    ChangeState([this, copy, n] {
+        if (n > 0) std::memcpy(m_remoteKeys, copy.data(), static_cast<size_t>(n));
+    });
+}
+
+void ParamStore::MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) {
+    ChangeState([this, settings] {
+        std::memcpy(m_settingsDevice, settings.data(), kMachineSettingsSize);
+        std::memcpy(m_settingsWork, settings.data(), kMachineSettingsSize);
+    });
+}
+
+void ParamStore::LinkClosed() {
+    ClearStatusBlock();
+}
+
+ParamStore& Store() {
+    static ParamStore store;
+    return store;
+}
+
+LinkFlags& Flags() {
+    return Store().Link();
+}
+
+IReplySink& DeviceReplies() {
+    return Store();
+}
+
+} // namespace fx
+
+// The seed's names for the store's memory.
+uint8_t (&g_ParamImage())[kImageSize] {
+    return fx::Store().Image();
+}
+uint8_t (&g_PanelImage())[kPanelSize] {
+    return fx::Store().Panel();
+}
+IdentityRecord& g_Identity() {
+    return fx::Store().Identity();
+}
+uint8_t (&g_StatusBlock())[kStatusBlockSize] {
+    return fx::Store().StatusBlock();
+}
+std::atomic<int>& g_CurrentMode() {
+    return fx::Store().CurrentMode();
+}
+uint8_t (&g_RemoteKeyBlock())[kRemoteKeyBlockSize] {
+    return fx::Store().RemoteKeyBlock();
+}
+uint8_t (&g_MachineSettingsDevice())[kMachineSettingsSize] {
+    return fx::Store().MachineSettingsDevice();
+}
+uint8_t (&g_MachineSettingsWork())[kMachineSettingsSize] {
+    return fx::Store().MachineSettingsWork();
+}
+
+void ClearStatusBlock() {
+    fx::ChangeState([] { std::memset(g_StatusBlock(), 0, kStatusBlockSize); });
+}
+
+void ResetIdentityToDefaults() {
+    g_Identity() = fx::DefaultIdentity();
+}
