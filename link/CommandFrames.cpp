@@ -79,3 +79,11 @@ void SendDspWrite(int block, int parameter, const uint32_t* values, int count) {
     }
     SendFrame(record, 5 + 4 * valueCount, true);
 }
+
+void SendEqBand(int block, int parameter, const uint32_t coefficients[5], int recordOffset,
+                const uint8_t* record, int recordSize) {
+    SendDspWrite(block, parameter, coefficients, 5);
+    SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(recordOffset >> 8),
+                  static_cast<uint8_t>(recordOffset & 0xFF), static_cast<uint8_t>(recordSize),
+                  record);
+}

@@ -68,3 +68,7 @@ void SendShortCmd(const uint8_t* values, int count);
 // DSP write 9, 0, block, parameter, count, then count 4-byte values, most
 // significant byte first. values are the values' bit patterns.
 void SendDspWrite(int block, int parameter, const uint32_t* values, int count);
+// One EQ band as the processor takes it: its five coefficients (a DSP write
+// of block and parameter), then its record into the panel memory at offset.
+void SendEqBand(int block, int parameter, const uint32_t coefficients[5], int recordOffset,
+                const uint8_t* record, int recordSize);

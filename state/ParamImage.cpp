@@ -486,6 +486,15 @@ EqBandRecord QuantiseEqBand(const EqBandRecord& band) {
     return DecodeEqBandRecord(record);
 }
 
+// Writes a band record into the panel copy at offset, noting the change.
+// The caller holds the state lock.
+static void PutEqBandRecord(int offset, const EqBandRecord& band) {
+    uint8_t record[kEqBandRecordSize];
+    EncodeEqBandRecord(band, record);
+    fx::NoteImageChange(offset, g_PanelImage() + offset, record, kEqBandRecordSize);
+    std::memcpy(g_PanelImage() + offset, record, kEqBandRecordSize);
+}
+
 EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q) {
     // The coefficients are those of the words the record holds, so the
     // processor, the image and the pages agree on the band.
@@ -496,11 +505,15 @@ EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gai
     }
     const BiquadCoefficients c =
         ComputeBiquad(type, words.frequency, words.gain, words.q, 0.0, kEqSampleRate);
-    const float coefficients[5] = {static_cast<float>(-c.a1), static_cast<float>(-c.a2),
-                                   static_cast<float>(c.b0), static_cast<float>(c.b1),
-                                   static_cast<float>(c.b2)};
-    SendEqCoefficients(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients);
-    StoreEqBand(set, band, words.gain, words.frequency, words.q, type);
+    const uint32_t coefficients[5] = {
+        FloatBits(static_cast<float>(-c.a1)), FloatBits(static_cast<float>(-c.a2)),
+        FloatBits(static_cast<float>(c.b0)), FloatBits(static_cast<float>(c.b1)),
+        FloatBits(static_cast<float>(c.b2))};
+    const int offset = EqBandOffset(set, band);
+    fx::StateGuard lock(fx::StateLock());
+    PutEqBandRecord(offset, {words.gain, words.frequency, words.q, type});
+    SendEqBand(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients, offset,
+               g_PanelImage() + offset, kEqBandRecordSize);
     return words;
 }
 
@@ -517,10 +530,7 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
     }
     const int offset = EqBandOffset(set, band);
     fx::StateGuard lock(fx::StateLock());
-    uint8_t record[kEqBandRecordSize];
-    EncodeEqBandRecord({gain, frequency, q, type}, record);
-    fx::NoteImageChange(offset, g_PanelImage() + offset, record, kEqBandRecordSize);
-    std::memcpy(g_PanelImage() + offset, record, kEqBandRecordSize);
+    PutEqBandRecord(offset, {gain, frequency, q, type});
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(offset >> 8),
                   static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage() + offset);
 }
