@@ -2,7 +2,6 @@
 
 #include "controls/CGdipButton.h"
 #include "pages/CEqEditor.h"
-#include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/Localisation.h"
 
@@ -34,7 +33,7 @@ constexpr int kLeftWidth = 280;
 } // namespace
 
 CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
-    : CHalvoxPage(kResource, parent), m_navigator(std::move(navigator)) {
+    : CEqPageBase(kResource, parent), m_navigator(std::move(navigator)) {
     fx::RegisterPageArtwork();
     m_subPage = std::clamp(subPage, 0, kSubPages - 1);
 
@@ -50,17 +49,16 @@ CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
     m_back->SetTextColor(Qt::white);
     connect(m_back, &QAbstractButton::clicked, this, [this] { m_navigator.BackToMusic(); });
 
-    m_eq = new CEqEditor(this);
+    CreateEq();
     m_editorHint = new QLabel(this);
     m_editorHint->setWordWrap(true);
     m_editorHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_editorHint->setStyleSheet(QStringLiteral("color: rgb(96, 112, 128);"));
     connect(m_eq, &CEqEditor::SelectionChanged, this,
             [this](int band) { m_editorHint->setVisible(band < 0); });
-    m_wheel =
-        new CWheelRouter(this, [this](const QWidget* focus) { return m_eq->IsWheelTarget(focus); });
+    RouteWheel([this](const QWidget* focus) { return m_eq->IsWheelTarget(focus); });
 
-    resize(parent ? parent->size() : QSize(1280, 640));
+    FitHost(QSize(1280, 640));
     Layout();
     ApplySubPage();
 }
@@ -97,18 +95,9 @@ void CDialogEfx::Reload() {
     m_eq->Load();
 }
 
-void CDialogEfx::Relabel() {
-    Reload();
-}
-
 void CDialogEfx::LoadTitle() {
     m_title->setPixmap(QPixmap(TitlePicture(m_subPage, g_Language)));
     m_title->setToolTip(QString());
-}
-
-void CDialogEfx::resizeEvent(QResizeEvent* event) {
-    CHalvoxPage::resizeEvent(event);
-    Layout();
 }
 
 void CDialogEfx::Layout() {
@@ -129,16 +118,4 @@ void CDialogEfx::Layout() {
     const int graphX = kMargin + kLeftWidth + 10;
     m_eq->PlaceGraph(
         QRect(graphX, top, std::max(0, w - graphX - kMargin), std::max(0, h - top - kMargin)));
-}
-
-bool CDialogEfx::EqBypassed() const {
-    return m_eq->Bypassed();
-}
-
-void CDialogEfx::ToggleEqBypass() {
-    m_eq->ToggleBypass();
-}
-
-void CDialogEfx::ResetShownEq() {
-    m_eq->Reset();
 }

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "pages/CEqPageBase.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 
-class CEqEditor;
 class CGdipButton;
-class CWheelRouter;
 class QLabel;
 
 // Control identifiers of the effects page (dialog 421) beyond the EQ part.
@@ -17,7 +15,7 @@ enum EfxPageCtrl : int {
 // The reverb and echo equaliser page: the EQ in front of the reverb or the
 // echo of microphone chain A or B (sub-pages 0..3), reached from the music
 // page's previews; its back button returns to the music sub-page shown last.
-class CDialogEfx : public CHalvoxPage {
+class CDialogEfx : public fx::CEqPageBase {
     Q_OBJECT
 public:
     static constexpr int kResource = 421;
@@ -29,13 +27,7 @@ public:
     void SelectSubPage(int subPage) override;
     // Language texts, title picture and the EQ.
     void Reload() override;
-    void Relabel() override;
-    bool HasEqualiser() const override { return true; }
-    bool EqBypassed() const override;
-    void ToggleEqBypass() override;
-    void ResetShownEq() override;
 
-    CEqEditor& Eq() const { return *m_eq; }
     CGdipButton* BackButton() const { return m_back; }
     QLabel* Title() const { return m_title; }
     // Stands in the band editor's place while no band is selected.
@@ -45,17 +37,12 @@ public:
     // EQ set of a sub-page: 4, 5 (reverb of chain A, B), 2, 3 (echo of chain A, B).
     static int SubPageSet(int subPage);
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     void ApplySubPage();
     void LoadTitle();
-    void Layout();
+    void Layout() override;
 
     CPageNavigator m_navigator;
-    CEqEditor* m_eq = nullptr;
-    CWheelRouter* m_wheel = nullptr;
     QLabel* m_title = nullptr;
     CGdipButton* m_back = nullptr;
     QLabel* m_editorHint = nullptr;

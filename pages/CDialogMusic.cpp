@@ -7,7 +7,6 @@
 #include "controls/CXBmpSlider.h"
 #include "state/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
-#include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/DialogStyle.h"
 #include "shell/Localisation.h"
@@ -129,16 +128,15 @@ QLabel* MakeValue(QWidget* page, int id) {
 } // namespace
 
 CDialogMusic::CDialogMusic(int subPage, QWidget* parent, CPageNavigator navigator)
-    : CHalvoxPage(kResource, parent), m_navigator(std::move(navigator)) {
+    : CEqPageBase(kResource, parent), m_navigator(std::move(navigator)) {
     m_subPage = std::clamp(subPage, 0, 2);
     CreateSubPageButtons();
     CreateInputs();
-    m_eq = new CEqEditor(this);
+    CreateEq();
     CreateEffects();
     CreatePreviews();
 
-    m_wheel = new CWheelRouter(
-        this,
+    RouteWheel(
         [this](const QWidget* focus) {
             if (m_eq->IsWheelTarget(focus) || focus == m_effectSlider) return true;
             for (int i = 0; i < kInputs; ++i)
@@ -153,7 +151,7 @@ CDialogMusic::CDialogMusic(int subPage, QWidget* parent, CPageNavigator navigato
 
     connect(&m_meterTimer, &QTimer::timeout, this, &CDialogMusic::UpdateMeters);
     m_meterTimer.start(kMeterPeriodMs);
-    resize(parent ? parent->size() : QSize(1280, 640));
+    FitHost(QSize(1280, 640));
     Layout();
     Reload();
 }
@@ -282,11 +280,6 @@ void CDialogMusic::CreatePreviews() {
 
 // ------------------------------------------------------------------ layout
 
-void CDialogMusic::resizeEvent(QResizeEvent* event) {
-    CHalvoxPage::resizeEvent(event);
-    Layout();
-}
-
 void CDialogMusic::Layout() {
     const int w = width();
     const int h = height();
@@ -393,10 +386,6 @@ void CDialogMusic::PlaceEchoType(const QRect& area) {
 
 void CDialogMusic::SelectSubPage(int subPage) {
     CHalvoxPage::SelectSubPage(std::clamp(subPage, 0, 2));
-}
-
-void CDialogMusic::Relabel() {
-    Reload();
 }
 
 void CDialogMusic::Reload() {
@@ -640,18 +629,4 @@ void CDialogMusic::OnPreviewClicked(int controlId) {
     const int chain = Chain();
     const int effectPage = controlId == IDC_MUSIC_REVERB_PREVIEW ? chain : 2 + chain;
     m_navigator.ShowPage(PAGE_EFFECTS, effectPage);
-}
-
-// ------------------------------------------------------------------ EQ commands
-
-bool CDialogMusic::EqBypassed() const {
-    return m_eq->Bypassed();
-}
-
-void CDialogMusic::ToggleEqBypass() {
-    m_eq->ToggleBypass();
-}
-
-void CDialogMusic::ResetShownEq() {
-    m_eq->Reset();
 }

@@ -1,17 +1,15 @@
 #pragma once
 
+#include "pages/CEqPageBase.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 
 #include <QColor>
 #include <QTimer>
 
-class CEqEditor;
 class CGdipButton;
 class CGridListCtrlEx;
 class CPeakMeterCtrl;
 class CSmallEqPanel;
-class CWheelRouter;
 class CXBmpSlider;
 class QButtonGroup;
 class QGroupBox;
@@ -51,7 +49,7 @@ enum MusicPageCtrl : int {
 // microphone inputs, their level meters and the stream format, the EQ of the
 // sub-page (Mic CH A, Mic CH B, Music), the effects of the microphone chain
 // and the previews of its reverb and echo EQs, which open the effects page.
-class CDialogMusic : public CHalvoxPage {
+class CDialogMusic : public fx::CEqPageBase {
     Q_OBJECT
 public:
     static constexpr int kResource = 313;
@@ -63,11 +61,6 @@ public:
 
     void SelectSubPage(int subPage) override;
     void Reload() override;
-    void Relabel() override;
-    bool HasEqualiser() const override { return true; }
-    bool EqBypassed() const override;
-    void ToggleEqBypass() override;
-    void ResetShownEq() override;
 
     // One tick of the meter timer: meters and stream format from the status block.
     void UpdateMeters();
@@ -80,14 +73,10 @@ public:
     QString EffectValueText(int row) const;
     static QString EffectName(int row);
 
-    CEqEditor& Eq() const { return *m_eq; }
     CXBmpSlider* EffectSlider() const { return m_effectSlider; }
     CGridListCtrlEx* EffectList() const { return m_effectList; }
     CSmallEqPanel* ReverbPreview() const { return m_reverbPreview; }
     CSmallEqPanel* EchoPreview() const { return m_echoPreview; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int Chain() const { return m_subPage == 1 ? 1 : 0; }
@@ -97,7 +86,7 @@ private:
     void CreateInputs();
     void CreateEffects();
     void CreatePreviews();
-    void Layout();
+    void Layout() override;
     void PlacePreviewsSideBySide(const QRect& area);
     void PlacePreviewsStacked(const QRect& area);
     void PlaceEchoType(const QRect& area);
@@ -119,8 +108,6 @@ private:
     void ShowEffectRow();
 
     CPageNavigator m_navigator;
-    CEqEditor* m_eq = nullptr;
-    CWheelRouter* m_wheel = nullptr;
     CGdipButton* m_subPageButtons[3] = {};
     QLabel* m_inputLabels[kInputs] = {};
     QRadioButton* m_routeA[kInputs] = {};

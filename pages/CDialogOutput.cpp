@@ -9,7 +9,6 @@
 #include "pages/CEqEditor.h"
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
-#include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
@@ -41,12 +40,6 @@ constexpr int kStripHeight = 236;
 constexpr int kListWidth = 266;
 constexpr int kListHeight = 10 * 18 + 26;
 
-const CompressorSectionIds kOutputCompIds = {IDC_OUT_COMP_SWITCH,
-                                             {1015, 1016, 1017, 1018},
-                                             {1225, 1226, 1227, 1228},
-                                             {1001, 1002, 1003, 1004}};
-const char* const kLevelCaptions[kOutputLevelCount] = {"直达声音量", "混响音量", "回声音量",
-                                                       "音乐音量"};
 const int kLinkIds[kLinkPairCount] = {IDC_OUT_LINK_12, IDC_OUT_LINK_34, IDC_OUT_LINK_78};
 const char* const kLinkTexts[kLinkPairCount] = {"通道1+通道2齐调节", "通道3+通道4齐调节",
                                                 "通道7+通道8齐调节"};
@@ -56,41 +49,27 @@ const QColor kCurrentChannel(0, 110, 200);
 } // namespace
 
 CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator)
-    : CHalvoxPage(kResource, parent) {
-    fx::RegisterPageArtwork();
+    : COutputSidePageBase(kResource, parent) {
     m_subPage = std::clamp(channel, 0, kOutputChannelCount - 1);
     // Frames first, so the controls they hold lie above them.
-    CreateLevels();
+    CreateLevels(MixLevelRows());
     m_channelGroup = MakePageGroup(this);
     m_delayGroup = MakePageGroup(this);
-    m_compGroup = MakePageGroup(this);
-
-    m_nav = new CPageNavRow(this, std::move(navigator));
+    CreateHeader(std::move(navigator));
     m_nav->SetChannelHandler([this](int ch) { SetChannel(ch); });
-    m_picture = MakePageCtrl<QLabel>(this, IDC_OUT_PICTURE);
-    m_picture->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     CreateChannelRows();
     CreateDelay();
-    m_comp = new CCompressorSection(this, kOutputCompIds);
+    CreateCompressor();
     m_comp->SetTargets([this] { return LinkedList(); });
-    CreateEq();
+    CreateEqWithCrossover();
 
-    m_wheel = new CWheelRouter(this, [this](const QWidget* focus) { return TakesWheel(focus); });
-    resize(parent ? parent->size() : QSize(1040, 560));
+    RouteWheel([this](const QWidget* focus) { return TakesWheel(focus); });
+    FitHost(QSize(1040, 560));
     Relabel();
     RefreshOutputPage();
 }
 
 // ------------------------------------------------------------------ controls
-
-void CDialogOutput::CreateLevels() {
-    std::vector<LevelRowSpec> rows;
-    for (int n = 0; n < kOutputLevelCount; ++n)
-        rows.push_back({IDC_OUT_LEVEL + n, IDC_OUT_LEVEL_CAPTION + n, IDC_OUT_LEVEL_VALUE + n,
-                        kLevelCaptions[n], QColor(0, 200, 80)});
-    m_levels = new CLevelRows(this, rows);
-    connect(m_levels, &CLevelRows::LevelMoved, this, &CDialogOutput::OnLevel);
-}
 
 void CDialogOutput::CreateChannelRows() {
     for (int c = 0; c < kOutputChannelCount; ++c) {
@@ -136,8 +115,8 @@ void CDialogOutput::CreateDelay() {
             [this](int, int position) { OnDelayTime(position); });
 }
 
-void CDialogOutput::CreateEq() {
-    m_eq = new CEqEditor(this);
+void CDialogOutput::CreateEqWithCrossover() {
+    CreateEq();
     m_eq->SetTargetSets([this] {
         std::vector<int> sets;
         for (int c : LinkedList()) sets.push_back(OutputEqSet(c));
@@ -153,10 +132,6 @@ void CDialogOutput::CreateEq() {
     ShowCrossover();
 }
 
-CXBmpSlider* CDialogOutput::LevelSlider(int n) const {
-    return m_levels->Slider(n);
-}
-
 int CDialogOutput::MuteId(int channel) {
     return channel == 0 ? IDC_OUT_MUTE_FIRST : IDC_OUT_MUTE_FIRST + 1 + channel;
 }
@@ -168,11 +143,6 @@ QString CDialogOutput::ChannelPicture(int channel, int language) {
 }
 
 // ------------------------------------------------------------------ layout
-
-void CDialogOutput::resizeEvent(QResizeEvent* event) {
-    CHalvoxPage::resizeEvent(event);
-    Layout();
-}
 
 void CDialogOutput::Layout() {
     const int w = width();
@@ -277,17 +247,24 @@ void CDialogOutput::Reload() {
 
 void CDialogOutput::RefreshOutputPage() {
     const int ch = Channel();
-    const int block = OutputBlock(ch);
-    m_picture->setPixmap(QPixmap(ChannelPicture(ch, g_Language)));
-    for (int n = 0; n < kOutputLevelCount; ++n)
-        m_levels->Show(n, int(GetDspParam(block, OUT_LEVEL_FIRST + n)));
-    m_eq->SetSet(OutputEqSet(ch), {block, OUT_EQ_BYPASS}, kListColor);
-    m_eq->Load();
-    m_nav->SetCurrent(CPageNavRow::ChannelButtonId(ch));
-    RefreshChannelRows();
     m_comp->SetIndex(ch);
-    m_comp->Load();
+    RefreshHeader();
+    m_eq->SetSet(OutputEqSet(ch), {OutputBlock(ch), OUT_EQ_BYPASS}, kListColor);
+    m_eq->Load();
+    RefreshChannelRows();
     RefreshDelay();
+}
+
+QString CDialogOutput::PicturePath() const {
+    return ChannelPicture(Channel(), g_Language);
+}
+
+int CDialogOutput::OwnNavButton() const {
+    return CPageNavRow::ChannelButtonId(Channel());
+}
+
+int CDialogOutput::LevelPercent(int n) const {
+    return int(GetDspParam(OutputBlock(Channel()), OUT_LEVEL_FIRST + n));
 }
 
 void CDialogOutput::RefreshChannelRows() {
@@ -339,18 +316,15 @@ void CDialogOutput::EnableDelay() {
 }
 
 void CDialogOutput::Relabel() {
-    LoadDialogTexts(this, kResource);
-    m_nav->Relabel();
+    RelabelHeader(Tr("通道音量", "Channel levels"));
     m_eq->Relabel();
     FillSources();
     for (int c = 0; c < kOutputChannelCount; ++c)
         m_channelNames[c]->setText(Tr("通道%1", "CH %1").arg(c + 1));
-    m_levels->SetTitle(Tr("通道音量", "Channel levels"));
     m_channelGroup->setTitle(Tr("输出信号源", "Output sources"));
     m_delayGroup->setTitle(Tr("延时", "Delay"));
-    m_compGroup->setTitle(Tr("压限", "Compressor"));
     m_splitCaption->setText(Tr("分频点", "Split frequency"));
-    m_picture->setPixmap(QPixmap(ChannelPicture(Channel(), g_Language)));
+    m_picture->setPixmap(QPixmap(PicturePath()));
     Layout();
 }
 
@@ -472,12 +446,7 @@ void CDialogOutput::ResetShownEq() {
 
 // ------------------------------------------------------------------ wheel
 
-// The focused control takes the wheel unless it is one of the low-numbered
-// controls other than the graph, the level sliders and sliders 1014..1019.
-bool CDialogOutput::TakesWheel(const QWidget* focus) const {
-    int id = 0;
-    for (const QWidget* w = focus; w && w != this && id == 0; w = w->parentWidget()) id = CtrlId(w);
-    if (id == 0) return false;
-    return id >= 1046 || id == IDC_EQ_GRAPH || (id >= IDC_OUT_LEVEL && id <= IDC_OUT_LEVEL + 3) ||
-           (id >= IDC_OUT_SPLIT && id <= IDC_OUT_DELAY);
+// Besides the shared ones, the split, compressor and delay sliders 1014..1019.
+bool CDialogOutput::PageSliderTakesWheel(int id) const {
+    return id >= IDC_OUT_SPLIT && id <= IDC_OUT_DELAY;
 }

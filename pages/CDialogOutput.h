@@ -1,17 +1,12 @@
 #pragma once
 
+#include "pages/COutputSidePageBase.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 #include "state/OutputChannels.h"
 
 #include <array>
 #include <vector>
 
-class CCompressorSection;
-class CEqEditor;
-class CLevelRows;
-class CPageNavRow;
-class CWheelRouter;
 class CXBmpSlider;
 class QCheckBox;
 class QComboBox;
@@ -53,7 +48,7 @@ enum OutputPageCtrl : int {
 // phases of all eight channels and the three channel links. A change of the
 // shown channel goes to every channel linked with it; CH 6's band 7 is the
 // crossover band with its alignment.
-class CDialogOutput : public CHalvoxPage {
+class CDialogOutput : public fx::COutputSidePageBase {
     Q_OBJECT
 public:
     static constexpr int kResource = 385;
@@ -68,7 +63,6 @@ public:
     int Channel() const { return m_subPage; }
     void Reload() override; // RefreshOutputPage
     void Relabel() override;
-    bool HasEqualiser() const override { return true; }
     bool EqBypassed() const override;
     void ToggleEqBypass() override;
     void ResetShownEq() override;
@@ -79,24 +73,16 @@ public:
     static QString ChannelPicture(int channel, int language);
     static int MuteId(int channel);
 
-    CEqEditor& Eq() const { return *m_eq; }
-    CCompressorSection& Compressor() const { return *m_comp; }
-    CPageNavRow& NavRow() const { return *m_nav; }
     QComboBox* CrossoverCombo() const { return m_xover; }
     QCheckBox* LinkBox(int pair) const { return m_links[pair]; }
-    CXBmpSlider* LevelSlider(int n) const;
     CXBmpSlider* SplitSlider() const { return m_splitSlider; }
     CXBmpSlider* DelaySlider() const { return m_delaySlider; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     void CreateChannelRows();
-    void CreateLevels();
     void CreateDelay();
-    void CreateEq();
-    void Layout();
+    void CreateEqWithCrossover();
+    void Layout() override;
     void LayoutLeft();
     void LayoutDelay(const QRect& area);
 
@@ -104,7 +90,7 @@ private:
     void OnMute(int channel, bool checked);
     void OnPhase(int channel, bool checked);
     void OnSource(int channel, int index);
-    void OnLevel(int n, int position);
+    void OnLevel(int n, int position) override;
     void OnDelaySwitch(bool checked);
     void OnDelayMode(bool wholeChannel);
     void OnSplit(int row);
@@ -118,15 +104,11 @@ private:
     void RefreshDelay();
     void EnableDelay();
     void FillSources();
-    bool TakesWheel(const QWidget* focus) const;
 
-    CPageNavRow* m_nav = nullptr;
-    CEqEditor* m_eq = nullptr;
-    CCompressorSection* m_comp = nullptr;
-    CWheelRouter* m_wheel = nullptr;
-    QLabel* m_picture = nullptr;
-
-    CLevelRows* m_levels = nullptr;
+    QString PicturePath() const override;
+    int OwnNavButton() const override;
+    int LevelPercent(int n) const override;
+    bool PageSliderTakesWheel(int id) const override;
 
     QGroupBox* m_channelGroup = nullptr;
     std::array<QLabel*, kOutputChannelCount> m_channelNames{};
@@ -146,7 +128,6 @@ private:
     QLabel* m_delayValue = nullptr;
     CXBmpSlider* m_delaySlider = nullptr;
 
-    QGroupBox* m_compGroup = nullptr;
     QLabel* m_xoverCaption = nullptr;
     QComboBox* m_xover = nullptr;
 };

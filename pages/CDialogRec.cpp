@@ -7,19 +7,11 @@
 #include "pages/CCompressorSection.h"
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
-#include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "shell/Localisation.h"
 #include "state/Compressor.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QPixmap>
-
 #include <algorithm>
-
-using fx::MakePageCtrl;
-using fx::MakePageGroup;
 
 using namespace fx::page;
 
@@ -40,54 +32,27 @@ constexpr int kLevelsHeight = kGroupTitle + CDialogRec::kLevelCount * 25 + 6;
 constexpr int kStripHeight =
     std::max({kCompHeight, kEditorHeight, kPictureHeight + 6 + kLevelsHeight});
 
-const CompressorSectionIds kRecordCompIds = {IDC_REC_COMP_SWITCH,
-                                             {1015, 1016, 1017, 1018},
-                                             {1225, 1226, 1227, 1228},
-                                             {1001, 1002, 1003, 1004}};
-const char* const kLevelCaptions[CDialogRec::kLevelCount] = {"直达声音量", "混响音量", "回声音量",
-                                                             "音乐音量", "录音电平"};
 // Light enough on the list's black to read at a glance (8:1).
 const QColor kListColor(255, 125, 135);
-const QColor kMixAccent(0, 200, 80);
 const QColor kRecordAccent(230, 60, 70);
 } // namespace
 
-CDialogRec::CDialogRec(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
-    fx::RegisterPageArtwork();
+CDialogRec::CDialogRec(QWidget* parent, CPageNavigator navigator)
+    : COutputSidePageBase(kResource, parent) {
     // Frames first, so the controls they hold lie above them.
-    CreateLevels();
-    m_compGroup = MakePageGroup(this);
-
-    m_nav = new CPageNavRow(this, std::move(navigator));
-    m_picture = MakePageCtrl<QLabel>(this, IDC_REC_PICTURE);
-    m_picture->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_comp = new CCompressorSection(this, kRecordCompIds);
+    std::vector<LevelRowSpec> levels = MixLevelRows();
+    levels.push_back({IDC_REC_RECORD_LEVEL, IDC_REC_RECORD_LEVEL_CAPTION,
+                      IDC_REC_RECORD_LEVEL_VALUE, "录音电平", kRecordAccent});
+    CreateLevels(levels);
+    CreateHeader(std::move(navigator));
+    CreateCompressor();
     m_comp->SetIndex(kRecordVarIndex);
-    m_eq = new CEqEditor(this);
+    CreateEq();
     m_eq->SetSet(kRecordEqSet, {kRecordBlock, REC_EQ_BYPASS}, kListColor);
 
-    m_wheel = new CWheelRouter(this, [this](const QWidget* focus) { return TakesWheel(focus); });
-    resize(parent ? parent->size() : QSize(1040, 560));
+    RouteWheel([this](const QWidget* focus) { return TakesWheel(focus); });
+    FitHost(QSize(1040, 560));
     Relabel();
-}
-
-void CDialogRec::CreateLevels() {
-    std::vector<LevelRowSpec> rows;
-    for (int n = 0; n < kRecordMixLevelCount; ++n)
-        rows.push_back({IDC_REC_LEVEL + n, IDC_REC_LEVEL_CAPTION + n, IDC_REC_LEVEL_VALUE + n,
-                        kLevelCaptions[n], kMixAccent});
-    rows.push_back({IDC_REC_RECORD_LEVEL, IDC_REC_RECORD_LEVEL_CAPTION, IDC_REC_RECORD_LEVEL_VALUE,
-                    kLevelCaptions[kRecordMixLevelCount], kRecordAccent});
-    m_levels = new CLevelRows(this, rows);
-    connect(m_levels, &CLevelRows::LevelMoved, this, &CDialogRec::OnLevel);
-}
-
-CXBmpSlider* CDialogRec::LevelSlider(int n) const {
-    return m_levels->Slider(n);
-}
-
-QLabel* CDialogRec::LevelValue(int n) const {
-    return m_levels->Value(n);
 }
 
 QString CDialogRec::Picture(int language) {
@@ -95,12 +60,19 @@ QString CDialogRec::Picture(int language) {
                          : QStringLiteral(":/pages/rec-title-zh.png");
 }
 
-// ------------------------------------------------------------------ layout
-
-void CDialogRec::resizeEvent(QResizeEvent* event) {
-    CHalvoxPage::resizeEvent(event);
-    Layout();
+QString CDialogRec::PicturePath() const {
+    return Picture(g_Language);
 }
+
+int CDialogRec::OwnNavButton() const {
+    return IDC_NAV_RECORD;
+}
+
+int CDialogRec::LevelPercent(int n) const {
+    return int(GetDspParam(kRecordBlock, RecordLevelParameter(n)));
+}
+
+// ------------------------------------------------------------------ layout
 
 // Top strip: picture and levels, the band list (or editor), the compressor;
 // the graph takes the rest of the page below.
@@ -156,21 +128,14 @@ void CDialogRec::BuildRecordBandList() {
 }
 
 void CDialogRec::RefreshRecordPage() {
-    m_picture->setPixmap(QPixmap(Picture(g_Language)));
+    RefreshHeader();
     BuildRecordBandList();
-    for (int n = 0; n < kLevelCount; ++n)
-        m_levels->Show(n, int(GetDspParam(kRecordBlock, RecordLevelParameter(n))));
     m_eq->Load();
-    m_comp->Load();
-    m_nav->SetCurrent(IDC_NAV_RECORD);
     Layout(); // the band list back at its first height
 }
 
 void CDialogRec::Relabel() {
-    LoadDialogTexts(this, kResource);
-    m_nav->Relabel();
-    m_levels->SetTitle(Tr("录音音量", "Recording levels"));
-    m_compGroup->setTitle(Tr("压限", "Compressor"));
+    RelabelHeader(Tr("录音音量", "Recording levels"));
     RefreshRecordPage();
 }
 
@@ -180,28 +145,9 @@ void CDialogRec::OnLevel(int n, int position) {
     SetDspParam(kRecordBlock, RecordLevelParameter(n), position);
 }
 
-bool CDialogRec::EqBypassed() const {
-    return m_eq->Bypassed();
-}
-
-void CDialogRec::ToggleEqBypass() {
-    m_eq->ToggleBypass();
-}
-
-void CDialogRec::ResetShownEq() {
-    m_eq->Reset();
-}
-
 // ------------------------------------------------------------------ wheel
 
-// The focused control takes the wheel when it is a slider (the five levels,
-// the compressor's four, the band editor's), the graph, or any control
-// numbered from 1046 on.
-bool CDialogRec::TakesWheel(const QWidget* focus) const {
-    int id = 0;
-    for (const QWidget* w = focus; w && w != this && id == 0; w = w->parentWidget()) id = CtrlId(w);
-    if (id == 0) return false;
-    return id >= 1046 || id == IDC_EQ_GRAPH ||
-           (id >= IDC_REC_LEVEL && id <= IDC_REC_RECORD_LEVEL) ||
-           (id >= IDC_REC_COMP_THRESHOLD && id <= IDC_REC_COMP_THRESHOLD + 3);
+// Besides the shared ones, the compressor's four sliders.
+bool CDialogRec::PageSliderTakesWheel(int id) const {
+    return id >= IDC_REC_COMP_THRESHOLD && id <= IDC_REC_COMP_THRESHOLD + 3;
 }

@@ -1,17 +1,9 @@
 #pragma once
 
 #include "pages/CEqEditor.h"
+#include "pages/COutputSidePageBase.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 #include "state/RecordingOutput.h"
-
-class CCompressorSection;
-class CLevelRows;
-class CPageNavRow;
-class CWheelRouter;
-class CXBmpSlider;
-class QGroupBox;
-class QLabel;
 
 // Control identifiers of the recording page (dialog 522) beyond the
 // navigation row, the compressor section and the EQ part.
@@ -33,8 +25,9 @@ enum RecordPageCtrl : int {
 // direct, reverb, echo and music levels, the recording level, the compressor
 // (index 8) and the five-band EQ of set 15. It shares the output page's
 // navigation row, compressor section and EQ part; every change goes through
-// the image operations.
-class CDialogRec : public CHalvoxPage {
+// the image operations. Its level rows are 0..3 direct, reverb, echo, music
+// and 4 the recording level.
+class CDialogRec : public fx::COutputSidePageBase {
     Q_OBJECT
 public:
     static constexpr int kResource = 522;
@@ -47,10 +40,6 @@ public:
 
     void Reload() override; // RefreshRecordPage
     void Relabel() override;
-    bool HasEqualiser() const override { return true; }
-    bool EqBypassed() const override;
-    void ToggleEqBypass() override;
-    void ResetShownEq() override;
 
     // The band list built afresh: its columns in the page's language and
     // five placeholder rows, which the EQ load then fills.
@@ -61,27 +50,11 @@ public:
     // Resource path of the page picture in a language.
     static QString Picture(int language);
 
-    CEqEditor& Eq() const { return *m_eq; }
-    CCompressorSection& Compressor() const { return *m_comp; }
-    CPageNavRow& NavRow() const { return *m_nav; }
-    // Level row n: 0..3 direct, reverb, echo, music; 4 the recording level.
-    CXBmpSlider* LevelSlider(int n) const;
-    QLabel* LevelValue(int n) const;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
-    void CreateLevels();
-    void Layout();
-    void OnLevel(int n, int position);
-    bool TakesWheel(const QWidget* focus) const;
-
-    CPageNavRow* m_nav = nullptr;
-    CEqEditor* m_eq = nullptr;
-    CCompressorSection* m_comp = nullptr;
-    CWheelRouter* m_wheel = nullptr;
-    QLabel* m_picture = nullptr;
-    CLevelRows* m_levels = nullptr;
-    QGroupBox* m_compGroup = nullptr;
+    void Layout() override;
+    QString PicturePath() const override;
+    int OwnNavButton() const override;
+    int LevelPercent(int n) const override;
+    void OnLevel(int n, int position) override;
+    bool PageSliderTakesWheel(int id) const override;
 };
