@@ -609,7 +609,7 @@ void CEqPanel::ShowCopyPasteMenu(const QPointF& globalPos) {
     QAction* paste = menu.addAction(m_language == 0 ? QStringLiteral("粘贴均衡") : "Paste EQ");
     paste->setData(ID_EQ_PASTE);
     // Nothing to paste until some graph has copied its set.
-    paste->setEnabled(g_EqClipboardSet != -1);
+    paste->setEnabled(m_pasteAvailable && m_pasteAvailable());
     if (isSignalConnected(QMetaMethod::fromSignal(&CEqPanel::FilterFile))) {
         menu.addSeparator();
         QAction* import =

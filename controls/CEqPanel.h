@@ -91,6 +91,10 @@ public:
     int Language() const { return m_language; }
     void SetCurveColor(const QColor& color);
     void SetMenuRunner(MenuRunner runner) { m_menuRunner = std::move(runner); }
+    // Whether "Paste EQ" has something to paste: the page knows the clipboard.
+    void SetPasteAvailable(std::function<bool()> available) {
+        m_pasteAvailable = std::move(available);
+    }
 
     // Plot rectangle in client coordinates: (36, 18) .. (width - 6, height - 20).
     QRectF PlotRect() const;
@@ -204,6 +208,7 @@ private:
     bool m_leftCtrlDown = false;
     bool m_rightCtrlDown = false;
     MenuRunner m_menuRunner;
+    std::function<bool()> m_pasteAvailable;
 
     CBackBuffer m_buffer;
     QImage m_gridCache;

@@ -2,16 +2,10 @@
 // responses, the band editing rules and the copying of whole sets.
 #include "controls/EqModel.h"
 
-#include "link/DebugLog.h"
-#include "state/ImageEdits.h"
-#include "state/ParamImage.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <vector>
 
-int g_EqClipboardSet = -1;
 
 namespace {
 
@@ -106,25 +100,6 @@ void SetBandQ(EqBand& band, float q, int plotWidth) {
     const EqBandLimits limits = EqLimitsOf(band.type);
     band.q = std::clamp(q, float(limits.qLow), float(limits.qHigh));
     ComputeBandResponse(band, plotWidth);
-}
-
-bool CopyEqSet(int src, int dst) {
-    if (src < 0 || src >= kEqSetCount) {
-        DebugLogText("MX_CopyEQ src over range");
-        return false;
-    }
-    if (dst < 0 || dst >= kEqSetCount) {
-        DebugLogText("MX_CopyEQ dst over range");
-        return false;
-    }
-    const fx::ImageEditScope paste(fx::ImageEditKind::EqPaste, dst);
-    const int count = std::min(EqCopyCount(src), EqCopyCount(dst));
-    const size_t size = static_cast<size_t>(count) * kEqBandRecordSize;
-    uint8_t* target = g_PanelImage() + EqBandOffset(dst, 0);
-    const std::vector<uint8_t> before(target, target + size);
-    std::memmove(target, g_PanelImage() + EqBandOffset(src, 0), size);
-    fx::NoteImageChange(EqBandOffset(dst, 0), before.data(), target, static_cast<int>(size));
-    return ResendEqSet(dst);
 }
 
 double EqFreqToX(double f, double left, double width) {

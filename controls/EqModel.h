@@ -44,12 +44,6 @@ void SetCompoundTypes(EqBand& band, const std::array<int, 4>& types, int plotWid
 void SetBandGain(EqBand& band, float gain, int plotWidth = kEqPoints);
 void SetBandQ(EqBand& band, float q, int plotWidth = kEqPoints);
 
-// Set number of the last "Copy EQ", -1 when nothing was copied.
-extern int g_EqClipboardSet;
-// Copies band records from set src to set dst in the panel area and resends
-// dst. False (with a debug line) when a set is outside 0..15.
-bool CopyEqSet(int src, int dst);
-
 // Screen mapping shared with the graph.
 double EqFreqToX(double f, double left, double width);
 double EqXToFreq(double dx, double width);

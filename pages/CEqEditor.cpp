@@ -74,6 +74,7 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
     connect(m_graph, &CEqPanel::SelectionCleared, this, [this] { OnSelectionCleared(); });
     // The editor always edits the graph's selected band, however it was chosen.
     connect(m_graph, &CEqPanel::SelectionMoved, this, &CEqEditor::FollowGraphSelection);
+    m_graph->SetPasteAvailable([] { return g_EqClipboardSet != -1; });
     connect(m_graph, &CEqPanel::CopyPaste, this,
             [this](int operation, int set) { OnCopyPaste(operation, set); });
     connect(m_graph, &CEqPanel::FilterFile, this, [this](int operation, int) {

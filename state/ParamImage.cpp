@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <vector>
 
 
 SurroundLayout g_SurroundLayout;
@@ -535,6 +536,25 @@ void StoreEqBand(int set, int band, double gain, double frequency, double q, int
                   static_cast<uint8_t>(offset & 0xFF), kEqBandRecordSize, g_PanelImage() + offset);
 }
 
+bool CopyEqSet(int src, int dst) {
+    if (src < 0 || src >= kEqSetCount) {
+        DebugLogText("MX_CopyEQ src over range");
+        return false;
+    }
+    if (dst < 0 || dst >= kEqSetCount) {
+        DebugLogText("MX_CopyEQ dst over range");
+        return false;
+    }
+    const fx::ImageEditScope paste(fx::ImageEditKind::EqPaste, dst);
+    const int count = std::min(EqCopyCount(src), EqCopyCount(dst));
+    const size_t size = static_cast<size_t>(count) * kEqBandRecordSize;
+    uint8_t* target = g_PanelImage() + EqBandOffset(dst, 0);
+    const std::vector<uint8_t> before(target, target + size);
+    std::memmove(target, g_PanelImage() + EqBandOffset(src, 0), size);
+    fx::NoteImageChange(EqBandOffset(dst, 0), before.data(), target, static_cast<int>(size));
+    return ResendEqSet(dst);
+}
+
 bool ResendEqSet(int set) {
     if (!IsValidEqSet(set)) {
         DebugLogText("MX_CopyEQ src over range");
@@ -562,6 +582,8 @@ void ResetEqSet(int set) {
         SetEqBand(set, band, type, frequency, 0.0, 1.41);
     }
 }
+
+int g_EqClipboardSet = -1;
 
 // ---------------------------------------------------------------- surround
 

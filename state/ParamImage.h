@@ -149,6 +149,11 @@ EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gai
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]);
 void StoreEqBand(int set, int band, double gain, double frequency, double q, int type);
 bool ResendEqSet(int set);
+// Set number of the last "Copy EQ", -1 when nothing was copied.
+extern int g_EqClipboardSet;
+// Copies band records from set src to set dst in the panel area and resends
+// dst. False (with a debug line) when a set is outside 0..15.
+bool CopyEqSet(int src, int dst);
 void ResetEqSet(int set);
 
 // Surround layout editor values (block 1222..1245).

@@ -230,7 +230,8 @@ TEST_F(EqPanelTest, RightDragStopsAtTheQLimitOfTheBandsType) {
 
 TEST_F(EqPanelTest, CopyPasteMenuOnEmptySpaceFollowsTheClipboard) {
     const QPointF empty(60, 30);
-    g_EqClipboardSet = -1;
+    int clipboardSet = -1;
+    panel.SetPasteAvailable([&clipboardSet] { return clipboardSet != -1; });
     menuChoice = "Copy EQ";
     Click(panel, empty, Qt::RightButton);
     ASSERT_EQ(menus.size(), 1u);
@@ -239,11 +240,10 @@ TEST_F(EqPanelTest, CopyPasteMenuOnEmptySpaceFollowsTheClipboard) {
 
     notices.clear();
     panel.ShowEqSet(6);
-    g_EqClipboardSet = 2;
+    clipboardSet = 2;
     menuChoice = "Paste EQ";
     Click(panel, empty, Qt::RightButton);
     EXPECT_EQ(notices, (std::vector<Notice>{{WM_EQ_COPY_PASTE, 1 * 100 + 6}}));
-    g_EqClipboardSet = -1;
 }
 
 // Every press moves the selection the page's band editor follows: onto
