@@ -340,25 +340,36 @@ bool CEqEditor::IsWheelTarget(const QWidget* widget) const {
 
 void CEqEditor::WriteBand(int index) {
     if (index < 0 || index >= m_graph->BandCount()) return;
-    EqBand& band = m_graph->Band(index);
+    const std::vector<EqBandRecord> written = StoreBand(BandWrites(m_graph->Band(index)));
+    ShowWritten(index, written);
+}
+
+std::vector<EqBandWrite> CEqEditor::BandWrites(const EqBand& band) const {
     const double frequency = double(int(band.frequency));
-    EqBandRecord written{};
-    std::array<EqBandRecord, 3> sectionsWritten{};
-    for (int set : TargetSets()) {
-        written = SetEqBand(set, index, band.type, frequency, band.gain, band.q);
-        // The sections take the band's frequency and keep their gain and Q.
-        for (int s = 0; s < band.sectionCount && s < 3; ++s) {
-            const EqBand* section = band.sections[s];
-            if (section)
-                sectionsWritten[s] = SetEqBand(set, section->index, section->type, frequency,
-                                               section->gain, section->q);
-        }
-    }
+    std::vector<EqBandWrite> writes{{band.index, band.type, frequency, band.gain, band.q}};
+    // The sections take the band's frequency and keep their gain and Q.
+    for (int s = 0; s < band.sectionCount && s < 3; ++s)
+        if (const EqBand* section = band.sections[s])
+            writes.push_back({section->index, section->type, frequency, section->gain, section->q});
+    return writes;
+}
+
+std::vector<EqBandRecord> CEqEditor::StoreBand(const std::vector<EqBandWrite>& writes) {
+    std::vector<EqBandRecord> written;
+    for (int set : TargetSets()) written = SetEqBands(set, writes);
+    return written;
+}
+
+void CEqEditor::ShowWritten(int index, const std::vector<EqBandRecord>& written) {
     // The graph, the list and the editor show the words that were written.
-    if (!TargetSets().empty()) {
+    EqBand& band = m_graph->Band(index);
+    if (!written.empty()) {
+        // Written in the order BandWrites gave: the band, then its sections.
+        size_t next = 1;
         for (int s = 0; s < band.sectionCount && s < 3; ++s)
-            if (EqBand* section = band.sections[s]) TakeWritten(*section, sectionsWritten[s]);
-        TakeWritten(band, written);
+            if (EqBand* section = band.sections[s]; section && next < written.size())
+                TakeWritten(*section, written[next++]);
+        TakeWritten(band, written.front());
         m_graph->RecomputeBand(index);
     }
     FillRow(index);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "state/ParamImage.h"
+
 #include <QColor>
 #include <QObject>
 #include <QRect>
@@ -154,7 +156,11 @@ private:
     void OnEditorSlider(int controlId, int position);
     void ApplyEditor();
 
+    // An edit of a band: into the store and onto the wire, then shown as written.
     void WriteBand(int index);
+    std::vector<EqBandWrite> BandWrites(const EqBand& band) const;
+    std::vector<EqBandRecord> StoreBand(const std::vector<EqBandWrite>& writes);
+    void ShowWritten(int index, const std::vector<EqBandRecord>& written);
     void FillRow(int index);
     void FillEditor();
     void ShowEditor(bool shown);

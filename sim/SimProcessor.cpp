@@ -72,21 +72,7 @@ SimProcessor::~SimProcessor() {
 }
 
 const SimProcessor::Image& SimProcessor::DefaultImage() {
-    static const Image image = [] {
-        // The default image is built into the editor's globals; keep what the
-        // editor held there, so creating a processor never changes the editor.
-        static uint8_t savedImage[kImageSize];
-        static uint8_t savedPanel[kPanelSize];
-        std::memcpy(savedImage, g_ParamImage(), kImageSize);
-        std::memcpy(savedPanel, g_PanelImage(), kPanelSize);
-        BuildDefaultImage();
-        Image built;
-        std::memcpy(built.data(), g_ParamImage(), kImageSize);
-        std::memcpy(g_ParamImage(), savedImage, kImageSize);
-        RefreshFromImage();
-        std::memcpy(g_PanelImage(), savedPanel, kPanelSize);
-        return built;
-    }();
+    static const Image image = DefaultImageBytes();
     return image;
 }
 

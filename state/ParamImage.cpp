@@ -353,13 +353,18 @@ bool IsValidEqBand(int set, int band) {
 
 // ---------------------------------------------------------------- image
 
+std::array<uint8_t, kImageSize> DefaultImageBytes() {
+    std::array<uint8_t, kImageSize> image{};
+    BuildDefaultBands(image.data());
+    BuildDefaultSurround(image.data());
+    BuildDefaultRecords(image.data());
+    return image;
+}
+
 void BuildDefaultImage() {
+    const std::array<uint8_t, kImageSize> image = DefaultImageBytes();
     fx::StateGuard lock(fx::StateLock());
-    uint8_t scratch[kImageSize] = {};
-    BuildDefaultBands(scratch);
-    BuildDefaultSurround(scratch);
-    BuildDefaultRecords(scratch);
-    std::memcpy(g_ParamImage(), scratch, kImageSize);
+    std::memcpy(g_ParamImage(), image.data(), kImageSize);
     RefreshFromImage();
 }
 
@@ -516,6 +521,14 @@ EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gai
     SendEqBand(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients, offset,
                g_PanelImage() + offset, kEqBandRecordSize);
     return words;
+}
+
+std::vector<EqBandRecord> SetEqBands(int set, const std::vector<EqBandWrite>& bands) {
+    std::vector<EqBandRecord> written;
+    written.reserve(bands.size());
+    for (const EqBandWrite& b : bands)
+        written.push_back(SetEqBand(set, b.band, b.type, b.frequency, b.gain, b.q));
+    return written;
 }
 
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]) {

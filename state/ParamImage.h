@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // The mirror of the processor's 3350-byte parameter memory and the operations
 // through which pages change it (each updates the mirror and posts the change
@@ -92,6 +93,9 @@ extern float g_OutputFloatVar[kOutputVarParameters][kOutputVarChannels];
 // The music pitch -5..+5, the editor value of block 4 parameter 21.
 extern int g_MusicPitch;
 
+// The default parameter memory, as a processor fresh from the factory holds it.
+std::array<uint8_t, kImageSize> DefaultImageBytes();
+// Makes the default memory the store's image and refreshes from it.
 void BuildDefaultImage();
 void RefreshFromImage();
 // The editor values drawn from one DSP record (its table variable and the
@@ -146,6 +150,16 @@ EqBandRecord QuantiseEqBand(const EqBandRecord& band);
 // Sends the coefficients of the quantised band and its record; returns the
 // band as written (the set's record in the panel area now holds it).
 EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gain, double q);
+// One edit of a band and the sections that follow it (the compound crossover
+// band): each goes out as SetEqBand sends it; returns the bands as written.
+struct EqBandWrite {
+    int band;
+    int type;
+    double frequency;
+    double gain;
+    double q;
+};
+std::vector<EqBandRecord> SetEqBands(int set, const std::vector<EqBandWrite>& bands);
 void SendEqCoefficients(int block, int parameter, const float coefficients[5]);
 void StoreEqBand(int set, int band, double gain, double frequency, double q, int type);
 bool ResendEqSet(int set);
