@@ -3,12 +3,13 @@
 #include "controls/CDelayPanel.h"
 #include "controls/CSpinButton.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -305,3 +306,8 @@ bool CDelayDlg::WheelStep(QWidget* focus, int direction) {
     m_rows[row].spin->Step(direction);
     return true;
 }
+
+FX_REGISTER_PAGE(PAGE_DELAY,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDelayDlg(parent, navigator);
+                 });

@@ -1,10 +1,11 @@
 #include "pages/CDialogEfx.h"
 
 #include "controls/CGdipButton.h"
+#include "controls/Localisation.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -142,3 +143,8 @@ void CDialogEfx::ToggleEqBypass() {
 void CDialogEfx::ResetShownEq() {
     m_eq->Reset();
 }
+
+FX_REGISTER_PAGE(PAGE_EFFECTS,
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogEfx(subPage, parent, navigator);
+                 });

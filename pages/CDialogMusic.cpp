@@ -5,12 +5,13 @@
 #include "controls/CPeakMeterCtrl.h"
 #include "controls/CSmallEqPanel.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "link/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/ParamImage.h"
 #include "state/Saturate.h"
 
@@ -655,3 +656,8 @@ void CDialogMusic::ToggleEqBypass() {
 void CDialogMusic::ResetShownEq() {
     m_eq->Reset();
 }
+
+FX_REGISTER_PAGE(PAGE_MUSIC,
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogMusic(subPage, parent, navigator);
+                 });

@@ -4,12 +4,13 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/Compressor.h"
 
 #include <QGroupBox>
@@ -205,3 +206,8 @@ bool CDialogRec::TakesWheel(const QWidget* focus) const {
            (id >= IDC_REC_LEVEL && id <= IDC_REC_RECORD_LEVEL) ||
            (id >= IDC_REC_COMP_THRESHOLD && id <= IDC_REC_COMP_THRESHOLD + 3);
 }
+
+FX_REGISTER_PAGE(PAGE_RECORDING,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogRec(parent, navigator);
+                 });

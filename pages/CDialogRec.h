@@ -1,8 +1,8 @@
 #pragma once
 
 #include "pages/CEqEditor.h"
+#include "pages/CHalvoxPage.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 #include "state/RecordingOutput.h"
 
 class CCompressorSection;

@@ -1,11 +1,11 @@
 #include "pages/CRoomCorrection.h"
 
 #include "controls/CEqPanel.h"
+#include "controls/Localisation.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "pages/CAutoEqDlg.h"
 #include "pages/CEqEditor.h"
-#include "shell/Localisation.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 
