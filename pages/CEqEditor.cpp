@@ -83,7 +83,9 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
             ExportFilters();
     });
 
-    m_room = new CRoomCorrection(*this, *m_graph, page);
+    m_room = new CRoomCorrection(
+        this, {[this] { return Set(); }, [this] { return TargetSets(); }, [this] { Load(); }},
+        *m_graph, page);
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
