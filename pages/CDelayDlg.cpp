@@ -77,6 +77,7 @@ CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kR
     m_chart = new CDelayPanel(this);
     SetCtrlId(m_chart, IDC_DELAY_CHART);
     fx::RegisterPageArtwork();
+    m_chart->SetLimits(kDelayMinMs, kDelayMaxMs);
     m_chart->SetHandleImage(QImage(QStringLiteral(":/pages/delay-handle.png")));
     ApplyPaleBackground(m_chart);
     connect(m_chart, &CDelayPanel::DelayChanged, this, &CDelayDlg::OnChartDrag);
