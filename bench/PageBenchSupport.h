@@ -3,7 +3,7 @@
 // What the page benchmarks share: a stand-in for the view's page area and a
 // main that runs them offscreen on the default image, with nothing connected.
 
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 #include "state/ParamImage.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "link/HidDevice.h"
 #include "link/LinkState.h"
 #include "link/UsbLink.h"
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CJobUiQt.h"
 #include "shell/CMainFrame.h"

@@ -1,7 +1,6 @@
 #include "controls/CDelayPanel.h"
 
 #include "controls/ControlFonts.h"
-#include "state/OutputChannels.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,10 +32,19 @@ CDelayPanel::CDelayPanel(QWidget* parent) : QWidget(parent) {
     setMinimumSize(240, 160);
     for (int i = 0; i < kRowCount; ++i) {
         m_rows[i].index = i;
-        m_rows[i].low = kDelayMinMs;
-        m_rows[i].high = kDelayMaxMs;
+        m_rows[i].low = kScaleMinMs;
+        m_rows[i].high = kScaleMaxMs;
         PlaceRow(m_rows[i]);
     }
+}
+
+void CDelayPanel::SetLimits(double lowMs, double highMs) {
+    for (Row& row : m_rows) {
+        row.low = lowMs;
+        row.high = highMs;
+        PlaceRow(row);
+    }
+    update();
 }
 
 QColor CDelayPanel::RowColour(int row) {

@@ -42,6 +42,9 @@ public:
 
     explicit CDelayPanel(QWidget* parent = nullptr);
 
+    // The range every row's value is held in (the processor's delay limits,
+    // given by the page); the whole scale until then.
+    void SetLimits(double lowMs, double highMs);
     // The handle picture; a null image keeps the drawn handle.
     void SetHandleImage(const QImage& image);
     QSize HandleSize() const;

@@ -1,5 +1,5 @@
 // Arbitrary text through the language-file parser and its lookups.
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 
 #include <cstddef>
 #include <cstdint>

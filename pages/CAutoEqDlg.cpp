@@ -1,7 +1,7 @@
 #include "pages/CAutoEqDlg.h"
 
+#include "controls/Localisation.h"
 #include "modefile/MeasurementFile.h"
-#include "shell/Localisation.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

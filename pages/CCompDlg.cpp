@@ -1,10 +1,11 @@
 #include "pages/CCompDlg.h"
 
 #include "controls/CCompressPanelPlus.h"
+#include "controls/Localisation.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/OutputChannels.h"
 
 #include <QComboBox>
@@ -99,3 +100,8 @@ void CCompDlg::Layout() {
     m_section->Place(QRect(kMargin, top + 44, panelWidth, 5 * kRowHeight), kRowHeight);
     m_curve->setGeometry(kMargin + panelWidth + kCurveGap + slack / 2, top, side, side);
 }
+
+FX_REGISTER_PAGE(PAGE_COMPRESSOR,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CCompDlg(parent, navigator);
+                 });

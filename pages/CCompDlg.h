@@ -1,7 +1,7 @@
 #pragma once
 
+#include "pages/CHalvoxPage.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 
 class CCompressPanelPlus;
 class CCompressorSection;

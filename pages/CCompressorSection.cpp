@@ -2,8 +2,8 @@
 
 #include "controls/CCompressPanelPlus.h"
 #include "controls/CXBmpSlider.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
 

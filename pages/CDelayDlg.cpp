@@ -3,12 +3,13 @@
 #include "controls/CDelayPanel.h"
 #include "controls/CSpinButton.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -76,6 +77,7 @@ CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kR
     m_chart = new CDelayPanel(this);
     SetCtrlId(m_chart, IDC_DELAY_CHART);
     fx::RegisterPageArtwork();
+    m_chart->SetLimits(kDelayMinMs, kDelayMaxMs);
     m_chart->SetHandleImage(QImage(QStringLiteral(":/pages/delay-handle.png")));
     ApplyPaleBackground(m_chart);
     connect(m_chart, &CDelayPanel::DelayChanged, this, &CDelayDlg::OnChartDrag);
@@ -305,3 +307,8 @@ bool CDelayDlg::WheelStep(QWidget* focus, int direction) {
     m_rows[row].spin->Step(direction);
     return true;
 }
+
+FX_REGISTER_PAGE(PAGE_DELAY,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDelayDlg(parent, navigator);
+                 });

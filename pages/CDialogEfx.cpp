@@ -1,9 +1,10 @@
 #include "pages/CDialogEfx.h"
 
 #include "controls/CGdipButton.h"
+#include "controls/Localisation.h"
 #include "pages/CEqEditor.h"
 #include "pages/DialogControls.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -119,3 +120,8 @@ void CDialogEfx::Layout() {
     m_eq->PlaceGraph(
         QRect(graphX, top, std::max(0, w - graphX - kMargin), std::max(0, h - top - kMargin)));
 }
+
+FX_REGISTER_PAGE(PAGE_EFFECTS,
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogEfx(subPage, parent, navigator);
+                 });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pages/CEqPageBase.h"
+#include "pages/CHalvoxPage.h"
 #include "pages/CPageNavigator.h"
 
 class CGdipButton;

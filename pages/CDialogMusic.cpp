@@ -5,11 +5,12 @@
 #include "controls/CPeakMeterCtrl.h"
 #include "controls/CSmallEqPanel.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/ParamImage.h"
 #include "state/Saturate.h"
 
@@ -630,3 +631,8 @@ void CDialogMusic::OnPreviewClicked(int controlId) {
     const int effectPage = controlId == IDC_MUSIC_REVERB_PREVIEW ? chain : 2 + chain;
     m_navigator.ShowPage(PAGE_EFFECTS, effectPage);
 }
+
+FX_REGISTER_PAGE(PAGE_MUSIC,
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogMusic(subPage, parent, navigator);
+                 });

@@ -1,10 +1,10 @@
 #include "pages/CDialogMusicInput.h"
 
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
 #include "state/DeviceIdentity.h"
 #include "state/ParamImage.h"
 

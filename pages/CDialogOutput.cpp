@@ -5,15 +5,15 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CEqEditor.h"
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
-#include "shell/CAppSettings.h"
-#include "shell/CDlgMsgBox.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/Compressor.h"
+#include "state/JobUi.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -382,9 +382,10 @@ void CDialogOutput::OnLink(int pair, bool checked) {
     if (checked && !ChannelsMatch(p.first, p.second)) {
         const QString first = Tr("以通道%1为标准同步", "Both set CH%1").arg(p.first + 1);
         const QString second = Tr("以通道%1为标准同步", "Both set CH%1").arg(p.second + 1);
-        const int answer = CDlgMsgBox::AskThreeWay(
-            Tr("通道参数不一致，是否需要同步？", "Parameter is different, Is need set same?"),
-            first, second, this);
+        const int answer = AskThreeWay(
+            Tr("通道参数不一致，是否需要同步？", "Parameter is different, Is need set same?")
+                .toStdString(),
+            first.toStdString(), second.toStdString(), this);
         if (answer == 1)
             SyncChannelPair(p.first, p.second);
         else if (answer == 2)
@@ -394,7 +395,7 @@ void CDialogOutput::OnLink(int pair, bool checked) {
     }
     m_links[pair]->setChecked(checked);
     g_LinkFlags[pair] = checked ? 1 : 0;
-    CAppSettings::SaveChannelLinkFlags();
+    JobSettings().SaveChannelLinkFlags();
     RefreshOutputPage();
 }
 
@@ -450,3 +451,8 @@ void CDialogOutput::ResetShownEq() {
 bool CDialogOutput::PageSliderTakesWheel(int id) const {
     return id >= IDC_OUT_SPLIT && id <= IDC_OUT_DELAY;
 }
+
+FX_REGISTER_PAGE(PAGE_OUTPUT,
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogOutput(subPage, parent, navigator);
+                 });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/CHalvoxPage.h"
 #include "pages/COutputSidePageBase.h"
 #include "pages/CPageNavigator.h"
 #include "state/OutputChannels.h"

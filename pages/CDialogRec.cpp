@@ -4,11 +4,12 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CLevelRows.h"
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/Compressor.h"
 
 #include <algorithm>
@@ -151,3 +152,8 @@ void CDialogRec::OnLevel(int n, int position) {
 bool CDialogRec::PageSliderTakesWheel(int id) const {
     return id >= IDC_REC_COMP_THRESHOLD && id <= IDC_REC_COMP_THRESHOLD + 3;
 }
+
+FX_REGISTER_PAGE(PAGE_RECORDING,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CDialogRec(parent, navigator);
+                 });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pages/CEqEditor.h"
+#include "pages/CHalvoxPage.h"
 #include "pages/COutputSidePageBase.h"
 #include "pages/CPageNavigator.h"
 #include "state/RecordingOutput.h"

@@ -4,9 +4,9 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "modefile/SafeFile.h"
 #include "pages/CRoomCorrection.h"
-#include "shell/Localisation.h"
 #include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -84,7 +84,9 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
             ExportFilters();
     });
 
-    m_room = new CRoomCorrection(*this, *m_graph, page);
+    m_room = new CRoomCorrection(
+        this, {[this] { return Set(); }, [this] { return TargetSets(); }, [this] { Load(); }},
+        *m_graph, page);
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pages/CWheelRouter.h"
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 
 #include <QSize>
 

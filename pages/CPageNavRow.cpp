@@ -1,8 +1,8 @@
 #include "pages/CPageNavRow.h"
 
 #include "controls/CGdipButton.h"
-#include "shell/CHalvoxPage.h"
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
+#include "pages/CHalvoxPage.h"
 #include "state/OutputChannels.h"
 
 #include <QWidget>

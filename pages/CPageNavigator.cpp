@@ -1,7 +1,7 @@
 #include "pages/CPageNavigator.h"
 
-#include "shell/CHalvoxPage.h"
-#include "shell/CHalvoxView.h"
+#include "pages/CHalvoxPage.h"
+#include "pages/IPageHost.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -9,20 +9,22 @@
 CPageNavigator::CPageNavigator(ShowFn show, LastMusicFn lastMusicSubPage)
     : m_show(std::move(show)), m_lastMusicSubPage(std::move(lastMusicSubPage)) {}
 
-CPageNavigator CPageNavigator::ForView(CHalvoxView* view) {
-    if (!view) return {};
-    QPointer<CHalvoxView> target(view);
+CPageNavigator CPageNavigator::ForHost(QWidget* host) {
+    auto* pageHost = dynamic_cast<fx::IPageHost*>(host);
+    if (!pageHost) return {};
+    // The host lives as long as its widget does.
+    QPointer<QWidget> target(host);
     return CPageNavigator(
-        [target](int pageId, int subPage) {
+        [target, pageHost](int pageId, int subPage) {
             if (!target) return;
             QMetaObject::invokeMethod(
                 target.data(),
-                [target, pageId, subPage] {
-                    if (target) target->ShowPage(pageId, subPage);
+                [target, pageHost, pageId, subPage] {
+                    if (target) pageHost->ShowPage(pageId, subPage);
                 },
                 Qt::QueuedConnection);
         },
-        [target] { return target ? target->LastMusicSubPage() : 0; });
+        [target, pageHost] { return target ? pageHost->LastMusicSubPage() : 0; });
 }
 
 void CPageNavigator::ShowPage(int pageId, int subPage) const {

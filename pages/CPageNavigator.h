@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class CHalvoxView;
+class QWidget;
 
 // How a page asks the view for another page. The view destroys the current
 // page when it switches, so the view's navigator runs the request later,
@@ -14,8 +14,9 @@ public:
 
     CPageNavigator() = default;
     CPageNavigator(ShowFn show, LastMusicFn lastMusicSubPage);
-    // Queued requests into the view; an empty navigator for no view.
-    static CPageNavigator ForView(CHalvoxView* view);
+    // Queued requests into the page's host (an fx::IPageHost); an empty
+    // navigator when the widget is none.
+    static CPageNavigator ForHost(QWidget* host);
 
     bool IsSet() const { return bool(m_show); }
     void ShowPage(int pageId, int subPage) const;

@@ -1,7 +1,7 @@
 #include "pages/CPlaceholderPage.h"
 
-#include "shell/Localisation.h"
-#include "shell/PageFactory.h"
+#include "controls/Localisation.h"
+#include "pages/PageNames.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -30,7 +30,7 @@ void CPlaceholderPage::SelectSubPage(int subPage) {
 }
 
 void CPlaceholderPage::Relabel() {
-    m_title->setText(PageName(PageId()));
+    m_title->setText(fx::PageName(PageId()));
     QString detail = Tr("此页面尚未完成", "This page is not built yet");
     if (PageId() == PAGE_MUSIC || PageId() == PAGE_EFFECTS)
         detail += Tr("  —  子页 %1", "  —  sub-page %1").arg(SubPage());

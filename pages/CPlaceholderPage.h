@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 
 class QLabel;
 

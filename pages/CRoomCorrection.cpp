@@ -1,11 +1,10 @@
 #include "pages/CRoomCorrection.h"
 
 #include "controls/CEqPanel.h"
+#include "controls/Localisation.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "pages/CAutoEqDlg.h"
-#include "pages/CEqEditor.h"
-#include "shell/Localisation.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 
@@ -16,6 +15,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,8 +44,8 @@ bool ReadMeasurement(const QString& path, fx::Measurement& out, QString& reason)
 
 } // namespace
 
-CRoomCorrection::CRoomCorrection(CEqEditor& editor, CEqPanel& graph, QWidget* page)
-    : QObject(&editor), m_editor(editor), m_graph(graph), m_page(page) {
+CRoomCorrection::CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page)
+    : QObject(owner), m_target(std::move(target)), m_graph(graph), m_page(page) {
     connect(&m_graph, &CEqPanel::MeasurementFile, this, [this](int operation, int) {
         if (operation == kEqLoadMeasurement)
             LoadMeasurement();
@@ -110,7 +110,7 @@ void CRoomCorrection::LoadMeasurement() {
 
 bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request) {
     if (m_optionsChooser) return m_optionsChooser(request);
-    const int freeBands = static_cast<int>(fx::FreeEqBands(m_editor.Set(), g_PanelImage()).size());
+    const int freeBands = static_cast<int>(fx::FreeEqBands(m_target.set(), g_PanelImage()).size());
     CAutoEqDlg dialog(m_page, freeBands, [this] { return ChooseFile(false); });
     if (dialog.exec() != QDialog::Accepted) return false;
     QString reason;
@@ -135,7 +135,7 @@ void CRoomCorrection::ChooseAndFit() {
 
 bool CRoomCorrection::StartFit(fx::AutoEqRequest request) {
     if (!m_graph.Overlay().HasMeasurement() || FitRunning()) return false;
-    const int set = m_editor.Set();
+    const int set = m_target.set();
     const int freeBands = static_cast<int>(fx::FreeEqBands(set, g_PanelImage()).size());
     if (freeBands == 0) return false;
     request.measurement = m_graph.Overlay().Measurement();
@@ -183,24 +183,24 @@ void CRoomCorrection::OnFitDone() {
 // One edit for the set and its linked sets: one undo step. Bands the user
 // took while the fit ran are no longer free and stay as they are.
 void CRoomCorrection::ApplyFit(const fx::AutoEqResult& fit) {
-    const int set = m_editor.Set();
+    const int set = m_target.set();
     const std::vector<int> freeBands = fx::FreeEqBands(set, g_PanelImage());
     {
         const fx::ImageEditScope edit(fx::ImageEditKind::EqAutoFit, set);
-        for (int target : m_editor.TargetSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
+        for (int target : m_target.linkedSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
     }
     m_graph.Overlay().SetTarget(fit.gridHz, fit.targetDb);
     m_graph.Overlay().SetFitNote(Tr("RMS %1 → %2 dB", "RMS %1 → %2 dB")
                                      .arg(fit.rmsBeforeDb, 0, 'f', 2)
                                      .arg(fit.rmsAfterDb, 0, 'f', 2));
-    m_editor.Load();
+    m_target.reload();
 }
 
 void CRoomCorrection::ExportPredicted() {
     if (!m_graph.Overlay().HasMeasurement()) return;
     const QString path = ChooseFile(true);
     if (path.isEmpty()) return;
-    const int set = m_editor.Set();
+    const int set = m_target.set();
     std::vector<EqBandRecord> bands;
     for (int band = 0; band < EqBandCount(set); ++band)
         bands.push_back(DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band)));

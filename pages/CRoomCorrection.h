@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-class CEqEditor;
 class CEqPanel;
 class QProgressDialog;
 class QThread;
@@ -23,7 +22,16 @@ class QWidget;
 class CRoomCorrection : public QObject {
     Q_OBJECT
 public:
-    CRoomCorrection(CEqEditor& editor, CEqPanel& graph, QWidget* page);
+    // The EQ set the correction works on, as its editor shows it.
+    struct Target {
+        std::function<int()> set;
+        // The set and the sets linked to it: the fit is written to each.
+        std::function<std::vector<int>()> linkedSets;
+        // Shows the image's bands again after the fit was written.
+        std::function<void()> reload;
+    };
+
+    CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page);
     ~CRoomCorrection() override; // waits for a running fit
 
     void LoadMeasurement();
@@ -56,7 +64,7 @@ private:
     void OnFitDone();
     void ApplyFit(const fx::AutoEqResult& fit);
 
-    CEqEditor& m_editor;
+    Target m_target;
     CEqPanel& m_graph;
     QWidget* m_page;
     QThread* m_thread = nullptr;

@@ -2,11 +2,12 @@
 
 #include "controls/CSpinButton.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "pages/PageRegistry.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>
@@ -445,3 +446,8 @@ void CSSVCDlg::MoveItem(int item, double x, double y) {
         MoveSpeaker(item, x, y);
     ShowItem(item);
 }
+
+FX_REGISTER_PAGE(PAGE_SURROUND,
+                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
+                     return new CSSVCDlg(parent, navigator);
+                 });

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "controls/CSSVolumePanel.h"
+#include "pages/CHalvoxPage.h"
 #include "pages/CPageNavigator.h"
-#include "shell/CHalvoxPage.h"
 #include "state/OutputChannels.h"
 #include "state/SurroundVolume.h"
 

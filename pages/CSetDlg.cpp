@@ -2,16 +2,16 @@
 
 #include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
 #include "link/StateThread.h"
+#include "pages/CModeCommands.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/CInfoDlg.h"
-#include "shell/CModeCommands.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/MachineSettings.h"
 #include "state/ParamImage.h"
@@ -57,7 +57,7 @@ void ShowApplyNotice(bool confirmed, bool linked) {
         text = Tr("未连接机器，设置未发送!", "Not connected: setting not sent!");
     else if (!confirmed)
         text = Tr("机器未确认设置!", "The processor did not confirm the setting!");
-    CInfoDlg::ShowInfo(text, kApplyNoticeMs);
+    ShowInfo(text.toStdString(), kApplyNoticeMs);
 }
 
 } // namespace

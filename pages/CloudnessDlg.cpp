@@ -1,11 +1,11 @@
 #include "pages/CloudnessDlg.h"
 
 #include "controls/CXBmpSlider.h"
+#include "controls/DialogStyle.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
 #include "state/Features.h"
 #include "state/ParamImage.h"
 

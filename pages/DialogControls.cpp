@@ -1,7 +1,7 @@
 #include "pages/DialogControls.h"
 
 #include "controls/CXBmpSlider.h"
-#include "shell/DialogStyle.h"
+#include "controls/DialogStyle.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

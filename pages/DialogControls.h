@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 
 #include <QString>
 

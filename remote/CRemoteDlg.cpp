@@ -1,6 +1,8 @@
 #include "remote/CRemoteDlg.h"
 
 #include "controls/CGdipButton.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
@@ -10,10 +12,8 @@
 #include "remote/CRemotePicture.h"
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
-#include "shell/CInfoDlg.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
-#include "shell/StatusPoll.h"
+#include "state/JobUi.h"
+#include "state/StatusPoll.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -203,7 +203,7 @@ void CRemoteDlg::OnRemoteKeyData(int code) {
 
 bool CRemoteDlg::RequireLink() {
     if (g_bConnected()) return true;
-    CInfoDlg::ShowInfo(QString::fromUtf8(kConnectFirst), kNoticeMs);
+    ShowInfo(kConnectFirst, kNoticeMs);
     return false;
 }
 
@@ -219,7 +219,7 @@ void CRemoteDlg::SendBlock(const QString& confirmedText) {
                 text = QString::fromUtf8(kConnectFirst);
             else if (!confirmed)
                 text = Tr("机器未确认遥控器键码!", "The processor did not confirm the codes!");
-            CInfoDlg::ShowInfo(text, kNoticeMs);
+            ShowInfo(text.toStdString(), kNoticeMs);
             if (self) emit self->blockSent(confirmed);
         });
     });
@@ -256,7 +256,7 @@ void CRemoteDlg::OnLoadFile() {
     }
     if (!result.ok()) {
         // Nothing was changed and nothing is sent.
-        CInfoDlg::ShowInfo(QString::fromUtf8("载入遥控文件失败"), kNoticeMs);
+        ShowInfo("载入遥控文件失败", kNoticeMs);
         return;
     }
     SendBlock(QString::fromUtf8("载入遥控文件成功"));
@@ -273,8 +273,8 @@ void CRemoteDlg::OnSaveFile() {
                         QString::fromStdString(result.message), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("remoteWriteFailed"));
         box.exec();
-        CInfoDlg::ShowInfo(QString::fromUtf8("保存遥控文件失败"), kNoticeMs);
+        ShowInfo("保存遥控文件失败", kNoticeMs);
         return;
     }
-    CInfoDlg::ShowInfo(QString::fromUtf8("保存遥控文件成功"), kNoticeMs);
+    ShowInfo("保存遥控文件成功", kNoticeMs);
 }

@@ -1,11 +1,11 @@
 #include "shell/CAboutDlg.h"
 
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "link/LinkState.h"
 #include "shell/CRibbonIcons.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
-#include "shell/StatusPoll.h"
 #include "state/DeviceIdentity.h"
+#include "state/StatusPoll.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
 #include "shell/CDemoMode.h"
 
+#include "controls/Localisation.h"
 #include "link/HidDevice.h"
 #include "link/LinkState.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CMainFrame.h"
 #include "shell/CNetConnectDlg.h"
-#include "shell/Localisation.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 #include "sim/VirtualHidBackend.h"

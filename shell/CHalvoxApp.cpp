@@ -1,5 +1,6 @@
 #include "shell/CHalvoxApp.h"
 
+#include "controls/Localisation.h"
 #include "link/UsbLink.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDemoMode.h"
@@ -10,7 +11,6 @@
 #include "shell/CNetConnectDlg.h"
 #include "shell/CSingleInstance.h"
 #include "shell/CSynDlg.h"
-#include "shell/Localisation.h"
 #include "state/JobUi.h"
 #include "state/SyncJobs.h"
 

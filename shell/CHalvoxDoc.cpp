@@ -1,11 +1,11 @@
 #include "shell/CHalvoxDoc.h"
 
+#include "controls/Localisation.h"
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
 #include "shell/CAppSettings.h"
 #include "shell/CCompareDlg.h"
 #include "shell/CSynDlg.h"
-#include "shell/Localisation.h"
 #include "state/PresetDiff.h"
 #include "state/SyncJobs.h"
 

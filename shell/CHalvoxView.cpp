@@ -1,5 +1,6 @@
 #include "shell/CHalvoxView.h"
 
+#include "controls/Localisation.h"
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
 #include "state/DeviceMirrors.h"
@@ -10,17 +11,18 @@
 #include "link/StateThread.h"
 #include "link/UsbLink.h"
 #include "pages/CDialogMusicInput.h"
+#include "pages/CHalvoxPage.h"
+#include "pages/CModeCommands.h"
 #include "pages/CSetDlg.h"
 #include "pages/CloudnessDlg.h"
+#include "pages/PageRegistry.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CAppSettings.h"
 #include "shell/CEditHistory.h"
 #include "shell/CHalvoxDoc.h"
-#include "shell/CHalvoxPage.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CMasterControls.h"
-#include "shell/CModeCommands.h"
 #include "shell/CNetConnectDlg.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonIcons.h"
@@ -28,13 +30,11 @@
 #include "shell/CStateThreadQt.h"
 #include "shell/CSynDlg.h"
 #include "shell/CViewNotifierQt.h"
-#include "shell/Localisation.h"
-#include "shell/PageFactory.h"
 #include "shell/RibbonIds.h"
-#include "shell/StatusPoll.h"
 #include "state/DeviceIdentity.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/StatusPoll.h"
 #include "state/SyncJobs.h"
 
 #include <QCheckBox>
@@ -142,7 +142,7 @@ bool CHalvoxView::IsTimerActive(int id) const {
 // ------------------------------------------------------------------ pages
 
 void CHalvoxView::ShowPage(int pageId, int subPage) {
-    if (!IsPageId(pageId)) return;
+    if (!fx::IsPageId(pageId)) return;
     if (m_page && m_page->PageId() == pageId) {
         if (pageId == PAGE_MUSIC) {
             m_lastMusicSubPage = subPage;
@@ -167,7 +167,7 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
     }
     if (pageId == PAGE_MUSIC) m_lastMusicSubPage = subPage;
     if (pageId == PAGE_OUTPUT) m_lastOutputChannel = subPage;
-    m_page = CreatePage(pageId, subPage, this);
+    m_page = fx::CreatePage(pageId, subPage, this);
     layout()->addWidget(m_page);
     m_page->show();
     PutStatusBarLastInTabOrder();

@@ -4,6 +4,7 @@
 #include "pages/CDialogMusicInput.h"
 #include "pages/CSetDlg.h"
 #include "pages/CloudnessDlg.h"
+#include "pages/IPageHost.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CNetConnectDlg.h"
 
@@ -36,7 +37,7 @@ class QSystemTrayIcon;
 // The hub of the editor window: hosts one page at a time, opens the link at
 // start-up and follows it (arrival, removal, the jobs' end, network
 // time-out), polls the processor's status, and runs the ribbon's commands.
-class CHalvoxView : public QWidget {
+class CHalvoxView : public QWidget, public fx::IPageHost {
     Q_OBJECT
 public:
     enum TimerId { TIMER_OPEN_LINK = 1, TIMER_STATUS = 3, TIMER_PITCH = 4, TIMER_BALLOON = 990 };
@@ -51,7 +52,7 @@ public:
     // and channel link flags, the music page, the language, timer 1.
     void Create();
 
-    void ShowPage(int pageId, int subPage);
+    void ShowPage(int pageId, int subPage) override;
     void OnLinkOpened(int balloonMs = 5000);
     void ShowBalloon(const QString& text, const QString& title, int milliseconds);
     void RefreshPages();
@@ -90,7 +91,7 @@ public:
     // keep the processor's values or write the editor's (null when not asked).
     QMessageBox* OfflineQuestion() const { return m_offlineQuestion.data(); }
     int LastOutputChannel() const { return m_lastOutputChannel; }
-    int LastMusicSubPage() const { return m_lastMusicSubPage; }
+    int LastMusicSubPage() const override { return m_lastMusicSubPage; }
     // F7: the machine settings dialog, created on first use.
     void OpenMachineSettings();
     CSetDlg* MachineSettingsDialog() const { return m_machineDialog.data(); }

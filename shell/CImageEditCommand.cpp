@@ -1,7 +1,7 @@
 #include "shell/CImageEditCommand.h"
 
+#include "controls/Localisation.h"
 #include "shell/EditDescription.h"
-#include "shell/Localisation.h"
 
 namespace {
 constexpr int kImageEditId = 0x1D17;

@@ -1,7 +1,7 @@
 #include "shell/CInfoDlg.h"
 
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 
 #include <QApplication>
 #include <QLabel>

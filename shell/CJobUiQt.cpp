@@ -1,10 +1,10 @@
 #include "shell/CJobUiQt.h"
 
+#include "controls/Localisation.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CSynDlg.h"
-#include "shell/Localisation.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -90,4 +90,8 @@ void CJobUiQt::ShowMessageBox(const std::string& text, const std::string& captio
 
 void CJobUiQt::ResetChannelLinkFlags() {
     OnGuiThread([] { CAppSettings::ResetChannelLinkFlags(); });
+}
+
+void CJobUiQt::SaveChannelLinkFlags() {
+    OnGuiThread([] { CAppSettings::SaveChannelLinkFlags(); });
 }

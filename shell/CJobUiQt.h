@@ -17,4 +17,5 @@ public:
                         MessageIcon icon) override;
 
     void ResetChannelLinkFlags() override;
+    void SaveChannelLinkFlags() override;
 };

@@ -1,11 +1,11 @@
 #include "shell/CNetConnectDlg.h"
 
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/UsbLink.h"
 #include "shell/CAppSettings.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
 
 #include <QApplication>
 #include <QGridLayout>

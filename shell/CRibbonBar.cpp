@@ -1,9 +1,9 @@
 #include "shell/CRibbonBar.h"
 
+#include "controls/Localisation.h"
 #include "shell/CRibbonIcons.h"
 #include "shell/CRibbonPanel.h"
 #include "shell/CRibbonStepSlider.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 
 #include <QCheckBox>

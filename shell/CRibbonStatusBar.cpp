@@ -1,9 +1,9 @@
 #include "shell/CRibbonStatusBar.h"
 
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CStatusBarPane.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 
 #include <algorithm>

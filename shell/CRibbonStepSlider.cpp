@@ -1,6 +1,6 @@
 #include "shell/CRibbonStepSlider.h"
 
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 
 #include <QMouseEvent>
 #include <QStyle>

@@ -1,6 +1,6 @@
 #include "shell/CStatusBarPane.h"
 
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 
 CStatusBarPane::CStatusBarPane(int id, const QString& text, int widthInCharacters, QWidget* parent)
     : QLabel(text, parent) {

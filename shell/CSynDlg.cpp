@@ -1,9 +1,9 @@
 #include "shell/CSynDlg.h"
 
+#include "controls/DialogStyle.h"
+#include "controls/Localisation.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
-#include "shell/DialogStyle.h"
-#include "shell/Localisation.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pages/CModeCommands.h"
+
 // Command identifiers of the ribbon, the status bar and the frame.
 enum RibbonCommand : int {
     ID_FILE_OPEN = 57601,
@@ -22,13 +24,13 @@ enum RibbonCommand : int {
     ID_MODE_STORE_OUT = 32904,
     ID_FILE_LOAD_OUT = 32881,
     ID_FILE_SAVE_OUT = 32882,
-    ID_MODE_LOAD_FIRST = 32910,  // ..32913: load M1..M4
-    ID_MODE_STORE_FIRST = 32914, // ..32917: store into M1..M4
+    ID_MODE_LOAD_FIRST = CModeCommands::kLoadFirst,   // ..32913: load M1..M4
+    ID_MODE_STORE_FIRST = CModeCommands::kStoreFirst, // ..32917: store into M1..M4
 
     ID_NET_CONNECT = 32938,
     ID_FEATURES = 32887,
     ID_INPUT_SOURCE = 32922,
-    ID_MACHINE_RESET = 32811,
+    ID_MACHINE_RESET = CModeCommands::kResetProcessor,
     ID_REMOTE_LEARN = 32812,
     ID_LANGUAGE = 32805,
 

@@ -39,6 +39,9 @@ public:
     // Resets the channel link flags "QtOption" to 01 01 01 00 00 00 00 00, in
     // memory and in the settings store.
     virtual void ResetChannelLinkFlags() = 0;
+    // Stores the channel link flags as they are in memory (the user linked or
+    // unlinked a pair of output channels).
+    virtual void SaveChannelLinkFlags() = 0;
 };
 
 // The headless implementations: nothing shown, language English, questions
@@ -58,6 +61,7 @@ public:
 class HeadlessJobSettings : public IJobSettings {
 public:
     void ResetChannelLinkFlags() override {}
+    void SaveChannelLinkFlags() override {}
 };
 
 // Install the shell's implementations (nullptr restores the headless ones).

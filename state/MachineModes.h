@@ -4,7 +4,7 @@
 
 // The processor's four machine modes M1..M4 (indices 0..3): load, store,
 // factory reset, store of a written mode file, and the processor reset. They
-// ask and show nothing (the window's mode commands do, shell/CModeCommands)
+// ask and show nothing (the window's mode commands do, pages/CModeCommands)
 // and do nothing without an open link. Load, reset and the store of a written
 // file pause between their steps: the window runs them on its send thread.
 

@@ -8,9 +8,9 @@
 #include "shell/CHalvoxView.h"
 #include "shell/CSynDlg.h"
 #include "shell/RibbonIds.h"
-#include "shell/StatusPoll.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
+#include "state/StatusPoll.h"
 
 #include <QAction>
 #include <QCheckBox>

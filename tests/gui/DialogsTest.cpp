@@ -1,10 +1,10 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
 #include "shell/CSynDlg.h"
-#include "shell/Localisation.h"
 #include "state/JobUi.h"
 
 #include <QApplication>

@@ -6,11 +6,11 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/CSmallEqPanel.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "shell/CHalvoxView.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 

@@ -5,7 +5,7 @@
 #include "controls/CGridListCtrlEx.h"
 #include "controls/EqModel.h"
 #include "pages/CEqEditor.h"
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "state/ParamImage.h"
 

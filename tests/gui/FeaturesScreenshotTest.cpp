@@ -1,9 +1,9 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "pages/CDialogMusicInput.h"
 #include "pages/CloudnessDlg.h"
 #include "shell/CHalvoxView.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 

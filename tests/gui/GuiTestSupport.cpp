@@ -1,5 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkOutbox.h"
@@ -7,18 +8,17 @@
 #include "link/NetLink.h"
 #include "link/ReplyDispatcher.h"
 #include "link/UsbLink.h"
+#include "pages/CHalvoxPage.h"
 #include "shell/CAppSettings.h"
-#include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CJobUiQt.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CSynDlg.h"
-#include "shell/Localisation.h"
-#include "shell/StatusPoll.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/StatusPoll.h"
 #include "state/SyncJobs.h"
 
 #include <QApplication>

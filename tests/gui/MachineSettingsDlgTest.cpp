@@ -3,6 +3,7 @@
 
 #include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "pages/CSetDlg.h"
@@ -11,7 +12,6 @@
 #include "shell/CMasterControls.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStepSlider.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/MachineSettings.h"
 #include "state/ParamImage.h"

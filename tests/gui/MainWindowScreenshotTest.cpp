@@ -1,9 +1,9 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CMainFrame.h"
 #include "shell/CRibbonStatusBar.h"
-#include "shell/Localisation.h"
 
 #include <QDir>
 

@@ -2,7 +2,7 @@
 #include "state/StateTestSupport.h"
 
 #include "link/SendWorker.h"
-#include "shell/CModeCommands.h"
+#include "pages/CModeCommands.h"
 #include "state/MachineModes.h"
 
 #include <QObject>

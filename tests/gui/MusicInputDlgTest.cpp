@@ -2,10 +2,10 @@
 #include "tests/gui/PageTestSupport.h"
 
 #include "controls/CXBmpSlider.h"
+#include "controls/Localisation.h"
 #include "link/LinkState.h"
 #include "pages/CDialogMusicInput.h"
 #include "shell/CHalvoxView.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"

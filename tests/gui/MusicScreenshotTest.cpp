@@ -2,12 +2,12 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "shell/CHalvoxView.h"
-#include "shell/Localisation.h"
 #include "state/ParamImage.h"
 
 #include <QDir>

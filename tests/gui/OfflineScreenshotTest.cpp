@@ -1,10 +1,10 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CRibbonStepSlider.h"
-#include "shell/Localisation.h"
 
 #include <QDir>
 #include <QLabel>

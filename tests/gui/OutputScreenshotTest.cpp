@@ -3,12 +3,12 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CCompDlg.h"
 #include "pages/CDialogOutput.h"
 #include "pages/CEqEditor.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
-#include "shell/Localisation.h"
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"

@@ -4,7 +4,7 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/CXBmpSlider.h"
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 #include "sim/SimProcessor.h"
 
 #include <QApplication>

@@ -3,11 +3,11 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
+#include "controls/Localisation.h"
 #include "pages/CDialogRec.h"
 #include "pages/CEqEditor.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
-#include "shell/Localisation.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
 #include "state/RecordingOutput.h"

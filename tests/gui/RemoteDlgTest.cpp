@@ -1,6 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/PageTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "remote/CIrWaitDlg.h"
@@ -8,9 +9,8 @@
 #include "remote/CRemotePicture.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
-#include "shell/StatusPoll.h"
+#include "state/StatusPoll.h"
 
 #include <QDir>
 #include <QFile>

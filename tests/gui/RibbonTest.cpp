@@ -1,8 +1,9 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CMasterControls.h"
@@ -11,7 +12,6 @@
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CStatusBarPane.h"
-#include "shell/Localisation.h"
 #include "shell/RibbonIds.h"
 #include "state/ParamImage.h"
 

@@ -1,10 +1,10 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "pages/CDelayDlg.h"
 #include "pages/CSSVCDlg.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
-#include "shell/Localisation.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"

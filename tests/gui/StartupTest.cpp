@@ -4,16 +4,16 @@
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
+#include "pages/CHalvoxPage.h"
 #include "pages/CPlaceholderPage.h"
-#include "shell/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CSynDlg.h"
 #include "shell/RibbonIds.h"
-#include "shell/StatusPoll.h"
 #include "state/ParamImage.h"
+#include "state/StatusPoll.h"
 
 #include <QCheckBox>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "controls/Localisation.h"
 #include "shell/CEditHistory.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStatusBar.h"
-#include "shell/Localisation.h"
 #include "state/ParamImage.h"
 
 #include <QDir>

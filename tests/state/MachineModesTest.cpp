@@ -153,7 +153,7 @@ TEST_F(MachineModesTest, NothingWithoutALink) {
 }
 
 TEST_F(MachineModesTest, CommandsAskAndShowNothing) {
-    // The user's answers belong to the window's commands (shell/CModeCommands).
+    // The user's answers belong to the window's commands (pages/CModeCommands).
     RecordingJobUi ui{1, false};
     g_bParamsChanged() = true;
     LoadMachineMode(1);

@@ -110,6 +110,7 @@ public:
     RecordingSettings() { SetJobSettings(this); }
     ~RecordingSettings() override { SetJobSettings(nullptr); }
     void ResetChannelLinkFlags() override { ++resets; }
+    void SaveChannelLinkFlags() override {}
     int resets = 0;
 };
 

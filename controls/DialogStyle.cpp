@@ -1,4 +1,4 @@
-#include "shell/DialogStyle.h"
+#include "controls/DialogStyle.h"
 
 #include <QPalette>
 #include <QWidget>

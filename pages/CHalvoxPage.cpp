@@ -1,6 +1,6 @@
-#include "shell/CHalvoxPage.h"
+#include "pages/CHalvoxPage.h"
 
-#include "shell/DialogStyle.h"
+#include "controls/DialogStyle.h"
 
 CHalvoxPage::CHalvoxPage(int pageId, QWidget* parent) : QWidget(parent), m_pageId(pageId) {
     ApplyPaleBackground(this);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "shell/RibbonIds.h"
-
 class QObject;
 
 namespace fx {
@@ -16,11 +14,11 @@ class SendWorker;
 class CModeCommands {
 public:
     // The command ids: load and store of the ribbon, the factory reset of
-    // each mode, the processor reset.
-    static constexpr int kLoadFirst = ID_MODE_LOAD_FIRST;   // ..+3: M1..M4
-    static constexpr int kStoreFirst = ID_MODE_STORE_FIRST; // ..+3
-    static constexpr int kResetFirst = 32823;               // ..32826
-    static constexpr int kResetProcessor = ID_MACHINE_RESET;
+    // each mode, the processor reset (the ribbon's ids are these).
+    static constexpr int kLoadFirst = 32910;  // ..+3: M1..M4
+    static constexpr int kStoreFirst = 32914; // ..+3
+    static constexpr int kResetFirst = 32823; // ..32826
+    static constexpr int kResetProcessor = 32811;
     static constexpr int kAfterStoreMs = 500;
     static constexpr int kSavingNoticeMs = 2500;
     static constexpr int kRestartNoticeMs = 10000;

@@ -1,3 +1,3 @@
-#include "shell/StatusPoll.h"
+#include "state/StatusPoll.h"
 
 std::atomic<bool> g_bStatusPoll{true};

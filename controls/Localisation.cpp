@@ -1,4 +1,4 @@
-#include "shell/Localisation.h"
+#include "controls/Localisation.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "shell/CModeCommands.h"
+#include "pages/CModeCommands.h"
 
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
