@@ -5,9 +5,9 @@
 namespace fx {
 
 // The link's flags, shared by the user-interface thread, the reader threads
-// and the job threads. The device state's store (state/ParamStore) owns
-// them beside the processor's memory and provides Flags(); the link only
-// reads and sets them.
+// and the job threads. The device state's store owns them beside the
+// processor's memory and hands them to the link when it is made; the link
+// only reads and sets them.
 struct LinkFlags {
     std::atomic<bool> connected{false};     // a link (USB or network) is open
     std::atomic<bool> netMode{false};       // the network is the transport
@@ -19,8 +19,10 @@ struct LinkFlags {
     std::atomic<bool> awaitReply{false};    // the outbox wrote a record and no reply came since
 };
 
-// The flags of the process's store.
+// The flags the link works with: those handed over last, or the link's own
+// in a program without a store.
 LinkFlags& Flags();
+void UseLinkFlags(LinkFlags* flags);
 
 } // namespace fx
 

@@ -10,8 +10,8 @@ namespace fx {
 
 // What the processor's replies change in the device state, as the reply
 // dispatcher has decoded them. The link reports here from its reader
-// thread; the device state's store (state/ParamStore) implements it and
-// applies each change on the state thread. Data pointers are valid only
+// thread; the device state's store implements it, applies each change on
+// the state thread and installs itself when it is made. Data pointers are valid only
 // during the call: available is how many data bytes really arrived.
 class IReplySink {
 public:
@@ -43,7 +43,8 @@ public:
     virtual void LinkClosed() = 0;
 };
 
-// The device state's sink (the process's store provides it).
+// The installed sink; without one, replies change nothing but the ledger.
 IReplySink& DeviceReplies();
+void SetReplySink(IReplySink* sink);
 
 } // namespace fx

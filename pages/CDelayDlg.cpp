@@ -5,7 +5,6 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/DialogStyle.h"
 #include "controls/Localisation.h"
-#include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
@@ -90,7 +89,7 @@ CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kR
             return std::find(std::begin(kSplitSliderIds), std::end(kSplitSliderIds), id) !=
                    std::end(kSplitSliderIds);
         },
-        [this](QWidget* focus, int direction) { return WheelStep(focus, direction); });
+        [this](QWidget* focus, int direction) { return StepFocusedByWheel(focus, direction); });
 
     resize(parent ? parent->size() : QSize(1040, 560));
     Relabel();
@@ -266,7 +265,7 @@ void CDelayDlg::OnSplit(int row, int position) {
 }
 
 void CDelayDlg::OnEditEnter(int row) {
-    double ms = CEqEditor::ParseNumber(m_rows[row].edit->text());
+    double ms = fx::ParseNumber(m_rows[row].edit->text());
     if (!std::isfinite(ms)) ms = 0.0; // not a number: raised to the least
     ApplyTime(row, std::clamp(ms, kDelayMinMs, kDelayMaxMs));
 }
@@ -301,7 +300,7 @@ int CDelayDlg::EditRow(const QWidget* widget) const {
 }
 
 // A wheel step over the page while a delay edit has the focus is a spin click.
-bool CDelayDlg::WheelStep(QWidget* focus, int direction) {
+bool CDelayDlg::StepFocusedByWheel(QWidget* focus, int direction) {
     const int row = EditRow(focus);
     if (row < 0 || !m_rows[row].spin->isEnabled()) return false;
     m_rows[row].spin->Step(direction);

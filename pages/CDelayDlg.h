@@ -85,7 +85,7 @@ private:
     // The edit, the chart and the spin show the time; the processor gets it.
     void ApplyTime(int row, double ms);
     void ShowTime(int row, double ms);
-    bool WheelStep(QWidget* focus, int direction);
+    bool StepFocusedByWheel(QWidget* focus, int direction);
     int EditRow(const QWidget* widget) const;
 
     CPageNavRow* m_nav = nullptr;

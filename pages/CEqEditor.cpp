@@ -7,6 +7,7 @@
 #include "controls/Localisation.h"
 #include "modefile/SafeFile.h"
 #include "pages/CRoomCorrection.h"
+#include "pages/DialogControls.h"
 #include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -167,11 +168,6 @@ QStringList CEqEditor::TypeTexts() {
     for (int i = 0; i < 6; ++i)
         texts << QString::fromUtf8(g_Language == 1 ? kTypeTextsEn[i] : kTypeTextsZh[i]);
     return texts;
-}
-
-double CEqEditor::ParseNumber(const QString& text) {
-    const QByteArray bytes = text.trimmed().toLatin1();
-    return std::strtod(bytes.constData(), nullptr);
 }
 
 int CEqEditor::DisplayType(const EqBand& band) {
@@ -523,9 +519,9 @@ void CEqEditor::OnCellEdited(int row, int column, const QString& text) {
     }
     if (column != ColGain && column != ColFreq && column != ColQ) return;
     // The edited text is already in its cell; the row's three values are read together.
-    const double gain = ParseNumber(m_list->CellText(row, ColGain));
-    const double frequency = ParseNumber(m_list->CellText(row, ColFreq));
-    const double q = ParseNumber(m_list->CellText(row, ColQ));
+    const double gain = fx::ParseNumber(m_list->CellText(row, ColGain));
+    const double frequency = fx::ParseNumber(m_list->CellText(row, ColFreq));
+    const double q = fx::ParseNumber(m_list->CellText(row, ColQ));
     m_graph->ApplyBandGain(row, float(gain));
     if (frequency != 0.0) m_graph->ApplyBandFrequency(row, float(frequency));
     m_graph->ApplyBandQ(row, float(q));
@@ -558,12 +554,12 @@ void CEqEditor::OnEditorSlider(int controlId, int position) {
 
 void CEqEditor::ApplyEditor() {
     if (m_selected < 0) return;
-    m_graph->ApplyBandGain(m_selected, float(ParseNumber(m_gainEdit->text())));
+    m_graph->ApplyBandGain(m_selected, float(fx::ParseNumber(m_gainEdit->text())));
     // A frequency that reads as 0 or below the range becomes 20 Hz.
     const double frequency =
-        std::clamp(ParseNumber(m_freqEdit->text()), double(kFreqMin), double(kFreqMax));
+        std::clamp(fx::ParseNumber(m_freqEdit->text()), double(kFreqMin), double(kFreqMax));
     m_graph->ApplyBandFrequency(m_selected, float(frequency));
-    m_graph->ApplyBandQ(m_selected, float(ParseNumber(m_qEdit->text())));
+    m_graph->ApplyBandQ(m_selected, float(fx::ParseNumber(m_qEdit->text())));
     WriteBand(m_selected);
 }
 

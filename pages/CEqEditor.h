@@ -124,8 +124,6 @@ public:
 
     // Type names of the list (OFF, PEQ, LP, HP, LS, HS) in the current language.
     static QStringList TypeTexts();
-    // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
-    static double ParseNumber(const QString& text);
     // The type a band shows: a compound band's by its sections (LP or HP for
     // an alignment, PEQ, LS or HS for their plain forms).
     static int DisplayType(const EqBand& band);

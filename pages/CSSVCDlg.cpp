@@ -4,7 +4,6 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/DialogStyle.h"
 #include "controls/Localisation.h"
-#include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
@@ -50,7 +49,7 @@ QString RoomText(int metres) {
 
 // A decimal number at the start of an edit's text ("+1.5m" reads 1.5); 0 when none.
 double EditNumber(const QLineEdit* edit) {
-    const double value = CEqEditor::ParseNumber(edit->text());
+    const double value = fx::ParseNumber(edit->text());
     return std::isfinite(value) ? value : 0.0;
 }
 

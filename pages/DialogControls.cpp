@@ -1,5 +1,7 @@
 #include "pages/DialogControls.h"
 
+#include <cstdlib>
+
 #include "controls/CXBmpSlider.h"
 #include "controls/DialogStyle.h"
 
@@ -74,6 +76,11 @@ QGroupBox* MakePageGroup(QWidget* page) {
 void RegisterPageArtwork() {
     static const bool registered = (InitPageArtwork(), true);
     (void)registered;
+}
+
+double ParseNumber(const QString& text) {
+    const QByteArray bytes = text.trimmed().toLatin1();
+    return std::strtod(bytes.constData(), nullptr);
 }
 
 } // namespace fx

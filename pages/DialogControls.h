@@ -36,6 +36,8 @@ void SetCheckedQuietly(QAbstractButton* button, bool checked);
 // Checks one button of an exclusive group, or none (nullptr): an exclusive
 // group on its own ignores unchecking its checked button.
 void CheckInGroup(QButtonGroup* group, QAbstractButton* checked);
+// The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
+double ParseNumber(const QString& text);
 
 // ---------------------------------------------------------------- pages
 

@@ -35,7 +35,10 @@ IdentityRecord DefaultIdentity() {
 
 } // namespace
 
-ParamStore::ParamStore() : m_identity(DefaultIdentity()) {}
+ParamStore::ParamStore() : m_identity(DefaultIdentity()) {
+    UseLinkFlags(&m_link);
+    SetReplySink(this);
+}
 
 std::recursive_mutex& ParamStore::Lock() {
     return StateLock();
@@ -136,13 +139,11 @@ ParamStore& Store() {
     return store;
 }
 
-LinkFlags& Flags() {
-    return Store().Link();
-}
-
-IReplySink& DeviceReplies() {
-    return Store();
-}
+namespace {
+// The store is made before main, so the link works with its flags and
+// reports to it from the first frame on.
+[[maybe_unused]] const ParamStore& g_madeAtStart = Store();
+} // namespace
 
 } // namespace fx
 

@@ -65,8 +65,8 @@ private:
     LinkFlags m_link;
 };
 
-// The process's store: the editor, fxtunectl, the simulator and the tests
-// each have one, made at its first use.
+// The process's store: the editor, fxtunectl and the tests each have one,
+// made before main; it lives as long as the program.
 ParamStore& Store();
 
 } // namespace fx
