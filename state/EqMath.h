@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 // The processor's equaliser maths, shared by the parameter image, the command
 // line and the EQ graph: filter types, biquad coefficients at 48 kHz, the
@@ -37,6 +38,9 @@ EqBandLimits EqLimitsOf(int type);
 
 BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, double q,
                                  double extraGainDb, double sampleRate);
+// The five coefficient words of a band as the processor takes them: the
+// float bit patterns of -a1, -a2, b0, b1, b2 at 48 kHz.
+std::array<uint32_t, 5> EqCoefficientWords(int type, double frequency, double gainDb, double q);
 
 // Evaluation frequency i (0..511): 18 * (23000/18)^(i/512).
 double EqEvalFrequency(int i);

@@ -509,17 +509,15 @@ EqBandRecord SetEqBand(int set, int band, int type, double frequency, double gai
         DebugLog("SetEqBand: band %d of set %d out of range\n", band, set);
         return words;
     }
-    const BiquadCoefficients c =
-        ComputeBiquad(type, words.frequency, words.gain, words.q, 0.0, kEqSampleRate);
-    const uint32_t coefficients[5] = {
-        FloatBits(static_cast<float>(-c.a1)), FloatBits(static_cast<float>(-c.a2)),
-        FloatBits(static_cast<float>(c.b0)), FloatBits(static_cast<float>(c.b1)),
-        FloatBits(static_cast<float>(c.b2))};
     const int offset = EqBandOffset(set, band);
+    const int block = EqSetBlock(set);
+    const int parameter = EqSetFirstParameter(set) + band;
     fx::StateGuard lock(fx::StateLock());
     PutEqBandRecord(offset, {words.gain, words.frequency, words.q, type});
-    SendEqBand(EqSetBlock(set), EqSetFirstParameter(set) + band, coefficients, offset,
-               g_PanelImage() + offset, kEqBandRecordSize);
+    const std::array<uint32_t, 5> coefficients =
+        EqCoefficientWords(type, words.frequency, words.gain, words.q);
+    SendEqBand(block, parameter, coefficients.data(), offset, g_PanelImage() + offset,
+               kEqBandRecordSize);
     return words;
 }
 
