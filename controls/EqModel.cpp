@@ -2,10 +2,8 @@
 // responses, the band editing rules and the copying of whole sets.
 #include "controls/EqModel.h"
 
-
 #include <algorithm>
 #include <cmath>
-
 
 namespace {
 

@@ -2,8 +2,8 @@
 // is taken, a refused file leaves the block as it was.
 #include "FuzzSupport.h"
 
-#include "state/DeviceMirrors.h"
 #include "remote/core/RemoteFile.h"
+#include "state/DeviceMirrors.h"
 
 #include <cstring>
 

@@ -2,7 +2,6 @@
 
 #include "link/ReplyLedger.h"
 
-
 AutoResetEvent g_hReplyEvent{true};
 AutoResetEvent g_hReaderEndedEvent{false};
 

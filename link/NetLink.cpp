@@ -1,11 +1,11 @@
 #include "link/NetLink.h"
 
 #include "link/DebugLog.h"
-#include "link/ReplySink.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/LinkThreads.h"
+#include "link/ReplySink.h"
 #include "link/RxAssembler.h"
 #include "link/Socket.h"
 #include "link/ViewNotifier.h"

@@ -38,7 +38,8 @@ public:
     // Reply 98: the first keys of the remote-key block.
     virtual void RemoteKeysReceived(const uint8_t* keys, int available) = 0;
     // Reply 146: the machine settings as far as they arrived (the rest zero).
-    virtual void MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) = 0;
+    virtual void
+    MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) = 0;
     // The link closed: what only an open link reports (the status) is gone.
     virtual void LinkClosed() = 0;
 };

@@ -2,7 +2,6 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "link/ReplySink.h"
 #include "link/HidDevice.h"
 #include "link/HidapiBackend.h"
 #include "link/LinkClock.h"
@@ -11,6 +10,7 @@
 #include "link/LinkThreads.h"
 #include "link/NetLink.h"
 #include "link/ReplyDispatcher.h"
+#include "link/ReplySink.h"
 #include "link/UdevMonitor.h"
 #include "link/ViewNotifier.h"
 

@@ -1,8 +1,8 @@
 #include "modefile/ModeFile.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/DspParamTable.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"

@@ -7,10 +7,10 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/DialogStyle.h"
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "pages/CEqEditor.h"
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/Saturate.h"
 

@@ -119,7 +119,8 @@ void CDialogRec::BuildRecordBandList() {
     list->SetRowCount(kBandRows);
     const QString peq = CEqEditor::TypeTexts().at(EQ_PEQ);
     for (int b = 0; b < kBandRows; ++b) {
-        const EqBandRecord band = DecodeEqBandRecord(&g_PanelImage()[EqBandOffset(kRecordEqSet, b)]);
+        const EqBandRecord band =
+            DecodeEqBandRecord(&g_PanelImage()[EqBandOffset(kRecordEqSet, b)]);
         list->SetCellText(b, CEqEditor::ColNumber, QString::number(b + 1));
         list->SetCellText(b, CEqEditor::ColType, peq);
         list->SetCellText(b, CEqEditor::ColGain, QStringLiteral("0.0dB"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/CWheelRouter.h"
 #include "pages/CHalvoxPage.h"
+#include "pages/CWheelRouter.h"
 
 #include <QSize>
 

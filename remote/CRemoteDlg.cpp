@@ -3,7 +3,6 @@
 #include "controls/CGdipButton.h"
 #include "controls/DialogStyle.h"
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/SendWorker.h"
 #include "link/StateThread.h"
@@ -12,6 +11,7 @@
 #include "remote/CRemotePicture.h"
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
+#include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
 #include "state/StatusPoll.h"
 

@@ -1,12 +1,12 @@
 #include "shell/CMasterControls.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 #include "shell/CRibbonStatusBar.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "shell/CStatusBarPane.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 
 #include <algorithm>
 
@@ -118,7 +118,7 @@ void CRibbonStatusBar::SetChangedCount(int count, const QStringList& lines) {
 void CRibbonStatusBar::UpdatePanes() {
     if (g_bConnected()) {
         m_linkPane->setText(g_bNetMode() ? Tr("IP：已连接", "IP:Connected")
-                                       : Tr("USB：已连接", "USB:Connected"));
+                                         : Tr("USB：已连接", "USB:Connected"));
         m_linkPane->SetTextColor(kConnectedColor);
     } else {
         m_linkPane->setText(Tr("未连接", "Disconnected"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/DeviceMirrors.h"
 #include "sim/SimFaults.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
 

@@ -195,7 +195,9 @@ BiquadCoefficients ComputeBiquad(int type, double frequency, double gainDb, doub
 
 std::array<uint32_t, 5> EqCoefficientWords(int type, double frequency, double gainDb, double q) {
     const BiquadCoefficients c = ComputeBiquad(type, frequency, gainDb, q, 0.0, kEqSampleRate);
-    const auto word = [](double value) { return std::bit_cast<uint32_t>(static_cast<float>(value)); };
+    const auto word = [](double value) {
+        return std::bit_cast<uint32_t>(static_cast<float>(value));
+    };
     return {word(-c.a1), word(-c.a2), word(c.b0), word(c.b1), word(c.b2)};
 }
 

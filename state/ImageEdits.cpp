@@ -1,9 +1,9 @@
 #include "state/ImageEdits.h"
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/StateThread.h"
+#include "state/DeviceMirrors.h"
 #include "state/EqMath.h"
 #include "state/ParamImage.h"
 

@@ -1,10 +1,10 @@
 #include "state/MachineModes.h"
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
+#include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "state/MachineSettings.h"
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/ReplyWatch.h"
+#include "state/DeviceMirrors.h"
 #include "state/ImageEdits.h"
 
 #include <algorithm>

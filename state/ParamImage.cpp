@@ -20,7 +20,6 @@
 #include <numbers>
 #include <vector>
 
-
 SurroundLayout g_SurroundLayout;
 CompressorValues g_Compressor[9];
 bool g_WholeChannelDelay[8];

@@ -81,8 +81,8 @@ void ParamStore::ImageChunkReceived(int address, int length, const uint8_t* data
 void ParamStore::PanelChunkReceived(int address, int length, const uint8_t* data, int available) {
     if (address < 0 || address >= kPanelSize) return;
     // FF FF in place of the data clears every band record.
-    const bool clearBands = address < kSurroundLevelsOffset && available >= 2 &&
-                            data[0] == 0xFF && data[1] == 0xFF;
+    const bool clearBands =
+        address < kSurroundLevelsOffset && available >= 2 && data[0] == 0xFF && data[1] == 0xFF;
     ChangeState([this, address, clearBands,
                  bytes = ArrivedData(length, data, available, address, kPanelSize)] {
         StorePanelChunk(address, bytes, clearBands);
@@ -123,7 +123,8 @@ void ParamStore::RemoteKeysReceived(const uint8_t* keys, int available) {
     });
 }
 
-void ParamStore::MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) {
+void ParamStore::MachineSettingsReceived(
+    const std::array<uint8_t, kMachineSettingsSize>& settings) {
     ChangeState([this, settings] {
         std::memcpy(m_settingsDevice, settings.data(), kMachineSettingsSize);
         std::memcpy(m_settingsWork, settings.data(), kMachineSettingsSize);

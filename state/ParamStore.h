@@ -47,7 +47,8 @@ public:
     void PanelChunkReceived(int address, int length, const uint8_t* data, int available) override;
     void LearnedKeyReceived(uint8_t first, uint8_t slot, uint8_t code) override;
     void RemoteKeysReceived(const uint8_t* keys, int available) override;
-    void MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) override;
+    void
+    MachineSettingsReceived(const std::array<uint8_t, kMachineSettingsSize>& settings) override;
     void LinkClosed() override;
 
 private:

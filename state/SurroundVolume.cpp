@@ -205,8 +205,8 @@ void ResetSurround() {
     // factory image.
     const auto layout = DefaultSurroundLayout();
     fx::StateGuard lock(fx::StateLock());
-    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage() + kSurroundLayoutOffset, layout.data(),
-                        int(layout.size()));
+    fx::NoteImageChange(kSurroundLayoutOffset, g_PanelImage() + kSurroundLayoutOffset,
+                        layout.data(), int(layout.size()));
     std::memcpy(g_PanelImage() + kSurroundLayoutOffset, layout.data(), layout.size());
     DecodeSurroundLayout();
     SendPanelRange(kSurroundLayoutOffset, kSurroundLayoutSize);

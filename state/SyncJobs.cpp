@@ -2,7 +2,6 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -12,6 +11,7 @@
 #include "link/StateThread.h"
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/JobThreads.h"
 #include "state/ParamImage.h"
 

@@ -1,7 +1,7 @@
 #include "remote/core/RemoteFile.h"
 
-#include "state/DeviceMirrors.h"
 #include "modefile/SafeFile.h"
+#include "state/DeviceMirrors.h"
 
 #include <cstring>
 

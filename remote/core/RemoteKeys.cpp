@@ -1,10 +1,10 @@
 #include "remote/core/RemoteKeys.h"
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
+#include "state/DeviceMirrors.h"
 
 #include <algorithm>
 #include <array>

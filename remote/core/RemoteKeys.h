@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/DeviceMirrors.h"
 #include "link/ReplyWatch.h"
+#include "state/DeviceMirrors.h"
 
 #include <array>
 #include <cstdint>

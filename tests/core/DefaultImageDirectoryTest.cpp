@@ -262,8 +262,9 @@ TEST(DefaultImageDirectory, EveryByteIsTheDirectorys) {
     for (int offset = 0; offset < kImageSize; ++offset) {
         if (g_ParamImage()[offset] == expected[offset]) continue;
         if (++differences <= 20)
-            ADD_FAILURE() << "offset " << offset << ": 0x" << std::hex << int{g_ParamImage()[offset]}
-                          << " where the directory has 0x" << int{expected[offset]};
+            ADD_FAILURE() << "offset " << offset << ": 0x" << std::hex
+                          << int{g_ParamImage()[offset]} << " where the directory has 0x"
+                          << int{expected[offset]};
     }
     EXPECT_EQ(0, differences);
 }

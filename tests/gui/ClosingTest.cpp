@@ -1,6 +1,5 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
 #include "shell/CHalvoxDoc.h"
@@ -8,6 +7,7 @@
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 
 #include <QAbstractButton>
 #include <QFile>

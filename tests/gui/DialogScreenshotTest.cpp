@@ -1,12 +1,12 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "pages/CSetDlg.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CHalvoxView.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 
 #include <QDir>
 

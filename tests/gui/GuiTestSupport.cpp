@@ -1,7 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -15,6 +14,7 @@
 #include "shell/CJobUiQt.h"
 #include "shell/CRibbonStatusBar.h"
 #include "shell/CSynDlg.h"
+#include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"

@@ -127,8 +127,8 @@ TEST_F(InstallerToolsTest, ImportOnTheOutputPageReachesTheLinkedChannel) {
                            bytes) == 0 &&
                DecodeEqBandRecord(memory.data() + EqBandOffset(8, 9)).frequency == 20;
     }));
-    EXPECT_EQ(0, std::memcmp(g_PanelImage() + EqBandOffset(7, 0), g_PanelImage() + EqBandOffset(8, 0),
-                             bytes));
+    EXPECT_EQ(0, std::memcmp(g_PanelImage() + EqBandOffset(7, 0),
+                             g_PanelImage() + EqBandOffset(8, 0), bytes));
     EXPECT_DOUBLE_EQ(31, DecodeEqBandRecord(g_PanelImage() + EqBandOffset(9, 0)).frequency)
         << "CH 3 is not linked to CH 1";
 }

@@ -4,7 +4,6 @@
 #include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "pages/CSetDlg.h"
 #include "shell/CHalvoxView.h"
@@ -13,6 +12,7 @@
 #include "shell/CRibbonBar.h"
 #include "shell/CRibbonStepSlider.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/MachineSettings.h"
 #include "state/ParamImage.h"
 

@@ -9,12 +9,12 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/EqModel.h"
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavigator.h"
 #include "shell/CHalvoxView.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <QAbstractButton>

@@ -3,11 +3,11 @@
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "pages/CDialogEfx.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "shell/CHalvoxView.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <QDir>

@@ -2,7 +2,6 @@
 #include "tests/gui/PageTestSupport.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "remote/CIrWaitDlg.h"
 #include "remote/CRemoteDlg.h"
@@ -10,6 +9,7 @@
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/StatusPoll.h"
 
 #include <QDir>

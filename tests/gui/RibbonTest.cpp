@@ -1,7 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "pages/CHalvoxPage.h"
 #include "shell/CHalvoxView.h"
@@ -13,6 +12,7 @@
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CStatusBarPane.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

@@ -1,6 +1,5 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
@@ -12,6 +11,7 @@
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CSynDlg.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/StatusPoll.h"
 

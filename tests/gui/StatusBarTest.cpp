@@ -1,7 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "controls/Localisation.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "pages/CHalvoxPage.h"
@@ -11,6 +10,7 @@
 #include "shell/CStatusBarPane.h"
 #include "shell/RibbonIds.h"
 #include "sim/SimTcpServer.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <QCheckBox>

@@ -5,7 +5,6 @@
 
 #include "controls/CEqPanel.h"
 #include "controls/EqModel.h"
-#include "state/DeviceMirrors.h"
 #include "pages/CDialogMusic.h"
 #include "pages/CEqEditor.h"
 #include "pages/CSetDlg.h"
@@ -17,6 +16,7 @@
 #include "shell/CRibbonStepSlider.h"
 #include "shell/CStatusBarPane.h"
 #include "shell/RibbonIds.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/PresetDiff.h"
 #include "state/SyncJobs.h"

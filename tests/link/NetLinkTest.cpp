@@ -1,7 +1,7 @@
 #include "link/NetLink.h"
-#include "state/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
 #include "link/Socket.h"
+#include "state/DeviceMirrors.h"
 
 #include "LinkTestSupport.h"
 

@@ -4,7 +4,6 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
@@ -13,6 +12,7 @@
 #include "sim/SimFrameParser.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <gtest/gtest.h>
@@ -105,7 +105,8 @@ TEST_F(SimNetLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     SetDspParam(1, 14, 60); // queued
     ASSERT_TRUE(
         SimWaitUntil([&] { return Slice(sim.Memory(), micLevel, 4) == Big(PercentToStored(60)); }));
-    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged().load(); })) << "reply 9 acknowledged it";
+    EXPECT_TRUE(SimWaitUntil([] { return g_bParamsChanged().load(); }))
+        << "reply 9 acknowledged it";
 
     g_bQueuedSend() = false; // direct, as during a job
     SetDspParam(4, 12, 35);
@@ -118,7 +119,8 @@ TEST_F(SimNetLinkTest, LiveWritesChangeTheProcessorsMemoryAtTheirOffsets) {
     ASSERT_TRUE(SimWaitUntil([&] { return sim.WaitForCommand(CMD_WRITE_PANEL, 0); }));
     EXPECT_TRUE(SimWaitUntil([&] {
         return Slice(sim.Memory(), band, kEqBandRecordSize) ==
-               std::vector<uint8_t>(g_PanelImage() + band, g_PanelImage() + band + kEqBandRecordSize);
+               std::vector<uint8_t>(g_PanelImage() + band,
+                                    g_PanelImage() + band + kEqBandRecordSize);
     }));
     EXPECT_EQ(SimProcessor::DefaultImage()[band - 1], sim.Memory()[band - 1]);
 }

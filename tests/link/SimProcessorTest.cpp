@@ -2,8 +2,8 @@
 
 #include "SimLinkSupport.h"
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/ReplyDispatcher.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <gtest/gtest.h>

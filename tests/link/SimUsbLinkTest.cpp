@@ -4,13 +4,13 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
-#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/UsbLink.h"
 #include "sim/SimProcessor.h"
 #include "sim/VirtualHidBackend.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 

@@ -1,7 +1,7 @@
 #include "link/UsbLink.h"
-#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/ReplyDispatcher.h"
+#include "state/DeviceMirrors.h"
 
 #include "LinkTestSupport.h"
 

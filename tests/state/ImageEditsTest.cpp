@@ -3,9 +3,9 @@
 // a redo sends the frames the edit sent.
 #include "state/ImageEdits.h"
 #include "controls/EqModel.h"
-#include "state/DeviceMirrors.h"
 #include "sim/SimProcessor.h"
 #include "state/Compressor.h"
+#include "state/DeviceMirrors.h"
 #include "state/EqFilterText.h"
 #include "state/Features.h"
 #include "state/MachineSettings.h"
@@ -179,7 +179,8 @@ TEST_F(ImageEditsTest, MachineSettingsGoBackWithTheirCommand) {
     fx::RevertImageChanges(log.edits[0].changes);
     EXPECT_EQ(before,
               Bytes(g_MachineSettingsDevice(), g_MachineSettingsDevice() + kMachineSettingsSize));
-    EXPECT_EQ(before, Bytes(g_MachineSettingsWork(), g_MachineSettingsWork() + kMachineSettingsSize));
+    EXPECT_EQ(before,
+              Bytes(g_MachineSettingsWork(), g_MachineSettingsWork() + kMachineSettingsSize));
     Deliver();
     const auto held = m_sim.MachineSettings();
     EXPECT_EQ(before, Bytes(held.begin(), held.end()));

@@ -98,7 +98,8 @@ TEST_F(ModeFileTest, SavedFileLayout) {
             i < kPanelSize ? static_cast<uint8_t>(255 - i) : static_cast<uint8_t>(i * 13);
         ASSERT_EQ(expected, file[60 + i]) << "image byte " << i;
     }
-    EXPECT_EQ(0, std::memcmp(g_ParamImage(), g_PanelImage(), kPanelSize)) << "panel copied into image";
+    EXPECT_EQ(0, std::memcmp(g_ParamImage(), g_PanelImage(), kPanelSize))
+        << "panel copied into image";
     EXPECT_EQ(1u, std::distance(fs::directory_iterator(folder), fs::directory_iterator{}))
         << "no temporary file left behind";
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
+#include "state/DeviceMirrors.h"
 #include "state/DspParamTable.h"
 #include "state/JobUi.h"
 #include "state/ParamImage.h"

@@ -5,13 +5,13 @@
 // the processor does not confirm is one too.
 #include "tools/fxtunectl/CtlCommands.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/HidDevice.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 #include "sim/VirtualHidBackend.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 

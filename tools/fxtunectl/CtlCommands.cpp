@@ -14,11 +14,11 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
 #include "state/TextNumbers.h"

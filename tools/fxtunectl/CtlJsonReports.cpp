@@ -3,8 +3,8 @@
 #include "CtlSession.h"
 #include "ImageJson.h"
 
-#include "state/DeviceMirrors.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"

@@ -3,8 +3,8 @@
 #include "CtlConfirm.h"
 #include "CtlSession.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
+#include "state/DeviceMirrors.h"
 #include "state/MachineSettings.h"
 
 #include <array>

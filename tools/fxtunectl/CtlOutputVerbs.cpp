@@ -138,7 +138,8 @@ void PrintOutput(int channel) {
 CtlResult Xover(const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
-    const EqBandRecord band = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, kCrossoverBand));
+    const EqBandRecord band =
+        DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
         std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
         return CtlResult::Ok();

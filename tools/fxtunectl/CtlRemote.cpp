@@ -5,12 +5,12 @@
 #include "CtlSession.h"
 
 #include "link/CommandFrames.h"
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 #include "modefile/SafeFile.h"
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
+#include "state/DeviceMirrors.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,10 +1,10 @@
 #include "CtlSession.h"
 
-#include "state/DeviceMirrors.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/UsbLink.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/SyncJobs.h"
 
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
-#include "state/DeviceMirrors.h"
 #include "state/DeviceIdentity.h"
+#include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
 
 #include <cmath>
