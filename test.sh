@@ -19,6 +19,9 @@ cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 
+# The folders stack without an upward include before anything is built.
+./scripts/check-layers.sh
+
 JOBS="${JOBS:-$(nproc)}"
 TEST_JOBS="${TEST_JOBS:-$((JOBS * 2))}"
 export QT_QPA_PLATFORM=offscreen
