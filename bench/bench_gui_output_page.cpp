@@ -5,6 +5,7 @@
 #include "PageBenchSupport.h"
 #include "link/LinkState.h"
 #include "pages/CDialogOutput.h"
+#include "state/ParamStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,7 +19,7 @@ void BM_OpenOutputPage(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        auto* page = new CDialogOutput(0, &host);
+        auto* page = new CDialogOutput(0, &host, fx::Store());
         page->show();
         QCoreApplication::sendPostedEvents();
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);

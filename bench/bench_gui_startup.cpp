@@ -12,6 +12,7 @@
 #include "sim/SimProcessor.h"
 #include "sim/VirtualHidBackend.h"
 #include "state/JobUi.h"
+#include "state/ParamStore.h"
 #include "state/SyncJobs.h"
 
 #include <QApplication>
@@ -70,7 +71,7 @@ void BM_StartupToFirstPaint(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        auto* frame = new CMainFrame;
+        auto* frame = new CMainFrame(fx::Store());
         PaintWatcher watcher;
         watcher.page = frame->View()->CurrentPage();
         qApp->installEventFilter(&watcher);

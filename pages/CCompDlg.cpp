@@ -25,7 +25,8 @@ const CompressorSectionIds kCompIds = {
     IDC_COMP_SWITCH, {1014, 1015, 1016, 1017}, {1038, 1039, 1040, 1041}, {1005, 1006, 1007, 1008}};
 } // namespace
 
-CCompDlg::CCompDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
+CCompDlg::CCompDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator)
+    : CHalvoxPage(kResource, parent, store) {
     m_nav = new CPageNavRow(this, std::move(navigator));
     m_nav->SetCurrent(IDC_NAV_COMP);
 
@@ -102,6 +103,5 @@ void CCompDlg::Layout() {
 }
 
 FX_REGISTER_PAGE(PAGE_COMPRESSOR,
-                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CCompDlg(parent, navigator);
-                 });
+                 [](int, QWidget* parent, const CPageNavigator& navigator, fx::ParamStore& store)
+                     -> CHalvoxPage* { return new CCompDlg(parent, store, navigator); });

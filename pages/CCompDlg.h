@@ -30,7 +30,7 @@ public:
     static constexpr int kResource = 346;
     static constexpr double kLowerKneeDb = -90.0;
 
-    CCompDlg(QWidget* parent, CPageNavigator navigator = {});
+    CCompDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator = {});
 
     void Reload() override;
     void Relabel() override;

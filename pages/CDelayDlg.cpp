@@ -67,7 +67,8 @@ int Tenths(double ms) {
 }
 } // namespace
 
-CDelayDlg::CDelayDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
+CDelayDlg::CDelayDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator)
+    : CHalvoxPage(kResource, parent, store) {
     m_nav = new CPageNavRow(this, std::move(navigator));
     // Here 1074 is this page and 1075 the compressor page.
     m_nav->SetCurrent(IDC_NAV_DELAY);
@@ -308,6 +309,5 @@ bool CDelayDlg::StepFocusedByWheel(QWidget* focus, int direction) {
 }
 
 FX_REGISTER_PAGE(PAGE_DELAY,
-                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CDelayDlg(parent, navigator);
-                 });
+                 [](int, QWidget* parent, const CPageNavigator& navigator, fx::ParamStore& store)
+                     -> CHalvoxPage* { return new CDelayDlg(parent, store, navigator); });

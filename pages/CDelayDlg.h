@@ -38,7 +38,7 @@ public:
     static constexpr int kSpinMin = int(kDelayMinMs * 10); // tenths of a millisecond
     static constexpr int kSpinMax = int(kDelayMaxMs * 10);
 
-    CDelayDlg(QWidget* parent, CPageNavigator navigator = {});
+    CDelayDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator = {});
 
     void Reload() override;
     void Relabel() override;

@@ -33,8 +33,9 @@ constexpr int kTitleHeight = 52;
 constexpr int kLeftWidth = 280;
 } // namespace
 
-CDialogEfx::CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator)
-    : CEqPageBase(kResource, parent), m_navigator(std::move(navigator)) {
+CDialogEfx::CDialogEfx(int subPage, QWidget* parent, fx::ParamStore& store,
+                       CPageNavigator navigator)
+    : CEqPageBase(kResource, parent, store), m_navigator(std::move(navigator)) {
     fx::RegisterPageArtwork();
     m_subPage = std::clamp(subPage, 0, kSubPages - 1);
 
@@ -122,6 +123,7 @@ void CDialogEfx::Layout() {
 }
 
 FX_REGISTER_PAGE(PAGE_EFFECTS,
-                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CDialogEfx(subPage, parent, navigator);
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator,
+                    fx::ParamStore& store) -> CHalvoxPage* {
+                     return new CDialogEfx(subPage, parent, store, navigator);
                  });

@@ -22,7 +22,7 @@ public:
     static constexpr int kResource = 421;
     static constexpr int kSubPages = 4;
 
-    CDialogEfx(int subPage, QWidget* parent, CPageNavigator navigator = {});
+    CDialogEfx(int subPage, QWidget* parent, fx::ParamStore& store, CPageNavigator navigator = {});
 
     // Switches to a sub-page in place (the view asking for page 421 again).
     void SelectSubPage(int subPage) override;

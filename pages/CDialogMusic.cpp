@@ -12,6 +12,7 @@
 #include "pages/PageRegistry.h"
 #include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 #include "state/Saturate.h"
 
 #include <QButtonGroup>
@@ -128,8 +129,9 @@ QLabel* MakeValue(QWidget* page, int id) {
 }
 } // namespace
 
-CDialogMusic::CDialogMusic(int subPage, QWidget* parent, CPageNavigator navigator)
-    : CEqPageBase(kResource, parent), m_navigator(std::move(navigator)) {
+CDialogMusic::CDialogMusic(int subPage, QWidget* parent, fx::ParamStore& store,
+                           CPageNavigator navigator)
+    : CEqPageBase(kResource, parent, store), m_navigator(std::move(navigator)) {
     m_subPage = std::clamp(subPage, 0, 2);
     CreateSubPageButtons();
     CreateInputs();
@@ -458,7 +460,7 @@ void CDialogMusic::LoadPreview(CSmallEqPanel* preview, int set) {
     for (int b = 0; b < CSmallEqPanel::kBands; ++b) {
         const int offset = EqBandOffset(set, b);
         if (offset < 0) continue;
-        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage()[offset]);
+        const EqBandRecord record = DecodeEqBandRecord(&Store().Panel()[offset]);
         preview->LoadBand(b, record.type, float(record.frequency), float(record.gain),
                           float(record.q));
     }
@@ -496,14 +498,14 @@ void CDialogMusic::OnInputSlider(int controlId, int position) {
 
 void CDialogMusic::UpdateMeters() {
     for (int i = 0; i < kInputs; ++i) {
-        const int level = g_StatusBlock()[i];
+        const int level = Store().StatusBlock()[i];
         m_inputMeters[i]->SetData(&level, 0, 1);
     }
     for (int i = 0; i < 2; ++i) {
-        const int level = g_StatusBlock()[4 + i];
+        const int level = Store().StatusBlock()[4 + i];
         m_musicMeters[i]->SetData(&level, 0, 1);
     }
-    const int format = g_StatusBlock()[7] & 0x0F;
+    const int format = Store().StatusBlock()[7] & 0x0F;
     if (format < 9) m_streamFormat->setText(QString::fromLatin1(kStreamFormats[format]));
     // The graph's banner follows the switch whoever changed it.
     m_eq->SyncBypassFlag();
@@ -633,6 +635,7 @@ void CDialogMusic::OnPreviewClicked(int controlId) {
 }
 
 FX_REGISTER_PAGE(PAGE_MUSIC,
-                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CDialogMusic(subPage, parent, navigator);
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator,
+                    fx::ParamStore& store) -> CHalvoxPage* {
+                     return new CDialogMusic(subPage, parent, store, navigator);
                  });

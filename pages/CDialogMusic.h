@@ -58,7 +58,8 @@ public:
     static constexpr int kEffectRows = 9;
     static constexpr int kMeterPeriodMs = 300;
 
-    CDialogMusic(int subPage, QWidget* parent, CPageNavigator navigator = {});
+    CDialogMusic(int subPage, QWidget* parent, fx::ParamStore& store,
+                 CPageNavigator navigator = {});
 
     void SelectSubPage(int subPage) override;
     void Reload() override;

@@ -48,8 +48,9 @@ const QColor kCurrentChannel(0, 110, 200);
 
 } // namespace
 
-CDialogOutput::CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator)
-    : COutputSidePageBase(kResource, parent) {
+CDialogOutput::CDialogOutput(int channel, QWidget* parent, fx::ParamStore& store,
+                             CPageNavigator navigator)
+    : COutputSidePageBase(kResource, parent, store) {
     m_subPage = std::clamp(channel, 0, kOutputChannelCount - 1);
     // Frames first, so the controls they hold lie above them.
     CreateLevels(MixLevelRows());
@@ -453,6 +454,7 @@ bool CDialogOutput::PageSliderTakesWheel(int id) const {
 }
 
 FX_REGISTER_PAGE(PAGE_OUTPUT,
-                 [](int subPage, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CDialogOutput(subPage, parent, navigator);
+                 [](int subPage, QWidget* parent, const CPageNavigator& navigator,
+                    fx::ParamStore& store) -> CHalvoxPage* {
+                     return new CDialogOutput(subPage, parent, store, navigator);
                  });

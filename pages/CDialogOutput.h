@@ -56,7 +56,8 @@ public:
     static constexpr int kDelayMin = 14; // tenths of a millisecond
     static constexpr int kDelayMax = 1000;
 
-    CDialogOutput(int channel, QWidget* parent, CPageNavigator navigator = {});
+    CDialogOutput(int channel, QWidget* parent, fx::ParamStore& store,
+                  CPageNavigator navigator = {});
 
     // The shown channel: SetChannel, as the navigation row asks through the view.
     void SelectSubPage(int channel) override;

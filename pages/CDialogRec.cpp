@@ -11,6 +11,7 @@
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
 #include "state/Compressor.h"
+#include "state/ParamStore.h"
 
 #include <algorithm>
 
@@ -38,8 +39,8 @@ const QColor kListColor(255, 125, 135);
 const QColor kRecordAccent(230, 60, 70);
 } // namespace
 
-CDialogRec::CDialogRec(QWidget* parent, CPageNavigator navigator)
-    : COutputSidePageBase(kResource, parent) {
+CDialogRec::CDialogRec(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator)
+    : COutputSidePageBase(kResource, parent, store) {
     // Frames first, so the controls they hold lie above them.
     std::vector<LevelRowSpec> levels = MixLevelRows();
     levels.push_back({IDC_REC_RECORD_LEVEL, IDC_REC_RECORD_LEVEL_CAPTION,
@@ -120,7 +121,7 @@ void CDialogRec::BuildRecordBandList() {
     const QString peq = CEqEditor::TypeTexts().at(EQ_PEQ);
     for (int b = 0; b < kBandRows; ++b) {
         const EqBandRecord band =
-            DecodeEqBandRecord(&g_PanelImage()[EqBandOffset(kRecordEqSet, b)]);
+            DecodeEqBandRecord(&Store().Panel()[EqBandOffset(kRecordEqSet, b)]);
         list->SetCellText(b, CEqEditor::ColNumber, QString::number(b + 1));
         list->SetCellText(b, CEqEditor::ColType, peq);
         list->SetCellText(b, CEqEditor::ColGain, QStringLiteral("0.0dB"));
@@ -155,6 +156,5 @@ bool CDialogRec::PageSliderTakesWheel(int id) const {
 }
 
 FX_REGISTER_PAGE(PAGE_RECORDING,
-                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CDialogRec(parent, navigator);
-                 });
+                 [](int, QWidget* parent, const CPageNavigator& navigator, fx::ParamStore& store)
+                     -> CHalvoxPage* { return new CDialogRec(parent, store, navigator); });

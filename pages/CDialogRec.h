@@ -37,7 +37,7 @@ public:
     static constexpr int kBandRows = 5;
     static constexpr CEqEditor::ColumnWidths kListColumnWidths = {30, 60, 60, 60, 50};
 
-    explicit CDialogRec(QWidget* parent, CPageNavigator navigator = {});
+    explicit CDialogRec(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator = {});
 
     void Reload() override; // RefreshRecordPage
     void Relabel() override;

@@ -11,6 +11,7 @@
 #include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -65,7 +66,8 @@ QLabel* MakeLabel(QWidget* page, int id, const char* text) {
 }
 } // namespace
 
-CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
+CEqEditor::CEqEditor(QWidget* page, fx::ParamStore& store)
+    : QObject(page), m_store(store), m_page(page) {
     m_graph = new CEqPanel(page);
     SetCtrlId(m_graph, IDC_EQ_GRAPH);
     connect(m_graph, &CEqPanel::BandChanged, this,
@@ -87,7 +89,7 @@ CEqEditor::CEqEditor(QWidget* page) : QObject(page), m_page(page) {
 
     m_room = new CRoomCorrection(
         this, {[this] { return Set(); }, [this] { return TargetSets(); }, [this] { Load(); }},
-        *m_graph, page);
+        *m_graph, page, m_store);
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
@@ -266,7 +268,7 @@ void CEqEditor::Load() {
     for (int b = 0; b < count; ++b) {
         const int offset = EqBandOffset(m_set, b);
         if (offset < 0) continue;
-        const EqBandRecord record = DecodeEqBandRecord(&g_PanelImage()[offset]);
+        const EqBandRecord record = DecodeEqBandRecord(&m_store.Panel()[offset]);
         m_graph->ApplyBandType(b, record.type);
         m_graph->ApplyBandGain(b, float(record.gain));
         m_graph->ApplyBandFrequency(b, float(record.frequency));
@@ -496,7 +498,7 @@ void CEqEditor::ImportFilters() {
 void CEqEditor::ExportFilters() {
     const QString path = ChooseFilterFile(true);
     if (path.isEmpty()) return;
-    const std::string text = fx::FormatFilterText(m_set, g_PanelImage());
+    const std::string text = fx::FormatFilterText(m_set, m_store.Panel());
     const fx::FileWriteResult saved = fx::WriteFileAtomically(
         path.toStdString(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!saved.ok) ShowFilterError(QString::fromStdString(saved.message));

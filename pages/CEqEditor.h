@@ -22,6 +22,10 @@ class QRadioButton;
 class QWidget;
 struct EqBand;
 
+namespace fx {
+class ParamStore;
+}
+
 // Control identifiers of the EQ part every EQ page shares.
 enum EqEditorCtrl : int {
     IDC_EQ_GRAPH = 1040,
@@ -67,7 +71,7 @@ public:
     // Height the band editor needs (number, type radios, three slider rows).
     static constexpr int kEditorHeight = 178;
 
-    explicit CEqEditor(QWidget* page);
+    CEqEditor(QWidget* page, fx::ParamStore& store);
 
     // The set shown, its bypass switch and the band list's text colour; Load
     // makes it visible.
@@ -164,6 +168,7 @@ private:
     void ShowEditor(bool shown);
     void PlaceEditor(const QRect& area);
 
+    fx::ParamStore& m_store;
     QWidget* m_page;
     CEqPanel* m_graph = nullptr;
     CRoomCorrection* m_room = nullptr;

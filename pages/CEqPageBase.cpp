@@ -4,7 +4,8 @@
 
 namespace fx {
 
-CEqPageBase::CEqPageBase(int pageId, QWidget* parent) : CHalvoxPage(pageId, parent) {}
+CEqPageBase::CEqPageBase(int pageId, QWidget* parent, fx::ParamStore& store)
+    : CHalvoxPage(pageId, parent, store) {}
 
 bool CEqPageBase::EqBypassed() const {
     return m_eq->Bypassed();
@@ -29,7 +30,7 @@ void CEqPageBase::FitHost(const QSize& standalone) {
 }
 
 CEqEditor* CEqPageBase::CreateEq() {
-    m_eq = new CEqEditor(this);
+    m_eq = new CEqEditor(this, Store());
     return m_eq;
 }
 

@@ -16,7 +16,7 @@ namespace fx {
 class CEqPageBase : public CHalvoxPage {
     Q_OBJECT
 public:
-    CEqPageBase(int pageId, QWidget* parent);
+    CEqPageBase(int pageId, QWidget* parent, fx::ParamStore& store);
 
     void Relabel() override { Reload(); }
     bool HasEqualiser() const override { return true; }

@@ -2,7 +2,8 @@
 
 #include "controls/DialogStyle.h"
 
-CHalvoxPage::CHalvoxPage(int pageId, QWidget* parent) : QWidget(parent), m_pageId(pageId) {
+CHalvoxPage::CHalvoxPage(int pageId, QWidget* parent, fx::ParamStore& store)
+    : QWidget(parent), m_pageId(pageId), m_store(store) {
     ApplyPaleBackground(this);
 }
 

@@ -2,6 +2,10 @@
 
 #include <QWidget>
 
+namespace fx {
+class ParamStore;
+}
+
 // Page identifiers (their dialog resources).
 enum PageId : int {
     PAGE_MUSIC = 313,
@@ -19,9 +23,11 @@ enum PageId : int {
 class CHalvoxPage : public QWidget {
     Q_OBJECT
 public:
-    CHalvoxPage(int pageId, QWidget* parent);
+    CHalvoxPage(int pageId, QWidget* parent, fx::ParamStore& store);
 
     int PageId() const { return m_pageId; }
+    // What the page shows and changes: the store of the processor's memory.
+    fx::ParamStore& Store() const { return m_store; }
 
     // The music, output and effects pages switch their sub-page (sub-page,
     // output channel, effect) in place; the others ignore it.
@@ -42,4 +48,5 @@ protected:
 
 private:
     int m_pageId;
+    fx::ParamStore& m_store;
 };

@@ -4,6 +4,7 @@
 #include "link/SendWorker.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
+#include "state/ParamStore.h"
 
 #include <QObject>
 #include <QPointer>
@@ -49,8 +50,8 @@ bool InRange(int commandId, int first) {
 
 } // namespace
 
-CModeCommands::CModeCommands(fx::SendWorker& sender, QObject* context)
-    : m_sender(sender), m_context(context) {}
+CModeCommands::CModeCommands(fx::SendWorker& sender, fx::ParamStore& store, QObject* context)
+    : m_sender(sender), m_store(store), m_context(context) {}
 
 bool CModeCommands::Handle(int commandId) {
     if (InRange(commandId, kLoadFirst))
@@ -67,15 +68,16 @@ bool CModeCommands::Handle(int commandId) {
 }
 
 void CModeCommands::Load(int mode) {
-    if (!g_bConnected()) return;
+    if (!m_store.Link().connected) return;
     mode = ClampMode(mode);
-    if (g_bParamsChanged() && !JobUi().AskYesNo(LoadQuestion(mode), InformationCaption())) return;
+    if (m_store.Link().paramsChanged && !JobUi().AskYesNo(LoadQuestion(mode), InformationCaption()))
+        return;
     m_sender.Post([mode] { LoadMachineMode(mode); });
     ShowSyncDialog("");
 }
 
 bool CModeCommands::Store(int mode) {
-    if (!g_bConnected()) return false;
+    if (!m_store.Link().connected) return false;
     mode = ClampMode(mode);
     if (!JobUi().AskYesNo(StoreQuestion(mode), InformationCaption())) return false;
     m_sender.Post([mode] { StoreMachineMode(mode); });
@@ -86,14 +88,14 @@ bool CModeCommands::Store(int mode) {
 }
 
 void CModeCommands::ResetMode(int mode) {
-    if (!g_bConnected()) return;
+    if (!m_store.Link().connected) return;
     mode = ClampMode(mode);
     m_sender.Post([mode] { ResetMachineMode(mode); });
     ShowSyncDialog("");
 }
 
 bool CModeCommands::ResetProcessor() {
-    if (!g_bConnected()) return false;
+    if (!m_store.Link().connected) return false;
     const char* question = PickText("您确定要将机器复位吗? \n机器复位后请手动重启机器.",
                                     "Are you sure reset machine? ");
     if (!JobUi().AskYesNo(question, "提示")) return false;

@@ -1,5 +1,9 @@
 #pragma once
 
+namespace fx {
+class ParamStore;
+}
+
 class QObject;
 
 namespace fx {
@@ -25,7 +29,7 @@ public:
 
     // context: the window object the delayed notices belong to (they are
     // dropped when it goes).
-    CModeCommands(fx::SendWorker& sender, QObject* context);
+    CModeCommands(fx::SendWorker& sender, fx::ParamStore& store, QObject* context);
 
     // Runs a command of the table above; false when the id is none of them.
     bool Handle(int commandId);
@@ -46,5 +50,6 @@ public:
 
 private:
     fx::SendWorker& m_sender;
+    fx::ParamStore& m_store;
     QObject* m_context;
 };

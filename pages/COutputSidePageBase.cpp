@@ -23,8 +23,8 @@ const char* const kMixCaptions[] = {"直达声音量", "混响音量", "回声�
 const QColor kMixAccent(0, 200, 80);
 } // namespace
 
-COutputSidePageBase::COutputSidePageBase(int pageId, QWidget* parent)
-    : CEqPageBase(pageId, parent) {
+COutputSidePageBase::COutputSidePageBase(int pageId, QWidget* parent, fx::ParamStore& store)
+    : CEqPageBase(pageId, parent, store) {
     RegisterPageArtwork();
 }
 

@@ -26,7 +26,7 @@ public:
     static constexpr int kPictureId = 1258;
     static constexpr int kFirstLevelId = 1041; // one per level row
 
-    COutputSidePageBase(int pageId, QWidget* parent);
+    COutputSidePageBase(int pageId, QWidget* parent, fx::ParamStore& store);
 
     CCompressorSection& Compressor() const { return *m_comp; }
     CPageNavRow& NavRow() const { return *m_nav; }

@@ -6,7 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-CPlaceholderPage::CPlaceholderPage(int pageId, QWidget* parent) : CHalvoxPage(pageId, parent) {
+CPlaceholderPage::CPlaceholderPage(int pageId, QWidget* parent, fx::ParamStore& store)
+    : CHalvoxPage(pageId, parent, store) {
     m_title = new QLabel(this);
     QFont font = m_title->font();
     font.setPixelSize(26);

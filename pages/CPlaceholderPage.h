@@ -9,7 +9,7 @@ class QLabel;
 class CPlaceholderPage : public CHalvoxPage {
     Q_OBJECT
 public:
-    CPlaceholderPage(int pageId, QWidget* parent);
+    CPlaceholderPage(int pageId, QWidget* parent, fx::ParamStore& store);
 
     void SelectSubPage(int subPage) override;
     void Relabel() override;

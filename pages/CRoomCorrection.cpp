@@ -7,6 +7,7 @@
 #include "pages/CAutoEqDlg.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -44,8 +45,9 @@ bool ReadMeasurement(const QString& path, fx::Measurement& out, QString& reason)
 
 } // namespace
 
-CRoomCorrection::CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page)
-    : QObject(owner), m_target(std::move(target)), m_graph(graph), m_page(page) {
+CRoomCorrection::CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page,
+                                 fx::ParamStore& store)
+    : QObject(owner), m_target(std::move(target)), m_graph(graph), m_page(page), m_store(store) {
     connect(&m_graph, &CEqPanel::MeasurementFile, this, [this](int operation, int) {
         if (operation == kEqLoadMeasurement)
             LoadMeasurement();
@@ -110,7 +112,7 @@ void CRoomCorrection::LoadMeasurement() {
 
 bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request) {
     if (m_optionsChooser) return m_optionsChooser(request);
-    const int freeBands = static_cast<int>(fx::FreeEqBands(m_target.set(), g_PanelImage()).size());
+    const int freeBands = static_cast<int>(fx::FreeEqBands(m_target.set(), m_store.Panel()).size());
     CAutoEqDlg dialog(m_page, freeBands, [this] { return ChooseFile(false); });
     if (dialog.exec() != QDialog::Accepted) return false;
     QString reason;
@@ -136,10 +138,10 @@ void CRoomCorrection::ChooseAndFit() {
 bool CRoomCorrection::StartFit(fx::AutoEqRequest request) {
     if (!m_graph.Overlay().HasMeasurement() || FitRunning()) return false;
     const int set = m_target.set();
-    const int freeBands = static_cast<int>(fx::FreeEqBands(set, g_PanelImage()).size());
+    const int freeBands = static_cast<int>(fx::FreeEqBands(set, m_store.Panel()).size());
     if (freeBands == 0) return false;
     request.measurement = m_graph.Overlay().Measurement();
-    request.keptBands = fx::KeptEqBands(set, g_PanelImage());
+    request.keptBands = fx::KeptEqBands(set, m_store.Panel());
     request.bandCount = request.bandCount > 0 ? std::min(request.bandCount, freeBands) : freeBands;
     m_running = std::make_shared<fx::AutoEqResult>();
     // The worker writes only its own result; progress reaches this object
@@ -184,7 +186,7 @@ void CRoomCorrection::OnFitDone() {
 // took while the fit ran are no longer free and stay as they are.
 void CRoomCorrection::ApplyFit(const fx::AutoEqResult& fit) {
     const int set = m_target.set();
-    const std::vector<int> freeBands = fx::FreeEqBands(set, g_PanelImage());
+    const std::vector<int> freeBands = fx::FreeEqBands(set, m_store.Panel());
     {
         const fx::ImageEditScope edit(fx::ImageEditKind::EqAutoFit, set);
         for (int target : m_target.linkedSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
@@ -203,7 +205,7 @@ void CRoomCorrection::ExportPredicted() {
     const int set = m_target.set();
     std::vector<EqBandRecord> bands;
     for (int band = 0; band < EqBandCount(set); ++band)
-        bands.push_back(DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band)));
+        bands.push_back(DecodeEqBandRecord(m_store.Panel() + EqBandOffset(set, band)));
     const std::string text = fx::FormatMeasurement(
         fx::PredictedMeasurement(m_graph.Overlay().Measurement(), bands),
         {"measurement + EQ", "EQ set " + std::to_string(set), "Freq(Hz) SPL(dB)"});

@@ -9,6 +9,10 @@
 #include <memory>
 #include <vector>
 
+namespace fx {
+class ParamStore;
+}
+
 class CEqPanel;
 class QProgressDialog;
 class QThread;
@@ -31,7 +35,8 @@ public:
         std::function<void()> reload;
     };
 
-    CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page);
+    CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page,
+                    fx::ParamStore& store);
     ~CRoomCorrection() override; // waits for a running fit
 
     void LoadMeasurement();
@@ -67,6 +72,7 @@ private:
     Target m_target;
     CEqPanel& m_graph;
     QWidget* m_page;
+    fx::ParamStore& m_store;
     QThread* m_thread = nullptr;
     QProgressDialog* m_progress = nullptr;
     std::shared_ptr<fx::AutoEqResult> m_running; // written by the worker until it ends

@@ -71,7 +71,8 @@ QGroupBox* MakeFrame(QWidget* page, int id, const char* title) {
 }
 } // namespace
 
-CSSVCDlg::CSSVCDlg(QWidget* parent, CPageNavigator navigator) : CHalvoxPage(kResource, parent) {
+CSSVCDlg::CSSVCDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator)
+    : CHalvoxPage(kResource, parent, store) {
     m_volumeGroup = MakeFrame(this, 0, "");
     m_roomGroup = MakeFrame(this, IDC_SSV_ROOM_HEADING, "房间大小");
     m_positionGroup = MakeFrame(this, IDC_SSV_SOURCES_HEADING, "声源的位置");
@@ -447,6 +448,5 @@ void CSSVCDlg::MoveItem(int item, double x, double y) {
 }
 
 FX_REGISTER_PAGE(PAGE_SURROUND,
-                 [](int, QWidget* parent, const CPageNavigator& navigator) -> CHalvoxPage* {
-                     return new CSSVCDlg(parent, navigator);
-                 });
+                 [](int, QWidget* parent, const CPageNavigator& navigator, fx::ParamStore& store)
+                     -> CHalvoxPage* { return new CSSVCDlg(parent, store, navigator); });

@@ -53,7 +53,7 @@ public:
     static constexpr int kResource = 334;
     static constexpr int kItemCount = CSSVolumePanel::kItemCount; // listener, speakers 1..8
 
-    CSSVCDlg(QWidget* parent, CPageNavigator navigator = {});
+    CSSVCDlg(QWidget* parent, fx::ParamStore& store, CPageNavigator navigator = {});
 
     void Reload() override;
     void Relabel() override;

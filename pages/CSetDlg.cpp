@@ -15,6 +15,7 @@
 #include "state/MachineModes.h"
 #include "state/MachineSettings.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -42,10 +43,6 @@ constexpr VolumeInput kInputs[] = {VolumeInput::Microphone, VolumeInput::Music};
 constexpr int kMachineModeButtons = 4;
 constexpr int kApplyNoticeMs = 1100;
 
-uint8_t* Edit() {
-    return g_MachineSettingsWork();
-}
-
 QString VolumeText(int volume) {
     return volume == 0 ? Tr("无效", "Invalid") : QString::asprintf("%d", volume);
 }
@@ -62,7 +59,12 @@ void ShowApplyNotice(bool confirmed, bool linked) {
 
 } // namespace
 
-CSetDlg::CSetDlg(fx::SendWorker& sender, QWidget* parent) : QDialog(parent), m_sender(sender) {
+uint8_t* CSetDlg::Edit() const {
+    return m_store.MachineSettingsWork();
+}
+
+CSetDlg::CSetDlg(fx::SendWorker& sender, fx::ParamStore& store, QWidget* parent)
+    : QDialog(parent), m_sender(sender), m_store(store) {
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
     setWindowTitle(Tr("机器设置", "Machine Set"));
@@ -131,18 +133,18 @@ void CSetDlg::CreateModeControls() {
     m_saveButtons->addButton(m_byPower, static_cast<int>(fx::SaveMode::ByPower));
     m_saveButtons->addButton(m_byMode, static_cast<int>(fx::SaveMode::ByMode));
     connect(m_saveButtons, &QButtonGroup::idClicked, this,
-            [](int id) { fx::SetSaveMode(Edit(), static_cast<fx::SaveMode>(id)); });
+            [this](int id) { fx::SetSaveMode(Edit(), static_cast<fx::SaveMode>(id)); });
 
     m_powerOnLabel = MakeDialogLabel(this, IDC_SET_POWER_ON_LABEL, "机器开机指定模式");
     m_powerOnMode = WithCtrlId(IDC_SET_POWER_ON_MODE, new QComboBox(this));
     m_powerOnMode->addItems({"Auto", "M1", "M2", "M3", "M4"});
     connect(m_powerOnMode, &QComboBox::activated, this,
-            [](int index) { fx::SetPowerOnMode(Edit(), index); });
+            [this](int index) { fx::SetPowerOnMode(Edit(), index); });
 
     m_hdmiMute =
         WithCtrlId(IDC_SET_HDMI_MUTE, new QCheckBox(QString::fromUtf8("HDMI输出口静音"), this));
     connect(m_hdmiMute, &QCheckBox::toggled, this,
-            [](bool checked) { fx::SetHdmiMuted(Edit(), checked); });
+            [this](bool checked) { fx::SetHdmiMuted(Edit(), checked); });
 
     const int routeIds[] = {IDC_SET_ROUTE_SL, IDC_SET_ROUTE_SBL, IDC_SET_ROUTE_BOTH};
     const char* routeTexts[] = {"输出至SL/SR", "输出至SBL/SBR", "输出至SL/SR和SBL/SBR"};
@@ -153,7 +155,7 @@ void CSetDlg::CreateModeControls() {
         m_routeButtons->addButton(m_routes[i], i);
     }
     connect(m_routeButtons, &QButtonGroup::idClicked, this,
-            [](int id) { fx::SetRouting(Edit(), static_cast<fx::SurroundRouting>(id)); });
+            [this](int id) { fx::SetRouting(Edit(), static_cast<fx::SurroundRouting>(id)); });
 
     // Present for the record's sake, never shown.
     m_panelLock =
@@ -167,9 +169,9 @@ void CSetDlg::CreateModeControls() {
         ShowLocks();
     });
     connect(m_volumeLock, &QCheckBox::toggled, this,
-            [](bool checked) { fx::SetVolumeLock(Edit(), checked); });
+            [this](bool checked) { fx::SetVolumeLock(Edit(), checked); });
     connect(m_modeLock, &QCheckBox::toggled, this,
-            [](bool checked) { fx::SetModeLock(Edit(), checked); });
+            [this](bool checked) { fx::SetModeLock(Edit(), checked); });
 }
 
 void CSetDlg::CreateButtons() {
@@ -246,7 +248,7 @@ void CSetDlg::Relabel() {
 
 void CSetDlg::Reload() {
     fx::RevertMachineSettingsEdit();
-    const bool hdmi = fx::ModelHasHdmiOutput(g_Identity().moduleName);
+    const bool hdmi = fx::ModelHasHdmiOutput(m_store.Identity().moduleName);
     m_hdmiGroup->setVisible(hdmi);
     m_hdmiMute->setVisible(hdmi);
     ShowRecord();
@@ -297,8 +299,8 @@ void CSetDlg::ShowLocks() {
 void CSetDlg::ShowModeButtons() {
     for (int mode = 0; mode < kMachineModeButtons; ++mode) {
         CGdipButton* button = m_modeButtons[static_cast<size_t>(mode)];
-        SetCheckedQuietly(button, mode == g_CurrentMode());
-        button->setEnabled(g_bConnected());
+        SetCheckedQuietly(button, mode == m_store.CurrentMode());
+        button->setEnabled(m_store.Link().connected);
     }
 }
 
@@ -330,19 +332,19 @@ void CSetDlg::SendMasterVolume(VolumeInput input) {
 }
 
 void CSetDlg::OnResetMode(int mode) {
-    if (!g_bConnected()) {
+    if (!m_store.Link().connected) {
         ShowModeButtons();
         return;
     }
-    CModeCommands(m_sender, this).ResetMode(mode);
+    CModeCommands(m_sender, m_store, this).ResetMode(mode);
     ShowModeButtons();
 }
 
 void CSetDlg::OnApply() {
     fx::CommitMachineSettingsEdit();
     std::array<uint8_t, kMachineSettingsSize> record{};
-    std::memcpy(record.data(), g_MachineSettingsDevice(), record.size());
-    const bool linked = g_bConnected();
+    std::memcpy(record.data(), m_store.MachineSettingsDevice(), record.size());
+    const bool linked = m_store.Link().connected;
     // The answer is waited for off the window's thread; the notice follows it.
     QPointer<CSetDlg> self(this);
     m_sender.Post([self, record, linked] {

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 
 #include <array>
+
+namespace fx {
+class ParamStore;
+}
 
 class CGdipButton;
 class CWheelRouter;
@@ -68,7 +73,7 @@ class CSetDlg : public QDialog {
 public:
     static constexpr int kResource = 335;
 
-    CSetDlg(fx::SendWorker& sender, QWidget* parent);
+    CSetDlg(fx::SendWorker& sender, fx::ParamStore& store, QWidget* parent);
 
     void Relabel();
     // Both copies from the device copy and every control from them (opening,
@@ -118,7 +123,11 @@ private:
     void OnResetMode(int mode);
     void OnApply();
 
+    // The settings record the dialog edits.
+    uint8_t* Edit() const;
+
     fx::SendWorker& m_sender;
+    fx::ParamStore& m_store;
     std::array<VolumeRow, 2> m_rows{};
     QGroupBox* m_startGroup = nullptr;
     QGroupBox* m_saveGroup = nullptr;

@@ -8,6 +8,7 @@
 #include "pages/DialogControls.h"
 #include "state/Features.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -99,14 +100,14 @@ constexpr int kMusicLowPassBand = 10;
 constexpr double kMusicLowPassQ = 0.707;
 
 // The value a slider shows, in the units of its text.
-double ShownValue(const SliderRow& row) {
+double ShownValue(const fx::ParamStore& store, const SliderRow& row) {
     switch (row.writes) {
     case Writes::Dsp:
         return GetDspParam(row.block, row.parameter);
     case Writes::BassBoost:
         return -BassBoostDb();
     case Writes::MusicLowPass: {
-        const uint8_t* band = g_PanelImage() + EqBandOffset(kMusicEqSet, kMusicLowPassBand);
+        const uint8_t* band = store.Panel() + EqBandOffset(kMusicEqSet, kMusicLowPassBand);
         return DecodeEqBandRecord(band).frequency;
     }
     case Writes::LevelThreshold:
@@ -161,7 +162,8 @@ constexpr int kValueWidth = 64;
 
 } // namespace
 
-CloudnessDlg::CloudnessDlg(QWidget* parent) : QDialog(parent) {
+CloudnessDlg::CloudnessDlg(fx::ParamStore& store, QWidget* parent)
+    : QDialog(parent), m_store(store) {
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
     ApplyToolWindowFrame(this);
@@ -302,7 +304,7 @@ void CloudnessDlg::Reload() {
     for (const CheckControls& controls : m_checks)
         SetCheckedQuietly(controls.box, IsOn(kCheckRows[controls.row]));
     for (const SliderControls& controls : m_sliders)
-        ShowSlider(controls, ShownValue(kSliderRows[controls.row]));
+        ShowSlider(controls, ShownValue(m_store, kSliderRows[controls.row]));
 }
 
 void CloudnessDlg::ShowSlider(const SliderControls& controls, double value) {

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+namespace fx {
+class ParamStore;
+}
+
 class CWheelRouter;
 class CXBmpSlider;
 class QCheckBox;
@@ -54,7 +58,7 @@ public:
     static constexpr int kResource = 515;
     static constexpr int kCloseId = 2;
 
-    explicit CloudnessDlg(QWidget* parent);
+    CloudnessDlg(fx::ParamStore& store, QWidget* parent);
 
     void Relabel();
     // Every control from the image and the editor variables.
@@ -91,6 +95,7 @@ private:
     std::vector<CheckControls> m_checks;
     QLabel* m_subNote = nullptr;
     QPushButton* m_close = nullptr;
+    fx::ParamStore& m_store;
     QGroupBox* m_bassFrame = nullptr;
     CWheelRouter* m_wheel = nullptr;
 };

@@ -23,12 +23,12 @@ bool RegisterPage(int pageId, PageMaker maker) {
     return Makers().emplace(pageId, maker).second;
 }
 
-CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent) {
+CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent, ParamStore& store) {
     if (!IsPageId(pageId)) return nullptr;
     const auto maker = Makers().find(pageId);
     if (maker != Makers().end())
-        return maker->second(subPage, parent, CPageNavigator::ForHost(parent));
-    CHalvoxPage* page = new CPlaceholderPage(pageId, parent);
+        return maker->second(subPage, parent, CPageNavigator::ForHost(parent), store);
+    CHalvoxPage* page = new CPlaceholderPage(pageId, parent, store);
     page->SelectSubPage(subPage);
     return page;
 }

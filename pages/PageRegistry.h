@@ -7,10 +7,15 @@ class CPageNavigator;
 class QWidget;
 
 namespace fx {
+class ParamStore;
+}
 
-// Makes a page as a child of parent on its sub-page; the navigator carries
-// the page's requests for other pages to the view.
-using PageMaker = CHalvoxPage* (*)(int subPage, QWidget* parent, const CPageNavigator& navigator);
+namespace fx {
+
+// Makes a page as a child of parent on its sub-page, showing and changing
+// store; the navigator carries the page's requests for other pages to the view.
+using PageMaker = CHalvoxPage* (*)(int subPage, QWidget* parent, const CPageNavigator& navigator,
+                                   ParamStore& store);
 
 // Each page's own source registers its maker, so the view names no page
 // class. Returns true so it can initialise a static; false (and the first
@@ -21,7 +26,7 @@ bool RegisterPage(int pageId, PageMaker maker);
 // Creates the page for an identifier as a child of parent, on its sub-page;
 // nullptr for an unknown identifier. A parent that is an IPageHost gets the
 // page's navigation requests. A page without a maker is a placeholder.
-CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent);
+CHalvoxPage* CreatePage(int pageId, int subPage, QWidget* parent, ParamStore& store);
 
 } // namespace fx
 

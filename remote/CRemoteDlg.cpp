@@ -13,6 +13,7 @@
 #include "remote/core/RemoteKeys.h"
 #include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
+#include "state/ParamStore.h"
 #include "state/StatusPoll.h"
 
 #include <QApplication>
@@ -95,8 +96,9 @@ CGdipButton* MakeButton(QWidget* parent, int id, const char* text) {
 
 } // namespace
 
-CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, QWidget* parent)
-    : QDialog(parent), m_sender(sender), m_pollWasOn(g_bStatusPoll.exchange(false)) {
+CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, fx::ParamStore& store, QWidget* parent)
+    : QDialog(parent), m_sender(sender), m_store(store),
+      m_pollWasOn(g_bStatusPoll.exchange(false)) {
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
     ApplyToolWindowFrame(this);
@@ -202,16 +204,16 @@ void CRemoteDlg::OnRemoteKeyData(int code) {
 // ------------------------------------------------------------------ apply, files
 
 bool CRemoteDlg::RequireLink() {
-    if (g_bConnected()) return true;
+    if (m_store.Link().connected) return true;
     ShowInfo(kConnectFirst, kNoticeMs);
     return false;
 }
 
 void CRemoteDlg::SendBlock(const QString& confirmedText) {
     QPointer<CRemoteDlg> self(this);
-    const auto block = std::to_array(g_RemoteKeyBlock());
-    m_sender.Post([self, confirmedText, block] {
-        const bool linked = g_bConnected();
+    const auto block = std::to_array(m_store.RemoteKeyBlock());
+    m_sender.Post([self, confirmedText, block, &store = m_store] {
+        const bool linked = store.Link().connected;
         const bool confirmed = static_cast<bool>(fx::SendRemoteKeyBlock(block, kReplyWaitMs));
         fx::HandToStateThread([self, confirmedText, confirmed, linked] {
             QString text = confirmedText;
@@ -245,7 +247,7 @@ void CRemoteDlg::OnLoadFile() {
     const QString chosen = ChooseFile(false);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, g_RemoteKeyBlock());
+    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, m_store.RemoteKeyBlock());
     if (result.status == fx::RemoteFileStatus::CannotOpen) {
         QMessageBox box(
             QMessageBox::Warning, Tr("载入遥控文件", "Load remote file"),
@@ -267,7 +269,7 @@ void CRemoteDlg::OnSaveFile() {
     const QString chosen = ChooseFile(true);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, g_RemoteKeyBlock());
+    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, m_store.RemoteKeyBlock());
     if (!result.ok()) {
         QMessageBox box(QMessageBox::Warning, QString::fromUtf8(fx::kCantWriteCaption),
                         QString::fromStdString(result.message), QMessageBox::Ok, this);

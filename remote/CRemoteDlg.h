@@ -8,6 +8,10 @@
 #include <array>
 #include <functional>
 
+namespace fx {
+class ParamStore;
+}
+
 class CGdipButton;
 class CInstructionPicture;
 
@@ -35,7 +39,7 @@ public:
     static constexpr int kCloseId = 2;
     static constexpr int kNoticeMs = 1100;
 
-    CRemoteDlg(fx::SendWorker& sender, QWidget* parent);
+    CRemoteDlg(fx::SendWorker& sender, fx::ParamStore& store, QWidget* parent);
     ~CRemoteDlg() override;
 
     // Relabels the dialog and exchanges the instruction picture.
@@ -74,6 +78,7 @@ private:
     bool RequireLink();
 
     fx::SendWorker& m_sender;
+    fx::ParamStore& m_store;
     bool m_pollWasOn;
     CRemotePicture* m_picture = nullptr;
     CInstructionPicture* m_instruction = nullptr;

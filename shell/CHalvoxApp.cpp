@@ -12,6 +12,7 @@
 #include "shell/CSingleInstance.h"
 #include "shell/CSynDlg.h"
 #include "state/JobUi.h"
+#include "state/ParamStore.h"
 #include "state/SyncJobs.h"
 
 #include <QApplication>
@@ -117,7 +118,7 @@ bool CHalvoxApp::InitInstance(const Options& options) {
     }
 
     qApp->installEventFilter(this);
-    m_frame = new CMainFrame;
+    m_frame = new CMainFrame(fx::Store());
     m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
     if (m_demo) m_demo->Attach(m_frame);
     if (!options.connectAddress.isEmpty()) ConnectFromCommandLine(options);

@@ -34,6 +34,8 @@
 #include "state/DeviceMirrors.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
+#include "state/PresetDiff.h"
 #include "state/StatusPoll.h"
 #include "state/SyncJobs.h"
 
@@ -53,10 +55,10 @@ const char* const kAppName = "效果器调音软件v1.2";
 } // namespace
 
 CHalvoxView::CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
-                         QWidget* parent)
-    : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc),
+                         fx::ParamStore& store, QWidget* parent)
+    : QWidget(parent), m_ribbon(ribbon), m_statusBar(statusBar), m_doc(doc), m_store(store),
       m_sender(std::make_unique<fx::SendWorker>()),
-      m_modeCommands(std::make_unique<CModeCommands>(*m_sender, this)) {
+      m_modeCommands(std::make_unique<CModeCommands>(*m_sender, store, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_master = std::make_unique<CMasterControls>(
@@ -112,7 +114,7 @@ void CHalvoxView::Create() {
     });
     RegisterDeviceArrival();
 
-    m_processorImage = EditorImage();
+    m_processorImage = fx::EditedImage();
     ShowPage(PAGE_MUSIC, 0);
     ApplyLanguage();
     m_master->RefreshRibbon();
@@ -167,7 +169,7 @@ void CHalvoxView::ShowPage(int pageId, int subPage) {
     }
     if (pageId == PAGE_MUSIC) m_lastMusicSubPage = subPage;
     if (pageId == PAGE_OUTPUT) m_lastOutputChannel = subPage;
-    m_page = fx::CreatePage(pageId, subPage, this);
+    m_page = fx::CreatePage(pageId, subPage, this, m_store);
     layout()->addWidget(m_page);
     m_page->show();
     PutStatusBarLastInTabOrder();
@@ -245,7 +247,7 @@ void CHalvoxView::OnLinkOpened(int balloonMs) {
     // Edits made while no processor was connected are kept aside from the
     // read; once it has ended the user chooses between them and the processor.
     m_offlineImage.clear();
-    if (std::vector<uint8_t> image = EditorImage(); image != m_processorImage)
+    if (std::vector<uint8_t> image = fx::EditedImage(); image != m_processorImage)
         m_offlineImage = std::move(image);
     // The new processor may be another model, with other sources.
     if (m_musicInputDialog) delete m_musicInputDialog.data();
@@ -258,7 +260,7 @@ void CHalvoxView::OnLinkOpened(int balloonMs) {
 }
 
 void CHalvoxView::OnStatusTimer() {
-    if (!g_bJobIdle() || !g_bConnected() || !g_bStatusPoll) return;
+    if (!m_store.Link().jobIdle || !m_store.Link().connected || !g_bStatusPoll) return;
     // One request at a time: behind a processor slower than the poll, the
     // requests would pile up in the outbox ahead of every change.
     if (!fx::Outbox().Written(m_lastStatusPoll)) return;
@@ -268,14 +270,15 @@ void CHalvoxView::OnStatusTimer() {
 
 void CHalvoxView::OnHidNotice(HidNotice notice, const QString& path) {
     if (notice == HidNotice::Arrival) {
-        if (g_bConnected()) return;
-        g_bNetMode() = false;
+        if (m_store.Link().connected) return;
+        m_store.Link().netMode = false;
         if (OpenDeviceLink() != 1) return;
         DestroyToolDialogs();
         OnLinkOpened(kArrivalBalloonMs);
         return;
     }
-    if (g_bConnected() && g_bNetMode()) return; // the network link does not care
+    if (m_store.Link().connected && m_store.Link().netMode)
+        return; // the network link does not care
     DebugLog("removed!\n");
     const QString linked = QString::fromStdString(UsbDevicePath());
     if (linked.isEmpty() || linked.compare(path, Qt::CaseInsensitive) != 0) return;
@@ -317,7 +320,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     if (outcome == static_cast<intptr_t>(SyncOutcome::LinkLost)) {
         // The removal or time-out notice tells why; nothing is refreshed or stored.
         g_PendingStoreMode = -1;
-        if (!g_bConnected()) {
+        if (!m_store.Link().connected) {
             m_statusTimer.stop();
             m_pitchTimer.stop();
         }
@@ -333,7 +336,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         if (job == 0 && !m_offlineImage.empty()) AskAboutOfflineEdits();
         return;
     }
-    if (!g_bConnected()) {
+    if (!m_store.Link().connected) {
         // The processor went away before it told its identity: there is
         // nothing to reject, and a mismatch box would blame the wrong thing.
         m_statusTimer.stop();
@@ -341,12 +344,6 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
         return;
     }
     ReportMismatch();
-}
-
-std::vector<uint8_t> CHalvoxView::EditorImage() {
-    std::vector<uint8_t> image(g_ParamImage(), g_ParamImage() + kImageSize);
-    std::copy(g_PanelImage(), g_PanelImage() + kPanelSize, image.begin());
-    return image;
 }
 
 void CHalvoxView::AskAboutOfflineEdits() {
@@ -382,11 +379,11 @@ void CHalvoxView::WriteOfflineEdits() {
     {
         // A change of the image like any other: under the state lock.
         fx::StateGuard lock(fx::StateLock());
-        std::copy(m_offlineImage.begin(), m_offlineImage.end(), g_ParamImage());
+        std::copy(m_offlineImage.begin(), m_offlineImage.end(), m_store.Image());
         RefreshFromImage();
     }
     RefreshPages();
-    if (!g_bConnected()) return; // kept in the editor; the next link asks again
+    if (!m_store.Link().connected) return; // kept in the editor; the next link asks again
     StartWriteAll();
     CSynDlg::ShowSyncDialog(QString());
 }
@@ -394,8 +391,8 @@ void CHalvoxView::WriteOfflineEdits() {
 void CHalvoxView::ReportMismatch() {
     const QByteArray name = QByteArray::fromStdString(ModuleNameText());
     const char* format = IsKnownModel() ? "E:%s_%02x 通信版本不匹配!" : "E:%s_%02x 机器型号不匹配!";
-    const QString text = QString::asprintf(format, name.constData(),
-                                           static_cast<unsigned>(g_Identity().commandSetVersion));
+    const QString text = QString::asprintf(
+        format, name.constData(), static_cast<unsigned>(m_store.Identity().commandSetVersion));
     CloseLink();
     m_statusTimer.stop();
     m_pitchTimer.stop();
@@ -449,7 +446,7 @@ void CHalvoxView::OnHostBusy() {
 }
 
 void CHalvoxView::CloseLink() {
-    if (g_bNetMode())
+    if (m_store.Link().netMode)
         NetDisconnect(true);
     else
         DisconnectUsb();
@@ -593,13 +590,13 @@ void CHalvoxView::OpenMusicInput() {
 }
 
 void CHalvoxView::OpenFeatures() {
-    if (!m_featuresDialog) m_featuresDialog = new CloudnessDlg(window());
+    if (!m_featuresDialog) m_featuresDialog = new CloudnessDlg(m_store, window());
     ShowToolDialog(m_featuresDialog);
 }
 
 void CHalvoxView::OpenMachineSettings() {
     if (!m_machineDialog) {
-        m_machineDialog = new CSetDlg(*m_sender, window());
+        m_machineDialog = new CSetDlg(*m_sender, m_store, window());
         // A power-on volume moves the live master volume: the ribbon shows it.
         connect(m_machineDialog, &CSetDlg::masterVolumeSent, this,
                 [this] { m_master->RefreshRibbon(); });
@@ -608,8 +605,8 @@ void CHalvoxView::OpenMachineSettings() {
 }
 
 void CHalvoxView::OpenRemoteLearning() {
-    if (!g_bConnected()) return;
-    if (!m_remoteDialog) m_remoteDialog = new CRemoteDlg(*m_sender, window());
+    if (!m_store.Link().connected) return;
+    if (!m_remoteDialog) m_remoteDialog = new CRemoteDlg(*m_sender, m_store, window());
     m_remoteDialog->Relabel();
     ShowToolDialog(m_remoteDialog);
 }
@@ -628,8 +625,8 @@ void CHalvoxView::UpdateEditMenu() {
 
 void CHalvoxView::UpdateStatusBar() {
     // While a processor is linked, read and idle, the editor holds what it holds.
-    if (g_bConnected() && g_bJobIdle() && !m_freshLink && !m_offlineQuestion)
-        m_processorImage = EditorImage();
+    if (m_store.Link().connected && m_store.Link().jobIdle && !m_freshLink && !m_offlineQuestion)
+        m_processorImage = fx::EditedImage();
     m_statusBar->UpdatePanes();
     const bool eq = m_page && m_page->HasEqualiser();
     m_statusBar->SetEqControls(eq, eq && m_page->EqBypassed());
@@ -638,7 +635,7 @@ void CHalvoxView::UpdateStatusBar() {
 // ------------------------------------------------------------------ closing
 
 bool CHalvoxView::QueryClose() {
-    if (g_bParamsChanged()) {
+    if (m_store.Link().paramsChanged) {
         QMessageBox box(
             QMessageBox::Question, Tr("保存?", "Save?"),
             Tr("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",

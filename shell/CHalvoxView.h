@@ -20,8 +20,9 @@
 #include <vector>
 
 namespace fx {
+class ParamStore;
 class SendWorker;
-}
+} // namespace fx
 
 class CEditHistory;
 class CHalvoxDoc;
@@ -45,7 +46,8 @@ public:
     static constexpr int kStatusPeriodMs = 500;
     static constexpr int kPitchPeriodMs = 2000;
 
-    CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc, QWidget* parent);
+    CHalvoxView(CRibbonBar* ribbon, CRibbonStatusBar* statusBar, CHalvoxDoc* doc,
+                fx::ParamStore& store, QWidget* parent);
     ~CHalvoxView() override;
 
     // The window creation: identity defaults, default image, stored language
@@ -133,14 +135,13 @@ private:
     void ShowAbout();
     void OnEqReset();
     void PutStatusBarLastInTabOrder();
-    // The parameters as the editor holds them (the panel area as edited).
-    static std::vector<uint8_t> EditorImage();
     void AskAboutOfflineEdits();
     void WriteOfflineEdits();
 
     CRibbonBar* m_ribbon;
     CRibbonStatusBar* m_statusBar;
     CHalvoxDoc* m_doc;
+    fx::ParamStore& m_store;
     std::unique_ptr<CMasterControls> m_master;
     CEditHistory* m_history = nullptr;
     std::unique_ptr<CViewNotifierQt> m_notifier;

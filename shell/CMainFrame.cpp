@@ -15,7 +15,7 @@ namespace {
 const char* const kAppTitle = "效果器调音软件v1.2";
 }
 
-CMainFrame::CMainFrame() {
+CMainFrame::CMainFrame(fx::ParamStore& store) {
     setWindowTitle(QString::fromUtf8(kAppTitle));
     setWindowIcon(CRibbonIcons::Application());
     setMinimumSize(kMinWidth, kMinHeight);
@@ -31,7 +31,7 @@ CMainFrame::CMainFrame() {
     setMenuWidget(m_ribbon);
     m_statusBar = new CRibbonStatusBar(this);
     setStatusBar(m_statusBar);
-    m_view = new CHalvoxView(m_ribbon, m_statusBar, m_doc, this);
+    m_view = new CHalvoxView(m_ribbon, m_statusBar, m_doc, store, this);
     setCentralWidget(m_view);
 
     connect(m_doc, &CHalvoxDoc::recentFilesChanged, this, &CMainFrame::RefreshRecentFiles);

@@ -3,6 +3,10 @@
 #include <QMainWindow>
 #include <QTimer>
 
+namespace fx {
+class ParamStore;
+}
+
 class CHalvoxDoc;
 class CHalvoxView;
 class CRibbonBar;
@@ -18,7 +22,7 @@ public:
     static constexpr int kMinHeight = 700;
     static constexpr int kIdleUpdateMs = 200;
 
-    CMainFrame();
+    explicit CMainFrame(fx::ParamStore& store);
     ~CMainFrame() override;
 
     CHalvoxView* View() const { return m_view; }

@@ -25,12 +25,20 @@ public:
     ParamStore& operator=(const ParamStore&) = delete;
 
     uint8_t (&Image())[kImageSize] { return m_image; }
+    const uint8_t (&Image() const)[kImageSize] { return m_image; }
     uint8_t (&Panel())[kPanelSize] { return m_panel; }
+    const uint8_t (&Panel() const)[kPanelSize] { return m_panel; }
     IdentityRecord& Identity() { return m_identity; }
+    const IdentityRecord& Identity() const { return m_identity; }
     uint8_t (&StatusBlock())[kStatusBlockSize] { return m_status; }
     std::atomic<int>& CurrentMode() { return m_currentMode; }
+    int CurrentMode() const { return m_currentMode.load(); }
     uint8_t (&RemoteKeyBlock())[kRemoteKeyBlockSize] { return m_remoteKeys; }
+    const uint8_t (&RemoteKeyBlock() const)[kRemoteKeyBlockSize] { return m_remoteKeys; }
     uint8_t (&MachineSettingsDevice())[kMachineSettingsSize] { return m_settingsDevice; }
+    const uint8_t (&MachineSettingsDevice() const)[kMachineSettingsSize] {
+        return m_settingsDevice;
+    }
     uint8_t (&MachineSettingsWork())[kMachineSettingsSize] { return m_settingsWork; }
     LinkFlags& Link() { return m_link; }
     // Held around every change, and by a thread other than the state thread

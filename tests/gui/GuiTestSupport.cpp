@@ -18,6 +18,7 @@
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 #include "state/StatusPoll.h"
 #include "state/SyncJobs.h"
 
@@ -131,7 +132,7 @@ void GuiFixture::StartEditor(bool plugged) {
     m_usb = std::make_unique<VirtualHidBackend>(*m_sim);
     if (!plugged) m_usb->Unplug();
     SetHidBackend(m_usb.get());
-    m_frame = new CMainFrame;
+    m_frame = new CMainFrame(fx::Store());
     m_frame->show();
 }
 

@@ -4,6 +4,7 @@
 #include "link/SendWorker.h"
 #include "pages/CModeCommands.h"
 #include "state/MachineModes.h"
+#include "state/ParamStore.h"
 
 #include <QObject>
 
@@ -37,7 +38,7 @@ protected:
     RecordingSettings settings;
     fx::SendWorker sender;
     QObject context;
-    CModeCommands commands{sender, &context};
+    CModeCommands commands{sender, fx::Store(), &context};
 };
 
 TEST_F(ModeCommandsTest, NothingWithoutALink) {

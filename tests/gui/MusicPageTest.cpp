@@ -16,6 +16,7 @@
 #include "shell/RibbonIds.h"
 #include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -501,7 +502,7 @@ TEST_F(MusicPageTest, StandalonePageAsksItsNavigatorForPages) {
     CPageNavigator navigator(
         [&](int pageId, int subPage) { requests.emplace_back(pageId, subPage); }, [] { return 0; });
     {
-        CDialogMusic page(1, nullptr, navigator);
+        CDialogMusic page(1, nullptr, fx::Store(), navigator);
         page.resize(1280, 640);
         EXPECT_EQ(1, page.Eq().Graph()->Set());
         const QPointF centre(page.EchoPreview()->width() / 2.0, page.EchoPreview()->height() / 2.0);
@@ -515,7 +516,7 @@ TEST_F(MusicPageTest, StandalonePageAsksItsNavigatorForPages) {
     EXPECT_EQ(std::make_pair(int(PAGE_MUSIC), 2), requests[1]);
 
     // Without a navigator the buttons switch the page by themselves.
-    CDialogMusic page(0, nullptr);
+    CDialogMusic page(0, nullptr, fx::Store());
     Ctrl<CGdipButton>(&page, 1070)->click();
     EXPECT_EQ(2, page.SubPage());
     EXPECT_EQ(6, page.Eq().Graph()->Set());

@@ -6,6 +6,7 @@
 #include "pages/CHalvoxPage.h"
 #include "pages/IPageHost.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <gtest/gtest.h>
 
@@ -76,11 +77,12 @@ TEST_F(PageRegistryTest, EveryPageTheViewShowsIsMadeByItsOwnClass) {
         SCOPED_TRACE(className);
         EXPECT_TRUE(fx::IsPageId(pageId));
         EXPECT_FALSE(fx::PageName(pageId).isEmpty());
-        std::unique_ptr<CHalvoxPage> page(fx::CreatePage(pageId, 0, &host));
+        std::unique_ptr<CHalvoxPage> page(fx::CreatePage(pageId, 0, &host, fx::Store()));
         ASSERT_NE(nullptr, page);
         EXPECT_STREQ(className, page->metaObject()->className());
         EXPECT_EQ(pageId, page->PageId());
         EXPECT_EQ(&host, page->parentWidget());
+        EXPECT_EQ(&fx::Store(), &page->Store()); // the store it was given
     }
 }
 
@@ -88,16 +90,15 @@ TEST_F(PageRegistryTest, UnknownIdentifiersAndSecondMakersAreRefused) {
     for (int id : {0, -1, 314, 999}) {
         EXPECT_FALSE(fx::IsPageId(id)) << id;
         EXPECT_TRUE(fx::PageName(id).isEmpty()) << id;
-        EXPECT_EQ(nullptr, fx::CreatePage(id, 0, nullptr)) << id;
+        EXPECT_EQ(nullptr, fx::CreatePage(id, 0, nullptr, fx::Store())) << id;
     }
     // A second maker for a page, or one for no page, changes nothing.
-    const fx::PageMaker stray = [](int, QWidget*, const CPageNavigator&) -> CHalvoxPage* {
-        return nullptr;
-    };
+    const fx::PageMaker stray = [](int, QWidget*, const CPageNavigator&,
+                                   fx::ParamStore&) -> CHalvoxPage* { return nullptr; };
     EXPECT_FALSE(fx::RegisterPage(PAGE_DELAY, stray));
     EXPECT_FALSE(fx::RegisterPage(999, stray));
     EXPECT_FALSE(fx::IsPageId(999));
-    std::unique_ptr<CHalvoxPage> page(fx::CreatePage(PAGE_DELAY, 0, nullptr));
+    std::unique_ptr<CHalvoxPage> page(fx::CreatePage(PAGE_DELAY, 0, nullptr, fx::Store()));
     ASSERT_NE(nullptr, page);
     EXPECT_STREQ("CDelayDlg", page->metaObject()->className());
 }
@@ -107,7 +108,7 @@ TEST_F(PageRegistryTest, UnknownIdentifiersAndSecondMakersAreRefused) {
 // dropped when the host has gone.
 TEST_F(PageRegistryTest, PageRequestsReachTheHostLater) {
     auto host = std::make_unique<RecordingHost>();
-    CHalvoxPage* page = fx::CreatePage(PAGE_MUSIC, 0, host.get());
+    CHalvoxPage* page = fx::CreatePage(PAGE_MUSIC, 0, host.get(), fx::Store());
     ASSERT_NE(nullptr, page);
     QAbstractButton* music = ButtonWithId(page, 1070); // the music sub-page
     ASSERT_NE(nullptr, music);

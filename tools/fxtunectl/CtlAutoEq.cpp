@@ -186,9 +186,10 @@ CtlResult ParseAutoEqArguments(const CtlOptions& options, AutoEqArgs& out) {
 }
 
 CtlResult RunAutoEq(CtlSession& session, const CtlOptions& options, const AutoEqArgs& args) {
+    fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    const std::vector<int> slots = fx::FreeEqBands(args.set, g_PanelImage());
+    const std::vector<int> slots = fx::FreeEqBands(args.set, store.Panel());
     if (slots.empty())
         return CtlResult::Fail(kExitFailed, "auto-eq: EQ set " + std::to_string(args.set) +
                                                 " has no free band (all are in use)");
@@ -196,7 +197,7 @@ CtlResult RunAutoEq(CtlSession& session, const CtlOptions& options, const AutoEq
         return Usage("EQ set " + std::to_string(args.set) + " has " + std::to_string(slots.size()) +
                      " free bands, not " + std::to_string(args.bands));
     fx::AutoEqRequest request = args.request;
-    request.keptBands = fx::KeptEqBands(args.set, g_PanelImage());
+    request.keptBands = fx::KeptEqBands(args.set, store.Panel());
     request.bandCount = args.bands > 0 ? args.bands : static_cast<int>(slots.size());
     const fx::AutoEqResult fit = fx::FitAutoEq(request);
     if (!args.exportPath.empty()) result = ExportPrediction(args, request.keptBands, fit);

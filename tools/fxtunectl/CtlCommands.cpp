@@ -127,17 +127,20 @@ std::string FieldText(const char* field, size_t size) {
 }
 
 CtlResult Info(CtlSession& session) {
+    fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll(false);
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
     std::printf("module: %s\n", ModuleNameText().c_str());
-    std::printf("command-set version: %d\n", g_Identity().commandSetVersion);
-    std::printf("MCU version: %s\n",
-                FieldText(g_Identity().firstVersion, sizeof g_Identity().firstVersion).c_str());
-    std::printf("DSP version: %s\n",
-                FieldText(g_Identity().secondVersion, sizeof g_Identity().secondVersion).c_str());
+    std::printf("command-set version: %d\n", store.Identity().commandSetVersion);
+    std::printf(
+        "MCU version: %s\n",
+        FieldText(store.Identity().firstVersion, sizeof store.Identity().firstVersion).c_str());
+    std::printf(
+        "DSP version: %s\n",
+        FieldText(store.Identity().secondVersion, sizeof store.Identity().secondVersion).c_str());
     std::printf("compatible: %s\n", compatible ? "yes" : "no");
-    if (compatible) std::printf("current mode: M%d\n", g_CurrentMode().load() + 1);
+    if (compatible) std::printf("current mode: M%d\n", store.CurrentMode().load() + 1);
     return session.CheckCompatible();
 }
 
@@ -213,7 +216,7 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
 CtlResult Dump(CtlSession& session) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::fputs(ImageToJson().c_str(), stdout);
+    std::fputs(ImageToJson(session.Store()).c_str(), stdout);
     return CtlResult::Ok();
 }
 
@@ -270,7 +273,7 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     CtlResult result = PrepareCommand(options, args);
     if (!result.ok()) return result;
     if (IsFileDiff(options)) return RunFileDiff(options);
-    CtlSession session(options);
+    CtlSession session(options, fx::Store());
     result = session.Connect();
     if (!result.ok()) return result;
     result = Dispatch(session, options, args);

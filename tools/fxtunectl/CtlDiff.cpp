@@ -86,6 +86,7 @@ CtlResult RunFileDiff(const CtlOptions& options) {
 }
 
 CtlResult RunDiff(CtlSession& session, const CtlOptions& options) {
+    fx::ParamStore& store = session.Store();
     Image file;
     CtlResult result = ReadModeImage(options.arguments[0], file);
     if (!result.ok()) return result;
@@ -93,5 +94,5 @@ CtlResult RunDiff(CtlSession& session, const CtlOptions& options) {
     if (!result.ok()) return result;
     const std::string processor =
         options.usb ? "usb" : options.host + ":" + std::to_string(options.port);
-    return Report(options, file, g_ParamImage(), processor);
+    return Report(options, file, store.Image(), processor);
 }

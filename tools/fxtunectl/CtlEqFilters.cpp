@@ -56,11 +56,11 @@ void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text
                      text.skippedLines == 1 ? "is" : "are");
 }
 
-std::string FiltersJson(int set, int language) {
+std::string FiltersJson(const fx::ParamStore& store, int set, int language) {
     std::string out = "{\"set\":" + std::to_string(set) +
                       ",\"name\":" + JsonString(fx::EqSetName(set, language)) + ",\"filters\":[";
     bool first = true;
-    for (const fx::ExportedFilter& filter : fx::ExportFilters(set, g_PanelImage())) {
+    for (const fx::ExportedFilter& filter : fx::ExportFilters(set, store.Panel())) {
         out += (first ? "\n " : ",\n ") + std::string("{\"filter\":") +
                std::to_string(filter.number) + ",\"on\":" + (filter.on ? "true" : "false") +
                ",\"type\":" + JsonString(filter.type) +
@@ -104,13 +104,14 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
 }
 
 CtlResult RunEqExport(CtlSession& session, const CtlOptions& options) {
+    fx::ParamStore& store = session.Store();
     FilterArguments arguments;
     CtlResult result = ParseFilterArguments(options, arguments);
     if (result.ok()) result = session.ReadAll();
     if (!result.ok()) return result;
     if (options.json)
-        std::fputs(FiltersJson(arguments.set, options.language).c_str(), stdout);
+        std::fputs(FiltersJson(store, arguments.set, options.language).c_str(), stdout);
     else
-        std::fputs(fx::FormatFilterText(arguments.set, g_PanelImage()).c_str(), stdout);
+        std::fputs(fx::FormatFilterText(arguments.set, store.Panel()).c_str(), stdout);
     return CtlResult::Ok();
 }

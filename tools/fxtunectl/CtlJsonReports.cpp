@@ -13,25 +13,27 @@
 #include <string>
 
 CtlResult PrintInfoJson(CtlSession& session) {
+    fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll(false);
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
-    std::string identity = IdentityJson();
+    std::string identity = IdentityJson(store);
     identity.pop_back(); // the closing brace: the mode joins the object
-    identity += ",\"currentMode\":" +
-                (compatible ? std::to_string(g_CurrentMode().load() + 1) : std::string("null")) +
-                "}\n";
+    identity +=
+        ",\"currentMode\":" +
+        (compatible ? std::to_string(store.CurrentMode().load() + 1) : std::string("null")) + "}\n";
     std::fputs(identity.c_str(), stdout);
     return session.CheckCompatible();
 }
 
 CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int language) {
+    fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     std::string out =
         "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
     if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
-        const fx::ParamValue shown = fx::ReadParamValue(*item, g_ParamImage(), language);
+        const fx::ParamValue shown = fx::ReadParamValue(*item, store.Image(), language);
         out += ",\"name\":" + JsonString(item->Name(language)) +
                ",\"value\":" + JsonNumber(GetDspParam(block, parameter)) +
                ",\"text\":" + JsonString(shown.text) + ",\"unit\":" + JsonString(shown.unit);

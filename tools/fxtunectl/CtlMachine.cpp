@@ -178,23 +178,24 @@ CtlResult CheckMachineArguments(const CtlOptions& options) {
 }
 
 CtlResult RunMachineCommand(CtlSession& session, const CtlOptions& options) {
+    fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     if (options.arguments.empty()) {
-        PrintRecord(g_MachineSettingsDevice());
+        PrintRecord(store.MachineSettingsDevice());
         return CtlResult::Ok();
     }
     std::vector<FieldChange> changes;
     result = ParseChanges(options.arguments, changes);
     if (!result.ok()) return result;
     Record record;
-    std::memcpy(record.data(), g_MachineSettingsDevice(), kMachineSettingsSize);
+    std::memcpy(record.data(), store.MachineSettingsDevice(), kMachineSettingsSize);
     result = ApplyChanges(changes, record);
     if (!result.ok()) return result;
     result = ConfirmationResult("the machine settings",
                                 SendMachineSettings(record.data(), kReplyWaitMs));
     if (!result.ok()) return result;
-    std::memcpy(g_MachineSettingsDevice(), record.data(), kMachineSettingsSize);
-    std::memcpy(g_MachineSettingsWork(), record.data(), kMachineSettingsSize);
+    std::memcpy(store.MachineSettingsDevice(), record.data(), kMachineSettingsSize);
+    std::memcpy(store.MachineSettingsWork(), record.data(), kMachineSettingsSize);
     return CtlResult::Ok();
 }

@@ -96,11 +96,11 @@ std::string CrossoverWords(const SectionTypes& types) {
            "," + std::to_string(types[2]) + "," + std::to_string(types[3]);
 }
 
-void PrintBands(int channel) {
+void PrintBands(const fx::ParamStore& store, int channel) {
     const int set = OutputEqSet(channel);
     const int shown = channel == kCrossoverChannel ? kCrossoverBand + 1 : EqBandCount(set);
     for (int band = 0; band < shown; ++band) {
-        const EqBandRecord r = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
+        const EqBandRecord r = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, band));
         const bool crossover = channel == kCrossoverChannel && band == kCrossoverBand;
         const std::string type =
             crossover ? CrossoverWords(StoredSectionTypes(set, band)) : TypeName(r.type);
@@ -109,7 +109,7 @@ void PrintBands(int channel) {
     }
 }
 
-void PrintOutput(int channel) {
+void PrintOutput(const fx::ParamStore& store, int channel) {
     const int block = OutputBlock(channel);
     const auto field = [block](int parameter) { return GetDspParam(block, parameter); };
     static const char* const kLevels[kOutputLevelCount] = {"direct", "reverb", "echo", "music"};
@@ -130,16 +130,15 @@ void PrintOutput(int channel) {
         CompressorActive(channel) ? "on" : "off", comp.thresholdDb, comp.ratio, comp.attackMs,
         comp.releaseMs);
     std::printf("eq: %s\n", field(OUT_EQ_BYPASS) != 0 ? "bypassed" : "on");
-    PrintBands(channel);
+    PrintBands(store, channel);
 }
 
 // ---------------------------------------------------------------- verbs
 
-CtlResult Xover(const CtlOptions& options, const OutputVerbArgs& args) {
+CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
-    const EqBandRecord band =
-        DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, kCrossoverBand));
+    const EqBandRecord band = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
         std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
         return CtlResult::Ok();
@@ -184,7 +183,7 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
         return SendConfirmed(CommandText(options), 1, [&] {
             SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
         });
-    if (options.command == "xover") return Xover(options, args);
-    PrintOutput(args.index);
+    if (options.command == "xover") return Xover(session.Store(), options, args);
+    PrintOutput(session.Store(), args.index);
     return CtlResult::Ok();
 }

@@ -67,8 +67,8 @@ CtlResult SendKeyCodes() {
     return ConfirmationResult("the remote key codes", SendRemoteKeyBlock(kReplyWaitMs));
 }
 
-CtlResult Save(const std::string& path) {
-    const RemoteFileResult result = SaveRemoteFile(path, g_RemoteKeyBlock());
+CtlResult Save(fx::ParamStore& store, const std::string& path) {
+    const RemoteFileResult result = SaveRemoteFile(path, store.RemoteKeyBlock());
     if (result.ok()) return CtlResult::Ok();
     std::string text = result.message;
     for (char& c : text)
@@ -76,8 +76,8 @@ CtlResult Save(const std::string& path) {
     return CtlResult::Fail(kExitFailed, std::string(kCantWriteCaption) + ": " + text);
 }
 
-CtlResult Load(const std::string& path) {
-    const RemoteFileResult result = LoadRemoteFile(path, g_RemoteKeyBlock());
+CtlResult Load(fx::ParamStore& store, const std::string& path) {
+    const RemoteFileResult result = LoadRemoteFile(path, store.RemoteKeyBlock());
     if (!result.ok()) return FileFailure(path, result);
     return SendKeyCodes();
 }
@@ -111,20 +111,20 @@ bool WaitForKey(int key, uint64_t repliesBefore) {
     return false;
 }
 
-CtlResult Learn(int key) {
+CtlResult Learn(fx::ParamStore& store, int key) {
     InterruptGuard guard;
     const uint64_t before = ReplyCount(CMD_LEARN_KEY);
     StartKeyLearning(key);
     if (!WaitForKey(key, before)) {
         const bool interrupted = g_interrupted;
-        if (g_bConnected()) AbandonKeyLearning();
-        if (!g_bConnected())
+        if (store.Link().connected) AbandonKeyLearning();
+        if (!store.Link().connected)
             return CtlResult::Fail(kExitTimeout, "the link to the processor was lost");
         return CtlResult::Fail(kExitTimeout, interrupted
                                                  ? "interrupted: learning abandoned"
                                                  : "no key within 30 s: learning abandoned");
     }
-    std::printf("%02X\n", g_RemoteKeyBlock()[key]);
+    std::printf("%02X\n", store.RemoteKeyBlock()[key]);
     std::fflush(stdout);
     // The processor keeps what it is given: the learned code goes back with
     // the whole block, as Apply does in the editor.
@@ -156,7 +156,7 @@ CtlResult RunRemoteCommand(CtlSession& session, const CtlOptions& options) {
     if (!result.ok()) return result;
     const std::string& verb = options.arguments[0];
     const std::string& argument = options.arguments[1];
-    if (verb == "save") return Save(argument);
-    if (verb == "load") return Load(argument);
-    return Learn(RemoteKeyFromText(argument));
+    if (verb == "save") return Save(session.Store(), argument);
+    if (verb == "load") return Load(session.Store(), argument);
+    return Learn(session.Store(), RemoteKeyFromText(argument));
 }

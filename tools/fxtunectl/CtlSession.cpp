@@ -38,9 +38,10 @@ std::string Printf(const char* format, ...) {
 
 } // namespace
 
-CtlSession::CtlSession(const CtlOptions& options)
-    : m_options(options), m_progress(isatty(STDERR_FILENO) == 1 &&
-                                     (options.command == "read" || options.command == "write")) {}
+CtlSession::CtlSession(const CtlOptions& options, fx::ParamStore& store)
+    : m_options(options), m_store(store),
+      m_progress(isatty(STDERR_FILENO) == 1 &&
+                 (options.command == "read" || options.command == "write")) {}
 
 CtlSession::~CtlSession() {
     Disconnect();
@@ -48,7 +49,7 @@ CtlSession::~CtlSession() {
 
 CtlResult CtlSession::Connect() {
     if (m_options.usb) {
-        g_bNetMode() = false;
+        m_store.Link().netMode = false;
         if (OpenDeviceLink() != 1)
             return CtlResult::Fail(kExitNoProcessor, "no processor found on USB");
     } else {
@@ -56,7 +57,7 @@ CtlResult CtlSession::Connect() {
         if (inet_pton(AF_INET, m_options.host.c_str(), &address) != 1)
             return CtlResult::Fail(kExitUsage,
                                    "bad address " + m_options.host + " (dotted IPv4 expected)");
-        g_bNetMode() = true;
+        m_store.Link().netMode = true;
         const int result = NetConnect(m_options.host, m_options.port);
         if (result != 1) {
             const char* reason = result > 0 ? std::strerror(result) : "no socket";
@@ -105,7 +106,7 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
     const bool finished = m_view.WaitFor(ended, kJobTimeoutMs);
     // Direct sends from here on: a queued frame could still be waiting when
     // the link is closed.
-    g_bQueuedSend() = false;
+    m_store.Link().queuedSend = false;
     if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', stderr);
     if (!finished) {
         m_letGo = false;
@@ -147,19 +148,19 @@ CtlResult CtlSession::CheckCompatible() const {
     if (!IsKnownModel())
         return CtlResult::Fail(kExitRefused,
                                Printf("unsupported processor model \"%s\" (command-set version %d)",
-                                      name.c_str(), g_Identity().commandSetVersion));
-    if (g_Identity().commandSetVersion != kSupportedCommandSetVersion)
+                                      name.c_str(), m_store.Identity().commandSetVersion));
+    if (m_store.Identity().commandSetVersion != kSupportedCommandSetVersion)
         return CtlResult::Fail(kExitRefused,
                                Printf("unsupported command-set version %d of %s (%d needed)",
-                                      g_Identity().commandSetVersion, name.c_str(),
+                                      m_store.Identity().commandSetVersion, name.c_str(),
                                       kSupportedCommandSetVersion));
     return CtlResult::Ok();
 }
 
 CtlResult CtlSession::ReadAll(bool requireCompatible) {
     // An empty name afterwards means the processor never answered.
-    g_Identity().moduleName[0] = '\0';
-    g_Identity().commandSetVersion = 0;
+    m_store.Identity().moduleName[0] = '\0';
+    m_store.Identity().commandSetVersion = 0;
     g_progressLabel = "reading";
     SetSyncProgressCallback(m_progress ? PrintProgress : nullptr);
     const int previous = m_view.Snapshot().readEnded;

@@ -4,6 +4,7 @@
 #include "CtlResult.h"
 #include "CtlView.h"
 
+#include "state/ParamStore.h"
 #include "state/SyncJobs.h"
 
 // One connection to the processor for one command: opens the link, runs the
@@ -11,7 +12,8 @@
 // go of it when done.
 class CtlSession {
 public:
-    explicit CtlSession(const CtlOptions& options);
+    // The session reads the processor into store and changes it there.
+    CtlSession(const CtlOptions& options, fx::ParamStore& store);
     ~CtlSession();
 
     CtlResult Connect();
@@ -26,6 +28,7 @@ public:
     CtlResult WaitForModeSwitchRead(int previousCount);
     CtlResult CheckCompatible() const;
     CtlView& View() { return m_view; }
+    fx::ParamStore& Store() const { return m_store; }
     void Disconnect();
 
 private:
@@ -36,6 +39,7 @@ private:
     CtlResult LinkFailure(const char* what);
 
     CtlOptions m_options;
+    fx::ParamStore& m_store;
     CtlView m_view;
     bool m_connected = false;
     bool m_progress = false;

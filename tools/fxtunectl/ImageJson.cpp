@@ -4,6 +4,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
+#include "state/ParamStore.h"
 
 #include <cmath>
 #include <cstdio>
@@ -19,15 +20,15 @@ std::string FieldText(const char* field, size_t size) {
     return std::string(field, length);
 }
 
-std::string DspRecordJson(int offset, int count) {
-    const int block = g_ParamImage()[offset];
-    const int parameter = g_ParamImage()[offset + 1];
+std::string DspRecordJson(const fx::ParamStore& store, int offset, int count) {
+    const int block = store.Image()[offset];
+    const int parameter = store.Image()[offset + 1];
     std::string out = "{\"block\":" + std::to_string(block) +
                       ",\"parameter\":" + std::to_string(parameter) + ",\"raw\":[";
     for (int i = 0; i < count; ++i) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "\"%08X\"",
-                      ReadBigEndian32(g_ParamImage() + offset + kRecordHeadSize + 4 * i));
+                      ReadBigEndian32(store.Image() + offset + kRecordHeadSize + 4 * i));
         out += (i ? "," : "") + std::string(hex);
     }
     const DspParamEntry* entry = FindDspParam(block, parameter);
@@ -39,31 +40,31 @@ std::string DspRecordJson(int offset, int count) {
 
 // The record chain from the start of the record area; a count that would run
 // past the image ends it.
-std::string DspRecordsJson() {
+std::string DspRecordsJson(const fx::ParamStore& store) {
     std::string out = "[";
     bool first = true;
-    WalkDspRecords(g_ParamImage(), [&](const DspRecordView& record) {
-        out += (first ? "\n  " : ",\n  ") + DspRecordJson(record.offset, record.count);
+    WalkDspRecords(store.Image(), [&](const DspRecordView& record) {
+        out += (first ? "\n  " : ",\n  ") + DspRecordJson(store, record.offset, record.count);
         first = false;
         return true;
     });
     return out + "\n ]";
 }
 
-std::string EqBandJson(int set, int band) {
-    const EqBandRecord record = DecodeEqBandRecord(g_ParamImage() + EqBandOffset(set, band));
+std::string EqBandJson(const fx::ParamStore& store, int set, int band) {
+    const EqBandRecord record = DecodeEqBandRecord(store.Image() + EqBandOffset(set, band));
     return "{\"band\":" + std::to_string(band) + ",\"type\":" + std::to_string(record.type) +
            ",\"frequency\":" + JsonNumber(record.frequency) +
            ",\"gain\":" + JsonNumber(record.gain) + ",\"q\":" + JsonNumber(record.q) + "}";
 }
 
-std::string EqSetsJson() {
+std::string EqSetsJson(const fx::ParamStore& store) {
     std::string out = "[";
     for (int set = 0; set < kEqSetCount; ++set) {
         out += (set ? ",\n  " : "\n  ") + std::string("{\"set\":") + std::to_string(set) +
                ",\"bands\":[";
         for (int band = 0; band < EqSetSlots(set); ++band)
-            out += (band ? "," : "") + EqBandJson(set, band);
+            out += (band ? "," : "") + EqBandJson(store, set, band);
         out += "]}";
     }
     return out + "\n ]";
@@ -95,18 +96,20 @@ std::string JsonNumber(double value) {
     return text;
 }
 
-std::string IdentityJson() {
+std::string IdentityJson(const fx::ParamStore& store) {
     return "{\"module\":" + JsonString(ModuleNameText()) +
-           ",\"commandSetVersion\":" + std::to_string(g_Identity().commandSetVersion) +
+           ",\"commandSetVersion\":" + std::to_string(store.Identity().commandSetVersion) +
            ",\"mcuVersion\":" +
-           JsonString(FieldText(g_Identity().firstVersion, sizeof g_Identity().firstVersion)) +
+           JsonString(
+               FieldText(store.Identity().firstVersion, sizeof store.Identity().firstVersion)) +
            ",\"dspVersion\":" +
-           JsonString(FieldText(g_Identity().secondVersion, sizeof g_Identity().secondVersion)) +
+           JsonString(
+               FieldText(store.Identity().secondVersion, sizeof store.Identity().secondVersion)) +
            ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
 }
 
-std::string ImageToJson() {
-    return "{\n \"identity\":" + IdentityJson() +
-           ",\n \"currentMode\":" + std::to_string(g_CurrentMode().load() + 1) +
-           ",\n \"dsp\":" + DspRecordsJson() + ",\n \"eq\":" + EqSetsJson() + "\n}\n";
+std::string ImageToJson(const fx::ParamStore& store) {
+    return "{\n \"identity\":" + IdentityJson(store) +
+           ",\n \"currentMode\":" + std::to_string(store.CurrentMode() + 1) +
+           ",\n \"dsp\":" + DspRecordsJson(store) + ",\n \"eq\":" + EqSetsJson(store) + "\n}\n";
 }

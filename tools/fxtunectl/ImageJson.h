@@ -2,13 +2,17 @@
 
 #include <string>
 
+namespace fx {
+class ParamStore;
+}
+
 // The parameter image as JSON: identity, current mode, every DSP record of
 // the record area by block and parameter (raw values and the editor value
 // where the editor has one) and every EQ band record decoded.
-std::string ImageToJson();
+std::string ImageToJson(const fx::ParamStore& store);
 
 // A JSON string (quoted, escaped) and a JSON number (null when not finite).
 std::string JsonString(const std::string& text);
 std::string JsonNumber(double value);
 // The processor's identity and whether it is compatible, as a JSON object.
-std::string IdentityJson();
+std::string IdentityJson(const fx::ParamStore& store);
