@@ -30,7 +30,7 @@ void BM_OpenOutputPage(benchmark::State& state) {
 BENCHMARK(BM_OpenOutputPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 void BM_SwitchOutputChannel(benchmark::State& state) {
-    CDialogOutput page(0, &PageHost());
+    CDialogOutput page(0, &PageHost(), fx::Store());
     page.show();
     QCoreApplication::processEvents();
     int channel = 0;

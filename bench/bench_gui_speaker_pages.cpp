@@ -10,6 +10,7 @@
 #include "link/LinkState.h"
 #include "pages/CDelayDlg.h"
 #include "pages/CSSVCDlg.h"
+#include "state/ParamStore.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -40,7 +41,7 @@ void Drag(benchmark::State& state, QWidget* control, QPoint grab, int stride, St
 }
 
 void BM_RoomPlanDragStep(benchmark::State& state) {
-    CSSVCDlg page(&PageHost());
+    CSSVCDlg page(&PageHost(), fx::Store());
     page.show();
     QCoreApplication::processEvents();
     CSSVolumePanel* plan = page.Plan();
@@ -50,7 +51,7 @@ void BM_RoomPlanDragStep(benchmark::State& state) {
 BENCHMARK(BM_RoomPlanDragStep)->Unit(benchmark::kMillisecond);
 
 void BM_DelayChartDragStep(benchmark::State& state) {
-    CDelayDlg page(&PageHost());
+    CDelayDlg page(&PageHost(), fx::Store());
     page.show();
     QCoreApplication::processEvents();
     CDelayPanel* chart = page.Chart();

@@ -93,7 +93,7 @@ void BM_ResidentMemoryAfterDemoRead(benchmark::State& state) {
         SetHidBackend(&usb);
         QElapsedTimer clock;
         clock.start();
-        auto* frame = new CMainFrame;
+        auto* frame = new CMainFrame(fx::Store());
         frame->show();
         const bool read = WaitUntil(
             [&] {
