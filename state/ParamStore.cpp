@@ -35,7 +35,9 @@ IdentityRecord DefaultIdentity() {
 
 } // namespace
 
-ParamStore::ParamStore() : m_identity(DefaultIdentity()) {
+ParamStore::ParamStore() : m_identity(DefaultIdentity()) {}
+
+void ParamStore::AttachToLink() {
     UseLinkFlags(&m_link);
     SetReplySink(this);
 }
@@ -136,7 +138,11 @@ void ParamStore::LinkClosed() {
 }
 
 ParamStore& Store() {
-    static ParamStore store;
+    static ParamStore& store = []() -> ParamStore& {
+        static ParamStore made;
+        made.AttachToLink();
+        return made;
+    }();
     return store;
 }
 

@@ -20,6 +20,8 @@ namespace fx {
 // report every change to the edit observer (state/ImageEdits.h).
 class ParamStore final : public IReplySink {
 public:
+    // A store on its own: the link neither sees its flags nor reports to it
+    // until it is attached (the process's store is).
     ParamStore();
     ParamStore(const ParamStore&) = delete;
     ParamStore& operator=(const ParamStore&) = delete;
@@ -41,6 +43,8 @@ public:
     }
     uint8_t (&MachineSettingsWork())[kMachineSettingsSize] { return m_settingsWork; }
     LinkFlags& Link() { return m_link; }
+    // Hands the link this store's flags and makes it the sink of the replies.
+    void AttachToLink();
     // Held around every change, and by a thread other than the state thread
     // that reads (link/StateThread.h).
     std::recursive_mutex& Lock();
