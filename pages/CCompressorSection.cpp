@@ -86,7 +86,7 @@ double CCompressorSection::ValueOf(Setting setting, int position) {
 }
 
 void CCompressorSection::Load() {
-    const CompressorValues& values = g_Compressor[m_index];
+    const CompressorValues& values = g_Compressor()[m_index];
     const double shown[SettingCount] = {values.thresholdDb, values.ratio, values.attackMs,
                                         values.releaseMs};
     for (int s = 0; s < SettingCount; ++s) {
@@ -100,7 +100,7 @@ void CCompressorSection::Load() {
 
 void CCompressorSection::ShowCurve() {
     if (!m_curve) return;
-    const CompressorValues& values = g_Compressor[m_index];
+    const CompressorValues& values = g_Compressor()[m_index];
     m_curve->SetThreshold(values.thresholdDb);
     m_curve->SetSlope(1.0 / values.ratio);
     m_curve->SetEnabled(CompressorActive(m_index));
@@ -110,7 +110,7 @@ void CCompressorSection::OnSlider(Setting setting, int position) {
     const double value = ValueOf(setting, position);
     m_values[setting]->setText(ValueText(setting, value));
     // The setting moved; the other three are the shown compressor's.
-    const CompressorValues& shown = g_Compressor[m_index];
+    const CompressorValues& shown = g_Compressor()[m_index];
     double settings[SettingCount] = {shown.thresholdDb, shown.ratio, shown.attackMs,
                                      shown.releaseMs};
     settings[setting] = value;

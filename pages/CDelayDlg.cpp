@@ -207,8 +207,8 @@ void CDelayDlg::LoadRow(int row) {
     const Row& r = m_rows[row];
     const int block = OutputBlock(row);
     r.onSwitch->setChecked(GetDspParam(block, OUT_DELAY_BYPASS) == 0);
-    r.wholeChannel->setChecked(g_WholeChannelDelay[row]);
-    r.highBand->setChecked(!g_WholeChannelDelay[row]);
+    r.wholeChannel->setChecked(g_WholeChannelDelay()[row]);
+    r.highBand->setChecked(!g_WholeChannelDelay()[row]);
     const int split = SplitRowOfChannel(row);
     r.split->SetPos(split);
     r.splitValue->setText(SplitText(split));

@@ -529,7 +529,7 @@ int CDialogMusic::EffectValue(int row) const {
     case RowKind::Millis:
         return fx::SaturateTo<int>(std::round(GetDspParam(def.block, def.parameter[chain])));
     case RowKind::Shift:
-        return fx::SaturateTo<int>(chain == 0 ? g_ShiftFrequencyA : g_ShiftFrequencyB);
+        return fx::SaturateTo<int>(chain == 0 ? g_ShiftFrequencyA() : g_ShiftFrequencyB());
     }
     return 0;
 }
@@ -607,7 +607,7 @@ void CDialogMusic::ApplyEffect(int row, int value) {
 }
 
 void CDialogMusic::ApplyShift(int chain, int value) {
-    (chain == 0 ? g_ShiftFrequencyA : g_ShiftFrequencyB) = value;
+    (chain == 0 ? g_ShiftFrequencyA() : g_ShiftFrequencyB()) = value;
     // Values 0 and 1 both mean off: the window below needs a positive shift.
     if (value <= 1) {
         const uint32_t off = 1;

@@ -288,8 +288,8 @@ void CDialogOutput::RefreshDelay() {
     const int ch = Channel();
     const int block = OutputBlock(ch);
     m_delaySwitch->setChecked(GetDspParam(block, OUT_DELAY_BYPASS) == 0);
-    m_wholeChannel->setChecked(g_WholeChannelDelay[ch]);
-    m_highBand->setChecked(!g_WholeChannelDelay[ch]);
+    m_wholeChannel->setChecked(g_WholeChannelDelay()[ch]);
+    m_highBand->setChecked(!g_WholeChannelDelay()[ch]);
     const int row = SplitRowOfChannel(ch);
     m_splitSlider->SetPos(row);
     m_splitValue->setText(QString::asprintf("%dHz", SplitFreqTable[row].splitHz));

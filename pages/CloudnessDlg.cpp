@@ -111,19 +111,19 @@ double ShownValue(const fx::ParamStore& store, const SliderRow& row) {
         return DecodeEqBandRecord(band).frequency;
     }
     case Writes::LevelThreshold:
-        return g_AutoLevel.thresholdDb;
+        return g_AutoLevel().thresholdDb;
     case Writes::LevelRatio:
-        return g_AutoLevel.ratio;
+        return g_AutoLevel().ratio;
     case Writes::LevelAttack:
-        return g_AutoLevel.attackMs;
+        return g_AutoLevel().attackMs;
     case Writes::LevelRelease:
-        return g_AutoLevel.releaseMs;
+        return g_AutoLevel().releaseMs;
     }
     return 0.0;
 }
 
 void Write(const SliderRow& row, int position) {
-    const CompressorValues level = g_AutoLevel;
+    const CompressorValues level = g_AutoLevel();
     switch (row.writes) {
     case Writes::Dsp:
         SetDspParam(row.block, row.parameter, position);

@@ -127,8 +127,8 @@ void CMasterControls::OnPitch() {
         m_ribbon.Slider(m_ribbon.IsOutputCategoryActive() ? ID_PITCH_OUT : ID_PITCH_IN)->value();
     if (g_bConnected() && m_restartPitchTimer) m_restartPitchTimer();
     if (const DspParamEntry* entry = FindDspParam(kPitchBlock, kPitchParameter);
-        entry && entry->intVar)
-        *entry->intVar = value;
+        entry && entry->intVar())
+        *entry->intVar() = value;
     // Sent raw: 00 00 00 (pitch + 5).
     const uint32_t raw = static_cast<uint32_t>(value - kPitchMin);
     WriteDspParam(kPitchBlock, kPitchParameter, &raw, 1);

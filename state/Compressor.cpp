@@ -70,7 +70,7 @@ void SetCompressor(int index, double thresholdDb, double ratio, double attackMs,
         DebugLog("SetCompressor: index %d out of range\n", index);
         return;
     }
-    g_Compressor[index] = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
+    g_Compressor()[index] = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
     const auto values = EncodeCompressorRecord(thresholdDb, ratio, attackMs, releaseMs);
     WriteDspParam(CompressorBlock(index), CompressorParameter(index), values.data(),
                   kCompressorValueCount);

@@ -10,12 +10,6 @@
 
 #include <bit>
 
-int g_DspIntVar[kDspVarBlocks][kDspVarParameters];
-float g_DspFloatVar[kDspVarBlocks][kDspVarParameters];
-int g_OutputIntVar[kOutputVarParameters][kOutputVarChannels];
-float g_OutputFloatVar[kOutputVarParameters][kOutputVarChannels];
-int g_MusicPitch;
-
 namespace {
 
 using K = DspValueKind;
@@ -229,8 +223,9 @@ constexpr int RecordingChannelParameter(int parameter) {
 constexpr void BindVariable(DspParamEntry& entry) {
     const int block = entry.block;
     const int parameter = entry.parameter;
+    using A = EditorVarArray;
     if (block == 4 && parameter == 21) {
-        entry.intVar = &g_MusicPitch;
+        entry.var = {A::MusicPitch, 0, 0};
         return;
     }
     if (entry.kind == K::None) return;
@@ -243,17 +238,10 @@ constexpr void BindVariable(DspParamEntry& entry) {
         channel = kRecordVarIndex;
         channelParameter = RecordingChannelParameter(parameter);
     }
-    if (channel >= 0) {
-        if (isInt)
-            entry.intVar = &g_OutputIntVar[channelParameter][channel];
-        else
-            entry.floatVar = &g_OutputFloatVar[channelParameter][channel];
-    } else {
-        if (isInt)
-            entry.intVar = &g_DspIntVar[block][parameter];
-        else
-            entry.floatVar = &g_DspFloatVar[block][parameter];
-    }
+    if (channel >= 0)
+        entry.var = {isInt ? A::OutputInt : A::OutputFloat, channelParameter, channel};
+    else
+        entry.var = {isInt ? A::DspInt : A::DspFloat, block, parameter};
 }
 
 constexpr std::array<DspParamEntry, kDspTableSize> BuildTable() {
@@ -262,8 +250,11 @@ constexpr std::array<DspParamEntry, kDspTableSize> BuildTable() {
     for (const DspRecordDefault& record : kRecords.records) {
         if (!record.hasEntry) continue;
         DspParamEntry& entry = table[count++];
-        entry = {record.block, record.parameter, record.kind,
-                 nullptr,      nullptr,          record.hasLocation ? record.valueOffset : -1,
+        entry = {record.block,
+                 record.parameter,
+                 record.kind,
+                 {},
+                 record.hasLocation ? record.valueOffset : -1,
                  record.count};
         BindVariable(entry);
     }
@@ -279,7 +270,7 @@ static_assert(CountEntries() == kDspTableSize, "every record but two has an entr
 
 } // namespace
 
-constinit std::array<DspParamEntry, kDspTableSize> DspParamTable = BuildTable();
+constinit const std::array<DspParamEntry, kDspTableSize> DspParamTable = BuildTable();
 
 const std::array<DspRecordDefault, kDspRecordCount>& DspRecordDefaults() {
     return kRecords.records;

@@ -55,7 +55,7 @@ void SetBassBoost(double g) {
     WriteBigEndian32(bytes, FloatBits(value));
     fx::NoteImageChange(kPanelLevelOffset, stored, bytes, 4);
     std::memcpy(stored, bytes, 4);
-    g_PanelLevel = value;
+    g_PanelLevel() = value;
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(kPanelLevelOffset >> 8),
                   static_cast<uint8_t>(kPanelLevelOffset & 0xFF), 4, stored);
     const fx::CoalescingOff distinct;
@@ -69,7 +69,7 @@ bool AutoLevelOn() {
 }
 
 void SetAutoLevel(double thresholdDb, double ratio, double attackMs, double releaseMs) {
-    g_AutoLevel = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
+    g_AutoLevel() = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
     const auto values = EncodeCompressorRecord(thresholdDb, ratio, attackMs, releaseMs);
     WriteDspParam(kAutoLevelBlock, kAutoLevelParameter, values.data(), kAutoLevelValueCount);
 }

@@ -90,10 +90,10 @@ bool ChannelsMatch(int a, int b) {
     if (!IsValidChannel(a) || !IsValidChannel(b)) return false;
     for (int parameter : kLevelAndSwitchFields)
         if (Field(a, parameter) != Field(b, parameter)) return false;
-    if (g_WholeChannelDelay[a] != g_WholeChannelDelay[b]) return false;
+    if (g_WholeChannelDelay()[a] != g_WholeChannelDelay()[b]) return false;
     if (SplitRowOfChannel(a) != SplitRowOfChannel(b)) return false;
     if (Field(a, OUT_DELAY_TIME) != Field(b, OUT_DELAY_TIME)) return false;
-    if (!SameCompressor(g_Compressor[a], g_Compressor[b])) return false;
+    if (!SameCompressor(g_Compressor()[a], g_Compressor()[b])) return false;
     if (Field(a, OUT_COMPRESSOR_BYPASS) != Field(b, OUT_COMPRESSOR_BYPASS)) return false;
     for (int band = 0; band < kComparedBands; ++band)
         if (!SameBand(StoredBand(OutputEqSet(a), band), StoredBand(OutputEqSet(b), band)))
@@ -112,11 +112,11 @@ void SyncChannelPair(int source, int destination) {
     for (int parameter : kLevelAndSwitchFields) copyField(parameter);
     const int row = SplitRowOfChannel(source);
     if (row != SplitRowOfChannel(destination)) SetDelaySplit(destination, row);
-    if (g_WholeChannelDelay[source] != g_WholeChannelDelay[destination])
-        SetDelayMode(destination, g_WholeChannelDelay[source]);
+    if (g_WholeChannelDelay()[source] != g_WholeChannelDelay()[destination])
+        SetDelayMode(destination, g_WholeChannelDelay()[source]);
     copyField(OUT_DELAY_TIME);
-    const CompressorValues comp = g_Compressor[source];
-    if (!SameCompressor(comp, g_Compressor[destination]))
+    const CompressorValues comp = g_Compressor()[source];
+    if (!SameCompressor(comp, g_Compressor()[destination]))
         SetCompressor(destination, comp.thresholdDb, comp.ratio, comp.attackMs, comp.releaseMs);
     copyField(OUT_COMPRESSOR_BYPASS);
     for (int band = 0; band < kComparedBands; ++band) {
@@ -139,7 +139,7 @@ int SplitRowOfChannel(int channel) {
 void SetDelayMode(int channel, bool wholeChannel) {
     const fx::ImageEditScope edit;
     if (!IsValidChannel(channel)) return;
-    g_WholeChannelDelay[channel] = wholeChannel;
+    g_WholeChannelDelay()[channel] = wholeChannel;
     const uint32_t weights[2] = {FloatBits(1.0f), FloatBits(wholeChannel ? 0.0f : 1.0f)};
     WriteDspParam(OutputBlock(channel), OUT_DELAY_MODE, weights, 2);
     SetDelaySplit(channel, SplitRowOfChannel(channel));
@@ -149,7 +149,7 @@ void SetDelaySplit(int channel, int row) {
     const fx::ImageEditScope edit;
     if (!IsValidChannel(channel)) return;
     const SplitFrequencies& split = SplitFreqTable[std::clamp(row, 0, kSplitRowCount - 1)];
-    const bool whole = g_WholeChannelDelay[channel];
+    const bool whole = g_WholeChannelDelay()[channel];
     const int set = OutputEqSet(channel);
     SetEqBand(set, kSplitLowSlot, whole ? EQ_PEQ : EQ_HP, split.splitHz, 0.0, kSplitQ);
     SetEqBand(set, kSplitHighSlot, whole ? EQ_PEQ : EQ_LP, split.upperHz, 0.0, kSplitQ);

@@ -20,14 +20,6 @@
 #include <numbers>
 #include <vector>
 
-SurroundLayout g_SurroundLayout;
-CompressorValues g_Compressor[9];
-bool g_WholeChannelDelay[8];
-CompressorValues g_AutoLevel;
-float g_PanelLevel;
-double g_ShiftFrequencyA;
-double g_ShiftFrequencyB;
-
 // ---------------------------------------------------------------- encodings
 
 uint32_t ReadBigEndian32(const uint8_t* bytes) {
@@ -124,8 +116,8 @@ const DspParamEntry* FindDspParam(int block, int parameter) {
 double GetDspParam(int block, int parameter) {
     const DspParamEntry* entry = FindDspParam(block, parameter);
     if (entry == nullptr) return 0.0;
-    if (entry->intVar != nullptr) return *entry->intVar;
-    if (entry->floatVar != nullptr) return *entry->floatVar;
+    if (entry->intVar() != nullptr) return *entry->intVar();
+    if (entry->floatVar() != nullptr) return *entry->floatVar();
     return 0.0;
 }
 
@@ -153,19 +145,19 @@ namespace {
 void LoadEditorVariable(const DspParamEntry& entry, uint32_t stored) {
     switch (entry.kind) {
     case DspValueKind::Percent:
-        *entry.intVar = PercentFromStored(stored);
+        *entry.intVar() = PercentFromStored(stored);
         break;
     case DspValueKind::Raw:
-        *entry.floatVar = FloatFromBits(stored);
+        *entry.floatVar() = FloatFromBits(stored);
         break;
     case DspValueKind::LowByte:
-        *entry.intVar = static_cast<int>(stored & 0xFF);
+        *entry.intVar() = static_cast<int>(stored & 0xFF);
         break;
     case DspValueKind::Samples:
-        *entry.floatVar = static_cast<float>(SamplesToMs(stored));
+        *entry.floatVar() = static_cast<float>(SamplesToMs(stored));
         break;
     case DspValueKind::TenThousandths:
-        *entry.intVar = TenThousandthsFromStored(stored);
+        *entry.intVar() = TenThousandthsFromStored(stored);
         break;
     case DspValueKind::None:
         break;
@@ -176,20 +168,20 @@ void LoadEditorVariable(const DspParamEntry& entry, uint32_t stored) {
 uint32_t StoreEditorVariable(const DspParamEntry& entry, double value) {
     switch (entry.kind) {
     case DspValueKind::Percent:
-        *entry.intVar = fx::SaturateTo<int>(value);
-        return PercentToStored(*entry.intVar);
+        *entry.intVar() = fx::SaturateTo<int>(value);
+        return PercentToStored(*entry.intVar());
     case DspValueKind::Raw:
-        *entry.floatVar = static_cast<float>(value);
-        return FloatBits(*entry.floatVar);
+        *entry.floatVar() = static_cast<float>(value);
+        return FloatBits(*entry.floatVar());
     case DspValueKind::LowByte:
-        *entry.intVar = fx::SaturateTo<int>(value);
-        return static_cast<uint32_t>(*entry.intVar) & 0xFF;
+        *entry.intVar() = fx::SaturateTo<int>(value);
+        return static_cast<uint32_t>(*entry.intVar()) & 0xFF;
     case DspValueKind::Samples:
-        *entry.floatVar = static_cast<float>(value);
-        return MsToSamples(*entry.floatVar);
+        *entry.floatVar() = static_cast<float>(value);
+        return MsToSamples(*entry.floatVar());
     case DspValueKind::TenThousandths:
-        *entry.intVar = fx::SaturateTo<int>(value);
-        return TenThousandthsToStored(*entry.intVar);
+        *entry.intVar() = fx::SaturateTo<int>(value);
+        return TenThousandthsToStored(*entry.intVar());
     case DspValueKind::None:
         break;
     }
@@ -197,7 +189,7 @@ uint32_t StoreEditorVariable(const DspParamEntry& entry, double value) {
 }
 
 bool HasEditorVariable(const DspParamEntry& entry) {
-    return entry.intVar != nullptr || entry.floatVar != nullptr;
+    return entry.intVar() != nullptr || entry.floatVar() != nullptr;
 }
 
 float ImageFloat(int offset) {
@@ -218,16 +210,16 @@ double ShiftFrequency(int coefficientParameter, int switchParameter) {
 
 void RefreshDerivedValues() {
     for (int channel = 0; channel < 8; ++channel) {
-        g_Compressor[channel] = DecodeCompressor(DspRecordValueOffset(channel + 5, 24));
+        g_Compressor()[channel] = DecodeCompressor(DspRecordValueOffset(channel + 5, 24));
         const double weight = ImageFloat(DspRecordValueOffset(channel + 5, 14) + 4);
-        g_WholeChannelDelay[channel] = weight * 100.0 == 0.0;
+        g_WholeChannelDelay()[channel] = weight * 100.0 == 0.0;
     }
-    g_Compressor[kRecordVarIndex] = DecodeCompressor(DspRecordValueOffset(13, 10));
-    g_AutoLevel = DecodeCompressor(DspRecordValueOffset(4, 14));
-    g_MusicPitch = g_ParamImage()[DspRecordValueOffset(4, 21) + 3] - 5;
-    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
-    g_ShiftFrequencyA = ShiftFrequency(38, 40);
-    g_ShiftFrequencyB = ShiftFrequency(65, 67);
+    g_Compressor()[kRecordVarIndex] = DecodeCompressor(DspRecordValueOffset(13, 10));
+    g_AutoLevel() = DecodeCompressor(DspRecordValueOffset(4, 14));
+    g_MusicPitch() = g_ParamImage()[DspRecordValueOffset(4, 21) + 3] - 5;
+    g_PanelLevel() = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
+    g_ShiftFrequencyA() = ShiftFrequency(38, 40);
+    g_ShiftFrequencyB() = ShiftFrequency(65, 67);
 }
 
 // Default band records of a set: frequencies, and Q, type and gain where they
@@ -386,21 +378,21 @@ void RefreshRecordValues(int block, int parameter) {
         LoadEditorVariable(*entry, ReadBigEndian32(g_ParamImage() + entry->imageOffset));
     const int offset = DspRecordValueOffset(block, parameter);
     if (block >= 5 && block <= 12 && parameter == 24)
-        g_Compressor[block - 5] = DecodeCompressor(offset);
-    if (block == 13 && parameter == 10) g_Compressor[kRecordVarIndex] = DecodeCompressor(offset);
+        g_Compressor()[block - 5] = DecodeCompressor(offset);
+    if (block == 13 && parameter == 10) g_Compressor()[kRecordVarIndex] = DecodeCompressor(offset);
     if (block >= 5 && block <= 12 && parameter == 14)
-        g_WholeChannelDelay[block - 5] = ImageFloat(offset + 4) * 100.0 == 0.0;
-    if (block == 4 && parameter == 14) g_AutoLevel = DecodeCompressor(offset);
+        g_WholeChannelDelay()[block - 5] = ImageFloat(offset + 4) * 100.0 == 0.0;
+    if (block == 4 && parameter == 14) g_AutoLevel() = DecodeCompressor(offset);
     if (block == 1 && (parameter == 38 || parameter == 40))
-        g_ShiftFrequencyA = ShiftFrequency(38, 40);
+        g_ShiftFrequencyA() = ShiftFrequency(38, 40);
     if (block == 1 && (parameter == 65 || parameter == 67))
-        g_ShiftFrequencyB = ShiftFrequency(65, 67);
+        g_ShiftFrequencyB() = ShiftFrequency(65, 67);
 }
 
 void RefreshPanelValues() {
     fx::StateGuard lock(fx::StateLock());
     DecodeSurroundLayout();
-    g_PanelLevel = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
+    g_PanelLevel() = FloatFromBits(ReadBigEndian32(g_PanelImage() + kPanelLevelOffset));
 }
 
 void SetDspParam(int block, int parameter, double value) {
@@ -599,21 +591,26 @@ int g_EqClipboardSet = -1;
 
 void DecodeSurroundLayout() {
     fx::StateGuard lock(fx::StateLock());
-    const uint8_t* layout = g_PanelImage() + kSurroundLayoutOffset;
-    g_SurroundLayout.byte1222 = layout[0];
-    g_SurroundLayout.byte1223 = layout[1];
-    for (int i = 0; i < 18; ++i) {
-        g_SurroundLayout.points[i] = static_cast<float>(DecodeSignedTenths(layout[2 + i]));
-    }
+    g_SurroundLayout() = DecodeSurroundLayout(g_PanelImage());
+}
+
+SurroundLayout DecodeSurroundLayout(const uint8_t* panel) {
+    const uint8_t* layout = panel + kSurroundLayoutOffset;
+    SurroundLayout decoded{};
+    decoded.byte1222 = layout[0];
+    decoded.byte1223 = layout[1];
+    for (int i = 0; i < 18; ++i)
+        decoded.points[i] = static_cast<float>(DecodeSignedTenths(layout[2 + i]));
+    return decoded;
 }
 
 void SendSurroundLayout() {
     fx::StateGuard lock(fx::StateLock());
     uint8_t* layout = g_PanelImage() + kSurroundLayoutOffset;
     uint8_t bytes[20];
-    bytes[0] = static_cast<uint8_t>(g_SurroundLayout.byte1222);
-    bytes[1] = static_cast<uint8_t>(g_SurroundLayout.byte1223);
-    for (int i = 0; i < 18; ++i) bytes[2 + i] = EncodeSignedTenths(g_SurroundLayout.points[i]);
+    bytes[0] = static_cast<uint8_t>(g_SurroundLayout().byte1222);
+    bytes[1] = static_cast<uint8_t>(g_SurroundLayout().byte1223);
+    for (int i = 0; i < 18; ++i) bytes[2 + i] = EncodeSignedTenths(g_SurroundLayout().points[i]);
     fx::NoteImageChange(kSurroundLayoutOffset, layout, bytes, sizeof bytes);
     std::memcpy(layout, bytes, sizeof bytes);
     SendDeviceCmd(CMD_WRITE_PANEL, static_cast<uint8_t>(kSurroundLayoutOffset >> 8),

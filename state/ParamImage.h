@@ -36,23 +36,36 @@ enum class DspValueKind : int {
     TenThousandths = 5,
 };
 
+// Which editor variable a table entry has: one of the store's value arrays
+// (state/ParamStore.h) and the two indices into it.
+enum class EditorVarArray : int { None, DspInt, DspFloat, OutputInt, OutputFloat, MusicPitch };
+struct EditorVarRef {
+    EditorVarArray array = EditorVarArray::None;
+    int first = 0;
+    int second = 0;
+};
+
 // One entry of DspParamTable: the DSP parameter, its kind, its editor
 // variable and the image offset of its first value (-1 = none).
 struct DspParamEntry {
     int block;
     int parameter;
     DspValueKind kind;
-    int* intVar;     // the editor variable when it is an integer
-    float* floatVar; // the editor variable when it is a float
+    EditorVarRef var;
     int imageOffset;
     int valueCount; // values of the record in the image
+
+    // The editor variable in the process's store when it is an integer or a
+    // float, nullptr otherwise.
+    int* intVar() const;
+    float* floatVar() const;
 };
 
 // Percent, LowByte and TenThousandths entries have an integer editor
 // variable; Samples (milliseconds) and Raw entries a float one; None entries
 // none (block 4 parameter 21 points at the music pitch, which the table walk
 // and SetDspParam leave alone).
-extern std::array<DspParamEntry, kDspTableSize> DspParamTable;
+extern const std::array<DspParamEntry, kDspTableSize> DspParamTable;
 // First entry with equal block and parameter, nullptr when none.
 const DspParamEntry* FindDspParam(int block, int parameter);
 
@@ -76,22 +89,22 @@ struct DspRecordView {
 // image size for an intact chain (visit never said stop).
 int WalkDspRecords(const uint8_t* image, const std::function<bool(const DspRecordView&)>& visit);
 
-// Editor variables. Blocks 1..4 and 14 are indexed [block][parameter]; the
-// output blocks 5..12 are indexed [parameter][channel 0..7], with the recording
-// output (block 13) as channel 8 where its parameter matches a channel
-// parameter (13/5 = 12, 13/6..9 = 17..20, 13/10 = 24, 13/11 = 25). The other
-// block 13 parameter (12, the recording level) lives at g_DspIntVar[13][12].
+// Editor variables, held by the store (state/ParamStore.h). Blocks 1..4 and 14 are indexed
+// [block][parameter]; the output blocks 5..12 are indexed [parameter][channel 0..7], with the
+// recording output (block 13) as channel 8 where its parameter matches a channel parameter (13/5 =
+// 12, 13/6..9 = 17..20, 13/10 = 24, 13/11 = 25). The other block 13 parameter (12, the recording
+// level) lives at g_DspIntVar[13][12].
 constexpr int kDspVarBlocks = 15;
 constexpr int kDspVarParameters = 72;
 constexpr int kOutputVarParameters = 27;
 constexpr int kOutputVarChannels = 9; // channels 0..7 and the recording output
 constexpr int kRecordVarIndex = 8;
-extern int g_DspIntVar[kDspVarBlocks][kDspVarParameters];
-extern float g_DspFloatVar[kDspVarBlocks][kDspVarParameters];
-extern int g_OutputIntVar[kOutputVarParameters][kOutputVarChannels];
-extern float g_OutputFloatVar[kOutputVarParameters][kOutputVarChannels];
+int (&g_DspIntVar())[kDspVarBlocks][kDspVarParameters];
+float (&g_DspFloatVar())[kDspVarBlocks][kDspVarParameters];
+int (&g_OutputIntVar())[kOutputVarParameters][kOutputVarChannels];
+float (&g_OutputFloatVar())[kOutputVarParameters][kOutputVarChannels];
 // The music pitch -5..+5, the editor value of block 4 parameter 21.
-extern int g_MusicPitch;
+int& g_MusicPitch();
 
 // The default parameter memory, as a processor fresh from the factory holds it.
 std::array<uint8_t, kImageSize> DefaultImageBytes();
@@ -176,8 +189,10 @@ struct SurroundLayout {
     int byte1223;
     float points[18]; // 1224..1241 as signed tenths
 };
-extern SurroundLayout g_SurroundLayout;
+SurroundLayout& g_SurroundLayout();
 void DecodeSurroundLayout();
+// The layout block of a panel area as editor values.
+SurroundLayout DecodeSurroundLayout(const uint8_t* panel);
 void SendSurroundLayout();
 
 // Derived editor values filled by RefreshFromImage.
@@ -187,9 +202,9 @@ struct CompressorValues {
     double attackMs;
     double releaseMs;
 };
-extern CompressorValues g_Compressor[9]; // channels 0..7 and the recording output (8)
-extern bool g_WholeChannelDelay[8];
-extern CompressorValues g_AutoLevel;
-extern float g_PanelLevel;
-extern double g_ShiftFrequencyA; // block 1 parameter 38
-extern double g_ShiftFrequencyB; // block 1 parameter 65
+CompressorValues (&g_Compressor())[9]; // channels 0..7 and the recording output (8)
+bool (&g_WholeChannelDelay())[8];
+CompressorValues& g_AutoLevel();
+float& g_PanelLevel();
+double& g_ShiftFrequencyA(); // block 1 parameter 38
+double& g_ShiftFrequencyB(); // block 1 parameter 65

@@ -49,9 +49,9 @@ std::recursive_mutex& ParamStore::Lock() {
 void ParamStore::StatusReceived(const std::array<uint8_t, kStatusBlockSize>& status) {
     ChangeState([this, status] {
         std::memcpy(m_status, status.data(), sizeof m_status);
-        // Status byte 7 high nibble is the music pitch plus 5.
-        const DspParamEntry* pitch = FindDspParam(4, 21);
-        if (pitch && pitch->intVar) *pitch->intVar = (status[7] >> 4) - 5;
+        // Status byte 7 high nibble is the music pitch plus 5 (the editor
+        // value of block 4 parameter 21).
+        m_values.musicPitch = (status[7] >> 4) - 5;
     });
 }
 
@@ -103,7 +103,7 @@ void ParamStore::StorePanelChunk(int address, const std::vector<uint8_t>& data, 
         CopyInto(m_panel, address, data);
     } else if (address == kSurroundLayoutOffset) {
         CopyInto(m_panel, address, data);
-        DecodeSurroundLayout();
+        m_values.surroundLayout = DecodeSurroundLayout(m_panel);
     }
 }
 
@@ -178,6 +178,69 @@ uint8_t (&g_MachineSettingsDevice())[kMachineSettingsSize] {
 }
 uint8_t (&g_MachineSettingsWork())[kMachineSettingsSize] {
     return fx::Store().MachineSettingsWork();
+}
+
+int (&g_DspIntVar())[kDspVarBlocks][kDspVarParameters] {
+    return fx::Store().Values().dspInt;
+}
+float (&g_DspFloatVar())[kDspVarBlocks][kDspVarParameters] {
+    return fx::Store().Values().dspFloat;
+}
+int (&g_OutputIntVar())[kOutputVarParameters][kOutputVarChannels] {
+    return fx::Store().Values().outputInt;
+}
+float (&g_OutputFloatVar())[kOutputVarParameters][kOutputVarChannels] {
+    return fx::Store().Values().outputFloat;
+}
+int& g_MusicPitch() {
+    return fx::Store().Values().musicPitch;
+}
+SurroundLayout& g_SurroundLayout() {
+    return fx::Store().Values().surroundLayout;
+}
+CompressorValues (&g_Compressor())[9] {
+    return fx::Store().Values().compressor;
+}
+bool (&g_WholeChannelDelay())[8] {
+    return fx::Store().Values().wholeChannelDelay;
+}
+CompressorValues& g_AutoLevel() {
+    return fx::Store().Values().autoLevel;
+}
+float& g_PanelLevel() {
+    return fx::Store().Values().panelLevel;
+}
+double& g_ShiftFrequencyA() {
+    return fx::Store().Values().shiftFrequencyA;
+}
+double& g_ShiftFrequencyB() {
+    return fx::Store().Values().shiftFrequencyB;
+}
+
+int* DspParamEntry::intVar() const {
+    fx::EditorValues& values = fx::Store().Values();
+    switch (var.array) {
+    case EditorVarArray::DspInt:
+        return &values.dspInt[var.first][var.second];
+    case EditorVarArray::OutputInt:
+        return &values.outputInt[var.first][var.second];
+    case EditorVarArray::MusicPitch:
+        return &values.musicPitch;
+    default:
+        return nullptr;
+    }
+}
+
+float* DspParamEntry::floatVar() const {
+    fx::EditorValues& values = fx::Store().Values();
+    switch (var.array) {
+    case EditorVarArray::DspFloat:
+        return &values.dspFloat[var.first][var.second];
+    case EditorVarArray::OutputFloat:
+        return &values.outputFloat[var.first][var.second];
+    default:
+        return nullptr;
+    }
 }
 
 void ClearStatusBlock() {

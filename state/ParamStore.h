@@ -12,12 +12,28 @@
 
 namespace fx {
 
+// The editor values drawn from the image (state/ParamImage.h names them).
+struct EditorValues {
+    int dspInt[kDspVarBlocks][kDspVarParameters] = {};
+    float dspFloat[kDspVarBlocks][kDspVarParameters] = {};
+    int outputInt[kOutputVarParameters][kOutputVarChannels] = {};
+    float outputFloat[kOutputVarParameters][kOutputVarChannels] = {};
+    int musicPitch = 0;
+    SurroundLayout surroundLayout = {};
+    CompressorValues compressor[9] = {};
+    bool wholeChannelDelay[8] = {};
+    CompressorValues autoLevel = {};
+    float panelLevel = 0;
+    double shiftFrequencyA = 0;
+    double shiftFrequencyB = 0;
+};
+
 // The one owner of what the editor knows of the processor: the parameter
-// image, the panel working copy, the identity, the mirrors of the small
-// memories and the link's flags. It takes the processor's replies
-// (IReplySink) and applies them on the state thread under the state lock;
-// the image operations (state/ParamImage.h) change it the same way and
-// report every change to the edit observer (state/ImageEdits.h).
+// image, the panel working copy, the editor values drawn from them, the
+// identity, the mirrors of the small memories and the link's flags. It takes the processor's
+// replies (IReplySink) and applies them on the state thread under the state lock; the image
+// operations (state/ParamImage.h) change it the same way and report every change to the edit
+// observer (state/ImageEdits.h).
 class ParamStore final : public IReplySink {
 public:
     // A store on its own: the link neither sees its flags nor reports to it
@@ -43,6 +59,8 @@ public:
     }
     uint8_t (&MachineSettingsWork())[kMachineSettingsSize] { return m_settingsWork; }
     LinkFlags& Link() { return m_link; }
+    EditorValues& Values() { return m_values; }
+    const EditorValues& Values() const { return m_values; }
     // Hands the link this store's flags and makes it the sink of the replies.
     void AttachToLink();
     // Held around every change, and by a thread other than the state thread
@@ -76,6 +94,7 @@ private:
     uint8_t m_settingsDevice[kMachineSettingsSize] = {0, 0, 0, 0, 0, 99, 99};
     uint8_t m_settingsWork[kMachineSettingsSize] = {};
     LinkFlags m_link;
+    EditorValues m_values;
 };
 
 // The process's store: the editor, fxtunectl and the tests each have one,

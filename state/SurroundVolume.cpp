@@ -62,8 +62,8 @@ double LimitTo(double value, int size) {
 
 void StorePoint(int index, double x, double y) {
     fx::StateGuard lock(fx::StateLock());
-    g_SurroundLayout.points[index] = static_cast<float>(RoomX(x));
-    g_SurroundLayout.points[index + 1] = static_cast<float>(RoomY(y));
+    g_SurroundLayout().points[index] = static_cast<float>(RoomX(x));
+    g_SurroundLayout().points[index + 1] = static_cast<float>(RoomY(y));
 }
 } // namespace
 
@@ -87,21 +87,22 @@ std::array<uint8_t, kSurroundLayoutSize> DefaultSurroundLayout() {
 }
 
 int RoomWidth() {
-    return std::clamp(g_SurroundLayout.byte1222, kRoomSizeMin, kRoomSizeMax);
+    return std::clamp(g_SurroundLayout().byte1222, kRoomSizeMin, kRoomSizeMax);
 }
 
 int RoomLength() {
-    return std::clamp(g_SurroundLayout.byte1223, kRoomSizeMin, kRoomSizeMax);
+    return std::clamp(g_SurroundLayout().byte1223, kRoomSizeMin, kRoomSizeMax);
 }
 
 RoomPoint ListenerPosition() {
-    return {g_SurroundLayout.points[kListenerPoint], g_SurroundLayout.points[kListenerPoint + 1]};
+    return {g_SurroundLayout().points[kListenerPoint],
+            g_SurroundLayout().points[kListenerPoint + 1]};
 }
 
 RoomPoint SpeakerPosition(int speaker) {
     if (!IsSpeaker(speaker)) return {0.0, 0.0};
     const int i = PointIndex(speaker);
-    return {g_SurroundLayout.points[i], g_SurroundLayout.points[i + 1]};
+    return {g_SurroundLayout().points[i], g_SurroundLayout().points[i + 1]};
 }
 
 double RoomX(double x) {
@@ -157,8 +158,8 @@ void SendSpeakerLevels() {
 
 void SetSurroundRoom(int width, int length) {
     fx::StateGuard lock(fx::StateLock());
-    g_SurroundLayout.byte1222 = std::clamp(width, kRoomSizeMin, kRoomSizeMax);
-    g_SurroundLayout.byte1223 = std::clamp(length, kRoomSizeMin, kRoomSizeMax);
+    g_SurroundLayout().byte1222 = std::clamp(width, kRoomSizeMin, kRoomSizeMax);
+    g_SurroundLayout().byte1223 = std::clamp(length, kRoomSizeMin, kRoomSizeMax);
     SendSurroundLayout();
 }
 
@@ -184,9 +185,9 @@ void CentreListener() {
     const fx::ImageEditScope edit;
     const fx::CoalescingOff whole;
     fx::StateGuard lock(fx::StateLock());
-    g_SurroundLayout.points[kListenerPoint] = 0.0f;
+    g_SurroundLayout().points[kListenerPoint] = 0.0f;
     SendSurroundLayout();
-    g_SurroundLayout.points[kListenerPoint + 1] = 0.0f;
+    g_SurroundLayout().points[kListenerPoint + 1] = 0.0f;
     SendSurroundLayout();
     SendSpeakerLevels();
 }

@@ -24,13 +24,13 @@ void PrintBlocks(const BlockSummary* blocks) {
 void PrintEditorValues() {
     std::printf("Editor values: mic %d, effect %d, music %d, music pitch %+d, echo delay %.1f ms\n",
                 static_cast<int>(GetDspParam(1, 14)), static_cast<int>(GetDspParam(1, 15)),
-                static_cast<int>(GetDspParam(4, 13)), g_MusicPitch, GetDspParam(2, 11));
+                static_cast<int>(GetDspParam(4, 13)), g_MusicPitch(), GetDspParam(2, 11));
     std::printf("Output sources:");
-    for (int channel = 0; channel < 8; ++channel) std::printf(" %d", g_OutputIntVar[13][channel]);
+    for (int channel = 0; channel < 8; ++channel) std::printf(" %d", g_OutputIntVar()[13][channel]);
     std::printf("\nCompressor of channel 1: threshold %.0f dB, ratio %.1f:1, attack %.0f ms, "
                 "release %.0f ms\n",
-                g_Compressor[0].thresholdDb, g_Compressor[0].ratio, g_Compressor[0].attackMs,
-                g_Compressor[0].releaseMs);
+                g_Compressor()[0].thresholdDb, g_Compressor()[0].ratio, g_Compressor()[0].attackMs,
+                g_Compressor()[0].releaseMs);
 }
 
 } // namespace

@@ -185,28 +185,28 @@ TEST_F(DefaultImageTest, KindsGiveIntegerOrFloatEditorVariables) {
         case DspValueKind::Percent:
         case DspValueKind::LowByte:
         case DspValueKind::TenThousandths:
-            EXPECT_NE(e.intVar, nullptr);
-            EXPECT_EQ(e.floatVar, nullptr);
+            EXPECT_NE(e.intVar(), nullptr);
+            EXPECT_EQ(e.floatVar(), nullptr);
             break;
         case DspValueKind::Samples:
         case DspValueKind::Raw:
-            EXPECT_EQ(e.intVar, nullptr);
-            EXPECT_NE(e.floatVar, nullptr);
+            EXPECT_EQ(e.intVar(), nullptr);
+            EXPECT_NE(e.floatVar(), nullptr);
             break;
         case DspValueKind::None:
-            EXPECT_EQ(e.floatVar, nullptr);
+            EXPECT_EQ(e.floatVar(), nullptr);
             if (!(e.block == 4 && e.parameter == 21)) {
-                EXPECT_EQ(e.intVar, nullptr);
+                EXPECT_EQ(e.intVar(), nullptr);
             }
             break;
         }
     }
     // The recording output shares the channel arrays as index 8.
-    EXPECT_EQ(FindDspParam(13, 5)->intVar, &g_OutputIntVar[12][8]);
-    EXPECT_EQ(FindDspParam(13, 9)->intVar, &g_OutputIntVar[20][8]);
-    EXPECT_EQ(FindDspParam(13, 11)->intVar, &g_OutputIntVar[25][8]);
-    EXPECT_EQ(FindDspParam(7, 15)->floatVar, &g_OutputFloatVar[15][2]);
-    EXPECT_EQ(FindDspParam(13, 12)->intVar, &g_DspIntVar[13][12]);
+    EXPECT_EQ(FindDspParam(13, 5)->intVar(), &g_OutputIntVar()[12][8]);
+    EXPECT_EQ(FindDspParam(13, 9)->intVar(), &g_OutputIntVar()[20][8]);
+    EXPECT_EQ(FindDspParam(13, 11)->intVar(), &g_OutputIntVar()[25][8]);
+    EXPECT_EQ(FindDspParam(7, 15)->floatVar(), &g_OutputFloatVar()[15][2]);
+    EXPECT_EQ(FindDspParam(13, 12)->intVar(), &g_DspIntVar()[13][12]);
 }
 
 // Band record bytes: gain word, frequency word, Q word, type.
@@ -267,10 +267,10 @@ TEST_F(DefaultImageTest, SurroundBlocksAndUnusedBytes) {
     for (int offset = 1190; offset < 1222; ++offset) EXPECT_EQ(g_ParamImage()[offset], 0) << offset;
     for (int offset = 1246; offset < 1254; ++offset) EXPECT_EQ(g_ParamImage()[offset], 0) << offset;
     EXPECT_EQ(0, std::memcmp(g_PanelImage(), g_ParamImage(), kPanelSize));
-    EXPECT_EQ(g_SurroundLayout.byte1222, 4);
-    EXPECT_EQ(g_SurroundLayout.byte1223, 4);
+    EXPECT_EQ(g_SurroundLayout().byte1222, 4);
+    EXPECT_EQ(g_SurroundLayout().byte1223, 4);
     const float points[18] = {0, 0, -1, 1, 0, 1, 1, 1, -1, -1, 0, -1, 1, -1, -0.5f, 0, 0.5f, 0};
-    for (int i = 0; i < 18; ++i) EXPECT_FLOAT_EQ(g_SurroundLayout.points[i], points[i]) << i;
+    for (int i = 0; i < 18; ++i) EXPECT_FLOAT_EQ(g_SurroundLayout().points[i], points[i]) << i;
 }
 
 TEST_F(DefaultImageTest, EditorVariablesAndDerivedValues) {
@@ -288,27 +288,27 @@ TEST_F(DefaultImageTest, EditorVariablesAndDerivedValues) {
     EXPECT_FLOAT_EQ(GetDspParam(1, 39), 25.0f);
     EXPECT_FLOAT_EQ(GetDspParam(2, 11), 247.0f);
     EXPECT_FLOAT_EQ(GetDspParam(14, 2), 1500.0f);
-    EXPECT_EQ(g_OutputIntVar[13][2], 7);
-    EXPECT_EQ(g_OutputIntVar[13][7], 2);
-    EXPECT_EQ(g_OutputIntVar[17][8], 100);
-    EXPECT_NEAR(g_OutputFloatVar[15][0], 64 / 48.0, 1e-6);
-    EXPECT_EQ(g_MusicPitch, 0);
+    EXPECT_EQ(g_OutputIntVar()[13][2], 7);
+    EXPECT_EQ(g_OutputIntVar()[13][7], 2);
+    EXPECT_EQ(g_OutputIntVar()[17][8], 100);
+    EXPECT_NEAR(g_OutputFloatVar()[15][0], 64 / 48.0, 1e-6);
+    EXPECT_EQ(g_MusicPitch(), 0);
     EXPECT_EQ(GetDspParam(4, 21), 0);
 
     for (int channel = 0; channel <= 8; ++channel) {
         SCOPED_TRACE(channel);
-        EXPECT_EQ(g_Compressor[channel].thresholdDb, 0.0f);
-        EXPECT_NEAR(g_Compressor[channel].ratio, 30.0, 1e-3);
-        EXPECT_NEAR(g_Compressor[channel].attackMs, 1.0, 1e-3);
-        EXPECT_NEAR(g_Compressor[channel].releaseMs, 100.0, 1e-2);
+        EXPECT_EQ(g_Compressor()[channel].thresholdDb, 0.0f);
+        EXPECT_NEAR(g_Compressor()[channel].ratio, 30.0, 1e-3);
+        EXPECT_NEAR(g_Compressor()[channel].attackMs, 1.0, 1e-3);
+        EXPECT_NEAR(g_Compressor()[channel].releaseMs, 100.0, 1e-2);
     }
-    for (bool whole : g_WholeChannelDelay) EXPECT_TRUE(whole);
-    EXPECT_NEAR(g_AutoLevel.ratio, 4.0, 1e-6);
-    EXPECT_NEAR(g_AutoLevel.attackMs, 60.0, 0.01);
-    EXPECT_NEAR(g_AutoLevel.releaseMs, 600.0, 0.1);
-    EXPECT_EQ(g_PanelLevel, 0.0f);
-    EXPECT_NEAR(g_ShiftFrequencyA, 5.001, 1e-4);
-    EXPECT_NEAR(g_ShiftFrequencyB, 5.001, 1e-4);
+    for (bool whole : g_WholeChannelDelay()) EXPECT_TRUE(whole);
+    EXPECT_NEAR(g_AutoLevel().ratio, 4.0, 1e-6);
+    EXPECT_NEAR(g_AutoLevel().attackMs, 60.0, 0.01);
+    EXPECT_NEAR(g_AutoLevel().releaseMs, 600.0, 0.1);
+    EXPECT_EQ(g_PanelLevel(), 0.0f);
+    EXPECT_NEAR(g_ShiftFrequencyA(), 5.001, 1e-4);
+    EXPECT_NEAR(g_ShiftFrequencyB(), 5.001, 1e-4);
 }
 
 TEST_F(DefaultImageTest, RefreshReadsEveryDerivedValueFromTheImage) {
@@ -321,14 +321,14 @@ TEST_F(DefaultImageTest, RefreshReadsEveryDerivedValueFromTheImage) {
     WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(2, 9), PercentToStored(30));
     WriteBigEndian32(g_ParamImage() + DspRecordValueOffset(4, 39), 240);
     RefreshFromImage();
-    EXPECT_EQ(g_MusicPitch, -3);
-    EXPECT_FALSE(g_WholeChannelDelay[2]);
-    EXPECT_TRUE(g_WholeChannelDelay[3]);
-    EXPECT_EQ(g_Compressor[8].thresholdDb, -10.0f);
-    EXPECT_EQ(g_ShiftFrequencyA, 1.0);
-    EXPECT_NEAR(g_ShiftFrequencyB, 5.001, 1e-4);
-    EXPECT_EQ(g_PanelLevel, -6.5f);
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[0], -0.5f);
+    EXPECT_EQ(g_MusicPitch(), -3);
+    EXPECT_FALSE(g_WholeChannelDelay()[2]);
+    EXPECT_TRUE(g_WholeChannelDelay()[3]);
+    EXPECT_EQ(g_Compressor()[8].thresholdDb, -10.0f);
+    EXPECT_EQ(g_ShiftFrequencyA(), 1.0);
+    EXPECT_NEAR(g_ShiftFrequencyB(), 5.001, 1e-4);
+    EXPECT_EQ(g_PanelLevel(), -6.5f);
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[0], -0.5f);
     EXPECT_EQ(g_PanelImage()[1224], 0x85);
     EXPECT_EQ(GetDspParam(2, 9), 30);
     EXPECT_FLOAT_EQ(GetDspParam(4, 39), 5.0f);

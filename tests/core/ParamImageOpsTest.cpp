@@ -191,8 +191,8 @@ TEST_F(ParamImageOpsTest, SetDspParamStoresConvertsAndSends) {
         EXPECT_EQ(ImageBytes(offset, 4), Bytes(c.sent.begin() + 5, c.sent.end()));
         EXPECT_DOUBLE_EQ(GetDspParam(c.block, c.parameter), c.editorValue);
     }
-    EXPECT_EQ(g_OutputIntVar[17][8], 65); // block 13 parameter 6 is channel index 8
-    EXPECT_EQ(g_OutputIntVar[13][0], 3);
+    EXPECT_EQ(g_OutputIntVar()[17][8], 65); // block 13 parameter 6 is channel index 8
+    EXPECT_EQ(g_OutputIntVar()[13][0], 3);
 }
 
 TEST_F(ParamImageOpsTest, SetDspParamOnTheNetworkPostsTheSameRecord) {
@@ -204,14 +204,14 @@ TEST_F(ParamImageOpsTest, SetDspParamOnTheNetworkPostsTheSameRecord) {
 
 TEST_F(ParamImageOpsTest, SetDspParamIgnoresParametersWithoutVariableOrLocation) {
     const Bytes before(g_ParamImage(), g_ParamImage() + kImageSize);
-    const int pitchBefore = g_MusicPitch;
+    const int pitchBefore = g_MusicPitch();
     for (const auto& [block, parameter] :
          {std::pair{4, 16}, {4, 17}, {4, 21}, {1, 38}, {5, 24}, {99, 1}, {0, 0}}) {
         SetDspParam(block, parameter, 3);
     }
     EXPECT_TRUE(transport.posted.empty());
     EXPECT_EQ(Bytes(g_ParamImage(), g_ParamImage() + kImageSize), before);
-    EXPECT_EQ(g_MusicPitch, pitchBefore);
+    EXPECT_EQ(g_MusicPitch(), pitchBefore);
 }
 
 TEST_F(ParamImageOpsTest, WriteDspParamStoresWhereItHasALocationAndAlwaysSends) {
@@ -365,10 +365,10 @@ TEST_F(ParamImageOpsTest, ResetEqSetUsesTheResetFrequencies) {
 
 TEST_F(ParamImageOpsTest, SurroundLayoutRoundTrip) {
     g_PanelImage()[1242] = 0x11; // left as it is
-    g_SurroundLayout.byte1222 = 3;
-    g_SurroundLayout.byte1223 = 2;
-    g_SurroundLayout.points[0] = 0.3f;
-    g_SurroundLayout.points[2] = -0.7f;
+    g_SurroundLayout().byte1222 = 3;
+    g_SurroundLayout().byte1223 = 2;
+    g_SurroundLayout().points[0] = 0.3f;
+    g_SurroundLayout().points[2] = -0.7f;
     SendSurroundLayout();
     ASSERT_EQ(transport.posted.size(), 1u);
     const Bytes& sent = transport.posted[0];
@@ -378,12 +378,12 @@ TEST_F(ParamImageOpsTest, SurroundLayoutRoundTrip) {
     EXPECT_EQ(sent[4 + 20], 0x11);
     EXPECT_EQ(0, std::memcmp(sent.data() + 4, g_PanelImage() + 1222, 24));
 
-    g_SurroundLayout = {};
+    g_SurroundLayout() = {};
     DecodeSurroundLayout();
-    EXPECT_EQ(g_SurroundLayout.byte1222, 3);
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[0], 0.3f);
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[1], 0.0f); // stored 0x80
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[2], -0.7f);
+    EXPECT_EQ(g_SurroundLayout().byte1222, 3);
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[0], 0.3f);
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[1], 0.0f); // stored 0x80
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[2], -0.7f);
 }
 
 } // namespace

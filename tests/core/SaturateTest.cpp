@@ -89,7 +89,7 @@ TEST(SaturateTest, RefreshOfAnImageOfExtremeFloats) {
             continue;
         const float stored = FloatFromBits(ReadBigEndian32(g_ParamImage() + entry.imageOffset));
         const int expected = std::isnan(stored) ? 0 : stored > 0 ? INT_MAX : INT_MIN;
-        EXPECT_EQ(expected, *entry.intVar) << entry.block << "/" << entry.parameter;
+        EXPECT_EQ(expected, *entry.intVar()) << entry.block << "/" << entry.parameter;
     }
     BuildDefaultImage();
 }

@@ -177,8 +177,8 @@ TEST_F(RecordPageTest, CompressorWritesTheRecordingOutputOnly) {
     EXPECT_NEAR(0.0206178, value(5), 1e-7);   // 1 ms
     EXPECT_NEAR(0.000208318, value(6), 1e-9); // 100 ms
     EXPECT_EQ(QStringLiteral("4.0:1"), comp.Value(Setting::Ratio)->text());
-    EXPECT_DOUBLE_EQ(4.0, g_Compressor[kRecordVarIndex].ratio);
-    EXPECT_NEAR(30.0, g_Compressor[0].ratio, 1e-3); // CH 1 untouched
+    EXPECT_DOUBLE_EQ(4.0, g_Compressor()[kRecordVarIndex].ratio);
+    EXPECT_NEAR(30.0, g_Compressor()[0].ratio, 1e-3); // CH 1 untouched
 }
 
 TEST_F(RecordPageTest, StatusBarBypassAndResetActOnSet15) {

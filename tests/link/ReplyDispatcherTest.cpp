@@ -135,17 +135,17 @@ TEST_F(ReplyDispatcher, SurroundLayoutChunkUpdatesTheEditorValuesAtOnce) {
     Bytes rest = {1222 >> 8, 1222 & 0xFF, 24};
     rest.insert(rest.end(), layout.begin(), layout.end());
     Dispatch(Report(REPLY_PANEL_CHUNK, rest));
-    EXPECT_EQ(g_SurroundLayout.byte1222, 3);
-    EXPECT_EQ(g_SurroundLayout.byte1223, 1);
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[0], static_cast<float>(DecodeSignedTenths(25)));
-    EXPECT_FLOAT_EQ(g_SurroundLayout.points[1], static_cast<float>(DecodeSignedTenths(0x85)));
+    EXPECT_EQ(g_SurroundLayout().byte1222, 3);
+    EXPECT_EQ(g_SurroundLayout().byte1223, 1);
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[0], static_cast<float>(DecodeSignedTenths(25)));
+    EXPECT_FLOAT_EQ(g_SurroundLayout().points[1], static_cast<float>(DecodeSignedTenths(0x85)));
 
     // At 1223 nothing changes.
-    const SurroundLayout before = g_SurroundLayout;
+    const SurroundLayout before = g_SurroundLayout();
     rest[1] = 1223 & 0xFF;
     rest[3] = 9;
     Dispatch(Report(REPLY_PANEL_CHUNK, rest));
-    EXPECT_EQ(g_SurroundLayout.byte1222, before.byte1222);
+    EXPECT_EQ(g_SurroundLayout().byte1222, before.byte1222);
     EXPECT_EQ(g_PanelImage()[1223], 1);
 }
 

@@ -178,17 +178,17 @@ TEST_F(FeaturesTest, AutoLevelWritesTheCompressorLayout) {
         EXPECT_EQ(expected[i], Be32(r.data() + 5 + 4 * i)) << "x" << i;
         EXPECT_EQ(expected[i], Be32(g_ParamImage() + offset + 4 * i)) << "x" << i;
     }
-    EXPECT_EQ(-20.0f, g_AutoLevel.thresholdDb);
-    EXPECT_EQ(4.0, g_AutoLevel.ratio);
-    EXPECT_EQ(10.0, g_AutoLevel.attackMs);
-    EXPECT_EQ(200.0, g_AutoLevel.releaseMs);
+    EXPECT_EQ(-20.0f, g_AutoLevel().thresholdDb);
+    EXPECT_EQ(4.0, g_AutoLevel().ratio);
+    EXPECT_EQ(10.0, g_AutoLevel().attackMs);
+    EXPECT_EQ(200.0, g_AutoLevel().releaseMs);
 
     // Read back from the image, the settings come out as given.
     RefreshFromImage();
-    EXPECT_EQ(-20.0f, g_AutoLevel.thresholdDb);
-    EXPECT_NEAR(4.0, g_AutoLevel.ratio, 1e-6);
-    EXPECT_NEAR(10.0, g_AutoLevel.attackMs, 1e-3);
-    EXPECT_NEAR(200.0, g_AutoLevel.releaseMs, 0.1);
+    EXPECT_EQ(-20.0f, g_AutoLevel().thresholdDb);
+    EXPECT_NEAR(4.0, g_AutoLevel().ratio, 1e-6);
+    EXPECT_NEAR(10.0, g_AutoLevel().attackMs, 1e-3);
+    EXPECT_NEAR(200.0, g_AutoLevel().releaseMs, 0.1);
 }
 
 // On the network, changes wait in a queue whose frames with equal heads

@@ -95,7 +95,7 @@ const EditCase kCases[] = {
     {"delay mode", [] {}, [] { SetDelayMode(3, false); }, fx::ImageEditKind::Change, -1},
     {"surround layout", [] {},
      [] {
-         g_SurroundLayout.points[3] = -0.5f;
+         g_SurroundLayout().points[3] = -0.5f;
          SendSurroundLayout();
      },
      fx::ImageEditKind::Change, -1},
@@ -159,9 +159,9 @@ TEST_F(ImageEditsTest, UndoRestoresTheEditorValuesThePagesShow) {
     for (auto edit = log.edits.rbegin(); edit != log.edits.rend(); ++edit)
         fx::RevertImageChanges(edit->changes);
     EXPECT_EQ(50.0, GetDspParam(1, 14));
-    EXPECT_NEAR(0.0, g_Compressor[kRecordVarIndex].thresholdDb, 1e-6);
-    EXPECT_TRUE(g_WholeChannelDelay[0]);
-    EXPECT_EQ(0.0f, g_PanelLevel);
+    EXPECT_NEAR(0.0, g_Compressor()[kRecordVarIndex].thresholdDb, 1e-6);
+    EXPECT_TRUE(g_WholeChannelDelay()[0]);
+    EXPECT_EQ(0.0f, g_PanelLevel());
 }
 
 TEST_F(ImageEditsTest, MachineSettingsGoBackWithTheirCommand) {

@@ -99,10 +99,10 @@ TEST_F(OutputChannelsSimTest, SetCompressorWritesTheSevenValuesOfItsRecord) {
         EXPECT_EQ(BigEndian(expected), SimBytes(c.valueOffset, 28));
         EXPECT_EQ(
             0, std::memcmp(g_ParamImage() + c.valueOffset, SimBytes(c.valueOffset, 28).data(), 28));
-        EXPECT_EQ(-20.0f, g_Compressor[c.index].thresholdDb);
-        EXPECT_EQ(4.0, g_Compressor[c.index].ratio);
-        EXPECT_EQ(10.0, g_Compressor[c.index].attackMs);
-        EXPECT_EQ(200.0, g_Compressor[c.index].releaseMs);
+        EXPECT_EQ(-20.0f, g_Compressor()[c.index].thresholdDb);
+        EXPECT_EQ(4.0, g_Compressor()[c.index].ratio);
+        EXPECT_EQ(10.0, g_Compressor()[c.index].attackMs);
+        EXPECT_EQ(200.0, g_Compressor()[c.index].releaseMs);
     }
     // Nothing for an index outside 0..8.
     sim.ClearCommandLog();
@@ -120,7 +120,7 @@ TEST_F(OutputChannelsSimTest, ReadDecodesEveryCompressorRecord) {
     ReadAll();
     for (int index = 0; index < kCompressorCount; ++index) {
         SCOPED_TRACE(index);
-        const CompressorValues& c = g_Compressor[index];
+        const CompressorValues& c = g_Compressor()[index];
         const bool changed = index == 2;
         EXPECT_EQ(changed ? -35.0f : 0.0f, c.thresholdDb);
         EXPECT_NEAR(changed ? 6.5 : 30.0, c.ratio, 1e-3);
@@ -150,7 +150,7 @@ TEST_F(OutputChannelsSimTest, DelayModesWriteTheWeightsAndTheSplitFilters) {
         EXPECT_TRUE(IsPanelWrite(log[2], EqBandOffset(set, 10)));
         EXPECT_TRUE(IsDsp(log[3], 7, 11));
         EXPECT_TRUE(IsPanelWrite(log[4], EqBandOffset(set, 11)));
-        EXPECT_EQ(c.whole, g_WholeChannelDelay[channel]);
+        EXPECT_EQ(c.whole, g_WholeChannelDelay()[channel]);
         const EqBandRecord low = SimBand(sim, set, 10);
         const EqBandRecord high = SimBand(sim, set, 11);
         EXPECT_EQ(c.lowSlotType, low.type);
@@ -230,7 +230,7 @@ TEST_F(OutputChannelsSimTest, SyncCopiesTheDelayModeAfterTheSplitRow) {
     EXPECT_TRUE(IsDsp(log[4], 11, 14)); // the mode, with the filters again
     EXPECT_TRUE(IsDsp(log[5], 11, 10));
     EXPECT_TRUE(IsDsp(log[9], 11, 15)); // the delay time last
-    EXPECT_FALSE(g_WholeChannelDelay[6]);
+    EXPECT_FALSE(g_WholeChannelDelay()[6]);
     EXPECT_EQ(12, SplitRowOfChannel(6));
     EXPECT_EQ(EQ_HP, SimBand(sim, 13, 10).type);
     EXPECT_EQ(1700.0, SimBand(sim, 13, 10).frequency);

@@ -1,6 +1,7 @@
 // The store is an object of its own: the process's store is the one the link
 // works with; another store (a copy for a comparison, a test) takes replies
-// into itself and leaves the link's flags and the process's memory alone.
+// into itself, with the editor values they feed, and leaves the link's flags
+// and the process's memory alone.
 #include "state/ParamStore.h"
 
 #include "state/DeviceMirrors.h"
@@ -41,6 +42,20 @@ TEST(ParamStoreTest, AnotherStoreTakesRepliesIntoItself) {
     other.LearnedKeyReceived(0x12, kRemoteKeyBlockSize, 0x43); // no such slot
     EXPECT_EQ(0x12, other.RemoteKeyBlock()[0]);
     EXPECT_EQ(0x42, other.RemoteKeyBlock()[5]);
+
+    // The editor values it draws from replies are its own too.
+    const int processPitch = g_MusicPitch();
+    const float processListenerX = g_SurroundLayout().points[0];
+    std::array<uint8_t, kStatusBlockSize> status{};
+    status[7] = 0x73; // pitch +2
+    other.StatusReceived(status);
+    EXPECT_EQ(2, other.Values().musicPitch);
+    const uint8_t layout[] = {5, 6, 0x0C}; // listener x 1.2 m
+    other.PanelChunkReceived(kSurroundLayoutOffset, 24, layout, 3);
+    EXPECT_EQ(5, other.Values().surroundLayout.byte1222);
+    EXPECT_FLOAT_EQ(1.2f, other.Values().surroundLayout.points[0]);
+    EXPECT_EQ(processPitch, g_MusicPitch());
+    EXPECT_EQ(processListenerX, g_SurroundLayout().points[0]);
 
     other.MachineSettingsReceived({1, 2, 3});
     EXPECT_EQ(3, other.MachineSettingsDevice()[2]);

@@ -36,8 +36,8 @@ protected:
         g_bQueuedSend() = false;
     }
     void PlaceListener(double x, double y) {
-        g_SurroundLayout.points[0] = float(x);
-        g_SurroundLayout.points[1] = float(y);
+        g_SurroundLayout().points[0] = float(x);
+        g_SurroundLayout().points[1] = float(y);
     }
     RecordingTransport transport;
 };
@@ -117,7 +117,7 @@ TEST_F(SurroundVolumeTest, MovesStayInTheRoomInTenthsAndSendTheirLevels) {
     EXPECT_FALSE(InsideRoom(-2.0, 0.0));
     EXPECT_DOUBLE_EQ(-0.5, RoomX(-0.9));
     // A room size the image cannot mean is read as the nearest one.
-    g_SurroundLayout.byte1222 = 0;
+    g_SurroundLayout().byte1222 = 0;
     EXPECT_EQ(1, RoomWidth());
 }
 

@@ -47,7 +47,7 @@ CtlResult Usage(const std::string& what) {
 const DspParamEntry* EditableEntry(int block, int parameter) {
     const DspParamEntry* entry = FindDspParam(block, parameter);
     if (!entry || entry->kind == DspValueKind::None || entry->imageOffset < 0) return nullptr;
-    if (!entry->intVar && !entry->floatVar) return nullptr;
+    if (!entry->intVar() && !entry->floatVar()) return nullptr;
     return entry;
 }
 

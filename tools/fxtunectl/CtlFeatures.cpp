@@ -127,8 +127,8 @@ CtlResult AutoLevel(const std::vector<std::string>& args) {
 void PrintAutoLevel() {
     std::printf("auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
                 "release: %.0f ms\n",
-                AutoLevelOn() ? "on" : "off", g_AutoLevel.thresholdDb, g_AutoLevel.ratio,
-                g_AutoLevel.attackMs, g_AutoLevel.releaseMs);
+                AutoLevelOn() ? "on" : "off", g_AutoLevel().thresholdDb, g_AutoLevel().ratio,
+                g_AutoLevel().attackMs, g_AutoLevel().releaseMs);
 }
 
 } // namespace

@@ -121,10 +121,10 @@ void PrintOutput(const fx::ParamStore& store, int channel) {
     std::printf("phase: %s\n", field(OUT_PHASE) < 0 ? "inverted" : "normal");
     std::printf("mute: %s\n", field(OUT_MUTE) == 0 ? "on" : "off");
     std::printf("delay: %s, %s, %.1f ms\n", field(OUT_DELAY_BYPASS) == 0 ? "on" : "off",
-                g_WholeChannelDelay[channel] ? "whole channel" : "high band",
+                g_WholeChannelDelay()[channel] ? "whole channel" : "high band",
                 field(OUT_DELAY_TIME));
     std::printf("split frequency: %d Hz\n", SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
-    const CompressorValues& comp = g_Compressor[channel];
+    const CompressorValues& comp = g_Compressor()[channel];
     std::printf(
         "compressor: %s, threshold %.0f dB, ratio %.1f:1, attack %.0f ms, release %.0f ms\n",
         CompressorActive(channel) ? "on" : "off", comp.thresholdDb, comp.ratio, comp.attackMs,

@@ -98,7 +98,7 @@ void PrintDelays() {
         const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
         std::printf("CH %d: %.1f ms, %s, ", channel + 1, GetDspParam(block, OUT_DELAY_TIME),
                     on ? "on" : "off");
-        if (g_WholeChannelDelay[channel])
+        if (g_WholeChannelDelay()[channel])
             std::printf("whole channel\n");
         else
             std::printf("high band above %d Hz\n",

@@ -33,7 +33,7 @@ std::string DspRecordJson(const fx::ParamStore& store, int offset, int count) {
     }
     const DspParamEntry* entry = FindDspParam(block, parameter);
     const bool hasValue = entry && entry->kind != DspValueKind::None &&
-                          (entry->intVar != nullptr || entry->floatVar != nullptr);
+                          (entry->intVar() != nullptr || entry->floatVar() != nullptr);
     out += "],\"value\":" + (hasValue ? JsonNumber(GetDspParam(block, parameter)) : "null");
     return out + "}";
 }
