@@ -1,7 +1,8 @@
 #!/bin/sh
 # The folders stack: each includes only its own files and the folders below
-# it. Also, only state/ declares the processor's memory. Prints every include
-# that runs the other way and exits 1 when there is one.
+# it. Also, the processor's memory and the values drawn from it are the
+# store's (state/ParamStore): no file declares them as a global of its own.
+# Prints what breaks either rule and exits 1 when anything does.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -34,11 +35,11 @@ for folder in link state modefile sim controls pages remote shell; do
     done
 done
 
-memory='g_(ParamImage|PanelImage|Identity|StatusBlock|CurrentMode|RemoteKeyBlock|MachineSettings[A-Za-z]*|b[A-Z][A-Za-z]*)\b'
+memory='g_(ParamImage|PanelImage|Identity|StatusBlock|CurrentMode|RemoteKeyBlock|MachineSettings[A-Za-z]*|bConnected|bNetMode|bJobIdle|bQueuedSend|bCoalesce|bParamsChanged|bReadThreadEnd|bAwaitReply|DspIntVar|DspFloatVar|OutputIntVar|OutputFloatVar|MusicPitch|SurroundLayout|Compressor|WholeChannelDelay|AutoLevel|PanelLevel|ShiftFrequency[AB])\b'
 if grep -rnE "^\s*extern [^(]*$memory" --include='*.h' --include='*.cpp' \
-    link modefile sim controls pages remote shell tools soak; then
-    echo "the processor's memory is declared outside state/" >&2
+    link state modefile sim controls pages remote shell tools soak; then
+    echo "the processor's memory is declared as a global outside the store" >&2
     status=1
 fi
-[ "$status" -eq 0 ] && echo "layers: link < state < modefile, sim < controls < pages, remote < shell: no include runs upward"
+[ "$status" -eq 0 ] && echo "layers: link < state < modefile, sim < controls < pages, remote < shell: no include runs upward, the store owns the processor's memory"
 exit "$status"
