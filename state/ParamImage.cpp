@@ -520,12 +520,6 @@ std::vector<EqBandRecord> SetEqBands(int set, const std::vector<EqBandWrite>& ba
     return written;
 }
 
-void SendEqCoefficients(int block, int parameter, const float coefficients[5]) {
-    uint32_t values[5];
-    for (int i = 0; i < 5; ++i) values[i] = FloatBits(coefficients[i]);
-    SendDspWrite(block, parameter, values, 5);
-}
-
 void StoreEqBand(int set, int band, double gain, double frequency, double q, int type) {
     if (!IsValidEqBand(set, band)) {
         DebugLog("StoreEqBand: band %d of set %d out of range\n", band, set);

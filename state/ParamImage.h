@@ -173,7 +173,6 @@ struct EqBandWrite {
     double q;
 };
 std::vector<EqBandRecord> SetEqBands(int set, const std::vector<EqBandWrite>& bands);
-void SendEqCoefficients(int block, int parameter, const float coefficients[5]);
 void StoreEqBand(int set, int band, double gain, double frequency, double q, int type);
 bool ResendEqSet(int set);
 // Set number of the last "Copy EQ", -1 when nothing was copied.

@@ -42,8 +42,8 @@ void ParamStore::AttachToLink() {
     SetReplySink(this);
 }
 
-std::recursive_mutex& ParamStore::Lock() {
-    return StateLock();
+void ParamStore::ClearStatus() {
+    ChangeState([this] { std::memset(m_status, 0, sizeof m_status); });
 }
 
 void ParamStore::StatusReceived(const std::array<uint8_t, kStatusBlockSize>& status) {
@@ -134,7 +134,7 @@ void ParamStore::MachineSettingsReceived(
 }
 
 void ParamStore::LinkClosed() {
-    ClearStatusBlock();
+    ClearStatus();
 }
 
 ParamStore& Store() {
@@ -244,7 +244,7 @@ float* DspParamEntry::floatVar() const {
 }
 
 void ClearStatusBlock() {
-    fx::ChangeState([] { std::memset(g_StatusBlock(), 0, kStatusBlockSize); });
+    fx::Store().ClearStatus();
 }
 
 void ResetIdentityToDefaults() {

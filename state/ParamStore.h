@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 namespace fx {
@@ -63,9 +62,9 @@ public:
     const EditorValues& Values() const { return m_values; }
     // Hands the link this store's flags and makes it the sink of the replies.
     void AttachToLink();
-    // Held around every change, and by a thread other than the state thread
-    // that reads (link/StateThread.h).
-    std::recursive_mutex& Lock();
+    // Clears the status block (a change of the state thread): nothing reports
+    // it while no link is open or a job runs.
+    void ClearStatus();
 
     // IReplySink: called on a reader thread.
     void StatusReceived(const std::array<uint8_t, kStatusBlockSize>& status) override;

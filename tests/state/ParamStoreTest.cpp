@@ -50,6 +50,10 @@ TEST(ParamStoreTest, AnotherStoreTakesRepliesIntoItself) {
     status[7] = 0x73; // pitch +2
     other.StatusReceived(status);
     EXPECT_EQ(2, other.Values().musicPitch);
+    const auto processStatus = std::to_array(g_StatusBlock());
+    other.LinkClosed(); // what only an open link reports goes: its own status
+    EXPECT_EQ(0, other.StatusBlock()[7]);
+    EXPECT_EQ(processStatus, std::to_array(g_StatusBlock()));
     const uint8_t layout[] = {5, 6, 0x0C}; // listener x 1.2 m
     other.PanelChunkReceived(kSurroundLayoutOffset, 24, layout, 3);
     EXPECT_EQ(5, other.Values().surroundLayout.byte1222);
