@@ -47,66 +47,61 @@ void SendMouse(CEqPanel& panel, QEvent::Type type, QPointF pos, Qt::MouseButtons
     QCoreApplication::sendEvent(&panel, &event);
 }
 
-void BM_EqPanelPaint15Bands(benchmark::State& state) {
-    CEqPanel panel;
+// A shown 1280 x 600 graph of the vocal curve, with the room when asked.
+void Prepare(CEqPanel& panel, bool withRoom) {
     panel.resize(1280, 600);
     panel.show();
     LoadVocalCurve(panel);
+    if (withRoom) LoadRoom(panel);
+    QCoreApplication::processEvents();
+}
+
+void Repaint(benchmark::State& state, CEqPanel& panel) {
+    for (auto _ : state) panel.repaint();
+}
+
+// Back and forth over 40 pixels with the band's handle: every step changes
+// frequency and gain.
+void DragSteps(benchmark::State& state, CEqPanel& panel, int band) {
+    const QPointF start = panel.HandleCentre(band);
+    SendMouse(panel, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    int step = 0;
+    for (auto _ : state) {
+        const int offset = (step++ % 40) - 20;
+        SendMouse(panel, QEvent::MouseMove, start + QPointF(offset * 3, offset), Qt::LeftButton);
+    }
+    SendMouse(panel, QEvent::MouseButtonRelease, start, Qt::NoButton);
+}
+
+void BM_EqPanelPaint15Bands(benchmark::State& state) {
+    CEqPanel panel;
+    Prepare(panel, false);
+    // With a band selected, as while editing.
     SendMouse(panel, QEvent::MouseButtonPress, panel.HandleCentre(8), Qt::LeftButton);
     SendMouse(panel, QEvent::MouseButtonRelease, panel.HandleCentre(8), Qt::NoButton);
     QCoreApplication::processEvents();
-    for (auto _ : state) {
-        panel.repaint();
-    }
+    Repaint(state, panel);
 }
 BENCHMARK(BM_EqPanelPaint15Bands)->Unit(benchmark::kMillisecond);
 
 void BM_EqPanelDragStep(benchmark::State& state) {
     CEqPanel panel;
-    panel.resize(1280, 600);
-    panel.show();
-    LoadVocalCurve(panel);
-    QCoreApplication::processEvents();
-    const QPointF start = panel.HandleCentre(8);
-    SendMouse(panel, QEvent::MouseButtonPress, start, Qt::LeftButton);
-    int step = 0;
-    for (auto _ : state) {
-        // Back and forth over 40 pixels: every step changes frequency and gain.
-        const int offset = (step++ % 40) - 20;
-        SendMouse(panel, QEvent::MouseMove, start + QPointF(offset * 3, offset), Qt::LeftButton);
-    }
-    SendMouse(panel, QEvent::MouseButtonRelease, start, Qt::NoButton);
+    Prepare(panel, false);
+    DragSteps(state, panel, 8);
 }
 BENCHMARK(BM_EqPanelDragStep)->Unit(benchmark::kMillisecond);
 
 void BM_EqPanelPaintWithMeasurement(benchmark::State& state) {
     CEqPanel panel;
-    panel.resize(1280, 600);
-    panel.show();
-    LoadVocalCurve(panel);
-    LoadRoom(panel);
-    QCoreApplication::processEvents();
-    for (auto _ : state) {
-        panel.repaint();
-    }
+    Prepare(panel, true);
+    Repaint(state, panel);
 }
 BENCHMARK(BM_EqPanelPaintWithMeasurement)->Unit(benchmark::kMillisecond);
 
 void BM_EqPanelDragStepWithMeasurement(benchmark::State& state) {
     CEqPanel panel;
-    panel.resize(1280, 600);
-    panel.show();
-    LoadVocalCurve(panel);
-    LoadRoom(panel);
-    QCoreApplication::processEvents();
-    const QPointF start = panel.HandleCentre(3);
-    SendMouse(panel, QEvent::MouseButtonPress, start, Qt::LeftButton);
-    int step = 0;
-    for (auto _ : state) {
-        const int offset = (step++ % 40) - 20;
-        SendMouse(panel, QEvent::MouseMove, start + QPointF(offset * 3, offset), Qt::LeftButton);
-    }
-    SendMouse(panel, QEvent::MouseButtonRelease, start, Qt::NoButton);
+    Prepare(panel, true);
+    DragSteps(state, panel, 3);
 }
 BENCHMARK(BM_EqPanelDragStepWithMeasurement)->Unit(benchmark::kMillisecond);
 

@@ -1,10 +1,11 @@
 #include "link/DebugLog.h"
 
+#include "link/TextFormat.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <vector>
 
 namespace {
 std::mutex g_logMutex;
@@ -25,14 +26,9 @@ void DebugLogText(const std::string& text) {
 void DebugLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::vector<char> buffer(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-    if (length > 0) std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    const std::string text = fx::FormatTextV(format, args);
     va_end(args);
-    DebugLogText(std::string(buffer.data()));
+    DebugLogText(text);
 }
 
 void SetDebugLogSink(DebugLogSink sink) {

@@ -5,6 +5,7 @@
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 #include "link/StateThread.h"
+#include "link/TextFormat.h"
 #include "modefile/ModeFile.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -38,16 +38,6 @@ constexpr double kMaxGrowth = 0.05;
 // MiB is its steps, not a leak (the sanitizer builds' leak checks see those).
 constexpr double kShortRunSlackMiB = 1.0;
 constexpr int kShortRunMinutes = 10;
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
 
 const char* TransportName(SoakTransport transport) {
     return transport == SoakTransport::Network ? "network" : "USB";
@@ -99,24 +89,25 @@ bool SoakRun::Run() {
                              m_gaugeLast.residentMiB - m_gaugeFirst.residentMiB < kShortRunSlackMiB;
     if (m_violation.empty() && !withinSlack &&
         Growth(m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB) >= kMaxGrowth)
-        Violation(Format("resident memory grew from %.1f to %.1f MiB", m_gaugeFirst.residentMiB,
-                         m_gaugeLast.residentMiB));
+        Violation(FormatText("resident memory grew from %.1f to %.1f MiB", m_gaugeFirst.residentMiB,
+                             m_gaugeLast.residentMiB));
     if (m_violation.empty() && Growth(m_gaugeFirst.threads, m_gaugeLast.threads) >= kMaxGrowth)
-        Violation(Format("threads grew from %d to %d", m_gaugeFirst.threads, m_gaugeLast.threads));
+        Violation(
+            FormatText("threads grew from %d to %d", m_gaugeFirst.threads, m_gaugeLast.threads));
     return m_violation.empty();
 }
 
 std::string SoakRun::Summary() const {
-    return Format("soak: %d min, seed %llu, %ld edits, %ld reads, %ld writes, %ld mode stores, "
-                  "%ld loads, %ld saves, %ld undo, %ld redo, %ld faults, %ld quiet-point checks "
-                  "ok, %ld mismatches, RSS %.1f -> %.1f MiB (%+.1f %%), threads %d -> %d: %s",
-                  m_minutes, static_cast<unsigned long long>(m_seed), m_counts.edits,
-                  m_counts.reads, m_counts.writes, m_counts.stores, m_counts.loads, m_counts.saves,
-                  m_counts.undos, m_counts.redos, m_counts.faults,
-                  m_counts.checks - m_counts.mismatches, m_counts.mismatches,
-                  m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB,
-                  100.0 * Growth(m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB),
-                  m_gaugeFirst.threads, m_gaugeLast.threads, m_violation.empty() ? "PASS" : "FAIL");
+    return FormatText(
+        "soak: %d min, seed %llu, %ld edits, %ld reads, %ld writes, %ld mode stores, "
+        "%ld loads, %ld saves, %ld undo, %ld redo, %ld faults, %ld quiet-point checks "
+        "ok, %ld mismatches, RSS %.1f -> %.1f MiB (%+.1f %%), threads %d -> %d: %s",
+        m_minutes, static_cast<unsigned long long>(m_seed), m_counts.edits, m_counts.reads,
+        m_counts.writes, m_counts.stores, m_counts.loads, m_counts.saves, m_counts.undos,
+        m_counts.redos, m_counts.faults, m_counts.checks - m_counts.mismatches, m_counts.mismatches,
+        m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB,
+        100.0 * Growth(m_gaugeFirst.residentMiB, m_gaugeLast.residentMiB), m_gaugeFirst.threads,
+        m_gaugeLast.threads, m_violation.empty() ? "PASS" : "FAIL");
 }
 
 void SoakRun::Step() {
@@ -205,7 +196,7 @@ void SoakRun::EditDspTable() {
     };
     if (Chance(0.5)) {
         const double set = value();
-        Note(Format("SetDspParam %d/%d %g", entry->block, entry->parameter, set));
+        Note(FormatText("SetDspParam %d/%d %g", entry->block, entry->parameter, set));
         SetDspParam(entry->block, entry->parameter, set);
         return;
     }
@@ -229,7 +220,7 @@ void SoakRun::EditDspTable() {
             break;
         }
     }
-    Note(Format("WriteDspParam %d/%d x%zu", entry->block, entry->parameter, values.size()));
+    Note(FormatText("WriteDspParam %d/%d x%zu", entry->block, entry->parameter, values.size()));
     WriteDspParam(entry->block, entry->parameter, values.data(), static_cast<int>(values.size()));
 }
 
@@ -240,14 +231,14 @@ void SoakRun::EditEqBand() {
     const int band = Pick(0, slots - 1);
     const int type = Pick(0, 5);
     const double frequency = std::exp(Uniform(std::log(20.0), std::log(20000.0)));
-    Note(
-        Format("SetEqBand set %d band %d type %d at %d", set, band, type, EqBandOffset(set, band)));
+    Note(FormatText("SetEqBand set %d band %d type %d at %d", set, band, type,
+                    EqBandOffset(set, band)));
     SetEqBand(set, band, type, frequency, Uniform(-15.0, 15.0), Uniform(0.4, 8.0));
 }
 
 void SoakRun::EditSurround() {
     const int which = Pick(0, 4);
-    Note(Format("surround edit %d", which));
+    Note(FormatText("surround edit %d", which));
     switch (which) {
     case 0: {
         const int channel = Pick(0, kOutputChannelCount - 1);
@@ -271,7 +262,7 @@ void SoakRun::EditSurround() {
 
 void SoakRun::EditOutput() {
     const int channel = Pick(0, kOutputChannelCount - 1);
-    Note(Format("delay edit of channel %d", channel));
+    Note(FormatText("delay edit of channel %d", channel));
     if (Chance(0.5))
         SetDelayMode(channel, Chance(0.5));
     else
@@ -315,7 +306,7 @@ void SoakRun::WriteWhole() {
 void SoakRun::StoreMode() {
     ++m_counts.stores;
     const int mode = Pick(0, kMachineModeCount - 1);
-    Note(Format("store mode %d", mode));
+    Note(FormatText("store mode %d", mode));
     StoreMachineMode(mode);
 }
 
@@ -323,7 +314,7 @@ void SoakRun::LoadMode() {
     ++m_counts.loads;
     const int before = m_view.Ended(false);
     const int mode = Pick(0, kMachineModeCount - 1);
-    Note(Format("load mode %d", mode));
+    Note(FormatText("load mode %d", mode));
     LoadMachineMode(mode);
     // The read follows the processor's answer; a lost answer starts none,
     // and the editor, its job never idle again, holds nothing it knows.
@@ -345,16 +336,17 @@ bool SoakRun::FinishJob(bool write, int before) {
     // A job that completed over a link still standing leaves the editor
     // holding what the processor holds; any other end says it does not know.
     m_knows = result.Completed() && LinkUsable() && g_bJobIdle();
-    Note(Format("%s ended: outcome %d, editor %s", write ? "write" : "read",
-                static_cast<int>(result.outcome), m_knows ? "knows" : "does not know"));
+    Note(FormatText("%s ended: outcome %d, editor %s", write ? "write" : "read",
+                    static_cast<int>(result.outcome), m_knows ? "knows" : "does not know"));
     return m_knows;
 }
 
 void SoakRun::SaveModeFile() {
     ++m_counts.saves;
     const bool unwritable = Chance(0.125);
-    const std::filesystem::path path = unwritable ? m_folder / "missing" / "soak.mode"
-                                                  : m_folder / Format("soak-%d.mode", Pick(1, 4));
+    const std::filesystem::path path = unwritable
+                                           ? m_folder / "missing" / "soak.mode"
+                                           : m_folder / FormatText("soak-%d.mode", Pick(1, 4));
     std::vector<uint8_t> expected;
     FileWriteResult result;
     {
@@ -371,8 +363,8 @@ void SoakRun::SaveModeFile() {
             std::equal(expected.begin(), expected.end(), saved.begin() + kModeFileHeaderSize) &&
             ReadModeFile(path.string()).ok;
         if (!whole)
-            Violation(Format("the saved mode file %s is not what the editor held (%zu bytes)",
-                             path.c_str(), saved.size()));
+            Violation(FormatText("the saved mode file %s is not what the editor held (%zu bytes)",
+                                 path.c_str(), saved.size()));
         m_savedFiles[path.string()] = saved;
         return;
     }
@@ -380,7 +372,8 @@ void SoakRun::SaveModeFile() {
     const bool untouched =
         previous == m_savedFiles.end() ? !present : (present && saved == previous->second);
     if (!untouched)
-        Violation(Format("a failed save left %s changed (%zu bytes)", path.c_str(), saved.size()));
+        Violation(
+            FormatText("a failed save left %s changed (%zu bytes)", path.c_str(), saved.size()));
 }
 
 void SoakRun::SwitchFaults() {
@@ -416,12 +409,12 @@ void SoakRun::WireFaultsOn() {
     processor.SetFaults(faults);
     m_rig.SetHeartbeats(!heartbeatLost);
     m_wireFaults = true;
-    Note(Format("wire faults from reply %d: latency %d, drop %d, damaged %d, slow %d, checksum %d, "
-                "heartbeat %d, pieces %d%s",
-                made, faults.replyLatencyMs, faults.dropReplyNumber, faults.damagedReplyNumber,
-                faults.slowReplyNumber, faults.corruptChecksumNumber,
-                faults.heartbeatAfterReplyNumber, faults.pieceSize,
-                heartbeatLost ? ", no heartbeat" : ""));
+    Note(FormatText(
+        "wire faults from reply %d: latency %d, drop %d, damaged %d, slow %d, checksum %d, "
+        "heartbeat %d, pieces %d%s",
+        made, faults.replyLatencyMs, faults.dropReplyNumber, faults.damagedReplyNumber,
+        faults.slowReplyNumber, faults.corruptChecksumNumber, faults.heartbeatAfterReplyNumber,
+        faults.pieceSize, heartbeatLost ? ", no heartbeat" : ""));
 }
 
 void SoakRun::FaultsOff() {
@@ -485,7 +478,7 @@ void SoakRun::QuietPoint() {
     // looks at none, and the log would count as the editor's growth.
     m_rig.Processor().ClearCommandLog();
     const ProcessGauge gauge = ProcessGauge::Now();
-    Note(Format("checked: %.2f MiB, %d threads", gauge.residentMiB, gauge.threads));
+    Note(FormatText("checked: %.2f MiB, %d threads", gauge.residentMiB, gauge.threads));
     SampleGauge(false);
 }
 
@@ -496,7 +489,7 @@ bool SoakRun::Recover(std::optional<SoakTransport> transport) {
         JoinSyncJobs();
         const SoakTransport chosen =
             transport.value_or(Chance(0.5) ? SoakTransport::Network : SoakTransport::Usb);
-        Note(Format("open over %s", TransportName(chosen)));
+        Note(FormatText("open over %s", TransportName(chosen)));
         if (m_rig.Open(chosen)) {
             ++m_counts.reads;
             const int before = m_view.Ended(false);
@@ -520,10 +513,10 @@ void SoakRun::CompareMemory(const char* where) {
     }
     if (differing == 0) return;
     ++m_counts.mismatches;
-    Violation(Format("%s over %s: the processor's memory differs from what the editor holds at "
-                     "%d bytes, the first at %d (editor 0x%02X, processor 0x%02X)",
-                     where, TransportName(m_rig.Transport()), differing, first,
-                     editor[static_cast<size_t>(first)], memory[static_cast<size_t>(first)]));
+    Violation(FormatText("%s over %s: the processor's memory differs from what the editor holds at "
+                         "%d bytes, the first at %d (editor 0x%02X, processor 0x%02X)",
+                         where, TransportName(m_rig.Transport()), differing, first,
+                         editor[static_cast<size_t>(first)], memory[static_cast<size_t>(first)]));
 }
 
 void SoakRun::SampleGauge(bool end) {
@@ -542,7 +535,8 @@ void SoakRun::SampleGauge(bool end) {
 void SoakRun::Note(const std::string& action) {
     constexpr size_t kRecentKept = 40;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start);
-    m_recent.push_back(Format("%8lld ms %s", static_cast<long long>(ms.count()), action.c_str()));
+    m_recent.push_back(
+        FormatText("%8lld ms %s", static_cast<long long>(ms.count()), action.c_str()));
     if (m_recent.size() > kRecentKept) m_recent.pop_front();
 }
 

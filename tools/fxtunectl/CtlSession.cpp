@@ -2,13 +2,13 @@
 
 #include "link/LinkState.h"
 #include "link/NetLink.h"
+#include "link/TextFormat.h"
 #include "link/UsbLink.h"
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
 #include "state/SyncJobs.h"
 
 #include <arpa/inet.h>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -24,16 +24,6 @@ void PrintProgress(int chunksDone, int chunkCount) {
     std::fprintf(stderr, "\r%s %d/%d", g_progressLabel, chunksDone, chunkCount);
     if (chunksDone == chunkCount) std::fputc('\n', stderr);
     std::fflush(stderr);
-}
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
 }
 
 } // namespace
@@ -62,8 +52,8 @@ CtlResult CtlSession::Connect() {
         if (result != 1) {
             const char* reason = result > 0 ? std::strerror(result) : "no socket";
             return CtlResult::Fail(kExitNoProcessor,
-                                   Printf("no processor at %s:%d (%s)", m_options.host.c_str(),
-                                          m_options.port, reason));
+                                   fx::FormatText("no processor at %s:%d (%s)",
+                                                  m_options.host.c_str(), m_options.port, reason));
         }
     }
     m_connected = true;
@@ -92,11 +82,12 @@ CtlResult CtlSession::LinkFailure(const char* what) {
     if (counts.hostBusy)
         return CtlResult::Fail(kExitNoProcessor, "the processor is connected to another host");
     if (counts.timedOut)
-        return CtlResult::Fail(kExitTimeout, Printf("time-out: the processor stopped answering "
-                                                    "during the %s",
-                                                    what));
-    return CtlResult::Fail(kExitTimeout,
-                           Printf("the link to the processor was lost during the %s", what));
+        return CtlResult::Fail(kExitTimeout,
+                               fx::FormatText("time-out: the processor stopped answering "
+                                              "during the %s",
+                                              what));
+    return CtlResult::Fail(
+        kExitTimeout, fx::FormatText("the link to the processor was lost during the %s", what));
 }
 
 CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what) {
@@ -110,7 +101,7 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
     if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', stderr);
     if (!finished) {
         m_letGo = false;
-        return CtlResult::Fail(kExitTimeout, Printf("time-out during the %s", what));
+        return CtlResult::Fail(kExitTimeout, fx::FormatText("time-out during the %s", what));
     }
     if (!ended(m_view.Snapshot())) return LinkFailure(what);
     return CtlResult::Ok();
@@ -120,8 +111,8 @@ CtlResult CtlSession::JobFailure(const SyncResult& result, const char* what) {
     if (m_progress) std::fputc('\n', stderr);
     if (result.outcome == SyncOutcome::NoAnswer)
         return CtlResult::Fail(kExitTimeout,
-                               Printf("time-out: the processor did not answer the %s (%s)", what,
-                                      result.missing.c_str()));
+                               fx::FormatText("time-out: the processor did not answer the %s (%s)",
+                                              what, result.missing.c_str()));
     return LinkFailure(what);
 }
 
@@ -146,14 +137,15 @@ CtlResult CtlSession::CheckCompatible() const {
     if (name.empty())
         return CtlResult::Fail(kExitTimeout, "time-out: the processor did not answer");
     if (!IsKnownModel())
-        return CtlResult::Fail(kExitRefused,
-                               Printf("unsupported processor model \"%s\" (command-set version %d)",
-                                      name.c_str(), m_store.Identity().commandSetVersion));
+        return CtlResult::Fail(
+            kExitRefused,
+            fx::FormatText("unsupported processor model \"%s\" (command-set version %d)",
+                           name.c_str(), m_store.Identity().commandSetVersion));
     if (m_store.Identity().commandSetVersion != kSupportedCommandSetVersion)
-        return CtlResult::Fail(kExitRefused,
-                               Printf("unsupported command-set version %d of %s (%d needed)",
-                                      m_store.Identity().commandSetVersion, name.c_str(),
-                                      kSupportedCommandSetVersion));
+        return CtlResult::Fail(
+            kExitRefused, fx::FormatText("unsupported command-set version %d of %s (%d needed)",
+                                         m_store.Identity().commandSetVersion, name.c_str(),
+                                         kSupportedCommandSetVersion));
     return CtlResult::Ok();
 }
 
