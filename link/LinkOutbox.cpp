@@ -1,6 +1,7 @@
 #include "link/LinkOutbox.h"
 
 #include "link/DebugLog.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 
@@ -27,8 +28,6 @@ bool SameHead(const uint8_t* a, const uint8_t* b) {
     return std::memcmp(a, b, kKeySize) == 0;
 }
 
-std::atomic<IRecordSink*> g_installedSink{nullptr};
-
 } // namespace
 
 LinkOutbox::~LinkOutbox() {
@@ -48,6 +47,7 @@ void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
         m_wire = wire;
     }
     m_writers.Start([this, session, wire = std::move(wire), lines = std::move(lines)] {
+        LinkScope scope(m_link);
         RunWriter(session, wire, lines);
         if (!lines.writerEnd.empty()) DebugLogText(lines.writerEnd);
     });
@@ -83,7 +83,8 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return 0; // no link: nothing can go out
-        if (g_bCoalesce() && g_bQueuedSend() && Coalesce(record, count)) return 0;
+        const LinkFlags& flags = m_link.Flags();
+        if (flags.coalesce && flags.queuedSend && Coalesce(record, count)) return 0;
         Entry& entry = m_queue.emplace_back();
         entry.ticket = ticket = ++m_posted;
         entry.length = count;
@@ -175,19 +176,19 @@ void LinkOutbox::RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& w
         }
         // One command in flight: the previous one's reply, at most 2000 ms.
         // The record stays queued meanwhile, so newer values still replace it.
-        if (!LinkWaitEvent(g_hReplyEvent, kReplyWaitMs)) DebugLogText(lines.replyTimeout);
+        if (!LinkWaitEvent(m_link.ReplyEvent(), kReplyWaitMs)) DebugLogText(lines.replyTimeout);
         Entry entry;
         {
             std::lock_guard lock(m_mutex);
             if (!Serves(session)) return;
             if (m_queue.empty()) {
-                g_hReplyEvent.Set(); // nothing went out: the next record need not wait
+                m_link.ReplyEvent().Set(); // nothing went out: the next record need not wait
                 continue;
             }
             entry = m_queue.front();
             m_queue.pop_front();
         }
-        g_bAwaitReply() = true;
+        m_link.Flags().awaitReply = true;
         wire->WriteRecord(RecordKind::Command, entry.bytes.data(), entry.length);
         {
             std::lock_guard lock(m_mutex);
@@ -198,25 +199,24 @@ void LinkOutbox::RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& w
 }
 
 LinkOutbox& Outbox() {
-    static LinkOutbox* const outbox = new LinkOutbox;
-    return *outbox;
+    return CurrentLink().Outbox();
 }
 
 void SetRecordSink(IRecordSink* sink) {
-    g_installedSink = sink;
+    CurrentLink().SetRecordSink(sink);
 }
 
 IRecordSink& RecordSink() {
-    if (IRecordSink* sink = g_installedSink) return *sink;
-    return Outbox();
+    return CurrentLink().RecordSink();
 }
 
 bool WaitAllWritten() {
-    LinkOutbox& outbox = Outbox();
+    Link& link = CurrentLink();
+    LinkOutbox& outbox = link.Outbox();
     const uint64_t mark = outbox.Mark();
     // Every record ahead leaves within one reply wait; a stop ends the wait at once.
     while (!outbox.WaitWritten(mark, kReplyWaitMs + kWaitSliceMs)) {
-        if (outbox.Written(mark) || !LinkUsable()) return false; // dropped, or no link to wait for
+        if (outbox.Written(mark) || !link.Usable()) return false; // dropped, or no link to wait for
     }
     return true;
 }

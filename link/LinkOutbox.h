@@ -18,6 +18,8 @@
 // when the link opens, wraps a record for its transport.
 namespace fx {
 
+class Link;
+
 // What a record carries: a command record (command record, DSP write or
 // short command), or bytes for the processor's radio module.
 enum class RecordKind { Command, Radio };
@@ -52,7 +54,7 @@ public:
 // parameter write is ever dropped.
 class LinkOutbox : public IRecordSink {
 public:
-    LinkOutbox() = default;
+    explicit LinkOutbox(Link& link) : m_link(link) {}
     ~LinkOutbox() override;
     LinkOutbox(const LinkOutbox&) = delete;
     LinkOutbox& operator=(const LinkOutbox&) = delete;
@@ -101,6 +103,7 @@ private:
     void RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire, const Lines& lines);
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
+    Link& m_link;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Entry> m_queue;
@@ -112,8 +115,7 @@ private:
     LinkThreads m_writers;
 };
 
-// The link's outbox (never destroyed: a link still closing at the end of the
-// run keeps using it).
+// The current link's outbox (link/Link.h).
 LinkOutbox& Outbox();
 
 // The sink the senders use: the outbox, unless a test installed another

@@ -1,13 +1,13 @@
 #include "link/NetLink.h"
 
 #include "link/DebugLog.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/LinkThreads.h"
+#include "link/NetLinkPart.h"
 #include "link/ReplySink.h"
-#include "link/RxAssembler.h"
-#include "link/Socket.h"
 #include "link/ViewNotifier.h"
 
 #include <algorithm>
@@ -23,45 +23,16 @@ constexpr int kHostBusySize = 11;
 // Length byte + payload must fit one byte.
 constexpr int kMaxFramePayload = 254;
 
-// One connection: its socket, its receive state and its watchdog figures.
-// The link's threads hold it, so a thread that outlives its link (still
-// busy in a reply handler) never touches the next connection.
-struct NetSession {
-    Socket socket;
-    RxAssembler rx; // used by the receive thread only
-    std::atomic<bool> open{false};
-    std::atomic<int> misses{0};
-    std::atomic<int64_t> lastReceiveMs{0};
-};
+using fx::NetSession;
 
-std::mutex g_sessionMutex;
-std::shared_ptr<NetSession> g_session; // the current connection, open or not
-
-std::shared_ptr<NetSession> CurrentSession();
-bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage);
-
-// The link's threads. A link still open when the run ends is closed here,
-// so its threads end before the globals they use go.
-struct NetLinkThreads : LinkThreads {
-    ~NetLinkThreads() {
-        if (const std::shared_ptr<NetSession> session = CurrentSession())
-            CloseSession(*session, true, 0);
-        WaitAllEnded(kReaderEndWaitMs);
-    }
-};
-
-LinkThreads& NetThreads() {
-    static NetLinkThreads threads;
-    return threads;
+fx::NetLinkPart& Net() {
+    return fx::CurrentLink().Net();
 }
 
-std::mutex g_targetMutex;
-std::string g_targetAddress;
-int g_targetPort = kDefaultNetPort;
-
 std::shared_ptr<NetSession> CurrentSession() {
-    std::lock_guard lock(g_sessionMutex);
-    return g_session;
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.sessionMutex);
+    return net.session;
 }
 
 // Closes a connection, once, by whoever comes first: its socket stops (a
@@ -72,10 +43,11 @@ std::shared_ptr<NetSession> CurrentSession() {
 // True for the one that closed it.
 bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     if (!session.open.exchange(false)) return false;
-    std::lock_guard lock(g_sessionMutex);
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.sessionMutex);
     session.socket.Shutdown();
     session.misses = 0;
-    const bool current = g_session.get() == &session;
+    const bool current = net.session.get() == &session;
     if (current) g_bConnected() = false;
     if (viewMessage != 0) PostToView(viewMessage);
     if (current) {
@@ -95,7 +67,7 @@ int SendFrameOn(NetSession& session, const uint8_t* payload, int count) {
 
 void EchoHeartbeat(NetSession& session) {
     {
-        std::lock_guard lock(g_SendLock); // never inside a frame the outbox is writing
+        std::lock_guard lock(g_SendLock()); // never inside a frame the outbox is writing
         session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
     }
     session.lastReceiveMs = LinkNowMs();
@@ -128,18 +100,18 @@ bool ReceiveOnce(NetSession& session) {
 
 void RunReceive(const std::shared_ptr<NetSession>& session) {
     g_bReadThreadEnd() = false;
-    g_hReaderEndedEvent.Reset();
+    g_hReaderEndedEvent().Reset();
     while (session->open) {
         if (ReceiveOnce(*session)) continue;
         // A failure of a link that is still open (not one being closed).
         if (session->open) {
             g_bJobIdle() = false;
             g_bReadThreadEnd() = true;
-            g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
+            g_hReplyEvent().Set(); // no sender waits for a reply that cannot come
         }
         break;
     }
-    g_hReaderEndedEvent.Set();
+    g_hReaderEndedEvent().Set();
     CloseSession(*session, true, 0);
     DebugLog("End thread: RecvThreadProc \n");
 }
@@ -154,7 +126,7 @@ public:
         const int taken = std::clamp(count, 0, kMaxFramePayload - 1);
         payload[0] = kind == fx::RecordKind::Radio ? kNetTagRadio : kNetTagCommand;
         if (taken > 0) std::memcpy(payload + 1, bytes, static_cast<size_t>(taken));
-        std::lock_guard lock(g_SendLock);
+        std::lock_guard lock(g_SendLock());
         return SendFrameOn(*m_session, payload, taken + 1) > 0;
     }
 
@@ -182,27 +154,39 @@ void EndCurrentSession() {
     // Only a network link's outbox: a USB link stays open until a new
     // connection stands (the editor lets go of it then).
     if (session) fx::Outbox().Close();
-    if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
-    NetThreads().JoinEnded();
+    fx::NetLinkPart& net = Net();
+    if (session) net.threads.WaitAllEnded(kReaderEndWaitMs);
+    net.threads.JoinEnded();
     if (closed) fx::DeviceReplies().LinkClosed();
-    std::lock_guard lock(g_sessionMutex);
-    if (g_session == session) g_session.reset();
+    std::lock_guard lock(net.sessionMutex);
+    if (net.session == session) net.session.reset();
+}
+
+// Starts one of the link's threads with the link bound.
+void StartNetThread(std::function<void()> body) {
+    fx::Link& link = fx::CurrentLink();
+    link.Net().threads.Start([&link, body = std::move(body)] {
+        fx::LinkScope scope(link);
+        body();
+    });
 }
 } // namespace
 
 void SetNetTarget(const std::string& address, int port) {
-    std::lock_guard lock(g_targetMutex);
-    g_targetAddress = address;
-    g_targetPort = port;
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.targetMutex);
+    net.targetAddress = address;
+    net.targetPort = port;
 }
 
 int OpenNetTarget() {
     std::string address;
     int port;
     {
-        std::lock_guard lock(g_targetMutex);
-        address = g_targetAddress;
-        port = g_targetPort;
+        fx::NetLinkPart& net = Net();
+        std::lock_guard lock(net.targetMutex);
+        address = net.targetAddress;
+        port = net.targetPort;
     }
     if (address.empty()) return 0;
     return NetConnect(address, port) == 1 ? 1 : 0;
@@ -231,19 +215,20 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
     if (beforeOpen) beforeOpen();
     g_bAwaitReply() = false;
     g_bReadThreadEnd() = false;
-    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
+    g_hReplyEvent().Set(); // created signalled: the first sender does not wait
 
     session->lastReceiveMs = LinkNowMs();
     session->open = true;
     {
-        std::lock_guard lock(g_sessionMutex);
-        g_session = session;
+        fx::NetLinkPart& net = Net();
+        std::lock_guard lock(net.sessionMutex);
+        net.session = session;
         g_bConnected() = true;
     }
     fx::Outbox().Open(std::make_shared<NetWire>(session), {"NetSendSync WaitObject Time Out \r\n ",
                                                            "End thread: NetWriteThreadProc \n"});
-    NetThreads().Start([session] { RunReceive(session); });
-    NetThreads().Start([session] { RunWatchdog(session); });
+    StartNetThread([session] { RunReceive(session); });
+    StartNetThread([session] { RunWatchdog(session); });
     return 1;
 }
 
@@ -261,7 +246,7 @@ void NetDisconnect(bool sendLetGo) {
 int NetSendFrame(const uint8_t* payload, int count) {
     const std::shared_ptr<NetSession> session = CurrentSession();
     if (!session) return -1;
-    std::lock_guard lock(g_SendLock);
+    std::lock_guard lock(g_SendLock());
     return SendFrameOn(*session, payload, count);
 }
 

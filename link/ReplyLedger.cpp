@@ -1,6 +1,7 @@
 #include "link/ReplyLedger.h"
 
 #include "link/CommandFrames.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
@@ -87,7 +88,7 @@ ReplyTally ReplyLedger::Tally() const {
 
 bool ReplyLedger::WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms) {
     std::unique_lock lock(m_mutex);
-    LinkWaitCondition(m_changed, lock, ms, [&] { return done(m_tally) || !LinkUsable(); });
+    LinkWaitCondition(m_changed, lock, ms, [&] { return done(m_tally) || !m_link.Usable(); });
     return done(m_tally);
 }
 
@@ -98,7 +99,5 @@ void ReplyLedger::WakeAll() {
 }
 
 ReplyLedger& Replies() {
-    // Never destroyed: a link closing while the program ends still wakes it.
-    static ReplyLedger* const ledger = new ReplyLedger;
-    return *ledger;
+    return fx::CurrentLink().Ledger();
 }

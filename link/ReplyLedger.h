@@ -43,8 +43,16 @@ bool AnswersChange(uint8_t code);
 // away wakes every waiter (NotifyLinkGone). A whole-image read collects the
 // image chunks into a copy of its own, so the editor's image is replaced only
 // by a complete one.
+namespace fx {
+class Link;
+}
+
 class ReplyLedger {
 public:
+    explicit ReplyLedger(fx::Link& link) : m_link(link) {}
+    ReplyLedger(const ReplyLedger&) = delete;
+    ReplyLedger& operator=(const ReplyLedger&) = delete;
+
     // Dispatcher side: every reply, after it took effect; an error report
     // passes its bytes 2..4.
     void NoteReply(uint8_t code, const std::array<uint8_t, 3>& error = {});
@@ -74,6 +82,7 @@ public:
     void WakeAll();
 
 private:
+    fx::Link& m_link;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     ReplyTally m_tally;
@@ -82,5 +91,5 @@ private:
     IdentityRecord m_identity{};
 };
 
-// The link's ledger.
+// The current link's ledger (link/Link.h).
 ReplyLedger& Replies();

@@ -171,7 +171,7 @@ bool WriteModeFileToProcessor(const std::string& path) {
         JobUi().ShowMessageBox(fx::ModeFileRefusalText(check), "Info", MessageIcon::Information);
         return false;
     }
-    g_PendingStoreMode = PendingStoreModeFromFileName(path);
+    g_PendingStoreMode() = PendingStoreModeFromFileName(path);
     StartWriteAll();
     ShowSyncDialog("");
     return true;

@@ -30,7 +30,7 @@ public:
     static constexpr int kWaitMs = 60000;
     StretchedWaitClock() : ScaledLinkClock(10) {}
     bool WaitEvent(AutoResetEvent& event, int ms) override {
-        if (&event != &g_hReplyEvent) return ScaledLinkClock::WaitEvent(event, ms);
+        if (&event != &g_hReplyEvent()) return ScaledLinkClock::WaitEvent(event, ms);
         return event.Wait(kWaitMs);
     }
     bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int,

@@ -301,7 +301,7 @@ TEST_F(UsbLink, ALostReplyCostsTheWaitAndTheCommandStillGoesOut) {
 
     // A reply releases the next record without a time-out.
     backend.processor.QueueInput(Reply(REPLY_DSP_WRITE));
-    ASSERT_TRUE(WaitUntil([] { return g_hReplyEvent.IsSet(); }));
+    ASSERT_TRUE(WaitUntil([] { return g_hReplyEvent().IsSet(); }));
     DebugLines after;
     SendShortCmd({CMD_GET_MODE});
     ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 3; }));

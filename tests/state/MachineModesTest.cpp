@@ -100,9 +100,9 @@ TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) 
     ASSERT_TRUE(view.WaitForJobEnds(before + 1));
     JoinSyncJobs();
     // What the view does on the write's end.
-    ASSERT_EQ(2, g_PendingStoreMode.load());
+    ASSERT_EQ(2, g_PendingStoreMode().load());
     ASSERT_TRUE(IsCompatible());
-    StoreWrittenModeFile(g_PendingStoreMode.exchange(-1));
+    StoreWrittenModeFile(g_PendingStoreMode().exchange(-1));
     ASSERT_TRUE(sim.WaitForCommand(4, 3000));
     std::remove(path.c_str());
 

@@ -365,7 +365,7 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
             continue;
         }
         EXPECT_EQ("refused|" + expected + "|image kept|0", *outcome) << c.name;
-        EXPECT_EQ(-1, g_PendingStoreMode.load()) << c.name;
+        EXPECT_EQ(-1, g_PendingStoreMode().load()) << c.name;
     }
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
     g_bConnected() = false;

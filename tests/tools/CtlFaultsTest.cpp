@@ -86,7 +86,7 @@ protected:
         g_bQueuedSend() = true;
         g_bJobIdle() = true;
         g_bReadThreadEnd() = false;
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
         for (const std::string& path : paths) std::remove(path.c_str());
         if (!paths.empty()) rmdir(paths.front().substr(0, paths.front().rfind('/')).c_str());
     }

@@ -156,11 +156,11 @@ CtlResult Read(CtlSession& session, const std::string& path) {
 CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    g_PendingStoreMode = PendingStoreModeFromFileName(path);
+    g_PendingStoreMode() = PendingStoreModeFromFileName(path);
     fx::ApplyModeFile(file);
     result = session.WriteAll();
     if (!result.ok()) return result;
-    const int mode = g_PendingStoreMode.exchange(-1);
+    const int mode = g_PendingStoreMode().exchange(-1);
     if (IsCompatible() && mode >= 0 && mode < kMachineModeCount) {
         // Two commands: the announcement and the store.
         result = SendConfirmed("the store into M" + std::to_string(mode + 1), 2,
