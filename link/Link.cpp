@@ -82,9 +82,11 @@ bool Link::Usable() {
 void Link::NotifyGone() {
     m_replyEvent.Interrupt();
     m_ledger.WakeAll();
+    m_outbox.WakeWaiters();
 }
 
 void Link::GiveUpAwaitedReply() {
+    m_outbox.GiveUpInFlight();
     Flags().awaitReply = false;
     m_replyEvent.Set();
 }

@@ -7,15 +7,27 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // The one way down to the wire. Senders post records to the outbox of the
 // open link and return at once; one writer thread per link drains it with
 // the processor's pacing rule (one command in flight: the previous reply, at
 // most 2000 ms, then the next command anyway). Below it a wire, chosen once
 // when the link opens, wraps a record for its transport.
+//
+// The outbox knows which command each reply answers: the one in flight. A
+// reply answers it when it repeats its code (an echo, a data reply, 9 for a
+// DSP write), when it is the generic 20 and the command is a change, or when
+// it is an error report (10) naming its code. A change whose answer was given
+// up may still be answered late, and a late generic 20 cannot say whose it
+// is: before the next change goes out the outbox resynchronises with a status
+// request, and everything that comes before its distinct answer is late.
+// A command posted for confirmation gets a ticket that only its own answer,
+// its own time-out or the link going settles.
 namespace fx {
 
 class Link;
@@ -43,6 +55,26 @@ public:
     // Written at once on the calling thread, unpaced (the reader thread's
     // acknowledgement of a radio frame).
     virtual void WriteNow(RecordKind kind, const uint8_t* bytes, int count) = 0;
+};
+
+// How a confirmed command ended.
+struct CommandAnswer {
+    enum class Outcome { Pending, Answered, Refused, NoAnswer, LinkGone };
+    Outcome outcome = Outcome::Pending;
+    std::array<uint8_t, 3> error{}; // of a refusal: error code, command bytes 1 and 2
+};
+
+// While one lives, every record this thread posts (to any outbox) is posted
+// for confirmation and its ticket kept here, in order.
+class ConfirmScope {
+public:
+    explicit ConfirmScope(std::vector<uint64_t>& tickets);
+    ~ConfirmScope();
+    ConfirmScope(const ConfirmScope&) = delete;
+    ConfirmScope& operator=(const ConfirmScope&) = delete;
+
+private:
+    std::vector<uint64_t>* m_previous;
 };
 
 // A latest-value queue: while coalescing is on (g_bCoalesce, and no
@@ -83,6 +115,22 @@ public:
     // reply wait). Returns once it went out, or the link went.
     void PostLast(const uint8_t* record, int count);
 
+    // Waits for the answer to a confirmed command: up to timeoutMs of link
+    // time from when it was written (it first waits to be written). Refused
+    // only by an error report naming its code; NoAnswer after its time-out
+    // (the next record then goes out at once); LinkGone when the link went.
+    CommandAnswer WaitAnswer(uint64_t ticket, int timeoutMs);
+    // Forgets a ticket nobody will wait for.
+    void Abandon(uint64_t ticket);
+    // The dispatcher's note of every reply (error: record bytes 2..4). When
+    // it answers the command in flight, that one is done and the next record
+    // may go; true then.
+    bool NoteReply(uint8_t code, const std::array<uint8_t, 3>& error);
+    // The command in flight is waited for no more.
+    void GiveUpInFlight();
+    // Wakes the waiters for answers (the link went).
+    void WakeWaiters();
+
     // A mark of everything posted so far.
     uint64_t Mark() const;
     // Whether every record up to the mark went out (or was dropped by a stop).
@@ -94,11 +142,28 @@ public:
 private:
     struct Entry {
         uint64_t ticket = 0;
+        bool confirmed = false; // a waiter has its ticket: never replaced
         int length = 0;
         std::array<uint8_t, kMaxRecordSize> bytes{};
     };
+    // The command written last whose answer has not come.
+    struct InFlight {
+        bool active = false;
+        bool resync = false; // the status request of a resynchronisation
+        uint8_t code = 0;
+        uint64_t ticket = 0; // of a confirmed command, else 0
+    };
+    struct Ticket {
+        CommandAnswer answer;
+        int64_t writtenMs = -1;
+        bool trusted = true; // written when no late answer could be taken for its own
+    };
 
-    uint64_t Enqueue(const uint8_t* record, int count);
+    uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
+    bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
+    void SettleTicket(uint64_t ticket, CommandAnswer answer);
+    void GiveUpInFlightLocked();
+    void WriteResync(ILinkWire& wire);
     bool Coalesce(const uint8_t* record, int count);
     void RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire, const Lines& lines);
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
@@ -107,8 +172,11 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Entry> m_queue;
-    uint64_t m_posted = 0;  // tickets handed out, one per queued record
-    uint64_t m_written = 0; // every ticket up to this one went out (or was dropped)
+    InFlight m_inFlight;
+    bool m_uncertain = false;             // a change was given up: its answer may still come
+    std::map<uint64_t, Ticket> m_tickets; // of confirmed commands
+    uint64_t m_posted = 0;                // tickets handed out, one per queued record
+    uint64_t m_written = 0;               // every ticket up to this one went out (or was dropped)
     uint64_t m_session = 0;
     bool m_open = false;
     std::shared_ptr<ILinkWire> m_wire;

@@ -126,7 +126,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // on a thread of its own since the read needs this one to dispatch.
         Replies().NoteReply(reply.bytes[1]);
         g_bAwaitReply() = false;
-        g_hReplyEvent().Set();
+        fx::Outbox().NoteReply(reply.bytes[1], {});
         fx::DeviceReplies().ModeLoaded();
         return;
     case REPLY_CURRENT_MODE:
@@ -183,7 +183,9 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
-    Replies().NoteReply(reply.bytes[1], {reply.bytes[2], reply.bytes[3], reply.bytes[4]});
+    const std::array<uint8_t, 3> error = {reply.bytes[2], reply.bytes[3], reply.bytes[4]};
+    Replies().NoteReply(reply.bytes[1], error);
     g_bAwaitReply() = false;
-    g_hReplyEvent().Set();
+    // Releases the outbox's next record when it answers the command in flight.
+    fx::Outbox().NoteReply(reply.bytes[1], error);
 }

@@ -40,6 +40,7 @@ const std::map<std::string, IntOption>& IntOptions() {
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.corruptChecksumNumber; }}},
         {"--slow-reply",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.slowReplyNumber; }}},
+        {"--slow-code", {0, 255, [](SimOptions& o) -> int& { return o.faults.slowCode; }}},
         {"--slow-reply-ms",
          {0, 600000, [](SimOptions& o) -> int& { return o.faults.slowReplyMs; }}},
         {"--damage-reply",
@@ -176,6 +177,7 @@ Faults (replies are numbered from 1 in the order they are made):
   --drop-reply N        the Nth reply is never sent
   --slow-reply N        the Nth reply comes late (the ones after it wait)
   --slow-reply-ms N     how late (default 2100, longer than the editor waits)
+  --slow-code N         the replies to commands with code N come that late
   --ignore-code N       commands with code N are carried out but never answered
   --error-for N         commands with code N are refused with an error report
                         (reply 10, error code 1) and not carried out

@@ -157,9 +157,11 @@ std::vector<SimReply> SimProcessor::Answer(const uint8_t* record, int count) {
             const bool lose = LosesRepliesLocked(record, count);
             replies = FilterReplies(Dispatch(record, count), record[0]);
             if (lose) replies.clear();
-            const bool slow = std::any_of(replies.begin(), replies.end(), [&](const SimReply& r) {
-                return r.number == m_faults.slowReplyNumber;
-            });
+            const bool slow =
+                std::any_of(
+                    replies.begin(), replies.end(),
+                    [&](const SimReply& r) { return r.number == m_faults.slowReplyNumber; }) ||
+                (m_faults.slowCode > 0 && record[0] == m_faults.slowCode && !replies.empty());
             const auto due = ScheduleLocked(slow ? m_faults.slowReplyMs : 0);
             for (SimReply& reply : replies) reply.due = due;
         }
