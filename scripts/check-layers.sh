@@ -56,7 +56,7 @@ link/HidNotices.cpp g_listener
 link/UsbLink.cpp g_monitorMutex       # the one udev monitor of the machine
 link/UsbLink.cpp g_udevMonitor
 link/Link.cpp t_boundLink             # which processor a thread serves
-link/LinkOutbox.cpp t_confirming      # the tickets a thread's confirmed send collects
+link/LinkOutbox.cpp t_confirming      # the tickets a confirmed send collects
 state/ImageEdits.cpp t_scopeDepth     # the edit a thread is gathering
 state/ImageEdits.cpp t_pending
 state/ImageEdits.cpp t_replaying
