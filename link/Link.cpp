@@ -1,5 +1,6 @@
 #include "link/Link.h"
 
+#include "link/LinkLoop.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/NetLinkPart.h"
@@ -103,6 +104,8 @@ private:
 };
 
 Link& DefaultLink() {
+    // The loop first: it is stopped after the default link was closed.
+    DefaultLinkLoop();
     static Link* const link = new Link;
     static ShutdownAtExit closer{*link};
     return *link;

@@ -3,12 +3,15 @@
 #include "link/DebugLog.h"
 #include "link/Link.h"
 #include "link/LinkClock.h"
+#include "link/LinkLoop.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
-#include "link/LinkThreads.h"
 #include "link/NetLinkPart.h"
 #include "link/ReplySink.h"
 #include "link/ViewNotifier.h"
+
+#include <asio/bind_executor.hpp>
+#include <asio/post.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -98,22 +101,31 @@ bool ReceiveOnce(NetSession& session) {
     return true;
 }
 
-void RunReceive(const std::shared_ptr<NetSession>& session) {
-    g_bReadThreadEnd() = false;
-    g_hReaderEndedEvent().Reset();
-    while (session->open) {
-        if (ReceiveOnce(*session)) continue;
-        // A failure of a link that is still open (not one being closed).
-        if (session->open) {
-            g_bJobIdle() = false;
-            g_bReadThreadEnd() = true;
-            g_hReplyEvent().Set(); // no sender waits for a reply that cannot come
-        }
-        break;
+// The receive has ended: a failure of a link that is still open (not one
+// being closed) stops everything that waits for its replies.
+void EndReceive(NetSession& session, bool failed) {
+    if (failed && session.open) {
+        g_bJobIdle() = false;
+        g_bReadThreadEnd() = true;
+        g_hReplyEvent().Set(); // no sender waits for a reply that cannot come
     }
     g_hReaderEndedEvent().Set();
-    CloseSession(*session, true, 0);
+    CloseSession(session, true, 0);
     DebugLog("End thread: RecvThreadProc \n");
+    session.MarkEnded(NetSession::kReceiveEnded);
+}
+
+// Waits on the loop until the socket has bytes (or closed), then takes them
+// in one receive, which does not block then.
+void ArmReceive(const std::shared_ptr<NetSession>& session) {
+    session->readable.async_wait(
+        asio::posix::descriptor_base::wait_read,
+        asio::bind_executor(session->strand, [session](const asio::error_code& error) {
+            fx::LinkScope scope(*session->link);
+            if (error || !session->open) return EndReceive(*session, false);
+            if (!ReceiveOnce(*session)) return EndReceive(*session, true);
+            ArmReceive(session);
+        }));
 }
 
 // The outbox's wire on the network: the tag for the kind, then the frame.
@@ -134,20 +146,34 @@ private:
     std::shared_ptr<NetSession> m_session;
 };
 
-void RunWatchdog(const std::shared_ptr<NetSession>& session) {
-    while (session->open) {
-        LinkSleepMs(kWatchdogTickMs);
-        if (!session->open) break;
-        if (LinkNowMs() - session->lastReceiveMs <= kHeartbeatGapMs) continue;
-        if (++session->misses <= kMaxHeartbeatMisses) continue;
-        CloseSession(*session, true, WM_NET_TIMEOUT);
-        break;
-    }
-    DebugLog("End thread: NetTimeoutThreadProc \n");
+// Every watchdog tick: a receive gap longer than the heartbeat's counts a
+// miss, and too many close the link.
+void ArmWatchdog(const std::shared_ptr<NetSession>& session) {
+    session->watchdog.expires_after(std::chrono::milliseconds(LinkRealMs(kWatchdogTickMs)));
+    session->watchdog.async_wait(
+        asio::bind_executor(session->strand, [session](const asio::error_code& error) {
+            fx::LinkScope scope(*session->link);
+            const bool stop = error || !session->open ||
+                              (LinkNowMs() - session->lastReceiveMs > kHeartbeatGapMs &&
+                               ++session->misses > kMaxHeartbeatMisses &&
+                               CloseSession(*session, true, WM_NET_TIMEOUT));
+            if (!stop && session->open) return ArmWatchdog(session);
+            DebugLog("End thread: NetTimeoutThreadProc \n");
+            session->MarkEnded(NetSession::kWatchdogEnded);
+        }));
+}
+
+// Ends the connection's waits on the loop: the receive and the watchdog
+// leave at once.
+void CancelWaits(const std::shared_ptr<NetSession>& session) {
+    asio::post(session->strand, [session] {
+        session->readable.cancel();
+        session->watchdog.cancel();
+    });
 }
 
 // Closes the current connection (if open), waits a bounded time for its
-// threads and clears the status block once they have ended.
+// waits on the loop and clears the status block once they have ended.
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
     const bool closed = session && CloseSession(*session, false, 0);
@@ -155,21 +181,15 @@ void EndCurrentSession() {
     // connection stands (the editor lets go of it then).
     if (session) fx::Outbox().Close();
     fx::NetLinkPart& net = Net();
-    if (session) net.threads.WaitAllEnded(kReaderEndWaitMs);
-    net.threads.JoinEnded();
+    if (session) {
+        CancelWaits(session);
+        session->WaitEnded(kReaderEndWaitMs);
+    }
     if (closed) fx::DeviceReplies().LinkClosed();
     std::lock_guard lock(net.sessionMutex);
     if (net.session == session) net.session.reset();
 }
 
-// Starts one of the link's threads with the link bound.
-void StartNetThread(std::function<void()> body) {
-    fx::Link& link = fx::CurrentLink();
-    link.Net().threads.Start([&link, body = std::move(body)] {
-        fx::LinkScope scope(link);
-        body();
-    });
-}
 } // namespace
 
 void SetNetTarget(const std::string& address, int port) {
@@ -200,7 +220,7 @@ int NetHeartbeatMisses() {
 int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
 
-    auto session = std::make_shared<NetSession>();
+    auto session = std::make_shared<NetSession>(fx::DefaultLinkLoop().Context(), fx::CurrentLink());
     NetSession* raw = session.get();
     // A read that carried more than one frame proves the processor alive.
     session->rx.SetMultiFrameHook([raw] { raw->misses = 0; });
@@ -227,8 +247,19 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
     }
     fx::Outbox().Open(std::make_shared<NetWire>(session), {"NetSendSync WaitObject Time Out \r\n ",
                                                            "End thread: NetWriteThreadProc \n"});
-    StartNetThread([session] { RunReceive(session); });
-    StartNetThread([session] { RunWatchdog(session); });
+    g_hReaderEndedEvent().Reset();
+    asio::post(session->strand, [session] {
+        asio::error_code error;
+        session->readable.assign(session->socket.Descriptor(), error);
+        if (error) {
+            fx::LinkScope scope(*session->link);
+            EndReceive(*session, true);
+            session->MarkEnded(NetSession::kWatchdogEnded);
+            return;
+        }
+        ArmReceive(session);
+        ArmWatchdog(session);
+    });
     return 1;
 }
 
@@ -248,12 +279,4 @@ int NetSendFrame(const uint8_t* payload, int count) {
     if (!session) return -1;
     std::lock_guard lock(g_SendLock());
     return SendFrameOn(*session, payload, count);
-}
-
-void RecvThreadProc() {
-    if (const std::shared_ptr<NetSession> session = CurrentSession()) RunReceive(session);
-}
-
-void NetTimeoutThreadProc() {
-    if (const std::shared_ptr<NetSession> session = CurrentSession()) RunWatchdog(session);
 }

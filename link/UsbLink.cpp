@@ -263,5 +263,4 @@ void CloseLinkThreads() {
     link.Outbox().Close();
     if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
     link.Usb().readers.WaitAllEnded(kReaderEndWaitMs);
-    link.Net().threads.WaitAllEnded(kReaderEndWaitMs);
 }
