@@ -3,7 +3,13 @@
 #include "link/DebugLog.h"
 #include "link/Link.h"
 #include "link/LinkClock.h"
+#include "link/LinkLoop.h"
 #include "link/LinkState.h"
+
+#include <asio/bind_executor.hpp>
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/strand.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -63,9 +69,53 @@ ConfirmScope::~ConfirmScope() {
     t_confirming = m_previous;
 }
 
+// The outbox's side on the event loop: its strand and the timer of the reply
+// wait. Handlers hold it and find the outbox through owner, which the
+// outbox clears when it goes; a handler runs holding the mutex.
+struct LinkOutbox::Pacer {
+    explicit Pacer(asio::io_context& context) : strand(asio::make_strand(context)), timer(strand) {}
+
+    // Runs work on the strand while the outbox lives.
+    template <typename Work> static void Post(const std::shared_ptr<Pacer>& pacer, Work work) {
+        asio::post(pacer->strand, [pacer, work = std::move(work)] {
+            std::lock_guard lock(pacer->mutex);
+            if (pacer->owner) work(*pacer->owner);
+        });
+    }
+
+    asio::strand<asio::io_context::executor_type> strand;
+    asio::steady_timer timer;
+    std::timed_mutex mutex;
+    LinkOutbox* owner = nullptr;
+};
+
+LinkOutbox::LinkOutbox(Link& link)
+    : m_link(link), m_pacer(std::make_shared<Pacer>(DefaultLinkLoop().Context())) {
+    m_pacer->owner = this;
+    // The previous reply came (or the link went): the writer goes on.
+    m_link.ReplyEvent().SetListener([pacer = m_pacer] {
+        Pacer::Post(pacer, [](LinkOutbox& outbox) {
+            uint64_t session;
+            {
+                std::lock_guard lock(outbox.m_mutex);
+                if (outbox.m_awaiting) {
+                    outbox.m_awaiting = false;
+                    outbox.m_pacer->timer.cancel();
+                }
+                session = outbox.m_session;
+            }
+            outbox.Pump(session, false);
+        });
+    });
+}
+
 LinkOutbox::~LinkOutbox() {
     Stop();
-    m_writers.WaitAllEnded(kReaderEndWaitMs);
+    m_link.ReplyEvent().SetListener({});
+    // A handler still writing is waited for a bounded time.
+    const bool locked = m_pacer->mutex.try_lock_for(std::chrono::milliseconds(kReaderEndWaitMs));
+    m_pacer->owner = nullptr;
+    if (locked) m_pacer->mutex.unlock();
 }
 
 void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
@@ -77,18 +127,16 @@ void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
         m_written = m_posted;
         session = ++m_session;
         m_open = true;
-        m_wire = wire;
+        m_wire = std::move(wire);
+        m_lines = std::move(lines);
         m_inFlight = {};
         m_uncertain = false;
+        m_awaiting = false;
     }
-    m_writers.Start([this, session, wire = std::move(wire), lines = std::move(lines)] {
-        LinkScope scope(m_link);
-        RunWriter(session, wire, lines);
-        if (!lines.writerEnd.empty()) DebugLogText(lines.writerEnd);
-    });
 }
 
 void LinkOutbox::Stop() {
+    std::string writerEnd;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
@@ -98,18 +146,22 @@ void LinkOutbox::Stop() {
         m_written = m_posted;
         m_wire.reset();
         m_inFlight = {};
+        m_awaiting = false;
+        writerEnd = m_lines.writerEnd;
         for (auto& [ticket, state] : m_tickets)
             if (state.answer.outcome == CommandAnswer::Outcome::Pending)
                 state.answer.outcome = CommandAnswer::Outcome::LinkGone;
     }
     m_changed.notify_all();
+    Pacer::Post(m_pacer, [](LinkOutbox& outbox) { outbox.m_pacer->timer.cancel(); });
+    if (!writerEnd.empty()) DebugLogText(writerEnd);
 }
 
 void LinkOutbox::Close() {
     Stop();
-    // A writer still busy in a write is joined once it has ended.
-    m_writers.WaitAllEnded(kReaderEndWaitMs);
-    m_writers.JoinEnded();
+    // A write in progress ends before the link's transport goes.
+    if (m_pacer->mutex.try_lock_for(std::chrono::milliseconds(kReaderEndWaitMs)))
+        m_pacer->mutex.unlock();
 }
 
 void LinkOutbox::Post(const uint8_t* record, int count) {
@@ -133,6 +185,7 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count, bool confirmed) {
         if (confirmed) m_tickets[ticket] = {};
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
+        SchedulePump(m_session, false);
     }
     m_changed.notify_all();
     return ticket;
@@ -184,6 +237,7 @@ void LinkOutbox::PostLast(const uint8_t* record, int count) {
         entry.ticket = ticket = ++m_posted;
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
+        SchedulePump(m_session, false);
     }
     m_changed.notify_all();
     WaitWritten(ticket, kLastRecordWaitMs);
@@ -213,49 +267,72 @@ bool LinkOutbox::WaitWritten(uint64_t mark, int timeoutMs) {
     }
 }
 
-void LinkOutbox::RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire,
-                           const Lines& lines) {
-    for (;;) {
+// Under m_mutex: one step of the writer is due on the loop.
+void LinkOutbox::SchedulePump(uint64_t session, bool replyWaitOver) {
+    if (m_pumpScheduled) return;
+    m_pumpScheduled = true;
+    Pacer::Post(m_pacer, [session, replyWaitOver](LinkOutbox& outbox) {
         {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return !Serves(session) || !m_queue.empty(); });
-            if (!Serves(session)) return;
+            std::lock_guard lock(outbox.m_mutex);
+            outbox.m_pumpScheduled = false;
         }
-        // One command in flight: its answer, at most 2000 ms.
-        // The record stays queued meanwhile, so newer values still replace it.
-        if (!LinkWaitEvent(m_link.ReplyEvent(), kReplyWaitMs)) {
-            DebugLogText(lines.replyTimeout);
-            GiveUpInFlight();
-        }
+        outbox.Pump(session, replyWaitOver);
+    });
+}
+
+// Under m_mutex, on the loop: one command in flight, so the next waits for
+// the previous reply, at most 2000 ms.
+void LinkOutbox::AwaitReply(uint64_t session) {
+    m_awaiting = true;
+    const uint64_t number = ++m_awaitNumber;
+    m_pacer->timer.expires_after(std::chrono::milliseconds(LinkRealMs(kReplyWaitMs)));
+    m_pacer->timer.async_wait(asio::bind_executor(
+        m_pacer->strand, [pacer = m_pacer, session, number](const asio::error_code& error) {
+            std::lock_guard handlerLock(pacer->mutex);
+            LinkOutbox* outbox = pacer->owner;
+            if (error || !outbox) return;
+            {
+                std::lock_guard lock(outbox->m_mutex);
+                if (!outbox->m_awaiting || outbox->m_awaitNumber != number) return;
+                outbox->m_awaiting = false;
+                outbox->GiveUpInFlightLocked();
+            }
+            DebugLogText(outbox->m_lines.replyTimeout);
+            outbox->Pump(session, true);
+        }));
+}
+
+// On the loop. Writes what may go now: the previous reply came (or its wait
+// is over) and something waits; the record stays queued while the reply is
+// awaited, so newer values still replace it.
+void LinkOutbox::Pump(uint64_t session, bool replyWaitOver) {
+    LinkScope scope(m_link);
+    for (;;) {
         Entry entry;
         bool trusted = true;
         bool resync = false;
+        std::shared_ptr<ILinkWire> wire;
         {
             std::lock_guard lock(m_mutex);
-            if (!Serves(session)) return;
-            if (m_queue.empty()) {
-                m_link.ReplyEvent().Set(); // nothing went out: the next record need not wait
-                continue;
-            }
+            if (!Serves(session) || m_queue.empty() || m_awaiting) return;
+            if (!replyWaitOver && !m_link.ReplyEvent().Wait(0)) return AwaitReply(session);
+            replyWaitOver = false;
+            wire = m_wire;
             resync = m_uncertain && IsChange(m_queue.front().bytes[0]);
             if (resync) {
                 // A late answer of the change given up could pass for this one's:
                 // first the status request whose distinct answer marks the rest late.
                 m_inFlight = {true, true, CMD_GET_STATUS, 0};
+            } else {
+                entry = m_queue.front();
+                m_queue.pop_front();
+                trusted = !(m_uncertain && IsChange(entry.bytes[0]));
+                m_inFlight = {true, false, entry.bytes[0], entry.confirmed ? entry.ticket : 0};
             }
         }
         if (resync) {
             WriteResync(*wire);
             continue;
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            if (!Serves(session)) return;
-            if (m_queue.empty()) continue; // dropped meanwhile; the event is still set
-            entry = m_queue.front();
-            m_queue.pop_front();
-            trusted = !(m_uncertain && IsChange(entry.bytes[0]));
-            m_inFlight = {true, false, entry.bytes[0], entry.confirmed ? entry.ticket : 0};
         }
         m_link.Flags().awaitReply = true;
         wire->WriteRecord(RecordKind::Command, entry.bytes.data(), entry.length);

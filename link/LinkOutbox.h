@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/CommandFrames.h"
-#include "link/LinkThreads.h"
 
 #include <array>
 #include <condition_variable>
@@ -14,9 +13,10 @@
 #include <vector>
 
 // The one way down to the wire. Senders post records to the outbox of the
-// open link and return at once; one writer thread per link drains it with
-// the processor's pacing rule (one command in flight: the previous reply, at
-// most 2000 ms, then the next command anyway). Below it a wire, chosen once
+// open link and return at once; the event loop (link/LinkLoop.h) drains it
+// with the processor's pacing rule (one command in flight: the previous
+// reply, at most 2000 ms, then the next command anyway), a writer on no
+// thread of its own. Below it a wire, chosen once
 // when the link opens, wraps a record for its transport.
 //
 // The outbox knows which command each reply answers: the one in flight. A
@@ -86,7 +86,7 @@ private:
 // parameter write is ever dropped.
 class LinkOutbox : public IRecordSink {
 public:
-    explicit LinkOutbox(Link& link) : m_link(link) {}
+    explicit LinkOutbox(Link& link);
     ~LinkOutbox() override;
     LinkOutbox(const LinkOutbox&) = delete;
     LinkOutbox& operator=(const LinkOutbox&) = delete;
@@ -98,13 +98,13 @@ public:
         std::string writerEnd;
     };
 
-    // Serves a link that has just opened: an empty queue and a writer thread
-    // over wire.
+    // Serves a link that has just opened: an empty queue and a writer over
+    // wire.
     void Open(std::shared_ptr<ILinkWire> wire, Lines lines);
     // The link went: what still waits is dropped, the writer leaves and
     // every waiter wakes. Never blocks (any thread may call it).
     void Stop();
-    // Stop, then waits a bounded time for the writer thread to end.
+    // Stop, then waits until a write in progress has ended.
     void Close();
 
     void Post(const uint8_t* record, int count) override;
@@ -165,7 +165,11 @@ private:
     void GiveUpInFlightLocked();
     void WriteResync(ILinkWire& wire);
     bool Coalesce(const uint8_t* record, int count);
-    void RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire, const Lines& lines);
+    struct Pacer;
+    // The writer's step on the loop: writes what may go now, else waits.
+    void Pump(uint64_t session, bool replyWaitOver);
+    void SchedulePump(uint64_t session, bool replyWaitOver);
+    void AwaitReply(uint64_t session);
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
     Link& m_link;
@@ -180,7 +184,11 @@ private:
     uint64_t m_session = 0;
     bool m_open = false;
     std::shared_ptr<ILinkWire> m_wire;
-    LinkThreads m_writers;
+    Lines m_lines;
+    bool m_pumpScheduled = false;
+    bool m_awaiting = false;        // the writer waits for the previous reply
+    uint64_t m_awaitNumber = 0;     // which of those waits a time-out belongs to
+    std::shared_ptr<Pacer> m_pacer; // the loop's side; outlives the outbox in its handlers
 };
 
 // The current link's outbox (link/Link.h).

@@ -37,6 +37,10 @@ public:
                        const std::function<bool()>& done) override {
         return cond.wait_for(lock, std::chrono::milliseconds(kWaitMs), done);
     }
+    // The outbox's reply wait on the event loop.
+    int ToRealMs(int ms) const override {
+        return ms == kReplyWaitMs ? kWaitMs : ScaledLinkClock::ToRealMs(ms);
+    }
 };
 
 enum class Transport { Network, Usb };
