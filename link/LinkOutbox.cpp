@@ -85,7 +85,7 @@ struct LinkOutbox::Pacer {
 
     asio::strand<asio::io_context::executor_type> strand;
     asio::steady_timer timer;
-    std::timed_mutex mutex;
+    std::mutex mutex;
     LinkOutbox* owner = nullptr;
 };
 
@@ -112,20 +112,18 @@ LinkOutbox::LinkOutbox(Link& link)
 LinkOutbox::~LinkOutbox() {
     Stop();
     m_link.ReplyEvent().SetListener({});
-    // A handler still writing is waited for a bounded time.
-    const bool locked = m_pacer->mutex.try_lock_for(std::chrono::milliseconds(kReaderEndWaitMs));
+    // A handler still writing ends first (the link's transport already shut).
+    std::lock_guard lock(m_pacer->mutex);
     m_pacer->owner = nullptr;
-    if (locked) m_pacer->mutex.unlock();
 }
 
 void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
     Close();
-    uint64_t session;
     {
         std::lock_guard lock(m_mutex);
         m_queue.clear();
         m_written = m_posted;
-        session = ++m_session;
+        ++m_session;
         m_open = true;
         m_wire = std::move(wire);
         m_lines = std::move(lines);
@@ -153,6 +151,7 @@ void LinkOutbox::Stop() {
                 state.answer.outcome = CommandAnswer::Outcome::LinkGone;
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
     Pacer::Post(m_pacer, [](LinkOutbox& outbox) { outbox.m_pacer->timer.cancel(); });
     if (!writerEnd.empty()) DebugLogText(writerEnd);
 }
@@ -160,8 +159,7 @@ void LinkOutbox::Stop() {
 void LinkOutbox::Close() {
     Stop();
     // A write in progress ends before the link's transport goes.
-    if (m_pacer->mutex.try_lock_for(std::chrono::milliseconds(kReaderEndWaitMs)))
-        m_pacer->mutex.unlock();
+    std::lock_guard lock(m_pacer->mutex);
 }
 
 void LinkOutbox::Post(const uint8_t* record, int count) {
@@ -188,6 +186,7 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count, bool confirmed) {
         SchedulePump(m_session, false);
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
     return ticket;
 }
 
@@ -240,6 +239,7 @@ void LinkOutbox::PostLast(const uint8_t* record, int count) {
         SchedulePump(m_session, false);
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
     WaitWritten(ticket, kLastRecordWaitMs);
 }
 
@@ -345,6 +345,7 @@ void LinkOutbox::Pump(uint64_t session, bool replyWaitOver) {
             }
         }
         m_changed.notify_all();
+        m_wakes.WakeAll();
     }
 }
 
@@ -397,6 +398,7 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
     }
     if (!answered) return false;
     m_changed.notify_all();
+    m_wakes.WakeAll();
     m_link.ReplyEvent().Set();
     return true;
 }
@@ -417,6 +419,7 @@ void LinkOutbox::GiveUpInFlight() {
 void LinkOutbox::WakeWaiters() {
     { std::lock_guard lock(m_mutex); }
     m_changed.notify_all();
+    m_wakes.WakeAll();
 }
 
 void LinkOutbox::Abandon(uint64_t ticket) {

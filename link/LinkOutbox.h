@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CommandFrames.h"
+#include "link/WakeList.h"
 
 #include <array>
 #include <condition_variable>
@@ -131,6 +132,9 @@ public:
     // Wakes the waiters for answers (the link went).
     void WakeWaiters();
 
+    // The tasks waiting for a record to be written (link/LinkAwait.h).
+    WakeList& Wakes() { return m_wakes; }
+
     // A mark of everything posted so far.
     uint64_t Mark() const;
     // Whether every record up to the mark went out (or was dropped by a stop).
@@ -173,6 +177,7 @@ private:
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
     Link& m_link;
+    WakeList m_wakes;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Entry> m_queue;

@@ -41,6 +41,7 @@ void ReplyLedger::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
         if (code == REPLY_ERROR) m_tally.lastError = error;
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
 }
 
 bool ReplyLedger::CollectImageChunk(int address, int declaredLength, const uint8_t* data,
@@ -96,6 +97,7 @@ void ReplyLedger::WakeAll() {
     // Taking the lock orders this after any waiter's last look at the link.
     { std::lock_guard lock(m_mutex); }
     m_changed.notify_all();
+    m_wakes.WakeAll();
 }
 
 ReplyLedger& Replies() {

@@ -2,6 +2,7 @@
 
 #include "link/DeviceRecords.h"
 #include "link/ImageChunks.h"
+#include "link/WakeList.h"
 
 #include <array>
 #include <bitset>
@@ -80,9 +81,12 @@ public:
     bool WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms);
     // Wakes every waiter (they look at the link again).
     void WakeAll();
+    // The tasks waiting for a reply (link/LinkAwait.h).
+    fx::WakeList& Wakes() { return m_wakes; }
 
 private:
     fx::Link& m_link;
+    fx::WakeList m_wakes;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     ReplyTally m_tally;
