@@ -9,6 +9,7 @@
 #include "state/ParamImage.h"
 
 #include <algorithm>
+#include <vector>
 
 const std::array<OutputSourceName, kOutputSourceCount> kOutputSourceNames = {{
     {"前置左", "CH-L"},
@@ -206,4 +207,24 @@ void SetCompoundBand(int set, int band, const SectionTypes& types, double freque
         const EqBandRecord stored = StoredBand(set, band + s);
         SetEqBand(set, band + s, types[s], frequency, stored.gain, stored.q);
     }
+}
+
+bool CrossoverBandIsCrossover() {
+    const SectionTypes types = StoredSectionTypes(OutputEqSet(kCrossoverChannel), kCrossoverBand);
+    return IsLowPassLike(types[0]) || IsHighPassLike(types[0]);
+}
+
+void SetCrossoverBand(int alignment, bool lowPass, double frequency) {
+    const fx::ImageEditScope edit;
+    const int set = OutputEqSet(kCrossoverChannel);
+    const SectionTypes types = CrossoverSections(alignment, lowPass);
+    if (CrossoverBandIsCrossover()) {
+        SetCompoundBand(set, kCrossoverBand, types, frequency);
+        return;
+    }
+    constexpr double kFlatSectionQ = 0.707;
+    std::vector<EqBandWrite> writes;
+    for (int s = 0; s < kCompoundSections; ++s)
+        writes.push_back({kCrossoverBand + s, types[s], frequency, 0.0, kFlatSectionQ});
+    SetEqBands(set, writes);
 }

@@ -7,8 +7,10 @@
 #include "state/DspParamTable.h"
 #include "state/EqMath.h"
 #include "state/OutputChannels.h"
+#include "state/TextNumbers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -217,6 +219,16 @@ constexpr Text2 kSpeakers[8] = {
 
 constexpr Text2 kOn = {"开", "on"};
 constexpr Text2 kOff = {"关", "off"};
+
+// A name as typed, compared without case, spaces or punctuation; letters of
+// other scripts (UTF-8 bytes) are kept as they are.
+std::string FoldedName(const std::string& text) {
+    std::string folded;
+    for (unsigned char c : text) {
+        if (c >= 0x80 || std::isalnum(c)) folded += static_cast<char>(std::tolower(c));
+    }
+    return folded;
+}
 
 std::string Fill(const char* pattern, const std::string& label) {
     std::string text = pattern;
@@ -559,11 +571,43 @@ std::string EqSetName(int set, int language) {
            (language == kLanguageChinese ? "均衡" : " EQ");
 }
 
+const char* const kEqSetChoices =
+    "0..15 or a name: mic-a, mic-b, echo-a, echo-b, reverb-a, reverb-b, music, ch1..ch8, rec";
+
+int EqSetFromText(const std::string& text) {
+    int number = 0;
+    if (ParseWholeNumber(text, 0, kEqSetCount - 1, number)) return number;
+    const std::string typed = FoldedName(text);
+    if (typed.empty()) return -1;
+    if (typed == "rec") return kEqSetCount - 1;
+    for (int set = 0; set < kEqSetCount; ++set) {
+        for (int language : {kLanguageChinese, kLanguageEnglish}) {
+            const std::string owner = FoldedName(kEqSetOwners[set].Of(language));
+            if (typed == owner || typed == FoldedName(EqSetName(set, language))) return set;
+        }
+    }
+    return -1;
+}
+
+namespace {
+constexpr int kPageTypeCount = EQ_HS + 1;
+constexpr Text2 kTypes[kPageTypeCount] = {{"关闭", "OFF"}, {"参量", "PEQ"}, {"低通", "LP"},
+                                          {"高通", "HP"},  {"低架", "LS"},  {"高架", "HS"}};
+} // namespace
+
 std::string EqTypeText(int type, int language) {
-    static constexpr Text2 kTypes[6] = {{"关闭", "OFF"}, {"参量", "PEQ"}, {"低通", "LP"},
-                                        {"高通", "HP"},  {"低架", "LS"},  {"高架", "HS"}};
-    if (type >= 0 && type < 6) return kTypes[type].Of(language);
+    if (type >= 0 && type < kPageTypeCount) return kTypes[type].Of(language);
     return (language == kLanguageChinese ? "类型" : "type ") + std::to_string(type);
+}
+
+int EqTypeFromText(const std::string& text) {
+    int number = 0;
+    if (ParseWholeNumber(text, 0, kPageTypeCount - 1, number)) return number;
+    const std::string typed = FoldedName(text);
+    for (int type = 0; type < kPageTypeCount; ++type)
+        if (typed == FoldedName(kTypes[type].zh) || typed == FoldedName(kTypes[type].en))
+            return type;
+    return -1;
 }
 
 std::string QText(double q) {

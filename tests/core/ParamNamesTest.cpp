@@ -134,3 +134,31 @@ TEST_F(ParamNamesTest, NamesAndValuesOfTheDefaultImage) {
 }
 
 } // namespace
+
+// A set and a band type as a person types them: the number, or the name the
+// pages and diff print, in either language, without regard to case, spaces
+// or punctuation.
+TEST(EqSetAndTypeText, NamesAndNumbersAsTyped) {
+    const struct {
+        const char* text;
+        int set;
+    } sets[] = {{"0", 0},        {"15", 15},       {"mic-a", 0},     {"Mic A EQ", 0},
+                {"MICB", 1},     {"echo-a", 2},    {"Echo B EQ", 3}, {"reverb-a", 4},
+                {"reverb b", 5}, {"music", 6},     {"ch1", 7},       {"CH 3", 9},
+                {"CH 3 EQ", 9},  {"ch-8", 14},     {"rec", 15},      {"Recording", 15},
+                {"通道3", 9},    {"话筒A均衡", 0}, {"录音", 15},     {"16", -1},
+                {"-1", -1},      {"ch9", -1},      {"ch0", -1},      {"", -1},
+                {"mic", -1},     {"0x1", -1},      {"7 ", -1},       {"eq", -1}};
+    for (const auto& c : sets) EXPECT_EQ(c.set, fx::EqSetFromText(c.text)) << c.text;
+    for (int set = 0; set < kEqSetCount; ++set) {
+        for (int language : {kLanguageChinese, kLanguageEnglish})
+            EXPECT_EQ(set, fx::EqSetFromText(fx::EqSetName(set, language))) << set;
+    }
+    const struct {
+        const char* text;
+        int type;
+    } types[] = {{"0", 0},   {"5", 5},   {"off", 0}, {"PEQ", 1},  {"lp", 2},
+                 {"HP", 3},  {"ls", 4},  {"hs", 5},  {"高通", 3}, {"6", -1},
+                 {"18", -1}, {"BP", -1}, {"", -1},   {"1.0", -1}};
+    for (const auto& c : types) EXPECT_EQ(c.type, fx::EqTypeFromText(c.text)) << c.text;
+}

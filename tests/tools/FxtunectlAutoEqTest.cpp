@@ -64,7 +64,7 @@ TEST_F(FxtunectlAutoEqTest, DryRunPrintsTheBandsAndSendsNoChange) {
 }
 
 TEST_F(FxtunectlAutoEqTest, WritesTheBandsIntoTheFreeBands) {
-    ASSERT_EQ(0, Ctl({"eq", "7", "0", "1", "10000", "-4", "4"}).status); // band 1 in use
+    ASSERT_EQ(0, Ctl({"eq", "7", "1", "1", "10000", "-4", "4"}).status); // band 1 in use
     const size_t mark = sim->CommandLog().size();
     const auto run =
         Ctl({"auto-eq", "7", RoomFile(), "--range", "20-20000", "--bands", "2", "--json"});

@@ -263,13 +263,13 @@ TEST_F(FxtunectlInputTest, SetAndEqRefuseValuesOutsideTheirPagesRanges) {
          "VALUE of block 10 parameter 21 is a whole number 0..500, not 501"},
         {{"set", "14", "0", "1e300"}, "VALUE of block 14 parameter 0 is 70..450 Hz, not 1e+300"},
         {{"set", "1", "14", "nan"}, "VALUE is a number: nan"},
-        {{"eq", "6", "0", "1", "1000", "1e300", "1"}, "GAIN of type 1 is -15..15 dB, not 1e+300"},
-        {{"eq", "6", "0", "1", "1000", "3", "1e-300"}, "Q of type 1 is 0.1..30, not 1e-300"},
-        {{"eq", "6", "0", "1", "1000", "3", "31"}, "Q of type 1 is 0.1..30, not 31"},
-        {{"eq", "6", "0", "1", "19", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 19"},
-        {{"eq", "6", "0", "1", "20001", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 20001"},
-        {{"eq", "6", "0", "2", "1000", "3", "0.707"}, "GAIN of type 2 is 0 dB, not 3"},
-        {{"eq", "6", "0", "4", "1000", "3", "2.5"}, "Q of type 4 is 0.1..2, not 2.5"},
+        {{"eq", "6", "1", "1", "1000", "1e300", "1"}, "GAIN of type 1 is -15..15 dB, not 1e+300"},
+        {{"eq", "6", "1", "1", "1000", "3", "1e-300"}, "Q of type 1 is 0.1..30, not 1e-300"},
+        {{"eq", "6", "1", "1", "1000", "3", "31"}, "Q of type 1 is 0.1..30, not 31"},
+        {{"eq", "6", "1", "1", "19", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 19"},
+        {{"eq", "6", "1", "1", "20001", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 20001"},
+        {{"eq", "6", "1", "2", "1000", "3", "0.707"}, "GAIN of type 2 is 0 dB, not 3"},
+        {{"eq", "6", "1", "4", "1000", "3", "2.5"}, "Q of type 4 is 0.1..2, not 2.5"},
     };
     for (const Case& c : cases) {
         const Timed run = Ctl(c.args);
@@ -283,7 +283,7 @@ TEST_F(FxtunectlInputTest, SetAndEqRefuseValuesOutsideTheirPagesRanges) {
 // The widest ends the pages allow are taken and sent as given.
 TEST_F(FxtunectlInputTest, SetAndEqTakeTheEndsOfTheirRanges) {
     ASSERT_EQ(0, Ctl({"set", "10", "21", "500"}).result.status);
-    ASSERT_EQ(0, Ctl({"eq", "6", "0", "1", "20000", "-15", "30"}).result.status);
+    ASSERT_EQ(0, Ctl({"eq", "6", "1", "1", "20000", "-15", "30"}).result.status);
     const std::string log = sim->CommandLog();
     EXPECT_NE(std::string::npos, log.find("command: 09 00 0A 15 01 40 A0 00 00")) << "5.0";
     // Band record: gain word 0 (-15 dB), 20000 Hz, Q word 30000, PEQ.

@@ -134,7 +134,7 @@ TEST_F(FxtunectlTest, SetThenGet) {
 
 TEST_F(FxtunectlTest, EqBandShowsInTheDump) {
     StartSimulator();
-    const auto eq = Ctl({"eq", "6", "0", "1", "1000", "3.5", "1.2"});
+    const auto eq = Ctl({"eq", "6", "1", "1", "1000", "3.5", "1.2"});
     ASSERT_EQ(0, eq.status) << eq.err;
     const auto dump = Ctl({"dump"});
     ASSERT_EQ(0, dump.status) << dump.err;
@@ -143,7 +143,7 @@ TEST_F(FxtunectlTest, EqBandShowsInTheDump) {
     ASSERT_NE(std::string::npos, set6);
     EXPECT_EQ(
         set6 + setHead.size(),
-        dump.out.find("{\"band\":0,\"type\":1,\"frequency\":1000,\"gain\":3.5,\"q\":1.2}", set6))
+        dump.out.find("{\"band\":1,\"type\":1,\"frequency\":1000,\"gain\":3.5,\"q\":1.2}", set6))
         << dump.out.substr(set6, 200);
 }
 
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BadMode", {}, {"mode", "load", "5"}, 2, "M is 1..4"},
         ErrorCase{"BadParameter", {}, {"set", "1", "14", "loud"}, 2, "VALUE"},
         ErrorCase{"UnknownParameter", {}, {"get", "200", "1"}, 1, "no editable DSP parameter"},
-        ErrorCase{"BadBand", {}, {"eq", "15", "5", "1", "1000", "0", "1"}, 2, "BAND"},
+        ErrorCase{"BadBand", {}, {"eq", "15", "6", "1", "1000", "0", "1"}, 2, "BAND"},
         ErrorCase{"UnknownCommand", {}, {"frob"}, 2, "unknown command"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 

@@ -170,7 +170,8 @@ CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>&
 CtlResult ParseAutoEqArguments(const CtlOptions& options, AutoEqArgs& out) {
     const std::vector<std::string>& args = options.arguments;
     if (args.size() < 2) return Usage("give SET and MEASUREMENT");
-    if (!fx::ParseWholeNumber(args[0], 0, kEqSetCount - 1, out.set)) return Usage("SET is 0..15");
+    out.set = fx::EqSetFromText(args[0]);
+    if (out.set < 0) return Usage(std::string("SET is ") + fx::kEqSetChoices + ", not " + args[0]);
     CtlResult result = ParseOptions(args, out);
     if (result.ok()) result = ReadMeasurementFile(args[1], out.request.measurement);
     if (!result.ok()) return result;

@@ -19,8 +19,11 @@
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
+#include "state/EqFilterText.h"
 #include "state/MachineModes.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 #include "state/TextNumbers.h"
 #include "state/ValueRanges.h"
 
@@ -73,13 +76,30 @@ CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArgum
     return CtlResult::Ok();
 }
 
+// The bands eq reaches: those the set's page shows as bands of their own,
+// counted from 1. The crossover band of CH 6 and its sections belong to
+// xover, the split filters and the max-bass low-pass to their pages' verbs.
+CtlResult ParseEqBand(const std::string& text, int set, int& band) {
+    const int bands = fx::FilterBandCount(set);
+    if (fx::ParseWholeNumber(text, 1, bands, band)) {
+        --band;
+        return CtlResult::Ok();
+    }
+    std::string message = "BAND of " + fx::EqSetName(set, fx::kLanguageEnglish) + " (set " +
+                          std::to_string(set) + ") is 1.." + std::to_string(bands) + ", not " +
+                          text;
+    if (set == OutputEqSet(kCrossoverChannel))
+        message += " (band " + std::to_string(kCrossoverBand + 1) + " is the crossover: use xover)";
+    return Usage(message);
+}
+
 CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
-    if (!ParseInt(args[0], 0, kEqSetCount - 1, out.set)) return Usage("SET is 0..15");
-    const int slots = EqSetSlots(out.set);
-    if (!ParseInt(args[1], 0, slots - 1, out.band))
-        return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
-    if (!ParseInt(args[2], 0, fx::kMaxEqBandType, out.type))
-        return Usage("TYPE is 0.." + std::to_string(fx::kMaxEqBandType));
+    out.set = fx::EqSetFromText(args[0]);
+    if (out.set < 0) return Usage(std::string("SET is ") + fx::kEqSetChoices + ", not " + args[0]);
+    CtlResult result = ParseEqBand(args[1], out.set, out.band);
+    if (!result.ok()) return result;
+    out.type = fx::EqTypeFromText(args[2]);
+    if (out.type < 0) return Usage("TYPE is 0..5 or OFF, PEQ, LP, HP, LS, HS, not " + args[2]);
     if (!ParseNumber(args[3], out.frequency)) return Usage("FREQ is a frequency in Hz");
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
     if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");

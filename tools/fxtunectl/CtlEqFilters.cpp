@@ -24,8 +24,10 @@ struct FilterArguments {
 };
 
 CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) {
-    if (!fx::ParseWholeNumber(options.arguments[0], 0, kEqSetCount - 1, out.set))
-        return CtlResult::Fail(kExitUsage, "SET is 0..15");
+    out.set = fx::EqSetFromText(options.arguments[0]);
+    if (out.set < 0)
+        return CtlResult::Fail(kExitUsage, std::string("SET is ") + fx::kEqSetChoices + ", not " +
+                                               options.arguments[0]);
     if (options.command != "eq-import") return CtlResult::Ok();
     const std::string& path = options.arguments[1];
     const fx::FileReadResult file = fx::ReadRegularFile(path, fx::kMaxFilterTextBytes);

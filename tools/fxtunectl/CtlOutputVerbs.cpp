@@ -21,8 +21,11 @@ const char* const kOutputVerbUsage =
     "                                compressor of output CH (1..8, or rec): threshold\n"
     "                                -60..0 dB, ratio 1..30, attack 1..100 ms, release\n"
     "                                1..1000 ms\n"
-    "  xover [ALIGNMENT FREQ]        CH 6 crossover band: print it, or set its alignment\n"
-    "                                (0..10 or its name) and frequency (20..20000 Hz)\n"
+    "  xover [ALIGNMENT FREQ [lp|hp]]\n"
+    "                                CH 6 crossover band (band 7): print it, or make it\n"
+    "                                a crossover of the alignment (0..10 or its name) at\n"
+    "                                FREQ (20..20000 Hz), low-pass or high-pass (default:\n"
+    "                                as it is, a low-pass when it held no crossover)\n"
     "  output CH                     output channel CH's (1..8) settings in words\n";
 
 namespace {
@@ -76,6 +79,10 @@ CtlResult ParseXover(const std::vector<std::string>& args, OutputVerbArgs& out) 
     if (!ParseAlignment(args[0], out.alignment))
         return Refuse("ALIGNMENT is 0..10 or one of the alignment names, such as \"Bessel 18dB\"");
     if (!WholeWithin(args[1], 20, 20000, out.frequency)) return Refuse("FREQ is 20..20000 Hz");
+    if (args.size() == 3) {
+        if (args[2] != "lp" && args[2] != "hp") return Refuse("the crossover is lp or hp");
+        out.lowPass = args[2] == "lp" ? 1 : 0;
+    }
     return CtlResult::Ok();
 }
 
@@ -143,16 +150,14 @@ CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVe
         std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
         return CtlResult::Ok();
     }
-    // An alignment shapes a low-pass or a high-pass; a PEQ or shelf has none.
-    if (!IsLowPassLike(types[0]) && !IsHighPassLike(types[0]))
-        return CtlResult::Fail(kExitFailed, "CH 6 band 7 is " + CrossoverWords(types) +
-                                                ", not a low-pass or high-pass crossover");
+    // A band that holds no crossover (a PEQ or shelf, or broken sections) is
+    // made a low-pass unless the command says otherwise.
+    const bool lowPass = args.lowPass >= 0            ? args.lowPass == 1
+                         : CrossoverBandIsCrossover() ? CrossoverIsLowPass(types)
+                                                      : true;
     // Each section: its coefficients (a DSP write) and its band record.
-    return SendConfirmed(CommandText(options), 2 * kCompoundSections, [&] {
-        SetCompoundBand(set, kCrossoverBand,
-                        CrossoverSections(args.alignment, CrossoverIsLowPass(types)),
-                        args.frequency);
-    });
+    return SendConfirmed(CommandText(options), 2 * kCompoundSections,
+                         [&] { SetCrossoverBand(args.alignment, lowPass, args.frequency); });
 }
 
 } // namespace
@@ -165,7 +170,7 @@ CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out) {
     const auto& args = options.arguments;
     const size_t count = args.size();
     const bool arityOk = options.command == "comp"    ? count == 5
-                         : options.command == "xover" ? count == 0 || count == 2
+                         : options.command == "xover" ? count == 0 || count == 2 || count == 3
                                                       : count == 1;
     if (!arityOk) return Refuse("wrong number of arguments for " + options.command);
     if (options.command == "comp") return ParseComp(args, out);

@@ -22,6 +22,7 @@ struct OutputVerbArgs {
     bool query = false; // xover without arguments
     int alignment = 0;
     int frequency = 0;
+    int lowPass = -1; // xover: 1 low-pass, 0 high-pass, -1 as the band is
 };
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out);
 // Runs the verb after the session's connection.

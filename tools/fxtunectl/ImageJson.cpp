@@ -51,9 +51,10 @@ std::string DspRecordsJson(const fx::ParamStore& store) {
     return out + "\n ]";
 }
 
+// Bands count from 1, as everywhere a person reads them.
 std::string EqBandJson(const fx::ParamStore& store, int set, int band) {
     const EqBandRecord record = DecodeEqBandRecord(store.Image() + EqBandOffset(set, band));
-    return "{\"band\":" + std::to_string(band) + ",\"type\":" + std::to_string(record.type) +
+    return "{\"band\":" + std::to_string(band + 1) + ",\"type\":" + std::to_string(record.type) +
            ",\"frequency\":" + JsonNumber(record.frequency) +
            ",\"gain\":" + JsonNumber(record.gain) + ",\"q\":" + JsonNumber(record.q) + "}";
 }
