@@ -120,7 +120,7 @@ constexpr int kWideSurroundBlock = 10;
 constexpr RangeRun kOutputRanges[] = {
     {0, 12, 12, kOnOff},            // EQ bypass
     {0, 13, 13, Whole(0, 7)},       // source
-    {0, 15, 15, Ms(1.4, 100)},      // delay time
+    {0, 15, 15, Ms(1.33, 100)},     // delay time: from the factory 1.33 ms (64 samples)
     {0, 16, 16, kOnOff},            // delay off
     {0, 17, 21, kLevel},            // direct, reverb, echo, music, surround volume
     {0, 22, 22, Switch(-100, 100)}, // phase

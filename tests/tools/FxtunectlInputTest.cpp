@@ -123,6 +123,12 @@ TEST_F(FxtunectlInputTest, WriteRefusesAnythingButAModeFile) {
         {"5000 bytes", FileOf(valid + std::string(1590, 'x')),
          notMode + "5000 bytes, 3410 expected)"},
         {"version 17", FileOf(version17), "@: mode file version 17 not supported (19 needed)"},
+        {"0xFF over bytes 100..119", FileOf([&] {
+             std::string b = valid;
+             std::fill(b.begin() + kHeader + 100, b.begin() + kHeader + 120, '\xFF');
+             return b;
+         }()),
+         "@: value out of range: Mic A EQ band 15 type 255 (0..21)"},
         {"random after a version-19 header", FileOf(randomAfterHeader),
          notMode + "its DSP records break off at image offset 1254)"},
         {"folder",
