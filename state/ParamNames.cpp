@@ -8,6 +8,7 @@
 #include "state/EqMath.h"
 #include "state/OutputChannels.h"
 #include "state/TextNumbers.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
 #include <cctype>
@@ -471,7 +472,8 @@ ParamValue DspValue(const ParamItem& item, const uint8_t* image, int language) {
             return Measured(TenThousandthsFromStored(stored), "%.0f", "");
         return Measured(stored & 0xFF, "%.0f", "");
     case F::Milliseconds:
-        return Measured(SamplesToMs(stored), "%.1f", "ms");
+        return {MillisecondsText(SamplesToMs(stored), 1) + " ms", SamplesToMs(stored), "ms",
+                std::nullopt};
     case F::OnWhenSet:
         return Switch((stored & 0xFF) != 0, language, stored & 0xFF);
     case F::OnWhenClear:

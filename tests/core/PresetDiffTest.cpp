@@ -40,13 +40,13 @@ TEST(PresetDiffTest, ADelayAThresholdAndABandGiveExactlyThreeLines) {
 
     EXPECT_EQ((std::vector<std::string>{
                   "Mic A EQ band 5: PEQ 160 Hz +0.0 dB Q 1.414 → PEQ 160 Hz +3.0 dB Q 1.414",
-                  "CH 3 delay: 1.3 ms → 5.0 ms",
+                  "CH 3 delay: 1.33 ms → 5.0 ms",
                   "Recording compressor threshold: 0 dB → -20 dB",
               }),
               Lines(a, b, fx::kLanguageEnglish));
     EXPECT_EQ((std::vector<std::string>{
                   "话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414",
-                  "通道3延时: 1.3 ms → 5.0 ms",
+                  "通道3延时: 1.33 ms → 5.0 ms",
                   "录音压限阀值: 0 dB → -20 dB",
               }),
               Lines(a, b, fx::kLanguageChinese));

@@ -117,14 +117,14 @@ TEST_F(FxtunectlInstallerTest, DiffOfTwoFilesNamesTheThreeChangesInBothLanguages
     const child::Result english = child::Run(FXTUNECTL_PATH, {"diff", a, b});
     EXPECT_EQ(1, english.status) << english.err;
     EXPECT_EQ("Mic A EQ band 5: PEQ 160 Hz +0.0 dB Q 1.414 → PEQ 160 Hz +3.0 dB Q 1.414\n"
-              "CH 3 delay: 1.3 ms → 5.0 ms\n"
+              "CH 3 delay: 1.33 ms → 5.0 ms\n"
               "Recording compressor threshold: 0 dB → -20 dB\n",
               english.out);
     EXPECT_EQ("", english.err);
     const child::Result chinese = child::Run(FXTUNECTL_PATH, {"--lang", "zh", "diff", a, b});
     EXPECT_EQ(1, chinese.status);
     EXPECT_EQ("话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414\n"
-              "通道3延时: 1.3 ms → 5.0 ms\n"
+              "通道3延时: 1.33 ms → 5.0 ms\n"
               "录音压限阀值: 0 dB → -20 dB\n",
               chinese.out);
 
@@ -133,7 +133,7 @@ TEST_F(FxtunectlInstallerTest, DiffOfTwoFilesNamesTheThreeChangesInBothLanguages
     EXPECT_NE(std::string::npos,
               json.out.find("{\"name\":\"CH 3 delay\",\"offset\":" +
                             std::to_string(DspRecordValueOffset(7, 15)) +
-                            ",\"a\":{\"text\":\"1.3 ms\",\"value\":1.33333333,\"unit\":\"ms\"},"
+                            ",\"a\":{\"text\":\"1.33 ms\",\"value\":1.33333333,\"unit\":\"ms\"},"
                             "\"b\":{\"text\":\"5.0 ms\",\"value\":5,\"unit\":\"ms\"}}"))
         << json.out;
 
@@ -150,7 +150,7 @@ TEST_F(FxtunectlInstallerTest, DiffAgainstTheProcessorAndRefusedFiles) {
     ASSERT_EQ(0, Ctl(sim, {"set", "7", "15", "5"}).status);
     const child::Result changed = Ctl(sim, {"diff", file});
     EXPECT_EQ(1, changed.status) << changed.err;
-    EXPECT_EQ("CH 3 delay: 1.3 ms → 5.0 ms\n", changed.out);
+    EXPECT_EQ("CH 3 delay: 1.33 ms → 5.0 ms\n", changed.out);
 
     const std::string shortFile = WriteText("short.mode", std::string(100, '\x13'));
     const size_t commandsBefore = LinesOf(sim.CommandLog()).size();

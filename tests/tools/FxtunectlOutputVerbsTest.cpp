@@ -76,7 +76,7 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
               "music level: 100 %\n"
               "phase: normal\n"
               "mute: off\n"
-              "delay: off, whole channel, 1.3 ms\n"
+              "delay: off, whole channel, 1.33 ms\n"
               "split frequency: 500 Hz\n"
               "compressor: off, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"
               "eq: on\n"
@@ -97,7 +97,7 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
     ASSERT_EQ(0, Ctl({"eq", "9", "1", "3", "80", "0", "0.7"}).status);
     const auto changed = Ctl({"output", "3"});
     EXPECT_TRUE(Contains(changed.out, "phase: inverted\n"));
-    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.3 ms\n"));
+    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.33 ms\n"));
     EXPECT_TRUE(Contains(changed.out, "band 1: HP 80 Hz +0.0 dB Q 0.70\n"));
 }
 

@@ -194,7 +194,10 @@ CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFile
 CtlResult Get(CtlSession& session, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::printf("%.9g\n", GetDspParam(args.block, args.parameter));
+    // In the unit and rounding set takes back.
+    std::printf("%s\n", fx::DspValueText(args.block, args.parameter,
+                                         GetDspParam(args.block, args.parameter))
+                            .c_str());
     return CtlResult::Ok();
 }
 

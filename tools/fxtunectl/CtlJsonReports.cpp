@@ -8,6 +8,7 @@
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
+#include "state/ValueRanges.h"
 
 #include <cstdio>
 #include <string>
@@ -32,13 +33,14 @@ CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int langua
     if (!result.ok()) return result;
     std::string out =
         "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
+    // The value as set takes it back (a JSON number in every case it prints).
+    const std::string value = fx::DspValueText(block, parameter, GetDspParam(block, parameter));
     if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
         const fx::ParamValue shown = fx::ReadParamValue(*item, store.Image(), language);
-        out += ",\"name\":" + JsonString(item->Name(language)) +
-               ",\"value\":" + JsonNumber(GetDspParam(block, parameter)) +
+        out += ",\"name\":" + JsonString(item->Name(language)) + ",\"value\":" + value +
                ",\"text\":" + JsonString(shown.text) + ",\"unit\":" + JsonString(shown.unit);
     } else {
-        out += ",\"value\":" + JsonNumber(GetDspParam(block, parameter));
+        out += ",\"value\":" + value;
     }
     std::fputs((out + "}\n").c_str(), stdout);
     return CtlResult::Ok();

@@ -9,6 +9,7 @@
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
 #include <cctype>
@@ -127,9 +128,9 @@ void PrintOutput(const fx::ParamStore& store, int channel) {
         std::printf("%s level: %d %%\n", kLevels[n], int(field(OUT_LEVEL_FIRST + n)));
     std::printf("phase: %s\n", field(OUT_PHASE) < 0 ? "inverted" : "normal");
     std::printf("mute: %s\n", field(OUT_MUTE) == 0 ? "on" : "off");
-    std::printf("delay: %s, %s, %.1f ms\n", field(OUT_DELAY_BYPASS) == 0 ? "on" : "off",
+    std::printf("delay: %s, %s, %s ms\n", field(OUT_DELAY_BYPASS) == 0 ? "on" : "off",
                 g_WholeChannelDelay()[channel] ? "whole channel" : "high band",
-                field(OUT_DELAY_TIME));
+                fx::MillisecondsText(field(OUT_DELAY_TIME), 1).c_str());
     std::printf("split frequency: %d Hz\n", SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
     const CompressorValues& comp = g_Compressor()[channel];
     std::printf(

@@ -96,7 +96,8 @@ void PrintDelays() {
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         const int block = OutputBlock(channel);
         const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
-        std::printf("CH %d: %.1f ms, %s, ", channel + 1, GetDspParam(block, OUT_DELAY_TIME),
+        std::printf("CH %d: %s ms, %s, ", channel + 1,
+                    fx::MillisecondsText(GetDspParam(block, OUT_DELAY_TIME), 1).c_str(),
                     on ? "on" : "off");
         if (g_WholeChannelDelay()[channel])
             std::printf("whole channel\n");
