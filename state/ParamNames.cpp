@@ -6,6 +6,7 @@
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
 #include "state/EqMath.h"
+#include "state/MusicSources.h"
 #include "state/OutputChannels.h"
 #include "state/TextNumbers.h"
 #include "state/ValueRanges.h"
@@ -199,11 +200,6 @@ constexpr CompressorValueName kCompressorValues[kCompressorValueCount] = {
     {{"释放时间", " release time"}, F::TimeConstant},
 };
 
-// The fourteen music sources as the full music input dialog names them.
-constexpr const char* kMusicSources[14] = {"HDMI1",  "HDMI2",  "HDMI3",  "HDMI4", "HDMI5",
-                                           "SPDIF1", "SPDIF2", "SPDIF3", "COAX1", "COAX2",
-                                           "COAX3",  "AUX1",   "AUX2",   "AUX3"};
-
 // The owners of the sixteen EQ sets.
 constexpr Text2 kEqSetOwners[kEqSetCount] = {
     {"话筒A", "Mic A"},    {"话筒B", "Mic B"},    {"回声A", "Echo A"}, {"回声B", "Echo B"},
@@ -247,7 +243,7 @@ std::string RuleLabel(const NameRule& rule, int block, int parameter, int langua
     case Label::Index:
         return std::to_string(parameter - rule.first + 1);
     case Label::MusicSource:
-        return kMusicSources[parameter - rule.first];
+        return FullMusicSourceName(parameter - rule.first);
     case Label::Channel:
         return ChannelOwner(block - 5, language);
     case Label::None:
@@ -442,8 +438,9 @@ ParamValue Selection(const uint8_t* image, const ParamItem& item, int language) 
     if (item.format == F::EchoType && (index == 0 || index == 1))
         return Words(index == 0 ? Text2{"单声回声", "Mono"} : Text2{"双声回声", "Stereo"}, language,
                      index);
-    if (item.format == F::MusicSource && index < 14)
-        return {kMusicSources[index], double(index), "", std::nullopt};
+    // The selected source as the model's music source dialog names it.
+    if (item.format == F::MusicSource && index < kMusicSourceCount)
+        return {MusicSourceName(index), double(index), "", std::nullopt};
     if (item.format == F::OutputSource && index < kOutputSourceCount) {
         const OutputSourceName& source = kOutputSourceNames[index];
         return Words({source.zh, source.en}, language, index);

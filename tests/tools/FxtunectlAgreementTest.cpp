@@ -89,4 +89,18 @@ TEST_F(FxtunectlAgreementTest, DelayTakesTheFactoryTimeBack) {
     EXPECT_TRUE(Contains(Ctl({"output", "3"}).out, "delay: on, whole channel, 1.33 ms\n"));
 }
 
+// One name for the selected source in every verb: the one the model's music
+// source dialog shows (source 3 is "Android" on this model, not "HDMI4").
+TEST_F(FxtunectlAgreementTest, EveryVerbNamesTheSourceAsTheModelDoes) {
+    const std::string before = child::TempPath("before-source.mode");
+    ASSERT_EQ(0, Ctl({"read", before}).status);
+    ASSERT_EQ(0, Ctl({"source", "android"}).status);
+    EXPECT_TRUE(Contains(Ctl({"source"}).out, " 3 Android  100%  selected\n"));
+    EXPECT_TRUE(Contains(Ctl({"--json", "get", "4", "23"}).out, "\"text\":\"Android\""));
+    const auto diff = Ctl({"diff", before});
+    EXPECT_EQ(1, diff.status);
+    EXPECT_EQ("Music input source: HDMI1 → Android\n", diff.out);
+    std::remove(before.c_str());
+}
+
 } // namespace
