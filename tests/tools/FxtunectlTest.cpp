@@ -31,12 +31,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-bool IsRecordHead(int offset) {
-    for (const DspRecordDefault& record : DspRecordDefaults())
-        if (offset >= record.valueOffset - 3 && offset < record.valueOffset) return true;
-    return false;
-}
-
 // fxtunectl against a simulator process on 127.0.0.1.
 class FxtunectlTest : public ::testing::Test {
 protected:
@@ -91,8 +85,17 @@ TEST_F(FxtunectlTest, WriteSendsTheFileAndStoresIntoTheModeItsNameAsks) {
     const std::string original = Path("original.mode");
     ASSERT_EQ(0, Ctl({"read", original}).status);
     std::string bytes = child::Slurp(original);
-    for (int i = 2000; i < 2100; ++i)
-        if (!IsRecordHead(i)) bytes[kHeader + i] = static_cast<char>(i);
+    // Values a page could give (a file with others is refused): CH 1's
+    // levels, source, delay and the unnamed values of its distance filter.
+    const auto put = [&](int block, int parameter, int value, uint32_t stored) {
+        const int offset = kHeader + DspRecordValueOffset(block, parameter) + 4 * value;
+        for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(stored >> (24 - 8 * i));
+    };
+    for (int parameter = 17; parameter <= 20; ++parameter)
+        put(5, parameter, 0, PercentToStored(10 * parameter - 150));
+    put(5, 13, 0, 3);
+    put(5, 15, 0, MsToSamples(12.5));
+    for (int value = 1; value < 6; ++value) put(5, 26, value, FloatBits(0.1f * value));
     const std::string named = Path("m2 edited.mode");
     WriteBytes(named, bytes);
 
