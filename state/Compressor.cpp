@@ -80,3 +80,11 @@ bool CompressorActive(int index) {
     if (!IsValidIndex(index)) return false;
     return GetDspParam(CompressorBlock(index), CompressorSwitchParameter(index)) == 0;
 }
+
+void SetCompressorActive(int index, bool on) {
+    if (!IsValidIndex(index)) {
+        DebugLog("SetCompressorActive: index %d out of range\n", index);
+        return;
+    }
+    SetDspParam(CompressorBlock(index), CompressorSwitchParameter(index), on ? 0 : 1);
+}

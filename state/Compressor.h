@@ -40,3 +40,6 @@ CompressorValues DecodeCompressorRecord(const uint8_t* values);
 void SetCompressor(int index, double thresholdDb, double ratio, double attackMs, double releaseMs);
 // The switch of the index is on (its editor value is 0).
 bool CompressorActive(int index);
+// Switches the compressor of the index on or off (its switch parameter: 0 on,
+// 1 off), as the page's "Compressor Switch" does. Nothing for a bad index.
+void SetCompressorActive(int index, bool on);

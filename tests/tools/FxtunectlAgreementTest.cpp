@@ -103,4 +103,99 @@ TEST_F(FxtunectlAgreementTest, EveryVerbNamesTheSourceAsTheModelDoes) {
     std::remove(before.c_str());
 }
 
+// comp, auto-level and delay switch their function on and off; the settings
+// switch it on unless off is given; the switch is printed in words.
+TEST_F(FxtunectlAgreementTest, SwitchesAreSetAndShownInWords) {
+    const struct {
+        std::vector<std::string> args;
+        const char* switchWrite; // the switch parameter's write, "" when none is sent
+        std::vector<std::string> shownBy;
+        const char* shown;
+    } cases[] = {
+        {{"comp", "2"},
+         "",
+         {"comp", "2"},
+         "CH 2 compressor: off, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"},
+        {{"comp", "2", "-20", "4", "10", "200"},
+         "09 00 06 19 01 00 00 00 00",
+         {"output", "2"},
+         "compressor: on, threshold -20 dB, ratio 4.0:1, attack 10 ms, release 200 ms\n"},
+        {{"comp", "2", "off"},
+         "09 00 06 19 01 00 00 00 01",
+         {"comp", "2"},
+         "CH 2 compressor: off, threshold -20 dB, ratio 4.0:1, attack 10 ms, release 200 ms\n"},
+        {{"comp", "rec", "on"},
+         "09 00 0D 0B 01 00 00 00 00",
+         {"comp", "rec"},
+         "recording compressor: on, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"},
+        {{"comp", "2", "-30", "4", "10", "200", "off"},
+         "09 00 06 19 01 00 00 00 01",
+         {"output", "2"},
+         "compressor: off, threshold -30 dB, ratio 4.0:1, attack 10 ms, release 200 ms\n"},
+        {{"auto-level", "on"}, "09 00 04 0F 01 00 00 00 00", {"auto-level"}, "auto-level: on\n"},
+        {{"auto-level", "off"}, "09 00 04 0F 01 00 00 00 01", {"auto-level"}, "auto-level: off\n"},
+        {{"auto-level", "-20", "4", "10", "200"},
+         "09 00 04 0F 01 00 00 00 00",
+         {"auto-level"},
+         "auto-level: on\nthreshold: -20 dB\n"},
+        {{"auto-level", "-20", "4", "10", "200", "off"},
+         "09 00 04 0F 01 00 00 00 01",
+         {"auto-level"},
+         "auto-level: off\n"},
+        {{"delay", "3", "off"},
+         "09 00 07 10 01 00 00 00 01",
+         {"delay"},
+         "CH 3: 1.33 ms, off, whole channel\n"},
+        {{"delay", "3", "5"},
+         "09 00 07 10 01 00 00 00 00",
+         {"delay"},
+         "CH 3: 5.0 ms, on, whole channel\n"},
+        {{"delay", "3", "high"}, "", {"delay"}, "CH 3: 5.0 ms, on, high band above 500 Hz\n"},
+        {{"delay", "3", "7", "whole", "off"},
+         "09 00 07 10 01 00 00 00 01",
+         {"output", "3"},
+         "delay: off, whole channel, 7.0 ms\n"},
+        {{"delay", "3", "on"},
+         "09 00 07 10 01 00 00 00 00",
+         {"output", "3"},
+         "delay: on, whole channel, 7.0 ms\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " (" + std::to_string(c.args.size()) + ")");
+        const size_t mark = sim->CommandLog().size();
+        const auto run = Ctl(c.args);
+        ASSERT_EQ(0, run.status) << run.err;
+        const std::string sent = sim->CommandLog().substr(mark);
+        if (*c.switchWrite) {
+            EXPECT_TRUE(Contains(sent, std::string("command: ") + c.switchWrite)) << sent;
+        } else {
+            EXPECT_FALSE(Contains(sent, std::string("command: 09 00 ") +
+                                            (c.args[0] == "comp" ? "06 19" : "07 10")))
+                << "the switch stays as it is";
+        }
+        const auto shown = Ctl(c.shownBy);
+        EXPECT_TRUE(Contains(shown.out, c.shown)) << shown.out;
+    }
+}
+
+// A switch word that is none, or a count of arguments no form takes:
+// refused with nothing sent.
+TEST_F(FxtunectlAgreementTest, SwitchWordsAreRefusedBeforeAnythingIsSent) {
+    const child::RefusedLine cases[] = {
+        {{"comp", "2", "maybe"}, "the switch is on or off"},
+        {{"comp", "2", "-20", "4", "10", "200", "yes"}, "the switch is on or off"},
+        {{"comp", "2", "-20", "4", "10"}, "wrong number of arguments for comp"},
+        {{"auto-level", "loud"}, "the switch is on or off, not loud"},
+        {{"auto-level", "-20", "4", "10", "200", "1"}, "the switch is on or off, not 1"},
+        {{"auto-level", "on", "off"},
+         "auto-level takes no argument, on|off, or THRESHOLD RATIO ATTACK RELEASE [on|off]"},
+        {{"delay", "3", "off", "on"},
+         "after MS come whole or high and on or off, each once, not on"},
+    };
+    for (const child::RefusedLine& c : cases) {
+        SCOPED_TRACE(c.message);
+        child::ExpectRefusedWithNothingSent(Ctl(c.args), c, sim->CommandLog());
+    }
+}
+
 } // namespace

@@ -60,7 +60,8 @@ TEST_F(FxtunectlOutputVerbsTest, CompWritesTheRecordThatOutputThenShows) {
     }
     const auto shown = Ctl({"output", "8"});
     ASSERT_EQ(0, shown.status) << shown.err;
-    EXPECT_TRUE(Contains(shown.out, "compressor: off, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
+    // The settings switch the compressor on.
+    EXPECT_TRUE(Contains(shown.out, "compressor: on, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
                                     "release 200 ms\n"))
         << shown.out;
 }

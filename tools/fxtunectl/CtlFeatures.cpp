@@ -115,13 +115,26 @@ CtlResult BassBoost(const std::string& text) {
     return SendConfirmed("the bass boost", 1 + kBassBoostFilterCount, [g] { SetBassBoost(g); });
 }
 
+// "on" or "off" as the switch (1 or 0), -1 for anything else.
+int SwitchWord(const std::string& text) {
+    return text == "on" ? 1 : text == "off" ? 0 : -1;
+}
+
+// auto-level on|off, or THRESHOLD RATIO ATTACK RELEASE [on|off]: the
+// settings switch it on unless off is given.
 CtlResult AutoLevel(const std::vector<std::string>& args) {
+    const bool settings = args.size() >= 4;
+    const int on = args.size() % 4 == 1 ? SwitchWord(args.back()) : 1;
     LevelArguments level;
-    CtlResult result = ParseLevel(args, level);
-    if (!result.ok()) return result;
+    if (settings) {
+        CtlResult result = ParseLevel(args, level);
+        if (!result.ok()) return result;
+    }
     const double* v = level.values;
-    return SendConfirmed("the automatic music level", 1,
-                         [v] { SetAutoLevel(v[0], v[1], v[2], v[3]); });
+    return SendConfirmed("the automatic music level", settings ? 2 : 1, [=] {
+        if (settings) SetAutoLevel(v[0], v[1], v[2], v[3]);
+        SetAutoLevelOn(on == 1);
+    });
 }
 
 void PrintAutoLevel() {
@@ -154,8 +167,12 @@ CtlResult CheckFeatureArguments(const CtlOptions& options) {
         return CtlResult::Ok();
     }
     if (args.empty()) return CtlResult::Ok();
-    if (args.size() != 4)
-        return Usage("auto-level takes no argument, or THRESHOLD RATIO ATTACK RELEASE");
+    if (args.size() != 1 && args.size() != 4 && args.size() != 5)
+        return Usage("auto-level takes no argument, on|off, or THRESHOLD RATIO ATTACK RELEASE "
+                     "[on|off]");
+    if (args.size() % 4 == 1 && SwitchWord(args.back()) < 0)
+        return Usage("the switch is on or off, not " + args.back());
+    if (args.size() == 1) return CtlResult::Ok();
     LevelArguments level;
     return ParseLevel(args, level);
 }

@@ -18,10 +18,12 @@
 #include <cstdlib>
 
 const char* const kOutputVerbUsage =
-    "  comp CH THRESHOLD RATIO ATTACK RELEASE\n"
-    "                                compressor of output CH (1..8, or rec): threshold\n"
-    "                                -60..0 dB, ratio 1..30, attack 1..100 ms, release\n"
-    "                                1..1000 ms\n"
+    "  comp CH [on|off]              compressor of output CH (1..8, or rec): print it,\n"
+    "                                or switch it on or off\n"
+    "  comp CH THRESHOLD RATIO ATTACK RELEASE [on|off]\n"
+    "                                set it: threshold -60..0 dB, ratio 1..30, attack\n"
+    "                                1..100 ms, release 1..1000 ms; switches it on\n"
+    "                                unless off is given\n"
     "  xover [ALIGNMENT FREQ [lp|hp]]\n"
     "                                CH 6 crossover band (band 7): print it, or make it\n"
     "                                a crossover of the alignment (0..10 or its name) at\n"
@@ -56,6 +58,15 @@ bool ParseAlignment(const std::string& text, int& alignment) {
     return false;
 }
 
+// "on" or "off" as the switch (1 or 0); false for any other word.
+bool ParseSwitch(const std::string& text, int& on) {
+    if (text != "on" && text != "off") return false;
+    on = text == "on" ? 1 : 0;
+    return true;
+}
+
+// comp CH, comp CH on|off, comp CH THRESHOLD RATIO ATTACK RELEASE [on|off]:
+// the settings switch the compressor on unless off is given.
 CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
     if (args[0] == "rec")
         out.index = kRecordVarIndex;
@@ -63,6 +74,13 @@ CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
         --out.index;
     else
         return Refuse("CH is 1..8 or rec");
+    out.query = args.size() == 1;
+    if (args.size() == 2 || args.size() == 6) {
+        if (!ParseSwitch(args.back(), out.on)) return Refuse("the switch is on or off");
+    }
+    out.settings = args.size() >= 5;
+    if (!out.settings) return CtlResult::Ok();
+    if (out.on < 0) out.on = 1;
     if (!NumberWithin(args[1], kCompThresholdMinDb, kCompThresholdMaxDb, out.threshold))
         return Refuse("THRESHOLD is -60..0 dB");
     if (!NumberWithin(args[2], kCompRatioMin, kCompRatioMax, out.ratio))
@@ -141,7 +159,32 @@ void PrintOutput(const fx::ParamStore& store, int channel) {
     PrintBands(store, channel);
 }
 
+// "CH 2 compressor: on, threshold -20 dB, ..." or "recording compressor: ...".
+void PrintCompressor(int index) {
+    const CompressorValues& comp = g_Compressor()[index];
+    const std::string owner =
+        index == kRecordVarIndex ? std::string("recording") : "CH " + std::to_string(index + 1);
+    std::printf("%s compressor: %s, threshold %.0f dB, ratio %.1f:1, attack %.0f ms, release "
+                "%.0f ms\n",
+                owner.c_str(), CompressorActive(index) ? "on" : "off", comp.thresholdDb, comp.ratio,
+                comp.attackMs, comp.releaseMs);
+}
+
 // ---------------------------------------------------------------- verbs
+
+// The settings (one record) and the switch (one write), each when given.
+CtlResult Comp(const CtlOptions& options, const OutputVerbArgs& args) {
+    if (args.query) {
+        PrintCompressor(args.index);
+        return CtlResult::Ok();
+    }
+    const int commands = (args.settings ? 1 : 0) + (args.on >= 0 ? 1 : 0);
+    return SendConfirmed(CommandText(options), commands, [&] {
+        if (args.settings)
+            SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
+        if (args.on >= 0) SetCompressorActive(args.index, args.on == 1);
+    });
+}
 
 CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
@@ -170,7 +213,8 @@ bool IsOutputVerb(const std::string& command) {
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out) {
     const auto& args = options.arguments;
     const size_t count = args.size();
-    const bool arityOk = options.command == "comp"    ? count == 5
+    const bool arityOk = options.command == "comp"
+                             ? count == 1 || count == 2 || count == 5 || count == 6
                          : options.command == "xover" ? count == 0 || count == 2 || count == 3
                                                       : count == 1;
     if (!arityOk) return Refuse("wrong number of arguments for " + options.command);
@@ -185,10 +229,7 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
                         const OutputVerbArgs& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (options.command == "comp")
-        return SendConfirmed(CommandText(options), 1, [&] {
-            SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
-        });
+    if (options.command == "comp") return Comp(options, args);
     if (options.command == "xover") return Xover(session.Store(), options, args);
     PrintOutput(session.Store(), args.index);
     return CtlResult::Ok();

@@ -19,6 +19,8 @@ bool IsOutputVerb(const std::string& command);
 struct OutputVerbArgs {
     int index = 0; // comp: compressor 0..8; output: channel 0..7
     double threshold = 0, ratio = 0, attack = 0, release = 0;
+    bool settings = false; // comp: the four settings given
+    int on = -1;           // comp: switch on (1) or off (0), -1 as it is
     bool query = false; // xover without arguments
     int alignment = 0;
     int frequency = 0;

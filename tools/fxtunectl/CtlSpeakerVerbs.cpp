@@ -15,10 +15,11 @@
 #include <cstdlib>
 
 const char* const kSpeakerVerbUsage =
-    "  delay [CH MS [whole|high]]    print every output's delay, or set output CH's\n"
-    "                                (1..8) delay to MS (1.4..100 ms) and switch it on;\n"
-    "                                whole or high also picks whole-channel or\n"
-    "                                high-band delay\n"
+    "  delay [CH [MS] [whole|high] [on|off]]\n"
+    "                                print every output's delay, or change output CH's\n"
+    "                                (1..8): its time MS (1.33..100 ms; a time switches\n"
+    "                                the delay on unless off is given), whole-channel or\n"
+    "                                high-band delay, and its switch\n"
     "  surround                      the room plan: room, listener, and each speaker's\n"
     "                                place, distance, level and the output carrying it\n"
     "  surround room W L             room size in metres (1..10 each)\n"
@@ -35,23 +36,33 @@ CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
 }
 
+// After CH: MS first when given, then whole|high and on|off in any order,
+// each once. A time without on|off switches the delay on.
 CtlResult ParseDelay(const std::vector<std::string>& args, SpeakerVerbArgs& out) {
     out.query = args.empty();
     if (out.query) return CtlResult::Ok();
-    if (args.size() < 2 || args.size() > 3) return Refuse("wrong number of arguments for delay");
+    if (args.size() < 2 || args.size() > 4) return Refuse("wrong number of arguments for delay");
     if (!WholeWithin(args[0], 1, kOutputChannelCount, out.channel)) return Refuse("CH is 1..8");
     --out.channel;
-    const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
-    if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
-        return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
-    if (args.size() == 3) {
-        if (args[2] == "whole")
-            out.mode = 1;
-        else if (args[2] == "high")
-            out.mode = 0;
-        else
-            return Refuse("the delay mode is whole or high");
+    size_t next = 1;
+    const bool word =
+        args[1] == "whole" || args[1] == "high" || args[1] == "on" || args[1] == "off";
+    if (!word) {
+        const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
+        if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
+            return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
+        next = 2;
     }
+    for (; next < args.size(); ++next) {
+        const std::string& arg = args[next];
+        if ((arg == "whole" || arg == "high") && out.mode < 0)
+            out.mode = arg == "whole" ? 1 : 0;
+        else if ((arg == "on" || arg == "off") && out.on < 0)
+            out.on = arg == "on" ? 1 : 0;
+        else
+            return Refuse("after MS come whole or high and on or off, each once, not " + arg);
+    }
+    if (out.ms >= 0 && out.on < 0) out.on = 1;
     return CtlResult::Ok();
 }
 
@@ -142,14 +153,14 @@ CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
         PrintDelays();
         return CtlResult::Ok();
     }
-    // Time and switch; a mode adds its weights and the two split filters
-    // (coefficients and band record each).
-    const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
-    const int commands = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    // The time and the switch one write each; a mode its weights and the two
+    // split filters (coefficients and band record each).
+    const int commands =
+        (args.ms >= 0 ? 1 : 0) + (args.on >= 0 ? 1 : 0) + (args.mode >= 0 ? 1 + 2 * 2 : 0);
     return SendConfirmed(CommandText(options), commands, [&] {
         const int block = OutputBlock(args.channel);
-        SetDspParam(block, OUT_DELAY_TIME, args.ms);
-        SetDspParam(block, OUT_DELAY_BYPASS, 0);
+        if (args.ms >= 0) SetDspParam(block, OUT_DELAY_TIME, args.ms);
+        if (args.on >= 0) SetDspParam(block, OUT_DELAY_BYPASS, args.on == 1 ? 0 : 1);
         if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
     });
 }
