@@ -103,6 +103,23 @@ TEST_F(FxtunectlAgreementTest, EveryVerbNamesTheSourceAsTheModelDoes) {
     std::remove(before.c_str());
 }
 
+// A speaker moved to where it stands is stored with another zero (80, not
+// 00); diff lists nothing, as nothing differs for the processor.
+TEST_F(FxtunectlAgreementTest, DiffListsOnlyWhatDiffers) {
+    const std::string before = child::TempPath("before-move.mode");
+    ASSERT_EQ(0, Ctl({"read", before}).status);
+    ASSERT_EQ(0, Ctl({"surround", "speaker", "2", "0", "1"}).status);
+    const auto same = Ctl({"diff", before});
+    EXPECT_EQ(0, same.status);
+    EXPECT_EQ("", same.out);
+    ASSERT_EQ(0, Ctl({"surround", "speaker", "2", "0.5", "1"}).status);
+    const auto moved = Ctl({"diff", before});
+    EXPECT_EQ(1, moved.status);
+    EXPECT_TRUE(Contains(moved.out, "Speaker CEN position: +0.0 m, +1.0 m → +0.5 m, +1.0 m\n"))
+        << moved.out;
+    std::remove(before.c_str());
+}
+
 // comp, auto-level and delay switch their function on and off; the settings
 // switch it on unless off is given; the switch is printed in words.
 TEST_F(FxtunectlAgreementTest, SwitchesAreSetAndShownInWords) {
