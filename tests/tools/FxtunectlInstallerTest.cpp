@@ -392,6 +392,55 @@ TEST_F(FxtunectlInstallerTest, ARefusingProcessorGivesItsStatusAndTheOtherIsStil
     }
 }
 
+// A file saved from several processors would hold only the last one's:
+// refused before either is contacted, as read and remote save are.
+TEST_F(FxtunectlInstallerTest, SavingOneFileFromSeveralProcessorsIsRefusedWithNothingSent) {
+    child::Simulator& first = StartSimulator();
+    child::Simulator& second = StartSimulator();
+    const child::RefusedLine cases[] = {
+        {{"auto-eq", "7", FixturePath("room-filters.txt"), "--export", Path("predicted.txt")},
+         "auto-eq --export saves one processor's file: give one --host"},
+        {{"read", Path("both.mode")}, "read saves one processor's file: give one --host"},
+        {{"remote", "save", Path("both.remo")},
+         "remote saves one processor's file: give one --host"},
+    };
+    for (const child::RefusedLine& c : cases) {
+        std::vector<std::string> args = HostOf(first);
+        const std::vector<std::string> other = HostOf(second);
+        args.insert(args.end(), other.begin(), other.end());
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const child::Result result = child::Run(FXTUNECTL_PATH, args);
+        EXPECT_EQ(2, result.status) << c.message;
+        EXPECT_EQ("fxtunectl: " + c.message + " (fxtunectl --help shows the usage)\n", result.err);
+        EXPECT_EQ("", first.CommandLog()) << c.message;
+        EXPECT_EQ("", second.CommandLog()) << c.message;
+    }
+    EXPECT_FALSE(std::ifstream(Path("predicted.txt")).good()) << "no file written";
+}
+
+// --json dump: the dump's object, for one processor as for each of several.
+TEST_F(FxtunectlInstallerTest, JsonDumpIsOneObjectPerProcessor) {
+    child::Simulator& first = StartSimulator();
+    child::Simulator& second = StartSimulator();
+    const child::Result one = Ctl(first, {"--json", "dump"});
+    ASSERT_EQ(0, one.status) << one.err;
+    EXPECT_EQ(0u, one.out.find("{\n \"identity\":{\"module\":\"ARN63\"")) << one.out.substr(0, 80);
+    EXPECT_EQ(one.out, Ctl(first, {"dump"}).out) << "the same object with or without --json";
+
+    std::vector<std::string> args = {"--json"};
+    for (child::Simulator* sim : {&first, &second}) {
+        const std::vector<std::string> host = HostOf(*sim);
+        args.insert(args.end(), host.begin(), host.end());
+    }
+    args.push_back("dump");
+    const child::Result both = child::Run(FXTUNECTL_PATH, args);
+    ASSERT_EQ(0, both.status) << both.err;
+    EXPECT_EQ(0u, both.out.find("{\"status\":0,\"hosts\":[")) << both.out.substr(0, 80);
+    EXPECT_EQ(2, CountOf(both.out, "\"status\":0,\"result\":{\n \"identity\":"));
+    EXPECT_EQ(0, CountOf(both.out, "\"output\"")) << "no dump as lines of text";
+    EXPECT_EQ(2, CountOf(both.out, "\"eq\":[")) << "each dump whole";
+}
+
 TEST_F(FxtunectlInstallerTest, InfoAndGetAsJson) {
     child::Simulator& first = StartSimulator();
     child::Simulator& second = StartSimulator({"--module", "XYZ9"});

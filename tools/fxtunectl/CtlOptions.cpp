@@ -4,6 +4,7 @@
 #include "CtlOutputVerbs.h"
 #include "CtlSpeakerVerbs.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -108,11 +109,14 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
         return false;
     }
     // One file saved from several processors would hold only the last one's.
-    const bool savesAFile =
-        options.command == "read" || (options.command == "remote" && !options.arguments.empty() &&
-                                      options.arguments[0] == "save");
+    const auto& args = options.arguments;
+    const bool exports = options.command == "auto-eq" &&
+                         std::find(args.begin(), args.end(), "--export") != args.end();
+    const bool savesAFile = options.command == "read" || exports ||
+                            (options.command == "remote" && !args.empty() && args[0] == "save");
     if (savesAFile && options.hosts.size() > 1) {
-        error = options.command + " saves one processor's file: give one --host";
+        error = (exports ? "auto-eq --export" : options.command) +
+                " saves one processor's file: give one --host";
         return false;
     }
     for (size_t a = 0; a < options.hosts.size(); ++a) {
@@ -133,14 +137,15 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
 bool CheckJson(const CtlOptions& options, std::string& error) {
     if (!options.json || options.hosts.size() > 1 || CommandPrintsJson(options.command))
         return true;
-    error = "--json goes with info, get, diff, eq-export, auto-eq or several --host";
+    error = "--json goes with info, get, diff, eq-export, auto-eq, dump or several --host";
     return false;
 }
 
 } // namespace
 
 bool CommandPrintsJson(const std::string& command) {
-    static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export", "auto-eq"};
+    static const std::set<std::string> printJson = {"info",      "get",     "diff",
+                                                    "eq-export", "auto-eq", "dump"};
     return printJson.count(command) > 0;
 }
 
@@ -162,7 +167,7 @@ const char* CtlUsage() {
             "  --port N         TCP port of the --host before it (default 30303)\n"
             "  --usb            the first processor found on USB\n"
             "  --json           JSON instead of prose (info, get, diff, eq-export, auto-eq,\n"
-            "                   and the summary of several processors)\n"
+            "                   dump, and the summary of several processors)\n"
             "  --lang zh|en     language of the parameter names of diff (default en)\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
