@@ -222,7 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ShortFile", {}, {"write", "SHORT"}, 5, "100 bytes"},
         ErrorCase{"Version17File", {}, {"write", "V17"}, 5, "version 17"},
         ErrorCase{"MissingFile", {}, {"write", "/nonexistent/x.mode"}, 5, "cannot open"},
-        ErrorCase{"UnwritableFile", {}, {"read", "/nonexistent/x.mode"}, 1, "Can't write to file"},
+        ErrorCase{"UnwritableFile",
+                  {},
+                  {"read", "/nonexistent/x.mode"},
+                  1,
+                  "can't write to /nonexistent/x.mode: the folder /nonexistent does not exist"},
         ErrorCase{"SilentProcessor", {"--silent-after", "3"}, {"info"}, 6, "time-out"},
         ErrorCase{"BusyProcessor", {"--refuse"}, {"info"}, 3, "connected to another host"},
         // Silent right after the read (67 commands): the change is not confirmed.

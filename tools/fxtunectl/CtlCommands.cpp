@@ -322,8 +322,5 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options) {
 }
 
 std::string CantWriteLine(const fx::FileWriteResult& failure) {
-    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    return line + " (" + failure.reason + ")";
+    return "can't write to " + failure.path + ": " + failure.cause;
 }
