@@ -30,6 +30,12 @@ float FloatAt(const uint8_t* values, int index) {
 }
 } // namespace
 
+CompressorValues CompressorOnPageSteps(double thresholdDb, double ratio, double attackMs,
+                                       double releaseMs) {
+    return {static_cast<float>(std::round(thresholdDb)), std::round(ratio * 10.0) / 10.0,
+            std::round(attackMs), std::round(releaseMs)};
+}
+
 int CompressorBlock(int index) {
     if (!IsValidIndex(index)) return -1;
     return index == kRecordVarIndex ? kRecordBlock : index + 5;

@@ -120,15 +120,15 @@ TEST_F(FxtunectlOutputVerbsTest, XoverSetsTheCrossoverBandAndItsSections) {
     }
     EXPECT_EQ("CH 6 band 7: Bessel 18dB LP at 120 Hz\n", Ctl({"xover"}).out);
     ASSERT_EQ(0, Ctl({"xover", "3", "80"}).status); // by number
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
     EXPECT_TRUE(Contains(Ctl({"output", "6"}).out,
-                         "band 7: LinkwitzRiely 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
+                         "band 7: Linkwitz-Riley 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
 
     // A high-pass keeps the high-pass column.
     ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150", "hp"}).status);
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
     ASSERT_EQ(0, Ctl({"xover", "1", "160"}).status);
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 24dB HP at 160 Hz\n", Ctl({"xover"}).out);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 24dB HP at 160 Hz\n", Ctl({"xover"}).out);
 }
 
 struct VerbError {

@@ -168,7 +168,7 @@ TEST_F(FxtunectlTest, ModeCommandsSendTheirCodes) {
     StartSimulator();
     const auto store = Ctl({"mode", "store", "4"});
     ASSERT_EQ(0, store.status) << store.err;
-    EXPECT_EQ("Saving Mode 4 ……\n", store.out);
+    EXPECT_EQ("stored into M4\n", store.out);
     ASSERT_EQ(0, Ctl({"mode", "load", "3"}).status);
     ASSERT_EQ(0, Ctl({"mode", "reset", "1"}).status);
     const std::string log = sim->CommandLog();

@@ -11,6 +11,7 @@
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "CtlSpeakerVerbs.h"
+#include "CtlWarnings.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -40,7 +41,9 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
 }
 
 bool ParseNumber(const std::string& text, double& value) {
-    return fx::ParseDecimal(text, value);
+    const bool ok = fx::ParseDecimal(text, value);
+    if (ok) WarnIfHexadecimal(text);
+    return ok;
 }
 
 CtlResult Usage(const std::string& what) {
@@ -67,6 +70,14 @@ struct CommandArguments {
     SpeakerVerbArgs speaker;
     AutoEqArgs autoEq; // the measurement and target read before connecting
 };
+
+// A time keeps whole samples (1/48 ms), a float its 24 bits: said when what
+// get will print differs from what was given.
+void WarnIfStoredOtherwise(int block, int parameter, double value) {
+    const std::string kept = fx::DspValueText(block, parameter, value);
+    const auto range = fx::DspParamRange(block, parameter);
+    WarnIfRounded("VALUE", value, std::strtod(kept.c_str(), nullptr), range ? range->unit : "");
+}
 
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
     if (!ParseInt(args[0], 0, 255, out.block) || !ParseInt(args[1], 0, 255, out.parameter))
@@ -104,7 +115,13 @@ CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
     if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");
     const std::string refusal = fx::CheckEqBandValues(out.type, out.frequency, out.gain, out.q);
-    return refusal.empty() ? CtlResult::Ok() : Usage(refusal);
+    if (!refusal.empty()) return Usage(refusal);
+    // The band record keeps whole hertz, tenths of a dB and thousandths of Q.
+    const EqBandRecord kept = QuantiseEqBand({out.gain, out.frequency, out.q, out.type});
+    WarnIfRounded("FREQ", out.frequency, kept.frequency, " Hz");
+    WarnIfRounded("GAIN", out.gain, kept.gain, " dB");
+    WarnIfRounded("Q", out.q, kept.q, "");
+    return CtlResult::Ok();
 }
 
 CtlResult ParseMode(const std::vector<std::string>& args, CommandArguments& out) {
@@ -127,7 +144,9 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
         if (!result.ok()) return result;
         if (!ParseNumber(args[2], out.value)) return Usage("VALUE is a number: " + args[2]);
         const std::string refusal = fx::CheckDspParamValue(out.block, out.parameter, out.value);
-        return refusal.empty() ? result : Usage(refusal);
+        if (!refusal.empty()) return Usage(refusal);
+        WarnIfStoredOtherwise(out.block, out.parameter, out.value);
+        return result;
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
@@ -224,8 +243,8 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
         const std::string number = std::to_string(ClampMode(args.mode) + 1);
         result =
             SendConfirmed("the store into M" + number, 1, [&] { StoreMachineMode(args.mode); });
-        // The editor's notice after a store, printed once the link is let go.
-        if (result.ok()) session.View().ShowInfo("Saving Mode " + number + " ……", 0);
+        // Printed once the link is let go, in the words write uses.
+        if (result.ok()) session.View().ShowInfo("stored into M" + number, 0);
         return result;
     }
     const int readsBefore = session.View().Snapshot().readEnded;

@@ -41,6 +41,11 @@ CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) 
     return CtlResult::Ok();
 }
 
+// "1 filter", "2 filters".
+std::string CountOf(int count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // The preamp and the includes, which the import does not carry out, and the
 // header lines it skipped (one line on stderr: a notice, not an error).
 void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text) {
@@ -100,8 +105,9 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     const int active = text.ActiveCount();
     const int off = static_cast<int>(text.filters.size()) - active;
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
-    std::printf("%s: %d filters, %d bands off, %d bands flat\n",
-                fx::EqSetName(arguments.set, options.language).c_str(), active, off, flat);
+    std::printf("%s: %s, %s off, %s flat\n", fx::EqSetName(arguments.set, options.language).c_str(),
+                CountOf(active, "filter").c_str(), CountOf(off, "band").c_str(),
+                CountOf(flat, "band").c_str());
     return CtlResult::Ok();
 }
 

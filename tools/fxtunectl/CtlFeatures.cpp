@@ -2,6 +2,7 @@
 
 #include "CtlConfirm.h"
 #include "CtlSession.h"
+#include "CtlWarnings.h"
 
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
@@ -24,7 +25,9 @@ CtlResult Usage(const std::string& what) {
 bool ParseNumber(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(value);
+    const bool ok = !text.empty() && *end == '\0' && std::isfinite(value);
+    if (ok) WarnIfHexadecimal(text);
+    return ok;
 }
 
 // A number within low..high; the message names the range.
@@ -67,6 +70,14 @@ CtlResult ParseLevel(const std::vector<std::string>& args, LevelArguments& out) 
         CtlResult result = ParseInRange(args[i], r.what, r.low, r.high, r.unit, out.values[i]);
         if (!result.ok()) return result;
     }
+    // The features dialog's steps, said when they change what was given.
+    double* v = out.values;
+    const CompressorValues steps = CompressorOnPageSteps(v[0], v[1], v[2], v[3]);
+    const double kept[4] = {steps.thresholdDb, steps.ratio, steps.attackMs, steps.releaseMs};
+    for (int i = 0; i < 4; ++i) {
+        WarnIfRounded(ranges[i].what, v[i], kept[i], ranges[i].unit);
+        v[i] = kept[i];
+    }
     return CtlResult::Ok();
 }
 
@@ -107,9 +118,18 @@ CtlResult SelectSource(const std::string& text) {
     });
 }
 
+// The features dialog's slider takes whole dB.
+CtlResult ParseBassBoost(const std::string& text, double& g) {
+    CtlResult result = ParseInRange(text, "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
+    if (!result.ok()) return result;
+    WarnIfRounded("DB", g, std::round(g), " dB");
+    g = std::round(g);
+    return result;
+}
+
 CtlResult BassBoost(const std::string& text) {
     double g = 0;
-    CtlResult result = ParseInRange(text, "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
+    CtlResult result = ParseBassBoost(text, g);
     if (!result.ok()) return result;
     // The panel write, then the filter writes.
     return SendConfirmed("the bass boost", 1 + kBassBoostFilterCount, [g] { SetBassBoost(g); });
@@ -162,8 +182,7 @@ CtlResult CheckFeatureArguments(const CtlOptions& options) {
     if (verb == "bass-boost") {
         if (args.size() > 1) return Usage("bass-boost takes no argument, or DB (-40..0)");
         double g = 0;
-        if (args.size() == 1)
-            return ParseInRange(args[0], "DB", kBassBoostMinDb, kBassBoostMaxDb, " dB", g);
+        if (args.size() == 1) return ParseBassBoost(args[0], g);
         return CtlResult::Ok();
     }
     if (args.empty()) return CtlResult::Ok();
@@ -178,6 +197,8 @@ CtlResult CheckFeatureArguments(const CtlOptions& options) {
 }
 
 CtlResult RunFeatureCommand(CtlSession& session, const CtlOptions& options) {
+    // The arguments were checked, and warned about, before connecting.
+    const QuietCtlWarnings quiet;
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     const std::string& verb = options.command;

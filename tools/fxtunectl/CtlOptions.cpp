@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace {
@@ -159,7 +160,9 @@ const char* CtlUsage() {
             "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
             "COMMAND\n"
             "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
-            "options:\n"
+            "       fxtunectl --help | --version\n"
+            "options (--host, --port and --lang also as --port=N; --json also after the\n"
+            "command):\n"
             "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
             "                   times to run the command on every processor at once: each\n"
             "                   line of output starts with the processor's address and the\n"
@@ -220,17 +223,28 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
     int i = 1;
     PortState ports;
     for (; i < argc; ++i) {
-        const std::string arg = argv[i];
+        std::string arg = argv[i];
+        // --port=N as well as --port N.
+        std::optional<std::string> attached;
+        const size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            attached = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        if (attached && arg != "--host" && arg != "--port" && arg != "--lang") {
+            error = arg + " takes no value";
+            return false;
+        }
         if (arg == "--usb") {
             options.usb = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--host" || arg == "--port" || arg == "--lang") {
-            if (i + 1 >= argc) {
+            if (!attached && i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
             }
-            const std::string value = argv[++i];
+            const std::string value = attached ? *attached : std::string(argv[++i]);
             if (arg == "--host") {
                 AddHost(options, value, ports);
             } else if (arg == "--lang") {
@@ -253,7 +267,13 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         return false;
     }
     options.command = argv[i++];
-    options.arguments.assign(argv + i, argv + argc);
+    // --json may also follow the verb and its arguments.
+    for (; i < argc; ++i) {
+        if (std::string(argv[i]) == "--json")
+            options.json = true;
+        else
+            options.arguments.push_back(argv[i]);
+    }
     const auto found = CommandArity().find(options.command);
     if (found == CommandArity().end()) {
         error = "unknown command: " + options.command;

@@ -3,6 +3,7 @@
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
+#include "CtlWarnings.h"
 
 #include "controls/EqModel.h"
 #include "link/ReplyDispatcher.h"
@@ -39,11 +40,14 @@ CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
 }
 
-// Letters and digits only, in lower case: "Bessel 18dB" and "bessel18db" meet.
+// Letters and digits only, in lower case: "Bessel 18dB" and "bessel18db"
+// meet, and so do "Linkwitz-Riley" and its old misspelling "LinkwitzRiely".
 std::string Folded(const std::string& text) {
     std::string folded;
     for (unsigned char c : text)
         if (std::isalnum(c)) folded += char(std::tolower(c));
+    const size_t misspelt = folded.find("riely");
+    if (misspelt != std::string::npos) folded.replace(misspelt, 5, "riley");
     return folded;
 }
 
@@ -89,6 +93,17 @@ CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
         return Refuse("ATTACK is 1..100 ms");
     if (!NumberWithin(args[4], kCompReleaseMinMs, kCompReleaseMaxMs, out.release))
         return Refuse("RELEASE is 1..1000 ms");
+    // The page's steps, said when they change what was given.
+    const CompressorValues steps =
+        CompressorOnPageSteps(out.threshold, out.ratio, out.attack, out.release);
+    WarnIfRounded("THRESHOLD", out.threshold, steps.thresholdDb, " dB");
+    WarnIfRounded("RATIO", out.ratio, steps.ratio, "");
+    WarnIfRounded("ATTACK", out.attack, steps.attackMs, " ms");
+    WarnIfRounded("RELEASE", out.release, steps.releaseMs, " ms");
+    out.threshold = steps.thresholdDb;
+    out.ratio = steps.ratio;
+    out.attack = steps.attackMs;
+    out.release = steps.releaseMs;
     return CtlResult::Ok();
 }
 

@@ -21,7 +21,7 @@ struct OutputVerbArgs {
     double threshold = 0, ratio = 0, attack = 0, release = 0;
     bool settings = false; // comp: the four settings given
     int on = -1;           // comp: switch on (1) or off (0), -1 as it is
-    bool query = false; // xover without arguments
+    bool query = false;    // xover without arguments
     int alignment = 0;
     int frequency = 0;
     int lowPass = -1; // xover: 1 low-pass, 0 high-pass, -1 as the band is

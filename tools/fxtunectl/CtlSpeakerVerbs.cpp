@@ -3,6 +3,7 @@
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
+#include "CtlWarnings.h"
 
 #include "link/ReplyDispatcher.h"
 #include "state/OutputChannels.h"
@@ -51,6 +52,9 @@ CtlResult ParseDelay(const std::vector<std::string>& args, SpeakerVerbArgs& out)
         const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
         if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
             return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
+        // Whole samples of 1/48 ms: said when what delay prints differs.
+        WarnIfRounded("MS", out.ms, std::strtod(fx::MillisecondsText(out.ms).c_str(), nullptr),
+                      " ms");
         next = 2;
     }
     for (; next < args.size(); ++next) {
@@ -72,6 +76,9 @@ CtlResult ParsePlace(const std::string& x, const std::string& y, SpeakerVerbArgs
     if (!NumberWithin(x, -kLargestHalfRoom, kLargestHalfRoom, out.x) ||
         !NumberWithin(y, -kLargestHalfRoom, kLargestHalfRoom, out.y))
         return Refuse("X and Y are metres from the room's centre, -5..5");
+    // The room plan keeps tenths of a metre.
+    WarnIfRounded("X", out.x, DecodeSignedTenths(EncodeSignedTenths(out.x)), " m");
+    WarnIfRounded("Y", out.y, DecodeSignedTenths(EncodeSignedTenths(out.y)), " m");
     return CtlResult::Ok();
 }
 
