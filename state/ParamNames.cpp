@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <numbers>
 
 namespace fx {
@@ -557,6 +558,22 @@ const ParamItem* FindDspParamItem(int block, int parameter, int valueIndex) {
 const ParamItem* FindEqBandItem(int set, int band) {
     if (band < 0 || band >= EqSetSlots(set)) return nullptr;
     return FindParamItemAt(EqBandOffset(set, band));
+}
+
+const ParamItem* FindParamItemByName(const std::string& name) {
+    // Folded name -> item; nullptr where two items fold to one name.
+    static const std::map<std::string, const ParamItem*> byName = [] {
+        std::map<std::string, const ParamItem*> names;
+        for (const ParamItem& item : ParamItems()) {
+            for (int language : {kLanguageChinese, kLanguageEnglish}) {
+                const auto [at, added] = names.emplace(FoldedName(item.Name(language)), &item);
+                if (!added && at->second != &item) at->second = nullptr;
+            }
+        }
+        return names;
+    }();
+    const auto found = byName.find(FoldedName(name));
+    return found == byName.end() ? nullptr : found->second;
 }
 
 ParamValue ReadParamValue(const ParamItem& item, const uint8_t* image, int language) {

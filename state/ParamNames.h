@@ -70,6 +70,10 @@ const std::vector<ParamItem>& ParamItems();
 const ParamItem* FindParamItemAt(int offset);
 const ParamItem* FindDspParamItem(int block, int parameter, int valueIndex = 0);
 const ParamItem* FindEqBandItem(int set, int band);
+// The item a person names as diff and dump print it, in either language
+// ("CH 3 delay", "ch3 Delay", "通道3延时"), compared without case, spaces or
+// punctuation; nullptr when no item has the name (or, folded, more than one).
+const ParamItem* FindParamItemByName(const std::string& name);
 
 // An item's value as shown: the text with its unit, and for scripts the
 // number, its unit, and the band for a band record.

@@ -162,3 +162,17 @@ TEST(EqSetAndTypeText, NamesAndNumbersAsTyped) {
                  {"18", -1}, {"BP", -1}, {"", -1},   {"1.0", -1}};
     for (const auto& c : types) EXPECT_EQ(c.type, fx::EqTypeFromText(c.text)) << c.text;
 }
+
+// Every item is found by each of its names, however typed; no two items fold
+// to one name.
+TEST(ParamItemByName, EveryItemByItsNames) {
+    for (const fx::ParamItem& item : fx::ParamItems()) {
+        for (int language : {kLanguageChinese, kLanguageEnglish})
+            EXPECT_EQ(&item, fx::FindParamItemByName(item.Name(language))) << item.Name(language);
+    }
+    const fx::ParamItem* delay = fx::FindDspParamItem(7, 15);
+    EXPECT_EQ(delay, fx::FindParamItemByName("ch3 DELAY"));
+    EXPECT_EQ(delay, fx::FindParamItemByName("  CH-3 delay "));
+    EXPECT_EQ(nullptr, fx::FindParamItemByName("CH 9 delay"));
+    EXPECT_EQ(nullptr, fx::FindParamItemByName(""));
+}

@@ -159,8 +159,13 @@ TEST_F(FxtunectlTest, DumpListsEveryRecordAndSet) {
     EXPECT_EQ(232, CountOf(dump.out, "{\"block\":"));
     EXPECT_EQ(16, CountOf(dump.out, "{\"set\":"));
     EXPECT_NE(std::string::npos,
-              dump.out.find("{\"block\":1,\"parameter\":14,\"raw\":[\"3F000000\"],\"value\":50}"))
-        << "the microphone level, 50 %";
+              dump.out.find("{\"block\":1,\"parameter\":14,\"name\":\"Mic Vol\",\"raw\":["
+                            "\"3F000000\"],\"value\":50}"))
+        << "the microphone level, 50 %, by the name diff prints";
+    EXPECT_NE(std::string::npos,
+              dump.out.find("{\"block\":13,\"parameter\":10,\"names\":[\"Recording compressor "
+                            "threshold\",\"Recording compressor value x1\","))
+        << "a record of several values names each";
     EXPECT_NE(std::string::npos, dump.out.find("\"module\":\"ARN63\""));
 }
 

@@ -8,10 +8,13 @@
 #include "link/ReplyDispatcher.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
+#include "state/EqMath.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
 #include "state/TextNumbers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -165,6 +168,34 @@ CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>&
     return CtlResult::Ok();
 }
 
+// A low-pass or high-pass of the set (a crossover, or a band of that type)
+// inside the fit's range: the fit would fill in what it cuts. One warning
+// each, with the range that stops at it.
+void WarnOfPassesInTheRange(const AutoEqArgs& args, const uint8_t* panel) {
+    const double low = args.request.lowHz, high = args.request.highHz;
+    // A compound band's sections share its frequency: the band speaks for them.
+    const bool compound = args.set == OutputEqSet(kCrossoverChannel);
+    const std::vector<int> free = fx::FreeEqBands(args.set, panel);
+    for (int band = 0; band < EqBandCount(args.set); ++band) {
+        if (compound && band > kCrossoverBand && band < kCrossoverBand + kCompoundSections)
+            continue;
+        if (std::find(free.begin(), free.end(), band) != free.end()) continue;
+        const EqBandRecord record = DecodeEqBandRecord(panel + EqBandOffset(args.set, band));
+        const bool lowPass = IsLowPassLike(record.type), highPass = IsHighPassLike(record.type);
+        if ((!lowPass && !highPass) || record.frequency <= low || record.frequency >= high)
+            continue;
+        const bool crossover = compound && band == kCrossoverBand;
+        std::fprintf(stderr,
+                     "fxtunectl: warning: auto-eq: the range %g-%g Hz runs past the %s%s at "
+                     "%.0f Hz (band %d of %s): the fit fills in what it cuts; --range %g-%g "
+                     "stops at it\n",
+                     low, high, crossover ? "crossover " : "", lowPass ? "low-pass" : "high-pass",
+                     record.frequency, band + 1,
+                     fx::EqSetName(args.set, fx::kLanguageEnglish).c_str(),
+                     lowPass ? low : record.frequency, lowPass ? record.frequency : high);
+    }
+}
+
 } // namespace
 
 CtlResult ParseAutoEqArguments(const CtlOptions& options, AutoEqArgs& out) {
@@ -197,6 +228,7 @@ CtlResult RunAutoEq(CtlSession& session, const CtlOptions& options, const AutoEq
     if (args.bands > static_cast<int>(slots.size()))
         return Usage("EQ set " + std::to_string(args.set) + " has " + std::to_string(slots.size()) +
                      " free bands, not " + std::to_string(args.bands));
+    WarnOfPassesInTheRange(args, store.Panel());
     fx::AutoEqRequest request = args.request;
     request.keptBands = fx::KeptEqBands(args.set, store.Panel());
     request.bandCount = args.bands > 0 ? args.bands : static_cast<int>(slots.size());

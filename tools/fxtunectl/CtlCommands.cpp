@@ -87,6 +87,22 @@ CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArgum
     return CtlResult::Ok();
 }
 
+// A parameter by the name diff and dump print (one argument) or by BLOCK
+// PARAM (two); how many arguments name it.
+CtlResult ParseParameter(const std::vector<std::string>& args, bool byName, CommandArguments& out) {
+    if (!byName) return ParseBlockParameter(args, out);
+    const fx::ParamItem* item = fx::FindParamItemByName(args[0]);
+    if (!item)
+        return Usage("no parameter named \"" + args[0] +
+                     "\" (give BLOCK PARAM, or a name as diff and dump print it)");
+    out.block = item->block;
+    out.parameter = item->parameter;
+    if (item->block < 0 || item->valueIndex != 0 || !EditableEntry(item->block, item->parameter))
+        return CtlResult::Fail(kExitFailed,
+                               "no editable DSP parameter: " + item->Name(fx::kLanguageEnglish));
+    return CtlResult::Ok();
+}
+
 // The bands eq reaches: those the set's page shows as bands of their own,
 // counted from 1. The crossover band of CH 6 and its sections belong to
 // xover, the split filters and the max-bass low-pass to their pages' verbs.
@@ -138,11 +154,17 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     const auto& args = options.arguments;
     const std::string& command = options.command;
     if (command == "read" || command == "write") out.path = args[0];
-    if (command == "get") return ParseBlockParameter(args, out);
+    if (command == "get") {
+        if (args.empty() || args.size() > 2) return Usage("get takes BLOCK PARAM or NAME");
+        return ParseParameter(args, args.size() == 1, out);
+    }
     if (command == "set") {
-        CtlResult result = ParseBlockParameter(args, out);
+        if (args.size() < 2 || args.size() > 3)
+            return Usage("set takes BLOCK PARAM VALUE or NAME VALUE");
+        CtlResult result = ParseParameter(args, args.size() == 2, out);
         if (!result.ok()) return result;
-        if (!ParseNumber(args[2], out.value)) return Usage("VALUE is a number: " + args[2]);
+        const std::string& value = args.back();
+        if (!ParseNumber(value, out.value)) return Usage("VALUE is a number: " + value);
         const std::string refusal = fx::CheckDspParamValue(out.block, out.parameter, out.value);
         if (!refusal.empty()) return Usage(refusal);
         WarnIfStoredOtherwise(out.block, out.parameter, out.value);
@@ -255,10 +277,10 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
     return session.WaitForModeSwitchRead(readsBefore);
 }
 
-CtlResult Dump(CtlSession& session) {
+CtlResult Dump(CtlSession& session, int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::fputs(ImageToJson(session.Store()).c_str(), stdout);
+    std::fputs(ImageToJson(session.Store(), language).c_str(), stdout);
     return CtlResult::Ok();
 }
 
@@ -273,7 +295,7 @@ CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const Command
     if (command == "set") return Set(session, options, args);
     if (command == "eq") return Eq(session, options, args);
     if (command == "mode") return Mode(session, args);
-    if (command == "dump") return Dump(session);
+    if (command == "dump") return Dump(session, options.language);
     if (command == "diff") return RunDiff(session, options);
     if (command == "eq-import") return RunEqImport(session, options);
     if (command == "eq-export") return RunEqExport(session, options);
@@ -315,6 +337,10 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     CtlResult result = PrepareCommand(options, args);
     if (!result.ok()) return result;
     if (IsFileDiff(options)) return RunFileDiff(options);
+    if (IsAlignmentList(options)) {
+        PrintAlignments();
+        return CtlResult::Ok();
+    }
     CtlSession session(options, fx::Store());
     result = session.Connect();
     if (!result.ok()) return result;

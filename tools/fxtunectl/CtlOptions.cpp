@@ -20,8 +20,8 @@ const std::map<std::string, size_t>& CommandArity() {
         {"info", 0},
         {"read", 1},
         {"write", 1},
-        {"get", 2},
-        {"set", 3},
+        {"get", kOwnArity}, // BLOCK PARAM or NAME
+        {"set", kOwnArity}, // BLOCK PARAM VALUE or NAME VALUE
         {"eq", 6},
         {"mode", 2},
         {"dump", 0},
@@ -101,6 +101,8 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
         }
         return true;
     }
+    // Printed without a processor, so with or without one named.
+    if (IsAlignmentList(options)) return true;
     if (options.usb == !options.hosts.empty()) {
         error = "give either --host ADDRESS or --usb";
         return false;
@@ -154,12 +156,18 @@ bool IsFileDiff(const CtlOptions& options) {
     return options.command == "diff" && options.arguments.size() == 2;
 }
 
+bool IsAlignmentList(const CtlOptions& options) {
+    return options.command == "xover" && options.arguments.size() == 1 &&
+           options.arguments[0] == "list";
+}
+
 const char* CtlUsage() {
     static const std::string usage =
         std::string(
             "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
             "COMMAND\n"
             "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
+            "       fxtunectl xover list\n"
             "       fxtunectl --help | --version\n"
             "options (--host, --port and --lang also as --port=N; --json also after the\n"
             "command):\n"
@@ -177,8 +185,11 @@ const char* CtlUsage() {
             "  read FILE.mode                read the whole parameter set and save it\n"
             "  write FILE.mode               write a mode file to the processor\n"
             "                                (a name starting with m1..m4 also stores it)\n"
-            "  get BLOCK PARAM               print a DSP parameter's value\n"
-            "  set BLOCK PARAM VALUE         set a DSP parameter (within its page's range)\n"
+            "  get BLOCK PARAM | NAME        print a DSP parameter's value, in the unit and\n"
+            "                                rounding set takes; NAME as diff and dump print\n"
+            "                                it (\"CH 3 delay\", any case and spacing)\n"
+            "  set BLOCK PARAM VALUE | NAME VALUE\n"
+            "                                set a DSP parameter (within its page's range)\n"
             "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band (20..20000 Hz, -15..15 dB,\n"
             "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
             "  mode load|store|reset M       machine mode M (1..4)\n"
@@ -187,7 +198,9 @@ const char* CtlUsage() {
             "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
             "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
             "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
-            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both,\n"
+            "                                panel-lock=on|off, and within the panel lock\n"
+            "                                volume-lock=on|off, mode-lock=on|off\n"
             "  remote save FILE.remo         save the remote key codes to a remote file\n"
             "  remote load FILE.remo         send a remote file's key codes to the processor\n"
             "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"

@@ -25,6 +25,7 @@ const char* const kOutputVerbUsage =
     "                                set it: threshold -60..0 dB, ratio 1..30, attack\n"
     "                                1..100 ms, release 1..1000 ms; switches it on\n"
     "                                unless off is given\n"
+    "  xover list                    the alignments by number and name (no processor)\n"
     "  xover [ALIGNMENT FREQ [lp|hp]]\n"
     "                                CH 6 crossover band (band 7): print it, or make it\n"
     "                                a crossover of the alignment (0..10 or its name) at\n"
@@ -109,7 +110,7 @@ CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
 
 CtlResult ParseXover(const std::vector<std::string>& args, OutputVerbArgs& out) {
     out.query = args.empty();
-    if (out.query) return CtlResult::Ok();
+    if (out.query || (args.size() == 1 && args[0] == "list")) return CtlResult::Ok();
     if (!ParseAlignment(args[0], out.alignment))
         return Refuse("ALIGNMENT is 0..10 or one of the alignment names, such as \"Bessel 18dB\"");
     if (!WholeWithin(args[1], 20, 20000, out.frequency)) return Refuse("FREQ is 20..20000 Hz");
@@ -221,6 +222,11 @@ CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVe
 
 } // namespace
 
+void PrintAlignments() {
+    for (int row = 0; row < kCrossoverAlignmentCount; ++row)
+        std::printf("%2d %s\n", row, CrossoverAlignment[row].name);
+}
+
 bool IsOutputVerb(const std::string& command) {
     return command == "comp" || command == "xover" || command == "output";
 }
@@ -228,10 +234,11 @@ bool IsOutputVerb(const std::string& command) {
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out) {
     const auto& args = options.arguments;
     const size_t count = args.size();
-    const bool arityOk = options.command == "comp"
-                             ? count == 1 || count == 2 || count == 5 || count == 6
-                         : options.command == "xover" ? count == 0 || count == 2 || count == 3
-                                                      : count == 1;
+    const bool arityOk =
+        options.command == "comp" ? count == 1 || count == 2 || count == 5 || count == 6
+        : options.command == "xover"
+            ? count == 0 || count == 2 || count == 3 || (count == 1 && args[0] == "list")
+            : count == 1;
     if (!arityOk) return Refuse("wrong number of arguments for " + options.command);
     if (options.command == "comp") return ParseComp(args, out);
     if (options.command == "xover") return ParseXover(args, out);

@@ -27,5 +27,7 @@ struct OutputVerbArgs {
     int lowPass = -1; // xover: 1 low-pass, 0 high-pass, -1 as the band is
 };
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out);
+// xover list: every alignment by number and name, one a line.
+void PrintAlignments();
 // Runs the verb after the session's connection.
 CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options, const OutputVerbArgs& args);

@@ -28,10 +28,10 @@ int main(int argc, char** argv) {
     BuildDefaultImage();
     // Several processors: refused input is refused once, before any of them is
     // contacted; warnings come from each processor's run, with its address.
-    const bool several = options.hosts.size() > 1;
+    const bool several = options.hosts.size() > 1 && !IsAlignmentList(options);
     SetCtlWarnings(!several);
     const CtlResult result = several ? CheckCtlCommand(options) : RunCtlCommand(options);
-    if (result.ok() && options.hosts.size() > 1) return RunOnEveryHost(options);
+    if (result.ok() && several) return RunOnEveryHost(options);
     std::fflush(stdout);
     // A diff that found differences fails without a message.
     if (!result.message.empty()) std::fprintf(stderr, "fxtunectl: %s\n", result.message.c_str());
