@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -136,6 +137,54 @@ TEST_F(FxtunectlConventionsTest, TextsSayTheSameThingTheSameWay) {
     EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 24dB LP at 90 Hz\n", Ctl({"xover"}).out);
     ASSERT_EQ(0, Ctl({"xover", "linkwitz-riley-36db", "90"}).status);
     EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 36dB LP at 90 Hz\n", Ctl({"xover"}).out);
+}
+
+// With --lang zh every line a verb prints is Chinese (numbers, units, the
+// model's source names and the alignment names aside).
+TEST_F(FxtunectlConventionsTest, ChineseOutputIsWhollyChinese) {
+    const std::string filters = child::TempPath("zh-filters.txt");
+    std::ofstream(filters) << "Filter 1: ON PK Fc 100 Hz Gain -3.0 dB Q 1.41\n";
+    // A room with a mode of +6 dB at 63 Hz.
+    const std::string room = child::TempPath("zh-room.txt");
+    std::ofstream measurement(room);
+    for (double f = 10.0; f < 24000.0; f *= std::pow(2.0, 1.0 / 24.0)) {
+        const double octaves = std::log2(f / 63.0);
+        measurement << f << "," << 75.0 + 6.0 * std::exp(-octaves * octaves / 0.05) << "\n";
+    }
+    measurement.close();
+    const std::vector<std::vector<std::string>> verbs = {
+        {"info"},
+        {"output", "6"},
+        {"delay"},
+        {"surround"},
+        {"comp", "rec"},
+        {"xover"},
+        {"source"},
+        {"auto-level"},
+        {"bass-boost"},
+        {"mode", "store", "2"},
+        {"eq-import", "ch1", filters},
+        {"auto-eq", "ch1", room, "--dry-run"},
+    };
+    const char* const english[] = {"level",   "delay",      " on",        " off",      "band",
+                                   "filter",  "stored",     "compressor", "threshold", "ratio",
+                                   "attack",  "release",    "source",     "phase",     "mute",
+                                   "room",    "listener",   "speaker",    "selected",  "module",
+                                   "version", "compatible", "mode:",      "peaking",   "RMS",
+                                   "dry run", "channel",    "crossover",  " at "};
+    EXPECT_EQ(0u, Ctl({"--lang", "zh", "info"}).out.find("模块: ARN63\n指令集版本: 19\n"));
+    for (const auto& verb : verbs) {
+        std::vector<std::string> args = {"--lang", "zh"};
+        args.insert(args.end(), verb.begin(), verb.end());
+        const child::Result run = Ctl(args);
+        ASSERT_EQ(0, run.status) << verb[0] << ": " << run.err;
+        EXPECT_FALSE(run.out.empty()) << verb[0];
+        for (const char* word : english)
+            EXPECT_FALSE(Contains(run.out, word)) << verb[0] << " prints \"" << word << "\":\n"
+                                                  << run.out;
+    }
+    std::remove(filters.c_str());
+    std::remove(room.c_str());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "CtlCommands.h"
 #include "CtlConfirm.h"
 #include "CtlSession.h"
+#include "CtlWords.h"
 #include "ImageJson.h"
 
 #include "link/ReplyDispatcher.h"
@@ -130,16 +131,18 @@ void PrintJson(const AutoEqArgs& args, int language, const std::vector<int>& slo
 
 void PrintProse(const AutoEqArgs& args, int language, const std::vector<int>& slots,
                 const fx::AutoEqResult& fit, bool written) {
-    std::printf("%s: %d peaking bands\n", fx::EqSetName(args.set, language).c_str(),
-                static_cast<int>(fit.bands.size()));
+    std::printf(Say(language, "%s: %d个参量频段\n", "%s: %d peaking bands\n"),
+                fx::EqSetName(args.set, language).c_str(), static_cast<int>(fit.bands.size()));
     for (size_t i = 0; i < fit.bands.size(); ++i) {
         const EqBandRecord& b = fit.bands[i];
-        std::printf("band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n", slots[i] + 1, b.frequency, b.gain,
-                    b.q);
+        std::printf(Say(language, "频段%d: 参量 %.0f Hz %+.1f dB Q %.3f\n",
+                        "band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n"),
+                    slots[i] + 1, b.frequency, b.gain, b.q);
     }
-    std::printf("RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n", args.request.lowHz,
-                args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
-    if (!written) std::printf("dry run: nothing written\n");
+    std::printf(Say(language, "%g-%g Hz 均方根偏差: 之前 %.2f dB, 之后 %.2f dB\n",
+                    "RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n"),
+                args.request.lowHz, args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
+    if (!written) std::printf("%s\n", Say(language, "试运行: 未写入", "dry run: nothing written"));
 }
 
 // The measurement with the whole set as it will be: the kept bands and the fit.

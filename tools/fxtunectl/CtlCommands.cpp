@@ -12,6 +12,7 @@
 #include "CtlSession.h"
 #include "CtlSpeakerVerbs.h"
 #include "CtlWarnings.h"
+#include "CtlWords.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -187,21 +188,24 @@ std::string FieldText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
-CtlResult Info(CtlSession& session) {
+CtlResult Info(CtlSession& session, int language) {
     fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll(false);
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
-    std::printf("module: %s\n", ModuleNameText().c_str());
-    std::printf("command-set version: %d\n", store.Identity().commandSetVersion);
-    std::printf(
-        "MCU version: %s\n",
-        FieldText(store.Identity().firstVersion, sizeof store.Identity().firstVersion).c_str());
-    std::printf(
-        "DSP version: %s\n",
-        FieldText(store.Identity().secondVersion, sizeof store.Identity().secondVersion).c_str());
-    std::printf("compatible: %s\n", compatible ? "yes" : "no");
-    if (compatible) std::printf("current mode: M%d\n", store.CurrentMode().load() + 1);
+    const IdentityRecord& identity = store.Identity();
+    std::printf("%s: %s\n", Say(language, "模块", "module"), ModuleNameText().c_str());
+    std::printf("%s: %d\n", Say(language, "指令集版本", "command-set version"),
+                identity.commandSetVersion);
+    std::printf("%s: %s\n", Say(language, "MCU版本", "MCU version"),
+                FieldText(identity.firstVersion, sizeof identity.firstVersion).c_str());
+    std::printf("%s: %s\n", Say(language, "DSP版本", "DSP version"),
+                FieldText(identity.secondVersion, sizeof identity.secondVersion).c_str());
+    std::printf("%s: %s\n", Say(language, "兼容", "compatible"),
+                compatible ? Say(language, "是", "yes") : Say(language, "否", "no"));
+    if (compatible)
+        std::printf("%s: M%d\n", Say(language, "当前模式", "current mode"),
+                    store.CurrentMode().load() + 1);
     return session.CheckCompatible();
 }
 
@@ -214,7 +218,13 @@ CtlResult Read(CtlSession& session, const std::string& path) {
 }
 
 // The file was read and checked before anything was connected.
-CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file) {
+// "stored into M3", after write and mode store alike.
+std::string StoredText(int mode, int language) {
+    return Say(language, "已存入M", "stored into M") + std::to_string(mode + 1);
+}
+
+CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file,
+                int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     g_PendingStoreMode = PendingStoreModeFromFileName(path);
@@ -227,7 +237,7 @@ CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFile
         result = SendConfirmed("the store into M" + std::to_string(mode + 1), 2,
                                [mode] { StoreWrittenModeFile(mode); });
         if (!result.ok()) return result;
-        std::printf("stored into M%d\n", mode + 1);
+        std::printf("%s\n", StoredText(mode, language).c_str());
     }
     return CtlResult::Ok();
 }
@@ -258,7 +268,7 @@ CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArgume
     });
 }
 
-CtlResult Mode(CtlSession& session, const CommandArguments& args) {
+CtlResult Mode(CtlSession& session, const CommandArguments& args, int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     if (args.action == "store") {
@@ -266,7 +276,7 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
         result =
             SendConfirmed("the store into M" + number, 1, [&] { StoreMachineMode(args.mode); });
         // Printed once the link is let go, in the words write uses.
-        if (result.ok()) session.View().ShowInfo("stored into M" + number, 0);
+        if (result.ok()) session.View().ShowInfo(StoredText(ClampMode(args.mode), language), 0);
         return result;
     }
     const int readsBefore = session.View().Snapshot().readEnded;
@@ -286,15 +296,16 @@ CtlResult Dump(CtlSession& session, int language) {
 
 CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     const std::string& command = options.command;
-    if (command == "info") return options.json ? PrintInfoJson(session) : Info(session);
+    if (command == "info")
+        return options.json ? PrintInfoJson(session) : Info(session, options.language);
     if (command == "read") return Read(session, args.path);
-    if (command == "write") return Write(session, args.path, args.modeFile);
+    if (command == "write") return Write(session, args.path, args.modeFile, options.language);
     if (command == "get")
         return options.json ? PrintGetJson(session, args.block, args.parameter, options.language)
                             : Get(session, args);
     if (command == "set") return Set(session, options, args);
     if (command == "eq") return Eq(session, options, args);
-    if (command == "mode") return Mode(session, args);
+    if (command == "mode") return Mode(session, args, options.language);
     if (command == "dump") return Dump(session, options.language);
     if (command == "diff") return RunDiff(session, options);
     if (command == "eq-import") return RunEqImport(session, options);

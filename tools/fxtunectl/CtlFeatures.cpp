@@ -3,6 +3,7 @@
 #include "CtlConfirm.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
+#include "CtlWords.h"
 
 #include "link/LinkState.h"
 #include "state/DeviceIdentity.h"
@@ -93,16 +94,17 @@ int SelectedSource() {
     return static_cast<int>(std::lround(GetDspParam(kMusicSourceBlock, kMusicSourceParameter)));
 }
 
-void PrintSources() {
+void PrintSources(int language) {
     const int selected = SelectedSource();
     for (const MusicSourceChoice& choice : MusicSourcesOfModel()) {
         const double level =
             GetDspParam(kMusicSourceBlock, MusicSourceLevelParameter(choice.source));
         std::printf("%2d %-8s %3.0f%%%s\n", choice.source, choice.name, level,
-                    choice.source == selected ? "  selected" : "");
+                    choice.source == selected ? Say(language, "  已选", "  selected") : "");
     }
     if (!FindMusicSource(MusicInputDialogFor(), selected))
-        std::printf("selected: %d, not offered by %s\n", selected, ModuleNameText().c_str());
+        std::printf(Say(language, "已选: %d, %s 不提供\n", "selected: %d, not offered by %s\n"),
+                    selected, ModuleNameText().c_str());
 }
 
 CtlResult SelectSource(const std::string& text) {
@@ -157,11 +159,15 @@ CtlResult AutoLevel(const std::vector<std::string>& args) {
     });
 }
 
-void PrintAutoLevel() {
-    std::printf("auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
-                "release: %.0f ms\n",
-                AutoLevelOn() ? "on" : "off", g_AutoLevel().thresholdDb, g_AutoLevel().ratio,
-                g_AutoLevel().attackMs, g_AutoLevel().releaseMs);
+void PrintAutoLevel(int language) {
+    std::printf(Say(language,
+                    "音乐输入电平自动控制: %s\n阀值: %g dB\n衰减比例: %.1f:1\n启动时间: %.0f ms\n"
+                    "释放时间: %.0f ms\n",
+                    "auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
+                    "release: %.0f ms\n"),
+                AutoLevelOn() ? Say(language, "开", "on") : Say(language, "关", "off"),
+                g_AutoLevel().thresholdDb, g_AutoLevel().ratio, g_AutoLevel().attackMs,
+                g_AutoLevel().releaseMs);
 }
 
 } // namespace
@@ -205,20 +211,21 @@ CtlResult RunFeatureCommand(CtlSession& session, const CtlOptions& options) {
     const auto& args = options.arguments;
     if (verb == "source") {
         if (args.empty()) {
-            PrintSources();
+            PrintSources(options.language);
             return CtlResult::Ok();
         }
         return SelectSource(args[0]);
     }
     if (verb == "bass-boost") {
         if (args.empty()) {
-            std::printf("bass-boost: %g dB\n", BassBoostDb());
+            std::printf("%s: %g dB\n", Say(options.language, "话筒低音增强", "bass-boost"),
+                        BassBoostDb());
             return CtlResult::Ok();
         }
         return BassBoost(args[0]);
     }
     if (args.empty()) {
-        PrintAutoLevel();
+        PrintAutoLevel(options.language);
         return CtlResult::Ok();
     }
     return AutoLevel(args);

@@ -4,12 +4,14 @@
 #include "CtlNumbers.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
+#include "CtlWords.h"
 
 #include "controls/EqModel.h"
 #include "link/ReplyDispatcher.h"
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 #include "state/ValueRanges.h"
 
 #include <algorithm>
@@ -34,8 +36,6 @@ const char* const kOutputVerbUsage =
     "  output CH                     output channel CH's (1..8) settings in words\n";
 
 namespace {
-
-const char* const kTypeNames[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
 
 CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
@@ -123,67 +123,92 @@ CtlResult ParseXover(const std::vector<std::string>& args, OutputVerbArgs& out) 
 
 // ---------------------------------------------------------------- words
 
-const char* TypeName(int type) {
-    return type >= 0 && type < 6 ? kTypeNames[type] : "section";
-}
-
 // "Butterworth 24dB LP", or the plain type of a crossover band without an alignment.
-std::string CrossoverWords(const SectionTypes& types) {
+std::string CrossoverWords(const SectionTypes& types, int language) {
     const CrossoverMatch match = MatchCrossover(types);
     if (match.bandType == EQ_LP || match.bandType == EQ_HP)
         return std::string(CrossoverAlignment[match.alignment].name) + " " +
-               TypeName(match.bandType);
-    if (match.bandType != 0) return TypeName(match.bandType);
-    return std::string("sections ") + std::to_string(types[0]) + "," + std::to_string(types[1]) +
-           "," + std::to_string(types[2]) + "," + std::to_string(types[3]);
+               fx::EqTypeText(match.bandType, language);
+    if (match.bandType != 0) return fx::EqTypeText(match.bandType, language);
+    return std::string(Say(language, "分节 ", "sections ")) + std::to_string(types[0]) + "," +
+           std::to_string(types[1]) + "," + std::to_string(types[2]) + "," +
+           std::to_string(types[3]);
 }
 
-void PrintBands(const fx::ParamStore& store, int channel) {
+void PrintBands(const fx::ParamStore& store, int channel, int language) {
     const int set = OutputEqSet(channel);
     const int shown = channel == kCrossoverChannel ? kCrossoverBand + 1 : EqBandCount(set);
     for (int band = 0; band < shown; ++band) {
         const EqBandRecord r = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, band));
         const bool crossover = channel == kCrossoverChannel && band == kCrossoverBand;
-        const std::string type =
-            crossover ? CrossoverWords(StoredSectionTypes(set, band)) : TypeName(r.type);
-        std::printf("band %d: %s %.0f Hz %+.1f dB Q %.2f%s\n", band + 1, type.c_str(), r.frequency,
-                    r.gain, r.q, crossover ? " (crossover)" : "");
+        const std::string type = crossover ? CrossoverWords(StoredSectionTypes(set, band), language)
+                                           : fx::EqTypeText(r.type, language);
+        std::printf("%s%d: %s %.0f Hz %+.1f dB Q %.2f%s\n", Say(language, "频段", "band "),
+                    band + 1, type.c_str(), r.frequency, r.gain, r.q,
+                    crossover ? Say(language, " (分频)", " (crossover)") : "");
     }
 }
 
-void PrintOutput(const fx::ParamStore& store, int channel) {
+std::string ChannelWords(int channel, int language) {
+    return Say(language, "通道", "CH ") + std::to_string(channel + 1);
+}
+
+const char* OnOff(bool on, int language) {
+    return on ? Say(language, "开", "on") : Say(language, "关", "off");
+}
+
+// "on, threshold -20 dB, ratio 4.0:1, attack 10 ms, release 200 ms"
+std::string CompressorWords(int index, int language) {
+    const CompressorValues& comp = g_Compressor()[index];
+    char text[200];
+    std::snprintf(text, sizeof text, "%s, %s %.0f dB, %s %.1f:1, %s %.0f ms, %s %.0f ms",
+                  OnOff(CompressorActive(index), language), Say(language, "阀值", "threshold"),
+                  comp.thresholdDb, Say(language, "衰减比例", "ratio"), comp.ratio,
+                  Say(language, "启动时间", "attack"), comp.attackMs,
+                  Say(language, "释放时间", "release"), comp.releaseMs);
+    return text;
+}
+
+void PrintOutput(const fx::ParamStore& store, int channel, int language) {
     const int block = OutputBlock(channel);
     const auto field = [block](int parameter) { return GetDspParam(block, parameter); };
-    static const char* const kLevels[kOutputLevelCount] = {"direct", "reverb", "echo", "music"};
+    static const char* const kLevels[2][kOutputLevelCount] = {
+        {"直达声音量", "混响音量", "回声音量", "音乐音量"},
+        {"direct level", "reverb level", "echo level", "music level"}};
     const int source = std::clamp(int(field(OUT_SOURCE)), 0, kOutputSourceCount - 1);
-    std::printf("channel: CH %d\n", channel + 1);
-    std::printf("source: %s\n", kOutputSourceNames[source].en);
+    const bool zh = language == 0;
+    std::printf("%s: %s\n", Say(language, "通道", "channel"),
+                ChannelWords(channel, language).c_str());
+    std::printf("%s: %s\n", Say(language, "信号源", "source"),
+                zh ? kOutputSourceNames[source].zh : kOutputSourceNames[source].en);
     for (int n = 0; n < kOutputLevelCount; ++n)
-        std::printf("%s level: %d %%\n", kLevels[n], int(field(OUT_LEVEL_FIRST + n)));
-    std::printf("phase: %s\n", field(OUT_PHASE) < 0 ? "inverted" : "normal");
-    std::printf("mute: %s\n", field(OUT_MUTE) == 0 ? "on" : "off");
-    std::printf("delay: %s, %s, %s ms\n", field(OUT_DELAY_BYPASS) == 0 ? "on" : "off",
-                g_WholeChannelDelay()[channel] ? "whole channel" : "high band",
+        std::printf("%s: %d %%\n", kLevels[zh ? 0 : 1][n], int(field(OUT_LEVEL_FIRST + n)));
+    std::printf("%s: %s\n", Say(language, "相位", "phase"),
+                field(OUT_PHASE) < 0 ? Say(language, "180°", "inverted")
+                                     : Say(language, "正常", "normal"));
+    std::printf("%s: %s\n", Say(language, "静音", "mute"), OnOff(field(OUT_MUTE) == 0, language));
+    std::printf("%s: %s, %s, %s ms\n", Say(language, "延时", "delay"),
+                OnOff(field(OUT_DELAY_BYPASS) == 0, language),
+                g_WholeChannelDelay()[channel] ? Say(language, "通道延时", "whole channel")
+                                               : Say(language, "高频延时", "high band"),
                 fx::MillisecondsText(field(OUT_DELAY_TIME), 1).c_str());
-    std::printf("split frequency: %d Hz\n", SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
-    const CompressorValues& comp = g_Compressor()[channel];
-    std::printf(
-        "compressor: %s, threshold %.0f dB, ratio %.1f:1, attack %.0f ms, release %.0f ms\n",
-        CompressorActive(channel) ? "on" : "off", comp.thresholdDb, comp.ratio, comp.attackMs,
-        comp.releaseMs);
-    std::printf("eq: %s\n", field(OUT_EQ_BYPASS) != 0 ? "bypassed" : "on");
-    PrintBands(store, channel);
+    std::printf("%s: %d Hz\n", Say(language, "分频点", "split frequency"),
+                SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
+    std::printf("%s: %s\n", Say(language, "压限", "compressor"),
+                CompressorWords(channel, language).c_str());
+    std::printf("%s: %s\n", Say(language, "均衡", "eq"),
+                field(OUT_EQ_BYPASS) != 0 ? Say(language, "旁路", "bypassed")
+                                          : Say(language, "开", "on"));
+    PrintBands(store, channel, language);
 }
 
 // "CH 2 compressor: on, threshold -20 dB, ..." or "recording compressor: ...".
-void PrintCompressor(int index) {
-    const CompressorValues& comp = g_Compressor()[index];
-    const std::string owner =
-        index == kRecordVarIndex ? std::string("recording") : "CH " + std::to_string(index + 1);
-    std::printf("%s compressor: %s, threshold %.0f dB, ratio %.1f:1, attack %.0f ms, release "
-                "%.0f ms\n",
-                owner.c_str(), CompressorActive(index) ? "on" : "off", comp.thresholdDb, comp.ratio,
-                comp.attackMs, comp.releaseMs);
+void PrintCompressor(int index, int language) {
+    const std::string owner = index == kRecordVarIndex
+                                  ? Say(language, "录音", "recording")
+                                  : ChannelWords(index, language) + Say(language, "", " ");
+    std::printf("%s%s: %s\n", owner.c_str(), Say(language, "压限", "compressor"),
+                CompressorWords(index, language).c_str());
 }
 
 // ---------------------------------------------------------------- verbs
@@ -191,7 +216,7 @@ void PrintCompressor(int index) {
 // The settings (one record) and the switch (one write), each when given.
 CtlResult Comp(const CtlOptions& options, const OutputVerbArgs& args) {
     if (args.query) {
-        PrintCompressor(args.index);
+        PrintCompressor(args.index, options.language);
         return CtlResult::Ok();
     }
     const int commands = (args.settings ? 1 : 0) + (args.on >= 0 ? 1 : 0);
@@ -207,7 +232,9 @@ CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVe
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
     const EqBandRecord band = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
-        std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
+        std::printf("%s: %s %s%.0f Hz\n", Say(options.language, "通道6频段7", "CH 6 band 7"),
+                    CrossoverWords(types, options.language).c_str(),
+                    Say(options.language, "", "at "), band.frequency);
         return CtlResult::Ok();
     }
     // A band that holds no crossover (a PEQ or shelf, or broken sections) is
@@ -253,6 +280,6 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
     if (!result.ok()) return result;
     if (options.command == "comp") return Comp(options, args);
     if (options.command == "xover") return Xover(session.Store(), options, args);
-    PrintOutput(session.Store(), args.index);
+    PrintOutput(session.Store(), args.index, options.language);
     return CtlResult::Ok();
 }

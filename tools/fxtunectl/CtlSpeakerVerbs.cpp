@@ -4,6 +4,7 @@
 #include "CtlNumbers.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
+#include "CtlWords.h"
 
 #include "link/ReplyDispatcher.h"
 #include "state/OutputChannels.h"
@@ -110,34 +111,41 @@ CtlResult ParseSurround(const std::vector<std::string>& args, SpeakerVerbArgs& o
 
 // ---------------------------------------------------------------- words
 
-void PrintDelays() {
+std::string ChannelWords(int channel, int language) {
+    return Say(language, "通道", "CH ") + std::to_string(channel + 1);
+}
+
+void PrintDelays(int language) {
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         const int block = OutputBlock(channel);
         const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
-        std::printf("CH %d: %s ms, %s, ", channel + 1,
+        std::printf("%s: %s ms, %s, ", ChannelWords(channel, language).c_str(),
                     fx::MillisecondsText(GetDspParam(block, OUT_DELAY_TIME), 1).c_str(),
-                    on ? "on" : "off");
+                    on ? Say(language, "开", "on") : Say(language, "关", "off"));
         if (g_WholeChannelDelay()[channel])
-            std::printf("whole channel\n");
+            std::printf("%s\n", Say(language, "通道延时", "whole channel"));
         else
-            std::printf("high band above %d Hz\n",
+            std::printf(Say(language, "高频延时 %d Hz 以上\n", "high band above %d Hz\n"),
                         SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
     }
 }
 
-void PrintSurround() {
-    std::printf("room: %d x %d m\n", RoomWidth(), RoomLength());
+void PrintSurround(int language) {
+    std::printf("%s: %d x %d m\n", Say(language, "房间", "room"), RoomWidth(), RoomLength());
     const RoomPoint listener = ListenerPosition();
-    std::printf("listener: %+.1f, %+.1f m\n", listener.x, listener.y);
+    std::printf("%s: %+.1f, %+.1f m\n", Say(language, "听众", "listener"), listener.x, listener.y);
     for (int k = 1; k <= kSpeakerCount; ++k) {
         const RoomPoint at = SpeakerPosition(k);
-        std::printf("speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, ", k,
-                    kSpeakers[k - 1].code, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
-        const int channel = ChannelCarryingSource(kSpeakers[k - 1].source);
+        const SpeakerFacts& speaker = kSpeakers[k - 1];
+        const char* name = language == 0 ? kOutputSourceNames[speaker.source].zh : speaker.code;
+        std::printf(Say(language, "音箱%d %s: %+.1f, %+.1f m, 距离 %.2f m, %+.2f dB, ",
+                        "speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, "),
+                    k, name, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
+        const int channel = ChannelCarryingSource(speaker.source);
         if (channel < 0)
-            std::printf("no output carries it\n");
+            std::printf("%s\n", Say(language, "无通道输出", "no output carries it"));
         else
-            std::printf("CH %d\n", channel + 1);
+            std::printf("%s\n", ChannelWords(channel, language).c_str());
     }
 }
 
@@ -157,7 +165,7 @@ int AllLevelWrites() {
 
 CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
-        PrintDelays();
+        PrintDelays(options.language);
         return CtlResult::Ok();
     }
     // The time and the switch one write each; a mode its weights and the two
@@ -174,7 +182,7 @@ CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
 
 CtlResult Surround(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
-        PrintSurround();
+        PrintSurround(options.language);
         return CtlResult::Ok();
     }
     const bool moves = args.action == "listener" || args.action == "speaker";
