@@ -204,9 +204,10 @@ void PrintOutput(const fx::ParamStore& store, int channel, int language) {
 
 // "CH 2 compressor: on, threshold -20 dB, ..." or "recording compressor: ...".
 void PrintCompressor(int index, int language) {
-    const std::string owner = index == kRecordVarIndex
-                                  ? Say(language, "录音", "recording")
-                                  : ChannelWords(index, language) + Say(language, "", " ");
+    const std::string owner =
+        (index == kRecordVarIndex ? std::string(Say(language, "录音", "recording"))
+                                  : ChannelWords(index, language)) +
+        Say(language, "", " ");
     std::printf("%s%s: %s\n", owner.c_str(), Say(language, "压限", "compressor"),
                 CompressorWords(index, language).c_str());
 }
