@@ -10,6 +10,7 @@
 #include "state/ParamNames.h"
 #include "state/ValueRanges.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -34,7 +35,9 @@ CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int langua
     std::string out =
         "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
     // The value as set takes it back (a JSON number in every case it prints).
-    const std::string value = fx::DspValueText(block, parameter, GetDspParam(block, parameter));
+    const double held = GetDspParam(block, parameter);
+    const std::string value =
+        std::isfinite(held) ? fx::DspValueText(block, parameter, held) : std::string("null");
     if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
         const fx::ParamValue shown = fx::ReadParamValue(*item, store.Image(), language);
         out += ",\"name\":" + JsonString(item->Name(language)) + ",\"value\":" + value +
