@@ -9,6 +9,7 @@
 #include "modefile/ModeFile.h"
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
+#include "state/Features.h"
 #include "state/ImageEdits.h"
 #include "state/MachineModes.h"
 #include "state/OutputChannels.h"
@@ -16,12 +17,14 @@
 #include "state/PresetDiff.h"
 #include "state/SurroundVolume.h"
 #include "state/SyncJobs.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 namespace fx {
@@ -173,14 +176,37 @@ void SoakRun::Edit() {
     }
 }
 
+namespace {
+
+// The compressor records (and the automatic level, one of their kind) are the
+// compressor edit's: a value written into one alone would be no setting.
+bool IsCompressorRecord(const DspParamEntry& entry) {
+    if (entry.block == kAutoLevelBlock && entry.parameter == kAutoLevelParameter) return true;
+    for (int index = 0; index < kCompressorCount; ++index)
+        if (entry.block == CompressorBlock(index) && entry.parameter == CompressorParameter(index))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void SoakRun::EditDspTable() {
     const DspParamEntry* entry = nullptr;
     while (entry == nullptr) {
         const DspParamEntry& candidate =
             DspParamTable[static_cast<size_t>(Pick(0, kDspTableSize - 1))];
-        if (candidate.kind != DspValueKind::None && candidate.imageOffset >= 0) entry = &candidate;
+        if (candidate.kind != DspValueKind::None && candidate.imageOffset >= 0 &&
+            !IsCompressorRecord(candidate))
+            entry = &candidate;
     }
+    // A value a page could give where a page sets the parameter (the one
+    // table of state/ValueRanges), so every mode file the run saves is one
+    // the editor opens again.
+    const std::optional<ValueRange> range = DspParamRange(entry->block, entry->parameter);
     auto value = [&]() -> double {
+        if (range && range->endsOnly) return Chance(0.5) ? range->low : range->high;
+        if (range && range->wholeNumbers) return Pick(int(range->low), int(range->high));
+        if (range) return Uniform(range->low, range->high);
         switch (entry->kind) {
         case DspValueKind::Percent:
             return Pick(0, 100);

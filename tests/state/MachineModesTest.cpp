@@ -84,8 +84,7 @@ TEST_F(MachineModesSimTest, StoreSendsFourAndClearsTheChangeFlag) {
 TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) {
     std::vector<uint8_t> file(kModeFileSize, 0);
     file[0] = 19;
-    auto image = Pattern(44);
-    PutDefaultRecordHeads(image.data());
+    auto image = PossibleImage(Pattern(44)); // a file with impossible values is refused
     std::copy(image.begin(), image.end(), file.begin() + 60);
     file[60 + 1849] = 7; // brought into ARN63's range: 0
     const std::string path = ::testing::TempDir() + "m3 live.mode";

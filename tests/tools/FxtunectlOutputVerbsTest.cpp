@@ -60,7 +60,8 @@ TEST_F(FxtunectlOutputVerbsTest, CompWritesTheRecordThatOutputThenShows) {
     }
     const auto shown = Ctl({"output", "8"});
     ASSERT_EQ(0, shown.status) << shown.err;
-    EXPECT_TRUE(Contains(shown.out, "compressor: off, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
+    // The settings switch the compressor on.
+    EXPECT_TRUE(Contains(shown.out, "compressor: on, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
                                     "release 200 ms\n"))
         << shown.out;
 }
@@ -76,7 +77,7 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
               "music level: 100 %\n"
               "phase: normal\n"
               "mute: off\n"
-              "delay: off, whole channel, 1.3 ms\n"
+              "delay: off, whole channel, 1.33 ms\n"
               "split frequency: 500 Hz\n"
               "compressor: off, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"
               "eq: on\n"
@@ -94,10 +95,10 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
     // Changes made with the other verbs show up.
     ASSERT_EQ(0, Ctl({"set", "7", "22", "-100"}).status);
     ASSERT_EQ(0, Ctl({"set", "7", "16", "0"}).status);
-    ASSERT_EQ(0, Ctl({"eq", "9", "0", "3", "80", "0", "0.7"}).status);
+    ASSERT_EQ(0, Ctl({"eq", "9", "1", "3", "80", "0", "0.7"}).status);
     const auto changed = Ctl({"output", "3"});
     EXPECT_TRUE(Contains(changed.out, "phase: inverted\n"));
-    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.3 ms\n"));
+    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.33 ms\n"));
     EXPECT_TRUE(Contains(changed.out, "band 1: HP 80 Hz +0.0 dB Q 0.70\n"));
 }
 
@@ -119,24 +120,15 @@ TEST_F(FxtunectlOutputVerbsTest, XoverSetsTheCrossoverBandAndItsSections) {
     }
     EXPECT_EQ("CH 6 band 7: Bessel 18dB LP at 120 Hz\n", Ctl({"xover"}).out);
     ASSERT_EQ(0, Ctl({"xover", "3", "80"}).status); // by number
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
     EXPECT_TRUE(Contains(Ctl({"output", "6"}).out,
-                         "band 7: LinkwitzRiely 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
+                         "band 7: Linkwitz-Riley 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
 
     // A high-pass keeps the high-pass column.
-    ASSERT_EQ(0, Ctl({"eq", "12", "6", "19", "150", "0", "0.7"}).status);
-    ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150"}).status);
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
-}
-
-TEST_F(FxtunectlOutputVerbsTest, XoverRefusesAPeqCrossoverBand) {
-    ASSERT_EQ(0, Ctl({"eq", "12", "6", "1", "100", "0", "1"}).status);
-    ASSERT_EQ(0, Ctl({"eq", "12", "7", "1", "100", "0", "1"}).status);
-    const size_t logged = sim->CommandLog().size();
-    const auto result = Ctl({"xover", "5", "120"});
-    EXPECT_EQ(1, result.status);
-    EXPECT_EQ("fxtunectl: CH 6 band 7 is PEQ, not a low-pass or high-pass crossover\n", result.err);
-    EXPECT_FALSE(Contains(sim->CommandLog().substr(logged), "command: 09 00 0A"));
+    ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150", "hp"}).status);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
+    ASSERT_EQ(0, Ctl({"xover", "1", "160"}).status);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 24dB HP at 160 Hz\n", Ctl({"xover"}).out);
 }
 
 struct VerbError {
@@ -176,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VerbError{{"xover", "5", "19"}, "FREQ is 20..20000 Hz"},
                       VerbError{{"xover", "5", "20001"}, "FREQ is 20..20000 Hz"},
                       VerbError{{"xover", "5"}, "wrong number of arguments for xover"},
+                      VerbError{{"xover", "5", "120", "bp"}, "the crossover is lp or hp"},
                       VerbError{{"output", "0"}, "CH is 1..8"},
                       VerbError{{"output", "1.5"}, "CH is 1..8"},
                       VerbError{{"output"}, "wrong number of arguments for output"}));
