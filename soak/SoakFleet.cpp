@@ -13,7 +13,6 @@ constexpr double kMaxGrowth = 0.05;
 // MiB per processor is its steps, not a leak (the sanitizer builds' leak
 // checks see those).
 constexpr double kShortRunSlackMiB = 1.0;
-constexpr int kShortRunMinutes = 10;
 
 double Growth(double first, double last) {
     return first > 0 ? (last - first) / first : 0.0;
@@ -65,7 +64,7 @@ void SoakFleet::CheckGrowth() {
     const ProcessGauge& last = m_gauge.Last();
     const double slack = kShortRunSlackMiB * static_cast<double>(m_runs.size());
     const bool withinSlack =
-        m_minutes < kShortRunMinutes && last.residentMiB - first.residentMiB < slack;
+        m_minutes < SoakRun::kShortRunMinutes && last.residentMiB - first.residentMiB < slack;
     if (!withinSlack && Growth(first.residentMiB, last.residentMiB) >= kMaxGrowth)
         m_violation = FormatText("resident memory grew from %.1f to %.1f MiB", first.residentMiB,
                                  last.residentMiB);

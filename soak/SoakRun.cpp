@@ -32,7 +32,6 @@ constexpr int kModeReadTimeoutMs = 15000; // a load's read starts on the process
 constexpr int kSettleTries = 3;
 constexpr int kSettleTimeoutMs = 3000; // past the slowest reply a fault makes
 constexpr int kRecoverTries = 5;
-constexpr int kShortRunMinutes = 10;
 
 const char* TransportName(SoakTransport transport) {
     return transport == SoakTransport::Network ? "network" : "USB";

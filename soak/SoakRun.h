@@ -45,6 +45,10 @@ struct SoakShared {
 // beside the other processors' runs; stops early when one of them fails.
 class SoakRun {
 public:
+    // A run shorter than this measures memory and threads from its first
+    // fifth, a longer one from minute 5.
+    static constexpr int kShortRunMinutes = 10;
+
     SoakRun(int index, int minutes, uint64_t seed, const std::filesystem::path& folder,
             SoakShared shared);
 
