@@ -479,7 +479,9 @@ void SimProcessor::SetAutoKeyPress(int delayMs, int code) {
         std::lock_guard lock(m_mutex);
         m_autoPressDelayMs = delayMs;
         m_autoPressCode = code;
-        if (delayMs >= 0 && !m_autoPressThread.joinable())
+        // The thread starts with the first learn command: many processors
+        // in one process that learn nothing keep no thread each.
+        if (delayMs >= 0 && m_learningKey >= 0 && !m_autoPressThread.joinable())
             m_autoPressThread = std::thread([this] { AutoPressThreadProc(); });
     }
     m_learnChanged.notify_all();
