@@ -23,6 +23,10 @@ constexpr int kListenBacklog = 4;
 constexpr int kPollStepMs = 5;
 constexpr int kDrainMs = 100;       // how long a turned-away editor may keep its side open
 constexpr int kAcceptRetryMs = 100; // after an accept failed
+// An editor that closed just before the next one connected may still have
+// its last command and its end unread: the newcomer waits this many looks,
+// a millisecond apart, for them to be taken before it is turned away.
+constexpr int kCatchUpLooks = 50;
 
 // A TCP socket bound to 127.0.0.1:port; -1 on failure (errno set).
 int BindLoopbackSocket(int port) {
@@ -260,7 +264,14 @@ void SimTcpServer::Accept(const std::shared_ptr<Listener>& listener) {
         });
 }
 
-void SimTcpServer::Serve(int client) {
+void SimTcpServer::Serve(int client, int attempt) {
+    if (!m_busy && attempt < kCatchUpLooks && SessionHasUnreadInput()) {
+        auto look =
+            std::make_shared<asio::steady_timer>(m_loop.Context(), std::chrono::milliseconds(1));
+        look->async_wait(
+            [this, look, client, attempt](asio::error_code) { Serve(client, attempt + 1); });
+        return;
+    }
     if (m_busy || IsClientConnected()) {
         ++m_clientsTurnedAway;
         std::make_shared<TurnedAway>(m_loop.Context(), client)->Start();
@@ -277,6 +288,11 @@ void SimTcpServer::Serve(int client) {
     }
     // A session that ended since the last look is stopped outside the lock.
     if (session) session->Stop();
+}
+
+bool SimTcpServer::SessionHasUnreadInput() const {
+    std::lock_guard lock(m_sessionMutex);
+    return m_session && !m_session->Finished() && m_session->HasUnreadInput();
 }
 
 void SimTcpServer::ReapFinishedSession() {

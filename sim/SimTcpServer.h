@@ -59,7 +59,9 @@ private:
     // These run on the loop's thread.
     void ApplyRefusal(const std::shared_ptr<Listener>& listener);
     void Accept(const std::shared_ptr<Listener>& listener);
-    void Serve(int client);
+    // attempt counts the looks at an editor that may just have left.
+    void Serve(int client, int attempt = 0);
+    bool SessionHasUnreadInput() const;
     void ReapFinishedSession();
 
     void DeliverUnsolicited(const SimRecord& reply);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +44,13 @@ SimTcpSession::SimTcpSession(SimEventLoop& loop, int socket, SimProcessor& proce
       m_nextHeartbeat(Clock::now() + std::chrono::milliseconds(heartbeatPeriodMs)) {}
 
 SimTcpSession::~SimTcpSession() = default;
+
+bool SimTcpSession::HasUnreadInput() const {
+    if (!m_io->socket.is_open()) return false;
+    uint8_t byte;
+    const ssize_t peeked = ::recv(m_io->socket.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked >= 0; // 0: its end; more: bytes
+}
 
 void SimTcpSession::Start() {
     m_loop.Post([self = shared_from_this()] {

@@ -41,6 +41,8 @@ public:
     void Stop();
     // The editor closed its side (or the connection failed), or it was stopped.
     bool Finished() const { return m_finished; }
+    // Bytes or the editor's end are waiting to be taken in (on the loop).
+    bool HasUnreadInput() const;
 
     // Queues a reply made without a command, due when the processor gets to it.
     void QueueReply(const SimRecord& reply);
