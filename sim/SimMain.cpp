@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
     SimProcessor processor;
     processor.SetIdentity(options.identity);
     processor.SetFaults(options.faults);
+    if (!options.memoryTexts.empty())
+        processor.SetMemory(options.MemoryWithTexts(processor.Memory()));
     processor.SetStreamFormat(options.streamFormat);
     processor.SetAckStyle(options.ackStyle);
     processor.SetAutoKeyPress(options.learnDelayMs, options.learnCode);

@@ -9,6 +9,9 @@
 namespace {
 constexpr char kHeartbeat[] = "$HB$";
 constexpr int kReceiveSize = 512;
+// A split reply's first piece: start, length, and the record's prefix, code,
+// address and length.
+constexpr size_t kSplitHeadSize = 7;
 } // namespace
 
 SimTcpSession::SimTcpSession(int socket, SimProcessor& processor, SimTcpCounters& counters,
@@ -151,8 +154,16 @@ void SimTcpSession::SendReplyFrame(Outgoing item) {
     if (faults.corruptChecksumNumber > 0 && number == faults.corruptChecksumNumber)
         item.bytes.back() ^= 0xFF;
     std::vector<uint8_t> frame = std::move(item.before);
+    const size_t splitAt = frame.size() + kSplitHeadSize;
     frame.insert(frame.end(), item.bytes.begin(), item.bytes.end());
     frame.insert(frame.end(), item.after.begin(), item.after.end());
+    if (faults.splitReplyNumber > 0 && number == faults.splitReplyNumber &&
+        splitAt < frame.size()) {
+        if (!SendAll(frame.data(), splitAt)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(faults.pieceGapMs));
+        SendAll(frame.data() + splitAt, frame.size() - splitAt);
+        return;
+    }
     if (faults.pieceSize <= 0) {
         SendAll(frame.data(), frame.size());
         return;
