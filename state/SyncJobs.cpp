@@ -345,10 +345,11 @@ SyncResult SynchronizeData() {
                 RefreshFromImage();
             });
             g_bParamsChanged() = false;
-            g_bQueuedSend() = true;
-            LinkSleepMs(kJobEndPauseMs);
         }
     }
+    // Live edits are queued and coalesced again whatever became of the read.
+    g_bQueuedSend() = true;
+    if (result.Completed()) LinkSleepMs(kJobEndPauseMs);
     StoreResult(g_lastRead, result);
     return result;
 }
