@@ -221,31 +221,102 @@ void DelayedReadThreadProc() {
     EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
 }
 
-void WriteImageChunks(const uint8_t* image, SendWatch& watch) {
+// The commands of a whole-image write (chunks 0..59, then the end, 60) the
+// processor has not answered. It answers one command after the other, and
+// each command's answer is waited for (at most the reply wait) before the
+// next one goes: an answer that comes late belongs to the command given up
+// last, one that never comes stays owed.
+class OwedAnswers {
+public:
+    static constexpr int kWriteEnd = kImageChunkCount;
+    static constexpr int kCommands = kImageChunkCount + 1;
+
+    explicit OwedAnswers(const ReplyTally& jobStart) : m_jobStart(jobStart) {}
+
+    // Waits up to ms for the answers of the first `sent` commands; true when
+    // they are all in (an error report answers a command too).
+    bool WaitFor(int sent, int ms) {
+        const uint64_t due = static_cast<uint64_t>(sent);
+        const bool answered = Replies().WaitUntil(
+            [&](const ReplyTally& t) { return t.ChangeAnswersSince(m_jobStart) >= due; }, ms);
+        Settle(sent);
+        return answered;
+    }
+
+    // What is missing of a write that sent `sent` commands, in words.
+    std::string Missing(int sent) const {
+        std::vector<int> missing = m_owed;
+        for (int command = sent; command < kCommands; ++command) missing.push_back(command);
+        const bool end = !missing.empty() && missing.back() == kWriteEnd;
+        if (end) missing.pop_back();
+        std::string words;
+        if (missing.size() > kChunksNamed) {
+            words = std::to_string(missing.size()) + " of " + std::to_string(kImageChunkCount) +
+                    " image chunks, the first at " +
+                    std::to_string(ImageChunkAddress(missing.front()));
+        } else {
+            for (int chunk : missing)
+                words += (words.empty() ? "" : ", ") + std::string("image chunk at ") +
+                         std::to_string(ImageChunkAddress(chunk));
+        }
+        if (end) words += (words.empty() ? "" : ", ") + std::string("the end of the write");
+        return words;
+    }
+
+private:
+    static constexpr size_t kChunksNamed = 3;
+
+    void Settle(int sent) {
+        const uint64_t answered = Replies().Tally().ChangeAnswersSince(m_jobStart);
+        const size_t owed =
+            answered >= static_cast<uint64_t>(sent) ? 0 : static_cast<size_t>(sent - answered);
+        while (m_owed.size() > owed) m_owed.pop_back();
+        // Newly owed: the latest commands not owed yet.
+        for (int command = sent - 1; m_owed.size() < owed && command >= 0; --command)
+            if (std::find(m_owed.begin(), m_owed.end(), command) == m_owed.end())
+                m_owed.insert(std::upper_bound(m_owed.begin(), m_owed.end(), command), command);
+    }
+
+    ReplyTally m_jobStart;
+    std::vector<int> m_owed; // ascending
+};
+
+// Sends one command of the write and waits for its answer; returns the
+// commands sent so far.
+int SendAndSettle(const std::function<void()>& send, int sent, OwedAnswers& owed) {
+    send();
+    fx::WaitAllWritten();
+    ++sent;
+    // Given up: the next command need not wait for this answer a second time.
+    if (!owed.WaitFor(sent, kReplyWaitMs)) GiveUpAwaitedReply();
+    return sent;
+}
+
+// Returns how many commands went out.
+int WriteImageChunks(const uint8_t* image, SendWatch& watch, OwedAnswers& owed) {
+    int sent = 0;
     for (int chunk = 0; chunk < kImageChunkCount && watch.Check() == SyncOutcome::Completed;
          ++chunk) {
         const int address = ImageChunkAddress(chunk);
-        SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
-                      static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
-        fx::WaitAllWritten();
+        sent = SendAndSettle(
+            [&] {
+                SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
+                              static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
+            },
+            sent, owed);
         if (SyncProgressCallback callback = g_progressCallback.load())
             callback(chunk + 1, kImageChunkCount);
     }
-    if (watch.Check() == SyncOutcome::Completed) {
-        SendShortCmd({CMD_WRITE_IMAGE_END});
-        fx::WaitAllWritten();
-    }
+    if (watch.Check() == SyncOutcome::Completed)
+        sent = SendAndSettle([] { SendShortCmd({CMD_WRITE_IMAGE_END}); }, sent, owed);
+    return sent;
 }
 
 // Every chunk and the end of the write confirmed: one answer each, as the
 // confirmed changes take it (link/ReplyWatch.h), in the order they were sent.
-SyncResult ConfirmWrite(const ReplyTally& jobStart) {
-    constexpr uint64_t kCommands = kImageChunkCount + 1;
-    auto settled = [&](const ReplyTally& t) {
-        return t.CountSince(jobStart, REPLY_ERROR) > 0 ||
-               t.ChangeAnswersSince(jobStart) >= kCommands;
-    };
-    const bool done = Replies().WaitUntil(settled, kReplyWaitMs);
+// What stays unanswered is named.
+SyncResult ConfirmWrite(const ReplyTally& jobStart, OwedAnswers& owed, int sent) {
+    const bool done = owed.WaitFor(sent, kReplyWaitMs) && sent == OwedAnswers::kCommands;
     const ReplyTally now = Replies().Tally();
     if (now.CountSince(jobStart, REPLY_ERROR) > 0) {
         const fx::Confirmation refused{fx::Confirmation::Outcome::Refused, now.lastError};
@@ -253,14 +324,7 @@ SyncResult ConfirmWrite(const ReplyTally& jobStart) {
     }
     if (done) return {};
     if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
-    const uint64_t answers = now.ChangeAnswersSince(jobStart);
-    std::string missing;
-    if (answers < kImageChunkCount)
-        missing = std::to_string(kImageChunkCount - static_cast<int>(answers)) + " of " +
-                  std::to_string(kImageChunkCount) + " image chunks";
-    if (answers < kCommands)
-        missing += (missing.empty() ? "" : ", ") + std::string("the end of the write");
-    return Failure(SyncOutcome::NoAnswer, missing);
+    return Failure(SyncOutcome::NoAnswer, owed.Missing(sent));
 }
 
 void WriteAllJob(const ImageCopy& image);
@@ -315,8 +379,9 @@ void WriteAllJob(const ImageCopy& image) {
     g_bQueuedSend() = false;
     const ReplyTally jobStart = Replies().Tally();
     SendWatch watch;
-    WriteImageChunks(image.data(), watch);
-    SyncResult result = ConfirmWrite(jobStart);
+    OwedAnswers owed(jobStart);
+    const int sent = WriteImageChunks(image.data(), watch, owed);
+    SyncResult result = ConfirmWrite(jobStart, owed, sent);
     g_bQueuedSend() = true;
     LinkSleepMs(kJobEndPauseMs);
     if (result.Completed()) g_bParamsChanged() = false;
