@@ -129,6 +129,7 @@ void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
         m_lines = std::move(lines);
         m_inFlight = {};
         m_uncertain = false;
+        m_givenUp.clear();
         m_awaiting = false;
     }
 }
@@ -357,13 +358,33 @@ void LinkOutbox::WriteResync(ILinkWire& wire) {
     wire.WriteRecord(RecordKind::Command, request, sizeof request);
 }
 
+bool AnswersCommand(uint8_t command, uint8_t code, const std::array<uint8_t, 3>& error) {
+    if (code == kErrorReport) return error[1] == command;
+    if (code == command) return true;
+    return code == kGenericAnswer && IsChange(command);
+}
+
 // Under m_mutex.
 bool LinkOutbox::Answers(uint8_t code, const std::array<uint8_t, 3>& error) const {
     if (!m_inFlight.active) return false;
     if (m_inFlight.resync) return code == CMD_GET_STATUS;
-    if (code == kErrorReport) return error[1] == m_inFlight.code;
-    if (code == m_inFlight.code) return true;
-    return code == kGenericAnswer && IsChange(m_inFlight.code);
+    return AnswersCommand(m_inFlight.code, code, error);
+}
+
+// Under m_mutex: a reply that answers nothing in flight while a change given
+// up may still be answered. With exactly one given up since the outbox last
+// resynchronised, and nothing written since but the status request, an
+// answer that fits it can only be its own.
+void LinkOutbox::NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error) {
+    if (!m_uncertain || m_givenUp.size() != 1) return;
+    if (m_inFlight.active && !m_inFlight.resync) return;
+    const auto [command, ticket] = m_givenUp.front();
+    if (!AnswersCommand(command, code, error)) return;
+    m_givenUp.clear(); // its one answer came
+    if (ticket == 0) return;
+    using Outcome = CommandAnswer::Outcome;
+    SettleTicket(ticket, code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
+                                              : CommandAnswer{Outcome::Answered, {}});
 }
 
 // Under m_mutex.
@@ -382,11 +403,13 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_inFlight.active) {
+            NoteLateAnswer(code, error);
             answered = true; // nothing waits: the writer need not either
         } else if (Answers(code, error)) {
             answered = true;
             if (m_inFlight.resync) {
                 m_uncertain = false;
+                m_givenUp.clear();
             } else if (m_inFlight.ticket != 0) {
                 using Outcome = CommandAnswer::Outcome;
                 SettleTicket(m_inFlight.ticket, code == kErrorReport
@@ -394,6 +417,8 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
                                                     : CommandAnswer{Outcome::Answered, {}});
             }
             m_inFlight = {};
+        } else {
+            NoteLateAnswer(code, error);
         }
     }
     if (!answered) return false;
@@ -408,6 +433,8 @@ void LinkOutbox::GiveUpInFlightLocked() {
     if (!m_inFlight.active) return;
     // A given-up change may still be answered, and that answer taken for the next.
     if (m_inFlight.resync || IsChange(m_inFlight.code)) m_uncertain = true;
+    if (!m_inFlight.resync && IsChange(m_inFlight.code))
+        m_givenUp.emplace_back(m_inFlight.code, m_inFlight.ticket);
     m_inFlight = {};
 }
 
@@ -430,7 +457,18 @@ void LinkOutbox::Abandon(uint64_t ticket) {
     if (m_inFlight.ticket == ticket) m_inFlight.ticket = 0;
 }
 
-CommandAnswer LinkOutbox::WaitAnswer(uint64_t ticket, int timeoutMs) {
+CommandAnswer LinkOutbox::TakeLateAnswer(uint64_t ticket) {
+    using Outcome = CommandAnswer::Outcome;
+    std::lock_guard lock(m_mutex);
+    auto it = m_tickets.find(ticket);
+    if (it == m_tickets.end()) return {Outcome::NoAnswer};
+    CommandAnswer answer = it->second.answer;
+    m_tickets.erase(it);
+    if (answer.outcome == Outcome::Pending) answer.outcome = Outcome::NoAnswer;
+    return answer;
+}
+
+CommandAnswer LinkOutbox::WaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp) {
     using Outcome = CommandAnswer::Outcome;
     std::unique_lock lock(m_mutex);
     const uint64_t session = m_session;
@@ -443,13 +481,15 @@ CommandAnswer LinkOutbox::WaitAnswer(uint64_t ticket, int timeoutMs) {
         const int64_t now = LinkNowMs();
         if (state.answer.outcome == Outcome::Pending && state.writtenMs >= 0 &&
             now - state.writtenMs >= timeoutMs) {
-            state.answer.outcome = Outcome::NoAnswer;
             if (m_inFlight.ticket == ticket) {
                 // Nothing waits for it any more: the next record goes out at once.
                 GiveUpInFlightLocked();
                 m_link.Flags().awaitReply = false;
                 m_link.ReplyEvent().Set();
             }
+            // Kept pending, a late answer that can only be its own still settles it.
+            if (keepWhenGivenUp) return {Outcome::NoAnswer};
+            state.answer.outcome = Outcome::NoAnswer;
         }
         if (state.answer.outcome != Outcome::Pending) {
             const CommandAnswer answer = state.answer;

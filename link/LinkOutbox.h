@@ -120,7 +120,12 @@ public:
     // time from when it was written (it first waits to be written). Refused
     // only by an error report naming its code; NoAnswer after its time-out
     // (the next record then goes out at once); LinkGone when the link went.
-    CommandAnswer WaitAnswer(uint64_t ticket, int timeoutMs);
+    CommandAnswer WaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp = false);
+    // A command waited for with keepWhenGivenUp whose wait ended in NoAnswer:
+    // its late answer, when one came that can only be its own (it was the one
+    // change given up before the outbox resynchronised), else NoAnswer. The
+    // ticket is forgotten.
+    CommandAnswer TakeLateAnswer(uint64_t ticket);
     // Forgets a ticket nobody will wait for.
     void Abandon(uint64_t ticket);
     // The dispatcher's note of every reply (error: record bytes 2..4). When
@@ -165,6 +170,7 @@ private:
 
     uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
     bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
+    void NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
     void SettleTicket(uint64_t ticket, CommandAnswer answer);
     void GiveUpInFlightLocked();
     void WriteResync(ILinkWire& wire);
@@ -182,7 +188,9 @@ private:
     std::condition_variable m_changed;
     std::deque<Entry> m_queue;
     InFlight m_inFlight;
-    bool m_uncertain = false;             // a change was given up: its answer may still come
+    bool m_uncertain = false; // a change was given up: its answer may still come
+    // The changes given up since the outbox last resynchronised (code, ticket or 0).
+    std::vector<std::pair<uint8_t, uint64_t>> m_givenUp;
     std::map<uint64_t, Ticket> m_tickets; // of confirmed commands
     uint64_t m_posted = 0;                // tickets handed out, one per queued record
     uint64_t m_written = 0;               // every ticket up to this one went out (or was dropped)

@@ -86,12 +86,17 @@ bool ReceiveOnce(NetSession& session) {
     }
     const uint8_t* bytes = buffer;
     int count = received;
-    if (count >= kHeartbeatSize && std::memcmp(bytes, kHeartbeat, kHeartbeatSize) == 0) {
+    // The markers stand between frames; inside a frame split over several
+    // receives the same bytes are the frame's data.
+    const bool betweenFrames = !session.rx.InFrame();
+    if (betweenFrames && count >= kHeartbeatSize &&
+        std::memcmp(bytes, kHeartbeat, kHeartbeatSize) == 0) {
         EchoHeartbeat(session);
         if (count == kHeartbeatSize) return true;
         bytes += kHeartbeatSize;
         count -= kHeartbeatSize;
-    } else if (count >= kHostBusySize && std::memcmp(bytes, kHostBusy, kHostBusySize) == 0) {
+    } else if (betweenFrames && count >= kHostBusySize &&
+               std::memcmp(bytes, kHostBusy, kHostBusySize) == 0) {
         // The processor serves another host; the rest of this read is dropped.
         PostToView(WM_HOST_BUSY);
         return true;

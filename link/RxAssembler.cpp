@@ -69,31 +69,35 @@ bool RxAssembler::FindFrameStart() {
 }
 
 void RxAssembler::ProcessRxBuf() {
-    if (!m_inFrame) {
-        if (!FindFrameStart()) return;
-        m_inFrame = true;
-    }
-    if (m_fill < 2) return;
-    const int n = m_buffer[1];
-    const int frameSize = n + 2;
-    if (m_fill < frameSize) return;
+    for (;;) {
+        if (!m_inFrame) {
+            if (!FindFrameStart()) return;
+            m_inFrame = true;
+        }
+        if (m_fill < 2) return;
+        const int n = m_buffer[1];
+        const int frameSize = n + 2;
+        if (m_fill < frameSize) return;
 
-    const uint8_t checksum = NetFrameChecksum(m_buffer[1], m_buffer + 2, n - 1 > 0 ? n - 1 : 0);
-    if (n >= 1 && checksum == m_buffer[n + 1]) {
-        if (m_sink) m_sink(m_buffer + 2, n - 1);
-        g_bAwaitReply() = false;
-    } else {
-        DebugLog("ProcessRxBuf Checksum error\n ");
+        const uint8_t checksum = NetFrameChecksum(m_buffer[1], m_buffer + 2, n - 1 > 0 ? n - 1 : 0);
+        const bool good = n >= 1 && checksum == m_buffer[n + 1];
+        if (good) {
+            if (m_sink) m_sink(m_buffer + 2, n - 1);
+            g_bAwaitReply() = false;
+        } else {
+            DebugLog("ProcessRxBuf Checksum error\n ");
+        }
+        const bool moreBehind = m_fill > frameSize;
+        // A bad frame gives up its start byte only: a frame cut short declares
+        // a length that reaches into the good frame behind it, which is
+        // searched for again from the next byte.
+        const int consumed = good ? frameSize : 1;
+        m_inFrame = false;
+        if (m_fill == consumed) {
+            Reset();
+            return;
+        }
+        Discard(consumed);
+        if (moreBehind && m_multiFrameHook) m_multiFrameHook();
     }
-
-    if (m_fill == frameSize) {
-        Reset();
-        return;
-    }
-    // What follows the frame is looked at afresh: it need not start a frame.
-    Discard(frameSize);
-    m_inFrame = false;
-    ProcessRxBuf();
-    if (m_multiFrameHook) m_multiFrameHook();
-    m_inFrame = false;
 }

@@ -9,7 +9,9 @@
 // byte stream. Bytes that cannot start a frame (a heartbeat glued behind a
 // frame, noise) never block it: a heartbeat "$HB$" at the front is handed to
 // the heartbeat hook, anything else is discarded up to the next 0x55 (or the
-// next "$" that may start a heartbeat) and counted in the debug log.
+// next "$" that may start a heartbeat) and counted in the debug log. A frame
+// whose checksum fails gives up its start byte only, so a good frame that its
+// declared length reaches into is still found.
 class RxAssembler {
 public:
     // Receives each good reply record (the frame's payload without the length

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 
 namespace {
 
@@ -158,6 +159,23 @@ QString CRemoteDlg::LearningText(int key) {
     return Tr(pair[0], pair[1]);
 }
 
+QString CRemoteDlg::KeyListText(const std::vector<int>& keys) {
+    QString text;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i > 0) text += i + 1 == keys.size() ? Tr("和 ", " and ") : Tr("、", ", ");
+        const int key = keys[i];
+        if (key == fx::kRemoteCodeSetByte) {
+            text += Tr("编码组", "the code set");
+            continue;
+        }
+        // What the key does: its learning text after the colon.
+        QString does = LearningText(key);
+        does = does.mid(does.indexOf(QRegularExpression(QStringLiteral("[:：]"))) + 1).trimmed();
+        text += Tr("%1（%2）", "%1 (%2)").arg(key).arg(does);
+    }
+    return text;
+}
+
 void CRemoteDlg::Relabel() {
     LoadDialogTexts(this, kResource);
     m_instruction->SetLanguage(g_Language);
@@ -209,12 +227,28 @@ bool CRemoteDlg::RequireLink() {
     return false;
 }
 
+bool CRemoteDlg::AgreeToClear(uint32_t knownBytes) {
+    const std::vector<int> unknown = fx::UnknownRemoteKeys(knownBytes);
+    if (unknown.empty() || !m_store.Link().connected) return true;
+    QMessageBox box(QMessageBox::Question, Tr("遥控学习", "Remote control"),
+                    Tr("机器不报告键 %1的键码，它们在此未知：写入遥控器键码会清除它们。继续吗?",
+                       "The processor does not report the codes of keys %1, so they are not "
+                       "known here: writing the codes clears them. Go on?")
+                        .arg(KeyListText(unknown)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setObjectName(QStringLiteral("remoteClearUnknown"));
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CRemoteDlg::SendBlock(const QString& confirmedText) {
     QPointer<CRemoteDlg> self(this);
     const auto block = std::to_array(m_store.RemoteKeyBlock());
-    m_sender.Post([self, confirmedText, block, &store = m_store] {
+    const uint32_t known = m_store.RemoteKeysKnown();
+    m_sender.Post([self, confirmedText, block, known, &store = m_store] {
         const bool linked = store.Link().connected;
-        const bool confirmed = static_cast<bool>(fx::SendRemoteKeyBlock(block, kReplyWaitMs));
+        const bool confirmed =
+            static_cast<bool>(fx::WriteRemoteKeys(store, block, known, kReplyWaitMs));
         fx::HandToStateThread([self, confirmedText, confirmed, linked] {
             QString text = confirmedText;
             if (!linked)
@@ -228,6 +262,7 @@ void CRemoteDlg::SendBlock(const QString& confirmedText) {
 }
 
 void CRemoteDlg::OnApply() {
+    if (!AgreeToClear(m_store.RemoteKeysKnown())) return;
     SendBlock(Tr("遥控器键码保存成功!", "Save successed !"));
 }
 
@@ -247,7 +282,8 @@ void CRemoteDlg::OnLoadFile() {
     const QString chosen = ChooseFile(false);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, m_store.RemoteKeyBlock());
+    auto block = std::to_array(m_store.RemoteKeyBlock());
+    const fx::RemoteFileResult result = fx::LoadRemoteFile(path, block.data());
     if (result.status == fx::RemoteFileStatus::CannotOpen) {
         QMessageBox box(
             QMessageBox::Warning, Tr("载入遥控文件", "Load remote file"),
@@ -261,6 +297,10 @@ void CRemoteDlg::OnLoadFile() {
         ShowInfo("载入遥控文件失败", kNoticeMs);
         return;
     }
+    // A file too short to hold every code: declined, nothing is loaded or sent.
+    const uint32_t fileBytes = (1u << result.bytes) - 1;
+    if (!AgreeToClear(m_store.RemoteKeysKnown() | fileBytes)) return;
+    m_store.SetRemoteKeyBytes(0, block.data(), result.bytes);
     SendBlock(QString::fromUtf8("载入遥控文件成功"));
 }
 
@@ -269,7 +309,11 @@ void CRemoteDlg::OnSaveFile() {
     const QString chosen = ChooseFile(true);
     if (chosen.isEmpty()) return;
     const std::string path = fx::WithRemoteExtension(chosen.toStdString());
-    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, m_store.RemoteKeyBlock());
+    // The file holds what is known; a code not known is saved as 00.
+    const std::vector<int> unknown = fx::UnknownRemoteKeys(m_store.RemoteKeysKnown());
+    auto block = std::to_array(m_store.RemoteKeyBlock());
+    for (int byte : unknown) block[static_cast<size_t>(byte)] = 0;
+    const fx::RemoteFileResult result = fx::SaveRemoteFile(path, block.data());
     if (!result.ok()) {
         QMessageBox box(QMessageBox::Warning, QString::fromUtf8(fx::kCantWriteCaption),
                         QString::fromStdString(result.message), QMessageBox::Ok, this);
@@ -279,4 +323,13 @@ void CRemoteDlg::OnSaveFile() {
         return;
     }
     ShowInfo("保存遥控文件成功", kNoticeMs);
+    if (unknown.empty()) return;
+    QMessageBox box(QMessageBox::Information, Tr("保存遥控文件", "Save remote file"),
+                    Tr("机器不报告键 %1的键码，文件中它们存为 00。",
+                       "The processor does not report the codes of keys %1: the file holds "
+                       "them as 00.")
+                        .arg(KeyListText(unknown)),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("remoteSavedUnknown"));
+    box.exec();
 }

@@ -6,7 +6,9 @@
 #include <QPointer>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace fx {
 class ParamStore;
@@ -58,6 +60,9 @@ public:
     CInstructionPicture* Instruction() const { return m_instruction; }
     // The learning text of key 1..17 in the current language.
     static QString LearningText(int key);
+    // Keys (0: the code set) with what they do, in the current language:
+    // "16 (Music vol increase) and 17 (Music vol decrease)".
+    static QString KeyListText(const std::vector<int>& keys);
 
     void LearnKey(int key);
     void OnApply();
@@ -76,6 +81,9 @@ private:
     QString ChooseFile(bool save);
     void SendBlock(const QString& confirmedText);
     bool RequireLink();
+    // A write of the whole block clears the codes not known: asks first
+    // (Yes/No) when the known bytes leave any; true to go on.
+    bool AgreeToClear(uint32_t knownBytes);
 
     fx::SendWorker& m_sender;
     fx::ParamStore& m_store;

@@ -22,4 +22,7 @@ struct SimFaults {
     int heartbeatAfterReplyNumber = 0; // network: "$HB$" glued behind the Nth reply frame
     int pieceSize = 0;                 // network: frames leave in pieces of this many bytes
     int pieceGapMs = 2;                // network: pause between two pieces
+    int splitReplyNumber = 0;          // network: the Nth reply frame leaves in two pieces,
+                                       // pieceGapMs apart, the second from its 8th byte (where
+                                       // a memory chunk's data begins)
 };

@@ -5,6 +5,8 @@ SimFleet::SimFleet(const SimOptions& options) : m_firstPort(options.port) {
         auto processor = std::make_unique<SimProcessor>();
         processor->SetIdentity(options.identity);
         processor->SetFaults(options.faults);
+        if (!options.memoryTexts.empty())
+            processor->SetMemory(options.MemoryWithTexts(processor->Memory()));
         processor->SetStreamFormat(options.streamFormat);
         processor->SetAckStyle(options.ackStyle);
         processor->SetAutoKeyPress(options.learnDelayMs, options.learnCode);

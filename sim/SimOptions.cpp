@@ -1,5 +1,6 @@
 #include "sim/SimOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -50,6 +51,8 @@ const std::map<std::string, IntOption>& IntOptions() {
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.heartbeatAfterReplyNumber; }}},
         {"--pieces", {0, 255, [](SimOptions& o) -> int& { return o.faults.pieceSize; }}},
         {"--piece-gap-ms", {0, 10000, [](SimOptions& o) -> int& { return o.faults.pieceGapMs; }}},
+        {"--split-reply",
+         {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.splitReplyNumber; }}},
         {"--cmd-version",
          {0, 255, [](SimOptions& o) -> int& { return o.identity.commandSetVersion; }}},
     };
@@ -71,6 +74,18 @@ bool ParseAckStyle(const std::string& text, SimAckStyle& style) {
     const auto found = styles.find(text);
     if (found == styles.end()) return false;
     style = found->second;
+    return true;
+}
+
+// OFFSET:TEXT, the text within the memory.
+bool ParseMemoryText(const std::string& value, SimMemoryText& memoryText) {
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos || colon + 1 == value.size()) return false;
+    const std::string text = value.substr(colon + 1);
+    int offset = 0;
+    if (!ParseInt(value.substr(0, colon), 0, kImageSize - 1, offset)) return false;
+    if (offset + static_cast<int>(text.size()) > kImageSize) return false;
+    memoryText = {offset, text};
     return true;
 }
 
@@ -105,7 +120,9 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
         const auto intOption = IntOptions().find(name);
         const auto textOption = TextOptions().find(name);
         const bool ackOption = name == "--ack";
-        if (intOption == IntOptions().end() && textOption == TextOptions().end() && !ackOption) {
+        const bool memoryTextOption = name == "--memory-text";
+        if (intOption == IntOptions().end() && textOption == TextOptions().end() && !ackOption &&
+            !memoryTextOption) {
             error = "unknown option: " + arguments[i];
             return false;
         }
@@ -119,6 +136,16 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
         if (ackOption) {
             if (ParseAckStyle(value, ackStyle)) continue;
             error = "bad value for --ack: " + value + " (expected generic, echo or dsp)";
+            return false;
+        }
+        if (memoryTextOption) {
+            SimMemoryText memoryText;
+            if (ParseMemoryText(value, memoryText)) {
+                memoryTexts.push_back(memoryText);
+                continue;
+            }
+            error = "bad value for --memory-text: " + value + " (expected OFFSET:TEXT within " +
+                    std::to_string(kImageSize) + " bytes)";
             return false;
         }
         if (textOption != TextOptions().end()) {
@@ -176,6 +203,9 @@ Behaviour:
                         after it came, as if the key were pressed (default
                         1000; -1 never)
   --learn-code N        the learned key code (default 0x40 + key number)
+  --memory-text OFFSET:TEXT
+                        the parameter memory holds TEXT from OFFSET (0..3349)
+                        at start; may be given several times
   --stream-format N     stream format index 0..15 in the status block
   --ack STYLE           how changes are acknowledged: echo repeats the
                         command's code (default), generic answers reply 20
@@ -202,9 +232,18 @@ Faults (replies are numbered from 1 in the order they are made):
                         "$HB$" glued right behind the Nth reply frame
   --pieces N            every reply frame leaves in pieces of N bytes
   --piece-gap-ms N      pause between pieces (default 2)
+  --split-reply N       the Nth reply frame leaves in two pieces, the second
+                        from its 8th byte, where a memory chunk's data begins
 
   -h, --help            show this text
 
 Options take their value as the next argument or after "=" (--port=0).
 )";
+}
+
+SimProcessor::Image SimOptions::MemoryWithTexts(SimProcessor::Image memory) const {
+    for (const SimMemoryText& memoryText : memoryTexts)
+        std::copy(memoryText.text.begin(), memoryText.text.end(),
+                  memory.begin() + memoryText.offset);
+    return memory;
 }

@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// Text the processor's parameter memory holds from an offset at start.
+struct SimMemoryText {
+    int offset = 0;
+    std::string text;
+};
+
 // The command line of fxtune-sim.
 struct SimOptions {
     static constexpr int kDefaultPort = 30303;
@@ -24,9 +30,12 @@ struct SimOptions {
     bool help = false;
     SimFaults faults;
     SimIdentity identity;
+    std::vector<SimMemoryText> memoryTexts;
 
     // Parses the arguments (without the program name). On an error returns
     // false with a message in error.
     bool Parse(const std::vector<std::string>& arguments, std::string& error);
     static std::string HelpText();
+    // The memory with the texts put in.
+    SimProcessor::Image MemoryWithTexts(SimProcessor::Image memory) const;
 };

@@ -17,6 +17,9 @@
 namespace {
 const std::vector<uint8_t> kHeartbeat = {'$', 'H', 'B', '$'};
 constexpr size_t kReceiveSize = 512;
+// A split reply's first piece: start, length, and the record's prefix, code,
+// address and length.
+constexpr size_t kSplitHeadSize = 7;
 } // namespace
 
 struct SimTcpSession::Io {
@@ -196,38 +199,47 @@ void SimTcpSession::SendReplyFrame(Outgoing item) {
     if (faults.corruptChecksumNumber > 0 && number == faults.corruptChecksumNumber)
         item.bytes.back() ^= 0xFF;
     auto frame = std::make_shared<std::vector<uint8_t>>(std::move(item.before));
+    const size_t splitAt = frame->size() + kSplitHeadSize;
     frame->insert(frame->end(), item.bytes.begin(), item.bytes.end());
     frame->insert(frame->end(), item.after.begin(), item.after.end());
+    if (faults.splitReplyNumber > 0 && number == faults.splitReplyNumber &&
+        splitAt < frame->size()) {
+        // Cut where a chunk's data begins; the rest follows whole.
+        SendPieces(std::move(frame), 0, static_cast<int>(splitAt), faults.pieceGapMs, true);
+        return;
+    }
     if (faults.pieceSize <= 0) {
         Write(std::move(frame), nullptr);
         return;
     }
-    SendPieces(std::move(frame), 0, faults.pieceSize, faults.pieceGapMs);
+    SendPieces(std::move(frame), 0, faults.pieceSize, faults.pieceGapMs, false);
 }
 
 void SimTcpSession::SendPieces(std::shared_ptr<std::vector<uint8_t>> frame, size_t sent,
-                               int pieceSize, int gapMs) {
+                               int pieceSize, int gapMs, bool splitOnce) {
     const size_t piece = std::min(frame->size() - sent, static_cast<size_t>(pieceSize));
     m_writing = true;
-    asio::async_write(m_io->socket, asio::buffer(frame->data() + sent, piece),
-                      [self = shared_from_this(), frame, next = sent + piece, pieceSize,
-                       gapMs](asio::error_code error, size_t) {
-                          if (self->m_stopped) return;
-                          if (error || next >= frame->size()) {
-                              self->m_writing = false;
-                              if (error)
-                                  self->EndConnection();
-                              else
-                                  self->Pump();
-                              return;
-                          }
-                          self->m_io->pieceTimer.expires_after(std::chrono::milliseconds(gapMs));
-                          self->m_io->pieceTimer.async_wait(
-                              [self, frame, next, pieceSize, gapMs](asio::error_code waitError) {
-                                  if (self->m_stopped || waitError) return;
-                                  self->SendPieces(frame, next, pieceSize, gapMs);
-                              });
-                      });
+    asio::async_write(
+        m_io->socket, asio::buffer(frame->data() + sent, piece),
+        [self = shared_from_this(), frame, next = sent + piece, pieceSize, gapMs,
+         splitOnce](asio::error_code error, size_t) {
+            if (self->m_stopped) return;
+            if (error || next >= frame->size()) {
+                self->m_writing = false;
+                if (error)
+                    self->EndConnection();
+                else
+                    self->Pump();
+                return;
+            }
+            self->m_io->pieceTimer.expires_after(std::chrono::milliseconds(gapMs));
+            self->m_io->pieceTimer.async_wait(
+                [self, frame, next, pieceSize, gapMs, splitOnce](asio::error_code waitError) {
+                    if (self->m_stopped || waitError) return;
+                    const int rest = splitOnce ? static_cast<int>(frame->size() - next) : pieceSize;
+                    self->SendPieces(frame, next, rest, gapMs, false);
+                });
+        });
 }
 
 void SimTcpSession::Write(std::shared_ptr<std::vector<uint8_t>> bytes,

@@ -72,7 +72,7 @@ private:
     void Pump();
     void SendReplyFrame(Outgoing item);
     void SendPieces(std::shared_ptr<std::vector<uint8_t>> frame, size_t sent, int pieceSize,
-                    int gapMs);
+                    int gapMs, bool splitOnce);
     // Writes bytes whole; then runs done (with whether they went) and pumps on.
     void Write(std::shared_ptr<std::vector<uint8_t>> bytes, std::function<void(bool)> done);
     void EndConnection();

@@ -4,6 +4,8 @@
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
+#include "link/ReplyDispatcher.h"
+#include "link/ReplyLedger.h"
 #include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
 #include "state/Processor.h"
@@ -32,6 +34,36 @@ void SwitchMode(uint8_t code, int mode) {
     LinkSleepMs(kBeforeModeSwitchMs);
     g_CurrentMode() = mode;
     SendModeCommand(code, mode);
+}
+
+// A switch sent after mark: the processor switched (reply 5 or 6), or it
+// refused the command with an error report.
+bool Switched(const ReplyTally& now, const ReplyTally& mark) {
+    return now.CountSince(mark, REPLY_MODE_LOADED) + now.CountSince(mark, REPLY_MODE_RESET) > 0;
+}
+bool Refused(const ReplyTally& now, const ReplyTally& mark, uint8_t code) {
+    return now.CountSince(mark, REPLY_ERROR) > 0 && now.lastError[1] == code;
+}
+
+fx::Confirmation SwitchModeAnswered(uint8_t code, int mode, int timeoutMs) {
+    using Outcome = fx::Confirmation::Outcome;
+    if (!g_bConnected() || !LinkUsable()) return {Outcome::LinkGone};
+    const ReplyTally mark = Replies().Tally();
+    const int previousMode = g_CurrentMode();
+    SwitchMode(code, mode);
+    if (!fx::WaitAllWritten()) return {Outcome::LinkGone};
+    const bool answered = Replies().WaitUntil(
+        [&](const ReplyTally& t) { return Switched(t, mark) || Refused(t, mark, code); },
+        timeoutMs);
+    const ReplyTally now = Replies().Tally();
+    if (Refused(now, mark, code) && !Switched(now, mark)) {
+        // Nothing switched and no read follows: the status poll may go on.
+        g_CurrentMode() = previousMode;
+        g_bJobIdle() = true;
+        return {Outcome::Refused, now.lastError};
+    }
+    if (answered) return {Outcome::Confirmed};
+    return {LinkUsable() ? Outcome::NoAnswer : Outcome::LinkGone};
 }
 
 void StoreInto(int mode) {
@@ -65,6 +97,14 @@ void StoreCurrentMode() {
 void ResetMachineMode(int mode) {
     if (!g_bConnected()) return;
     SwitchMode(CMD_RESET_MODE, ClampMode(mode));
+}
+
+fx::Confirmation LoadMachineModeAnswered(int mode, int timeoutMs) {
+    return SwitchModeAnswered(CMD_LOAD_MODE, ClampMode(mode), timeoutMs);
+}
+
+fx::Confirmation ResetMachineModeAnswered(int mode, int timeoutMs) {
+    return SwitchModeAnswered(CMD_RESET_MODE, ClampMode(mode), timeoutMs);
 }
 
 void StoreWrittenModeFile(int mode) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ReplyWatch.h"
+
 #include <atomic>
 
 // The processor's four machine modes M1..M4 (indices 0..3): load, store,
@@ -28,6 +30,13 @@ bool StoreMachineMode(int mode);
 void StoreCurrentMode();
 // Resets the mode to its factory parameters, as a load does with 6; a read follows.
 void ResetMachineMode(int mode);
+// The load and the factory reset, waiting up to timeoutMs of link time for
+// the processor's answer: Confirmed once its reply 5 or 6 came (the read it
+// starts follows), Refused by an error report naming the command (no read
+// follows: g_bJobIdle is set again and the current mode left as it was),
+// NoAnswer or LinkGone. Off the window's thread.
+fx::Confirmation LoadMachineModeAnswered(int mode, int timeoutMs);
+fx::Confirmation ResetMachineModeAnswered(int mode, int timeoutMs);
 // After a mode file has been written and accepted: 3, mode; once that went
 // out, 20 ms; 4, mode.
 void StoreWrittenModeFile(int mode);

@@ -112,18 +112,50 @@ void ParamStore::StorePanelChunk(int address, const std::vector<uint8_t>& data, 
 void ParamStore::LearnedKeyReceived(uint8_t first, uint8_t slot, uint8_t code) {
     ChangeState([this, first, slot, code] {
         m_remoteKeys[0] = first;
-        if (slot < kRemoteKeyBlockSize) m_remoteKeys[slot] = code;
+        uint32_t learned = 1u;
+        if (slot < kRemoteKeyBlockSize) {
+            m_remoteKeys[slot] = code;
+            learned |= 1u << slot;
+        }
+        m_remoteKnown |= learned;
     });
 }
 
+namespace {
+// Bits first..first+count-1.
+uint32_t ByteBits(int first, int count) {
+    return count <= 0 ? 0 : (((1u << count) - 1) << first) & kWholeRemoteKeyBlock;
+}
+} // namespace
+
 void ParamStore::RemoteKeysReceived(const uint8_t* keys, int available) {
     // The block's first 16 bytes come from the processor; the rest stays.
-    constexpr int kReportedKeys = 16;
-    const int n = std::clamp(available, 0, kReportedKeys);
-    std::array<uint8_t, kReportedKeys> copy{};
+    const int n = std::clamp(available, 0, kReportedRemoteKeyBytes);
+    std::array<uint8_t, kReportedRemoteKeyBytes> copy{};
     if (n > 0) std::memcpy(copy.data(), keys, static_cast<size_t>(n));
     ChangeState([this, copy, n] {
         if (n > 0) std::memcpy(m_remoteKeys, copy.data(), static_cast<size_t>(n));
+        m_remoteKnown |= ByteBits(0, n);
+    });
+}
+
+void ParamStore::SetRemoteKeyBytes(int offset, const uint8_t* bytes, int count) {
+    offset = std::clamp(offset, 0, kRemoteKeyBlockSize);
+    count = std::clamp(count, 0, kRemoteKeyBlockSize - offset);
+    std::array<uint8_t, kRemoteKeyBlockSize> copy{};
+    if (count > 0) std::memcpy(copy.data(), bytes, static_cast<size_t>(count));
+    ChangeState([this, copy, offset, count] {
+        if (count > 0) std::memcpy(m_remoteKeys + offset, copy.data(), static_cast<size_t>(count));
+        m_remoteKnown |= ByteBits(offset, count);
+    });
+}
+
+void ParamStore::RemoteKeyBlockWritten(const std::array<uint8_t, kRemoteKeyBlockSize>& written) {
+    ChangeState([this, written] {
+        const uint32_t known = m_remoteKnown.load();
+        for (int i = 0; i < kRemoteKeyBlockSize; ++i)
+            if ((known & (1u << i)) == 0) m_remoteKeys[i] = written[static_cast<size_t>(i)];
+        m_remoteKnown = kWholeRemoteKeyBlock;
     });
 }
 
@@ -137,6 +169,11 @@ void ParamStore::MachineSettingsReceived(
 
 void ParamStore::LinkClosed() {
     ClearStatus();
+    // The next link may lead to another processor: its codes are its own.
+    ChangeState([this] {
+        std::memset(m_remoteKeys, 0, sizeof m_remoteKeys);
+        m_remoteKnown = 0;
+    });
 }
 
 ParamStore& Store() {

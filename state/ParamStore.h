@@ -5,6 +5,7 @@
 #include "link/ReplySink.h"
 #include "state/ParamImage.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -12,6 +13,11 @@
 namespace fx {
 
 class Link;
+
+// The processor reports the first 16 bytes of the 18-byte remote-key block
+// (the code set and keys 1..15); keys 16 and 17 it never tells.
+constexpr int kReportedRemoteKeyBytes = 16;
+constexpr uint32_t kWholeRemoteKeyBlock = (1u << kRemoteKeyBlockSize) - 1;
 
 // The editor values drawn from the image (state/ParamImage.h names them).
 struct EditorValues {
@@ -54,6 +60,17 @@ public:
     int CurrentMode() const { return m_currentMode.load(); }
     uint8_t (&RemoteKeyBlock())[kRemoteKeyBlockSize] { return m_remoteKeys; }
     const uint8_t (&RemoteKeyBlock() const)[kRemoteKeyBlockSize] { return m_remoteKeys; }
+    // Which bytes of the remote-key block the editor knows (bit i: byte i)
+    // of the processor linked now: those it reported, a learned key's (and
+    // the code set), those a remote file brought, and all after a write it
+    // confirmed. A byte not known is 0 in the block; a closed link forgets
+    // them all.
+    uint32_t RemoteKeysKnown() const { return m_remoteKnown.load(); }
+    // Bytes of the block from a remote file: copied in from offset, and known.
+    void SetRemoteKeyBytes(int offset, const uint8_t* bytes, int count);
+    // The processor confirmed a write of the whole block: every byte is known,
+    // those not known before as written.
+    void RemoteKeyBlockWritten(const std::array<uint8_t, kRemoteKeyBlockSize>& written);
     uint8_t (&MachineSettingsDevice())[kMachineSettingsSize] { return m_settingsDevice; }
     const uint8_t (&MachineSettingsDevice() const)[kMachineSettingsSize] {
         return m_settingsDevice;
@@ -91,6 +108,7 @@ private:
     uint8_t m_status[kStatusBlockSize] = {};
     std::atomic<int> m_currentMode{0};
     uint8_t m_remoteKeys[kRemoteKeyBlockSize] = {};
+    std::atomic<uint32_t> m_remoteKnown{0};
     // Until the processor reports, both maxima allow every volume.
     uint8_t m_settingsDevice[kMachineSettingsSize] = {0, 0, 0, 0, 0, 99, 99};
     uint8_t m_settingsWork[kMachineSettingsSize] = {};

@@ -227,46 +227,110 @@ void DelayedReadThreadProc() {
     EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
 }
 
-void WriteImageChunks(const uint8_t* image, SendWatch& watch) {
+// The commands of a whole-image write (chunks 0..59, then the end, 60) and
+// how the processor answered each: every command is posted for confirmation
+// and waited for (at most the reply wait) before the next goes, so each is
+// settled by its own answer only (link/LinkOutbox.h), whatever else the
+// link carries meanwhile.
+class WriteAnswers {
+public:
+    static constexpr int kWriteEnd = kImageChunkCount;
+    static constexpr int kCommands = kImageChunkCount + 1;
+
+    // Sends one command of the write and waits for its answer.
+    void Send(int command, const std::function<void()>& send) {
+        std::vector<uint64_t> tickets;
+        {
+            fx::ConfirmScope confirming(tickets);
+            send();
+        }
+        ++m_sent;
+        if (tickets.empty()) m_missing.push_back(command);
+        for (const uint64_t ticket : tickets) {
+            const fx::CommandAnswer answer = fx::Outbox().WaitAnswer(ticket, kReplyWaitMs, true);
+            if (answer.outcome == fx::CommandAnswer::Outcome::NoAnswer)
+                m_late.emplace_back(command, ticket);
+            else
+                Note(command, answer);
+        }
+    }
+
+    // The answers that came after their wait, each its command's own.
+    void TakeLateAnswers() {
+        for (const auto& [command, ticket] : m_late)
+            Note(command, fx::Outbox().TakeLateAnswer(ticket));
+        m_late.clear();
+        std::sort(m_missing.begin(), m_missing.end());
+    }
+
+    int Sent() const { return m_sent; }
+    bool Complete() const { return m_sent == kCommands && m_missing.empty() && !m_refused; }
+    bool Refused() const { return m_refused; }
+    const fx::Confirmation& Refusal() const { return m_refusal; }
+
+    // What the processor did not confirm, in words.
+    std::string Missing() const {
+        std::vector<int> missing = m_missing;
+        for (int command = m_sent; command < kCommands; ++command) missing.push_back(command);
+        const bool end = !missing.empty() && missing.back() == kWriteEnd;
+        if (end) missing.pop_back();
+        std::string words;
+        if (missing.size() > kChunksNamed) {
+            words = std::to_string(missing.size()) + " of " + std::to_string(kImageChunkCount) +
+                    " image chunks, the first at " +
+                    std::to_string(ImageChunkAddress(missing.front()));
+        } else {
+            for (int chunk : missing)
+                words += (words.empty() ? "" : ", ") + std::string("image chunk at ") +
+                         std::to_string(ImageChunkAddress(chunk));
+        }
+        if (end) words += (words.empty() ? "" : ", ") + std::string("the end of the write");
+        return words;
+    }
+
+private:
+    static constexpr size_t kChunksNamed = 3;
+
+    void Note(int command, const fx::CommandAnswer& answer) {
+        using Outcome = fx::CommandAnswer::Outcome;
+        if (answer.outcome == Outcome::Refused && !m_refused) {
+            m_refused = true;
+            m_refusal = {fx::Confirmation::Outcome::Refused, answer.error};
+        }
+        if (answer.outcome != Outcome::Answered && answer.outcome != Outcome::Refused)
+            m_missing.push_back(command);
+    }
+
+    int m_sent = 0;
+    std::vector<int> m_missing; // ascending once the late answers are taken
+    std::vector<std::pair<int, uint64_t>> m_late;
+    bool m_refused = false;
+    fx::Confirmation m_refusal;
+};
+
+void WriteImageChunks(const uint8_t* image, SendWatch& watch, WriteAnswers& answers) {
     for (int chunk = 0; chunk < kImageChunkCount && watch.Check() == SyncOutcome::Completed;
          ++chunk) {
         const int address = ImageChunkAddress(chunk);
-        SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
-                      static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
-        fx::WaitAllWritten();
+        answers.Send(chunk, [&] {
+            SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
+                          static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
+        });
         if (SyncProgressCallback callback = Jobs().progress.load())
             callback(chunk + 1, kImageChunkCount);
     }
-    if (watch.Check() == SyncOutcome::Completed) {
-        SendShortCmd({CMD_WRITE_IMAGE_END});
-        fx::WaitAllWritten();
-    }
+    if (watch.Check() == SyncOutcome::Completed)
+        answers.Send(WriteAnswers::kWriteEnd, [] { SendShortCmd({CMD_WRITE_IMAGE_END}); });
 }
 
-// Every chunk and the end of the write confirmed: one answer each, as the
-// confirmed changes take it (link/ReplyWatch.h), in the order they were sent.
-SyncResult ConfirmWrite(const ReplyTally& jobStart) {
-    constexpr uint64_t kCommands = kImageChunkCount + 1;
-    auto settled = [&](const ReplyTally& t) {
-        return t.CountSince(jobStart, REPLY_ERROR) > 0 ||
-               t.ChangeAnswersSince(jobStart) >= kCommands;
-    };
-    const bool done = Replies().WaitUntil(settled, kReplyWaitMs);
-    const ReplyTally now = Replies().Tally();
-    if (now.CountSince(jobStart, REPLY_ERROR) > 0) {
-        const fx::Confirmation refused{fx::Confirmation::Outcome::Refused, now.lastError};
-        return Failure(SyncOutcome::Refused, refused.ErrorWords());
-    }
-    if (done) return {};
+// Every chunk and the end of the write confirmed, each by its own answer; a
+// refusal of one is the write's; what stays unanswered is named.
+SyncResult ConfirmWrite(WriteAnswers& answers) {
+    answers.TakeLateAnswers();
+    if (answers.Refused()) return Failure(SyncOutcome::Refused, answers.Refusal().ErrorWords());
+    if (answers.Complete()) return {};
     if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
-    const uint64_t answers = now.ChangeAnswersSince(jobStart);
-    std::string missing;
-    if (answers < kImageChunkCount)
-        missing = std::to_string(kImageChunkCount - static_cast<int>(answers)) + " of " +
-                  std::to_string(kImageChunkCount) + " image chunks";
-    if (answers < kCommands)
-        missing += (missing.empty() ? "" : ", ") + std::string("the end of the write");
-    return Failure(SyncOutcome::NoAnswer, missing);
+    return Failure(SyncOutcome::NoAnswer, answers.Missing());
 }
 
 void WriteAllJob(const ImageCopy& image);
@@ -319,10 +383,10 @@ bool QueueJob(JobKind kind, const ImageCopy* image = nullptr) {
 void WriteAllJob(const ImageCopy& image) {
     BeginJob();
     g_bQueuedSend() = false;
-    const ReplyTally jobStart = Replies().Tally();
     SendWatch watch;
-    WriteImageChunks(image.data(), watch);
-    SyncResult result = ConfirmWrite(jobStart);
+    WriteAnswers answers;
+    WriteImageChunks(image.data(), watch, answers);
+    SyncResult result = ConfirmWrite(answers);
     g_bQueuedSend() = true;
     LinkSleepMs(kJobEndPauseMs);
     if (result.Completed()) g_bParamsChanged() = false;
@@ -351,10 +415,11 @@ SyncResult SynchronizeData() {
                 RefreshFromImage();
             });
             g_bParamsChanged() = false;
-            g_bQueuedSend() = true;
-            LinkSleepMs(kJobEndPauseMs);
         }
     }
+    // Live edits are queued and coalesced again whatever became of the read.
+    g_bQueuedSend() = true;
+    if (result.Completed()) LinkSleepMs(kJobEndPauseMs);
     StoreResult(&fx::SyncJobQueue::lastRead, result);
     return result;
 }

@@ -5,6 +5,7 @@
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
 #include "state/DeviceMirrors.h"
+#include "state/ParamStore.h"
 
 #include <algorithm>
 #include <array>
@@ -70,6 +71,33 @@ Confirmation SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& 
     command[0] = CMD_WRITE_REMOTE_KEYS;
     std::memcpy(command + 1, block.data(), kRemoteKeyBlockSize);
     return SendAndConfirm(command, sizeof command, timeoutMs);
+}
+
+std::vector<int> UnknownRemoteKeys(uint32_t knownBytes) {
+    std::vector<int> keys;
+    for (int byte = 0; byte < kRemoteKeyBlockSize; ++byte)
+        if ((knownBytes & (1u << byte)) == 0) keys.push_back(byte);
+    return keys;
+}
+
+std::string RemoteKeyListText(const std::vector<int>& keys) {
+    std::string text;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i > 0) text += i + 1 == keys.size() ? " and " : ", ";
+        const int key = keys[i];
+        text += key == kRemoteCodeSetByte
+                    ? std::string("the code set")
+                    : std::to_string(key) + " (" + std::string(RemoteKeyName(key)) + ")";
+    }
+    return text;
+}
+
+Confirmation WriteRemoteKeys(ParamStore& store, std::array<uint8_t, kRemoteKeyBlockSize> block,
+                             uint32_t known, int timeoutMs) {
+    for (int byte : UnknownRemoteKeys(known)) block[static_cast<size_t>(byte)] = 0;
+    const Confirmation confirmed = SendRemoteKeyBlock(block, timeoutMs);
+    if (confirmed) store.RemoteKeyBlockWritten(block);
+    return confirmed;
 }
 
 } // namespace fx

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // Infrared key learning. The processor learns the codes of a household
 // remote key by key; the learned codes form the remote-key block
@@ -13,6 +15,8 @@
 // learned key, bytes 1..17 the codes of keys 1..17).
 
 namespace fx {
+
+class ParamStore;
 
 constexpr int kRemoteKeyCount = 17;
 constexpr int kRemoteCodeSetByte = 0;
@@ -41,5 +45,18 @@ Confirmation SendRemoteKeyBlock(int timeoutMs);
 // send thread must not read the mirror the window's thread changes).
 Confirmation SendRemoteKeyBlock(const std::array<uint8_t, kRemoteKeyBlockSize>& block,
                                 int timeoutMs);
+
+// The keys whose codes are not among the known bytes of the block
+// (ParamStore::RemoteKeysKnown), ascending: 1..17, and 0 for the code set. A
+// write of the whole block clears them on the processor.
+std::vector<int> UnknownRemoteKeys(uint32_t knownBytes);
+// The keys in words with their command-line names: "16 (music-up) and 17
+// (music-down)"; 0 is "the code set".
+std::string RemoteKeyListText(const std::vector<int>& keys);
+// Writes the whole block as SendRemoteKeyBlock does, the bytes not known as
+// 0; once the processor confirmed it, the store knows every byte. block and
+// known are taken together on the state thread.
+Confirmation WriteRemoteKeys(ParamStore& store, std::array<uint8_t, kRemoteKeyBlockSize> block,
+                             uint32_t known, int timeoutMs);
 
 } // namespace fx

@@ -125,9 +125,19 @@ TEST(FramesRx, AssemblyRules) {
          {kReplyA, kReplyB},
          0,
          true},
-        {"damaged frame glued to a good one costs that one, not the next read",
+        {"damaged frame glued to a good one costs only itself",
          {Join({Head(Frame(kReplyB), 4), Frame(kReplyA)}), Frame(kReplyC)},
-         {kReplyC},
+         {kReplyA, kReplyC},
+         0,
+         true},
+        {"damaged frame reaching into a good one split over two reads",
+         {Join({Head(Frame(kReplyB), 5), Head(Frame(kReplyA), 2)}), Tail(Frame(kReplyA), 2)},
+         {kReplyA},
+         0,
+         true},
+        {"bad checksum whose frame holds a start byte searches on from there",
+         {Join({CorruptChecksum(Frame({0x00, 48, 0x55, 0x03, 0x00, 7, 2})), Frame(kReplyB)})},
+         {kReplyB},
          0,
          true},
     };
@@ -192,7 +202,9 @@ TEST(FramesRx, GoodFrameClearsAwaitReplyAndBadOneLogs) {
     g_bAwaitReply() = true;
     a.Feed(CorruptChecksum(Frame(kReplyA)));
     EXPECT_TRUE(g_bAwaitReply());
-    EXPECT_EQ(lines, std::vector<std::string>{"ProcessRxBuf Checksum error\n "});
+    // The rest of the bad frame is searched for a start byte and skipped.
+    EXPECT_EQ(lines, (std::vector<std::string>{"ProcessRxBuf Checksum error\n ",
+                                               "ProcessRxBuf skipped 5 bytes\n"}));
 
     a.Feed(Frame(kReplyA));
     EXPECT_FALSE(g_bAwaitReply());

@@ -12,6 +12,7 @@
 #include "shell/CRibbonStepSlider.h"
 #include "shell/RibbonIds.h"
 #include "state/DeviceMirrors.h"
+#include "state/ParamStore.h"
 #include "state/StatusPoll.h"
 
 #include <QDir>
@@ -57,6 +58,33 @@ protected:
 
     static Block BlockNow() { return std::to_array(g_RemoteKeyBlock()); }
     QString Info() const { return CInfoDlg::Current() ? CInfoDlg::Current()->Text() : QString(); }
+
+    // Answers the question about codes not known with Yes or No and keeps its text.
+    ModalWatch AnswerClearing(bool yes, QString& text) {
+        return WatchModal<QMessageBox>([yes, &text](QMessageBox* box) {
+            EXPECT_EQ(QStringLiteral("remoteClearUnknown"), box->objectName());
+            text = box->text();
+            box->done(yes ? QMessageBox::Yes : QMessageBox::No);
+        });
+    }
+    // Teaches key the code, as the processor catches it.
+    void Learn(CRemoteDlg* dialog, int key, uint8_t code) {
+        Click(dialog->KeyArea(key));
+        ASSERT_NE(nullptr, dialog->WaitDialog());
+        ASSERT_TRUE(WaitUntil([&] { return m_sim->LearningKey() == key; }, 5000));
+        ASSERT_TRUE(m_sim->PressRemoteKey(code));
+        ASSERT_TRUE(WaitUntil([&] { return dialog->WaitDialog() == nullptr; }, 5000));
+    }
+    // Applies and waits for the answer; false when nothing was sent.
+    bool ApplyAndWait(CRemoteDlg* dialog) {
+        bool answered = false;
+        const auto connection =
+            QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool) { answered = true; });
+        dialog->OnApply();
+        const bool sent = WaitUntil([&] { return answered; }, 1000);
+        QObject::disconnect(connection);
+        return sent;
+    }
 
     size_t CountOf(uint8_t code) const {
         size_t count = 0;
@@ -123,7 +151,17 @@ TEST_F(RemoteDlgTest, SaveWritesEighteenBytesUnderTheRemoExtension) {
         EXPECT_TRUE(save);
         return typed;
     });
+    QString note;
+    ModalWatch watch = WatchModal<QMessageBox>([&](QMessageBox* box) {
+        EXPECT_EQ(QStringLiteral("remoteSavedUnknown"), box->objectName());
+        note = box->text();
+        box->accept();
+    });
     dialog->OnSaveFile();
+    EXPECT_EQ(QString::fromUtf8("机器不报告键 16（增大音乐音量）和 17（减小音乐音量）的键码，"
+                                "文件中它们存为 00。"),
+              note)
+        << "the keys the file cannot hold are named";
     QFile saved(m_dir.filePath("keys.remo"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
@@ -165,6 +203,19 @@ TEST_F(RemoteDlgTest, LoadingATenByteFileChangesTenBytesAndSendsEighteen) {
     });
     bool confirmed = false;
     QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) { confirmed = ok; });
+    // Declined: the ten bytes would leave keys 16 and 17 to be cleared.
+    QString question;
+    {
+        ModalWatch watch = AnswerClearing(false, question);
+        dialog->OnLoadFile();
+    }
+    Pump(200);
+    EXPECT_TRUE(question.contains(QString::fromUtf8("16（增大音乐音量）和 17（减小音乐音量）")))
+        << question.toStdString();
+    EXPECT_EQ(before, BlockNow()) << "nothing loaded";
+    EXPECT_EQ(0u, CountOf(99)) << "nothing sent";
+
+    ModalWatch watch = AnswerClearing(true, question);
     dialog->OnLoadFile();
     ASSERT_TRUE(WaitUntil([&] { return confirmed; }, 5000));
     Block expected = before;
@@ -193,7 +244,8 @@ TEST_F(RemoteDlgTest, TooLongFileIsRefusedWithNothingSent) {
 
 TEST_F(RemoteDlgTest, ApplySendsTheBlock) {
     CRemoteDlg* dialog = Open();
-    g_RemoteKeyBlock()[17] = 0x3C;
+    const uint8_t loaded[] = {0x3B, 0x3C}; // keys 16 and 17, as from a file
+    fx::Store().SetRemoteKeyBytes(16, loaded, 2);
     bool confirmed = false;
     QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) { confirmed = ok; });
     Ctrl<QWidget>(dialog, CRemoteDlg::kApplyId)->setFocus();
@@ -207,7 +259,8 @@ TEST_F(RemoteDlgTest, ApplyIsConfirmedWhicheverWayTheProcessorAcknowledges) {
     CRemoteDlg* dialog = Open();
     for (SimAckStyle style : {SimAckStyle::Generic, SimAckStyle::Dsp, SimAckStyle::Echo}) {
         m_sim->SetAckStyle(style);
-        g_RemoteKeyBlock()[16] = 0x50 + static_cast<uint8_t>(style);
+        const uint8_t loaded[] = {static_cast<uint8_t>(0x50 + static_cast<int>(style)), 0x61};
+        fx::Store().SetRemoteKeyBytes(16, loaded, 2);
         int answers = 0;
         bool confirmed = false;
         const auto connection = QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) {
@@ -295,4 +348,46 @@ TEST_F(RemoteDlgTest, OpensOnlyWithALinkAndFollowsTheLanguage) {
     EXPECT_EQ(QStringLiteral("Learn remoter control "), dialog->windowTitle());
     EXPECT_EQ(QStringLiteral("Apply"), Ctrl<QAbstractButton>(dialog, CRemoteDlg::kApplyId)->text());
     EXPECT_EQ(1, dialog->Instruction()->Language());
+}
+
+// The processor reports keys 1..15 only: Apply asks before it clears keys 16
+// and 17 unless they were learned (or loaded) here.
+TEST_F(RemoteDlgTest, ApplyAsksBeforeClearingKeysNotKnown) {
+    CRemoteDlg* dialog = Open();
+    Learn(dialog, 16, 0x50);
+    EXPECT_EQ(0x50, g_RemoteKeyBlock()[16]);
+
+    QString question;
+    {
+        ModalWatch watch = AnswerClearing(false, question);
+        EXPECT_FALSE(ApplyAndWait(dialog));
+    }
+    EXPECT_TRUE(question.contains(QString::fromUtf8("键 17（减小音乐音量）的键码")))
+        << question.toStdString();
+    EXPECT_FALSE(question.contains(QStringLiteral("16"))) << "the learned key is known";
+    EXPECT_EQ(0u, CountOf(99)) << "declined: nothing sent";
+    EXPECT_EQ(Processor()[17], m_sim->RemoteKeys()[17]) << "the processor keeps its code";
+
+    Learn(dialog, 17, 0x51);
+    ASSERT_TRUE(ApplyAndWait(dialog)) << "everything known: no question";
+    EXPECT_EQ(0x50, m_sim->RemoteKeys()[16]);
+    EXPECT_EQ(0x51, m_sim->RemoteKeys()[17]);
+    EXPECT_EQ(BlockNow(), m_sim->RemoteKeys());
+}
+
+TEST_F(RemoteDlgTest, ClearingAgreedToSendsZerosAndIsNotAskedAgain) {
+    CRemoteDlg* dialog = Open();
+    QString question;
+    {
+        ModalWatch watch = AnswerClearing(true, question);
+        ASSERT_TRUE(ApplyAndWait(dialog));
+    }
+    EXPECT_TRUE(question.contains(QString::fromUtf8("16（增大音乐音量）和 17（减小音乐音量）")))
+        << question.toStdString();
+    Block expected = Processor();
+    expected[16] = expected[17] = 0;
+    EXPECT_EQ(expected, m_sim->RemoteKeys());
+    EXPECT_EQ(expected, BlockNow());
+    // The processor now holds what the editor knows.
+    EXPECT_TRUE(ApplyAndWait(dialog));
 }

@@ -290,6 +290,11 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
                                "5",
                                "--piece-gap-ms",
                                "1",
+                               "--split-reply",
+                               "11",
+                               "--memory-text",
+                               "0:ISCONNECTED",
+                               "--memory-text=3346:$HB$",
                                "-v"},
                               error))
         << error;
@@ -315,17 +320,41 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
     EXPECT_EQ(9, options.faults.heartbeatAfterReplyNumber);
     EXPECT_EQ(5, options.faults.pieceSize);
     EXPECT_EQ(1, options.faults.pieceGapMs);
+    EXPECT_EQ(11, options.faults.splitReplyNumber);
+    const SimProcessor::Image memory = options.MemoryWithTexts(SimProcessor::DefaultImage());
+    EXPECT_EQ("ISCONNECTED", std::string(memory.begin(), memory.begin() + 11));
+    EXPECT_EQ("$HB$", std::string(memory.end() - 4, memory.end()));
+    EXPECT_TRUE(std::equal(memory.begin() + 11, memory.end() - 4,
+                           SimProcessor::DefaultImage().begin() + 11));
     EXPECT_TRUE(options.verbose);
     EXPECT_FALSE(options.help);
 
     const std::string help = SimOptions::HelpText();
-    for (const char* name :
-         {"--port",           "--heartbeat-ms",     "--refuse",        "--refuse-connect",
-          "--module",         "--cmd-version",      "--version1",      "--version2",
-          "--learn-delay-ms", "--learn-code",       "--stream-format", "--verbose",
-          "--latency-ms",     "--drop-reply",       "--slow-reply",    "--slow-reply-ms",
-          "--silent-after",   "--corrupt-checksum", "--damage-reply",  "--heartbeat-after-reply",
-          "--pieces",         "--piece-gap-ms",     "--help"})
+    for (const char* name : {"--port",
+                             "--heartbeat-ms",
+                             "--refuse",
+                             "--refuse-connect",
+                             "--module",
+                             "--cmd-version",
+                             "--version1",
+                             "--version2",
+                             "--learn-delay-ms",
+                             "--learn-code",
+                             "--stream-format",
+                             "--verbose",
+                             "--latency-ms",
+                             "--drop-reply",
+                             "--slow-reply",
+                             "--slow-reply-ms",
+                             "--silent-after",
+                             "--corrupt-checksum",
+                             "--damage-reply",
+                             "--heartbeat-after-reply",
+                             "--pieces",
+                             "--piece-gap-ms",
+                             "--split-reply",
+                             "--memory-text",
+                             "--help"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
     EXPECT_NE(std::string::npos, help.find("--count"));
 }
@@ -343,6 +372,10 @@ TEST(SimOptions, RejectsWhatItCannotUse) {
         {{"--port=12x"}, "bad value for --port: 12x (expected 0..65535)"},
         {{"--count", "0"}, "bad value for --count: 0 (expected 1..256)"},
         {{"--port", "65535", "--count", "2"}, "--port 65535 with --count 2 runs past port 65535"},
+        {{"--memory-text", "3347:$HB$"},
+         "bad value for --memory-text: 3347:$HB$ (expected OFFSET:TEXT within 3350 bytes)"},
+        {{"--memory-text", "ISCONNECTED"},
+         "bad value for --memory-text: ISCONNECTED (expected OFFSET:TEXT within 3350 bytes)"},
     };
     for (const Case& c : cases) {
         SimOptions options;

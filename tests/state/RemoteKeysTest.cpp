@@ -3,6 +3,7 @@
 #include "link/ReplyWatch.h"
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
+#include "state/ParamStore.h"
 
 #include <array>
 #include <csignal>
@@ -210,4 +211,59 @@ TEST_F(RemoteKeysSimTest, BlockIsSentWholeAndConfirmed) {
 
     sim.DropNextReply();
     EXPECT_FALSE(SendRemoteKeyBlock(300));
+}
+
+// The processor reports 16 of the block's 18 bytes; the store knows which
+// codes it has been told, and a write clears only those nobody told.
+TEST(RemoteKeysKnown, TheStoreKnowsWhatItWasTold) {
+    fx::ParamStore store;
+    EXPECT_EQ(18u, UnknownRemoteKeys(store.RemoteKeysKnown()).size());
+
+    const Block reported = KeyPattern(0x20);
+    store.RemoteKeysReceived(reported.data(), 18); // at most 16 count
+    EXPECT_EQ((std::vector<int>{16, 17}), UnknownRemoteKeys(store.RemoteKeysKnown()));
+    EXPECT_EQ("16 (music-up) and 17 (music-down)",
+              RemoteKeyListText(UnknownRemoteKeys(store.RemoteKeysKnown())));
+    EXPECT_EQ(0, store.RemoteKeyBlock()[16]) << "what is not known is 0";
+
+    store.LearnedKeyReceived(0x21, 16, 0x50);
+    EXPECT_EQ((std::vector<int>{17}), UnknownRemoteKeys(store.RemoteKeysKnown()));
+
+    const uint8_t fromFile[] = {0x77};
+    store.SetRemoteKeyBytes(17, fromFile, 1);
+    EXPECT_TRUE(UnknownRemoteKeys(store.RemoteKeysKnown()).empty());
+    EXPECT_EQ(0x77, store.RemoteKeyBlock()[17]);
+
+    store.LinkClosed(); // the next processor's codes are its own
+    EXPECT_EQ(18u, UnknownRemoteKeys(store.RemoteKeysKnown()).size());
+    EXPECT_EQ(Block{}, std::to_array(store.RemoteKeyBlock()));
+
+    store.RemoteKeysReceived(reported.data(), 10); // a short report tells ten
+    EXPECT_EQ((std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17}),
+              UnknownRemoteKeys(store.RemoteKeysKnown()));
+    EXPECT_EQ("the code set, 3 (pitch-up) and 17 (music-down)", RemoteKeyListText({0, 3, 17}));
+
+    Block written{};
+    written[12] = 0x12;
+    store.RemoteKeyBlockWritten(written); // confirmed: the processor holds it
+    EXPECT_TRUE(UnknownRemoteKeys(store.RemoteKeysKnown()).empty());
+    EXPECT_EQ(0x12, store.RemoteKeyBlock()[12]);
+    EXPECT_EQ(reported[3], store.RemoteKeyBlock()[3]) << "a known code stays";
+}
+
+TEST_F(RemoteKeysSimTest, AWriteClearsOnlyTheCodesNotKnown) {
+    fx::ParamStore& store = fx::Store();
+    ASSERT_EQ((std::vector<int>{16, 17}), UnknownRemoteKeys(store.RemoteKeysKnown()))
+        << "the read reports keys 1..15";
+    Block block = std::to_array(store.RemoteKeyBlock());
+    block[3] = 0x33;
+    block[17] = 0x44; // not known: cleared all the same
+
+    EXPECT_TRUE(WriteRemoteKeys(store, block, store.RemoteKeysKnown(), kReplyWaitMs));
+
+    Block expected = block;
+    expected[16] = expected[17] = 0;
+    EXPECT_EQ(expected, sim.RemoteKeys());
+    EXPECT_TRUE(UnknownRemoteKeys(store.RemoteKeysKnown()).empty());
+    EXPECT_EQ(0, store.RemoteKeyBlock()[17]) << "the store holds what the processor holds";
 }

@@ -30,6 +30,7 @@ public:
 
     void PostViewMessage(int message, intptr_t wParam, intptr_t lParam) override {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_messages.push_back(message);
         if (message == WM_JOB_ENDED) {
             m_jobEnds.push_back(static_cast<int>(wParam));
             m_outcomes.push_back(static_cast<SyncOutcome>(lParam));
@@ -44,6 +45,11 @@ public:
     std::vector<int> JobEnds() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_jobEnds;
+    }
+    // Every message posted or sent, in order.
+    std::vector<int> Messages() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
     }
     // How each ended job ended (the 1002 message's lParam).
     std::vector<SyncOutcome> Outcomes() {
@@ -60,6 +66,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::vector<int> m_messages;
     std::vector<int> m_jobEnds;
     std::vector<SyncOutcome> m_outcomes;
 };

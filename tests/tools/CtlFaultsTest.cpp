@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -355,6 +356,74 @@ INSTANTIATE_TEST_SUITE_P(
             ChangeCase{"SurroundReset", {"surround", "reset"}, 9, "surround reset"})),
     [](const ::testing::TestParamInfo<std::tuple<Transport, ChangeCase>>& info) {
         return TransportName(std::get<0>(info.param)) + std::get<1>(info.param).name;
+    });
+
+// ------------------------------------------------------------ mode switch refused
+
+struct ModeRefusalCase {
+    const char* name;
+    std::vector<std::string> command;
+    uint8_t code;
+    const char* message;
+};
+
+std::string AckName(SimAckStyle style) {
+    switch (style) {
+    case SimAckStyle::Echo:
+        return "Echo";
+    case SimAckStyle::Generic:
+        return "Generic";
+    case SimAckStyle::Dsp:
+        return "Dsp";
+    }
+    return "";
+}
+
+using ModeRefusalParam = std::tuple<Transport, SimAckStyle, ModeRefusalCase>;
+
+class ModeRefusalTest : public CtlInProcessTest,
+                        public ::testing::WithParamInterface<ModeRefusalParam> {};
+
+// A processor that refuses a mode load or factory reset with an error report
+// is answered at once: exit 1 naming the error, no read waited for, and the
+// processor is let go.
+TEST_P(ModeRefusalTest, ExitsOneAtOnceAndLetsGo) {
+    const auto& [transport, ack, c] = GetParam();
+    sim.SetAckStyle(ack);
+    Plug(transport);
+    SimFaults refuse;
+    refuse.refusedCode = c.code;
+    sim.SetFaults(refuse);
+    const int64_t start = LinkNowMs();
+
+    const CtlResult result = Run(c.command[0], {c.command.begin() + 1, c.command.end()});
+
+    EXPECT_EQ(kExitFailed, result.status) << result.message;
+    EXPECT_EQ(c.message, result.message);
+    EXPECT_LT(LinkNowMs() - start, kReplyWaitMs) << "no wait for a read that cannot come";
+    EXPECT_TRUE(sim.LetGoReceived());
+    EXPECT_EQ(1u, sim.CountCommands({CMD_READ_IMAGE, 0, 0})) << "only the command's own read";
+    EXPECT_EQ(0, sim.CurrentMode());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, ModeRefusalTest,
+    ::testing::Combine(
+        ::testing::Values(Transport::Network, Transport::Usb),
+        ::testing::Values(SimAckStyle::Echo, SimAckStyle::Generic, SimAckStyle::Dsp),
+        ::testing::Values(ModeRefusalCase{"Load",
+                                          {"mode", "load", "2"},
+                                          CMD_LOAD_MODE,
+                                          "the processor refused the load of M2: error code 0x01 "
+                                          "(command 0x05, 0x01)"},
+                          ModeRefusalCase{"Reset",
+                                          {"mode", "reset", "3"},
+                                          CMD_RESET_MODE,
+                                          "the processor refused the factory reset of M3: error "
+                                          "code 0x01 (command 0x06, 0x02)"})),
+    [](const ::testing::TestParamInfo<ModeRefusalParam>& info) {
+        return TransportName(std::get<0>(info.param)) + AckName(std::get<1>(info.param)) +
+               std::get<2>(info.param).name;
     });
 
 } // namespace

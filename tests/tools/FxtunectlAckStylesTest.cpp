@@ -50,7 +50,11 @@ const std::vector<ConfirmingVerb>& Verbs() {
          {"63 20 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F 40 41"},
          {},
          ""},
-        {"remote learn", {"remote", "learn", "5"}, {"60 05", "63 20 31 32 33 34 45 36"}, {}, ""},
+        {"remote learn",
+         {"remote", "learn", "5", "--clear-unknown"},
+         {"60 05", "63 20 31 32 33 34 45 36"},
+         {},
+         ""},
         {"comp", {"comp", "2", "-20", "4", "10", "200"}, {"09 00 06 18 "}, {}, ""},
         {"xover",
          {"xover", "Bessel 18dB", "120"},
@@ -134,7 +138,7 @@ TEST_P(AckStyleTest, EveryConfirmingVerbIsConfirmed) {
 // Learning ends on the learned key (reply 96), never on an acknowledgement
 // of the learn command, and prints the key's code.
 TEST_P(AckStyleTest, RemoteLearningEndsOnTheLearnedKey) {
-    const child::Result learned = Ctl({"remote", "learn", "m4-down"});
+    const child::Result learned = Ctl({"remote", "learn", "m4-down", "--clear-unknown"});
     ASSERT_EQ(0, learned.status) << learned.err;
     EXPECT_EQ("45\n", learned.out);
     const std::string saved = child::TempPath(std::string(GetParam()) + " saved.remo");

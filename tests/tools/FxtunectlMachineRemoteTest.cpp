@@ -85,6 +85,7 @@ TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
     };
     const std::string longFile = File("long.remo", std::string(25, '\x11'));
     const std::string emptyFile = File("empty.remo", "");
+    const std::string shortFile = File("short.remo", std::string(17, '\x22'));
     const std::vector<Case> cases = {
         {{"machine", "set", "volume=3"}, 2, "unknown machine setting: volume"},
         {{"machine", "set", "mic-max=0"}, 2, "bad value for mic-max: \"0\" (1..99)"},
@@ -103,6 +104,16 @@ TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
         {{"remote", "copy", "x"}, 2, "remote takes save"},
         {{"remote", "save", "/nonexistent/k.remo"}, 1, "can't write to /nonexistent/k.remo"},
         {{"remote", "save", "/tmp"}, 1, "not a regular file"},
+        // The processor does not report keys 16 and 17: a store would clear them.
+        {{"remote", "learn", "3"},
+         2,
+         "remote learn 3 would clear keys 16 (music-up) and 17 (music-down), whose codes the "
+         "processor does not report: give --clear-unknown to clear them"},
+        {{"remote", "learn", "music-up"}, 2, "would clear key 17 (music-down), whose codes"},
+        {{"remote", "load", shortFile}, 2, "would clear key 17 (music-down)"},
+        {{"remote", "save", "k.remo", "--clear-unknown"},
+         2,
+         "--clear-unknown goes with remote load or remote learn"},
     };
     for (const Case& c : cases) {
         const auto result = Ctl(c.args);
@@ -113,37 +124,80 @@ TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
     EXPECT_EQ("", Log()) << "nothing was sent";
 }
 
+// The last write of the remote-key block (command 99) the processor received.
+std::string LastKeyWrite(const std::string& log) {
+    const size_t at = log.rfind("command: 63 ");
+    if (at == std::string::npos) return "";
+    return log.substr(at, log.find('\n', at) - at);
+}
+
 TEST_F(MachineRemoteCtlTest, SaveLearnAndLoadRemoteFiles) {
     Start({"--learn-delay-ms", "200", "--learn-code", "10"});
-    const auto learn = Ctl({"remote", "learn", "m4-down"});
+    const auto learn = Ctl({"remote", "learn", "m4-down", "--clear-unknown"});
     ASSERT_EQ(0, learn.status) << learn.err;
     EXPECT_EQ("0A\n", learn.out);
     EXPECT_TRUE(Has(learn.err, "press the \"m4-down\" key (key 5) on the remote: 30 s"))
+        << learn.err;
+    EXPECT_TRUE(Has(learn.err, "\ncleared keys 16 (music-up) and 17 (music-down): their codes "
+                               "were not known\n"))
         << learn.err;
     EXPECT_TRUE(Has(Log(), "command: 60 05\n"));
 
     const std::string saved = child::TempPath("keys.remo");
     m_files.push_back(saved);
-    ASSERT_EQ(0, Ctl({"remote", "save", saved}).status);
+    const auto save = Ctl({"remote", "save", saved});
+    ASSERT_EQ(0, save.status) << save.err;
+    EXPECT_EQ(saved +
+                  " does not hold keys 16 (music-up) and 17 (music-down): the processor does not "
+                  "report their codes (saved as 00)\n",
+              save.err);
     const std::string bytes = child::Slurp(saved);
     ASSERT_EQ(18u, bytes.size());
     EXPECT_EQ(0x0A, bytes[5]) << "the learned code was stored in the processor";
+    EXPECT_EQ(std::string(2, '\0'), bytes.substr(16)) << "what is not known is saved as 00";
 
-    // A 10-byte file changes the first ten codes; all 18 bytes go out.
+    // A 10-byte file changes the first ten codes; all 18 bytes go out, the
+    // two the processor does not report cleared as asked.
     const std::string ten = File("ten.remo", std::string(10, '\x77'));
-    ASSERT_EQ(0, Ctl({"remote", "load", ten}).status);
-    const std::string log = Log();
-    const size_t at = log.rfind("command: 63 ");
-    ASSERT_NE(std::string::npos, at);
+    ASSERT_EQ(0, Ctl({"remote", "load", ten, "--clear-unknown"}).status);
     EXPECT_EQ("command: 63 77 77 77 77 77 77 77 77 77 77 0A 0B 0C 0D 0E 0F 00 00",
-              log.substr(at, log.find('\n', at) - at));
+              LastKeyWrite(Log()));
+
+    // A whole file holds every code: nothing unknown is cleared, nothing asked.
+    const std::string whole = File("whole.remo", std::string(18, '\x31'));
+    const auto load = Ctl({"remote", "load", whole});
+    ASSERT_EQ(0, load.status) << load.err;
+    EXPECT_EQ("", load.err);
+    EXPECT_EQ("command: 63 31 31 31 31 31 31 31 31 31 31 31 31 31 31 31 31 31 31",
+              LastKeyWrite(Log()));
+}
+
+// Keys 16 and 17 are never reported: a code learned for key 16 survives a
+// later learn of another key, which is refused with nothing sent.
+TEST_F(MachineRemoteCtlTest, AKeyTheProcessorDoesNotReportIsNotWipedByTheNextLearn) {
+    Start({"--learn-delay-ms", "100"}); // the code learned is 0x40 + the key
+    const auto first = Ctl({"remote", "learn", "16", "--clear-unknown"});
+    ASSERT_EQ(0, first.status) << first.err;
+    EXPECT_EQ("50\n", first.out);
+    EXPECT_TRUE(Has(first.err, "cleared key 17 (music-down)")) << first.err;
+    const std::string stored = LastKeyWrite(Log());
+    EXPECT_EQ("command: 63 20 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 50 00", stored);
+
+    const auto second = Ctl({"remote", "learn", "3"});
+    EXPECT_EQ(2, second.status);
+    EXPECT_EQ("fxtunectl: remote learn 3 would clear keys 16 (music-up) and 17 (music-down), "
+              "whose codes the processor does not report: give --clear-unknown to clear them\n",
+              second.err);
+    EXPECT_FALSE(Has(Log(), "command: 60 03")) << "nothing learned";
+    EXPECT_EQ(stored, LastKeyWrite(Log())) << "key 16 keeps its code";
 }
 
 TEST_F(MachineRemoteCtlTest, CtrlCAbandonsLearningWithNinetySeven) {
     Start({"--learn-delay-ms", "-1"});
     const std::string out = child::TempPath("learn.out"), err = child::TempPath("learn.err");
     m_files.insert(m_files.end(), {out, err});
-    const pid_t pid = child::Spawn(FXTUNECTL_PATH, Args({"remote", "learn", "1"}), out, err);
+    const pid_t pid =
+        child::Spawn(FXTUNECTL_PATH, Args({"remote", "learn", "1", "--clear-unknown"}), out, err);
     ASSERT_GT(pid, 0);
     for (int i = 0; i < 1000 && !Has(Log(), "command: 60 01\n"); ++i) usleep(10000);
     ASSERT_TRUE(Has(Log(), "command: 60 01\n"));

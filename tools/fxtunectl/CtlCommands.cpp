@@ -279,12 +279,13 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args, int language) 
         if (result.ok()) session.View().ShowInfo(StoredText(ClampMode(args.mode), language), 0);
         return result;
     }
-    const int readsBefore = session.View().Snapshot().readEnded;
-    if (args.action == "load")
-        LoadMachineMode(args.mode);
-    else
-        ResetMachineMode(args.mode);
-    return session.WaitForModeSwitchRead(readsBefore);
+    const bool load = args.action == "load";
+    const std::string what = std::string(load ? "the load of M" : "the factory reset of M") +
+                             std::to_string(ClampMode(args.mode) + 1);
+    return session.SwitchMode(what, [&](int timeoutMs) {
+        return load ? LoadMachineModeAnswered(args.mode, timeoutMs)
+                    : ResetMachineModeAnswered(args.mode, timeoutMs);
+    });
 }
 
 CtlResult Dump(CtlSession& session, int language) {

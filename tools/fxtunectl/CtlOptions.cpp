@@ -201,13 +201,19 @@ const char* CtlUsage() {
             "                                hdmi-mute=on|off, routing=sl|sbl|both,\n"
             "                                panel-lock=on|off, and within the panel lock\n"
             "                                volume-lock=on|off, mode-lock=on|off\n"
-            "  remote save FILE.remo         save the remote key codes to a remote file\n"
-            "  remote load FILE.remo         send a remote file's key codes to the processor\n"
-            "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
+            "  remote save FILE.remo         save the remote key codes to a remote file (the\n"
+            "                                codes of keys 16 and 17, which the processor does\n"
+            "                                not report, only once learned or loaded)\n"
+            "  remote load FILE.remo [--clear-unknown]\n"
+            "                                send a remote file's key codes to the processor\n"
+            "  remote learn KEY [--clear-unknown]\n"
+            "                                learn a remote key (1..17 or power, pitch-down,\n"
             "                                pitch-up, m1-up, m4-down, m3-left, m2-right, ok,\n"
             "                                video-menu, mute, video-exit, mic-up, mic-down,\n"
             "                                effect-up, effect-down, music-up, music-down);\n"
-            "                                prints its code and stores the codes\n") +
+            "                                prints its code and stores the codes; a store that\n"
+            "                                would clear codes not known (keys 16 and 17 the\n"
+            "                                processor does not report) needs --clear-unknown\n") +
         kOutputVerbUsage +
         "  source [K|NAME]               the music sources this model offers, their levels\n"
         "                                and the selected one; with K (0..13) or a name\n"

@@ -11,7 +11,9 @@
 #include "remote/core/RemoteFile.h"
 #include "remote/core/RemoteKeys.h"
 #include "state/DeviceMirrors.h"
+#include "state/ParamStore.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -19,12 +21,61 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 using namespace fx;
 
 namespace {
 
 constexpr int kCountdownStepMs = 250;
+constexpr const char* kClearUnknown = "--clear-unknown";
+
+// The verb's words without --clear-unknown, and whether it was given.
+struct RemoteArguments {
+    std::vector<std::string> words;
+    bool clearUnknown = false;
+};
+
+RemoteArguments SplitArguments(const std::vector<std::string>& arguments) {
+    RemoteArguments split;
+    for (const std::string& argument : arguments) {
+        if (argument == kClearUnknown)
+            split.clearUnknown = true;
+        else
+            split.words.push_back(argument);
+    }
+    return split;
+}
+
+// Bits first..first+count-1 of the block's bytes.
+uint32_t ByteBits(int first, int count) {
+    return count <= 0 ? 0 : ((1u << count) - 1) << first;
+}
+
+std::string KeysText(const std::vector<int>& keys) {
+    return (keys.size() == 1 ? "key " : "keys ") + RemoteKeyListText(keys);
+}
+
+// What the command brings into the block itself: the learned key (and the
+// code set that comes with it), or the bytes of the file.
+uint32_t BroughtBytes(const std::vector<std::string>& words) {
+    if (words[0] == "learn")
+        return ByteBits(kRemoteCodeSetByte, 1) | ByteBits(RemoteKeyFromText(words[1]), 1);
+    if (words[0] != "load") return 0;
+    uint8_t probe[kRemoteKeyBlockSize] = {};
+    return ByteBits(0, LoadRemoteFile(words[1], probe).bytes);
+}
+
+// A write of the whole block that would clear codes nobody knows is refused
+// unless --clear-unknown says so.
+CtlResult CheckClearing(const RemoteArguments& remote, uint32_t known) {
+    const std::vector<int> unknown = UnknownRemoteKeys(known | BroughtBytes(remote.words));
+    if (unknown.empty() || remote.clearUnknown) return CtlResult::Ok();
+    return CtlResult::Fail(kExitUsage, "remote " + remote.words[0] + " " + remote.words[1] +
+                                           " would clear " + KeysText(unknown) +
+                                           ", whose codes the processor does not report: give " +
+                                           kClearUnknown + " to clear them");
+}
 
 std::atomic<bool> g_interrupted{false};
 
@@ -63,13 +114,32 @@ CtlResult FileFailure(const std::string& path, const RemoteFileResult& result) {
     return CtlResult::Fail(kExitBadFile, result.message);
 }
 
-CtlResult SendKeyCodes() {
-    return ConfirmationResult("the remote key codes", SendRemoteKeyBlock(kReplyWaitMs));
+// Writes the whole block; the keys it clears (codes not known) are named.
+CtlResult SendKeyCodes(fx::ParamStore& store) {
+    const uint32_t known = store.RemoteKeysKnown();
+    const CtlResult result = ConfirmationResult(
+        "the remote key codes",
+        WriteRemoteKeys(store, std::to_array(store.RemoteKeyBlock()), known, kReplyWaitMs));
+    const std::vector<int> cleared = UnknownRemoteKeys(known);
+    if (result.ok() && !cleared.empty())
+        std::fprintf(stderr, "cleared %s: their codes were not known\n", KeysText(cleared).c_str());
+    return result;
 }
 
+// The file holds what is known; the keys it cannot hold are named.
 CtlResult Save(fx::ParamStore& store, const std::string& path) {
-    const RemoteFileResult result = SaveRemoteFile(path, store.RemoteKeyBlock());
-    if (result.ok()) return CtlResult::Ok();
+    const std::vector<int> unknown = UnknownRemoteKeys(store.RemoteKeysKnown());
+    auto block = std::to_array(store.RemoteKeyBlock());
+    for (int byte : unknown) block[static_cast<size_t>(byte)] = 0;
+    const RemoteFileResult result = SaveRemoteFile(path, block.data());
+    if (result.ok()) {
+        if (!unknown.empty())
+            std::fprintf(stderr,
+                         "%s does not hold %s: the processor does not report their codes "
+                         "(saved as 00)\n",
+                         path.c_str(), KeysText(unknown).c_str());
+        return CtlResult::Ok();
+    }
     std::string text = result.message;
     for (char& c : text)
         if (c == '\n') c = ' ';
@@ -77,9 +147,11 @@ CtlResult Save(fx::ParamStore& store, const std::string& path) {
 }
 
 CtlResult Load(fx::ParamStore& store, const std::string& path) {
-    const RemoteFileResult result = LoadRemoteFile(path, store.RemoteKeyBlock());
+    auto block = std::to_array(store.RemoteKeyBlock());
+    const RemoteFileResult result = LoadRemoteFile(path, block.data());
     if (!result.ok()) return FileFailure(path, result);
-    return SendKeyCodes();
+    store.SetRemoteKeyBytes(0, block.data(), result.bytes);
+    return SendKeyCodes(store);
 }
 
 void ShowCountdown(int key, int secondsLeft) {
@@ -128,15 +200,18 @@ CtlResult Learn(fx::ParamStore& store, int key) {
     std::fflush(stdout);
     // The processor keeps what it is given: the learned code goes back with
     // the whole block, as Apply does in the editor.
-    return SendKeyCodes();
+    return SendKeyCodes(store);
 }
 
 } // namespace
 
 CtlResult CheckRemoteArguments(const CtlOptions& options) {
-    const auto& args = options.arguments;
+    const RemoteArguments remote = SplitArguments(options.arguments);
+    const auto& args = remote.words;
     if (args.size() != 2 || (args[0] != "save" && args[0] != "load" && args[0] != "learn"))
         return Usage("remote takes save FILE.remo, load FILE.remo or learn KEY");
+    if (remote.clearUnknown && args[0] == "save")
+        return Usage(std::string(kClearUnknown) + " goes with remote load or remote learn");
     if (args[0] == "learn" && RemoteKeyFromText(args[1]) == 0)
         return Usage("KEY is 1..17 or a key name: \"" + args[1] + "\"");
     if (args[0] == "save") {
@@ -148,14 +223,23 @@ CtlResult CheckRemoteArguments(const CtlOptions& options) {
         const RemoteFileResult result = LoadRemoteFile(args[1], probe);
         if (!result.ok()) return FileFailure(args[1], result);
     }
+    // The read will tell the bytes the processor reports, no more.
+    if (args[0] != "save") return CheckClearing(remote, ByteBits(0, fx::kReportedRemoteKeyBytes));
     return CtlResult::Ok();
 }
 
 CtlResult RunRemoteCommand(CtlSession& session, const CtlOptions& options) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    const std::string& verb = options.arguments[0];
-    const std::string& argument = options.arguments[1];
+    const RemoteArguments remote = SplitArguments(options.arguments);
+    const std::string& verb = remote.words[0];
+    const std::string& argument = remote.words[1];
+    if (verb != "save") {
+        // As the processor answered: nothing is learned or sent when it
+        // reported less than it should.
+        result = CheckClearing(remote, session.Store().RemoteKeysKnown());
+        if (!result.ok()) return result;
+    }
     if (verb == "save") return Save(session.Store(), argument);
     if (verb == "load") return Load(session.Store(), argument);
     return Learn(session.Store(), RemoteKeyFromText(argument));

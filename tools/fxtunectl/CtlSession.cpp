@@ -1,5 +1,7 @@
 #include "CtlSession.h"
 
+#include "CtlConfirm.h"
+
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/TextFormat.h"
@@ -180,8 +182,15 @@ CtlResult CtlSession::WriteAll() {
     return LinkFailure("write");
 }
 
-CtlResult CtlSession::WaitForModeSwitchRead(int previousCount) {
+CtlResult CtlSession::SwitchMode(const std::string& what,
+                                 const std::function<fx::Confirmation(int)>& switchMode) {
     SetSyncProgressCallback(nullptr);
-    CtlResult result = WaitForJob(false, previousCount, "mode switch");
+    const int readsBefore = m_view.Snapshot().readEnded;
+    const fx::Confirmation switched = switchMode(kJobTimeoutMs);
+    const CtlResult result = switched ? WaitForJob(false, readsBefore, "mode switch")
+                                      : ConfirmationResult(what, switched);
+    // A refused or unanswered switch leaves no job running, and one that ran
+    // out of time has had its time: the processor is let go either way.
+    m_letGo = true;
     return result.ok() ? ReadOutcome(true, "read after the mode switch") : result;
 }

@@ -4,8 +4,12 @@
 #include "CtlResult.h"
 #include "CtlView.h"
 
+#include "link/ReplyWatch.h"
 #include "state/ParamStore.h"
 #include "state/SyncJobs.h"
+
+#include <functional>
+#include <string>
 
 // One connection to the processor for one command: opens the link, runs the
 // whole-image jobs and waits for their end, checks the processor, and lets
@@ -23,9 +27,12 @@ public:
     CtlResult ReadAll(bool requireCompatible = true);
     // Writes the whole image to the processor.
     CtlResult WriteAll();
-    // Waits for the read that a mode load or reset triggers.
-    // previousCount: reads ended before the command was sent.
-    CtlResult WaitForModeSwitchRead(int previousCount);
+    // A mode load or factory reset (what names it): switchMode sends it and
+    // waits up to the given link time for the processor's answer; then the
+    // read the switch starts is waited for. A refusal ends it at once, and
+    // the processor is let go whatever happened.
+    CtlResult SwitchMode(const std::string& what,
+                         const std::function<fx::Confirmation(int timeoutMs)>& switchMode);
     CtlResult CheckCompatible() const;
     CtlView& View() { return m_view; }
     fx::ParamStore& Store() const { return m_store; }
