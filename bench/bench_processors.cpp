@@ -157,7 +157,8 @@ void BM_SixtyFourProcessorsReadAtOnce(benchmark::State& state) {
     state.counters["threads"] = peakThreads;
     state.counters["rss_mb"] = ResidentMb();
 
-    // Connected, heartbeats only.
+    // Connected, heartbeats only (after the reads' last waits have run out).
+    std::this_thread::sleep_for(std::chrono::seconds(2));
     constexpr double kIdleSeconds = 5;
     const double cpuBefore = CpuSeconds();
     std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));

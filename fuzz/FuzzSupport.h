@@ -7,7 +7,7 @@
 #include "link/CommandFrames.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
-#include "state/JobThreads.h"
+#include "state/SyncJobs.h"
 
 #include <atomic>
 #include <cstddef>
@@ -45,7 +45,7 @@ inline void InstallOnce() {
         SetLinkClock(std::make_shared<InstantClock>());
         static DroppingSink sink;
         fx::SetRecordSink(&sink);
-        JobThreads::Instance().RunJobsInPlace(true);
+        RunSyncJobsInPlace(true);
         return true;
     }();
     (void)installed;

@@ -17,8 +17,9 @@
 namespace fx {
 namespace {
 
-// A waiter looks again at least this often (link time).
-constexpr int kWaitSliceMs = 1000;
+// A wait for an answer looks again at least this often (link time), so its
+// own time-out ends it in time.
+constexpr int kAnswerSliceMs = 20;
 
 // Resumes the task on the loop with its link bound, once, whoever asks first.
 std::function<void()> Resumer(std::coroutine_handle<> task) {
@@ -46,21 +47,29 @@ struct SleepAwaiter {
     void await_resume() const noexcept {}
 };
 
-// Resumes on the list's next wake, or after realMs.
+// Resumes on the list's next wake, or after realMs. Once the task may be
+// resumed (by a wake or the timer, on another thread), await_suspend touches
+// nothing of the awaiter: it lives in the task's frame.
 struct WakeAwaiter {
     WakeList& list;
     const std::function<bool()>& done;
     int realMs;
+    uint64_t generation = 0;
     WakeList::Wake wake;
 
-    bool await_ready() const { return done(); }
+    bool await_ready() {
+        generation = list.Generation();
+        return done();
+    }
     void await_suspend(std::coroutine_handle<> task) {
         std::function<void()> resume = Resumer(task);
         wake = std::make_shared<std::function<void()>>(resume);
-        list.Add(wake);
+        WakeList& waitedOn = list;
+        const WakeList::Wake added = wake;
+        const uint64_t seen = generation;
         ResumeAfter(realMs, resume);
-        // A change between the look and the registration is not missed.
-        if (done()) resume();
+        // A change since the look above may be the awaited one: look again.
+        if (!waitedOn.AddUnlessWokenSince(added, seen)) resume();
     }
     void await_resume() { list.Remove(wake); }
 };
@@ -71,14 +80,14 @@ Task<void> AsyncSleepMs(int ms) {
     co_await SleepAwaiter{LinkRealMs(ms)};
 }
 
-Task<bool> AsyncWaitUntil(WakeList& list, std::function<bool()> done, int ms) {
+Task<bool> AsyncWaitUntil(WakeList& list, std::function<bool()> done, int ms, int sliceMs) {
     const int64_t deadline = LinkNowMs() + ms;
     for (;;) {
         if (done()) co_return true;
         const int64_t left = deadline - LinkNowMs();
         if (left <= 0) co_return false;
-        const int slice = static_cast<int>(std::min<int64_t>(left, kWaitSliceMs));
-        co_await WakeAwaiter{list, done, std::max(1, LinkRealMs(slice)), {}};
+        const int slice = static_cast<int>(std::min<int64_t>(left, sliceMs));
+        co_await WakeAwaiter{list, done, std::max(1, LinkRealMs(slice)), 0, {}};
     }
 }
 
@@ -90,6 +99,25 @@ Task<bool> AsyncWaitAllWritten() {
     co_await AsyncWaitUntil(
         outbox.Wakes(), [&] { return outbox.Written(mark) || !link.Usable(); }, INT_MAX / 2);
     co_return outbox.Written(mark) && link.Usable();
+}
+
+} // namespace fx
+
+namespace fx {
+
+Task<CommandAnswer> AsyncWaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp) {
+    LinkOutbox& outbox = CurrentLink().Outbox();
+    CommandAnswer answer;
+    co_await AsyncWaitUntil(
+        outbox.Wakes(),
+        [&] {
+            // Settled once: a settled ticket is forgotten by the outbox.
+            if (answer.outcome != CommandAnswer::Outcome::Pending) return true;
+            answer = outbox.PollAnswer(ticket, timeoutMs, keepWhenGivenUp);
+            return answer.outcome != CommandAnswer::Outcome::Pending;
+        },
+        INT_MAX / 2, kAnswerSliceMs);
+    co_return answer;
 }
 
 } // namespace fx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkOutbox.h"
 #include "link/LinkTask.h"
 #include "link/WakeList.h"
 
@@ -12,8 +13,10 @@ namespace fx {
 // Waits ms of link time.
 Task<void> AsyncSleepMs(int ms);
 // Waits up to ms of link time until done() holds, looking again whenever the
-// list wakes its waiters; returns done().
-Task<bool> AsyncWaitUntil(WakeList& list, std::function<bool()> done, int ms);
+// list wakes its waiters and at least every sliceMs; returns done().
+Task<bool> AsyncWaitUntil(WakeList& list, std::function<bool()> done, int ms, int sliceMs = 1000);
+// LinkOutbox::WaitAnswer as a task.
+Task<CommandAnswer> AsyncWaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp = false);
 // WaitAllWritten (link/LinkOutbox.h) as a task.
 Task<bool> AsyncWaitAllWritten();
 

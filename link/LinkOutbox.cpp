@@ -468,42 +468,53 @@ CommandAnswer LinkOutbox::TakeLateAnswer(uint64_t ticket) {
     return answer;
 }
 
+// Under m_mutex: the ticket's outcome now, Pending while it is still waited for.
+CommandAnswer LinkOutbox::PollAnswerLocked(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp,
+                                           uint64_t session) {
+    using Outcome = CommandAnswer::Outcome;
+    auto it = m_tickets.find(ticket);
+    if (it == m_tickets.end()) return {Outcome::LinkGone};
+    Ticket& state = it->second;
+    if (state.answer.outcome == Outcome::Pending && (!Serves(session) || !m_link.Usable()))
+        state.answer.outcome = Outcome::LinkGone;
+    if (state.answer.outcome == Outcome::Pending && state.writtenMs >= 0 &&
+        LinkNowMs() - state.writtenMs >= timeoutMs) {
+        if (m_inFlight.ticket == ticket) {
+            // Nothing waits for it any more: the next record goes out at once.
+            GiveUpInFlightLocked();
+            m_link.Flags().awaitReply = false;
+            m_link.ReplyEvent().Set();
+        }
+        // Kept pending, a late answer that can only be its own still settles it.
+        if (keepWhenGivenUp) return {Outcome::NoAnswer};
+        state.answer.outcome = Outcome::NoAnswer;
+    }
+    if (state.answer.outcome == Outcome::Pending) return {Outcome::Pending};
+    const CommandAnswer answer = state.answer;
+    m_tickets.erase(it);
+    return answer;
+}
+
+CommandAnswer LinkOutbox::PollAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp) {
+    std::lock_guard lock(m_mutex);
+    return PollAnswerLocked(ticket, timeoutMs, keepWhenGivenUp, m_session);
+}
+
 CommandAnswer LinkOutbox::WaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp) {
     using Outcome = CommandAnswer::Outcome;
     std::unique_lock lock(m_mutex);
     const uint64_t session = m_session;
     for (;;) {
-        auto it = m_tickets.find(ticket);
-        if (it == m_tickets.end()) return {Outcome::LinkGone};
-        Ticket& state = it->second;
-        if (state.answer.outcome == Outcome::Pending && (!Serves(session) || !m_link.Usable()))
-            state.answer.outcome = Outcome::LinkGone;
-        const int64_t now = LinkNowMs();
-        if (state.answer.outcome == Outcome::Pending && state.writtenMs >= 0 &&
-            now - state.writtenMs >= timeoutMs) {
-            if (m_inFlight.ticket == ticket) {
-                // Nothing waits for it any more: the next record goes out at once.
-                GiveUpInFlightLocked();
-                m_link.Flags().awaitReply = false;
-                m_link.ReplyEvent().Set();
-            }
-            // Kept pending, a late answer that can only be its own still settles it.
-            if (keepWhenGivenUp) return {Outcome::NoAnswer};
-            state.answer.outcome = Outcome::NoAnswer;
-        }
-        if (state.answer.outcome != Outcome::Pending) {
-            const CommandAnswer answer = state.answer;
-            m_tickets.erase(it);
-            return answer;
-        }
-        const int64_t left =
-            state.writtenMs >= 0 ? state.writtenMs + timeoutMs - now : kWaitSliceMs;
+        const CommandAnswer answer = PollAnswerLocked(ticket, timeoutMs, keepWhenGivenUp, session);
+        if (answer.outcome != Outcome::Pending) return answer;
+        const int64_t writtenMs = m_tickets[ticket].writtenMs;
+        const int64_t left = writtenMs >= 0 ? writtenMs + timeoutMs - LinkNowMs() : kWaitSliceMs;
         LinkWaitCondition(m_changed, lock,
                           static_cast<int>(std::clamp<int64_t>(left, 1, kWaitSliceMs)), [&] {
                               auto found = m_tickets.find(ticket);
                               return found == m_tickets.end() ||
                                      found->second.answer.outcome != Outcome::Pending ||
-                                     found->second.writtenMs != state.writtenMs || !Serves(session);
+                                     found->second.writtenMs != writtenMs || !Serves(session);
                           });
     }
 }

@@ -121,6 +121,8 @@ public:
     // only by an error report naming its code; NoAnswer after its time-out
     // (the next record then goes out at once); LinkGone when the link went.
     CommandAnswer WaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp = false);
+    // The same without waiting: Pending while the command is still waited for.
+    CommandAnswer PollAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp = false);
     // A command waited for with keepWhenGivenUp whose wait ended in NoAnswer:
     // its late answer, when one came that can only be its own (it was the one
     // change given up before the outbox resynchronised), else NoAnswer. The
@@ -171,6 +173,8 @@ private:
     uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
     bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
     void NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
+    CommandAnswer PollAnswerLocked(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp,
+                                   uint64_t session);
     void SettleTicket(uint64_t ticket, CommandAnswer answer);
     void GiveUpInFlightLocked();
     void WriteResync(ILinkWire& wire);

@@ -34,6 +34,12 @@ void StartTask(Link& link, Task<void> task, std::function<void()> done) {
                });
 }
 
+void RunTask(Link& link, Task<void> task) {
+    task_detail::Ending ending;
+    StartTask(link, std::move(task), [&ending] { ending.Done(); });
+    ending.Wait();
+}
+
 namespace task_detail {
 
 void Ending::Done() {

@@ -134,5 +134,6 @@ template <typename T> T RunTask(Link& link, Task<T> task) {
     ending.Wait();
     return std::move(*result);
 }
+void RunTask(Link& link, Task<void> task);
 
 } // namespace fx

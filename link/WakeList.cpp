@@ -4,9 +4,16 @@
 
 namespace fx {
 
-void WakeList::Add(const Wake& wake) {
+uint64_t WakeList::Generation() {
     std::lock_guard lock(m_mutex);
+    return m_generation;
+}
+
+bool WakeList::AddUnlessWokenSince(const Wake& wake, uint64_t generation) {
+    std::lock_guard lock(m_mutex);
+    if (m_generation != generation) return false;
     m_wakes.push_back(wake);
+    return true;
 }
 
 void WakeList::Remove(const Wake& wake) {
@@ -18,6 +25,7 @@ void WakeList::WakeAll() {
     std::vector<Wake> wakes;
     {
         std::lock_guard lock(m_mutex);
+        ++m_generation;
         wakes.swap(m_wakes);
     }
     for (const Wake& wake : wakes) (*wake)();

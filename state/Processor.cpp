@@ -1,5 +1,7 @@
 #include "state/Processor.h"
 
+#include "state/SyncJobs.h"
+
 namespace fx {
 
 Processor::Processor() : m_ownLink(std::make_unique<fx::Link>()), m_link(*m_ownLink) {
@@ -15,7 +17,8 @@ Processor::Processor(AdoptDefaultLink) : m_link(DefaultLink()) {
 Processor::~Processor() {
     ProcessorScope scope(*this);
     m_link.Shutdown();
-    m_jobThreads.JoinAll();
+    // With the link closed every job still running ends at its next look.
+    JoinSyncJobs();
     m_link.SetOwner(nullptr);
     m_link.SetReplySink(nullptr);
     m_link.UseFlags(nullptr);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/Link.h"
-#include "state/JobThreads.h"
 #include "state/ParamStore.h"
 #include "state/SyncJobQueue.h"
 
@@ -33,7 +32,6 @@ public:
     fx::Link& Link() { return m_link; }
     ParamStore& Store() { return m_store; }
     SyncJobQueue& Jobs() { return m_jobs; }
-    JobThreads& JobThreadsOf() { return m_jobThreads; }
     // The machine mode to store into once a written mode file was taken (-1 none).
     std::atomic<int>& PendingStoreMode() { return m_pendingStoreMode; }
     std::atomic<IImageEditObserver*>& EditObserver() { return m_editObserver; }
@@ -51,8 +49,6 @@ private:
     SyncJobQueue m_jobs;
     std::atomic<int> m_pendingStoreMode{-1};
     std::atomic<IImageEditObserver*> m_editObserver{nullptr};
-    // Last: the jobs end before the rest goes.
-    JobThreads m_jobThreads;
 };
 
 // The processor bound to the calling thread, else the default one.

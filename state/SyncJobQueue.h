@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -18,8 +19,10 @@ struct SyncJobQueue {
     enum class Kind { Read, Write };
 
     std::mutex queueMutex;
+    std::condition_variable idle; // the queue ran empty
     std::deque<Kind> queue;
     bool workerRunning = false;
+    bool runInPlace = false; // a job runs to its end before the call that asked for it returns
     std::array<uint8_t, kImageSize> imageToWrite{};
 
     std::mutex resultMutex;

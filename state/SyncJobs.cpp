@@ -2,6 +2,8 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
+#include "link/Link.h"
+#include "link/LinkAwait.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -12,7 +14,6 @@
 #include "link/ViewNotifier.h"
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
-#include "state/JobThreads.h"
 #include "state/ParamImage.h"
 #include "state/Processor.h"
 
@@ -134,32 +135,35 @@ std::vector<const Request*> Pending(const std::vector<Request>& requests) {
 // asked for again, up to kAskRounds in all. The processor answers one command
 // after the other, so once the last request sent is answered, the earlier
 // ones still missing are lost and need not be waited for.
-SyncResult AskUntilAnswered(const std::vector<Request>& requests, SendWatch& watch) {
+fx::Task<SyncResult> AskUntilAnswered(const std::vector<Request>& requests, SendWatch& watch) {
     for (int round = 0; round < kAskRounds; ++round) {
         const std::vector<const Request*> pending = Pending(requests);
-        if (pending.empty()) return {};
+        if (pending.empty()) co_return SyncResult{};
         for (const Request* request : pending) {
             if (const SyncOutcome stop = watch.Check(); stop != SyncOutcome::Completed)
-                return Failure(stop, Unanswered(Pending(requests)));
+                co_return Failure(stop, Unanswered(Pending(requests)));
             SendShortCmd(request->command.data(), static_cast<int>(request->command.size()));
-            fx::WaitAllWritten(); // paced: after the previous reply, or its wait
+            co_await fx::AsyncWaitAllWritten(); // paced: after the previous reply, or its wait
             ReportProgress();
         }
         const Request* last = pending.back();
-        const bool settled = Replies().WaitUntil(
-            [&](const ReplyTally& t) {
+        const bool settled = co_await fx::AsyncWaitUntil(
+            Replies().Wakes(),
+            [&] {
+                const ReplyTally t = Replies().Tally();
                 return last->answered(t) ||
                        std::all_of(pending.begin(), pending.end(),
-                                   [&](const Request* r) { return r->answered(t); });
+                                   [&](const Request* r) { return r->answered(t); }) ||
+                       !LinkUsable();
             },
             kReplyWaitMs);
         ReportProgress();
-        if (!LinkUsable()) return Failure(SyncOutcome::LinkLost);
+        if (!LinkUsable()) co_return Failure(SyncOutcome::LinkLost);
         // The last reply is given up: asking again need not wait for it.
         if (!settled) GiveUpAwaitedReply();
     }
     const std::vector<const Request*> pending = Pending(requests);
-    return pending.empty() ? SyncResult{} : Failure(SyncOutcome::NoAnswer, Unanswered(pending));
+    co_return pending.empty() ? SyncResult{} : Failure(SyncOutcome::NoAnswer, Unanswered(pending));
 }
 
 std::vector<Request> IdentityRequests(const ReplyTally& since) {
@@ -172,28 +176,29 @@ std::vector<Request> IdentityRequests(const ReplyTally& since) {
 // Module name, command-set version and the two version strings, all four
 // answered during this job. An unknown model is asked once more (its name
 // may have come garbled); a known model with another version is final.
-SyncResult ReadIdentity(const ReplyTally& jobStart, SendWatch& watch) {
+fx::Task<SyncResult> ReadIdentity(const ReplyTally& jobStart, SendWatch& watch) {
     const std::vector<Request> identity = IdentityRequests(jobStart);
     for (int round = 0; round < kIdentityRounds; ++round) {
         // Each round asks all four again.
-        const SyncResult result = AskUntilAnswered(IdentityRequests(Replies().Tally()), watch);
-        if (result.outcome == SyncOutcome::LinkLost) return result;
+        const std::vector<Request> requests = IdentityRequests(Replies().Tally());
+        const SyncResult result = co_await AskUntilAnswered(requests, watch);
+        if (result.outcome == SyncOutcome::LinkLost) co_return result;
         // Decided on the identity as reported: the mirror changes on the state thread.
         const IdentityRecord reported = Replies().ReportedIdentity();
         if (Pending(identity).empty() && IsKnownModel(reported.moduleName))
-            return IsCompatible(reported) ? SyncResult{} : Failure(SyncOutcome::Incompatible);
+            co_return IsCompatible(reported) ? SyncResult{} : Failure(SyncOutcome::Incompatible);
     }
     const std::vector<const Request*> missing = Pending(identity);
-    if (missing.empty()) return Failure(SyncOutcome::Incompatible);
-    return Failure(SyncOutcome::NoAnswer, Unanswered(missing));
+    if (missing.empty()) co_return Failure(SyncOutcome::Incompatible);
+    co_return Failure(SyncOutcome::NoAnswer, Unanswered(missing));
 }
 
-SyncResult ReadImageAndSettings(const ReplyTally& jobStart, SendWatch& watch) {
+fx::Task<SyncResult> ReadImageAndSettings(const ReplyTally& jobStart, SendWatch& watch) {
     std::vector<Request> requests = {AskFor(CMD_GET_MODE, "current mode", jobStart)};
     for (int chunk = 0; chunk < kImageChunkCount; ++chunk) requests.push_back(AskForChunk(chunk));
     requests.push_back(AskFor(CMD_GET_MACHINE_SETTINGS, "machine settings", jobStart));
     requests.push_back(AskFor(CMD_GET_REMOTE_KEYS, "remote keys", jobStart));
-    return AskUntilAnswered(requests, watch);
+    co_return co_await AskUntilAnswered(requests, watch);
 }
 
 void StoreResult(SyncResult fx::SyncJobQueue::*slot, const SyncResult& result) {
@@ -208,10 +213,10 @@ SyncResult LoadResult(SyncResult fx::SyncJobQueue::*slot) {
     return jobs.*slot;
 }
 
-void BeginJob() {
+fx::Task<void> BeginJob() {
     ClearStatusBlock();
     g_bJobIdle() = false;
-    LinkSleepMs(kJobStartPauseMs);
+    co_await fx::AsyncSleepMs(kJobStartPauseMs);
 }
 
 void EndJob(int jobKind, const SyncResult& result, const char* endLine) {
@@ -219,12 +224,6 @@ void EndJob(int jobKind, const SyncResult& result, const char* endLine) {
     ClearStatusBlock();
     g_bJobIdle() = true;
     DebugLogText(endLine);
-}
-
-void DelayedReadThreadProc() {
-    BeginJob();
-    const SyncResult result = SynchronizeData();
-    EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
 }
 
 // The commands of a whole-image write (chunks 0..59, then the end, 60) and
@@ -238,7 +237,7 @@ public:
     static constexpr int kCommands = kImageChunkCount + 1;
 
     // Sends one command of the write and waits for its answer.
-    void Send(int command, const std::function<void()>& send) {
+    fx::Task<void> Send(int command, const std::function<void()>& send) {
         std::vector<uint64_t> tickets;
         {
             fx::ConfirmScope confirming(tickets);
@@ -247,7 +246,8 @@ public:
         ++m_sent;
         if (tickets.empty()) m_missing.push_back(command);
         for (const uint64_t ticket : tickets) {
-            const fx::CommandAnswer answer = fx::Outbox().WaitAnswer(ticket, kReplyWaitMs, true);
+            const fx::CommandAnswer answer =
+                co_await fx::AsyncWaitAnswer(ticket, kReplyWaitMs, true);
             if (answer.outcome == fx::CommandAnswer::Outcome::NoAnswer)
                 m_late.emplace_back(command, ticket);
             else
@@ -308,11 +308,11 @@ private:
     fx::Confirmation m_refusal;
 };
 
-void WriteImageChunks(const uint8_t* image, SendWatch& watch, WriteAnswers& answers) {
+fx::Task<void> WriteImageChunks(const uint8_t* image, SendWatch& watch, WriteAnswers& answers) {
     for (int chunk = 0; chunk < kImageChunkCount && watch.Check() == SyncOutcome::Completed;
          ++chunk) {
         const int address = ImageChunkAddress(chunk);
-        answers.Send(chunk, [&] {
+        co_await answers.Send(chunk, [&] {
             SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
                           static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
         });
@@ -320,7 +320,7 @@ void WriteImageChunks(const uint8_t* image, SendWatch& watch, WriteAnswers& answ
             callback(chunk + 1, kImageChunkCount);
     }
     if (watch.Check() == SyncOutcome::Completed)
-        answers.Send(WriteAnswers::kWriteEnd, [] { SendShortCmd({CMD_WRITE_IMAGE_END}); });
+        co_await answers.Send(WriteAnswers::kWriteEnd, [] { SendShortCmd({CMD_WRITE_IMAGE_END}); });
 }
 
 // Every chunk and the end of the write confirmed, each by its own answer; a
@@ -333,13 +333,14 @@ SyncResult ConfirmWrite(WriteAnswers& answers) {
     return Failure(SyncOutcome::NoAnswer, answers.Missing());
 }
 
-void WriteAllJob(const ImageCopy& image);
+fx::Task<void> WriteAllJob(ImageCopy image);
+fx::Task<void> DelayedRead();
 
-// The jobs run one after the other on one job thread of their processor; a
-// job asked for while the same kind already waits is that one.
+// The jobs run one after the other as tasks of their processor on the event
+// loop; a job asked for while the same kind already waits is that one.
 using JobKind = fx::SyncJobQueue::Kind;
 
-void RunQueuedJobs() {
+fx::Task<void> RunQueuedJobs() {
     fx::SyncJobQueue& jobs = Jobs();
     for (;;) {
         JobKind kind;
@@ -348,16 +349,17 @@ void RunQueuedJobs() {
             std::lock_guard lock(jobs.queueMutex);
             if (jobs.queue.empty()) {
                 jobs.workerRunning = false;
-                return;
+                jobs.idle.notify_all();
+                co_return;
             }
             kind = jobs.queue.front();
             jobs.queue.pop_front();
             if (kind == JobKind::Write) image = jobs.imageToWrite;
         }
         if (kind == JobKind::Read)
-            DelayedReadThreadProc();
+            co_await DelayedRead();
         else
-            WriteAllJob(image);
+            co_await WriteAllJob(image);
     }
 }
 
@@ -373,37 +375,35 @@ bool QueueJob(JobKind kind, const ImageCopy* image = nullptr) {
         if (jobs.workerRunning) return true;
         jobs.workerRunning = true;
     }
-    processor.JobThreadsOf().Start([&processor] {
-        fx::ProcessorScope scope(processor);
-        RunQueuedJobs();
-    });
+    if (jobs.runInPlace)
+        fx::RunTask(processor.Link(), RunQueuedJobs());
+    else
+        fx::StartTask(processor.Link(), RunQueuedJobs(), [] {});
     return true;
 }
 
-void WriteAllJob(const ImageCopy& image) {
-    BeginJob();
+fx::Task<void> WriteAllJob(ImageCopy image) {
+    co_await BeginJob();
     g_bQueuedSend() = false;
     SendWatch watch;
     WriteAnswers answers;
-    WriteImageChunks(image.data(), watch, answers);
+    co_await WriteImageChunks(image.data(), watch, answers);
     SyncResult result = ConfirmWrite(answers);
     g_bQueuedSend() = true;
-    LinkSleepMs(kJobEndPauseMs);
+    co_await fx::AsyncSleepMs(kJobEndPauseMs);
     if (result.Completed()) g_bParamsChanged() = false;
     StoreResult(&fx::SyncJobQueue::lastWrite, result);
     EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
 }
 
-} // namespace
-
-SyncResult SynchronizeData() {
+fx::Task<SyncResult> SynchronizeDataTask() {
     g_bQueuedSend() = false;
     const ReplyTally jobStart = Replies().Tally();
     SendWatch watch;
-    SyncResult result = ReadIdentity(jobStart, watch);
+    SyncResult result = co_await ReadIdentity(jobStart, watch);
     if (result.Completed()) {
         Replies().BeginImageCollection();
-        result = ReadImageAndSettings(jobStart, watch);
+        result = co_await ReadImageAndSettings(jobStart, watch);
         uint8_t image[kImageSize];
         const bool whole = Replies().EndImageCollection(image);
         if (result.Completed() && !whole) result = Failure(SyncOutcome::NoAnswer, "image");
@@ -419,13 +419,25 @@ SyncResult SynchronizeData() {
     }
     // Live edits are queued and coalesced again whatever became of the read.
     g_bQueuedSend() = true;
-    if (result.Completed()) LinkSleepMs(kJobEndPauseMs);
+    if (result.Completed()) co_await fx::AsyncSleepMs(kJobEndPauseMs);
     StoreResult(&fx::SyncJobQueue::lastRead, result);
-    return result;
+    co_return result;
+}
+
+fx::Task<void> DelayedRead() {
+    co_await BeginJob();
+    const SyncResult result = co_await SynchronizeDataTask();
+    EndJob(0, result, "End thread: Delay Read SynchronizeData\n");
+}
+
+} // namespace
+
+SyncResult SynchronizeData() {
+    return fx::RunTask(fx::CurrentLink(), SynchronizeDataTask());
 }
 
 void SynchronizeWriteThreadProc() {
-    WriteAllJob(CurrentImage());
+    fx::RunTask(fx::CurrentLink(), WriteAllJob(CurrentImage()));
 }
 
 void StartDelayedRead() {
@@ -446,7 +458,13 @@ SyncResult LastWriteResult() {
 }
 
 void JoinSyncJobs() {
-    fx::CurrentProcessor().JobThreadsOf().JoinAll();
+    fx::SyncJobQueue& jobs = Jobs();
+    std::unique_lock lock(jobs.queueMutex);
+    jobs.idle.wait(lock, [&] { return !jobs.workerRunning; });
+}
+
+void RunSyncJobsInPlace(bool inPlace) {
+    Jobs().runInPlace = inPlace;
 }
 
 void SetSyncProgressCallback(SyncProgressCallback callback) {

@@ -2,7 +2,8 @@
 
 #include <string>
 
-// The whole-image jobs. They run one at a time on a job thread and each ends
+// The whole-image jobs. They run one at a time, as tasks of their processor
+// on the event loop (link/LinkTask.h), and each ends
 // by posting message 1002 to the view (wParam 0 after a read, 1 after a
 // write; lParam the job's SyncOutcome).
 
@@ -38,13 +39,14 @@ void StartWriteAll();
 // each request written by the outbox before the next goes, asking again for
 // what stays unanswered. The editor's image is replaced (and the editor
 // values refreshed, on the state thread) only when the whole image arrived;
-// otherwise it stays as it was. Runs on the calling thread.
+// otherwise it stays as it was. Runs on the event loop while the calling
+// thread (never the loop's) waits for it.
 SyncResult SynchronizeData();
 
 // The whole-image write job of the editor's image: 60 chunks of command 49,
 // then 50, the wait for the processor's confirmations and the 1002/1
-// message. Runs on the calling thread (StartWriteAll queues it for the job
-// thread).
+// message. Runs on the event loop while the calling thread waits for it
+// (StartWriteAll queues it instead).
 void SynchronizeWriteThreadProc();
 
 // How the last read and the last write job ended.
@@ -52,8 +54,11 @@ SyncResult LastReadResult();
 SyncResult LastWriteResult();
 
 // Waits until every job queued so far has ended (closing the editor, tests).
-// Must not be called from a job thread.
+// Never on the event loop.
 void JoinSyncJobs();
+// With true, a job runs to its end before the call that asked for it returns
+// (the fuzz targets, whose link never answers, stay deterministic).
+void RunSyncJobsInPlace(bool inPlace);
 
 // Progress of the whole-image transfer (chunks done of 60), called on the job
 // thread; for front ends without the dialog. nullptr removes it.
