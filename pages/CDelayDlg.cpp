@@ -9,6 +9,7 @@
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
+#include "state/ChannelLinks.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -249,20 +250,27 @@ void CDelayDlg::Relabel() {
 
 // ------------------------------------------------------------------ actions
 
+// Each change goes to the row's channel and the channels linked with it,
+// whose rows then show it too.
 void CDelayDlg::OnSwitch(int row, bool checked) {
-    SetDspParam(OutputBlock(row), OUT_DELAY_BYPASS, checked ? 0 : 1);
-    EnableRow(row);
+    fx::SetLinkedDspParam(OutputBlock(row), OUT_DELAY_BYPASS, checked ? 0 : 1);
+    LoadLinkedRows(row);
 }
 
 void CDelayDlg::OnMode(int row, bool wholeChannel) {
-    SetDelayMode(row, wholeChannel);
-    m_rows[row].split->SetPos(SplitRowOfChannel(row));
-    EnableRow(row);
+    fx::SetLinkedDelayMode(row, wholeChannel);
+    LoadLinkedRows(row);
 }
 
 void CDelayDlg::OnSplit(int row, int position) {
-    SetDelaySplit(row, position);
+    fx::SetLinkedDelaySplit(row, position);
     m_rows[row].splitValue->setText(SplitText(position));
+    for (int linked : fx::ChannelsLinkedWith(row))
+        if (linked != row) LoadRow(linked);
+}
+
+void CDelayDlg::LoadLinkedRows(int row) {
+    for (int linked : fx::ChannelsLinkedWith(row)) LoadRow(linked);
 }
 
 void CDelayDlg::OnEditEnter(int row) {
@@ -282,8 +290,8 @@ void CDelayDlg::OnChartDrag(int row, double ms) {
 }
 
 void CDelayDlg::ApplyTime(int row, double ms) {
-    ShowTime(row, ms);
-    SetDspParam(OutputBlock(row), OUT_DELAY_TIME, ms);
+    fx::SetLinkedDspParam(OutputBlock(row), OUT_DELAY_TIME, ms);
+    for (int linked : fx::ChannelsLinkedWith(row)) ShowTime(linked, ms);
 }
 
 void CDelayDlg::ShowTime(int row, double ms) {

@@ -5,6 +5,7 @@
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "pages/CAutoEqDlg.h"
+#include "state/ChannelLinks.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
 #include "state/ParamStore.h"
@@ -187,10 +188,8 @@ void CRoomCorrection::OnFitDone() {
 void CRoomCorrection::ApplyFit(const fx::AutoEqResult& fit) {
     const int set = m_target.set();
     const std::vector<int> freeBands = fx::FreeEqBands(set, m_store.Panel());
-    {
-        const fx::ImageEditScope edit(fx::ImageEditKind::EqAutoFit, set);
-        for (int target : m_target.linkedSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
-    }
+    fx::EditLinkedEqSets(set, fx::ImageEditKind::EqAutoFit,
+                         [&](int target) { fx::ApplyAutoEqBands(target, freeBands, fit.bands); });
     m_graph.Overlay().SetTarget(fit.gridHz, fit.targetDb);
     m_graph.Overlay().SetFitNote(Tr("RMS %1 → %2 dB", "RMS %1 → %2 dB")
                                      .arg(fit.rmsBeforeDb, 0, 'f', 2)

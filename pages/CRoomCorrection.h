@@ -21,7 +21,8 @@ class QWidget;
 // Room correction on an EQ page: loads a measured response into the graph,
 // fits the set's free bands to it on a worker thread (the window's thread
 // never waits; a progress dialog shows how far it is) and applies the result
-// as one edit, one undo step, to the set and the sets linked to it; exports
+// as one edit, one undo step, to the set and the sets a channel link ties to
+// it; exports
 // "measurement + EQ" as text.
 class CRoomCorrection : public QObject {
     Q_OBJECT
@@ -29,8 +30,6 @@ public:
     // The EQ set the correction works on, as its editor shows it.
     struct Target {
         std::function<int()> set;
-        // The set and the sets linked to it: the fit is written to each.
-        std::function<std::vector<int>()> linkedSets;
         // Shows the image's bands again after the fit was written.
         std::function<void()> reload;
     };

@@ -103,6 +103,7 @@ TEST_F(DelayPageTest, OpensFromTheCompressorPageWithEveryRowFromTheImage) {
 
 TEST_F(DelayPageTest, DraggingAHandleToEitherEndStopsAtTheLimits) {
     Start();
+    g_LinkFlags[0] = 0; // CH 2 on its own (a link is tested in ChannelLinkPagesTest)
     const struct {
         bool right;
         double ms;
@@ -185,6 +186,7 @@ TEST_F(DelayPageTest, TheConnectedRowAndTheOutputPageShowTheSameTime) {
 
 TEST_F(DelayPageTest, ModeRadiosOfRow3SetTheSplitFilters) {
     Start();
+    g_LinkFlags[1] = 0; // CH 4 on its own (a link is tested in ChannelLinkPagesTest)
     SwitchOn(3);
     CDelayDlg* page = Page();
     struct Case {

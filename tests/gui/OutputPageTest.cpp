@@ -394,10 +394,14 @@ TEST_F(OutputPageTest, PasteBetweenSets7And12CopiesSixRecords) {
     ShowChannel(0);
     m_sim->ClearCommandLog();
     CopyPasteOnGraph(Page()->Eq().Graph(), 1);
-    log = Commands(20);
-    ASSERT_EQ(20u, log.size());
+    // CH 1 is linked with CH 2: the paste goes to both sets.
+    log = Commands(40);
+    ASSERT_EQ(40u, log.size());
     memory = m_sim->Memory();
-    EXPECT_EQ(90.0, DecodeEqBandRecord(memory.data() + EqBandOffset(7, 1)).frequency);
+    for (int set : {7, 8}) {
+        EXPECT_EQ(90.0, DecodeEqBandRecord(memory.data() + EqBandOffset(set, 1)).frequency);
+        EXPECT_EQ(40.0, DecodeEqBandRecord(memory.data() + EqBandOffset(set, 0)).frequency);
+    }
     EXPECT_EQ(2500.0, DecodeEqBandRecord(memory.data() + EqBandOffset(7, 6)).frequency);
     g_EqClipboardSet = -1;
 }

@@ -8,6 +8,7 @@
 #include "link/ReplyDispatcher.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
+#include "state/ChannelLinks.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
 #include "state/TextNumbers.h"
@@ -155,11 +156,12 @@ CtlResult ExportPrediction(const AutoEqArgs& args, std::vector<EqBandRecord> ban
 // The fitted bands, each confirmed (its coefficients and its record).
 CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>& slots,
                      const std::vector<EqBandRecord>& bands) {
+    const int commands = 2 * static_cast<int>(fx::EqSetsLinkedWith(set).size());
     for (size_t i = 0; i < bands.size(); ++i) {
         const EqBandRecord& b = bands[i];
-        const CtlResult result =
-            SendConfirmed("band " + std::to_string(slots[i] + 1) + " of " + CommandText(options), 2,
-                          [&] { SetEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
+        const CtlResult result = SendConfirmed(
+            "band " + std::to_string(slots[i] + 1) + " of " + CommandText(options), commands,
+            [&] { fx::SetLinkedEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
     return CtlResult::Ok();

@@ -4,8 +4,11 @@
 #include "CtlOutputVerbs.h"
 #include "CtlSpeakerVerbs.h"
 
+#include "state/OutputChannels.h"
+
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -45,6 +48,24 @@ bool ParseLanguage(const std::string& text, int& language) {
     if (text != "zh" && text != "en") return false;
     language = text == "zh" ? 0 : 1;
     return true;
+}
+
+// "none", or pairs such as "12,78" (also "1+2"); each pair once.
+bool ParseLinkedPairs(const std::string& text, unsigned& pairs) {
+    static const std::map<std::string, int> kPairNames = {{"12", 0},  {"34", 1},  {"78", 2},
+                                                          {"1+2", 0}, {"3+4", 1}, {"7+8", 2}};
+    pairs = 0;
+    if (text == "none") return true;
+    std::istringstream items(text);
+    std::string item;
+    int count = 0;
+    while (std::getline(items, item, ',')) {
+        const auto found = kPairNames.find(item);
+        if (found == kPairNames.end() || (pairs & (1u << found->second)) != 0) return false;
+        pairs |= 1u << found->second;
+        ++count;
+    }
+    return count > 0 && text.back() != ',';
 }
 
 bool ParsePort(const std::string& text, int& port) {
@@ -139,6 +160,11 @@ bool CheckJson(const CtlOptions& options, std::string& error) {
 
 } // namespace
 
+void ApplyChannelLinks(const CtlOptions& options) {
+    for (int pair = 0; pair < kLinkFlagCount; ++pair)
+        g_LinkFlags[pair] = pair < kLinkPairCount && (options.linkedPairs >> pair & 1u) ? 1 : 0;
+}
+
 bool CommandPrintsJson(const std::string& command) {
     static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export", "auto-eq"};
     return printJson.count(command) > 0;
@@ -164,6 +190,9 @@ const char* CtlUsage() {
             "  --json           JSON instead of prose (info, get, diff, eq-export, auto-eq,\n"
             "                   and the summary of several processors)\n"
             "  --lang zh|en     language of the parameter names of diff (default en)\n"
+            "  --link PAIRS     channel pairs linked as in the editor: 12, 34, 78, comma-\n"
+            "                   separated, or none (the default); a change of a linked\n"
+            "                   channel's levels, EQ, delay or compressor goes to both\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
             "  read FILE.mode                read the whole parameter set and save it\n"
@@ -218,7 +247,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
             options.usb = true;
         } else if (arg == "--json") {
             options.json = true;
-        } else if (arg == "--host" || arg == "--port" || arg == "--lang") {
+        } else if (arg == "--host" || arg == "--port" || arg == "--lang" || arg == "--link") {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
@@ -226,6 +255,13 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
             const std::string value = argv[++i];
             if (arg == "--host") {
                 AddHost(options, value, ports);
+            } else if (arg == "--link") {
+                if (!ParseLinkedPairs(value, options.linkedPairs)) {
+                    error =
+                        "--link is none or channel pairs such as 12,78 (12, 34, 78), not " + value;
+                    return false;
+                }
+                options.linkText = value;
             } else if (arg == "--lang") {
                 if (!ParseLanguage(value, options.language)) {
                     error = "--lang is zh or en, not " + value;

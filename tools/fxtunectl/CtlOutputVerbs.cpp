@@ -6,6 +6,7 @@
 
 #include "controls/EqModel.h"
 #include "link/ReplyDispatcher.h"
+#include "state/ChannelLinks.h"
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -179,10 +180,16 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
                         const OutputVerbArgs& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (options.command == "comp")
-        return SendConfirmed(CommandText(options), 1, [&] {
-            SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
+    if (options.command == "comp") {
+        // One record to each channel linked with it; the recording output's alone.
+        const int commands = args.index == kRecordVarIndex
+                                 ? 1
+                                 : static_cast<int>(fx::ChannelsLinkedWith(args.index).size());
+        return SendConfirmed(CommandText(options), commands, [&] {
+            fx::SetLinkedCompressor(args.index, args.threshold, args.ratio, args.attack,
+                                    args.release);
         });
+    }
     if (options.command == "xover") return Xover(session.Store(), options, args);
     PrintOutput(session.Store(), args.index);
     return CtlResult::Ok();

@@ -5,6 +5,7 @@
 #include "CtlSession.h"
 
 #include "link/ReplyDispatcher.h"
+#include "state/ChannelLinks.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
@@ -144,12 +145,15 @@ CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
     // Time and switch; a mode adds its weights and the two split filters
     // (coefficients and band record each).
     const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
-    const int commands = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    // Each to every channel linked with it.
+    const int perChannel = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    const int commands = perChannel * static_cast<int>(fx::ChannelsLinkedWith(args.channel).size());
     return SendConfirmed(CommandText(options), commands, [&] {
+        const fx::ImageEditScope oneEdit;
         const int block = OutputBlock(args.channel);
-        SetDspParam(block, OUT_DELAY_TIME, args.ms);
-        SetDspParam(block, OUT_DELAY_BYPASS, 0);
-        if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
+        fx::SetLinkedDspParam(block, OUT_DELAY_TIME, args.ms);
+        fx::SetLinkedDspParam(block, OUT_DELAY_BYPASS, 0);
+        if (args.mode >= 0) fx::SetLinkedDelayMode(args.channel, args.mode == 1);
     });
 }
 
