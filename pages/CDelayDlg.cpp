@@ -222,18 +222,19 @@ void CDelayDlg::LoadRow(int row) {
     EnableRow(row);
 }
 
-// The switch enables its row; the split only in high-band mode. The chart
-// stays draggable, as the output page's time slider does; a switched-off
-// row is drawn faint there.
+// The rule of every page for a switched-off delay: its mode, split and time
+// can still be set (edit, spin, chart) and are drawn grey, as on the output
+// page. The split means something in high-band mode only.
 void CDelayDlg::EnableRow(int row) {
     const Row& r = m_rows[row];
     const bool on = r.onSwitch->isChecked();
     const bool highBand = r.highBand->isChecked();
-    for (QWidget* widget : {static_cast<QWidget*>(r.label), static_cast<QWidget*>(r.highBand),
-                            static_cast<QWidget*>(r.wholeChannel), static_cast<QWidget*>(r.edit),
-                            static_cast<QWidget*>(r.spin)})
-        widget->setEnabled(on);
-    r.split->setEnabled(on && highBand);
+    r.label->setEnabled(on);
+    for (QWidget* widget : {static_cast<QWidget*>(r.highBand),
+                            static_cast<QWidget*>(r.wholeChannel), static_cast<QWidget*>(r.edit)})
+        fx::ShowFaint(widget, !on);
+    r.split->setEnabled(highBand);
+    r.split->SetFaint(!on);
     r.splitValue->setEnabled(on && highBand);
     m_chart->SetRowActive(row, on);
 }
@@ -311,7 +312,7 @@ int CDelayDlg::EditRow(const QWidget* widget) const {
 // A wheel step over the page while a delay edit has the focus is a spin click.
 bool CDelayDlg::StepFocusedByWheel(QWidget* focus, int direction) {
     const int row = EditRow(focus);
-    if (row < 0 || !m_rows[row].spin->isEnabled()) return false;
+    if (row < 0) return false;
     m_rows[row].spin->Step(direction);
     return true;
 }

@@ -290,15 +290,18 @@ void CDialogOutput::RefreshDelay() {
     EnableDelay();
 }
 
+// The rule of every page for a switched-off section: its settings can still
+// be made and are drawn grey. The split means something in high-band mode only.
 void CDialogOutput::EnableDelay() {
     const bool on = m_delaySwitch->isChecked();
     const bool highBand = m_highBand->isChecked();
-    m_highBand->setEnabled(on);
-    m_wholeChannel->setEnabled(on);
+    fx::ShowFaint(m_highBand, !on);
+    fx::ShowFaint(m_wholeChannel, !on);
     m_delayValue->setEnabled(on);
     m_delayCaption->setEnabled(on);
     m_delaySlider->SetFaint(!on);
-    m_splitSlider->setEnabled(on && highBand);
+    m_splitSlider->setEnabled(highBand);
+    m_splitSlider->SetFaint(!on);
     m_splitValue->setEnabled(on && highBand);
     m_splitCaption->setEnabled(on && highBand);
 }

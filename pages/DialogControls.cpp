@@ -9,12 +9,31 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPalette>
 
 static void InitPageArtwork() {
     Q_INIT_RESOURCE(pages);
 }
 
 namespace fx {
+
+void ShowFaint(QWidget* widget, bool faint) {
+    if (ShownFaint(widget) == faint) return;
+    widget->setProperty("faint", faint);
+    if (!faint) {
+        widget->setPalette(QPalette()); // inherited again
+        return;
+    }
+    QPalette palette = widget->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, role, palette.color(QPalette::Disabled, role));
+    widget->setPalette(palette);
+}
+
+bool ShownFaint(const QWidget* widget) {
+    return widget->property("faint").toBool();
+}
 
 QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
     return WithCtrlId(id, new QLabel(QString::fromUtf8(text), parent));

@@ -10,6 +10,7 @@
 #include "pages/CDialogOutput.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
+#include "pages/DialogControls.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/CHalvoxView.h"
@@ -90,9 +91,11 @@ TEST_F(OutputPageTest, OutputCategoryShowsTheLastChannelWithItsSettings) {
     EXPECT_EQ(QString::fromUtf8("后环绕右"), Ctrl<QComboBox>(page, 1219)->currentText());
     // No "QtOption" stored: all three pairs are linked.
     for (int pair = 0; pair < kLinkPairCount; ++pair) EXPECT_TRUE(page->LinkBox(pair)->isChecked());
-    // Delay off by default: its mode and split controls are disabled, the time slider is not.
+    // Delay off by default: its mode and time can still be set, drawn grey;
+    // the split needs high-band mode.
     EXPECT_FALSE(Ctrl<QCheckBox>(page, 1293)->isChecked());
-    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(fx::ShownFaint(Ctrl<QRadioButton>(page, 1190)));
     EXPECT_TRUE(Ctrl<QRadioButton>(page, 1191)->isChecked());
     EXPECT_FALSE(page->SplitSlider()->isEnabled());
     EXPECT_TRUE(page->DelaySlider()->isEnabled());
@@ -287,11 +290,14 @@ TEST_F(OutputPageTest, DelaySwitchModesSplitAndTime) {
     ASSERT_TRUE(WaitUntil([&] { return LastDspValue(9, 15) == 4800u; }));
     EXPECT_EQ(QStringLiteral("100.0ms"), Ctrl<QLabel>(page, 1038)->text());
 
-    // Switched off, the mode and split controls are disabled again.
+    // Switched off, the mode and split controls stay usable, drawn grey.
     Ctrl<QCheckBox>(page, 1293)->click();
     ASSERT_TRUE(WaitUntil([&] { return LastDspValue(9, 16) == 1u; }));
-    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
-    EXPECT_FALSE(page->SplitSlider()->isEnabled());
+    EXPECT_TRUE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(fx::ShownFaint(Ctrl<QRadioButton>(page, 1190)));
+    EXPECT_TRUE(page->SplitSlider()->isEnabled());
+    EXPECT_TRUE(page->SplitSlider()->Faint());
+    EXPECT_FALSE(Ctrl<QLabel>(page, 1008)->isEnabled());
 }
 
 TEST_F(OutputPageTest, MutePhaseAndSourceBelongToTheirOwnChannel) {
