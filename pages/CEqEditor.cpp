@@ -15,6 +15,7 @@
 #include "state/ParamStore.h"
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -439,11 +440,14 @@ QString CEqEditor::ChooseFilterFile(bool save) {
     if (m_chooser) return m_chooser(save);
     const QString filter =
         Tr("滤波器文本 (*.txt);;所有文件 (*)", "Filter text (*.txt);;All files (*)");
-    if (save)
-        return QFileDialog::getSaveFileName(m_page, Tr("导出滤波器", "Export filters"),
-                                            QStringLiteral("filters.txt"), filter);
-    return QFileDialog::getOpenFileName(m_page, Tr("导入滤波器", "Import filters"), QString(),
-                                        filter);
+    const QString path =
+        save ? QFileDialog::getSaveFileName(m_page, Tr("导出滤波器", "Export filters"),
+                                            QDir(fx::LastFileFolder()).filePath("filters.txt"),
+                                            filter)
+             : QFileDialog::getOpenFileName(m_page, Tr("导入滤波器", "Import filters"),
+                                            fx::LastFileFolder(), filter);
+    fx::RememberFileFolder(path);
+    return path;
 }
 
 void CEqEditor::ShowFilterError(const QString& text) {

@@ -7,6 +7,8 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -33,6 +35,21 @@ void ShowFaint(QWidget* widget, bool faint) {
 
 bool ShownFaint(const QWidget* widget) {
     return widget->property("faint").toBool();
+}
+
+namespace {
+QString& FileFolder() {
+    static QString folder = QDir::homePath();
+    return folder;
+}
+} // namespace
+
+QString LastFileFolder() {
+    return FileFolder();
+}
+
+void RememberFileFolder(const QString& path) {
+    if (!path.isEmpty()) FileFolder() = QFileInfo(path).absolutePath();
 }
 
 QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {

@@ -40,6 +40,12 @@ void CheckInGroup(QButtonGroup* group, QAbstractButton* checked);
 // colours of a disabled control (false: the ordinary colours again).
 void ShowFaint(QWidget* widget, bool faint);
 bool ShownFaint(const QWidget* widget);
+// The folder the file dialogs of measurements and filter texts start in:
+// that of the last such file opened or saved in this run (the home folder
+// at first).
+QString LastFileFolder();
+// Remembers the folder of a file just opened or saved.
+void RememberFileFolder(const QString& path);
 // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
 double ParseNumber(const QString& text);
 

@@ -134,6 +134,7 @@ private:
     void OpenNetConnect();
     void ShowAbout();
     void OnEqReset();
+    void OnRoomCorrection(int id);
     void PutStatusBarLastInTabOrder();
     void AskAboutOfflineEdits();
     void WriteOfflineEdits();

@@ -407,10 +407,11 @@ TEST_F(OutputHalfTest, ASwitchedOffDelayIsEditedAlikeOnEveryPage) {
         ASSERT_NE(nullptr, control);
         ASSERT_EQ(1.0, GetDspParam(block, OUT_DELAY_BYPASS)) << "switched off";
         EXPECT_TRUE(control->isEnabled());
-        if (auto* slider = qobject_cast<CXBmpSlider*>(control))
+        if (auto* slider = qobject_cast<CXBmpSlider*>(control)) {
             EXPECT_TRUE(slider->Faint());
-        else if (!qobject_cast<CSpinButton*>(control))
+        } else if (!qobject_cast<CSpinButton*>(control)) {
             EXPECT_TRUE(fx::ShownFaint(control));
+        }
         const int offset = DspRecordValueOffset(block, e.parameter);
         const std::vector<uint8_t> before(g_ParamImage() + offset, g_ParamImage() + offset + 8);
         e.gesture(control);
