@@ -1,6 +1,7 @@
 #include "controls/CCompressPanelPlus.h"
 
 #include "controls/ControlFonts.h"
+#include "controls/Localisation.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -153,7 +154,7 @@ void CCompressPanelPlus::PaintCurve(QPainter& p) const {
     if (!m_enabled) {
         p.setFont(HeiFont(kOffPx));
         p.setPen(kOff);
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("OFF"));
+        p.drawText(rect(), Qt::AlignCenter, OffText());
     }
 }
 
@@ -170,4 +171,8 @@ void CCompressPanelPlus::paintEvent(QPaintEvent*) {
     RenderFrame();
     QPainter p(this);
     m_buffer.CopyTo(p);
+}
+
+QString CCompressPanelPlus::OffText() {
+    return Tr("关闭", "OFF");
 }

@@ -56,6 +56,8 @@ public:
 
     // Draws the control into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
+    // What the curve says while the compressor is off, in the interface language.
+    static QString OffText();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

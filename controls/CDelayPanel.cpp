@@ -1,6 +1,7 @@
 #include "controls/CDelayPanel.h"
 
 #include "controls/ControlFonts.h"
+#include "controls/Localisation.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -176,8 +177,7 @@ void CDelayPanel::PaintGrid(QPainter& p) const {
     for (const Row& row : m_rows) {
         const QRectF title(0, row.handleY, kPlotLeft - kTitleGap, RowHeight());
         p.setPen(RowColour(row.index));
-        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("通道(CH)%1").arg(row.index + 1));
+        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter, RowTitle(row.index));
     }
     const int ticks = int((kScaleMaxMs - kScaleMinMs) / kTickMs);
     for (int t = 0; t <= ticks; ++t) {
@@ -251,4 +251,8 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     RenderFrame();
     QPainter p(this);
     m_buffer.CopyTo(p);
+}
+
+QString CDelayPanel::RowTitle(int row) {
+    return Tr("通道%1", "CH %1").arg(row + 1);
 }

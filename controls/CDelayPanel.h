@@ -70,6 +70,8 @@ public:
 
     // Draws the chart into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
+    // A row's title in the interface language ("CH 3", "通道3").
+    static QString RowTitle(int row);
 
 signals:
     // WM_DELAY_CHANGED: a drag moved the row's handle to a new value.

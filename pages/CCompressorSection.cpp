@@ -20,7 +20,7 @@ constexpr int kSliderMin[4] = {int(kCompThresholdMinDb), int(kCompRatioMin * 10)
                                int(kCompAttackMinMs), int(kCompReleaseMinMs)};
 constexpr int kSliderMax[4] = {int(kCompThresholdMaxDb), int(kCompRatioMax * 10),
                                int(kCompAttackMaxMs), int(kCompReleaseMaxMs)};
-const char* const kCaptions[4] = {"阀(阈)", "衰减比例", "启动时间", "释放时间"};
+const char* const kCaptions[4] = {"阈值", "衰减比例", "启动时间", "释放时间"};
 constexpr int kValueWidth = 54;
 } // namespace
 

@@ -69,7 +69,7 @@ const SliderRow kSliderRows[] = {
     {IDC_FEAT_LPF_GAIN, 1131, "音乐低频增益", 0, 300, Writes::Dsp, 4, 40, "%.0f%%"},
     {IDC_FEAT_SUB_LEVEL, 1133, "超低比例", 0, 100, Writes::Dsp, 1, 13, "%.0f%%"},
     // The automatic level has the compressor's ranges; the ratio slider counts tenths.
-    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阀值", int(kCompThresholdMinDb), int(kCompThresholdMaxDb),
+    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阈值", int(kCompThresholdMinDb), int(kCompThresholdMaxDb),
      Writes::LevelThreshold, 0, 0, "%.0fdB"},
     {IDC_FEAT_LEVEL_RATIO, 1135, "比率", int(kCompRatioMin * 10), int(kCompRatioMax * 10),
      Writes::LevelRatio, 0, 0, "%.1f:1", 0.1, true},

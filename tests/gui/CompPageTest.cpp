@@ -141,7 +141,7 @@ TEST_F(CompPageTest, NavigationRowInBothLanguages) {
     CCompDlg* page = Page();
     for (int id : {IDC_NAV_DELAY, IDC_NAV_RECORD, IDC_NAV_COMP})
         EXPECT_FALSE(Ctrl<CGdipButton>(page, id)->isHidden());
-    EXPECT_EQ(QString::fromUtf8("阀(阈)"), Ctrl<QLabel>(page, 1005)->text());
+    EXPECT_EQ(QString::fromUtf8("阈值"), Ctrl<QLabel>(page, 1005)->text());
     // Each language names the channels one way, and each page button by the
     // page it opens, the same on every page.
     struct Expected {

@@ -1,6 +1,8 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/PageTestSupport.h"
 
+#include "controls/CCompressPanelPlus.h"
+#include "controls/CDelayPanel.h"
 #include "controls/CGdipButton.h"
 #include "controls/CSSVolumePanel.h"
 #include "controls/CSpinButton.h"
@@ -12,6 +14,7 @@
 #include "pages/CHalvoxPage.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CSSVCDlg.h"
+#include "pages/CSetDlg.h"
 #include "pages/DialogControls.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
@@ -24,6 +27,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -418,6 +422,44 @@ TEST_F(OutputHalfTest, ASwitchedOffDelayIsEditedAlikeOnEveryPage) {
         EXPECT_NE(before,
                   std::vector<uint8_t>(g_ParamImage() + offset, g_ParamImage() + offset + 8));
         EXPECT_EQ(1.0, GetDspParam(block, OUT_DELAY_BYPASS)) << "still off";
+    }
+}
+
+// ------------------------------------------------------------------ languages
+
+// Both language files name the same controls, and what the pages draw or
+// fill in code follows a live switch as a freshly opened page shows it.
+TEST_F(OutputHalfTest, TextsFollowALiveLanguageSwitch) {
+    QStringList chinese = CLanguageFile::ForLanguage(0).Keys();
+    QStringList english = CLanguageFile::ForLanguage(1).Keys();
+    chinese.sort();
+    english.sort();
+    EXPECT_EQ(chinese, english) << "every key in both languages";
+    for (const QString& key : chinese)
+        EXPECT_FALSE(CLanguageFile::ForLanguage(0).Value(key).contains(QString::fromUtf8("阀")))
+            << key.toStdString() << ": the word for threshold is 阈";
+
+    Start();
+    for (int language : {1, 0}) { // English first, then a live switch to Chinese
+        if (g_Language != language) View()->ToggleLanguage();
+        CHalvoxPage* output = Show({PAGE_OUTPUT, 0, 0});
+        EXPECT_EQ(Tr("延时时间", "Delay Time"),
+                  Ctrl<QLabel>(output, IDC_OUT_DELAY_CAPTION)->text());
+        EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(output, 1001)->text());
+        EXPECT_EQ(Tr("通道3", "CH 3"), CDelayPanel::RowTitle(2));
+        EXPECT_EQ(Tr("关闭", "OFF"), CCompressPanelPlus::OffText());
+        CHalvoxPage* comp = Show({PAGE_COMPRESSOR, 0, 0});
+        EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(comp, 1005)->text());
+        View()->OnCommand(ID_MACHINE_SETTINGS);
+        QWidget* settings = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && qobject_cast<CSetDlg*>(w)) settings = w;
+            return settings != nullptr;
+        }));
+        EXPECT_EQ(Tr("自动", "Auto"),
+                  Ctrl<QComboBox>(settings, IDC_SET_POWER_ON_MODE)->itemText(0));
+        settings->close();
     }
 }
 
