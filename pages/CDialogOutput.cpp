@@ -36,7 +36,7 @@ using namespace fx::page;
 
 namespace {
 constexpr int kLeftWidth = 336;
-constexpr int kRow = 25;
+constexpr int kRow = 24;
 constexpr int kStripHeight = 236;
 constexpr int kListWidth = 266;
 constexpr int kListHeight = 10 * 18 + 26;

@@ -340,7 +340,7 @@ TEST_F(OutputPageTest, MutePhaseAndSourceBelongToTheirOwnChannel) {
     EXPECT_EQ(QStringLiteral("Delay Time"), Ctrl<QLabel>(page, 1132)->text());
     View()->ToggleLanguage();
     EXPECT_EQ(QString::fromUtf8("侧环绕右"), source->currentText());
-    EXPECT_EQ(QStringLiteral("Delay Time"), Ctrl<QLabel>(page, 1132)->text()) << "no Chinese key";
+    EXPECT_EQ(QString::fromUtf8("延时时间"), Ctrl<QLabel>(page, 1132)->text()) << "back in Chinese";
 }
 
 TEST_F(OutputPageTest, CompressorAndEqCommandsGoToTheLinkedPair) {
