@@ -1,7 +1,6 @@
 #include "controls/CCompressPanelPlus.h"
 
 #include "controls/ControlFonts.h"
-#include "controls/Localisation.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -154,7 +153,7 @@ void CCompressPanelPlus::PaintCurve(QPainter& p) const {
     if (!m_enabled) {
         p.setFont(HeiFont(kOffPx));
         p.setPen(kOff);
-        p.drawText(rect(), Qt::AlignCenter, OffText());
+        p.drawText(rect(), Qt::AlignCenter, OffText(m_language));
     }
 }
 
@@ -173,6 +172,11 @@ void CCompressPanelPlus::paintEvent(QPaintEvent*) {
     m_buffer.CopyTo(p);
 }
 
-QString CCompressPanelPlus::OffText() {
-    return Tr("关闭", "OFF");
+QString CCompressPanelPlus::OffText(int language) {
+    return language == 1 ? QStringLiteral("OFF") : QStringLiteral("关闭");
+}
+
+void CCompressPanelPlus::SetLanguage(int language) {
+    m_language = language;
+    update();
 }

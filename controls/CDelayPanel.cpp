@@ -1,7 +1,6 @@
 #include "controls/CDelayPanel.h"
 
 #include "controls/ControlFonts.h"
-#include "controls/Localisation.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -177,7 +176,7 @@ void CDelayPanel::PaintGrid(QPainter& p) const {
     for (const Row& row : m_rows) {
         const QRectF title(0, row.handleY, kPlotLeft - kTitleGap, RowHeight());
         p.setPen(RowColour(row.index));
-        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter, RowTitle(row.index));
+        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter, RowTitle(row.index, m_language));
     }
     const int ticks = int((kScaleMaxMs - kScaleMinMs) / kTickMs);
     for (int t = 0; t <= ticks; ++t) {
@@ -253,6 +252,11 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     m_buffer.CopyTo(p);
 }
 
-QString CDelayPanel::RowTitle(int row) {
-    return Tr("通道%1", "CH %1").arg(row + 1);
+QString CDelayPanel::RowTitle(int row, int language) {
+    return (language == 1 ? QStringLiteral("CH %1") : QStringLiteral("通道%1")).arg(row + 1);
+}
+
+void CDelayPanel::SetLanguage(int language) {
+    m_language = language;
+    update();
 }

@@ -246,7 +246,7 @@ void CDelayDlg::Relabel() {
     m_headers[1]->setText(Tr("延时方式", "Delay mode"));
     m_headers[2]->setText(Tr("分频点", "Split frequency"));
     m_headers[3]->setText(Tr("延时时间", "Delay time"));
-    m_chart->update(); // its row titles
+    m_chart->SetLanguage(g_Language);
     Layout();
 }
 

@@ -8,6 +8,7 @@
 #include "controls/CSpinButton.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/Localisation.h"
+#include "pages/CCompDlg.h"
 #include "pages/CCompressorSection.h"
 #include "pages/CDelayDlg.h"
 #include "pages/CDialogOutput.h"
@@ -446,10 +447,13 @@ TEST_F(OutputHalfTest, TextsFollowALiveLanguageSwitch) {
         EXPECT_EQ(Tr("延时时间", "Delay Time"),
                   Ctrl<QLabel>(output, IDC_OUT_DELAY_CAPTION)->text());
         EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(output, 1001)->text());
-        EXPECT_EQ(Tr("通道3", "CH 3"), CDelayPanel::RowTitle(2));
-        EXPECT_EQ(Tr("关闭", "OFF"), CCompressPanelPlus::OffText());
+        EXPECT_EQ(Tr("关闭", "OFF"), CCompressPanelPlus::OffText(g_Language));
         CHalvoxPage* comp = Show({PAGE_COMPRESSOR, 0, 0});
         EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(comp, 1005)->text());
+        EXPECT_EQ(language, Ctrl<CCompressPanelPlus>(comp, IDC_COMP_CURVE)->Language());
+        CHalvoxPage* delay = Show({PAGE_DELAY, 0, 0});
+        EXPECT_EQ(language, Ctrl<CDelayPanel>(delay, IDC_DELAY_CHART)->Language());
+        EXPECT_EQ(Tr("通道3", "CH 3"), CDelayPanel::RowTitle(2, language));
         View()->OnCommand(ID_MACHINE_SETTINGS);
         QWidget* settings = nullptr;
         ASSERT_TRUE(WaitUntil([&] {
