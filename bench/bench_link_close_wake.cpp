@@ -91,7 +91,7 @@ void BM_CloseWakesAWaitingSender(benchmark::State& state) {
     }
     g_bNetMode() = false;
     g_bQueuedSend() = true;
-    g_hReplyEvent.Set();
+    g_hReplyEvent().Set();
 }
 
 void BM_SilentProcessorEndsTheRead(benchmark::State& state) {

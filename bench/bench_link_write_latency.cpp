@@ -88,8 +88,8 @@ void RunNetwork(benchmark::State& state, bool queued) {
             while (g_bAwaitReply()) std::this_thread::yield();
         } else {
             // The direct sender waits for this event itself; take it here, off the clock.
-            g_hReplyEvent.Wait(kReplyWaitMs);
-            g_hReplyEvent.Set();
+            g_hReplyEvent().Wait(kReplyWaitMs);
+            g_hReplyEvent().Set();
         }
     };
     std::vector<double> latencies;
@@ -126,8 +126,8 @@ void BM_LiveWriteLatency_VirtualUsb(benchmark::State& state) {
         return;
     }
     const auto awaitReply = [] {
-        g_hReplyEvent.Wait(kReplyWaitMs);
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Wait(kReplyWaitMs);
+        g_hReplyEvent().Set();
     };
     std::vector<double> latencies;
     int value = 0;

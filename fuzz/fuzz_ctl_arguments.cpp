@@ -5,8 +5,10 @@
 
 #include "tools/fxtunectl/CtlCommands.h"
 #include "tools/fxtunectl/CtlOptions.h"
+#include "tools/fxtunectl/CtlWarnings.h"
 
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -20,27 +22,38 @@ double Number(const std::string& text) {
     return std::strtod(text.c_str(), nullptr);
 }
 
-// The band record holds what eq was given, to its word's resolution.
+// The band record holds what eq was given, to its word's resolution (the
+// set by number or name, the band counted from 1, the type by number or name).
 void CheckBand(const std::vector<std::string>& args) {
-    const int set = std::atoi(args[0].c_str());
-    const int band = std::atoi(args[1].c_str());
+    const int set = fx::EqSetFromText(args[0]);
+    const int band = std::atoi(args[1].c_str()) - 1;
     const EqBandRecord stored = DecodeEqBandRecord(g_PanelImage() + EqBandOffset(set, band));
-    if (stored.type != std::atoi(args[2].c_str())) __builtin_trap();
+    if (stored.type != fx::EqTypeFromText(args[2])) __builtin_trap();
     if (stored.frequency != std::floor(Number(args[3]))) __builtin_trap();
     if (std::fabs(stored.gain - Number(args[4])) > 0.1 + 1e-9) __builtin_trap();
     if (std::fabs(stored.q - Number(args[5])) > 0.001 + 1e-9 || stored.q < 0.1) __builtin_trap();
 }
 
-// The editor variable holds what set was given.
+// The editor variable holds what set was given (by BLOCK PARAM or by name).
 void CheckValue(const std::vector<std::string>& args) {
-    const double asked = Number(args[2]);
-    const double held = GetDspParam(std::atoi(args[0].c_str()), std::atoi(args[1].c_str()));
+    const double asked = Number(args.back());
+    int block = std::atoi(args[0].c_str()), parameter = 0;
+    if (args.size() == 2) {
+        const fx::ParamItem* item = fx::FindParamItemByName(args[0]);
+        if (item == nullptr) __builtin_trap();
+        block = item->block;
+        parameter = item->parameter;
+    } else {
+        parameter = std::atoi(args[1].c_str());
+    }
+    const double held = GetDspParam(block, parameter);
     if (std::fabs(held - asked) > 1e-3 * std::max(1.0, std::fabs(asked))) __builtin_trap();
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::InstallOnce();
+    SetCtlWarnings(false); // a rounded or hexadecimal value is taken all the same
     std::vector<std::string> args{"fxtunectl"};
     std::string current;
     for (size_t i = 0; i < size && args.size() <= kMaxArguments; ++i) {

@@ -1,12 +1,15 @@
 #include "link/AutoResetEvent.h"
 
 void AutoResetEvent::Set() {
+    std::function<void()> listener;
     {
         std::lock_guard lock(m_mutex);
         m_set = true;
         m_interrupted = false;
+        listener = m_listener;
     }
     m_cond.notify_one();
+    if (listener) listener();
 }
 
 void AutoResetEvent::Reset() {
@@ -30,9 +33,17 @@ bool AutoResetEvent::IsSet() const {
 }
 
 void AutoResetEvent::Interrupt() {
+    std::function<void()> listener;
     {
         std::lock_guard lock(m_mutex);
         m_interrupted = true;
+        listener = m_listener;
     }
     m_cond.notify_all();
+    if (listener) listener();
+}
+
+void AutoResetEvent::SetListener(std::function<void()> listener) {
+    std::lock_guard lock(m_mutex);
+    m_listener = std::move(listener);
 }

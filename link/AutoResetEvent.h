@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 // An auto-reset event: Set() releases exactly one waiter (or the next one to
@@ -21,8 +22,12 @@ public:
     // Releases every waiter now, and every later wait at once, until the next
     // Set or Reset.
     void Interrupt();
+    // Called after every Set and Interrupt, outside the event's lock: a
+    // waiter on an event loop hears of it there (empty: none).
+    void SetListener(std::function<void()> listener);
 
 private:
+    std::function<void()> m_listener; // guarded by m_mutex
     mutable std::mutex m_mutex;
     std::condition_variable m_cond;
     bool m_set;

@@ -81,3 +81,6 @@ bool LinkWaitCondition(std::condition_variable& cond, std::unique_lock<std::mute
                        const std::function<bool()>& done) {
     return LinkClock()->WaitCondition(cond, lock, ms, done);
 }
+int LinkRealMs(int ms) {
+    return LinkClock()->ToRealMs(ms);
+}

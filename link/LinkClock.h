@@ -23,6 +23,8 @@ public:
     // lock, until done holds; returns done().
     virtual bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock,
                                int ms, const std::function<bool()>& done) = 0;
+    // How many real milliseconds ms of link time last (the event loop's timers).
+    virtual int ToRealMs(int ms) const { return ms; }
 };
 
 // Real time.
@@ -44,6 +46,7 @@ public:
     bool WaitEvent(AutoResetEvent& event, int ms) override;
     bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
                        const std::function<bool()>& done) override;
+    int ToRealMs(int ms) const override { return RealMs(ms); }
 
 private:
     int RealMs(int ms) const;
@@ -60,3 +63,4 @@ void LinkSleepMs(int ms);
 bool LinkWaitEvent(AutoResetEvent& event, int ms);
 bool LinkWaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int ms,
                        const std::function<bool()>& done);
+int LinkRealMs(int ms);

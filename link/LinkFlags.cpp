@@ -1,24 +1,15 @@
 #include "link/LinkFlags.h"
 
+#include "link/Link.h"
+
 namespace fx {
-namespace {
-
-LinkFlags& OwnFlags() {
-    static LinkFlags flags;
-    return flags;
-}
-
-std::atomic<LinkFlags*> g_flags{nullptr};
-
-} // namespace
 
 LinkFlags& Flags() {
-    LinkFlags* flags = g_flags.load(std::memory_order_acquire);
-    return flags ? *flags : OwnFlags();
+    return CurrentLink().Flags();
 }
 
 void UseLinkFlags(LinkFlags* flags) {
-    g_flags.store(flags, std::memory_order_release);
+    CurrentLink().UseFlags(flags);
 }
 
 } // namespace fx

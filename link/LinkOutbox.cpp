@@ -1,8 +1,15 @@
 #include "link/LinkOutbox.h"
 
 #include "link/DebugLog.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
+#include "link/LinkLoop.h"
 #include "link/LinkState.h"
+
+#include <asio/bind_executor.hpp>
+#include <asio/post.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/strand.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -27,33 +34,107 @@ bool SameHead(const uint8_t* a, const uint8_t* b) {
     return std::memcmp(a, b, kKeySize) == 0;
 }
 
-std::atomic<IRecordSink*> g_installedSink{nullptr};
+constexpr uint8_t kGenericAnswer = 20;
+constexpr uint8_t kErrorReport = 10;
+
+// Requests whose answer is data under their own code; every other command
+// changes something and may be answered with the generic 20.
+bool IsChange(uint8_t code) {
+    switch (code) {
+    case CMD_GET_MODE:
+    case CMD_GET_STATUS:
+    case CMD_READ_IMAGE:
+    case CMD_GET_REMOTE_KEYS:
+    case CMD_GET_VERSION2:
+    case CMD_GET_CMD_VERSION:
+    case CMD_GET_MODULE_NAME:
+    case CMD_GET_VERSION1:
+    case CMD_GET_MACHINE_SETTINGS:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// The tickets this thread is collecting (ConfirmScope).
+thread_local std::vector<uint64_t>* t_confirming = nullptr;
 
 } // namespace
 
+ConfirmScope::ConfirmScope(std::vector<uint64_t>& tickets) : m_previous(t_confirming) {
+    t_confirming = &tickets;
+}
+
+ConfirmScope::~ConfirmScope() {
+    t_confirming = m_previous;
+}
+
+// The outbox's side on the event loop: its strand and the timer of the reply
+// wait. Handlers hold it and find the outbox through owner, which the
+// outbox clears when it goes; a handler runs holding the mutex.
+struct LinkOutbox::Pacer {
+    explicit Pacer(asio::io_context& context) : strand(asio::make_strand(context)), timer(strand) {}
+
+    // Runs work on the strand while the outbox lives.
+    template <typename Work> static void Post(const std::shared_ptr<Pacer>& pacer, Work work) {
+        asio::post(pacer->strand, [pacer, work = std::move(work)] {
+            std::lock_guard lock(pacer->mutex);
+            if (pacer->owner) work(*pacer->owner);
+        });
+    }
+
+    asio::strand<asio::io_context::executor_type> strand;
+    asio::steady_timer timer;
+    std::mutex mutex;
+    LinkOutbox* owner = nullptr;
+};
+
+LinkOutbox::LinkOutbox(Link& link)
+    : m_link(link), m_pacer(std::make_shared<Pacer>(DefaultLinkLoop().Context())) {
+    m_pacer->owner = this;
+    // The previous reply came (or the link went): the writer goes on.
+    m_link.ReplyEvent().SetListener([pacer = m_pacer] {
+        Pacer::Post(pacer, [](LinkOutbox& outbox) {
+            uint64_t session;
+            {
+                std::lock_guard lock(outbox.m_mutex);
+                if (outbox.m_awaiting) {
+                    outbox.m_awaiting = false;
+                    outbox.m_pacer->timer.cancel();
+                }
+                session = outbox.m_session;
+            }
+            outbox.Pump(session, false);
+        });
+    });
+}
+
 LinkOutbox::~LinkOutbox() {
     Stop();
-    m_writers.WaitAllEnded(kReaderEndWaitMs);
+    m_link.ReplyEvent().SetListener({});
+    // A handler still writing ends first (the link's transport already shut).
+    std::lock_guard lock(m_pacer->mutex);
+    m_pacer->owner = nullptr;
 }
 
 void LinkOutbox::Open(std::shared_ptr<ILinkWire> wire, Lines lines) {
     Close();
-    uint64_t session;
     {
         std::lock_guard lock(m_mutex);
         m_queue.clear();
         m_written = m_posted;
-        session = ++m_session;
+        ++m_session;
         m_open = true;
-        m_wire = wire;
+        m_wire = std::move(wire);
+        m_lines = std::move(lines);
+        m_inFlight = {};
+        m_uncertain = false;
+        m_awaiting = false;
     }
-    m_writers.Start([this, session, wire = std::move(wire), lines = std::move(lines)] {
-        RunWriter(session, wire, lines);
-        if (!lines.writerEnd.empty()) DebugLogText(lines.writerEnd);
-    });
 }
 
 void LinkOutbox::Stop() {
+    std::string writerEnd;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
@@ -62,34 +143,50 @@ void LinkOutbox::Stop() {
         m_queue.clear();
         m_written = m_posted;
         m_wire.reset();
+        m_inFlight = {};
+        m_awaiting = false;
+        writerEnd = m_lines.writerEnd;
+        for (auto& [ticket, state] : m_tickets)
+            if (state.answer.outcome == CommandAnswer::Outcome::Pending)
+                state.answer.outcome = CommandAnswer::Outcome::LinkGone;
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
+    Pacer::Post(m_pacer, [](LinkOutbox& outbox) { outbox.m_pacer->timer.cancel(); });
+    if (!writerEnd.empty()) DebugLogText(writerEnd);
 }
 
 void LinkOutbox::Close() {
     Stop();
-    // A writer still busy in a write is joined once it has ended.
-    m_writers.WaitAllEnded(kReaderEndWaitMs);
-    m_writers.JoinEnded();
+    // A write in progress ends before the link's transport goes.
+    std::lock_guard lock(m_pacer->mutex);
 }
 
 void LinkOutbox::Post(const uint8_t* record, int count) {
-    Enqueue(record, count);
+    const bool confirmed = t_confirming != nullptr;
+    const uint64_t ticket = Enqueue(record, count, confirmed);
+    // No link: a ticket of 0, which no answer settles.
+    if (confirmed) t_confirming->push_back(ticket);
 }
 
-uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count) {
+uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count, bool confirmed) {
     count = std::clamp(count, 0, kMaxRecordSize);
     uint64_t ticket = 0;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return 0; // no link: nothing can go out
-        if (g_bCoalesce() && g_bQueuedSend() && Coalesce(record, count)) return 0;
+        const LinkFlags& flags = m_link.Flags();
+        if (!confirmed && flags.coalesce && flags.queuedSend && Coalesce(record, count)) return 0;
         Entry& entry = m_queue.emplace_back();
         entry.ticket = ticket = ++m_posted;
+        entry.confirmed = confirmed;
+        if (confirmed) m_tickets[ticket] = {};
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
+        SchedulePump(m_session, false);
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
     return ticket;
 }
 
@@ -99,7 +196,8 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count) {
 bool LinkOutbox::Coalesce(const uint8_t* record, int count) {
     if (!IsParameterWrite(record, count)) return false;
     for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it) {
-        if (!IsParameterWrite(it->bytes.data(), it->length)) return false;
+        // A confirmed write is waited for: nothing replaces or passes it.
+        if (it->confirmed || !IsParameterWrite(it->bytes.data(), it->length)) return false;
         if (!SameHead(it->bytes.data(), record)) continue;
         it->bytes.fill(0);
         std::memcpy(it->bytes.data(), record, static_cast<size_t>(count));
@@ -130,14 +228,18 @@ void LinkOutbox::PostLast(const uint8_t* record, int count) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
+        for (const Entry& dropped : m_queue)
+            if (dropped.confirmed) SettleTicket(dropped.ticket, {CommandAnswer::Outcome::LinkGone});
         m_queue.clear();
         m_written = m_posted;
         Entry& entry = m_queue.emplace_back();
         entry.ticket = ticket = ++m_posted;
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
+        SchedulePump(m_session, false);
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
     WaitWritten(ticket, kLastRecordWaitMs);
 }
 
@@ -165,58 +267,226 @@ bool LinkOutbox::WaitWritten(uint64_t mark, int timeoutMs) {
     }
 }
 
-void LinkOutbox::RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire,
-                           const Lines& lines) {
-    for (;;) {
+// Under m_mutex: one step of the writer is due on the loop.
+void LinkOutbox::SchedulePump(uint64_t session, bool replyWaitOver) {
+    if (m_pumpScheduled) return;
+    m_pumpScheduled = true;
+    Pacer::Post(m_pacer, [session, replyWaitOver](LinkOutbox& outbox) {
         {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return !Serves(session) || !m_queue.empty(); });
-            if (!Serves(session)) return;
+            std::lock_guard lock(outbox.m_mutex);
+            outbox.m_pumpScheduled = false;
         }
-        // One command in flight: the previous one's reply, at most 2000 ms.
-        // The record stays queued meanwhile, so newer values still replace it.
-        if (!LinkWaitEvent(g_hReplyEvent, kReplyWaitMs)) DebugLogText(lines.replyTimeout);
+        outbox.Pump(session, replyWaitOver);
+    });
+}
+
+// Under m_mutex, on the loop: one command in flight, so the next waits for
+// the previous reply, at most 2000 ms.
+void LinkOutbox::AwaitReply(uint64_t session) {
+    m_awaiting = true;
+    const uint64_t number = ++m_awaitNumber;
+    m_pacer->timer.expires_after(std::chrono::milliseconds(LinkRealMs(kReplyWaitMs)));
+    m_pacer->timer.async_wait(asio::bind_executor(
+        m_pacer->strand, [pacer = m_pacer, session, number](const asio::error_code& error) {
+            std::lock_guard handlerLock(pacer->mutex);
+            LinkOutbox* outbox = pacer->owner;
+            if (error || !outbox) return;
+            {
+                std::lock_guard lock(outbox->m_mutex);
+                if (!outbox->m_awaiting || outbox->m_awaitNumber != number) return;
+                outbox->m_awaiting = false;
+                outbox->GiveUpInFlightLocked();
+            }
+            DebugLogText(outbox->m_lines.replyTimeout);
+            outbox->Pump(session, true);
+        }));
+}
+
+// On the loop. Writes what may go now: the previous reply came (or its wait
+// is over) and something waits; the record stays queued while the reply is
+// awaited, so newer values still replace it.
+void LinkOutbox::Pump(uint64_t session, bool replyWaitOver) {
+    LinkScope scope(m_link);
+    for (;;) {
         Entry entry;
+        bool trusted = true;
+        bool resync = false;
+        std::shared_ptr<ILinkWire> wire;
         {
             std::lock_guard lock(m_mutex);
-            if (!Serves(session)) return;
-            if (m_queue.empty()) {
-                g_hReplyEvent.Set(); // nothing went out: the next record need not wait
-                continue;
+            if (!Serves(session) || m_queue.empty() || m_awaiting) return;
+            if (!replyWaitOver && !m_link.ReplyEvent().Wait(0)) return AwaitReply(session);
+            replyWaitOver = false;
+            wire = m_wire;
+            resync = m_uncertain && IsChange(m_queue.front().bytes[0]);
+            if (resync) {
+                // A late answer of the change given up could pass for this one's:
+                // first the status request whose distinct answer marks the rest late.
+                m_inFlight = {true, true, CMD_GET_STATUS, 0};
+            } else {
+                entry = m_queue.front();
+                m_queue.pop_front();
+                trusted = !(m_uncertain && IsChange(entry.bytes[0]));
+                m_inFlight = {true, false, entry.bytes[0], entry.confirmed ? entry.ticket : 0};
             }
-            entry = m_queue.front();
-            m_queue.pop_front();
         }
-        g_bAwaitReply() = true;
+        if (resync) {
+            WriteResync(*wire);
+            continue;
+        }
+        m_link.Flags().awaitReply = true;
         wire->WriteRecord(RecordKind::Command, entry.bytes.data(), entry.length);
         {
             std::lock_guard lock(m_mutex);
             if (Serves(session)) m_written = std::max(m_written, entry.ticket);
+            if (auto it = m_tickets.find(entry.ticket); entry.confirmed && it != m_tickets.end()) {
+                it->second.writtenMs = LinkNowMs();
+                it->second.trusted = trusted;
+            }
         }
         m_changed.notify_all();
+        m_wakes.WakeAll();
+    }
+}
+
+// The status request whose distinct answer marks that every reply before it
+// is late (the outbox already waits for it).
+void LinkOutbox::WriteResync(ILinkWire& wire) {
+    m_link.Flags().awaitReply = true;
+    const uint8_t request[] = {CMD_GET_STATUS};
+    wire.WriteRecord(RecordKind::Command, request, sizeof request);
+}
+
+// Under m_mutex.
+bool LinkOutbox::Answers(uint8_t code, const std::array<uint8_t, 3>& error) const {
+    if (!m_inFlight.active) return false;
+    if (m_inFlight.resync) return code == CMD_GET_STATUS;
+    if (code == kErrorReport) return error[1] == m_inFlight.code;
+    if (code == m_inFlight.code) return true;
+    return code == kGenericAnswer && IsChange(m_inFlight.code);
+}
+
+// Under m_mutex.
+void LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
+    auto it = m_tickets.find(ticket);
+    if (it == m_tickets.end() || it->second.answer.outcome != CommandAnswer::Outcome::Pending)
+        return;
+    // An answer that may be a late one of another change confirms nothing.
+    if (answer.outcome == CommandAnswer::Outcome::Answered && !it->second.trusted)
+        answer.outcome = CommandAnswer::Outcome::NoAnswer;
+    it->second.answer = answer;
+}
+
+bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
+    bool answered = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_inFlight.active) {
+            answered = true; // nothing waits: the writer need not either
+        } else if (Answers(code, error)) {
+            answered = true;
+            if (m_inFlight.resync) {
+                m_uncertain = false;
+            } else if (m_inFlight.ticket != 0) {
+                using Outcome = CommandAnswer::Outcome;
+                SettleTicket(m_inFlight.ticket, code == kErrorReport
+                                                    ? CommandAnswer{Outcome::Refused, error}
+                                                    : CommandAnswer{Outcome::Answered, {}});
+            }
+            m_inFlight = {};
+        }
+    }
+    if (!answered) return false;
+    m_changed.notify_all();
+    m_wakes.WakeAll();
+    m_link.ReplyEvent().Set();
+    return true;
+}
+
+// Under m_mutex.
+void LinkOutbox::GiveUpInFlightLocked() {
+    if (!m_inFlight.active) return;
+    // A given-up change may still be answered, and that answer taken for the next.
+    if (m_inFlight.resync || IsChange(m_inFlight.code)) m_uncertain = true;
+    m_inFlight = {};
+}
+
+void LinkOutbox::GiveUpInFlight() {
+    std::lock_guard lock(m_mutex);
+    GiveUpInFlightLocked();
+}
+
+void LinkOutbox::WakeWaiters() {
+    { std::lock_guard lock(m_mutex); }
+    m_changed.notify_all();
+    m_wakes.WakeAll();
+}
+
+void LinkOutbox::Abandon(uint64_t ticket) {
+    std::lock_guard lock(m_mutex);
+    m_tickets.erase(ticket);
+    for (Entry& entry : m_queue)
+        if (entry.ticket == ticket) entry.confirmed = false;
+    if (m_inFlight.ticket == ticket) m_inFlight.ticket = 0;
+}
+
+CommandAnswer LinkOutbox::WaitAnswer(uint64_t ticket, int timeoutMs) {
+    using Outcome = CommandAnswer::Outcome;
+    std::unique_lock lock(m_mutex);
+    const uint64_t session = m_session;
+    for (;;) {
+        auto it = m_tickets.find(ticket);
+        if (it == m_tickets.end()) return {Outcome::LinkGone};
+        Ticket& state = it->second;
+        if (state.answer.outcome == Outcome::Pending && (!Serves(session) || !m_link.Usable()))
+            state.answer.outcome = Outcome::LinkGone;
+        const int64_t now = LinkNowMs();
+        if (state.answer.outcome == Outcome::Pending && state.writtenMs >= 0 &&
+            now - state.writtenMs >= timeoutMs) {
+            state.answer.outcome = Outcome::NoAnswer;
+            if (m_inFlight.ticket == ticket) {
+                // Nothing waits for it any more: the next record goes out at once.
+                GiveUpInFlightLocked();
+                m_link.Flags().awaitReply = false;
+                m_link.ReplyEvent().Set();
+            }
+        }
+        if (state.answer.outcome != Outcome::Pending) {
+            const CommandAnswer answer = state.answer;
+            m_tickets.erase(it);
+            return answer;
+        }
+        const int64_t left =
+            state.writtenMs >= 0 ? state.writtenMs + timeoutMs - now : kWaitSliceMs;
+        LinkWaitCondition(m_changed, lock,
+                          static_cast<int>(std::clamp<int64_t>(left, 1, kWaitSliceMs)), [&] {
+                              auto found = m_tickets.find(ticket);
+                              return found == m_tickets.end() ||
+                                     found->second.answer.outcome != Outcome::Pending ||
+                                     found->second.writtenMs != state.writtenMs || !Serves(session);
+                          });
     }
 }
 
 LinkOutbox& Outbox() {
-    static LinkOutbox* const outbox = new LinkOutbox;
-    return *outbox;
+    return CurrentLink().Outbox();
 }
 
 void SetRecordSink(IRecordSink* sink) {
-    g_installedSink = sink;
+    CurrentLink().SetRecordSink(sink);
 }
 
 IRecordSink& RecordSink() {
-    if (IRecordSink* sink = g_installedSink) return *sink;
-    return Outbox();
+    return CurrentLink().RecordSink();
 }
 
 bool WaitAllWritten() {
-    LinkOutbox& outbox = Outbox();
+    Link& link = CurrentLink();
+    LinkOutbox& outbox = link.Outbox();
     const uint64_t mark = outbox.Mark();
     // Every record ahead leaves within one reply wait; a stop ends the wait at once.
     while (!outbox.WaitWritten(mark, kReplyWaitMs + kWaitSliceMs)) {
-        if (outbox.Written(mark) || !LinkUsable()) return false; // dropped, or no link to wait for
+        if (outbox.Written(mark) || !link.Usable()) return false; // dropped, or no link to wait for
     }
     return true;
 }

@@ -1,22 +1,37 @@
 #pragma once
 
 #include "link/CommandFrames.h"
-#include "link/LinkThreads.h"
+#include "link/WakeList.h"
 
 #include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // The one way down to the wire. Senders post records to the outbox of the
-// open link and return at once; one writer thread per link drains it with
-// the processor's pacing rule (one command in flight: the previous reply, at
-// most 2000 ms, then the next command anyway). Below it a wire, chosen once
+// open link and return at once; the event loop (link/LinkLoop.h) drains it
+// with the processor's pacing rule (one command in flight: the previous
+// reply, at most 2000 ms, then the next command anyway), a writer on no
+// thread of its own. Below it a wire, chosen once
 // when the link opens, wraps a record for its transport.
+//
+// The outbox knows which command each reply answers: the one in flight. A
+// reply answers it when it repeats its code (an echo, a data reply, 9 for a
+// DSP write), when it is the generic 20 and the command is a change, or when
+// it is an error report (10) naming its code. A change whose answer was given
+// up may still be answered late, and a late generic 20 cannot say whose it
+// is: before the next change goes out the outbox resynchronises with a status
+// request, and everything that comes before its distinct answer is late.
+// A command posted for confirmation gets a ticket that only its own answer,
+// its own time-out or the link going settles.
 namespace fx {
+
+class Link;
 
 // What a record carries: a command record (command record, DSP write or
 // short command), or bytes for the processor's radio module.
@@ -43,6 +58,26 @@ public:
     virtual void WriteNow(RecordKind kind, const uint8_t* bytes, int count) = 0;
 };
 
+// How a confirmed command ended.
+struct CommandAnswer {
+    enum class Outcome { Pending, Answered, Refused, NoAnswer, LinkGone };
+    Outcome outcome = Outcome::Pending;
+    std::array<uint8_t, 3> error{}; // of a refusal: error code, command bytes 1 and 2
+};
+
+// While one lives, every record this thread posts (to any outbox) is posted
+// for confirmation and its ticket kept here, in order.
+class ConfirmScope {
+public:
+    explicit ConfirmScope(std::vector<uint64_t>& tickets);
+    ~ConfirmScope();
+    ConfirmScope(const ConfirmScope&) = delete;
+    ConfirmScope& operator=(const ConfirmScope&) = delete;
+
+private:
+    std::vector<uint64_t>* m_previous;
+};
+
 // A latest-value queue: while coalescing is on (g_bCoalesce, and no
 // whole-image job running: g_bQueuedSend), a parameter write (DSP write 9 or
 // panel write 133) replaces a waiting write with the same record head
@@ -52,7 +87,7 @@ public:
 // parameter write is ever dropped.
 class LinkOutbox : public IRecordSink {
 public:
-    LinkOutbox() = default;
+    explicit LinkOutbox(Link& link);
     ~LinkOutbox() override;
     LinkOutbox(const LinkOutbox&) = delete;
     LinkOutbox& operator=(const LinkOutbox&) = delete;
@@ -64,13 +99,13 @@ public:
         std::string writerEnd;
     };
 
-    // Serves a link that has just opened: an empty queue and a writer thread
-    // over wire.
+    // Serves a link that has just opened: an empty queue and a writer over
+    // wire.
     void Open(std::shared_ptr<ILinkWire> wire, Lines lines);
     // The link went: what still waits is dropped, the writer leaves and
     // every waiter wakes. Never blocks (any thread may call it).
     void Stop();
-    // Stop, then waits a bounded time for the writer thread to end.
+    // Stop, then waits until a write in progress has ended.
     void Close();
 
     void Post(const uint8_t* record, int count) override;
@@ -80,6 +115,25 @@ public:
     // dropped, and the record leaves after the reply in flight (at most the
     // reply wait). Returns once it went out, or the link went.
     void PostLast(const uint8_t* record, int count);
+
+    // Waits for the answer to a confirmed command: up to timeoutMs of link
+    // time from when it was written (it first waits to be written). Refused
+    // only by an error report naming its code; NoAnswer after its time-out
+    // (the next record then goes out at once); LinkGone when the link went.
+    CommandAnswer WaitAnswer(uint64_t ticket, int timeoutMs);
+    // Forgets a ticket nobody will wait for.
+    void Abandon(uint64_t ticket);
+    // The dispatcher's note of every reply (error: record bytes 2..4). When
+    // it answers the command in flight, that one is done and the next record
+    // may go; true then.
+    bool NoteReply(uint8_t code, const std::array<uint8_t, 3>& error);
+    // The command in flight is waited for no more.
+    void GiveUpInFlight();
+    // Wakes the waiters for answers (the link went).
+    void WakeWaiters();
+
+    // The tasks waiting for a record to be written (link/LinkAwait.h).
+    WakeList& Wakes() { return m_wakes; }
 
     // A mark of everything posted so far.
     uint64_t Mark() const;
@@ -92,28 +146,57 @@ public:
 private:
     struct Entry {
         uint64_t ticket = 0;
+        bool confirmed = false; // a waiter has its ticket: never replaced
         int length = 0;
         std::array<uint8_t, kMaxRecordSize> bytes{};
     };
+    // The command written last whose answer has not come.
+    struct InFlight {
+        bool active = false;
+        bool resync = false; // the status request of a resynchronisation
+        uint8_t code = 0;
+        uint64_t ticket = 0; // of a confirmed command, else 0
+    };
+    struct Ticket {
+        CommandAnswer answer;
+        int64_t writtenMs = -1;
+        bool trusted = true; // written when no late answer could be taken for its own
+    };
 
-    uint64_t Enqueue(const uint8_t* record, int count);
+    uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
+    bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
+    void SettleTicket(uint64_t ticket, CommandAnswer answer);
+    void GiveUpInFlightLocked();
+    void WriteResync(ILinkWire& wire);
     bool Coalesce(const uint8_t* record, int count);
-    void RunWriter(uint64_t session, const std::shared_ptr<ILinkWire>& wire, const Lines& lines);
+    struct Pacer;
+    // The writer's step on the loop: writes what may go now, else waits.
+    void Pump(uint64_t session, bool replyWaitOver);
+    void SchedulePump(uint64_t session, bool replyWaitOver);
+    void AwaitReply(uint64_t session);
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
+    Link& m_link;
+    WakeList m_wakes;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Entry> m_queue;
-    uint64_t m_posted = 0;  // tickets handed out, one per queued record
-    uint64_t m_written = 0; // every ticket up to this one went out (or was dropped)
+    InFlight m_inFlight;
+    bool m_uncertain = false;             // a change was given up: its answer may still come
+    std::map<uint64_t, Ticket> m_tickets; // of confirmed commands
+    uint64_t m_posted = 0;                // tickets handed out, one per queued record
+    uint64_t m_written = 0;               // every ticket up to this one went out (or was dropped)
     uint64_t m_session = 0;
     bool m_open = false;
     std::shared_ptr<ILinkWire> m_wire;
-    LinkThreads m_writers;
+    Lines m_lines;
+    bool m_pumpScheduled = false;
+    bool m_awaiting = false;        // the writer waits for the previous reply
+    uint64_t m_awaitNumber = 0;     // which of those waits a time-out belongs to
+    std::shared_ptr<Pacer> m_pacer; // the loop's side; outlives the outbox in its handlers
 };
 
-// The link's outbox (never destroyed: a link still closing at the end of the
-// run keeps using it).
+// The current link's outbox (link/Link.h).
 LinkOutbox& Outbox();
 
 // The sink the senders use: the outbox, unless a test installed another

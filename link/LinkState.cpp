@@ -1,22 +1,27 @@
 #include "link/LinkState.h"
 
-#include "link/ReplyLedger.h"
+#include "link/Link.h"
 
-AutoResetEvent g_hReplyEvent{true};
-AutoResetEvent g_hReaderEndedEvent{false};
+AutoResetEvent& g_hReplyEvent() {
+    return fx::CurrentLink().ReplyEvent();
+}
 
-std::mutex g_SendLock;
+AutoResetEvent& g_hReaderEndedEvent() {
+    return fx::CurrentLink().ReaderEndedEvent();
+}
+
+std::mutex& g_SendLock() {
+    return fx::CurrentLink().SendLock();
+}
 
 bool LinkUsable() {
-    return g_bConnected() && !g_bReadThreadEnd();
+    return fx::CurrentLink().Usable();
 }
 
 void NotifyLinkGone() {
-    g_hReplyEvent.Interrupt();
-    Replies().WakeAll();
+    fx::CurrentLink().NotifyGone();
 }
 
 void GiveUpAwaitedReply() {
-    g_bAwaitReply() = false;
-    g_hReplyEvent.Set();
+    fx::CurrentLink().GiveUpAwaitedReply();
 }

@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <mutex>
 
+// The current link's events and lock (link/Link.h) under their familiar names.
 // Set by the dispatcher after every reply; the outbox's writer paces on it.
 // Auto-reset, created signalled.
-extern AutoResetEvent g_hReplyEvent;
+AutoResetEvent& g_hReplyEvent();
 // Set by a reader thread when it leaves; a closing link waits on it.
-extern AutoResetEvent g_hReaderEndedEvent;
-
+AutoResetEvent& g_hReaderEndedEvent();
 // Serialises the write of one USB report or one network frame (and the
 // debug dump of a report).
-extern std::mutex g_SendLock;
+std::mutex& g_SendLock();
 
 // The link can carry commands and replies: open, and its reader still reading.
 bool LinkUsable();
@@ -27,6 +27,9 @@ void NotifyLinkGone();
 // A reply that is waited for no more (its wait timed out): the outbox's next
 // record goes out at once instead of waiting for it a second time.
 void GiveUpAwaitedReply();
+
+// Ends the current link's connection and threads (no let-go); Link::Shutdown.
+void CloseLinkThreads();
 
 // The longest the outbox waits for the previous reply before it sends anyway.
 constexpr int kReplyWaitMs = 2000;

@@ -1,14 +1,17 @@
 #include "link/NetLink.h"
 
 #include "link/DebugLog.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
+#include "link/LinkLoop.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
-#include "link/LinkThreads.h"
+#include "link/NetLinkPart.h"
 #include "link/ReplySink.h"
-#include "link/RxAssembler.h"
-#include "link/Socket.h"
 #include "link/ViewNotifier.h"
+
+#include <asio/bind_executor.hpp>
+#include <asio/post.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -23,45 +26,16 @@ constexpr int kHostBusySize = 11;
 // Length byte + payload must fit one byte.
 constexpr int kMaxFramePayload = 254;
 
-// One connection: its socket, its receive state and its watchdog figures.
-// The link's threads hold it, so a thread that outlives its link (still
-// busy in a reply handler) never touches the next connection.
-struct NetSession {
-    Socket socket;
-    RxAssembler rx; // used by the receive thread only
-    std::atomic<bool> open{false};
-    std::atomic<int> misses{0};
-    std::atomic<int64_t> lastReceiveMs{0};
-};
+using fx::NetSession;
 
-std::mutex g_sessionMutex;
-std::shared_ptr<NetSession> g_session; // the current connection, open or not
-
-std::shared_ptr<NetSession> CurrentSession();
-bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage);
-
-// The link's threads. A link still open when the run ends is closed here,
-// so its threads end before the globals they use go.
-struct NetLinkThreads : LinkThreads {
-    ~NetLinkThreads() {
-        if (const std::shared_ptr<NetSession> session = CurrentSession())
-            CloseSession(*session, true, 0);
-        WaitAllEnded(kReaderEndWaitMs);
-    }
-};
-
-LinkThreads& NetThreads() {
-    static NetLinkThreads threads;
-    return threads;
+fx::NetLinkPart& Net() {
+    return fx::CurrentLink().Net();
 }
 
-std::mutex g_targetMutex;
-std::string g_targetAddress;
-int g_targetPort = kDefaultNetPort;
-
 std::shared_ptr<NetSession> CurrentSession() {
-    std::lock_guard lock(g_sessionMutex);
-    return g_session;
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.sessionMutex);
+    return net.session;
 }
 
 // Closes a connection, once, by whoever comes first: its socket stops (a
@@ -72,10 +46,11 @@ std::shared_ptr<NetSession> CurrentSession() {
 // True for the one that closed it.
 bool CloseSession(NetSession& session, bool clearStatusNow, int viewMessage) {
     if (!session.open.exchange(false)) return false;
-    std::lock_guard lock(g_sessionMutex);
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.sessionMutex);
     session.socket.Shutdown();
     session.misses = 0;
-    const bool current = g_session.get() == &session;
+    const bool current = net.session.get() == &session;
     if (current) g_bConnected() = false;
     if (viewMessage != 0) PostToView(viewMessage);
     if (current) {
@@ -95,7 +70,7 @@ int SendFrameOn(NetSession& session, const uint8_t* payload, int count) {
 
 void EchoHeartbeat(NetSession& session) {
     {
-        std::lock_guard lock(g_SendLock); // never inside a frame the outbox is writing
+        std::lock_guard lock(g_SendLock()); // never inside a frame the outbox is writing
         session.socket.Send(reinterpret_cast<const uint8_t*>(kHeartbeat), kHeartbeatSize);
     }
     session.lastReceiveMs = LinkNowMs();
@@ -126,22 +101,31 @@ bool ReceiveOnce(NetSession& session) {
     return true;
 }
 
-void RunReceive(const std::shared_ptr<NetSession>& session) {
-    g_bReadThreadEnd() = false;
-    g_hReaderEndedEvent.Reset();
-    while (session->open) {
-        if (ReceiveOnce(*session)) continue;
-        // A failure of a link that is still open (not one being closed).
-        if (session->open) {
-            g_bJobIdle() = false;
-            g_bReadThreadEnd() = true;
-            g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
-        }
-        break;
+// The receive has ended: a failure of a link that is still open (not one
+// being closed) stops everything that waits for its replies.
+void EndReceive(NetSession& session, bool failed) {
+    if (failed && session.open) {
+        g_bJobIdle() = false;
+        g_bReadThreadEnd() = true;
+        g_hReplyEvent().Set(); // no sender waits for a reply that cannot come
     }
-    g_hReaderEndedEvent.Set();
-    CloseSession(*session, true, 0);
+    g_hReaderEndedEvent().Set();
+    CloseSession(session, true, 0);
     DebugLog("End thread: RecvThreadProc \n");
+    session.MarkEnded(NetSession::kReceiveEnded);
+}
+
+// Waits on the loop until the socket has bytes (or closed), then takes them
+// in one receive, which does not block then.
+void ArmReceive(const std::shared_ptr<NetSession>& session) {
+    session->readable.async_wait(
+        asio::posix::descriptor_base::wait_read,
+        asio::bind_executor(session->strand, [session](const asio::error_code& error) {
+            fx::LinkScope scope(*session->link);
+            if (error || !session->open) return EndReceive(*session, false);
+            if (!ReceiveOnce(*session)) return EndReceive(*session, true);
+            ArmReceive(session);
+        }));
 }
 
 // The outbox's wire on the network: the tag for the kind, then the frame.
@@ -154,7 +138,7 @@ public:
         const int taken = std::clamp(count, 0, kMaxFramePayload - 1);
         payload[0] = kind == fx::RecordKind::Radio ? kNetTagRadio : kNetTagCommand;
         if (taken > 0) std::memcpy(payload + 1, bytes, static_cast<size_t>(taken));
-        std::lock_guard lock(g_SendLock);
+        std::lock_guard lock(g_SendLock());
         return SendFrameOn(*m_session, payload, taken + 1) > 0;
     }
 
@@ -162,47 +146,67 @@ private:
     std::shared_ptr<NetSession> m_session;
 };
 
-void RunWatchdog(const std::shared_ptr<NetSession>& session) {
-    while (session->open) {
-        LinkSleepMs(kWatchdogTickMs);
-        if (!session->open) break;
-        if (LinkNowMs() - session->lastReceiveMs <= kHeartbeatGapMs) continue;
-        if (++session->misses <= kMaxHeartbeatMisses) continue;
-        CloseSession(*session, true, WM_NET_TIMEOUT);
-        break;
-    }
-    DebugLog("End thread: NetTimeoutThreadProc \n");
+// Every watchdog tick: a receive gap longer than the heartbeat's counts a
+// miss, and too many close the link.
+void ArmWatchdog(const std::shared_ptr<NetSession>& session) {
+    session->watchdog.expires_after(std::chrono::milliseconds(LinkRealMs(kWatchdogTickMs)));
+    session->watchdog.async_wait(
+        asio::bind_executor(session->strand, [session](const asio::error_code& error) {
+            fx::LinkScope scope(*session->link);
+            const bool stop = error || !session->open ||
+                              (LinkNowMs() - session->lastReceiveMs > kHeartbeatGapMs &&
+                               ++session->misses > kMaxHeartbeatMisses &&
+                               CloseSession(*session, true, WM_NET_TIMEOUT));
+            if (!stop && session->open) return ArmWatchdog(session);
+            DebugLog("End thread: NetTimeoutThreadProc \n");
+            session->MarkEnded(NetSession::kWatchdogEnded);
+        }));
+}
+
+// Ends the connection's waits on the loop: the receive and the watchdog
+// leave at once.
+void CancelWaits(const std::shared_ptr<NetSession>& session) {
+    asio::post(session->strand, [session] {
+        session->readable.cancel();
+        session->watchdog.cancel();
+    });
 }
 
 // Closes the current connection (if open), waits a bounded time for its
-// threads and clears the status block once they have ended.
+// waits on the loop and clears the status block once they have ended.
 void EndCurrentSession() {
     const std::shared_ptr<NetSession> session = CurrentSession();
     const bool closed = session && CloseSession(*session, false, 0);
     // Only a network link's outbox: a USB link stays open until a new
     // connection stands (the editor lets go of it then).
     if (session) fx::Outbox().Close();
-    if (session) NetThreads().WaitAllEnded(kReaderEndWaitMs);
-    NetThreads().JoinEnded();
+    fx::NetLinkPart& net = Net();
+    if (session) {
+        CancelWaits(session);
+        session->WaitEnded(kReaderEndWaitMs);
+    }
     if (closed) fx::DeviceReplies().LinkClosed();
-    std::lock_guard lock(g_sessionMutex);
-    if (g_session == session) g_session.reset();
+    std::lock_guard lock(net.sessionMutex);
+    if (net.session == session) net.session.reset();
 }
+
 } // namespace
 
 void SetNetTarget(const std::string& address, int port) {
-    std::lock_guard lock(g_targetMutex);
-    g_targetAddress = address;
-    g_targetPort = port;
+    fx::NetLinkPart& net = Net();
+    std::lock_guard lock(net.targetMutex);
+    net.targetAddress = address;
+    net.targetPort = port;
 }
 
 int OpenNetTarget() {
     std::string address;
     int port;
     {
-        std::lock_guard lock(g_targetMutex);
-        address = g_targetAddress;
-        port = g_targetPort;
+        fx::NetLinkPart& net = Net();
+        std::lock_guard lock(net.targetMutex);
+        address = net.targetAddress;
+        port = net.targetPort;
     }
     if (address.empty()) return 0;
     return NetConnect(address, port) == 1 ? 1 : 0;
@@ -216,7 +220,7 @@ int NetHeartbeatMisses() {
 int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
 
-    auto session = std::make_shared<NetSession>();
+    auto session = std::make_shared<NetSession>(fx::DefaultLinkLoop().Context(), fx::CurrentLink());
     NetSession* raw = session.get();
     // A read that carried more than one frame proves the processor alive.
     session->rx.SetMultiFrameHook([raw] { raw->misses = 0; });
@@ -231,19 +235,31 @@ int NetConnect(const std::string& address, int port, const std::function<void()>
     if (beforeOpen) beforeOpen();
     g_bAwaitReply() = false;
     g_bReadThreadEnd() = false;
-    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
+    g_hReplyEvent().Set(); // created signalled: the first sender does not wait
 
     session->lastReceiveMs = LinkNowMs();
     session->open = true;
     {
-        std::lock_guard lock(g_sessionMutex);
-        g_session = session;
+        fx::NetLinkPart& net = Net();
+        std::lock_guard lock(net.sessionMutex);
+        net.session = session;
         g_bConnected() = true;
     }
     fx::Outbox().Open(std::make_shared<NetWire>(session), {"NetSendSync WaitObject Time Out \r\n ",
                                                            "End thread: NetWriteThreadProc \n"});
-    NetThreads().Start([session] { RunReceive(session); });
-    NetThreads().Start([session] { RunWatchdog(session); });
+    g_hReaderEndedEvent().Reset();
+    asio::post(session->strand, [session] {
+        asio::error_code error;
+        session->readable.assign(session->socket.Descriptor(), error);
+        if (error) {
+            fx::LinkScope scope(*session->link);
+            EndReceive(*session, true);
+            session->MarkEnded(NetSession::kWatchdogEnded);
+            return;
+        }
+        ArmReceive(session);
+        ArmWatchdog(session);
+    });
     return 1;
 }
 
@@ -261,14 +277,6 @@ void NetDisconnect(bool sendLetGo) {
 int NetSendFrame(const uint8_t* payload, int count) {
     const std::shared_ptr<NetSession> session = CurrentSession();
     if (!session) return -1;
-    std::lock_guard lock(g_SendLock);
+    std::lock_guard lock(g_SendLock());
     return SendFrameOn(*session, payload, count);
-}
-
-void RecvThreadProc() {
-    if (const std::shared_ptr<NetSession> session = CurrentSession()) RunReceive(session);
-}
-
-void NetTimeoutThreadProc() {
-    if (const std::shared_ptr<NetSession> session = CurrentSession()) RunWatchdog(session);
 }

@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-// The network transport: one TCP client with a receive thread (heartbeat
-// echo, frame assembly, dispatch) and a watchdog closing the link when the
-// processor falls silent. The link's outbox (link/LinkOutbox.h) writes the
-// senders' records, tagged and framed, one per reply.
+// The network transport: one TCP client whose receive (heartbeat echo, frame
+// assembly, dispatch) and watchdog (closing the link when the processor
+// falls silent) are handlers on the shared event loop (link/LinkLoop.h). The link's outbox
+// (link/LinkOutbox.h) writes the senders' records, tagged and framed, one per reply.
 
 constexpr int kDefaultNetPort = 30303;
 constexpr int kWatchdogTickMs = 100;
@@ -33,10 +33,6 @@ void NetDisconnect(bool sendLetGo);
 // Frames the payload (a tagged record) and sends it at once under the send
 // lock; returns what the send returns (-1 when no socket is open).
 int NetSendFrame(const uint8_t* payload, int count);
-
-// Thread bodies (NetConnect starts them).
-void RecvThreadProc();
-void NetTimeoutThreadProc();
 
 // Where OpenDeviceLink connects when g_bNetMode is set (the view sets it from
 // the stored "IPAddr" and "IPPort"). Without a target it opens nothing.

@@ -2,6 +2,7 @@
 
 #include "link/CommandFrames.h"
 #include "link/DebugLog.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
@@ -15,7 +16,6 @@
 #include <cstring>
 
 namespace {
-std::atomic<bool> g_errorBoxShown{false};
 
 // A reply as received: the record zero-padded to a whole report, and how
 // many data bytes (from byte 5) really arrived.
@@ -51,7 +51,7 @@ void CopyText(const Reply& reply, char* field, int fieldSize) {
 
 void HandleErrorReport(const Reply& reply) {
     if (reply.bytes[2] == 0) return;
-    if (g_errorBoxShown.exchange(true)) return;
+    if (fx::CurrentLink().ErrorBoxShown().exchange(true)) return;
     char text[96];
     std::snprintf(text, sizeof text, "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ",
                   reply.bytes[2], reply.bytes[3], reply.bytes[4]);
@@ -111,7 +111,7 @@ void HandleRemoteKeys(const Reply& reply) {
 } // namespace
 
 void ResetErrorBoxGuard() {
-    g_errorBoxShown = false;
+    fx::CurrentLink().ErrorBoxShown() = false;
 }
 
 void ProcessDeviceReply(const uint8_t* record, int count) {
@@ -126,7 +126,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // on a thread of its own since the read needs this one to dispatch.
         Replies().NoteReply(reply.bytes[1]);
         g_bAwaitReply() = false;
-        g_hReplyEvent.Set();
+        fx::Outbox().NoteReply(reply.bytes[1], {});
         fx::DeviceReplies().ModeLoaded();
         return;
     case REPLY_CURRENT_MODE:
@@ -183,7 +183,9 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // 20, 49, 50 and codes the editor does not know only release a sender.
         break;
     }
-    Replies().NoteReply(reply.bytes[1], {reply.bytes[2], reply.bytes[3], reply.bytes[4]});
+    const std::array<uint8_t, 3> error = {reply.bytes[2], reply.bytes[3], reply.bytes[4]};
+    Replies().NoteReply(reply.bytes[1], error);
     g_bAwaitReply() = false;
-    g_hReplyEvent.Set();
+    // Releases the outbox's next record when it answers the command in flight.
+    fx::Outbox().NoteReply(reply.bytes[1], error);
 }

@@ -34,9 +34,9 @@ enum ReplyCode : uint8_t {
 // Handles one reply record: byte 0 prefix (ignored), byte 1 code, then the
 // code's data. count is the number of bytes actually received; bytes past it
 // read as zero and are never copied into a mirror. Every reply ends by
-// setting g_hReplyEvent, releasing the outbox's next record.
+// setting the link's reply event, releasing the outbox's next record.
 void ProcessDeviceReply(const uint8_t* record, int count = kMaxReplyRecord);
 
-// The reply-10 error box is shown once per run; a new run (or a test) clears
-// the guard here.
+// The reply-10 error box is shown once per run of a link; a new run (or a
+// test) clears the guard here.
 void ResetErrorBoxGuard();

@@ -1,6 +1,7 @@
 #include "link/ReplyLedger.h"
 
 #include "link/CommandFrames.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
@@ -40,6 +41,7 @@ void ReplyLedger::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
         if (code == REPLY_ERROR) m_tally.lastError = error;
     }
     m_changed.notify_all();
+    m_wakes.WakeAll();
 }
 
 bool ReplyLedger::CollectImageChunk(int address, int declaredLength, const uint8_t* data,
@@ -87,7 +89,7 @@ ReplyTally ReplyLedger::Tally() const {
 
 bool ReplyLedger::WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms) {
     std::unique_lock lock(m_mutex);
-    LinkWaitCondition(m_changed, lock, ms, [&] { return done(m_tally) || !LinkUsable(); });
+    LinkWaitCondition(m_changed, lock, ms, [&] { return done(m_tally) || !m_link.Usable(); });
     return done(m_tally);
 }
 
@@ -95,10 +97,9 @@ void ReplyLedger::WakeAll() {
     // Taking the lock orders this after any waiter's last look at the link.
     { std::lock_guard lock(m_mutex); }
     m_changed.notify_all();
+    m_wakes.WakeAll();
 }
 
 ReplyLedger& Replies() {
-    // Never destroyed: a link closing while the program ends still wakes it.
-    static ReplyLedger* const ledger = new ReplyLedger;
-    return *ledger;
+    return fx::CurrentLink().Ledger();
 }

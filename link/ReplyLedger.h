@@ -2,6 +2,7 @@
 
 #include "link/DeviceRecords.h"
 #include "link/ImageChunks.h"
+#include "link/WakeList.h"
 
 #include <array>
 #include <bitset>
@@ -43,8 +44,16 @@ bool AnswersChange(uint8_t code);
 // away wakes every waiter (NotifyLinkGone). A whole-image read collects the
 // image chunks into a copy of its own, so the editor's image is replaced only
 // by a complete one.
+namespace fx {
+class Link;
+}
+
 class ReplyLedger {
 public:
+    explicit ReplyLedger(fx::Link& link) : m_link(link) {}
+    ReplyLedger(const ReplyLedger&) = delete;
+    ReplyLedger& operator=(const ReplyLedger&) = delete;
+
     // Dispatcher side: every reply, after it took effect; an error report
     // passes its bytes 2..4.
     void NoteReply(uint8_t code, const std::array<uint8_t, 3>& error = {});
@@ -72,8 +81,12 @@ public:
     bool WaitUntil(const std::function<bool(const ReplyTally&)>& done, int ms);
     // Wakes every waiter (they look at the link again).
     void WakeAll();
+    // The tasks waiting for a reply (link/LinkAwait.h).
+    fx::WakeList& Wakes() { return m_wakes; }
 
 private:
+    fx::Link& m_link;
+    fx::WakeList m_wakes;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     ReplyTally m_tally;
@@ -82,5 +95,5 @@ private:
     IdentityRecord m_identity{};
 };
 
-// The link's ledger.
+// The current link's ledger (link/Link.h).
 ReplyLedger& Replies();

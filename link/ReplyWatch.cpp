@@ -1,12 +1,14 @@
 #include "link/ReplyWatch.h"
 
 #include "link/CommandFrames.h"
+#include "link/DebugLog.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "link/ReplyLedger.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace fx {
 
@@ -29,22 +31,38 @@ std::string Confirmation::ErrorWords() const {
 Confirmation SendConfirmed(int commands, const std::function<void()>& send, int timeoutMs) {
     using Outcome = Confirmation::Outcome;
     if (!LinkUsable()) return {Outcome::LinkGone};
-    const ReplyTally mark = Replies().Tally();
-    send();
-    // The wait starts once the outbox wrote what was sent.
-    if (!WaitAllWritten()) return {Outcome::LinkGone};
-    const auto answered = [&](const ReplyTally& now) {
-        return now.CountSince(mark, REPLY_ERROR) > 0 ||
-               now.ChangeAnswersSince(mark) >= static_cast<uint64_t>(commands);
-    };
-    const bool done = Replies().WaitUntil(answered, timeoutMs);
-    const ReplyTally now = Replies().Tally();
-    if (now.CountSince(mark, REPLY_ERROR) > 0) return {Outcome::Refused, now.lastError};
-    if (done) return {Outcome::Confirmed};
-    if (!LinkUsable()) return {Outcome::LinkGone};
-    // Nothing more waits for that reply: the next command goes out at once.
-    GiveUpAwaitedReply();
-    return {Outcome::NoAnswer};
+    std::vector<uint64_t> tickets;
+    {
+        ConfirmScope confirming(tickets);
+        send();
+    }
+    if (static_cast<int>(tickets.size()) != commands)
+        DebugLog("SendConfirmed: %zu commands sent, %d expected\n", tickets.size(), commands);
+    LinkOutbox& outbox = Outbox();
+    Confirmation result{Outcome::Confirmed};
+    // Each command on its own answer, in the order they went out; once one
+    // fails, the rest are waited for no more.
+    for (const uint64_t ticket : tickets) {
+        if (!result) {
+            outbox.Abandon(ticket);
+            continue;
+        }
+        const CommandAnswer answer = outbox.WaitAnswer(ticket, timeoutMs);
+        switch (answer.outcome) {
+        case CommandAnswer::Outcome::Answered:
+            break;
+        case CommandAnswer::Outcome::Refused:
+            result = {Outcome::Refused, answer.error};
+            break;
+        case CommandAnswer::Outcome::NoAnswer:
+            result = {Outcome::NoAnswer};
+            break;
+        default:
+            result = {Outcome::LinkGone};
+            break;
+        }
+    }
+    return result;
 }
 
 Confirmation SendAndConfirm(const uint8_t* command, int count, int timeoutMs) {

@@ -27,11 +27,12 @@ struct Confirmation {
 };
 
 // The one rule for "the processor confirmed": sends with send() `commands`
-// commands, waits until the outbox wrote them and then up to timeoutMs of
-// link time for one answer each (AnswersChange: the generic reply 20, 9 for a
-// DSP write, or the command's own code, as the waiting send path takes any
-// reply). An error report among them is a refusal. LinkGone at once when no
-// link is open. Never on the window's thread.
+// commands, each posted for confirmation (link/LinkOutbox.h), and waits for
+// each one's own answer, up to timeoutMs of link time from when it was
+// written: the generic reply 20, 9 for a DSP write, or the command's own
+// code. An error report naming one of them is a refusal; another command's
+// answer or refusal counts for nothing. LinkGone at once when no link is
+// open. Never on the window's thread.
 Confirmation SendConfirmed(int commands, const std::function<void()>& send, int timeoutMs);
 // One command (its code first), confirmed as above.
 Confirmation SendAndConfirm(const uint8_t* command, int count, int timeoutMs);

@@ -33,6 +33,8 @@ public:
     void Shutdown();
     void Close();
     bool IsOpen() const { return m_fd.load() >= 0; }
+    // The descriptor, for waiting until it is readable (-1 when closed).
+    int Descriptor() const { return m_fd.load(); }
 
     // The error code of the last failed call on this thread.
     static int LastError();

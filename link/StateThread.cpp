@@ -1,77 +1,63 @@
 #include "link/StateThread.h"
 
-#include <atomic>
-#include <deque>
+#include "link/Link.h"
 
 namespace fx {
 namespace {
 
-std::atomic<IStateThread*> g_stateThread{nullptr};
-
-// What was handed over and has not run yet. Its mutex also orders what a
-// thread wrote before handing over before what the state thread reads.
-struct HandedOver {
-    std::function<void()> work;
-    bool changesState; // runs under the state lock
-};
-std::mutex g_queueMutex;
-std::deque<HandedOver> g_handedOver;
-
-void RunLocked(const std::function<void()>& work) {
-    StateGuard lock(StateLock());
+void RunLocked(StateHandover& handover, const std::function<void()>& work) {
+    StateGuard lock(handover.Lock());
     work();
 }
 
-void Queue(HandedOver item, IStateThread& thread) {
-    {
-        std::lock_guard lock(g_queueMutex);
-        g_handedOver.push_back(std::move(item));
-    }
+// Handed-over work runs with its link bound, whichever thread runs it.
+void Queue(Link& link, StateHandover::Item item, IStateThread& thread) {
+    link.Handover().Push({[&link, work = std::move(item.work)] {
+                              LinkScope scope(link);
+                              work();
+                          },
+                          item.changesState});
     thread.Wake();
 }
 
 } // namespace
 
 std::recursive_mutex& StateLock() {
-    static std::recursive_mutex* const lock = new std::recursive_mutex;
-    return *lock;
+    return CurrentLink().Handover().Lock();
 }
 
 void SetStateThread(IStateThread* thread) {
-    g_stateThread = thread;
+    CurrentLink().Handover().SetThread(thread);
     if (!thread) RunHandedOver();
 }
 
 void RunHandedOver() {
+    StateHandover& handover = CurrentLink().Handover();
     // One at a time: work handed over while one runs keeps its place behind it.
-    for (;;) {
-        HandedOver item;
-        {
-            std::lock_guard lock(g_queueMutex);
-            if (g_handedOver.empty()) return;
-            item = std::move(g_handedOver.front());
-            g_handedOver.pop_front();
-        }
+    StateHandover::Item item;
+    while (handover.Pop(item)) {
         if (item.changesState)
-            RunLocked(item.work);
+            RunLocked(handover, item.work);
         else
             item.work();
     }
 }
 
 void ChangeState(std::function<void()> change) {
-    IStateThread* thread = g_stateThread;
+    Link& link = CurrentLink();
+    IStateThread* thread = link.Handover().Thread();
     if (thread && !thread->IsCurrent()) {
-        Queue({std::move(change), true}, *thread);
+        Queue(link, {std::move(change), true}, *thread);
         return;
     }
     if (thread) RunHandedOver();
-    RunLocked(change);
+    RunLocked(link.Handover(), change);
 }
 
 void HandToStateThread(std::function<void()> work) {
-    if (IStateThread* thread = g_stateThread) {
-        Queue({std::move(work), false}, *thread);
+    Link& link = CurrentLink();
+    if (IStateThread* thread = link.Handover().Thread()) {
+        Queue(link, {std::move(work), false}, *thread);
         return;
     }
     work();

@@ -4,14 +4,17 @@
 #include "link/DebugLog.h"
 #include "link/HidDevice.h"
 #include "link/HidapiBackend.h"
+#include "link/Link.h"
 #include "link/LinkClock.h"
 #include "link/LinkOutbox.h"
 #include "link/LinkState.h"
 #include "link/LinkThreads.h"
 #include "link/NetLink.h"
+#include "link/NetLinkPart.h"
 #include "link/ReplyDispatcher.h"
 #include "link/ReplySink.h"
 #include "link/UdevMonitor.h"
+#include "link/UsbLinkPart.h"
 #include "link/ViewNotifier.h"
 
 #include <algorithm>
@@ -24,37 +27,17 @@ namespace {
 // How long one read waits before the reader looks at g_bConnected again.
 constexpr int kReadSliceMs = 100;
 
-// The opened device and its path. Guarded by g_SendLock: writers use the
-// device under it, the reader holds its own reference.
-std::shared_ptr<IHidDevice> g_device;
-std::string g_devicePath;
-
-// Counts the opens: a reader only serves the link it was started for.
-std::atomic<unsigned> g_linkNumber{0};
-
-std::shared_ptr<IHidDevice> CurrentDevice();
-
-// The reader threads. A link still open when the run ends is closed here, so
-// its reader ends before the globals it uses go.
-struct ReaderThreads : LinkThreads {
-    ~ReaderThreads() {
-        g_bConnected() = false;
-        if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
-        WaitAllEnded(kReaderEndWaitMs);
-    }
-};
-
-LinkThreads& Readers() {
-    static ReaderThreads readers;
-    return readers;
+fx::UsbLinkPart& Usb() {
+    return fx::CurrentLink().Usb();
 }
 
+// The udev monitor serves every link: notices are the machine's.
 std::mutex g_monitorMutex;
 UdevMonitor g_udevMonitor;
 
 std::shared_ptr<IHidDevice> CurrentDevice() {
-    std::lock_guard lock(g_SendLock);
-    return g_device;
+    std::lock_guard lock(g_SendLock());
+    return Usb().device;
 }
 
 // "Read:" / "Write:" followed by the report's bytes first..last as "%02X ".
@@ -99,24 +82,25 @@ std::unique_ptr<IHidDevice> TryOpenInterface(const std::string& path) {
 // to the device and is joined once it has ended.
 void EndReaderAndCloseDevice() {
     if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
-    if (!g_hReaderEndedEvent.Wait(kReaderEndWaitMs))
+    if (!g_hReaderEndedEvent().Wait(kReaderEndWaitMs))
         DebugLog("wait read thread exited time out !\n");
-    Readers().WaitAllEnded(kReaderEndWaitMs / 10);
-    Readers().JoinEnded();
-    std::lock_guard lock(g_SendLock);
-    g_device.reset();
-    g_devicePath.clear();
+    fx::UsbLinkPart& usb = Usb();
+    usb.readers.WaitAllEnded(kReaderEndWaitMs / 10);
+    usb.readers.JoinEnded();
+    std::lock_guard lock(g_SendLock());
+    usb.device.reset();
+    usb.devicePath.clear();
 }
 
 // Whether the link the reader was started for is still the open one.
 bool ReaderServesOpenLink(unsigned linkNumber) {
-    return g_bConnected() && g_linkNumber == linkNumber;
+    return g_bConnected() && Usb().linkNumber == linkNumber;
 }
 
 void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
     g_bReadThreadEnd() = false;
     DebugLog("start thread: ReadUsbThreadProc \n");
-    g_hReaderEndedEvent.Reset();
+    g_hReaderEndedEvent().Reset();
     while (ReaderServesOpenLink(linkNumber)) {
         uint8_t report[kUsbReportSize] = {};
         const int read = device ? device->Read(report, kUsbReportSize, kReadSliceMs) : -1;
@@ -126,17 +110,17 @@ void RunReader(const std::shared_ptr<IHidDevice>& device, unsigned linkNumber) {
             DebugLog("Read Usb Error will return !\n");
             g_bJobIdle() = false;
             g_bReadThreadEnd() = true;
-            g_hReplyEvent.Set(); // no sender waits for a reply that cannot come
+            g_hReplyEvent().Set(); // no sender waits for a reply that cannot come
             NotifyLinkGone();
             break;
         }
         {
-            std::lock_guard lock(g_SendLock);
+            std::lock_guard lock(g_SendLock());
             DumpReport("Read:", report, 1, kUsbReportSize - 1);
         }
         ProcessDeviceReply(report, kUsbReportSize);
     }
-    g_hReaderEndedEvent.Set();
+    g_hReaderEndedEvent().Set();
     DebugLog("End thread: ReadUsbThreadProc \n");
 }
 
@@ -149,8 +133,9 @@ int WriteReport(const uint8_t* bytes, int count) {
     const auto report = BuildUsbReport(bytes, count);
     int written = 0;
     {
-        std::lock_guard lock(g_SendLock);
-        if (g_device) written = std::max(0, g_device->Write(report.data(), kUsbReportSize));
+        std::lock_guard lock(g_SendLock());
+        if (const auto& device = Usb().device)
+            written = std::max(0, device->Write(report.data(), kUsbReportSize));
         DumpReport("Write:", report.data(), 1, 59);
     }
     if (written == kUsbReportSize) return kUsbReportSize;
@@ -192,14 +177,18 @@ void CloseUsb(bool sendLetGo) {
 int OpenDeviceLink() {
     if (g_bConnected()) return 0;
     if (g_bNetMode()) return OpenNetTarget();
-    Readers().JoinEnded();
-    g_hReplyEvent.Set(); // created signalled: the first sender does not wait
+    fx::Link& link = fx::CurrentLink();
+    link.Usb().readers.JoinEnded();
+    g_hReplyEvent().Set(); // created signalled: the first sender does not wait
     if (!FindAndOpenHidDevice()) return 0;
     g_bReadThreadEnd() = false;
-    const unsigned linkNumber = ++g_linkNumber;
+    const unsigned linkNumber = ++link.Usb().linkNumber;
     g_bConnected() = true;
     fx::Outbox().Open(std::make_shared<UsbWire>(), {"WaitForSingleObject Time Out \r\n ", ""});
-    Readers().Start([device = CurrentDevice(), linkNumber] { RunReader(device, linkNumber); });
+    link.Usb().readers.Start([&link, device = CurrentDevice(), linkNumber] {
+        fx::LinkScope scope(link);
+        RunReader(device, linkNumber);
+    });
     return 1;
 }
 
@@ -223,9 +212,9 @@ int FindAndOpenHidDevice() {
         std::unique_ptr<IHidDevice> device = TryOpenInterface(info.path);
         if (!device) continue;
         {
-            std::lock_guard lock(g_SendLock);
-            g_device = std::move(device);
-            g_devicePath = info.path;
+            std::lock_guard lock(g_SendLock());
+            Usb().device = std::move(device);
+            Usb().devicePath = info.path;
         }
         DebugLog("连接目标设备成功!");
         return 1;
@@ -235,7 +224,7 @@ int FindAndOpenHidDevice() {
 }
 
 void ReadUsbThreadProc() {
-    RunReader(CurrentDevice(), g_linkNumber);
+    RunReader(CurrentDevice(), Usb().linkNumber);
 }
 
 int WriteUsbDataNoWait(const uint8_t* bytes, int count) {
@@ -263,6 +252,15 @@ void UnregisterDeviceArrival() {
 }
 
 std::string UsbDevicePath() {
-    std::lock_guard lock(g_SendLock);
-    return g_devicePath;
+    std::lock_guard lock(g_SendLock());
+    return Usb().devicePath;
+}
+
+void CloseLinkThreads() {
+    NetDisconnect(false);
+    CloseUsbLink();
+    fx::Link& link = fx::CurrentLink();
+    link.Outbox().Close();
+    if (std::shared_ptr<IHidDevice> device = CurrentDevice()) device->Cancel();
+    link.Usb().readers.WaitAllEnded(kReaderEndWaitMs);
 }

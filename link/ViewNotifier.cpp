@@ -1,24 +1,21 @@
 #include "link/ViewNotifier.h"
 
-#include <atomic>
-
-namespace {
-std::atomic<IViewNotifier*> g_viewNotifier{nullptr};
-}
+#include "link/Link.h"
 
 void SetViewNotifier(IViewNotifier* notifier) {
-    g_viewNotifier = notifier;
+    fx::CurrentLink().SetViewNotifier(notifier);
 }
+
 IViewNotifier* GetViewNotifier() {
-    return g_viewNotifier;
+    return fx::CurrentLink().ViewNotifier();
 }
 
 void PostToView(int message, intptr_t wParam, intptr_t lParam) {
-    if (IViewNotifier* notifier = g_viewNotifier)
+    if (IViewNotifier* notifier = GetViewNotifier())
         notifier->PostViewMessage(message, wParam, lParam);
 }
 
 void SendToView(int message, intptr_t wParam, intptr_t lParam) {
-    if (IViewNotifier* notifier = g_viewNotifier)
+    if (IViewNotifier* notifier = GetViewNotifier())
         notifier->SendViewMessage(message, wParam, lParam);
 }

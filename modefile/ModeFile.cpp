@@ -4,6 +4,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
 #include "state/DspParamTable.h"
+#include "state/ImageValueCheck.h"
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
@@ -91,6 +92,9 @@ ModeFileCheck ReadModeFile(const std::string& path) {
     if (misplaced >= 0)
         return NotAModeFile(path, "its DSP records break off at image offset " +
                                       std::to_string(misplaced));
+    const std::string impossible = FirstImpossibleValue(file.bytes.data() + kModeFileHeaderSize);
+    if (!impossible.empty())
+        return Refused(ModeFileProblem::OutOfRange, path + ": value out of range: " + impossible);
     ModeFileCheck check;
     check.ok = true;
     check.bytes = std::move(file.bytes);
@@ -171,7 +175,7 @@ bool WriteModeFileToProcessor(const std::string& path) {
         JobUi().ShowMessageBox(fx::ModeFileRefusalText(check), "Info", MessageIcon::Information);
         return false;
     }
-    g_PendingStoreMode = PendingStoreModeFromFileName(path);
+    g_PendingStoreMode() = PendingStoreModeFromFileName(path);
     StartWriteAll();
     ShowSyncDialog("");
     return true;

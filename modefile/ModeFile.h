@@ -32,6 +32,7 @@ enum class ModeFileProblem {
     CannotRead,   // missing or unreadable
     NotAModeFile, // not a regular file, the wrong size, or DSP records out of place
     WrongVersion, // a command-set version other than 19
+    OutOfRange,   // a value no page could have given (fx::FirstImpossibleValue)
 };
 
 struct ModeFileCheck {
@@ -43,7 +44,9 @@ struct ModeFileCheck {
 
 // Reads and checks a mode file without touching the image: a regular file of
 // exactly 3410 bytes, version 19, whose DSP record heads (block, parameter,
-// count) stand where the image keeps them. Never blocks on a FIFO or device.
+// count) stand where the image keeps them and whose values lie within what
+// the pages allow (the first one outside is named). Never blocks on a FIFO or
+// device.
 ModeFileCheck ReadModeFile(const std::string& path);
 // Puts a checked file into the image as LoadModeFile does.
 void ApplyModeFile(const ModeFileCheck& file);

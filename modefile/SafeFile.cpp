@@ -86,16 +86,48 @@ FileReadResult TooLarge(const std::string& path, long long size, size_t maxBytes
         "", path, 0, std::to_string(size) + " bytes, more than " + std::to_string(maxBytes), size);
 }
 
-FileWriteResult WriteFailure(int errorCode, const std::string& path, std::string reason) {
+// The system's text as the end of a sentence: "no space left on device".
+std::string LowerFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+FileWriteResult WriteFailure(int errorCode, const std::string& path, std::string reason,
+                             std::string cause) {
     FileWriteResult result;
     result.errorCode = errorCode;
     result.message = CantWriteText(errorCode, path);
     result.reason = std::move(reason);
+    result.path = path;
+    result.cause = std::move(cause);
     return result;
 }
 
 FileWriteResult WriteFailure(int errorCode, const std::string& path) {
-    return WriteFailure(errorCode, path, std::strerror(errorCode));
+    return WriteFailure(errorCode, path, std::strerror(errorCode),
+                        LowerFirst(std::strerror(errorCode)));
+}
+
+// The file itself may not be written.
+FileWriteResult FileRefused(int errorCode, const std::string& path) {
+    const bool readOnlyDisk = errorCode == EROFS;
+    const bool denied = errorCode == EACCES || errorCode == EPERM;
+    return WriteFailure(errorCode, path, std::strerror(errorCode),
+                        readOnlyDisk ? "it is on a read-only file system"
+                        : denied     ? "it is write-protected"
+                                     : LowerFirst(std::strerror(errorCode)));
+}
+
+// The folder the file goes into may not be written (or is none).
+FileWriteResult FolderRefused(int errorCode, const std::string& path, const std::string& folder) {
+    std::string cause = "the folder " + folder + ": " + LowerFirst(std::strerror(errorCode));
+    if (errorCode == ENOENT) cause = "the folder " + folder + " does not exist";
+    if (errorCode == EACCES || errorCode == EPERM)
+        cause = "the folder " + folder + " is write-protected";
+    if (errorCode == EROFS) cause = "the folder " + folder + " is on a read-only file system";
+    if (errorCode == ENOTDIR) cause = folder + " is not a folder";
+    return WriteFailure(errorCode, path, std::strerror(errorCode), cause);
 }
 
 // The path a save really replaces: the end of its chain of symbolic links
@@ -183,19 +215,29 @@ struct SaveTarget {
 // not a regular file, that the user may not write, or whose folder he may not
 // write into.
 FileWriteResult Examine(const std::string& path, SaveTarget& target) {
-    if (path.empty()) return WriteFailure(ENOENT, path);
+    if (path.empty())
+        return WriteFailure(ENOENT, path, std::strerror(ENOENT), "no file name was given");
     int errorCode = 0;
-    if (!FollowLinks(path, target.path, errorCode)) return WriteFailure(errorCode, path);
+    if (!FollowLinks(path, target.path, errorCode)) {
+        if (errorCode != ELOOP) return WriteFailure(errorCode, path);
+        return WriteFailure(errorCode, path, std::strerror(errorCode),
+                            "its symbolic links lead round in a circle");
+    }
     target.exists = lstat(target.path.c_str(), &target.existing) == 0;
-    if (!target.exists && errno != ENOENT) return WriteFailure(errno, path);
+    if (!target.exists && errno != ENOENT) return FolderRefused(errno, path, FolderOf(target.path));
     const mode_t mode = target.existing.st_mode;
     if (target.exists && !S_ISREG(mode))
-        return WriteFailure(S_ISDIR(mode) ? EISDIR : EINVAL, path, NotRegularReason(mode));
-    // Renaming needs only the folder's permission; the file's own counts too.
+        return WriteFailure(S_ISDIR(mode) ? EISDIR : EINVAL, path, NotRegularReason(mode),
+                            "it is " + NotRegularReason(mode));
+    // Renaming needs only the folder's permission; the file's own counts too,
+    // also for the superuser, whom the system lets write anything: a file no
+    // one may write is one its owner protected on purpose.
+    if (target.exists && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return FileRefused(EACCES, path);
     if (target.exists && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
-        return WriteFailure(errno, path);
+        return FileRefused(errno, path);
     if (faccessat(AT_FDCWD, FolderOf(target.path).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        return WriteFailure(errno, path);
+        return FolderRefused(errno, path, FolderOf(target.path));
     FileWriteResult result;
     result.ok = true;
     return result;

@@ -35,14 +35,21 @@ struct FileWriteResult {
     int errorCode = 0;   // the system's error code of the failure
     std::string message; // CantWriteText(errorCode, path); empty when ok
     std::string reason; // one line on why, e.g. "Permission denied" or "a FIFO, not a regular file"
+    std::string path;   // the path as given
+    // The cause in words, to follow the path in one sentence: "it is a
+    // folder, not a regular file", "it is write-protected", "the folder /x/no
+    // does not exist", "the folder /x/ro is write-protected".
+    std::string cause;
 };
 
 // Saves bytes at path so that the file afterwards holds either its old or
 // its new contents, never a part: a symbolic link is followed to its target,
 // the bytes go to a temporary file in the target's own folder, are flushed to
 // disk and renamed over the target, which keeps its permissions. A target
-// that exists but is not a regular file, or that the user may not write, is
-// refused and left as it was.
+// that exists but is not a regular file, that the user may not write, or that
+// is write-protected (no write permission for anyone: refused for the
+// superuser too, whom the system would let replace it), is refused and left
+// as it was.
 FileWriteResult WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size);
 // The checks of WriteFileAtomically without writing anything, so a caller
 // can refuse a target before it starts work (or sends anything) for the save.

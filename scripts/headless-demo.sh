@@ -35,7 +35,7 @@ ctl read "$WORK/demo.mode"
 ls -l "$WORK/demo.mode"
 ctl set 1 14 60
 ctl get 1 14
-ctl eq 0 3 1 1000 6.0 1.41
+ctl eq mic-a 4 peq 1000 6.0 1.41
 ctl mode store 2
 ctl dump | head -n 20
 echo "..."

@@ -2,12 +2,16 @@
 # The soak: the editor's core against the simulated processor (in one
 # process, over 127.0.0.1 and the virtual USB device) for N minutes, with
 # random edits, whole reads and writes, machine modes, mode-file saves, undo
-# and redo, and faults switched on and off. Prints one summary line; exits 0
-# when the processor always held what the editor claimed it held, no save
-# left a wrong or partial file and memory and threads stayed flat, else 1
-# with the first violation and the actions before it on stderr.
+# and redo, and faults switched on and off. With --processors N, N
+# processors at once, each a processor object of its own against a
+# simulated processor of its own, each checked at its own quiet points.
+# Prints one summary line; exits 0 when every processor always held what
+# the editor claimed it held, no save left a wrong or partial file and
+# memory and threads stayed flat, else 1 with the first violation and the
+# actions before it on stderr.
 #
-#   scripts/soak.sh [--minutes N] [--seed S]     (defaults: 60 minutes, a random seed)
+#   scripts/soak.sh [--minutes N] [--processors N] [--seed S]
+#                   (defaults: 60 minutes, 1 processor, a random seed)
 #
 # Builds fxtune-soak in $FX_BUILD_DIR (default build-soak, configured
 # without the GUI and the tests when it has no build yet).
@@ -17,10 +21,10 @@ cd "$(dirname "$0")/.."
 ARGS=()
 while (($#)); do
     case "$1" in
-    --minutes | --seed)
+    --minutes | --processors | --seed)
         (($# >= 2)) || { echo "soak.sh: $1 needs a value" >&2; exit 2; }
         ARGS+=("$1" "$2"); shift 2 ;;
-    *) echo "usage: scripts/soak.sh [--minutes N] [--seed S]" >&2; exit 2 ;;
+    *) echo "usage: scripts/soak.sh [--minutes N] [--processors N] [--seed S]" >&2; exit 2 ;;
     esac
 done
 

@@ -320,7 +320,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     }
     if (outcome == static_cast<intptr_t>(SyncOutcome::LinkLost)) {
         // The removal or time-out notice tells why; nothing is refreshed or stored.
-        g_PendingStoreMode = -1;
+        g_PendingStoreMode() = -1;
         if (!m_store.Link().connected) {
             m_statusTimer.stop();
             m_pitchTimer.stop();
@@ -330,7 +330,7 @@ void CHalvoxView::OnJobEnded(intptr_t job, intptr_t outcome) {
     if (IsCompatible()) {
         // A confirmed write: the processor holds the editor's parameters.
         if (job == 1) m_history->ProcessorHoldsEditorImage();
-        const int pending = g_PendingStoreMode.exchange(-1);
+        const int pending = g_PendingStoreMode().exchange(-1);
         if (pending >= 0 && pending < kMachineModeCount) m_modeCommands->StoreWrittenFile(pending);
         RefreshPages();
         m_freshLink = false;
@@ -413,7 +413,7 @@ void CHalvoxView::ReportMismatch() {
 // write that was not confirmed is not stored into a machine mode.
 void CHalvoxView::ReportUnansweredJob(intptr_t job) {
     const bool read = job == 0;
-    g_PendingStoreMode = -1;
+    g_PendingStoreMode() = -1;
     if (read) {
         CloseLink();
         m_statusTimer.stop();

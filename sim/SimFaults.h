@@ -12,6 +12,8 @@ struct SimFaults {
                                        // answers one command after the other
     int slowReplyNumber = 0;           // the Nth reply takes slowReplyMs longer (later ones wait)
     int slowReplyMs = 2100;            // longer than the editor waits for a reply
+    int slowCode = 0;                  // the replies to commands with this code take slowReplyMs
+                                       // longer (later ones wait)
     int silentAfterCommands = -1;      // after N commands: no reply and no heartbeat any more
     int corruptChecksumNumber = 0;     // network: the Nth reply frame carries a wrong checksum
     int damagedReplyNumber = 0;        // the Nth reply comes right behind a damaged copy of itself:

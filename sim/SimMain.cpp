@@ -1,5 +1,6 @@
-// fxtune-sim: the simulated processor on a loopback TCP port.
+// fxtune-sim: simulated processors on loopback TCP ports.
 
+#include "sim/SimFleet.h"
 #include "sim/SimOptions.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
@@ -13,10 +14,13 @@
 
 namespace {
 
-void PrintCommand(const uint8_t* record, int count) {
+// Prints every command a processor receives; with several processors the
+// line names the processor's port.
+void PrintCommand(int port, const uint8_t* record, int count) {
     static std::mutex printMutex;
     const int length = SimProcessor::CommandLength(record, count);
     std::lock_guard lock(printMutex);
+    if (port > 0) std::fprintf(stderr, "%d ", port);
     std::fputs("command:", stderr);
     for (int i = 0; i < length; ++i) std::fprintf(stderr, " %02X", record[i]);
     std::fputc('\n', stderr);
@@ -48,30 +52,28 @@ int main(int argc, char** argv) {
 
     const sigset_t stopSignals = BlockStopSignals();
 
-    SimProcessor processor;
-    processor.SetIdentity(options.identity);
-    processor.SetFaults(options.faults);
-    processor.SetStreamFormat(options.streamFormat);
-    processor.SetAckStyle(options.ackStyle);
-    processor.SetAutoKeyPress(options.learnDelayMs, options.learnCode);
-    if (options.verbose) processor.SetCommandObserver(PrintCommand);
-
-    SimTcpServer server(processor);
-    server.SetHeartbeatPeriod(options.heartbeatMs);
-    server.SetRefuseConnections(options.refuseConnections);
-    server.SetBusy(options.busy);
-    if (!server.Start(options.port)) {
-        std::fprintf(stderr, "fxtune-sim: cannot listen on 127.0.0.1:%d: %s\n", options.port,
-                     std::strerror(server.LastError()));
+    SimFleet fleet(options);
+    if (options.verbose) {
+        for (int i = 0; i < fleet.Count(); ++i) {
+            SimTcpServer* named = fleet.Count() > 1 ? &fleet.Server(i) : nullptr;
+            fleet.Processor(i).SetCommandObserver([named](const uint8_t* record, int count) {
+                PrintCommand(named != nullptr ? named->Port() : 0, record, count);
+            });
+        }
+    }
+    if (!fleet.Start()) {
+        std::fprintf(stderr, "fxtune-sim: cannot listen on 127.0.0.1:%d: %s\n", fleet.FailedPort(),
+                     std::strerror(fleet.LastError()));
         return 1;
     }
-    std::printf("listening on 127.0.0.1:%d\n", server.Port());
+    for (int i = 0; i < fleet.Count(); ++i)
+        std::printf("listening on 127.0.0.1:%d\n", fleet.Server(i).Port());
     if (options.refuseConnections) std::printf("refusing connections\n");
     if (options.busy) std::printf("answering every editor \"ISCONNECTED\"\n");
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    server.Stop();
+    fleet.Stop();
     return 0;
 }

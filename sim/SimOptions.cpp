@@ -24,6 +24,7 @@ struct IntOption {
 const std::map<std::string, IntOption>& IntOptions() {
     static const std::map<std::string, IntOption> options = {
         {"--port", {0, 65535, [](SimOptions& o) -> int& { return o.port; }}},
+        {"--count", {1, SimOptions::kMaxCount, [](SimOptions& o) -> int& { return o.count; }}},
         {"--heartbeat-ms", {0, 600000, [](SimOptions& o) -> int& { return o.heartbeatMs; }}},
         {"--learn-delay-ms", {-1, 600000, [](SimOptions& o) -> int& { return o.learnDelayMs; }}},
         {"--learn-code", {-1, 255, [](SimOptions& o) -> int& { return o.learnCode; }}},
@@ -40,6 +41,7 @@ const std::map<std::string, IntOption>& IntOptions() {
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.corruptChecksumNumber; }}},
         {"--slow-reply",
          {0, 1000000000, [](SimOptions& o) -> int& { return o.faults.slowReplyNumber; }}},
+        {"--slow-code", {0, 255, [](SimOptions& o) -> int& { return o.faults.slowCode; }}},
         {"--slow-reply-ms",
          {0, 600000, [](SimOptions& o) -> int& { return o.faults.slowReplyMs; }}},
         {"--damage-reply",
@@ -130,6 +132,11 @@ bool SimOptions::Parse(const std::vector<std::string>& arguments, std::string& e
             return false;
         }
     }
+    if (port > 0 && port + count - 1 > 65535) {
+        error = "--port " + std::to_string(port) + " with --count " + std::to_string(count) +
+                " runs past port 65535";
+        return false;
+    }
     return true;
 }
 
@@ -140,12 +147,18 @@ A simulated effects processor on a loopback TCP port, for trying the editor
 and the command-line tool without hardware. It listens on 127.0.0.1 only,
 serves one editor at a time (a second one is told "ISCONNECTED" and closed),
 sends the heartbeat "$HB$" and answers every command with the processor's
-replies. The first line printed is "listening on 127.0.0.1:PORT".
+replies. The first line printed is "listening on 127.0.0.1:PORT" (with
+--count, one such line per processor).
 It runs until interrupted (Ctrl+C, SIGINT or SIGTERM).
 
 Connection:
   --port N              TCP port on 127.0.0.1 (default 30303; 0 picks a free
                         port and prints it)
+  --count N             serve N independent processors (1..256, default 1),
+                        each with its own memory, modes and faults, on
+                        ports --port, --port+1, ... (N free ports with
+                        --port 0); one "listening on" line each, in order.
+                        Every other option applies to each of them
   --heartbeat-ms N      period of the "$HB$" heartbeat in ms (default 1000;
                         0 sends none)
   --refuse              answer every editor "ISCONNECTED" and close, as a
@@ -168,7 +181,8 @@ Behaviour:
                         command's code (default), generic answers reply 20
                         with the code in byte 2, dsp answers a DSP write
                         with reply 9 and the rest with reply 20
-  -v, --verbose         print every command received to stderr
+  -v, --verbose         print every command received to stderr (with
+                        --count, each line starts with the processor's port)
 
 Faults (replies are numbered from 1 in the order they are made):
   --latency-ms N        each command takes N ms to answer; commands are
@@ -176,6 +190,7 @@ Faults (replies are numbered from 1 in the order they are made):
   --drop-reply N        the Nth reply is never sent
   --slow-reply N        the Nth reply comes late (the ones after it wait)
   --slow-reply-ms N     how late (default 2100, longer than the editor waits)
+  --slow-code N         the replies to commands with code N come that late
   --ignore-code N       commands with code N are carried out but never answered
   --error-for N         commands with code N are refused with an error report
                         (reply 10, error code 1) and not carried out

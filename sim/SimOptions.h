@@ -9,8 +9,10 @@
 // The command line of fxtune-sim.
 struct SimOptions {
     static constexpr int kDefaultPort = 30303;
+    static constexpr int kMaxCount = 256;
 
     int port = kDefaultPort;
+    int count = 1; // processors, on ports port..port+count-1 (or free ones)
     int heartbeatMs = 1000;
     bool busy = false;              // every editor is told "ISCONNECTED"
     bool refuseConnections = false; // the TCP connection itself is refused

@@ -157,9 +157,11 @@ std::vector<SimReply> SimProcessor::Answer(const uint8_t* record, int count) {
             const bool lose = LosesRepliesLocked(record, count);
             replies = FilterReplies(Dispatch(record, count), record[0]);
             if (lose) replies.clear();
-            const bool slow = std::any_of(replies.begin(), replies.end(), [&](const SimReply& r) {
-                return r.number == m_faults.slowReplyNumber;
-            });
+            const bool slow =
+                std::any_of(
+                    replies.begin(), replies.end(),
+                    [&](const SimReply& r) { return r.number == m_faults.slowReplyNumber; }) ||
+                (m_faults.slowCode > 0 && record[0] == m_faults.slowCode && !replies.empty());
             const auto due = ScheduleLocked(slow ? m_faults.slowReplyMs : 0);
             for (SimReply& reply : replies) reply.due = due;
         }
@@ -477,7 +479,9 @@ void SimProcessor::SetAutoKeyPress(int delayMs, int code) {
         std::lock_guard lock(m_mutex);
         m_autoPressDelayMs = delayMs;
         m_autoPressCode = code;
-        if (delayMs >= 0 && !m_autoPressThread.joinable())
+        // The thread starts with the first learn command: many processors
+        // in one process that learn nothing keep no thread each.
+        if (delayMs >= 0 && m_learningKey >= 0 && !m_autoPressThread.joinable())
             m_autoPressThread = std::thread([this] { AutoPressThreadProc(); });
     }
     m_learnChanged.notify_all();

@@ -1,12 +1,18 @@
 #include "sim/SimTcpServer.h"
 
+#include <asio/buffer.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
+
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +21,12 @@ constexpr char kBusyReply[] = "ISCONNECTED";
 constexpr int kBusyReplySize = 11;
 constexpr int kListenBacklog = 4;
 constexpr int kPollStepMs = 5;
+constexpr int kDrainMs = 100;       // how long a turned-away editor may keep its side open
+constexpr int kAcceptRetryMs = 100; // after an accept failed
+// An editor that closed just before the next one connected may still have
+// its last command and its end unread: the newcomer waits this many looks,
+// a millisecond apart, for them to be taken before it is turned away.
+constexpr int kCatchUpLooks = 50;
 
 // A TCP socket bound to 127.0.0.1:port; -1 on failure (errno set).
 int BindLoopbackSocket(int port) {
@@ -42,73 +54,120 @@ int BoundPort(int fd) {
     return ntohs(address.sin_port);
 }
 
-// Drops what the turned-away editor may have sent, so that closing sends no
-// reset that could swallow the busy reply.
-void DrainAndClose(int fd) {
-    ::shutdown(fd, SHUT_WR);
-    uint8_t scrap[256];
-    pollfd readable{fd, POLLIN, 0};
-    for (int round = 0; round < 20 && ::poll(&readable, 1, 10) > 0; ++round)
-        if (::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT) <= 0) break;
-    ::close(fd);
-}
+// An editor turned away: told "ISCONNECTED", then closed once it has
+// closed its side or a moment has passed. What it sent meanwhile is read and
+// dropped, so that closing sends no reset that could swallow the busy reply.
+struct TurnedAway : std::enable_shared_from_this<TurnedAway> {
+    TurnedAway(asio::io_context& context, int fd) : socket(context), deadline(context) {
+        asio::error_code error;
+        socket.assign(asio::ip::tcp::v4(), fd, error);
+        if (error) ::close(fd);
+    }
+
+    void Start() {
+        asio::async_write(socket, asio::buffer(kBusyReply, kBusyReplySize),
+                          [self = shared_from_this()](asio::error_code, size_t) {
+                              asio::error_code ignored;
+                              self->socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+                              self->deadline.expires_after(std::chrono::milliseconds(kDrainMs));
+                              self->deadline.async_wait([self](asio::error_code error) {
+                                  if (!error) self->Close();
+                              });
+                              self->Drain();
+                          });
+    }
+
+    void Drain() {
+        socket.async_read_some(asio::buffer(scrap),
+                               [self = shared_from_this()](asio::error_code error, size_t count) {
+                                   if (error || count == 0) {
+                                       self->Close();
+                                       return;
+                                   }
+                                   self->Drain();
+                               });
+    }
+
+    void Close() {
+        asio::error_code ignored;
+        socket.close(ignored);
+        deadline.cancel();
+    }
+
+    asio::ip::tcp::socket socket;
+    asio::steady_timer deadline;
+    std::array<uint8_t, 256> scrap{};
+};
 
 } // namespace
 
-SimTcpServer::SimTcpServer(SimProcessor& processor) : m_processor(processor) {}
+// The listening socket: bound to the port throughout, listening unless the
+// server refuses connections. Pending work on the loop holds it, so it
+// outlives a server that was stopped.
+struct SimTcpServer::Listener {
+    explicit Listener(asio::io_context& context) : acceptor(context), retry(context) {}
+
+    asio::ip::tcp::acceptor acceptor;
+    asio::steady_timer retry; // a failed accept is tried again after a pause
+    bool listening = false;
+    bool stopped = false;
+    unsigned acceptRound = 0; // only the newest accept goes on accepting
+};
+
+SimTcpServer::SimTcpServer(SimProcessor& processor)
+    : m_processor(processor), m_ownLoop(std::make_unique<SimEventLoop>()), m_loop(*m_ownLoop) {}
+
+SimTcpServer::SimTcpServer(SimProcessor& processor, SimEventLoop& loop)
+    : m_processor(processor), m_loop(loop) {}
 
 SimTcpServer::~SimTcpServer() {
     Stop();
 }
 
 bool SimTcpServer::Start(int port) {
-    if (m_acceptThread.joinable()) return false;
-    m_listenSocket = BindLoopbackSocket(port);
-    if (m_listenSocket < 0) {
+    if (m_listener) return false;
+    const int fd = BindLoopbackSocket(port);
+    if (fd < 0) {
         m_lastError = errno;
         return false;
     }
-    m_port = BoundPort(m_listenSocket);
-    m_listening = false;
-    if (!m_refuse) {
-        if (::listen(m_listenSocket, kListenBacklog) != 0) {
-            m_lastError = errno;
-            ::close(m_listenSocket);
-            m_listenSocket = -1;
-            return false;
-        }
-        m_listening = true;
-    }
-    if (::pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    m_port = BoundPort(fd);
+    const bool listening = !m_refuse;
+    if (listening && ::listen(fd, kListenBacklog) != 0) {
         m_lastError = errno;
-        ::close(m_listenSocket);
-        m_listenSocket = -1;
+        ::close(fd);
         return false;
     }
-    m_stopping = false;
+    auto listener = std::make_shared<Listener>(m_loop.Context());
+    asio::error_code error;
+    listener->acceptor.assign(asio::ip::tcp::v4(), fd, error);
+    if (error) {
+        m_lastError = error.value();
+        ::close(fd);
+        return false;
+    }
+    listener->listening = listening;
+    m_listener = listener;
     m_processor.SetReplySink([this](const SimRecord& reply) { DeliverUnsolicited(reply); });
-    m_acceptThread = std::thread([this] { AcceptThreadProc(); });
+    m_loop.RunAndWait([this, &listener] {
+        if (listener->listening) Accept(listener);
+        // A refusal asked for meanwhile.
+        ApplyRefusal(listener);
+    });
     return true;
 }
 
 void SimTcpServer::Stop() {
-    if (!m_acceptThread.joinable()) return;
-    m_stopping = true;
-    Wake();
-    m_acceptThread.join();
+    if (!m_listener) return;
     m_processor.SetReplySink(nullptr);
-    std::unique_ptr<SimTcpSession> session;
-    {
-        std::lock_guard lock(m_sessionMutex);
-        session = std::move(m_session);
-    }
-    if (session) session->Stop();
-    ::close(m_listenSocket);
-    m_listenSocket = -1;
-    for (int& fd : m_wakePipe) {
-        ::close(fd);
-        fd = -1;
-    }
+    const std::shared_ptr<Listener> listener = std::move(m_listener);
+    m_loop.RunAndWait([this, &listener] {
+        listener->stopped = true;
+        asio::error_code ignored;
+        listener->acceptor.close(ignored);
+        listener->retry.cancel();
+        if (const auto session = TakeSession()) session->Stop();
+    });
 }
 
 void SimTcpServer::SetHeartbeatPeriod(int periodMs) {
@@ -119,17 +178,20 @@ void SimTcpServer::SetHeartbeatPeriod(int periodMs) {
 
 void SimTcpServer::SetRefuseConnections(bool refuse) {
     m_refuse = refuse;
-    Wake();
+    if (!m_listener) return;
+    m_loop.Post([this, listener = m_listener] {
+        // A server stopped since is no longer there to look at.
+        if (!listener->stopped) ApplyRefusal(listener);
+    });
 }
 
 void SimTcpServer::DropClient() {
-    std::unique_ptr<SimTcpSession> session;
-    {
-        std::lock_guard lock(m_sessionMutex);
-        session = std::move(m_session);
-    }
-    if (session) session->Stop();
-    m_sessionChanged.notify_all();
+    if (const auto session = TakeSession()) session->Stop();
+}
+
+std::shared_ptr<SimTcpSession> SimTcpServer::TakeSession() {
+    std::lock_guard lock(m_sessionMutex);
+    return std::move(m_session);
 }
 
 void SimTcpServer::SetBusy(bool busy) {
@@ -162,53 +224,62 @@ void SimTcpServer::DeliverUnsolicited(const SimRecord& reply) {
     if (m_session && !m_session->Finished()) m_session->QueueReply(reply);
 }
 
-void SimTcpServer::Wake() {
-    if (m_wakePipe[1] < 0) return;
-    const uint8_t byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_wakePipe[1], &byte, 1);
-}
-
-void SimTcpServer::AcceptThreadProc() {
-    while (!m_stopping) {
-        ApplyRefusal();
-        pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_listenSocket, POLLIN, 0}};
-        const nfds_t count = m_listening ? 2 : 1;
-        // The timeout lets a finished session be reaped without a wake.
-        const int ready = ::poll(fds, count, 100);
-        if (ready < 0 && errno != EINTR) break;
-        if (fds[0].revents & POLLIN) {
-            uint8_t scrap[64];
-            while (::read(m_wakePipe[0], scrap, sizeof scrap) > 0) {
-            }
-        }
-        ReapFinishedSession();
-        if (m_listening && (fds[1].revents & POLLIN) && !m_stopping) AcceptOne();
-    }
-}
-
-void SimTcpServer::ApplyRefusal() {
+void SimTcpServer::ApplyRefusal(const std::shared_ptr<Listener>& listener) {
     const bool refuse = m_refuse;
-    if (refuse && m_listening) {
+    asio::error_code ignored;
+    if (refuse && listener->listening) {
         // A bound socket that does not listen answers every connection with a reset.
-        ::close(m_listenSocket);
-        m_listenSocket = BindLoopbackSocket(m_port);
-        m_listening = false;
-    } else if (!refuse && !m_listening && m_listenSocket >= 0) {
-        m_listening = ::listen(m_listenSocket, kListenBacklog) == 0;
+        listener->acceptor.close(ignored);
+        listener->listening = false;
+        const int fd = BindLoopbackSocket(m_port);
+        if (fd < 0) return;
+        listener->acceptor.assign(asio::ip::tcp::v4(), fd, ignored);
+        if (ignored) ::close(fd);
+    } else if (!refuse && !listener->listening && listener->acceptor.is_open()) {
+        listener->listening = ::listen(listener->acceptor.native_handle(), kListenBacklog) == 0;
+        if (listener->listening) Accept(listener);
     }
 }
 
-void SimTcpServer::AcceptOne() {
-    const int client = ::accept4(m_listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) return;
-    if (m_busy || IsClientConnected()) {
-        ++m_clientsTurnedAway;
-        ::send(client, kBusyReply, kBusyReplySize, MSG_NOSIGNAL);
-        DrainAndClose(client);
+void SimTcpServer::Accept(const std::shared_ptr<Listener>& listener) {
+    const unsigned round = ++listener->acceptRound;
+    listener->acceptor.async_accept(
+        [this, listener, round](asio::error_code error, asio::ip::tcp::socket client) {
+            if (listener->stopped) return;
+            // A connection taken before a refusal took hold is served.
+            if (!error) Serve(client.release());
+            if (round != listener->acceptRound || !listener->listening) return;
+            if (error == asio::error::operation_aborted) return;
+            if (!error) {
+                Accept(listener);
+                return;
+            }
+            // Out of descriptors, say: try again in a moment, not at once.
+            listener->retry.expires_after(std::chrono::milliseconds(kAcceptRetryMs));
+            listener->retry.async_wait([this, listener, round](asio::error_code waitError) {
+                if (!waitError && !listener->stopped && round == listener->acceptRound &&
+                    listener->listening)
+                    Accept(listener);
+            });
+        });
+}
+
+void SimTcpServer::Serve(int client, int attempt) {
+    if (!m_busy && attempt < kCatchUpLooks && SessionHasUnreadInput()) {
+        auto look =
+            std::make_shared<asio::steady_timer>(m_loop.Context(), std::chrono::milliseconds(1));
+        look->async_wait(
+            [this, look, client, attempt](asio::error_code) { Serve(client, attempt + 1); });
         return;
     }
-    auto session = std::make_unique<SimTcpSession>(client, m_processor, m_counters,
-                                                   m_heartbeatPeriodMs.load());
+    if (m_busy || IsClientConnected()) {
+        ++m_clientsTurnedAway;
+        std::make_shared<TurnedAway>(m_loop.Context(), client)->Start();
+        return;
+    }
+    auto session = std::make_shared<SimTcpSession>(m_loop, client, m_processor, m_counters,
+                                                   m_heartbeatPeriodMs.load(),
+                                                   [this] { ReapFinishedSession(); });
     ++m_clientsServed; // counted before the session can answer anything
     session->Start();
     {
@@ -219,8 +290,13 @@ void SimTcpServer::AcceptOne() {
     if (session) session->Stop();
 }
 
+bool SimTcpServer::SessionHasUnreadInput() const {
+    std::lock_guard lock(m_sessionMutex);
+    return m_session && !m_session->Finished() && m_session->HasUnreadInput();
+}
+
 void SimTcpServer::ReapFinishedSession() {
-    std::unique_ptr<SimTcpSession> finished;
+    std::shared_ptr<SimTcpSession> finished;
     {
         std::lock_guard lock(m_sessionMutex);
         if (m_session && m_session->Finished()) finished = std::move(m_session);

@@ -1,22 +1,24 @@
 #pragma once
 
+#include "sim/SimEventLoop.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpSession.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 // The processor's network port: a TCP server on 127.0.0.1 that serves one
-// editor at a time. A second editor is told "ISCONNECTED" and closed.
+// editor at a time. A second editor is told "ISCONNECTED" and closed. It
+// runs on an event loop of its own, or on one it shares with other servers.
 class SimTcpServer {
 public:
     static constexpr int kDefaultHeartbeatMs = 1000;
 
     explicit SimTcpServer(SimProcessor& processor);
+    // Served by the given loop, which must outlive the server.
+    SimTcpServer(SimProcessor& processor, SimEventLoop& loop);
     ~SimTcpServer(); // stops
     SimTcpServer(const SimTcpServer&) = delete;
     SimTcpServer& operator=(const SimTcpServer&) = delete;
@@ -52,29 +54,32 @@ public:
     bool SendReply(const SimRecord& reply) { return SendRaw(SimFrameParser::Frame(reply)); }
 
 private:
-    void AcceptThreadProc();
-    void ApplyRefusal();
-    void AcceptOne();
-    void Wake();
+    struct Listener; // the listening socket, on the loop
+
+    // These run on the loop's thread.
+    void ApplyRefusal(const std::shared_ptr<Listener>& listener);
+    void Accept(const std::shared_ptr<Listener>& listener);
+    // attempt counts the looks at an editor that may just have left.
+    void Serve(int client, int attempt = 0);
+    bool SessionHasUnreadInput() const;
     void ReapFinishedSession();
+
     void DeliverUnsolicited(const SimRecord& reply);
+    std::shared_ptr<SimTcpSession> TakeSession();
 
     SimProcessor& m_processor;
+    std::unique_ptr<SimEventLoop> m_ownLoop;
+    SimEventLoop& m_loop;
     SimTcpCounters m_counters;
     int m_port = 0;
     int m_lastError = 0;
-    int m_listenSocket = -1;
-    bool m_listening = false;
-    int m_wakePipe[2] = {-1, -1};
-    std::atomic<bool> m_stopping{false};
+    std::shared_ptr<Listener> m_listener; // while started
     std::atomic<bool> m_refuse{false};
     std::atomic<bool> m_busy{false};
     std::atomic<int> m_heartbeatPeriodMs{kDefaultHeartbeatMs};
     std::atomic<int> m_clientsServed{0};
     std::atomic<int> m_clientsTurnedAway{0};
-    std::thread m_acceptThread;
 
     mutable std::mutex m_sessionMutex;
-    mutable std::condition_variable m_sessionChanged;
-    std::unique_ptr<SimTcpSession> m_session;
+    std::shared_ptr<SimTcpSession> m_session;
 };

@@ -1,46 +1,78 @@
 #include "sim/SimTcpSession.h"
 
 #include "link/CommandFrames.h"
+#include "sim/SimEventLoop.h"
+
+#include <asio/buffer.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 #include <algorithm>
+#include <array>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-constexpr char kHeartbeat[] = "$HB$";
-constexpr int kReceiveSize = 512;
+const std::vector<uint8_t> kHeartbeat = {'$', 'H', 'B', '$'};
+constexpr size_t kReceiveSize = 512;
 } // namespace
 
-SimTcpSession::SimTcpSession(int socket, SimProcessor& processor, SimTcpCounters& counters,
-                             int heartbeatPeriodMs)
-    : m_socket(socket), m_processor(processor), m_counters(counters),
+struct SimTcpSession::Io {
+    Io(asio::io_context& context, int fd)
+        : socket(context), pumpTimer(context), pieceTimer(context) {
+        asio::error_code error;
+        socket.assign(asio::ip::tcp::v4(), fd, error);
+        if (error) ::close(fd);
+    }
+
+    asio::ip::tcp::socket socket;
+    asio::steady_timer pumpTimer;  // when the next reply or heartbeat is due
+    asio::steady_timer pieceTimer; // the gap between two pieces of a frame
+    std::array<uint8_t, kReceiveSize> received{};
+};
+
+SimTcpSession::SimTcpSession(SimEventLoop& loop, int socket, SimProcessor& processor,
+                             SimTcpCounters& counters, int heartbeatPeriodMs,
+                             std::function<void()> onFinished)
+    : m_loop(loop), m_io(std::make_unique<Io>(loop.Context(), socket)), m_processor(processor),
+      m_counters(counters),
       m_parser([this](const uint8_t* payload, int count) { HandlePayload(payload, count); },
                [this] { ++m_counters.heartbeatEchoes; }),
-      m_heartbeatPeriodMs(heartbeatPeriodMs) {}
+      m_onFinished(std::move(onFinished)), m_heartbeatPeriodMs(heartbeatPeriodMs),
+      m_nextHeartbeat(Clock::now() + std::chrono::milliseconds(heartbeatPeriodMs)) {}
 
-SimTcpSession::~SimTcpSession() {
-    Stop();
+SimTcpSession::~SimTcpSession() = default;
+
+bool SimTcpSession::HasUnreadInput() const {
+    if (!m_io->socket.is_open()) return false;
+    uint8_t byte;
+    const ssize_t peeked = ::recv(m_io->socket.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked >= 0; // 0: its end; more: bytes
 }
 
 void SimTcpSession::Start() {
-    m_reader = std::thread([this] { ReaderThreadProc(); });
-    m_writer = std::thread([this] { WriterThreadProc(); });
+    m_loop.Post([self = shared_from_this()] {
+        if (self->m_stopped) return;
+        self->Receive();
+        self->Pump();
+    });
 }
 
 void SimTcpSession::Stop() {
-    // Once closed, the descriptor number may already belong to another socket.
-    if (m_closed) return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    // Wakes the reader out of its blocking receive.
-    ::shutdown(m_socket, SHUT_RDWR);
-    if (m_reader.joinable()) m_reader.join();
-    if (m_writer.joinable()) m_writer.join();
-    ::close(m_socket);
-    m_closed = true;
+    m_loop.RunAndWait([this] { StopOnLoop(); });
+}
+
+void SimTcpSession::StopOnLoop() {
+    if (m_stopped) return;
+    m_stopped = true;
+    m_finished = true;
+    asio::error_code ignored;
+    m_io->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    m_io->socket.close(ignored);
+    m_io->pumpTimer.cancel();
+    m_io->pieceTimer.cancel();
 }
 
 void SimTcpSession::QueueReply(const SimRecord& reply) {
@@ -52,7 +84,7 @@ void SimTcpSession::QueueReply(const SimReply& reply) {
     // A damaged copy: the frame cut short, so its length reaches into the good one.
     if (reply.damagedBefore)
         item.before.assign(item.bytes.begin(), item.bytes.begin() + item.bytes.size() / 2);
-    if (reply.heartbeatAfter) item.after = {'$', 'H', 'B', '$'};
+    if (reply.heartbeatAfter) item.after = kHeartbeat;
     Enqueue(std::move(item));
 }
 
@@ -61,35 +93,47 @@ void SimTcpSession::QueueRaw(std::vector<uint8_t> bytes) {
 }
 
 void SimTcpSession::SetHeartbeatPeriod(int periodMs) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_heartbeatPeriodMs = periodMs;
-    }
-    m_wake.notify_all();
+    m_loop.Post([self = shared_from_this(), periodMs] {
+        if (self->m_stopped) return;
+        self->m_heartbeatPeriodMs = periodMs;
+        // A shortened period takes effect at once.
+        if (periodMs > 0)
+            self->m_nextHeartbeat =
+                std::min(self->m_nextHeartbeat, Clock::now() + std::chrono::milliseconds(periodMs));
+        self->Pump();
+    });
 }
 
 void SimTcpSession::Enqueue(Outgoing item) {
-    {
-        std::lock_guard lock(m_mutex);
+    auto insert = [self = shared_from_this(), item = std::move(item)]() mutable {
+        if (self->m_stopped || self->m_finished) return;
         // Keep the queue ordered by due time; equal times keep their order.
+        auto& queue = self->m_outgoing;
         auto position = std::upper_bound(
-            m_outgoing.begin(), m_outgoing.end(), item.due,
+            queue.begin(), queue.end(), item.due,
             [](Clock::time_point due, const Outgoing& queued) { return due < queued.due; });
-        m_outgoing.insert(position, std::move(item));
-    }
-    m_wake.notify_all();
+        queue.insert(position, std::move(item));
+        self->Pump();
+    };
+    if (m_loop.OnLoopThread())
+        insert();
+    else
+        m_loop.Post(std::move(insert));
 }
 
-void SimTcpSession::ReaderThreadProc() {
-    uint8_t buffer[kReceiveSize];
-    for (;;) {
-        const ssize_t received = ::recv(m_socket, buffer, sizeof buffer, 0);
-        if (received <= 0) break;
-        m_parser.Feed(buffer, static_cast<int>(received));
-        CountBadChecksums();
-    }
-    m_finished = true;
-    m_wake.notify_all();
+void SimTcpSession::Receive() {
+    m_io->socket.async_read_some(asio::buffer(m_io->received),
+                                 [self = shared_from_this()](asio::error_code error, size_t count) {
+                                     if (self->m_stopped) return;
+                                     if (error || count == 0) {
+                                         self->EndConnection();
+                                         return;
+                                     }
+                                     self->m_parser.Feed(self->m_io->received.data(),
+                                                         static_cast<int>(count));
+                                     self->CountBadChecksums();
+                                     self->Receive();
+                                 });
 }
 
 // A damaged frame counts before anything that came behind it is answered,
@@ -111,38 +155,39 @@ void SimTcpSession::HandlePayload(const uint8_t* payload, int count) {
     for (const SimReply& reply : m_processor.Answer(payload + 1, count - 1)) QueueReply(reply);
 }
 
-void SimTcpSession::WriterThreadProc() {
-    std::unique_lock lock(m_mutex);
-    auto nextHeartbeat = Clock::now() + std::chrono::milliseconds(m_heartbeatPeriodMs);
-    while (!m_stopping && !m_finished) {
-        const auto now = Clock::now();
-        if (!m_outgoing.empty() && m_outgoing.front().due <= now) {
-            Outgoing item = std::move(m_outgoing.front());
-            m_outgoing.pop_front();
-            lock.unlock();
-            if (item.isReply)
-                SendReplyFrame(std::move(item));
-            else
-                SendAll(item.bytes.data(), item.bytes.size());
-            lock.lock();
-            continue;
-        }
-        if (m_heartbeatPeriodMs > 0 && nextHeartbeat <= now) {
-            nextHeartbeat = now + std::chrono::milliseconds(m_heartbeatPeriodMs);
-            lock.unlock();
-            if (!m_processor.IsSilent() && SendAll(reinterpret_cast<const uint8_t*>(kHeartbeat), 4))
-                ++m_counters.heartbeatsSent;
-            lock.lock();
-            continue;
-        }
-        auto wakeAt = m_heartbeatPeriodMs > 0 ? nextHeartbeat : now + std::chrono::hours(1);
-        if (!m_outgoing.empty()) wakeAt = std::min(wakeAt, m_outgoing.front().due);
-        m_wake.wait_until(lock, wakeAt);
-        // A shortened period takes effect at once.
-        if (m_heartbeatPeriodMs > 0)
-            nextHeartbeat = std::min(nextHeartbeat,
-                                     Clock::now() + std::chrono::milliseconds(m_heartbeatPeriodMs));
+void SimTcpSession::Pump() {
+    if (m_stopped || m_finished || m_writing) return;
+    const auto now = Clock::now();
+    if (!m_outgoing.empty() && m_outgoing.front().due <= now) {
+        Outgoing item = std::move(m_outgoing.front());
+        m_outgoing.pop_front();
+        if (item.isReply)
+            SendReplyFrame(std::move(item));
+        else
+            Write(std::make_shared<std::vector<uint8_t>>(std::move(item.bytes)), nullptr);
+        return;
     }
+    if (m_heartbeatPeriodMs > 0 && m_nextHeartbeat <= now) {
+        m_nextHeartbeat = now + std::chrono::milliseconds(m_heartbeatPeriodMs);
+        if (!m_processor.IsSilent()) {
+            Write(std::make_shared<std::vector<uint8_t>>(kHeartbeat), [this](bool sent) {
+                if (sent) ++m_counters.heartbeatsSent;
+            });
+            return;
+        }
+    }
+    auto wakeAt = Clock::time_point::max();
+    if (m_heartbeatPeriodMs > 0) wakeAt = m_nextHeartbeat;
+    if (!m_outgoing.empty()) wakeAt = std::min(wakeAt, m_outgoing.front().due);
+    if (wakeAt == Clock::time_point::max()) {
+        m_io->pumpTimer.cancel();
+        return;
+    }
+    // Re-arming cancels the wait before; its cancelled handler does nothing.
+    m_io->pumpTimer.expires_at(wakeAt);
+    m_io->pumpTimer.async_wait([self = shared_from_this()](asio::error_code error) {
+        if (!error) self->Pump();
+    });
 }
 
 void SimTcpSession::SendReplyFrame(Outgoing item) {
@@ -150,28 +195,61 @@ void SimTcpSession::SendReplyFrame(Outgoing item) {
     const int number = ++m_counters.replyFrames;
     if (faults.corruptChecksumNumber > 0 && number == faults.corruptChecksumNumber)
         item.bytes.back() ^= 0xFF;
-    std::vector<uint8_t> frame = std::move(item.before);
-    frame.insert(frame.end(), item.bytes.begin(), item.bytes.end());
-    frame.insert(frame.end(), item.after.begin(), item.after.end());
+    auto frame = std::make_shared<std::vector<uint8_t>>(std::move(item.before));
+    frame->insert(frame->end(), item.bytes.begin(), item.bytes.end());
+    frame->insert(frame->end(), item.after.begin(), item.after.end());
     if (faults.pieceSize <= 0) {
-        SendAll(frame.data(), frame.size());
+        Write(std::move(frame), nullptr);
         return;
     }
-    for (size_t sent = 0; sent < frame.size();) {
-        const size_t piece = std::min(frame.size() - sent, static_cast<size_t>(faults.pieceSize));
-        if (!SendAll(frame.data() + sent, piece)) return;
-        sent += piece;
-        if (sent < frame.size())
-            std::this_thread::sleep_for(std::chrono::milliseconds(faults.pieceGapMs));
-    }
+    SendPieces(std::move(frame), 0, faults.pieceSize, faults.pieceGapMs);
 }
 
-bool SimTcpSession::SendAll(const uint8_t* bytes, size_t count) {
-    while (count > 0) {
-        const ssize_t sent = ::send(m_socket, bytes, count, MSG_NOSIGNAL);
-        if (sent <= 0) return false;
-        bytes += sent;
-        count -= static_cast<size_t>(sent);
-    }
-    return true;
+void SimTcpSession::SendPieces(std::shared_ptr<std::vector<uint8_t>> frame, size_t sent,
+                               int pieceSize, int gapMs) {
+    const size_t piece = std::min(frame->size() - sent, static_cast<size_t>(pieceSize));
+    m_writing = true;
+    asio::async_write(m_io->socket, asio::buffer(frame->data() + sent, piece),
+                      [self = shared_from_this(), frame, next = sent + piece, pieceSize,
+                       gapMs](asio::error_code error, size_t) {
+                          if (self->m_stopped) return;
+                          if (error || next >= frame->size()) {
+                              self->m_writing = false;
+                              if (error)
+                                  self->EndConnection();
+                              else
+                                  self->Pump();
+                              return;
+                          }
+                          self->m_io->pieceTimer.expires_after(std::chrono::milliseconds(gapMs));
+                          self->m_io->pieceTimer.async_wait(
+                              [self, frame, next, pieceSize, gapMs](asio::error_code waitError) {
+                                  if (self->m_stopped || waitError) return;
+                                  self->SendPieces(frame, next, pieceSize, gapMs);
+                              });
+                      });
+}
+
+void SimTcpSession::Write(std::shared_ptr<std::vector<uint8_t>> bytes,
+                          std::function<void(bool)> done) {
+    m_writing = true;
+    asio::async_write(
+        m_io->socket, asio::buffer(*bytes),
+        [self = shared_from_this(), bytes, done = std::move(done)](asio::error_code error, size_t) {
+            if (self->m_stopped) return;
+            self->m_writing = false;
+            if (done) done(!error);
+            if (error)
+                self->EndConnection();
+            else
+                self->Pump();
+        });
+}
+
+// The editor is gone: nothing more is sent; the server takes the session away.
+void SimTcpSession::EndConnection() {
+    if (m_finished.exchange(true)) return;
+    m_io->pumpTimer.cancel();
+    m_io->pieceTimer.cancel();
+    if (m_onFinished) m_onFinished();
 }

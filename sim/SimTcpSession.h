@@ -5,11 +5,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
+#include <functional>
+#include <memory>
 #include <vector>
+
+class SimEventLoop;
 
 // Counters a TCP server keeps over all its sessions.
 struct SimTcpCounters {
@@ -20,22 +21,28 @@ struct SimTcpCounters {
     std::atomic<int> radioFrames{0}; // frames tagged for the radio module
 };
 
-// One connected editor: a reader thread that cuts the byte stream into frames
-// and hands the commands to the processor, and a writer thread that sends the
-// replies when they are due and the heartbeat "$HB$" every period.
-class SimTcpSession {
+// One connected editor, served on the event loop: what it sends is cut into
+// frames and the commands handed to the processor; the replies leave when
+// they are due, one after the other, and the heartbeat "$HB$" every period.
+// Held by a shared pointer: the loop's pending work keeps it alive.
+class SimTcpSession : public std::enable_shared_from_this<SimTcpSession> {
 public:
-    SimTcpSession(int socket, SimProcessor& processor, SimTcpCounters& counters,
-                  int heartbeatPeriodMs);
-    ~SimTcpSession(); // stops
+    // Takes over the connected socket. onFinished runs on the loop once the
+    // editor closed its side (or the connection failed).
+    SimTcpSession(SimEventLoop& loop, int socket, SimProcessor& processor, SimTcpCounters& counters,
+                  int heartbeatPeriodMs, std::function<void()> onFinished);
+    ~SimTcpSession();
     SimTcpSession(const SimTcpSession&) = delete;
     SimTcpSession& operator=(const SimTcpSession&) = delete;
 
     void Start();
-    // Closes the connection and joins both threads.
+    // Closes the connection; once it returns, nothing more is sent, received
+    // or handed to the processor. From any thread.
     void Stop();
-    // The editor closed its side (or the connection failed).
+    // The editor closed its side (or the connection failed), or it was stopped.
     bool Finished() const { return m_finished; }
+    // Bytes or the editor's end are waiting to be taken in (on the loop).
+    bool HasUnreadInput() const;
 
     // Queues a reply made without a command, due when the processor gets to it.
     void QueueReply(const SimRecord& reply);
@@ -54,28 +61,35 @@ private:
         std::vector<uint8_t> before; // sent in the same write ahead of the frame
         std::vector<uint8_t> after;  // ... and behind it
     };
+    struct Io; // the socket and timers
 
-    void ReaderThreadProc();
-    void WriterThreadProc();
+    // Everything below runs on the loop's thread.
+    void Receive();
     void CountBadChecksums();
     void HandlePayload(const uint8_t* payload, int count);
     void Enqueue(Outgoing item);
+    // Sends what is due, or sleeps until something is.
+    void Pump();
     void SendReplyFrame(Outgoing item);
-    bool SendAll(const uint8_t* bytes, size_t count);
+    void SendPieces(std::shared_ptr<std::vector<uint8_t>> frame, size_t sent, int pieceSize,
+                    int gapMs);
+    // Writes bytes whole; then runs done (with whether they went) and pumps on.
+    void Write(std::shared_ptr<std::vector<uint8_t>> bytes, std::function<void(bool)> done);
+    void EndConnection();
+    void StopOnLoop();
 
-    const int m_socket;
+    SimEventLoop& m_loop;
+    std::unique_ptr<Io> m_io;
     SimProcessor& m_processor;
     SimTcpCounters& m_counters;
     SimFrameParser m_parser;
-    int m_badChecksumsCounted = 0; // of the parser's, added to m_counters (reader thread only)
+    int m_badChecksumsCounted = 0; // of the parser's, added to m_counters
+    std::function<void()> m_onFinished;
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
     std::deque<Outgoing> m_outgoing; // ordered by due time
     int m_heartbeatPeriodMs;
-    bool m_stopping = false;
+    Clock::time_point m_nextHeartbeat;
+    bool m_writing = false;
+    bool m_stopped = false;
     std::atomic<bool> m_finished{false};
-    bool m_closed = false;
-    std::thread m_reader;
-    std::thread m_writer;
 };

@@ -2,12 +2,12 @@
 
 namespace fx {
 
-SoakHistory::SoakHistory() {
-    SetImageEditObserver(this);
+SoakHistory::SoakHistory(Processor& processor) : m_processor(processor) {
+    m_processor.EditObserver().store(this);
 }
 
 SoakHistory::~SoakHistory() {
-    SetImageEditObserver(nullptr);
+    m_processor.EditObserver().store(nullptr);
 }
 
 void SoakHistory::ImageEdited(const ImageEdit& edit) {

@@ -1,8 +1,9 @@
-// fxtune-soak: drives the editor's core against the simulated processor in
-// this process for a while, with faults, and checks that nothing is lost.
-// Prints one summary line; exit 0 pass, 1 an invariant broken, 2 usage.
+// fxtune-soak: drives the editor's core against simulated processors in
+// this process for a while, one or several at once, with faults, and checks
+// that nothing is lost. Prints one summary line; exit 0 pass, 1 an invariant
+// broken, 2 usage.
 
-#include "SoakRun.h"
+#include "SoakFleet.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,8 +16,11 @@
 
 namespace {
 
+constexpr int kMaxProcessors = 64;
+
 struct SoakOptions {
     int minutes = 60;
+    int processors = 1;
     uint64_t seed = 0;
     bool seedGiven = false;
 };
@@ -37,6 +41,9 @@ bool ParseOptions(int argc, char** argv, SoakOptions* options) {
         unsigned long long value = 0;
         if (name == "--minutes" && ParseNumber(argv[++i], 24 * 60, &value) && value > 0) {
             options->minutes = static_cast<int>(value);
+        } else if (name == "--processors" && ParseNumber(argv[++i], kMaxProcessors, &value) &&
+                   value > 0) {
+            options->processors = static_cast<int>(value);
         } else if (name == "--seed" && ParseNumber(argv[++i], UINT64_MAX, &value)) {
             options->seed = value;
             options->seedGiven = true;
@@ -52,7 +59,7 @@ bool ParseOptions(int argc, char** argv, SoakOptions* options) {
 int main(int argc, char** argv) {
     SoakOptions options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: fxtune-soak [--minutes N] [--seed S]\n");
+        std::fprintf(stderr, "usage: fxtune-soak [--minutes N] [--processors N] [--seed S]\n");
         return 2;
     }
     // One heap for every thread: glibc otherwise gives threads arenas of their
@@ -73,11 +80,11 @@ int main(int argc, char** argv) {
     bool passed = false;
     std::string summary, violation, recent;
     {
-        fx::SoakRun run(options.minutes, options.seed, folder);
-        passed = run.Run();
-        summary = run.Summary();
-        violation = run.FirstViolation();
-        recent = run.RecentActions();
+        fx::SoakFleet fleet(options.processors, options.minutes, options.seed, folder);
+        passed = fleet.Run();
+        summary = fleet.Summary();
+        violation = fleet.FirstViolation();
+        recent = fleet.RecentActions();
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

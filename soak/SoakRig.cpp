@@ -4,6 +4,7 @@
 #include "link/HidDevice.h"
 #include "link/LinkState.h"
 #include "link/NetLink.h"
+#include "link/TextFormat.h"
 #include "link/UsbLink.h"
 
 #include <chrono>
@@ -20,14 +21,16 @@ constexpr uint8_t kResetConfirm = 0xAA;
 
 } // namespace
 
-SoakRig::SoakRig() {
-    SetHidBackend(&m_usb);
+SoakRig::SoakRig(Processor& editor, SimEventLoop& loop, SoakHidBackend& usb, int index)
+    : m_editor(editor), m_usbBackend(usb), m_server(m_processor, loop),
+      m_usb(m_processor, FormatText("/dev/hidraw-virtual%d", index)) {
+    m_usbBackend.Attach(m_editor.Link(), &m_usb);
 }
 
 SoakRig::~SoakRig() {
     Close();
     m_server.Stop();
-    SetHidBackend(nullptr);
+    m_usbBackend.Attach(m_editor.Link(), nullptr);
 }
 
 bool SoakRig::Start() {
@@ -35,6 +38,7 @@ bool SoakRig::Start() {
 }
 
 bool SoakRig::Open(SoakTransport transport) {
+    ProcessorScope scope(m_editor);
     Close();
     m_transport = transport;
     if (transport == SoakTransport::Network) {
@@ -48,6 +52,7 @@ bool SoakRig::Open(SoakTransport transport) {
 }
 
 void SoakRig::Close() {
+    ProcessorScope scope(m_editor);
     if (m_transport == SoakTransport::Network) {
         NetDisconnect(LinkUsable());
     } else if (LinkUsable()) {
@@ -83,6 +88,7 @@ void SoakRig::SetHeartbeats(bool on) {
 }
 
 void SoakRig::WaitForLinkGone(int timeoutMs) {
+    ProcessorScope scope(m_editor);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (LinkUsable() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

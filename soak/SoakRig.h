@@ -1,19 +1,25 @@
 #pragma once
 
+#include "SoakHidBackend.h"
+#include "sim/SimEventLoop.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 #include "sim/VirtualHidBackend.h"
+#include "state/Processor.h"
 
 namespace fx {
 
 enum class SoakTransport { Network, Usb };
 
-// The simulated processor in this process, reachable both ways: its TCP
-// server on 127.0.0.1 (a free port) and the virtual HID device. Opens and
-// closes the editor's link over either, and breaks it as the world would.
+// One simulated processor in this process, reachable both ways: its TCP
+// server on 127.0.0.1 (a free port, served by the shared loop) and its
+// virtual HID device. Opens and closes the editor's link to it (the link of
+// the editor's processor object) over either, and breaks it as the world
+// would.
 class SoakRig {
 public:
-    SoakRig();
+    // The index names the virtual device.
+    SoakRig(Processor& editor, SimEventLoop& loop, SoakHidBackend& usb, int index);
     ~SoakRig();
     SoakRig(const SoakRig&) = delete;
     SoakRig& operator=(const SoakRig&) = delete;
@@ -40,14 +46,16 @@ public:
     // The processor's heartbeat on the network stops (replies still come) or resumes.
     void SetHeartbeats(bool on);
 
-    SimProcessor& Processor() { return m_processor; }
+    SimProcessor& Simulated() { return m_processor; }
 
 private:
     void WaitForLinkGone(int timeoutMs);
 
+    Processor& m_editor;
+    SoakHidBackend& m_usbBackend;
     SimProcessor m_processor;
-    SimTcpServer m_server{m_processor};
-    VirtualHidBackend m_usb{m_processor};
+    SimTcpServer m_server;
+    VirtualHidBackend m_usb;
     SoakTransport m_transport = SoakTransport::Network;
 };
 

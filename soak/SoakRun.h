@@ -1,10 +1,14 @@
 #pragma once
 
-#include "ProcessGauge.h"
+#include "SoakGauge.h"
+#include "SoakHidBackend.h"
 #include "SoakHistory.h"
 #include "SoakRig.h"
 #include "SoakView.h"
+#include "sim/SimEventLoop.h"
+#include "state/Processor.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -20,22 +24,41 @@ namespace fx {
 struct SoakCounts {
     long edits = 0, reads = 0, writes = 0, stores = 0, loads = 0, saves = 0;
     long undos = 0, redos = 0, faults = 0, checks = 0, mismatches = 0;
+
+    SoakCounts& operator+=(const SoakCounts& other);
 };
 
-// Drives the editor's core against the simulated processor for a while:
-// random edits on every page's parameters, whole reads and writes, machine
-// modes, mode-file saves, undo and redo, with faults switched on and off.
-// At every quiet point and at the end the processor's memory must equal the
-// editor's parameters wherever the editor claims to know them.
+// What the runs of one soak share.
+struct SoakShared {
+    SimEventLoop& loop;        // serves every simulated processor's network side
+    SoakHidBackend& usb;       // every simulated processor's USB side
+    SoakGauge& gauge;          // measures the process at the runs' quiet points
+    std::atomic<bool>& failed; // set by the first run that finds an invariant broken
+};
+
+// Drives one processor (a processor object of the editor's core against a
+// simulated processor of its own) for a while: random edits on every page's
+// parameters, whole reads and writes, machine modes, mode-file saves, undo
+// and redo, with faults switched on and off. At every quiet point and at the
+// end the simulated processor's memory must equal the editor's parameters
+// wherever the editor claims to know them. Runs on a thread of its own
+// beside the other processors' runs; stops early when one of them fails.
 class SoakRun {
 public:
-    SoakRun(int minutes, uint64_t seed, std::filesystem::path folder);
+    // A run shorter than this measures memory and threads from its first
+    // fifth, a longer one from minute 5.
+    static constexpr int kShortRunMinutes = 10;
+
+    SoakRun(int index, int minutes, uint64_t seed, const std::filesystem::path& folder,
+            SoakShared shared);
 
     // Runs to the end; true when no invariant was broken. The first broken
     // one is in FirstViolation().
     bool Run();
-    std::string Summary() const;
+    int Index() const { return m_index; }
+    const SoakCounts& Counts() const { return m_counts; }
     const std::string& FirstViolation() const { return m_violation; }
+    std::chrono::steady_clock::time_point ViolationTime() const { return m_violationTime; }
     // The last actions before the end, oldest first, one a line.
     std::string RecentActions() const;
 
@@ -71,23 +94,25 @@ private:
     int Pick(int low, int high); // inclusive
     bool Chance(double p);
 
+    const int m_index;
     const int m_minutes;
-    const uint64_t m_seed;
     const std::filesystem::path m_folder;
+    SoakShared m_shared;
     std::mt19937_64 m_random;
-    SoakView m_view;
-    SoakHistory m_history;
+    Processor m_editor; // before everything that works with it
+    SoakView m_view{m_editor};
+    SoakHistory m_history{m_editor};
     SoakRig m_rig;
     SoakCounts m_counts;
     std::string m_violation;
+    Clock::time_point m_violationTime{};
     // Whether the editor claims to hold what the processor holds: after a
     // whole read or write that completed, until its link is seen gone or a
     // job or command reports it did not finish.
     bool m_knows = false;
     bool m_wireFaults = false;
     Clock::time_point m_start, m_nextFaultSwitch, m_nextQuiet, m_gaugeFrom;
-    ProcessGauge m_gaugeFirst, m_gaugeLast;
-    bool m_gaugeTaken = false;
+    int m_gaugeArrivals = 0; // at the shared gauge: the start, then the end
     SoakTransport m_gaugeTransport = SoakTransport::Network;
     std::deque<std::string> m_recent;
     std::map<std::string, std::vector<uint8_t>> m_savedFiles; // what each path holds

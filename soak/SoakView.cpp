@@ -4,12 +4,12 @@
 
 namespace fx {
 
-SoakView::SoakView() {
-    SetViewNotifier(this);
+SoakView::SoakView(Processor& processor) : m_processor(processor) {
+    m_processor.Link().SetViewNotifier(this);
 }
 
 SoakView::~SoakView() {
-    SetViewNotifier(nullptr);
+    m_processor.Link().SetViewNotifier(nullptr);
 }
 
 void SoakView::PostViewMessage(int message, intptr_t wParam, intptr_t) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ViewNotifier.h"
+#include "state/Processor.h"
 #include "state/SyncJobs.h"
 
 #include <condition_variable>
@@ -8,10 +9,11 @@
 
 namespace fx {
 
-// The soak's window: counts the whole-image jobs as they end and how.
+// The soak's window of one processor: counts its whole-image jobs as they
+// end and how.
 class SoakView : public IViewNotifier {
 public:
-    SoakView();
+    explicit SoakView(Processor& processor);
     ~SoakView() override;
     SoakView(const SoakView&) = delete;
     SoakView& operator=(const SoakView&) = delete;
@@ -26,6 +28,7 @@ public:
     bool WaitForEnd(bool write, int before, int timeoutMs) const;
 
 private:
+    Processor& m_processor;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     int m_readsEnded = 0;

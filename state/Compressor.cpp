@@ -30,6 +30,12 @@ float FloatAt(const uint8_t* values, int index) {
 }
 } // namespace
 
+CompressorValues CompressorOnPageSteps(double thresholdDb, double ratio, double attackMs,
+                                       double releaseMs) {
+    return {static_cast<float>(std::round(thresholdDb)), std::round(ratio * 10.0) / 10.0,
+            std::round(attackMs), std::round(releaseMs)};
+}
+
 int CompressorBlock(int index) {
     if (!IsValidIndex(index)) return -1;
     return index == kRecordVarIndex ? kRecordBlock : index + 5;
@@ -79,4 +85,12 @@ void SetCompressor(int index, double thresholdDb, double ratio, double attackMs,
 bool CompressorActive(int index) {
     if (!IsValidIndex(index)) return false;
     return GetDspParam(CompressorBlock(index), CompressorSwitchParameter(index)) == 0;
+}
+
+void SetCompressorActive(int index, bool on) {
+    if (!IsValidIndex(index)) {
+        DebugLog("SetCompressorActive: index %d out of range\n", index);
+        return;
+    }
+    SetDspParam(CompressorBlock(index), CompressorSwitchParameter(index), on ? 0 : 1);
 }

@@ -23,6 +23,11 @@ constexpr double kCompAttackMaxMs = 100.0;
 constexpr double kCompReleaseMinMs = 1.0;
 constexpr double kCompReleaseMaxMs = 1000.0;
 
+// The settings on the pages' slider steps: threshold, attack and release in
+// whole dB and ms, the ratio in tenths (the automatic level's likewise).
+CompressorValues CompressorOnPageSteps(double thresholdDb, double ratio, double attackMs,
+                                       double releaseMs);
+
 // DSP block and parameter of a compressor's record and of its switch
 // (LowByte, 0 = active); -1 for an index outside 0..8.
 int CompressorBlock(int index);
@@ -40,3 +45,6 @@ CompressorValues DecodeCompressorRecord(const uint8_t* values);
 void SetCompressor(int index, double thresholdDb, double ratio, double attackMs, double releaseMs);
 // The switch of the index is on (its editor value is 0).
 bool CompressorActive(int index);
+// Switches the compressor of the index on or off (its switch parameter: 0 on,
+// 1 off), as the page's "Compressor Switch" does. Nothing for a bad index.
+void SetCompressorActive(int index, bool on);

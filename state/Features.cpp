@@ -68,6 +68,10 @@ bool AutoLevelOn() {
     return GetDspParam(kAutoLevelBlock, kAutoLevelSwitchParameter) == 0.0;
 }
 
+void SetAutoLevelOn(bool on) {
+    SetDspParam(kAutoLevelBlock, kAutoLevelSwitchParameter, on ? 0 : 1);
+}
+
 void SetAutoLevel(double thresholdDb, double ratio, double attackMs, double releaseMs) {
     g_AutoLevel() = {static_cast<float>(thresholdDb), ratio, attackMs, releaseMs};
     const auto values = EncodeCompressorRecord(thresholdDb, ratio, attackMs, releaseMs);

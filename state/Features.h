@@ -46,6 +46,8 @@ std::vector<BassBoostWrite> BassBoostWrites(float g, float previous);
 void SetBassBoost(double g);
 
 bool AutoLevelOn();
+// Switches the automatic level on or off (parameter 15: 0 on, 1 off).
+void SetAutoLevelOn(bool on);
 
 // Remembers the four settings (g_AutoLevel) and writes block 4 parameter 14
 // in the compressor layout (EncodeCompressorRecord).

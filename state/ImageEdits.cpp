@@ -6,6 +6,7 @@
 #include "state/DeviceMirrors.h"
 #include "state/EqMath.h"
 #include "state/ParamImage.h"
+#include "state/Processor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +16,6 @@ namespace fx {
 
 namespace {
 
-std::atomic<IImageEditObserver*> g_observer{nullptr};
-
 // The edit being gathered on this thread, and how deep its scopes are.
 thread_local int t_scopeDepth = 0;
 thread_local ImageEdit t_pending;
@@ -24,7 +23,7 @@ thread_local ImageEdit t_pending;
 thread_local int t_replaying = 0;
 
 void Report(const ImageEdit& edit) {
-    IImageEditObserver* observer = g_observer.load();
+    IImageEditObserver* observer = CurrentProcessor().EditObserver().load();
     if (observer != nullptr && !edit.changes.empty()) observer->ImageEdited(edit);
 }
 
@@ -125,7 +124,7 @@ void ApplyMachineSettings(int address, const std::vector<uint8_t>& bytes) {
 } // namespace
 
 void SetImageEditObserver(IImageEditObserver* observer) {
-    g_observer = observer;
+    CurrentProcessor().EditObserver().store(observer);
 }
 
 ImageEditScope::ImageEditScope(ImageEditKind kind, int eqSet) {
@@ -140,7 +139,7 @@ ImageEditScope::~ImageEditScope() {
 }
 
 void NoteImageChange(int address, const uint8_t* before, const uint8_t* after, int size) {
-    if (t_replaying > 0 || g_observer.load() == nullptr || size <= 0) return;
+    if (t_replaying > 0 || CurrentProcessor().EditObserver().load() == nullptr || size <= 0) return;
     if (std::memcmp(before, after, static_cast<size_t>(size)) == 0) return;
     ImageBytes change{address, {before, before + size}, {after, after + size}};
     if (t_scopeDepth > 0) {
@@ -153,7 +152,7 @@ void NoteImageChange(int address, const uint8_t* before, const uint8_t* after, i
 }
 
 void NoteImageReplaced() {
-    IImageEditObserver* observer = g_observer.load();
+    IImageEditObserver* observer = CurrentProcessor().EditObserver().load();
     if (observer != nullptr && t_replaying == 0) observer->ImageReplaced();
 }
 

@@ -1,10 +1,11 @@
 #include "state/JobThreads.h"
 
+#include "state/Processor.h"
+
 #include <algorithm>
 
 JobThreads& JobThreads::Instance() {
-    static JobThreads instance;
-    return instance;
+    return fx::CurrentProcessor().JobThreadsOf();
 }
 
 JobThreads::~JobThreads() {

@@ -7,11 +7,15 @@
 #include <thread>
 #include <vector>
 
-// The threads of the whole-image jobs, one per job. Finished threads are
-// joined when the next job starts, the rest when the run ends or when
-// JoinAll is called, so no job thread outlives the program's globals.
+// The threads of one processor's whole-image jobs, one per job. Finished
+// threads are joined when the next job starts, the rest when the processor
+// goes or when JoinAll is called, so no job thread outlives its processor.
 class JobThreads {
 public:
+    JobThreads() = default;
+    JobThreads(const JobThreads&) = delete;
+    JobThreads& operator=(const JobThreads&) = delete;
+    // The current processor's (state/Processor.h).
     static JobThreads& Instance();
     ~JobThreads();
 

@@ -6,10 +6,13 @@
 #include "link/LinkState.h"
 #include "state/DeviceMirrors.h"
 #include "state/JobUi.h"
+#include "state/Processor.h"
 
 #include <algorithm>
 
-std::atomic<int> g_PendingStoreMode{-1};
+std::atomic<int>& g_PendingStoreMode() {
+    return fx::CurrentProcessor().PendingStoreMode();
+}
 
 namespace {
 

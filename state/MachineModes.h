@@ -11,8 +11,8 @@
 constexpr int kMachineModeCount = 4;
 
 // The machine mode to store into once a mode file has been written to the
-// processor (-1 none); set from the file's name.
-extern std::atomic<int> g_PendingStoreMode;
+// current processor (-1 none); set from the file's name.
+std::atomic<int>& g_PendingStoreMode();
 
 // Mode numbers always pass through this before they are sent.
 int ClampMode(int mode);

@@ -88,3 +88,13 @@ bool IsMusicSourceName(const std::string& name) {
         if (FindMusicSourceByName(variant.resource, name)) return true;
     return false;
 }
+
+std::string FullMusicSourceName(int source) {
+    const MusicSourceChoice* choice = FindMusicSource(kUnlistedMusicInputDialog, source);
+    return choice ? choice->name : "";
+}
+
+std::string MusicSourceName(int source) {
+    const MusicSourceChoice* choice = FindMusicSource(MusicInputDialogFor(), source);
+    return choice ? choice->name : FullMusicSourceName(source);
+}

@@ -32,6 +32,14 @@ const MusicSourceChoice* FindMusicSourceByName(int dialogResource, const std::st
 // True when some variant shows a source under this name (ignoring case).
 bool IsMusicSourceName(const std::string& name);
 
+// Source k as the connected model's dialog names it, or as the full dialog
+// names it when the model does not offer it ("HDMI4"; "Android" on a model
+// that shows source 3 so); empty outside 0..13. Every verb and page that
+// names the selected source names it so.
+std::string MusicSourceName(int source);
+// Source k as the full dialog (all fourteen) names it; empty outside 0..13.
+std::string FullMusicSourceName(int source);
+
 // The DSP parameter of source k's input level.
 inline int MusicSourceLevelParameter(int source) {
     return kMusicSourceFirstLevelParameter + source;

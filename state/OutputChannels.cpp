@@ -9,6 +9,7 @@
 #include "state/ParamImage.h"
 
 #include <algorithm>
+#include <vector>
 
 const std::array<OutputSourceName, kOutputSourceCount> kOutputSourceNames = {{
     {"前置左", "CH-L"},
@@ -24,10 +25,10 @@ const std::array<OutputSourceName, kOutputSourceCount> kOutputSourceNames = {{
 uint8_t g_LinkFlags[kLinkFlagCount] = {1, 1, 1, 0, 0, 0, 0, 0};
 
 const std::array<CrossoverAlignmentRow, kCrossoverAlignmentCount> CrossoverAlignment = {{
-    {"LinkwitzRiely 12dB", {10, 10, 1, 1}, {11, 11, 1, 1}},
-    {"LinkwitzRiely 24dB", {12, 12, 1, 1}, {13, 13, 1, 1}},
-    {"LinkwitzRiely 36dB", {14, 10, 14, 10}, {15, 11, 15, 11}},
-    {"LinkwitzRiely 48dB", {18, 20, 18, 20}, {19, 21, 19, 21}},
+    {"Linkwitz-Riley 12dB", {10, 10, 1, 1}, {11, 11, 1, 1}},
+    {"Linkwitz-Riley 24dB", {12, 12, 1, 1}, {13, 13, 1, 1}},
+    {"Linkwitz-Riley 36dB", {14, 10, 14, 10}, {15, 11, 15, 11}},
+    {"Linkwitz-Riley 48dB", {18, 20, 18, 20}, {19, 21, 19, 21}},
     {"Bessel 12dB", {8, 1, 1, 1}, {9, 1, 1, 1}},
     {"Bessel 18dB", {8, 10, 1, 1}, {9, 11, 1, 1}},
     {"Bessel 24dB", {8, 8, 1, 1}, {9, 9, 1, 1}},
@@ -206,4 +207,24 @@ void SetCompoundBand(int set, int band, const SectionTypes& types, double freque
         const EqBandRecord stored = StoredBand(set, band + s);
         SetEqBand(set, band + s, types[s], frequency, stored.gain, stored.q);
     }
+}
+
+bool CrossoverBandIsCrossover() {
+    const SectionTypes types = StoredSectionTypes(OutputEqSet(kCrossoverChannel), kCrossoverBand);
+    return IsLowPassLike(types[0]) || IsHighPassLike(types[0]);
+}
+
+void SetCrossoverBand(int alignment, bool lowPass, double frequency) {
+    const fx::ImageEditScope edit;
+    const int set = OutputEqSet(kCrossoverChannel);
+    const SectionTypes types = CrossoverSections(alignment, lowPass);
+    if (CrossoverBandIsCrossover()) {
+        SetCompoundBand(set, kCrossoverBand, types, frequency);
+        return;
+    }
+    constexpr double kFlatSectionQ = 0.707;
+    std::vector<EqBandWrite> writes;
+    for (int s = 0; s < kCompoundSections; ++s)
+        writes.push_back({kCrossoverBand + s, types[s], frequency, 0.0, kFlatSectionQ});
+    SetEqBands(set, writes);
 }

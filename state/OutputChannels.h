@@ -136,3 +136,11 @@ SectionTypes StoredSectionTypes(int set, int band);
 // Writes a compound band and its three sections with new types at one
 // frequency; each keeps its stored gain and Q.
 void SetCompoundBand(int set, int band, const SectionTypes& types, double frequency);
+// Makes CH 6's crossover band a crossover of the alignment, low-pass or
+// high-pass, at frequency, whatever its sections held before: a band that
+// already was a crossover keeps each section's gain and Q (as choosing an
+// alignment on the page does); any other starts its sections flat (0 dB,
+// Q 0.707), so no peaking gain survives in a crossover section.
+void SetCrossoverBand(int alignment, bool lowPass, double frequency);
+// Whether CH 6's crossover band is a low-pass or high-pass crossover now.
+bool CrossoverBandIsCrossover();

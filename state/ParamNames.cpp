@@ -6,11 +6,16 @@
 #include "state/Compressor.h"
 #include "state/DspParamTable.h"
 #include "state/EqMath.h"
+#include "state/MusicSources.h"
 #include "state/OutputChannels.h"
+#include "state/TextNumbers.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <numbers>
 
 namespace fx {
@@ -196,11 +201,6 @@ constexpr CompressorValueName kCompressorValues[kCompressorValueCount] = {
     {{"释放时间", " release time"}, F::TimeConstant},
 };
 
-// The fourteen music sources as the full music input dialog names them.
-constexpr const char* kMusicSources[14] = {"HDMI1",  "HDMI2",  "HDMI3",  "HDMI4", "HDMI5",
-                                           "SPDIF1", "SPDIF2", "SPDIF3", "COAX1", "COAX2",
-                                           "COAX3",  "AUX1",   "AUX2",   "AUX3"};
-
 // The owners of the sixteen EQ sets.
 constexpr Text2 kEqSetOwners[kEqSetCount] = {
     {"话筒A", "Mic A"},    {"话筒B", "Mic B"},    {"回声A", "Echo A"}, {"回声B", "Echo B"},
@@ -218,6 +218,16 @@ constexpr Text2 kSpeakers[8] = {
 constexpr Text2 kOn = {"开", "on"};
 constexpr Text2 kOff = {"关", "off"};
 
+// A name as typed, compared without case, spaces or punctuation; letters of
+// other scripts (UTF-8 bytes) are kept as they are.
+std::string FoldedName(const std::string& text) {
+    std::string folded;
+    for (unsigned char c : text) {
+        if (c >= 0x80 || std::isalnum(c)) folded += static_cast<char>(std::tolower(c));
+    }
+    return folded;
+}
+
 std::string Fill(const char* pattern, const std::string& label) {
     std::string text = pattern;
     const size_t at = text.find("%s");
@@ -234,7 +244,7 @@ std::string RuleLabel(const NameRule& rule, int block, int parameter, int langua
     case Label::Index:
         return std::to_string(parameter - rule.first + 1);
     case Label::MusicSource:
-        return kMusicSources[parameter - rule.first];
+        return FullMusicSourceName(parameter - rule.first);
     case Label::Channel:
         return ChannelOwner(block - 5, language);
     case Label::None:
@@ -429,8 +439,9 @@ ParamValue Selection(const uint8_t* image, const ParamItem& item, int language) 
     if (item.format == F::EchoType && (index == 0 || index == 1))
         return Words(index == 0 ? Text2{"单声回声", "Mono"} : Text2{"双声回声", "Stereo"}, language,
                      index);
-    if (item.format == F::MusicSource && index < 14)
-        return {kMusicSources[index], double(index), "", std::nullopt};
+    // The selected source as the model's music source dialog names it.
+    if (item.format == F::MusicSource && index < kMusicSourceCount)
+        return {MusicSourceName(index), double(index), "", std::nullopt};
     if (item.format == F::OutputSource && index < kOutputSourceCount) {
         const OutputSourceName& source = kOutputSourceNames[index];
         return Words({source.zh, source.en}, language, index);
@@ -459,7 +470,8 @@ ParamValue DspValue(const ParamItem& item, const uint8_t* image, int language) {
             return Measured(TenThousandthsFromStored(stored), "%.0f", "");
         return Measured(stored & 0xFF, "%.0f", "");
     case F::Milliseconds:
-        return Measured(SamplesToMs(stored), "%.1f", "ms");
+        return {MillisecondsText(SamplesToMs(stored), 1) + " ms", SamplesToMs(stored), "ms",
+                std::nullopt};
     case F::OnWhenSet:
         return Switch((stored & 0xFF) != 0, language, stored & 0xFF);
     case F::OnWhenClear:
@@ -548,6 +560,22 @@ const ParamItem* FindEqBandItem(int set, int band) {
     return FindParamItemAt(EqBandOffset(set, band));
 }
 
+const ParamItem* FindParamItemByName(const std::string& name) {
+    // Folded name -> item; nullptr where two items fold to one name.
+    static const std::map<std::string, const ParamItem*> byName = [] {
+        std::map<std::string, const ParamItem*> names;
+        for (const ParamItem& item : ParamItems()) {
+            for (int language : {kLanguageChinese, kLanguageEnglish}) {
+                const auto [at, added] = names.emplace(FoldedName(item.Name(language)), &item);
+                if (!added && at->second != &item) at->second = nullptr;
+            }
+        }
+        return names;
+    }();
+    const auto found = byName.find(FoldedName(name));
+    return found == byName.end() ? nullptr : found->second;
+}
+
 ParamValue ReadParamValue(const ParamItem& item, const uint8_t* image, int language) {
     if (item.block >= 0) return DspValue(item, image, language);
     return PanelValue(item, image, language);
@@ -559,11 +587,43 @@ std::string EqSetName(int set, int language) {
            (language == kLanguageChinese ? "均衡" : " EQ");
 }
 
+const char* const kEqSetChoices =
+    "0..15 or a name: mic-a, mic-b, echo-a, echo-b, reverb-a, reverb-b, music, ch1..ch8, rec";
+
+int EqSetFromText(const std::string& text) {
+    int number = 0;
+    if (ParseWholeNumber(text, 0, kEqSetCount - 1, number)) return number;
+    const std::string typed = FoldedName(text);
+    if (typed.empty()) return -1;
+    if (typed == "rec") return kEqSetCount - 1;
+    for (int set = 0; set < kEqSetCount; ++set) {
+        for (int language : {kLanguageChinese, kLanguageEnglish}) {
+            const std::string owner = FoldedName(kEqSetOwners[set].Of(language));
+            if (typed == owner || typed == FoldedName(EqSetName(set, language))) return set;
+        }
+    }
+    return -1;
+}
+
+namespace {
+constexpr int kPageTypeCount = EQ_HS + 1;
+constexpr Text2 kTypes[kPageTypeCount] = {{"关闭", "OFF"}, {"参量", "PEQ"}, {"低通", "LP"},
+                                          {"高通", "HP"},  {"低架", "LS"},  {"高架", "HS"}};
+} // namespace
+
 std::string EqTypeText(int type, int language) {
-    static constexpr Text2 kTypes[6] = {{"关闭", "OFF"}, {"参量", "PEQ"}, {"低通", "LP"},
-                                        {"高通", "HP"},  {"低架", "LS"},  {"高架", "HS"}};
-    if (type >= 0 && type < 6) return kTypes[type].Of(language);
+    if (type >= 0 && type < kPageTypeCount) return kTypes[type].Of(language);
     return (language == kLanguageChinese ? "类型" : "type ") + std::to_string(type);
+}
+
+int EqTypeFromText(const std::string& text) {
+    int number = 0;
+    if (ParseWholeNumber(text, 0, kPageTypeCount - 1, number)) return number;
+    const std::string typed = FoldedName(text);
+    for (int type = 0; type < kPageTypeCount; ++type)
+        if (typed == FoldedName(kTypes[type].zh) || typed == FoldedName(kTypes[type].en))
+            return type;
+    return -1;
 }
 
 std::string QText(double q) {

@@ -70,6 +70,10 @@ const std::vector<ParamItem>& ParamItems();
 const ParamItem* FindParamItemAt(int offset);
 const ParamItem* FindDspParamItem(int block, int parameter, int valueIndex = 0);
 const ParamItem* FindEqBandItem(int set, int band);
+// The item a person names as diff and dump print it, in either language
+// ("CH 3 delay", "ch3 Delay", "通道3延时"), compared without case, spaces or
+// punctuation; nullptr when no item has the name (or, folded, more than one).
+const ParamItem* FindParamItemByName(const std::string& name);
 
 // An item's value as shown: the text with its unit, and for scripts the
 // number, its unit, and the band for a band record.
@@ -83,10 +87,21 @@ ParamValue ReadParamValue(const ParamItem& item, const uint8_t* image, int langu
 
 // An EQ set by the name of its owner: "Mic A EQ" / "话筒A均衡", "CH 3 EQ" / "通道3均衡".
 std::string EqSetName(int set, int language);
+// An EQ set as a person types it: its number 0..15, or its owner's name as
+// EqSetName prints it in either language, with or without "EQ", ignoring
+// case, spaces and punctuation ("ch1", "CH 1 EQ", "mic-a", "通道1"; "rec" for
+// the recording output). -1 when the text names no set.
+int EqSetFromText(const std::string& text);
+// What a set may be typed as, for messages and the usage text.
+extern const char* const kEqSetChoices;
 
 // The type of an EQ band in words ("PEQ" / "参量"; "OFF" / "关闭"; other codes
 // as "type 18" / "类型18").
 std::string EqTypeText(int type, int language);
+// A band type a page offers, as a person types it: 0..5 or its name in
+// either language ("off", "PEQ", "lp", "高通"); -1 otherwise. The crossover
+// section types are no band type of their own.
+int EqTypeFromText(const std::string& text);
 // "PEQ 1000 Hz +3.0 dB Q 1.41"
 std::string EqBandText(const EqBandRecord& band, int language);
 // What changed from one band to the other, in the words of EqBandText: the

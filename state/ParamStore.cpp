@@ -1,7 +1,9 @@
 #include "state/ParamStore.h"
 
+#include "link/Link.h"
 #include "link/StateThread.h"
 #include "state/DeviceMirrors.h"
+#include "state/Processor.h"
 #include "state/SyncJobs.h"
 
 #include <algorithm>
@@ -37,9 +39,9 @@ IdentityRecord DefaultIdentity() {
 
 ParamStore::ParamStore() : m_identity(DefaultIdentity()) {}
 
-void ParamStore::AttachToLink() {
-    UseLinkFlags(&m_link);
-    SetReplySink(this);
+void ParamStore::AttachTo(fx::Link& link) {
+    link.UseFlags(&m_link);
+    link.SetReplySink(this);
 }
 
 void ParamStore::ClearStatus() {
@@ -138,12 +140,7 @@ void ParamStore::LinkClosed() {
 }
 
 ParamStore& Store() {
-    static ParamStore& store = []() -> ParamStore& {
-        static ParamStore made;
-        made.AttachToLink();
-        return made;
-    }();
-    return store;
+    return CurrentProcessor().Store();
 }
 
 namespace {

@@ -11,6 +11,8 @@
 
 namespace fx {
 
+class Link;
+
 // The editor values drawn from the image (state/ParamImage.h names them).
 struct EditorValues {
     int dspInt[kDspVarBlocks][kDspVarParameters] = {};
@@ -60,8 +62,8 @@ public:
     LinkFlags& Link() { return m_link; }
     EditorValues& Values() { return m_values; }
     const EditorValues& Values() const { return m_values; }
-    // Hands the link this store's flags and makes it the sink of the replies.
-    void AttachToLink();
+    // Hands the link this store's flags and makes it the sink of its replies.
+    void AttachTo(fx::Link& link);
     // Clears the status block (a change of the state thread): nothing reports
     // it while no link is open or a job runs.
     void ClearStatus();
@@ -96,8 +98,8 @@ private:
     EditorValues m_values;
 };
 
-// The process's store: the editor, fxtunectl and the tests each have one,
-// made before main; it lives as long as the program.
+// The current processor's store (state/Processor.h): the editor's, or the
+// one of the processor bound to the calling thread.
 ParamStore& Store();
 
 } // namespace fx

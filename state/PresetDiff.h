@@ -16,10 +16,12 @@ struct ParamDifference {
     ParamValue a, b;
 };
 
-// Compares two whole images (kImageSize bytes each). Where two different
-// stored values read the same as the pages show them, the stored bytes are
-// added in brackets so the line still shows what differs; a DSP record head
-// that differs (a broken chain) is reported by its offset.
+// Compares two whole images (kImageSize bytes each). Two encodings the
+// processor cannot tell apart (0.0 and -0.0 as a float, +0.0 and -0.0 m as a
+// place of the room plan) are no difference. Where two different stored
+// values read the same as the pages show them, the stored bytes are added in
+// brackets so the line still shows what differs; a DSP record head that
+// differs (a broken chain) is reported by its offset.
 std::vector<ParamDifference> DiffImages(const uint8_t* a, const uint8_t* b, int language);
 
 // How many named parameters differ between two whole images (the number of

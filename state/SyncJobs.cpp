@@ -14,6 +14,7 @@
 #include "state/DeviceMirrors.h"
 #include "state/JobThreads.h"
 #include "state/ParamImage.h"
+#include "state/Processor.h"
 
 #include <algorithm>
 #include <array>
@@ -51,14 +52,12 @@ constexpr int kIdentityRounds = 2;
 // Requests going out without any reply for this long: the processor stopped answering.
 constexpr int kSilenceMs = 3 * kReplyWaitMs;
 
-std::atomic<SyncProgressCallback> g_progressCallback{nullptr};
-
-std::mutex g_resultMutex;
-SyncResult g_lastRead;
-SyncResult g_lastWrite;
+fx::SyncJobQueue& Jobs() {
+    return fx::CurrentProcessor().Jobs();
+}
 
 void ReportProgress() {
-    if (SyncProgressCallback callback = g_progressCallback.load())
+    if (SyncProgressCallback callback = Jobs().progress.load())
         callback(static_cast<int>(Replies().Tally().chunks.count()), kImageChunkCount);
 }
 
@@ -197,9 +196,16 @@ SyncResult ReadImageAndSettings(const ReplyTally& jobStart, SendWatch& watch) {
     return AskUntilAnswered(requests, watch);
 }
 
-void StoreResult(SyncResult& slot, const SyncResult& result) {
-    std::lock_guard lock(g_resultMutex);
-    slot = result;
+void StoreResult(SyncResult fx::SyncJobQueue::*slot, const SyncResult& result) {
+    fx::SyncJobQueue& jobs = Jobs();
+    std::lock_guard lock(jobs.resultMutex);
+    jobs.*slot = result;
+}
+
+SyncResult LoadResult(SyncResult fx::SyncJobQueue::*slot) {
+    fx::SyncJobQueue& jobs = Jobs();
+    std::lock_guard lock(jobs.resultMutex);
+    return jobs.*slot;
 }
 
 void BeginJob() {
@@ -228,7 +234,7 @@ void WriteImageChunks(const uint8_t* image, SendWatch& watch) {
         SendDeviceCmd(CMD_WRITE_IMAGE, HighByte(address), LowByte(address),
                       static_cast<uint8_t>(ImageChunkLength(chunk)), image + address);
         fx::WaitAllWritten();
-        if (SyncProgressCallback callback = g_progressCallback.load())
+        if (SyncProgressCallback callback = Jobs().progress.load())
             callback(chunk + 1, kImageChunkCount);
     }
     if (watch.Check() == SyncOutcome::Completed) {
@@ -265,29 +271,24 @@ SyncResult ConfirmWrite(const ReplyTally& jobStart) {
 
 void WriteAllJob(const ImageCopy& image);
 
-// The jobs run one after the other on one job thread; a job asked for while
-// the same kind already waits is that one.
-enum class JobKind { Read, Write };
-
-std::mutex g_queueMutex;
-std::deque<JobKind> g_queue;
-bool g_workerRunning = false;
-// The image the waiting write job sends: the editor's image when it was asked for.
-ImageCopy g_imageToWrite{};
+// The jobs run one after the other on one job thread of their processor; a
+// job asked for while the same kind already waits is that one.
+using JobKind = fx::SyncJobQueue::Kind;
 
 void RunQueuedJobs() {
+    fx::SyncJobQueue& jobs = Jobs();
     for (;;) {
         JobKind kind;
         ImageCopy image;
         {
-            std::lock_guard lock(g_queueMutex);
-            if (g_queue.empty()) {
-                g_workerRunning = false;
+            std::lock_guard lock(jobs.queueMutex);
+            if (jobs.queue.empty()) {
+                jobs.workerRunning = false;
                 return;
             }
-            kind = g_queue.front();
-            g_queue.pop_front();
-            if (kind == JobKind::Write) image = g_imageToWrite;
+            kind = jobs.queue.front();
+            jobs.queue.pop_front();
+            if (kind == JobKind::Write) image = jobs.imageToWrite;
         }
         if (kind == JobKind::Read)
             DelayedReadThreadProc();
@@ -298,15 +299,20 @@ void RunQueuedJobs() {
 
 // True when the job was queued, false when one of its kind already waits.
 bool QueueJob(JobKind kind, const ImageCopy* image = nullptr) {
+    fx::Processor& processor = fx::CurrentProcessor();
+    fx::SyncJobQueue& jobs = processor.Jobs();
     {
-        std::lock_guard lock(g_queueMutex);
-        if (image) g_imageToWrite = *image;
-        if (std::find(g_queue.begin(), g_queue.end(), kind) != g_queue.end()) return false;
-        g_queue.push_back(kind);
-        if (g_workerRunning) return true;
-        g_workerRunning = true;
+        std::lock_guard lock(jobs.queueMutex);
+        if (image) jobs.imageToWrite = *image;
+        if (std::find(jobs.queue.begin(), jobs.queue.end(), kind) != jobs.queue.end()) return false;
+        jobs.queue.push_back(kind);
+        if (jobs.workerRunning) return true;
+        jobs.workerRunning = true;
     }
-    JobThreads::Instance().Start(RunQueuedJobs);
+    processor.JobThreadsOf().Start([&processor] {
+        fx::ProcessorScope scope(processor);
+        RunQueuedJobs();
+    });
     return true;
 }
 
@@ -320,7 +326,7 @@ void WriteAllJob(const ImageCopy& image) {
     g_bQueuedSend() = true;
     LinkSleepMs(kJobEndPauseMs);
     if (result.Completed()) g_bParamsChanged() = false;
-    StoreResult(g_lastWrite, result);
+    StoreResult(&fx::SyncJobQueue::lastWrite, result);
     EndJob(1, result, "End thread: SynchronizeWriteThreadProc\n");
 }
 
@@ -349,7 +355,7 @@ SyncResult SynchronizeData() {
             LinkSleepMs(kJobEndPauseMs);
         }
     }
-    StoreResult(g_lastRead, result);
+    StoreResult(&fx::SyncJobQueue::lastRead, result);
     return result;
 }
 
@@ -367,19 +373,17 @@ void StartWriteAll() {
 }
 
 SyncResult LastReadResult() {
-    std::lock_guard lock(g_resultMutex);
-    return g_lastRead;
+    return LoadResult(&fx::SyncJobQueue::lastRead);
 }
 
 SyncResult LastWriteResult() {
-    std::lock_guard lock(g_resultMutex);
-    return g_lastWrite;
+    return LoadResult(&fx::SyncJobQueue::lastWrite);
 }
 
 void JoinSyncJobs() {
-    JobThreads::Instance().JoinAll();
+    fx::CurrentProcessor().JobThreadsOf().JoinAll();
 }
 
 void SetSyncProgressCallback(SyncProgressCallback callback) {
-    g_progressCallback = callback;
+    Jobs().progress = callback;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace fx {
 
@@ -120,7 +121,7 @@ constexpr int kWideSurroundBlock = 10;
 constexpr RangeRun kOutputRanges[] = {
     {0, 12, 12, kOnOff},            // EQ bypass
     {0, 13, 13, Whole(0, 7)},       // source
-    {0, 15, 15, Ms(1.4, 100)},      // delay time
+    {0, 15, 15, Ms(1.33, 100)},     // delay time: from the factory 1.33 ms (64 samples)
     {0, 16, 16, kOnOff},            // delay off
     {0, 17, 21, kLevel},            // direct, reverb, echo, music, surround volume
     {0, 22, 22, Switch(-100, 100)}, // phase
@@ -167,6 +168,33 @@ std::string CheckDspParamValue(int block, int parameter, double value) {
     if (!range) return name + " is not set by value";
     if (range->Allows(value)) return "";
     return "VALUE of " + name + " is " + range->Text() + ", not " + Number(value);
+}
+
+std::string MillisecondsText(double ms, int minDecimals) {
+    const uint32_t samples = MsToSamples(ms);
+    constexpr int kMostDecimals = 4; // 1/48 ms apart: four decimals always tell them apart
+    char text[40];
+    for (int decimals = minDecimals; decimals <= kMostDecimals; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, SamplesToMs(samples));
+        if (MsToSamples(std::strtod(text, nullptr)) == samples) break;
+    }
+    return text;
+}
+
+std::string DspValueText(int block, int parameter, double value) {
+    const DspParamEntry* entry = FindDspParam(block, parameter);
+    if (entry && entry->kind == DspValueKind::Samples) return MillisecondsText(value);
+    if (entry && entry->floatVar()) {
+        const float stored = static_cast<float>(value);
+        char text[64];
+        for (int decimals = 0; decimals <= 9; ++decimals) {
+            std::snprintf(text, sizeof text, "%.*f", decimals, stored);
+            if (static_cast<float>(std::strtod(text, nullptr)) == stored) return text;
+        }
+        std::snprintf(text, sizeof text, "%.9g", stored);
+        return text;
+    }
+    return Number(value);
 }
 
 std::string CheckEqBandValues(int type, double frequency, double gain, double q) {

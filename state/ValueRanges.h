@@ -29,6 +29,15 @@ std::optional<ValueRange> DspParamRange(int block, int parameter);
 // Empty when value may be set; otherwise one line naming the allowed range.
 std::string CheckDspParamValue(int block, int parameter, double value);
 
+// A DSP parameter's editor value as the command line prints it and takes it
+// back: a whole number as such, a time with the fewest decimals that give the
+// same sample count (64 samples: "1.33"), a float with the fewest digits
+// that give the same float. What it prints, set stores unchanged.
+std::string DspValueText(int block, int parameter, double value);
+// A time in milliseconds with at least minDecimals decimals and no more than
+// it takes to give the same sample count ("1.33", "5.0").
+std::string MillisecondsText(double ms, int minDecimals = 0);
+
 // Band types: 0 off, 1..5 the editor's types, 6..21 crossover sections.
 constexpr int kMaxEqBandType = 21;
 

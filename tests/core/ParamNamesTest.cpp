@@ -87,7 +87,7 @@ struct NamedValue {
 // Names and default values, the way the pages word and show them.
 TEST_F(ParamNamesTest, NamesAndValuesOfTheDefaultImage) {
     const NamedValue cases[] = {
-        {7, 15, 0, "CH 3 delay", "通道3延时", "1.3 ms", "1.3 ms"},
+        {7, 15, 0, "CH 3 delay", "通道3延时", "1.33 ms", "1.33 ms"},
         {13, 10, 0, "Recording compressor threshold", "录音压限阈值", "0 dB", "0 dB"},
         {10, 24, 2, "CH 6 compressor ratio", "通道6压限衰减比例", "30.0:1", "30.0:1"},
         {10, 24, 5, "CH 6 compressor attack time", "通道6压限启动时间", "1 ms", "1 ms"},
@@ -134,3 +134,45 @@ TEST_F(ParamNamesTest, NamesAndValuesOfTheDefaultImage) {
 }
 
 } // namespace
+
+// A set and a band type as a person types them: the number, or the name the
+// pages and diff print, in either language, without regard to case, spaces
+// or punctuation.
+TEST(EqSetAndTypeText, NamesAndNumbersAsTyped) {
+    const struct {
+        const char* text;
+        int set;
+    } sets[] = {{"0", 0},        {"15", 15},       {"mic-a", 0},     {"Mic A EQ", 0},
+                {"MICB", 1},     {"echo-a", 2},    {"Echo B EQ", 3}, {"reverb-a", 4},
+                {"reverb b", 5}, {"music", 6},     {"ch1", 7},       {"CH 3", 9},
+                {"CH 3 EQ", 9},  {"ch-8", 14},     {"rec", 15},      {"Recording", 15},
+                {"通道3", 9},    {"话筒A均衡", 0}, {"录音", 15},     {"16", -1},
+                {"-1", -1},      {"ch9", -1},      {"ch0", -1},      {"", -1},
+                {"mic", -1},     {"0x1", -1},      {"7 ", -1},       {"eq", -1}};
+    for (const auto& c : sets) EXPECT_EQ(c.set, fx::EqSetFromText(c.text)) << c.text;
+    for (int set = 0; set < kEqSetCount; ++set) {
+        for (int language : {kLanguageChinese, kLanguageEnglish})
+            EXPECT_EQ(set, fx::EqSetFromText(fx::EqSetName(set, language))) << set;
+    }
+    const struct {
+        const char* text;
+        int type;
+    } types[] = {{"0", 0},   {"5", 5},   {"off", 0}, {"PEQ", 1},  {"lp", 2},
+                 {"HP", 3},  {"ls", 4},  {"hs", 5},  {"高通", 3}, {"6", -1},
+                 {"18", -1}, {"BP", -1}, {"", -1},   {"1.0", -1}};
+    for (const auto& c : types) EXPECT_EQ(c.type, fx::EqTypeFromText(c.text)) << c.text;
+}
+
+// Every item is found by each of its names, however typed; no two items fold
+// to one name.
+TEST(ParamItemByName, EveryItemByItsNames) {
+    for (const fx::ParamItem& item : fx::ParamItems()) {
+        for (int language : {kLanguageChinese, kLanguageEnglish})
+            EXPECT_EQ(&item, fx::FindParamItemByName(item.Name(language))) << item.Name(language);
+    }
+    const fx::ParamItem* delay = fx::FindDspParamItem(7, 15);
+    EXPECT_EQ(delay, fx::FindParamItemByName("ch3 DELAY"));
+    EXPECT_EQ(delay, fx::FindParamItemByName("  CH-3 delay "));
+    EXPECT_EQ(nullptr, fx::FindParamItemByName("CH 9 delay"));
+    EXPECT_EQ(nullptr, fx::FindParamItemByName(""));
+}

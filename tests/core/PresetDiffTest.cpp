@@ -40,17 +40,44 @@ TEST(PresetDiffTest, ADelayAThresholdAndABandGiveExactlyThreeLines) {
 
     EXPECT_EQ((std::vector<std::string>{
                   "Mic A EQ band 5: PEQ 160 Hz +0.0 dB Q 1.414 → PEQ 160 Hz +3.0 dB Q 1.414",
-                  "CH 3 delay: 1.3 ms → 5.0 ms",
+                  "CH 3 delay: 1.33 ms → 5.0 ms",
                   "Recording compressor threshold: 0 dB → -20 dB",
               }),
               Lines(a, b, fx::kLanguageEnglish));
     EXPECT_EQ((std::vector<std::string>{
                   "话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414",
-                  "通道3延时: 1.3 ms → 5.0 ms",
+                  "通道3延时: 1.33 ms → 5.0 ms",
                   "录音压限阈值: 0 dB → -20 dB",
               }),
               Lines(a, b, fx::kLanguageChinese));
     EXPECT_TRUE(Lines(a, a, fx::kLanguageEnglish).empty());
+}
+
+// Two encodings the processor cannot tell apart are no difference: a place
+// of the room plan at +0.0 or -0.0 m (00, 80), a level or a filter value of
+// 0.0 or -0.0. Other bytes that read the same still give a line.
+TEST(PresetDiffTest, EncodingsOfOneValueAreNoDifference) {
+    const Image a = DefaultImage();
+    const struct {
+        const char* what;
+        int offset;
+        uint8_t value;
+    } same[] = {
+        {"speaker CEN at x -0.0", kSurroundLayoutOffset + 6, 0x80},
+        {"listener at y -0.0", kSurroundLayoutOffset + 3, 0x80},
+        {"a compressor constant -0.0", DspRecordValueOffset(5, 24) + 4, 0x80},
+    };
+    for (const auto& c : same) {
+        Image b = a;
+        ASSERT_EQ(0, b[c.offset]) << c.what;
+        b[c.offset] = c.value;
+        EXPECT_TRUE(Lines(a, b, fx::kLanguageEnglish).empty()) << c.what;
+        EXPECT_EQ(0, fx::CountDifferences(a.data(), b.data())) << c.what;
+    }
+    Image moved = a;
+    moved[kSurroundLayoutOffset + 6] = 0x81; // -0.1 m
+    EXPECT_EQ(std::vector<std::string>{"Speaker CEN position: +0.0 m, +1.0 m → -0.1 m, +1.0 m"},
+              Lines(a, moved, fx::kLanguageEnglish));
 }
 
 // Differences a page would not show still give a line each.

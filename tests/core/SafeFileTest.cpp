@@ -204,13 +204,15 @@ TEST_F(SafeFileTest, WriteFollowsSymbolicLinks) {
               Listing(links));
 }
 
-// Every refused target is left exactly as it was, with nothing beside it.
+// Every refused target is left exactly as it was, with nothing beside it; a
+// write-protected file even when the superuser saves.
 TEST_F(SafeFileTest, WriteRefusesTargetsThatAreNoRegularFiles) {
     struct Case {
         const char* name;
         std::function<fs::path(const fs::path&)> make;
         int errorCode;
         const char* reason;
+        std::string cause;
     };
     const Case cases[] = {
         {"FIFO",
@@ -218,31 +220,39 @@ TEST_F(SafeFileTest, WriteRefusesTargetsThatAreNoRegularFiles) {
              mkfifo((f / "p").c_str(), 0644);
              return f / "p";
          },
-         EINVAL, "a FIFO, not a regular file"},
+         EINVAL, "a FIFO, not a regular file", "it is a FIFO, not a regular file"},
         {"folder",
          [](const fs::path& f) {
              fs::create_directory(f / "d");
              return f / "d";
          },
-         EISDIR, "a folder, not a regular file"},
+         EISDIR, "a folder, not a regular file", "it is a folder, not a regular file"},
         {"link to a FIFO",
          [](const fs::path& f) {
              mkfifo((f / "p2").c_str(), 0644);
              fs::create_symlink("p2", f / "l");
              return f / "l";
          },
-         EINVAL, "a FIFO, not a regular file"},
+         EINVAL, "a FIFO, not a regular file", "it is a FIFO, not a regular file"},
         {"link loop",
          [](const fs::path& f) {
              fs::create_symlink("y", f / "x");
              fs::create_symlink("x", f / "y");
              return f / "x";
          },
-         ELOOP, "Too many levels of symbolic links"},
+         ELOOP, "Too many levels of symbolic links", "its symbolic links lead round in a circle"},
         {"missing folder", [](const fs::path& f) { return f / "no" / "such.mode"; }, ENOENT,
-         "No such file or directory"},
+         "No such file or directory", "the folder " + (folder / "no").string() + " does not exist"},
         {"empty path", [](const fs::path&) { return fs::path(); }, ENOENT,
-         "No such file or directory"},
+         "No such file or directory", "no file name was given"},
+        {"write-protected file, for whoever runs the test",
+         [](const fs::path& f) {
+             Put(f / "ro.mode", Bytes(3, 7));
+             fs::permissions(f / "ro.mode", fs::perms::owner_read | fs::perms::group_read |
+                                                fs::perms::others_read);
+             return f / "ro.mode";
+         },
+         EACCES, "Permission denied", "it is write-protected"},
     };
     for (const Case& c : cases) {
         const fs::path path = c.make(folder);
@@ -253,11 +263,14 @@ TEST_F(SafeFileTest, WriteRefusesTargetsThatAreNoRegularFiles) {
         EXPECT_FALSE(result.ok) << c.name;
         EXPECT_EQ(c.errorCode, result.errorCode) << c.name;
         EXPECT_EQ(c.reason, result.reason) << c.name;
+        EXPECT_EQ(c.cause, result.cause) << c.name;
+        EXPECT_EQ(path.string(), result.path) << c.name;
         EXPECT_EQ(fx::CantWriteText(c.errorCode, path.string()), result.message) << c.name;
         EXPECT_EQ(before, Listing(folder)) << c.name;
     }
     EXPECT_TRUE(fs::is_fifo(folder / "p"));
     EXPECT_TRUE(fs::is_directory(folder / "d"));
+    EXPECT_EQ(Bytes(3, 7), Slurp(folder / "ro.mode")) << "the superuser too leaves it";
     EXPECT_EQ("Errcode=13,Can't write to file:\n/x/y.mode\nProbaby it is write protected.",
               fx::CantWriteText(13, "/x/y.mode"));
 }
@@ -279,10 +292,15 @@ TEST_F(SafeFileTest, WriteRefusesWhatTheUserMayNotWrite) {
     for (const fs::path& path : {protectedFile, inLockedFolder}) {
         const auto outcome = unprivileged::RunIf(true, folder, [&] {
             const fx::FileWriteResult result = fx::WriteFileAtomically(path.string(), Bytes{1});
-            return std::to_string(result.ok) + "|" + result.message + "|" + result.reason;
+            return std::to_string(result.ok) + "|" + result.message + "|" + result.reason + "|" +
+                   result.cause;
         });
         if (!outcome) GTEST_SKIP() << "cannot run as an unprivileged user here";
-        EXPECT_EQ("0|" + fx::CantWriteText(EACCES, path.string()) + "|Permission denied", *outcome);
+        EXPECT_EQ("0|" + fx::CantWriteText(EACCES, path.string()) + "|Permission denied|" +
+                      (path == protectedFile
+                           ? std::string("it is write-protected")
+                           : "the folder " + path.parent_path().string() + " is write-protected"),
+                  *outcome);
         EXPECT_EQ(Bytes(20, path == protectedFile ? 0x44 : 0x55), Slurp(path));
         EXPECT_EQ(std::vector<std::string>{path.filename().string()}, Listing(path.parent_path()));
     }

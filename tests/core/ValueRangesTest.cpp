@@ -70,7 +70,7 @@ TEST(ValueRangesTest, ValuesAgainstTheirPages) {
         {7, 22, -100, ""},
         {7, 22, 0, "VALUE of block 7 parameter 22 is -100 or 100, not 0"},
         {5, 15, 100, ""},
-        {5, 15, 100.1, "VALUE of block 5 parameter 15 is 1.4..100 ms, not 100.1"},
+        {5, 15, 100.1, "VALUE of block 5 parameter 15 is 1.33..100 ms, not 100.1"},
         {14, 4, 18000, ""},
         {14, 4, 3199.5, "VALUE of block 14 parameter 4 is 3200..18000 Hz, not 3199.5"},
         {1, 38, 0.5, "block 1 parameter 38 is not set by value"},

@@ -117,7 +117,7 @@ void GuiFixture::SetUp() {
     // it on.
     g_bStatusPoll = false;
     g_CurrentMode() = 0;
-    g_PendingStoreMode = -1;
+    g_PendingStoreMode() = -1;
     std::memset(g_MachineSettingsDevice(), 0, sizeof g_MachineSettingsDevice());
     g_MachineSettingsDevice()[5] = 99;
     g_MachineSettingsDevice()[6] = 99;

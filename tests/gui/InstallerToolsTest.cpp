@@ -197,13 +197,13 @@ TEST_F(InstallerToolsTest, CompareWithFileListsTheDifferencesInBothLanguages) {
             EXPECT_EQ(
                 QStringList({QString::fromUtf8("话筒A均衡频段5 | 参量 160 Hz +0.0 dB Q 1.414 | "
                                                "参量 160 Hz +3.0 dB Q 1.414"),
-                             QString::fromUtf8("通道3延时 | 1.3 ms | 5.0 ms")}),
+                             QString::fromUtf8("通道3延时 | 1.33 ms | 5.0 ms")}),
                 rows);
             EXPECT_EQ(QString::fromUtf8("2 个参数与 hall.mode 不同："), summary);
         } else {
             EXPECT_EQ(QStringList({"Mic A EQ band 5 | PEQ 160 Hz +0.0 dB Q 1.414 | "
                                    "PEQ 160 Hz +3.0 dB Q 1.414",
-                                   "CH 3 delay | 1.3 ms | 5.0 ms"}),
+                                   "CH 3 delay | 1.33 ms | 5.0 ms"}),
                       rows);
             EXPECT_EQ(QStringLiteral("2 parameters differ from hall.mode:"), summary);
         }

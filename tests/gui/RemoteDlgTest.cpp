@@ -8,6 +8,8 @@
 #include "remote/CRemotePicture.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CInfoDlg.h"
+#include "shell/CRibbonBar.h"
+#include "shell/CRibbonStepSlider.h"
 #include "shell/RibbonIds.h"
 #include "state/DeviceMirrors.h"
 #include "state/StatusPoll.h"
@@ -219,6 +221,38 @@ TEST_F(RemoteDlgTest, ApplyIsConfirmedWhicheverWayTheProcessorAcknowledges) {
         EXPECT_EQ(BlockNow(), m_sim->RemoteKeys());
         EXPECT_EQ(QString::fromUtf8("遥控器键码保存成功!"), Info());
     }
+}
+
+// A slider dragged while a remote file is sent: the drag's answers are its
+// own, and the file's lost answer is reported as the failure it is.
+TEST_F(RemoteDlgTest, ADragWhileAFileIsSentDoesNotConfirmItsLostAnswer) {
+    CRemoteDlg* dialog = Open();
+    m_sim->SetAckStyle(SimAckStyle::Generic);
+    QFile file(m_dir.filePath("whole.remo"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(kRemoteKeyBlockSize, '\x66'));
+    file.close();
+    dialog->SetFileChooser([&](bool) { return file.fileName(); });
+    m_sim->LoseRepliesTo({CMD_WRITE_REMOTE_KEYS}, 1);
+    int answers = 0;
+    bool confirmed = true;
+    QObject::connect(dialog, &CRemoteDlg::blockSent, [&](bool ok) {
+        ++answers;
+        confirmed = ok;
+    });
+
+    const auto drag = [&](int step) {
+        Ribbon()->Slider(kLevelRows[ROW_MIC].slider[0])->setValue(20 + step % 50);
+        Pump(2);
+    };
+    for (int step = 0; step < 20; ++step) drag(step);
+    dialog->OnLoadFile();
+    for (int step = 0; answers == 0 && step < 2000; ++step) drag(step);
+
+    ASSERT_TRUE(WaitUntil([&] { return answers == 1; }, 10000));
+    EXPECT_FALSE(confirmed);
+    EXPECT_EQ(QString::fromUtf8("机器未确认遥控器键码!"), Info());
+    EXPECT_GT(CountOf(CMD_DSP_WRITE), 2u) << "the drag went out around it";
 }
 
 TEST_F(RemoteDlgTest, StatusPollStopsWhileOpenAndResumesAfter) {

@@ -167,6 +167,12 @@ documented fxtunectl 'EXIT STATUS' "fxtunectl exit status" "${statuses[@]}"
 documented fxtune-sim OPTIONS "fxtune-sim option" "${sim_options[@]}"
 completed "$(completions fxtunectl --usb '')" _fxtunectl_verbs "fxtunectl verb" "${verbs[@]}"
 completed "$(completions fxtunectl --)" _fxtunectl_options "fxtunectl option" "${ctl_options[@]}"
+# A diff of two files and xover list need no processor; --host takes a
+# dotted IPv4 address, so no host names are offered for it.
+completed "$(completions fxtunectl di)" _fxtunectl_offline_verbs "verb without a processor" diff
+completed "$(completions fxtunectl xo)" _fxtunectl_offline_verbs "verb without a processor" xover
+[[ -z "$(completions fxtunectl --host '')" ]] ||
+    fail "--host is completed with names, but takes a dotted IPv4 address"
 
 if ((FAILURES)); then
     echo "$FAILURES install check(s) failed" >&2

@@ -30,12 +30,16 @@ public:
     static constexpr int kWaitMs = 60000;
     StretchedWaitClock() : ScaledLinkClock(10) {}
     bool WaitEvent(AutoResetEvent& event, int ms) override {
-        if (&event != &g_hReplyEvent) return ScaledLinkClock::WaitEvent(event, ms);
+        if (&event != &g_hReplyEvent()) return ScaledLinkClock::WaitEvent(event, ms);
         return event.Wait(kWaitMs);
     }
     bool WaitCondition(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, int,
                        const std::function<bool()>& done) override {
         return cond.wait_for(lock, std::chrono::milliseconds(kWaitMs), done);
+    }
+    // The outbox's reply wait on the event loop.
+    int ToRealMs(int ms) const override {
+        return ms == kReplyWaitMs ? kWaitMs : ScaledLinkClock::ToRealMs(ms);
     }
 };
 

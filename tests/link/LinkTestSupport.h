@@ -151,7 +151,7 @@ public:
         : m_flags{g_bNetMode(),       g_bJobIdle(),       g_bQueuedSend(), g_bCoalesce(),
                   g_bParamsChanged(), g_bReadThreadEnd(), g_bAwaitReply()} {
         SetViewNotifier(&view);
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
     }
     ~LinkGlobalsGuard() {
         SetViewNotifier(nullptr);
@@ -165,7 +165,7 @@ public:
         g_bParamsChanged() = m_flags[4];
         g_bReadThreadEnd() = m_flags[5];
         g_bAwaitReply() = m_flags[6];
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
     }
 
     RecordingView view;

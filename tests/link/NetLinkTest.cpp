@@ -430,14 +430,14 @@ TEST_F(NetLink, ProcessorHangingUpEndsTheLinkWithoutAMessage) {
     DebugLines lines;
     Connect();
     g_bJobIdle() = true;
-    g_hReplyEvent.Reset();
+    g_hReplyEvent().Reset();
     peer.DropClient();
     ASSERT_TRUE(lines.WaitFor("End thread: RecvThreadProc \n"));
     EXPECT_TRUE(lines.Has("NetRecv Error \n"));
     EXPECT_FALSE(g_bConnected());
     EXPECT_TRUE(g_bReadThreadEnd());
     EXPECT_FALSE(g_bJobIdle());
-    EXPECT_TRUE(g_hReplyEvent.IsSet());
+    EXPECT_TRUE(g_hReplyEvent().IsSet());
     EXPECT_TRUE(guard.view.Messages().empty());
     NetDisconnect(false);
     Connect();
@@ -482,7 +482,7 @@ TEST_F(NetLink, ALostReplyIsWaitedOutThenTheRecordIsSent) {
     DebugLines lines;
     SendShortCmd({CMD_GET_STATUS}); // closed: nothing is sent
     Connect();
-    g_hReplyEvent.Reset(); // the previous command's reply never came
+    g_hReplyEvent().Reset(); // the previous command's reply never came
     SendShortCmd({CMD_GET_STATUS});
     ASSERT_TRUE(peer.WaitForPayloads(1));
     EXPECT_TRUE(lines.Has("NetSendSync WaitObject Time Out \r\n "));

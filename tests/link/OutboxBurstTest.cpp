@@ -144,7 +144,7 @@ protected:
         SetHidBackend(nullptr);
         SetLinkClock(nullptr);
         g_bNetMode() = false;
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
     }
 
     // The records one move posts (the last one, made again: the image keeps its values).

@@ -49,12 +49,12 @@ protected:
         BuildDefaultImage();
         std::memcpy(g_PanelImage(), g_ParamImage(), kPanelSize);
         g_bNetMode() = false;
-        g_hReplyEvent.Reset();
+        g_hReplyEvent().Reset();
     }
     void TearDown() override { ResetIdentityToDefaults(); }
 
     // Every reply releases one waiting sender.
-    void ExpectReplyEventSet() { EXPECT_TRUE(g_hReplyEvent.Wait(0)); }
+    void ExpectReplyEventSet() { EXPECT_TRUE(g_hReplyEvent().Wait(0)); }
 
     LinkGlobalsGuard guard;
     RecordingSink transport;

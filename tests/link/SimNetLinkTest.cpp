@@ -70,7 +70,7 @@ protected:
         g_bQueuedSend() = true;
         g_bJobIdle() = true;
         g_bParamsChanged() = false;
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
     }
 
     void Connect() {
@@ -222,8 +222,8 @@ TEST_F(SimNetLinkTest, ALostReplyDelaysTheNextSendInsteadOfDroppingIt) {
         EXPECT_EQ(CMD_GET_CMD_VERSION, log[1][0]);
         // Let the second reply come back before the next round.
         ASSERT_TRUE(SimWaitUntil([] { return !g_bAwaitReply(); }));
-        ASSERT_TRUE(LinkWaitEvent(g_hReplyEvent, kReplyWaitMs));
-        g_hReplyEvent.Set();
+        ASSERT_TRUE(LinkWaitEvent(g_hReplyEvent(), kReplyWaitMs));
+        g_hReplyEvent().Set();
     }
 }
 

@@ -251,6 +251,8 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
     std::string error;
     ASSERT_TRUE(options.Parse({"--port",
                                "0",
+                               "--count",
+                               "64",
                                "--heartbeat-ms=250",
                                "--refuse",
                                "--refuse-connect",
@@ -292,6 +294,7 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
                               error))
         << error;
     EXPECT_EQ(0, options.port);
+    EXPECT_EQ(64, options.count);
     EXPECT_EQ(250, options.heartbeatMs);
     EXPECT_TRUE(options.busy);
     EXPECT_TRUE(options.refuseConnections);
@@ -324,6 +327,7 @@ TEST(SimOptions, ParsesEveryOptionAndDocumentsIt) {
           "--silent-after",   "--corrupt-checksum", "--damage-reply",  "--heartbeat-after-reply",
           "--pieces",         "--piece-gap-ms",     "--help"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
+    EXPECT_NE(std::string::npos, help.find("--count"));
 }
 
 TEST(SimOptions, RejectsWhatItCannotUse) {
@@ -337,6 +341,8 @@ TEST(SimOptions, RejectsWhatItCannotUse) {
         {{"--port", "70000"}, "bad value for --port: 70000 (expected 0..65535)"},
         {{"--latency-ms", "ten"}, "bad value for --latency-ms: ten (expected 0..600000)"},
         {{"--port=12x"}, "bad value for --port: 12x (expected 0..65535)"},
+        {{"--count", "0"}, "bad value for --count: 0 (expected 1..256)"},
+        {{"--port", "65535", "--count", "2"}, "--port 65535 with --count 2 runs past port 65535"},
     };
     for (const Case& c : cases) {
         SimOptions options;
@@ -349,6 +355,7 @@ TEST(SimOptions, RejectsWhatItCannotUse) {
     EXPECT_TRUE(options.Parse({"-h"}, error));
     EXPECT_TRUE(options.help);
     EXPECT_EQ(SimOptions::kDefaultPort, options.port);
+    EXPECT_EQ(1, options.count);
 }
 
 } // namespace

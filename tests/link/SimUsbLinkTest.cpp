@@ -54,7 +54,7 @@ protected:
         g_bJobIdle() = true;
         g_bReadThreadEnd() = false;
         g_bParamsChanged() = false;
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
     }
 
     void Open() { ASSERT_EQ(1, OpenDeviceLink()); }

@@ -299,9 +299,11 @@ TEST_F(UsbLink, ALostReplyCostsTheWaitAndTheCommandStillGoesOut) {
     ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 2; }));
     EXPECT_TRUE(lines.Has("WaitForSingleObject Time Out \r\n "));
 
-    // A reply releases the next record without a time-out.
+    // The answer to the command in flight releases the next record without a
+    // time-out; another command's answer does not.
     backend.processor.QueueInput(Reply(REPLY_DSP_WRITE));
-    ASSERT_TRUE(WaitUntil([] { return g_hReplyEvent.IsSet(); }));
+    backend.processor.QueueInput(Reply(REPLY_STATUS));
+    ASSERT_TRUE(WaitUntil([] { return g_hReplyEvent().IsSet(); }));
     DebugLines after;
     SendShortCmd({CMD_GET_MODE});
     ASSERT_TRUE(WaitUntil([&] { return backend.processor.Written().size() == 3; }));

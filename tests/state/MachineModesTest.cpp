@@ -84,8 +84,7 @@ TEST_F(MachineModesSimTest, StoreSendsFourAndClearsTheChangeFlag) {
 TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) {
     std::vector<uint8_t> file(kModeFileSize, 0);
     file[0] = 19;
-    auto image = Pattern(44);
-    PutDefaultRecordHeads(image.data());
+    auto image = PossibleImage(Pattern(44)); // a file with impossible values is refused
     std::copy(image.begin(), image.end(), file.begin() + 60);
     file[60 + 1849] = 7; // brought into ARN63's range: 0
     const std::string path = ::testing::TempDir() + "m3 live.mode";
@@ -100,9 +99,9 @@ TEST_F(MachineModesSimTest, ModeFileNamedM3IsWrittenThenStoredIntoTheThirdMode) 
     ASSERT_TRUE(view.WaitForJobEnds(before + 1));
     JoinSyncJobs();
     // What the view does on the write's end.
-    ASSERT_EQ(2, g_PendingStoreMode.load());
+    ASSERT_EQ(2, g_PendingStoreMode().load());
     ASSERT_TRUE(IsCompatible());
-    StoreWrittenModeFile(g_PendingStoreMode.exchange(-1));
+    StoreWrittenModeFile(g_PendingStoreMode().exchange(-1));
     ASSERT_TRUE(sim.WaitForCommand(4, 3000));
     std::remove(path.c_str());
 

@@ -3,6 +3,7 @@
 
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
+#include "state/ImageValueCheck.h"
 #include "state/MachineModes.h"
 
 #include <gtest/gtest.h>
@@ -58,15 +59,30 @@ protected:
     }
 
     // A valid file whose image differs from the default image in every byte
-    // but the DSP record heads.
+    // that can change and still hold a value some page could give.
     std::vector<uint8_t> ValidFile(uint8_t inputSource = 1) {
         std::vector<uint8_t> file(kModeFileSize, 0);
         file[0] = 19;
         std::memcpy(file.data() + 4, "ARN70", 5);
-        for (int i = 0; i < kImageSize; ++i) file[60 + i] = g_ParamImage()[i] ^ 0x01;
-        PutDefaultRecordHeads(file.data() + 60);
+        const std::vector<uint8_t>& image = VariedImage();
+        std::copy(image.begin(), image.end(), file.begin() + 60);
         file[60 + kInputSource] = inputSource;
         return file;
+    }
+    // The default image with the lowest bit of every byte flipped where the
+    // image stays possible (fx::FirstImpossibleValue) and the record heads stay.
+    static const std::vector<uint8_t>& VariedImage() {
+        static const std::vector<uint8_t> varied = [] {
+            const auto defaults = DefaultImageBytes();
+            std::vector<uint8_t> image(defaults.begin(), defaults.end());
+            for (int i = 0; i < kImageSize; ++i) {
+                image[i] ^= 0x01;
+                PutDefaultRecordHeads(image.data());
+                if (!fx::FirstImpossibleValue(image.data()).empty()) image[i] ^= 0x01;
+            }
+            return image;
+        }();
+        return varied;
     }
 
     fs::path folder;
@@ -105,8 +121,7 @@ TEST_F(ModeFileTest, SavedFileLayout) {
 }
 
 TEST_F(ModeFileTest, SaveThenLoadRestoresTheImage) {
-    for (int i = 0; i < kImageSize; ++i) g_ParamImage()[i] = static_cast<uint8_t>(i * 5);
-    PutDefaultRecordHeads(g_ParamImage());
+    std::copy(VariedImage().begin(), VariedImage().end(), g_ParamImage());
     g_ParamImage()[kInputSource] = 3;
     RefreshFromImage();
     const auto saved = ImageBytes();
@@ -313,6 +328,12 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
         {"version 17", file(version17), "Mode file version not support!"},
         {"random after a version-19 header", file(randomAfterHeader),
          notMode + "its DSP records break off at image offset 1254)"},
+        {"0xFF over bytes 100..119", file([&] {
+             auto b = valid;
+             std::fill(b.begin() + 60 + 100, b.begin() + 60 + 120, 0xFF);
+             return b;
+         }()),
+         ": value out of range: Mic A EQ band 15 type 255 (0..21)"},
         {"last record head changed", file(lastHeadMoved),
          notMode + "its DSP records break off at image offset " + std::to_string(lastHead) + ")"},
         {"folder",
@@ -365,7 +386,7 @@ TEST_F(ModeFileTest, WriteToProcessorRefusesAnythingButAModeFile) {
             continue;
         }
         EXPECT_EQ("refused|" + expected + "|image kept|0", *outcome) << c.name;
-        EXPECT_EQ(-1, g_PendingStoreMode.load()) << c.name;
+        EXPECT_EQ(-1, g_PendingStoreMode().load()) << c.name;
     }
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.mode"));
     g_bConnected() = false;

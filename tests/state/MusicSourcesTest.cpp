@@ -33,3 +33,19 @@ TEST(MusicSourcesTest, NamesAreThoseOfTheVariant) {
     EXPECT_FALSE(IsMusicSourceName("HDMI6"));
     EXPECT_EQ(35, MusicSourceLevelParameter(11));
 }
+
+// The selected source by the connected model's name, the full dialog's name
+// where the model does not offer it.
+TEST(MusicSourcesTest, SourceNamesFollowTheConnectedModel) {
+    SetTestIdentity("ARN63", 19);
+    EXPECT_EQ("Android", MusicSourceName(3));
+    EXPECT_EQ("AUX1", MusicSourceName(11));
+    EXPECT_EQ("HDMI5", MusicSourceName(4)) << "not offered by the model";
+    EXPECT_EQ("HDMI4", FullMusicSourceName(3));
+    SetTestIdentity("ARN41", 19);
+    EXPECT_EQ("COAX", MusicSourceName(8));
+    SetTestIdentity("unlisted", 19);
+    EXPECT_EQ("HDMI4", MusicSourceName(3));
+    EXPECT_EQ("", MusicSourceName(14));
+    ResetDeviceState();
+}

@@ -193,7 +193,7 @@ TEST_F(RemoteKeysSimTest, AbandonSendsNinetySevenAndLeavesTheBlock) {
     const Block before = std::to_array(g_RemoteKeyBlock());
     StartKeyLearning(3);
     ASSERT_TRUE(sim.WaitForCommand(96, 3000));
-    g_hReplyEvent.Reset(); // as if the learn command were still waiting for its reply
+    g_hReplyEvent().Reset(); // as if the learn command were still waiting for its reply
     AbandonKeyLearning();
     ASSERT_TRUE(sim.WaitForCommand(97, 3000));
     EXPECT_EQ(-1, sim.LearningKey());

@@ -5,12 +5,14 @@
 #include "link/ViewNotifier.h"
 #include "state/DeviceMirrors.h"
 #include "state/DspParamTable.h"
+#include "state/ImageValueCheck.h"
 #include "state/JobUi.h"
 #include "state/ParamImage.h"
 #include "state/SyncJobs.h"
 
 #include "RecordingSink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -137,6 +139,21 @@ inline void PutDefaultRecordHeads(uint8_t* image) {
         head[1] = static_cast<uint8_t>(record.parameter);
         head[2] = static_cast<uint8_t>(record.count);
     }
+}
+
+// A patterned image that is still a loadable mode file: the pattern's byte
+// wherever the image stays one the pages could give (fx::FirstImpossibleValue),
+// the default byte elsewhere, the record heads in their places.
+template <typename Image> Image PossibleImage(const Image& pattern) {
+    const auto defaults = DefaultImageBytes();
+    Image image;
+    std::copy(defaults.begin(), defaults.end(), image.begin());
+    for (int i = 0; i < kImageSize; ++i) {
+        image[i] = pattern[i];
+        PutDefaultRecordHeads(image.data());
+        if (!fx::FirstImpossibleValue(image.data()).empty()) image[i] = defaults[i];
+    }
+    return image;
 }
 
 // The state every test starts from: defaults, no link, idle.

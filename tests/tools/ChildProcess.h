@@ -144,7 +144,7 @@ protected:
 // error line without the "fxtunectl: " in front.
 struct RefusedLine {
     std::vector<std::string> args;
-    const char* message;
+    std::string message;
 };
 
 // The refusal as the command line promises it: status 2, one line on

@@ -86,7 +86,7 @@ protected:
         g_bQueuedSend() = true;
         g_bJobIdle() = true;
         g_bReadThreadEnd() = false;
-        g_hReplyEvent.Set();
+        g_hReplyEvent().Set();
         for (const std::string& path : paths) std::remove(path.c_str());
         if (!paths.empty()) rmdir(paths.front().substr(0, paths.front().rfind('/')).c_str());
     }
@@ -335,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         ::testing::Values(
             ChangeCase{"Set", {"set", "1", "14", "60"}, 0, "set 1 14 60"},
             ChangeCase{
-                "Eq", {"eq", "6", "0", "1", "1000", "3.5", "1.2"}, 0, "eq 6 0 1 1000 3.5 1.2"},
+                "Eq", {"eq", "6", "1", "1", "1000", "3.5", "1.2"}, 0, "eq 6 1 1 1000 3.5 1.2"},
             ChangeCase{"ModeStore", {"mode", "store", "4"}, 0, "the store into M4"},
             ChangeCase{
                 "Compressor", {"comp", "2", "-20", "4", "10", "200"}, 0, "comp 2 -20 4 10 200"},

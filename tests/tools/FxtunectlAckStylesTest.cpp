@@ -34,7 +34,7 @@ const std::vector<ConfirmingVerb>& Verbs() {
          {"get", "1", "14"},
          "60\n"},
         {"eq",
-         {"eq", "6", "0", "1", "1000", "3.5", "1.2"},
+         {"eq", "6", "1", "1", "1000", "3.5", "1.2"},
          {"85 01 96 07 00 B9 03 E8 04 B0 01"},
          {"eq-export", "6"},
          "Filter 1: ON PK Fc 1000 Hz Gain 3.5 dB Q 1.20\n"},

@@ -79,7 +79,7 @@ TEST_F(FxtunectlAutoEqTest, DryRunPrintsTheBandsAndSendsNoChange) {
 }
 
 TEST_F(FxtunectlAutoEqTest, WritesTheBandsIntoTheFreeBands) {
-    ASSERT_EQ(0, Ctl({"eq", "7", "0", "1", "10000", "-4", "4"}).status); // band 1 in use
+    ASSERT_EQ(0, Ctl({"eq", "7", "1", "1", "10000", "-4", "4"}).status); // band 1 in use
     const size_t mark = sim->CommandLog().size();
     const auto run =
         Ctl({"auto-eq", "7", RoomFile(), "--range", "20-20000", "--bands", "2", "--json"});
@@ -128,5 +128,25 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRun{"NegativeBoost", {"--max-boost", "-1"}, "", 2, "the boost must be"},
         RefusedRun{"UnknownOption", {"--fast"}, "", 2, "unknown option --fast"}),
     [](const testing::TestParamInfo<RefusedRun>& info) { return info.param.name; });
+
+// A range past a crossover or another pass band: a warning naming it and the
+// range that stops at it; none when the range stops there.
+TEST_F(FxtunectlAutoEqTest, WarnsWhenItsRangeRunsPastACrossover) {
+    const auto past = Ctl({"auto-eq", "ch6", RoomFile(), "--range", "20-500", "--dry-run"});
+    ASSERT_EQ(0, past.status) << past.err;
+    EXPECT_EQ("fxtunectl: warning: auto-eq: the range 20-500 Hz runs past the crossover low-pass "
+              "at 100 Hz (band 7 of CH 6 EQ): the fit fills in what it cuts; --range 20-100 "
+              "stops at it\n",
+              past.err);
+    const auto within = Ctl({"auto-eq", "ch6", RoomFile(), "--range", "20-100", "--dry-run"});
+    ASSERT_EQ(0, within.status) << within.err;
+    EXPECT_EQ("", within.err);
+
+    ASSERT_EQ(0, Ctl({"eq", "ch1", "1", "hp", "60", "0", "0.7"}).status);
+    const auto highPass = Ctl({"auto-eq", "ch1", RoomFile(), "--dry-run"});
+    EXPECT_TRUE(Contains(highPass.err, "runs past the high-pass at 60 Hz (band 1 of CH 1 EQ)"))
+        << highPass.err;
+    EXPECT_TRUE(Contains(highPass.err, "--range 60-500 stops at it")) << highPass.err;
+}
 
 } // namespace

@@ -133,8 +133,9 @@ TEST_F(FeaturesCtlTest, AutoLevelWritesTheRecordAndShowsIt) {
         "09 00 04 0E 07 C1 A0 00 00 00 00 00 00 3F 40 00 00 41 A0 00 00 3D 4C CC CD " +
         Hex(static_cast<float>(1 - std::exp(-1.0 / 480))) + " " +
         Hex(static_cast<float>(1 - std::exp(-1.0 / 9600)));
-    EXPECT_EQ(std::vector<std::string>{record}, NewChanges());
-    EXPECT_EQ("auto-level: off\nthreshold: -20 dB\nratio: 4.0:1\nattack: 10 ms\nrelease: 200 ms\n",
+    // The settings switch it on.
+    EXPECT_EQ((std::vector<std::string>{record, "09 00 04 0F 01 00 00 00 00"}), NewChanges());
+    EXPECT_EQ("auto-level: on\nthreshold: -20 dB\nratio: 4.0:1\nattack: 10 ms\nrelease: 200 ms\n",
               Ctl({"auto-level"}).out);
 }
 
@@ -157,7 +158,7 @@ TEST_F(FeaturesCtlTest, BadValuesAreRefusedWithNothingSent) {
         {{"auto-level", "-20", "31", "10", "200"}, "RATIO is 1..30"},
         {{"auto-level", "-20", "4", "0", "200"}, "ATTACK is 1..100 ms"},
         {{"auto-level", "-20", "4", "10", "1001"}, "RELEASE is 1..1000 ms"},
-        {{"auto-level", "-20", "4", "10"}, "auto-level takes no argument, or THRESHOLD"},
+        {{"auto-level", "-20", "4", "10"}, "auto-level takes no argument, on|off, or THRESHOLD"},
     };
     for (const Case& c : cases) {
         const auto result = Ctl(c.args);

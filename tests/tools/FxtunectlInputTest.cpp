@@ -123,6 +123,12 @@ TEST_F(FxtunectlInputTest, WriteRefusesAnythingButAModeFile) {
         {"5000 bytes", FileOf(valid + std::string(1590, 'x')),
          notMode + "5000 bytes, 3410 expected)"},
         {"version 17", FileOf(version17), "@: mode file version 17 not supported (19 needed)"},
+        {"0xFF over bytes 100..119", FileOf([&] {
+             std::string b = valid;
+             std::fill(b.begin() + kHeader + 100, b.begin() + kHeader + 120, '\xFF');
+             return b;
+         }()),
+         "@: value out of range: Mic A EQ band 15 type 255 (0..21)"},
         {"random after a version-19 header", FileOf(randomAfterHeader),
          notMode + "its DSP records break off at image offset 1254)"},
         {"folder",
@@ -163,24 +169,22 @@ TEST_F(FxtunectlInputTest, WriteRefusesAnythingButAModeFile) {
 }
 
 // Saving the processor's image: a target that may not be replaced is refused
-// with the "Can't write to file" text and exit 1 before anything is sent.
+// with one sentence naming the cause and exit 1 before anything is sent. A
+// write-protected file is refused for the superuser too.
 TEST_F(FxtunectlInputTest, ReadRefusesSaveTargetsItMustNotReplace) {
     const std::string old(kFileSize, 'o');
-    const std::string cantWrite =
-        "Can't write to file: Errcode=%,Can't write to file: @ Probaby it is write protected. (";
-    auto withCode = [&](int code, const std::string& reason) {
-        std::string text = cantWrite;
-        return text.replace(text.find('%'), 1, std::to_string(code)) + reason + ")";
+    auto locked = [&](const std::string& name) {
+        return [&, name](const fs::path& f) {
+            Put(f / name, old);
+            fs::permissions(f / name,
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+            return f / name;
+        };
     };
     const FileCase cases[] = {
-        {"0444 file",
-         [&](const fs::path& f) {
-             Put(f / "locked.mode", old);
-             fs::permissions(f / "locked.mode", fs::perms::owner_read | fs::perms::group_read |
-                                                    fs::perms::others_read);
-             return f / "locked.mode";
-         },
-         withCode(EACCES, "Permission denied"), true},
+        {"0444 file", locked("locked.mode"), "can't write to @: it is write-protected", true},
+        {"0444 file, as whoever runs the test", locked("mine.mode"),
+         "can't write to @: it is write-protected"},
         {"read-only folder",
          [&](const fs::path& f) {
              fs::create_directory(f / "ro");
@@ -188,21 +192,21 @@ TEST_F(FxtunectlInputTest, ReadRefusesSaveTargetsItMustNotReplace) {
              fs::permissions(f / "ro", fs::perms::owner_read | fs::perms::owner_exec);
              return f / "ro" / "in.mode";
          },
-         withCode(EACCES, "Permission denied"), true},
+         "can't write to @: the folder " + (folder / "ro").string() + " is write-protected", true},
         {"FIFO",
          [](const fs::path& f) {
              mkfifo((f / "pipe.mode").c_str(), 0644);
              return f / "pipe.mode";
          },
-         withCode(EINVAL, "a FIFO, not a regular file")},
+         "can't write to @: it is a FIFO, not a regular file"},
         {"folder",
          [](const fs::path& f) {
              fs::create_directory(f / "dir.mode");
              return f / "dir.mode";
          },
-         withCode(EISDIR, "a folder, not a regular file")},
+         "can't write to @: it is a folder, not a regular file"},
         {"missing folder", [](const fs::path& f) { return f / "no" / "such.mode"; },
-         withCode(ENOENT, "No such file or directory")},
+         "can't write to @: the folder " + (folder / "no").string() + " does not exist"},
     };
     for (const FileCase& c : cases) {
         if (c.unprivileged && !CanDropPrivileges()) {
@@ -263,13 +267,13 @@ TEST_F(FxtunectlInputTest, SetAndEqRefuseValuesOutsideTheirPagesRanges) {
          "VALUE of block 10 parameter 21 is a whole number 0..500, not 501"},
         {{"set", "14", "0", "1e300"}, "VALUE of block 14 parameter 0 is 70..450 Hz, not 1e+300"},
         {{"set", "1", "14", "nan"}, "VALUE is a number: nan"},
-        {{"eq", "6", "0", "1", "1000", "1e300", "1"}, "GAIN of type 1 is -15..15 dB, not 1e+300"},
-        {{"eq", "6", "0", "1", "1000", "3", "1e-300"}, "Q of type 1 is 0.1..30, not 1e-300"},
-        {{"eq", "6", "0", "1", "1000", "3", "31"}, "Q of type 1 is 0.1..30, not 31"},
-        {{"eq", "6", "0", "1", "19", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 19"},
-        {{"eq", "6", "0", "1", "20001", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 20001"},
-        {{"eq", "6", "0", "2", "1000", "3", "0.707"}, "GAIN of type 2 is 0 dB, not 3"},
-        {{"eq", "6", "0", "4", "1000", "3", "2.5"}, "Q of type 4 is 0.1..2, not 2.5"},
+        {{"eq", "6", "1", "1", "1000", "1e300", "1"}, "GAIN of type 1 is -15..15 dB, not 1e+300"},
+        {{"eq", "6", "1", "1", "1000", "3", "1e-300"}, "Q of type 1 is 0.1..30, not 1e-300"},
+        {{"eq", "6", "1", "1", "1000", "3", "31"}, "Q of type 1 is 0.1..30, not 31"},
+        {{"eq", "6", "1", "1", "19", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 19"},
+        {{"eq", "6", "1", "1", "20001", "3", "1"}, "FREQ of type 1 is 20..20000 Hz, not 20001"},
+        {{"eq", "6", "1", "2", "1000", "3", "0.707"}, "GAIN of type 2 is 0 dB, not 3"},
+        {{"eq", "6", "1", "4", "1000", "3", "2.5"}, "Q of type 4 is 0.1..2, not 2.5"},
     };
     for (const Case& c : cases) {
         const Timed run = Ctl(c.args);
@@ -283,7 +287,7 @@ TEST_F(FxtunectlInputTest, SetAndEqRefuseValuesOutsideTheirPagesRanges) {
 // The widest ends the pages allow are taken and sent as given.
 TEST_F(FxtunectlInputTest, SetAndEqTakeTheEndsOfTheirRanges) {
     ASSERT_EQ(0, Ctl({"set", "10", "21", "500"}).result.status);
-    ASSERT_EQ(0, Ctl({"eq", "6", "0", "1", "20000", "-15", "30"}).result.status);
+    ASSERT_EQ(0, Ctl({"eq", "6", "1", "1", "20000", "-15", "30"}).result.status);
     const std::string log = sim->CommandLog();
     EXPECT_NE(std::string::npos, log.find("command: 09 00 0A 15 01 40 A0 00 00")) << "5.0";
     // Band record: gain word 0 (-15 dB), 20000 Hz, Q word 30000, PEQ.

@@ -117,14 +117,14 @@ TEST_F(FxtunectlInstallerTest, DiffOfTwoFilesNamesTheThreeChangesInBothLanguages
     const child::Result english = child::Run(FXTUNECTL_PATH, {"diff", a, b});
     EXPECT_EQ(1, english.status) << english.err;
     EXPECT_EQ("Mic A EQ band 5: PEQ 160 Hz +0.0 dB Q 1.414 → PEQ 160 Hz +3.0 dB Q 1.414\n"
-              "CH 3 delay: 1.3 ms → 5.0 ms\n"
+              "CH 3 delay: 1.33 ms → 5.0 ms\n"
               "Recording compressor threshold: 0 dB → -20 dB\n",
               english.out);
     EXPECT_EQ("", english.err);
     const child::Result chinese = child::Run(FXTUNECTL_PATH, {"--lang", "zh", "diff", a, b});
     EXPECT_EQ(1, chinese.status);
     EXPECT_EQ("话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414\n"
-              "通道3延时: 1.3 ms → 5.0 ms\n"
+              "通道3延时: 1.33 ms → 5.0 ms\n"
               "录音压限阈值: 0 dB → -20 dB\n",
               chinese.out);
 
@@ -133,7 +133,7 @@ TEST_F(FxtunectlInstallerTest, DiffOfTwoFilesNamesTheThreeChangesInBothLanguages
     EXPECT_NE(std::string::npos,
               json.out.find("{\"name\":\"CH 3 delay\",\"offset\":" +
                             std::to_string(DspRecordValueOffset(7, 15)) +
-                            ",\"a\":{\"text\":\"1.3 ms\",\"value\":1.33333333,\"unit\":\"ms\"},"
+                            ",\"a\":{\"text\":\"1.33 ms\",\"value\":1.33333333,\"unit\":\"ms\"},"
                             "\"b\":{\"text\":\"5.0 ms\",\"value\":5,\"unit\":\"ms\"}}"))
         << json.out;
 
@@ -150,7 +150,7 @@ TEST_F(FxtunectlInstallerTest, DiffAgainstTheProcessorAndRefusedFiles) {
     ASSERT_EQ(0, Ctl(sim, {"set", "7", "15", "5"}).status);
     const child::Result changed = Ctl(sim, {"diff", file});
     EXPECT_EQ(1, changed.status) << changed.err;
-    EXPECT_EQ("CH 3 delay: 1.3 ms → 5.0 ms\n", changed.out);
+    EXPECT_EQ("CH 3 delay: 1.33 ms → 5.0 ms\n", changed.out);
 
     const std::string shortFile = WriteText("short.mode", std::string(100, '\x13'));
     const size_t commandsBefore = LinesOf(sim.CommandLog()).size();
@@ -390,6 +390,55 @@ TEST_F(FxtunectlInstallerTest, ARefusingProcessorGivesItsStatusAndTheOtherIsStil
                                 ",\"status\":0,\"output\":[]}"))
             << json.out;
     }
+}
+
+// A file saved from several processors would hold only the last one's:
+// refused before either is contacted, as read and remote save are.
+TEST_F(FxtunectlInstallerTest, SavingOneFileFromSeveralProcessorsIsRefusedWithNothingSent) {
+    child::Simulator& first = StartSimulator();
+    child::Simulator& second = StartSimulator();
+    const child::RefusedLine cases[] = {
+        {{"auto-eq", "7", FixturePath("room-filters.txt"), "--export", Path("predicted.txt")},
+         "auto-eq --export saves one processor's file: give one --host"},
+        {{"read", Path("both.mode")}, "read saves one processor's file: give one --host"},
+        {{"remote", "save", Path("both.remo")},
+         "remote saves one processor's file: give one --host"},
+    };
+    for (const child::RefusedLine& c : cases) {
+        std::vector<std::string> args = HostOf(first);
+        const std::vector<std::string> other = HostOf(second);
+        args.insert(args.end(), other.begin(), other.end());
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const child::Result result = child::Run(FXTUNECTL_PATH, args);
+        EXPECT_EQ(2, result.status) << c.message;
+        EXPECT_EQ("fxtunectl: " + c.message + " (fxtunectl --help shows the usage)\n", result.err);
+        EXPECT_EQ("", first.CommandLog()) << c.message;
+        EXPECT_EQ("", second.CommandLog()) << c.message;
+    }
+    EXPECT_FALSE(std::ifstream(Path("predicted.txt")).good()) << "no file written";
+}
+
+// --json dump: the dump's object, for one processor as for each of several.
+TEST_F(FxtunectlInstallerTest, JsonDumpIsOneObjectPerProcessor) {
+    child::Simulator& first = StartSimulator();
+    child::Simulator& second = StartSimulator();
+    const child::Result one = Ctl(first, {"--json", "dump"});
+    ASSERT_EQ(0, one.status) << one.err;
+    EXPECT_EQ(0u, one.out.find("{\n \"identity\":{\"module\":\"ARN63\"")) << one.out.substr(0, 80);
+    EXPECT_EQ(one.out, Ctl(first, {"dump"}).out) << "the same object with or without --json";
+
+    std::vector<std::string> args = {"--json"};
+    for (child::Simulator* sim : {&first, &second}) {
+        const std::vector<std::string> host = HostOf(*sim);
+        args.insert(args.end(), host.begin(), host.end());
+    }
+    args.push_back("dump");
+    const child::Result both = child::Run(FXTUNECTL_PATH, args);
+    ASSERT_EQ(0, both.status) << both.err;
+    EXPECT_EQ(0u, both.out.find("{\"status\":0,\"hosts\":[")) << both.out.substr(0, 80);
+    EXPECT_EQ(2, CountOf(both.out, "\"status\":0,\"result\":{\n \"identity\":"));
+    EXPECT_EQ(0, CountOf(both.out, "\"output\"")) << "no dump as lines of text";
+    EXPECT_EQ(2, CountOf(both.out, "\"eq\":[")) << "each dump whole";
 }
 
 TEST_F(FxtunectlInstallerTest, InfoAndGetAsJson) {

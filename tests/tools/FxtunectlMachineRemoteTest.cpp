@@ -101,7 +101,7 @@ TEST_F(MachineRemoteCtlTest, BadInputIsRefusedWithNothingSent) {
         {{"remote", "learn", "18"}, 2, "KEY is 1..17"},
         {{"remote", "learn", "volume"}, 2, "KEY is 1..17"},
         {{"remote", "copy", "x"}, 2, "remote takes save"},
-        {{"remote", "save", "/nonexistent/k.remo"}, 1, "Can't write to file"},
+        {{"remote", "save", "/nonexistent/k.remo"}, 1, "can't write to /nonexistent/k.remo"},
         {{"remote", "save", "/tmp"}, 1, "not a regular file"},
     };
     for (const Case& c : cases) {

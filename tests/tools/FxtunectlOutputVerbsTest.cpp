@@ -60,7 +60,8 @@ TEST_F(FxtunectlOutputVerbsTest, CompWritesTheRecordThatOutputThenShows) {
     }
     const auto shown = Ctl({"output", "8"});
     ASSERT_EQ(0, shown.status) << shown.err;
-    EXPECT_TRUE(Contains(shown.out, "compressor: off, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
+    // The settings switch the compressor on.
+    EXPECT_TRUE(Contains(shown.out, "compressor: on, threshold -20 dB, ratio 4.0:1, attack 10 ms, "
                                     "release 200 ms\n"))
         << shown.out;
 }
@@ -76,7 +77,7 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
               "music level: 100 %\n"
               "phase: normal\n"
               "mute: off\n"
-              "delay: off, whole channel, 1.3 ms\n"
+              "delay: off, whole channel, 1.33 ms\n"
               "split frequency: 500 Hz\n"
               "compressor: off, threshold 0 dB, ratio 30.0:1, attack 1 ms, release 100 ms\n"
               "eq: on\n"
@@ -94,10 +95,10 @@ TEST_F(FxtunectlOutputVerbsTest, OutputDescribesAChannelInWords) {
     // Changes made with the other verbs show up.
     ASSERT_EQ(0, Ctl({"set", "7", "22", "-100"}).status);
     ASSERT_EQ(0, Ctl({"set", "7", "16", "0"}).status);
-    ASSERT_EQ(0, Ctl({"eq", "9", "0", "3", "80", "0", "0.7"}).status);
+    ASSERT_EQ(0, Ctl({"eq", "9", "1", "3", "80", "0", "0.7"}).status);
     const auto changed = Ctl({"output", "3"});
     EXPECT_TRUE(Contains(changed.out, "phase: inverted\n"));
-    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.3 ms\n"));
+    EXPECT_TRUE(Contains(changed.out, "delay: on, whole channel, 1.33 ms\n"));
     EXPECT_TRUE(Contains(changed.out, "band 1: HP 80 Hz +0.0 dB Q 0.70\n"));
 }
 
@@ -119,24 +120,15 @@ TEST_F(FxtunectlOutputVerbsTest, XoverSetsTheCrossoverBandAndItsSections) {
     }
     EXPECT_EQ("CH 6 band 7: Bessel 18dB LP at 120 Hz\n", Ctl({"xover"}).out);
     ASSERT_EQ(0, Ctl({"xover", "3", "80"}).status); // by number
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 48dB LP at 80 Hz\n", Ctl({"xover"}).out);
     EXPECT_TRUE(Contains(Ctl({"output", "6"}).out,
-                         "band 7: LinkwitzRiely 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
+                         "band 7: Linkwitz-Riley 48dB LP 80 Hz +0.0 dB Q 0.71 (crossover)\n"));
 
     // A high-pass keeps the high-pass column.
-    ASSERT_EQ(0, Ctl({"eq", "12", "6", "19", "150", "0", "0.7"}).status);
-    ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150"}).status);
-    EXPECT_EQ("CH 6 band 7: LinkwitzRiely 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
-}
-
-TEST_F(FxtunectlOutputVerbsTest, XoverRefusesAPeqCrossoverBand) {
-    ASSERT_EQ(0, Ctl({"eq", "12", "6", "1", "100", "0", "1"}).status);
-    ASSERT_EQ(0, Ctl({"eq", "12", "7", "1", "100", "0", "1"}).status);
-    const size_t logged = sim->CommandLog().size();
-    const auto result = Ctl({"xover", "5", "120"});
-    EXPECT_EQ(1, result.status);
-    EXPECT_EQ("fxtunectl: CH 6 band 7 is PEQ, not a low-pass or high-pass crossover\n", result.err);
-    EXPECT_FALSE(Contains(sim->CommandLog().substr(logged), "command: 09 00 0A"));
+    ASSERT_EQ(0, Ctl({"xover", "linkwitzriely12db", "150", "hp"}).status);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 12dB HP at 150 Hz\n", Ctl({"xover"}).out);
+    ASSERT_EQ(0, Ctl({"xover", "1", "160"}).status);
+    EXPECT_EQ("CH 6 band 7: Linkwitz-Riley 24dB HP at 160 Hz\n", Ctl({"xover"}).out);
 }
 
 struct VerbError {
@@ -176,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VerbError{{"xover", "5", "19"}, "FREQ is 20..20000 Hz"},
                       VerbError{{"xover", "5", "20001"}, "FREQ is 20..20000 Hz"},
                       VerbError{{"xover", "5"}, "wrong number of arguments for xover"},
+                      VerbError{{"xover", "5", "120", "bp"}, "the crossover is lp or hp"},
                       VerbError{{"output", "0"}, "CH is 1..8"},
                       VerbError{{"output", "1.5"}, "CH is 1..8"},
                       VerbError{{"output"}, "wrong number of arguments for output"}));
@@ -183,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 // --link ties a pair as the editor's links do: each verb's change of CH 1's
-// shared settings reaches CH 2 with it, confirmed, and nothing else does.
+// shared settings reaches CH 2 with it, confirmed, and nothing else does;
+// the verbs take their sets by name, bands from 1 and on|off as ever.
 TEST(FxtunectlChannelLinkTest, EveryVerbChangesBothChannelsOfALinkedPair) {
     const struct {
         const char* name;
@@ -191,13 +185,18 @@ TEST(FxtunectlChannelLinkTest, EveryVerbChangesBothChannelsOfALinkedPair) {
         std::string shown;               // what "output" then prints for it
     } cases[] = {
         {"set", {"set", "5", "17", "40"}, "direct level: 40 %\n"},
+        {"set by name", {"set", "CH 1 echo level", "35"}, "echo level: 35 %\n"},
         {"comp",
          {"comp", "1", "-31", "4", "10", "498"},
-         "compressor: off, threshold -31 dB, ratio 4.0:1, attack 10 ms, release 498 ms\n"},
+         "compressor: on, threshold -31 dB, ratio 4.0:1, attack 10 ms, release 498 ms\n"},
+        {"comp on", {"comp", "1", "on"}, "compressor: on, threshold 0 dB"},
         {"delay", {"delay", "1", "50", "high"}, "delay: on, high band, 50.0 ms\n"},
-        {"eq", {"eq", "7", "3", "1", "160", "-4.5", "2"}, "band 4: PEQ 160 Hz -4.5 dB Q 2.00\n"},
+        {"delay on", {"delay", "1", "on"}, "delay: on, whole channel, 1.33 ms\n"},
+        {"eq",
+         {"eq", "ch1", "4", "peq", "160", "-4.5", "2"},
+         "band 4: PEQ 160 Hz -4.5 dB Q 2.00\n"},
         {"eq-import",
-         {"eq-import", "7", FX_TEST_DATA_DIR "/measurement-export.txt"},
+         {"eq-import", "ch1", FX_TEST_DATA_DIR "/measurement-export.txt"},
          "band 1: PEQ 45 Hz -6.0 dB Q 5.00\n"},
     };
     for (const auto& c : cases) {
@@ -209,8 +208,12 @@ TEST(FxtunectlChannelLinkTest, EveryVerbChangesBothChannelsOfALinkedPair) {
             SCOPED_TRACE(std::string(c.name) + " --link " + link + " --ack " + acks[run]);
             child::Simulator sim({"--ack", acks[run]});
             ASSERT_GT(sim.Port(), 0);
-            const std::vector<std::string> host = {"--host",       "127.0.0.1", "--port",
-                                                   sim.PortText(), "--link",    link};
+            std::vector<std::string> host = {"--host", "127.0.0.1", "--port", sim.PortText()};
+            // Also as --link=PAIRS, as --port=N is taken.
+            if (run == 1)
+                host.push_back(std::string("--link=") + link);
+            else
+                host.insert(host.end(), {"--link", link});
             std::vector<std::string> args = host;
             args.insert(args.end(), c.change.begin(), c.change.end());
             const auto changed = child::Run(FXTUNECTL_PATH, args);
@@ -226,6 +229,28 @@ TEST(FxtunectlChannelLinkTest, EveryVerbChangesBothChannelsOfALinkedPair) {
                                                                   << shown.out;
             }
         }
+    }
+}
+
+// A linked change that is refused sends nothing to either channel.
+TEST(FxtunectlChannelLinkTest, ARefusedLinkedChangeSendsNothing) {
+    const child::RefusedLine cases[] = {
+        {{"eq", "ch1", "0", "peq", "160", "-4.5", "2"}, "BAND of CH 1 EQ (set 7) is 1..10, not 0"},
+        {{"eq", "ch2", "11", "peq", "160", "-4.5", "2"},
+         "BAND of CH 2 EQ (set 8) is 1..10, not 11"},
+        {{"comp", "1", "-61", "4", "10", "200"}, "THRESHOLD is -60..0 dB"},
+        {{"delay", "2", "0.5", "high"}, "MS is 1.33..100 ms"},
+        {{"set", "CH 1 direct level", "101"},
+         "VALUE of block 5 parameter 17 is a whole number 0..100, not 101"},
+    };
+    child::Simulator sim({});
+    ASSERT_GT(sim.Port(), 0);
+    for (const child::RefusedLine& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args = {"--host",       "127.0.0.1", "--port",
+                                         sim.PortText(), "--link",    "12"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        child::ExpectRefusedWithNothingSent(child::Run(FXTUNECTL_PATH, args), c, sim.CommandLog());
     }
 }
 

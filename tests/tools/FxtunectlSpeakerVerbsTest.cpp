@@ -28,7 +28,7 @@ protected:
 TEST_F(FxtunectlSpeakerVerbsTest, DelaySetsTimeSwitchAndModeThatDelayThenPrints) {
     const auto before = Ctl({"delay"});
     ASSERT_EQ(0, before.status) << before.err;
-    EXPECT_TRUE(Contains(before.out, "CH 1: 1.3 ms, off, whole channel\n")) << before.out;
+    EXPECT_TRUE(Contains(before.out, "CH 1: 1.33 ms, off, whole channel\n")) << before.out;
     EXPECT_EQ(8, std::count(before.out.begin(), before.out.end(), '\n'));
 
     const auto set = Ctl({"delay", "3", "12.5", "high"});
@@ -127,10 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedLine{{"delay", "0", "5"}, "CH is 1..8"},
         RefusedLine{{"delay", "9", "5"}, "CH is 1..8"},
-        RefusedLine{{"delay", "1", "1.3"}, "MS is 1.4..100 ms"},
-        RefusedLine{{"delay", "1", "100.1"}, "MS is 1.4..100 ms"},
-        RefusedLine{{"delay", "1", "inf"}, "MS is 1.4..100 ms"},
-        RefusedLine{{"delay", "1", "5", "both"}, "the delay mode is whole or high"},
+        RefusedLine{{"delay", "1", "1.3"}, "MS is 1.33..100 ms"},
+        RefusedLine{{"delay", "1", "100.1"}, "MS is 1.33..100 ms"},
+        RefusedLine{{"delay", "1", "inf"}, "MS is 1.33..100 ms"},
+        RefusedLine{{"delay", "1", "5", "both"},
+                    "after MS come whole or high and on or off, each once, not both"},
+        RefusedLine{{"delay", "1", "on", "off"},
+                    "after MS come whole or high and on or off, each once, not off"},
         RefusedLine{{"delay", "1"}, "wrong number of arguments for delay"},
         RefusedLine{{"surround", "room", "0", "4"}, "W and L are whole metres, 1..10"},
         RefusedLine{{"surround", "room", "4", "11"}, "W and L are whole metres, 1..10"},

@@ -31,12 +31,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-bool IsRecordHead(int offset) {
-    for (const DspRecordDefault& record : DspRecordDefaults())
-        if (offset >= record.valueOffset - 3 && offset < record.valueOffset) return true;
-    return false;
-}
-
 // fxtunectl against a simulator process on 127.0.0.1.
 class FxtunectlTest : public ::testing::Test {
 protected:
@@ -91,8 +85,17 @@ TEST_F(FxtunectlTest, WriteSendsTheFileAndStoresIntoTheModeItsNameAsks) {
     const std::string original = Path("original.mode");
     ASSERT_EQ(0, Ctl({"read", original}).status);
     std::string bytes = child::Slurp(original);
-    for (int i = 2000; i < 2100; ++i)
-        if (!IsRecordHead(i)) bytes[kHeader + i] = static_cast<char>(i);
+    // Values a page could give (a file with others is refused): CH 1's
+    // levels, source, delay and the unnamed values of its distance filter.
+    const auto put = [&](int block, int parameter, int value, uint32_t stored) {
+        const int offset = kHeader + DspRecordValueOffset(block, parameter) + 4 * value;
+        for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(stored >> (24 - 8 * i));
+    };
+    for (int parameter = 17; parameter <= 20; ++parameter)
+        put(5, parameter, 0, PercentToStored(10 * parameter - 150));
+    put(5, 13, 0, 3);
+    put(5, 15, 0, MsToSamples(12.5));
+    for (int value = 1; value < 6; ++value) put(5, 26, value, FloatBits(0.1f * value));
     const std::string named = Path("m2 edited.mode");
     WriteBytes(named, bytes);
 
@@ -134,7 +137,7 @@ TEST_F(FxtunectlTest, SetThenGet) {
 
 TEST_F(FxtunectlTest, EqBandShowsInTheDump) {
     StartSimulator();
-    const auto eq = Ctl({"eq", "6", "0", "1", "1000", "3.5", "1.2"});
+    const auto eq = Ctl({"eq", "6", "1", "1", "1000", "3.5", "1.2"});
     ASSERT_EQ(0, eq.status) << eq.err;
     const auto dump = Ctl({"dump"});
     ASSERT_EQ(0, dump.status) << dump.err;
@@ -143,7 +146,7 @@ TEST_F(FxtunectlTest, EqBandShowsInTheDump) {
     ASSERT_NE(std::string::npos, set6);
     EXPECT_EQ(
         set6 + setHead.size(),
-        dump.out.find("{\"band\":0,\"type\":1,\"frequency\":1000,\"gain\":3.5,\"q\":1.2}", set6))
+        dump.out.find("{\"band\":1,\"type\":1,\"frequency\":1000,\"gain\":3.5,\"q\":1.2}", set6))
         << dump.out.substr(set6, 200);
 }
 
@@ -156,8 +159,13 @@ TEST_F(FxtunectlTest, DumpListsEveryRecordAndSet) {
     EXPECT_EQ(232, CountOf(dump.out, "{\"block\":"));
     EXPECT_EQ(16, CountOf(dump.out, "{\"set\":"));
     EXPECT_NE(std::string::npos,
-              dump.out.find("{\"block\":1,\"parameter\":14,\"raw\":[\"3F000000\"],\"value\":50}"))
-        << "the microphone level, 50 %";
+              dump.out.find("{\"block\":1,\"parameter\":14,\"name\":\"Mic Vol\",\"raw\":["
+                            "\"3F000000\"],\"value\":50}"))
+        << "the microphone level, 50 %, by the name diff prints";
+    EXPECT_NE(std::string::npos,
+              dump.out.find("{\"block\":13,\"parameter\":10,\"names\":[\"Recording compressor "
+                            "threshold\",\"Recording compressor value x1\","))
+        << "a record of several values names each";
     EXPECT_NE(std::string::npos, dump.out.find("\"module\":\"ARN63\""));
 }
 
@@ -165,7 +173,7 @@ TEST_F(FxtunectlTest, ModeCommandsSendTheirCodes) {
     StartSimulator();
     const auto store = Ctl({"mode", "store", "4"});
     ASSERT_EQ(0, store.status) << store.err;
-    EXPECT_EQ("Saving Mode 4 ……\n", store.out);
+    EXPECT_EQ("stored into M4\n", store.out);
     ASSERT_EQ(0, Ctl({"mode", "load", "3"}).status);
     ASSERT_EQ(0, Ctl({"mode", "reset", "1"}).status);
     const std::string log = sim->CommandLog();
@@ -219,7 +227,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ShortFile", {}, {"write", "SHORT"}, 5, "100 bytes"},
         ErrorCase{"Version17File", {}, {"write", "V17"}, 5, "version 17"},
         ErrorCase{"MissingFile", {}, {"write", "/nonexistent/x.mode"}, 5, "cannot open"},
-        ErrorCase{"UnwritableFile", {}, {"read", "/nonexistent/x.mode"}, 1, "Can't write to file"},
+        ErrorCase{"UnwritableFile",
+                  {},
+                  {"read", "/nonexistent/x.mode"},
+                  1,
+                  "can't write to /nonexistent/x.mode: the folder /nonexistent does not exist"},
         ErrorCase{"SilentProcessor", {"--silent-after", "3"}, {"info"}, 6, "time-out"},
         ErrorCase{"BusyProcessor", {"--refuse"}, {"info"}, 3, "connected to another host"},
         // Silent right after the read (67 commands): the change is not confirmed.
@@ -231,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BadMode", {}, {"mode", "load", "5"}, 2, "M is 1..4"},
         ErrorCase{"BadParameter", {}, {"set", "1", "14", "loud"}, 2, "VALUE"},
         ErrorCase{"UnknownParameter", {}, {"get", "200", "1"}, 1, "no editable DSP parameter"},
-        ErrorCase{"BadBand", {}, {"eq", "15", "5", "1", "1000", "0", "1"}, 2, "BAND"},
+        ErrorCase{"BadBand", {}, {"eq", "15", "6", "1", "1000", "0", "1"}, 2, "BAND"},
         ErrorCase{"UnknownCommand", {}, {"frob"}, 2, "unknown command"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 

@@ -3,16 +3,20 @@
 #include "CtlCommands.h"
 #include "CtlConfirm.h"
 #include "CtlSession.h"
+#include "CtlWords.h"
 #include "ImageJson.h"
 
 #include "link/ReplyDispatcher.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "state/ChannelLinks.h"
+#include "state/EqMath.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
 #include "state/TextNumbers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -132,19 +136,22 @@ void PrintJson(const AutoEqArgs& args, int language, const std::vector<int>& slo
 
 void PrintProse(const AutoEqArgs& args, int language, const std::vector<int>& slots,
                 const fx::AutoEqResult& fit, bool written) {
-    std::printf("%s: %d peaking bands\n", fx::EqSetName(args.set, language).c_str(),
-                static_cast<int>(fit.bands.size()));
+    std::printf(Say(language, "%s: %d个参量频段\n", "%s: %d peaking bands\n"),
+                fx::EqSetName(args.set, language).c_str(), static_cast<int>(fit.bands.size()));
     for (size_t i = 0; i < fit.bands.size(); ++i) {
         const EqBandRecord& b = fit.bands[i];
-        std::printf("band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n", slots[i] + 1, b.frequency, b.gain,
-                    b.q);
+        std::printf(Say(language, "频段%d: 参量 %.0f Hz %+.1f dB Q %.3f\n",
+                        "band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n"),
+                    slots[i] + 1, b.frequency, b.gain, b.q);
     }
-    std::printf("RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n", args.request.lowHz,
-                args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
+    std::printf(Say(language, "%g-%g Hz 均方根偏差: 之前 %.2f dB, 之后 %.2f dB\n",
+                    "RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n"),
+                args.request.lowHz, args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
     if (fit.noBoostBelowHz > 0.0)
-        std::printf("no boost below %.0f Hz, the measurement's low-frequency limit\n",
+        std::printf(Say(language, "低于 %.0f Hz 不提升: 测量的低频极限\n",
+                        "no boost below %.0f Hz, the measurement's low-frequency limit\n"),
                     fit.noBoostBelowHz);
-    if (!written) std::printf("dry run: nothing written\n");
+    if (!written) std::printf("%s\n", Say(language, "试运行: 未写入", "dry run: nothing written"));
 }
 
 // The measurement with the whole set as it will be: the kept bands and the fit.
@@ -174,12 +181,41 @@ CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>&
     return CtlResult::Ok();
 }
 
+// A low-pass or high-pass of the set (a crossover, or a band of that type)
+// inside the fit's range: the fit would fill in what it cuts. One warning
+// each, with the range that stops at it.
+void WarnOfPassesInTheRange(const AutoEqArgs& args, const uint8_t* panel) {
+    const double low = args.request.lowHz, high = args.request.highHz;
+    // A compound band's sections share its frequency: the band speaks for them.
+    const bool compound = args.set == OutputEqSet(kCrossoverChannel);
+    const std::vector<int> free = fx::FreeEqBands(args.set, panel);
+    for (int band = 0; band < EqBandCount(args.set); ++band) {
+        if (compound && band > kCrossoverBand && band < kCrossoverBand + kCompoundSections)
+            continue;
+        if (std::find(free.begin(), free.end(), band) != free.end()) continue;
+        const EqBandRecord record = DecodeEqBandRecord(panel + EqBandOffset(args.set, band));
+        const bool lowPass = IsLowPassLike(record.type), highPass = IsHighPassLike(record.type);
+        if ((!lowPass && !highPass) || record.frequency <= low || record.frequency >= high)
+            continue;
+        const bool crossover = compound && band == kCrossoverBand;
+        std::fprintf(stderr,
+                     "fxtunectl: warning: auto-eq: the range %g-%g Hz runs past the %s%s at "
+                     "%.0f Hz (band %d of %s): the fit fills in what it cuts; --range %g-%g "
+                     "stops at it\n",
+                     low, high, crossover ? "crossover " : "", lowPass ? "low-pass" : "high-pass",
+                     record.frequency, band + 1,
+                     fx::EqSetName(args.set, fx::kLanguageEnglish).c_str(),
+                     lowPass ? low : record.frequency, lowPass ? record.frequency : high);
+    }
+}
+
 } // namespace
 
 CtlResult ParseAutoEqArguments(const CtlOptions& options, AutoEqArgs& out) {
     const std::vector<std::string>& args = options.arguments;
     if (args.size() < 2) return Usage("give SET and MEASUREMENT");
-    if (!fx::ParseWholeNumber(args[0], 0, kEqSetCount - 1, out.set)) return Usage("SET is 0..15");
+    out.set = fx::EqSetFromText(args[0]);
+    if (out.set < 0) return Usage(std::string("SET is ") + fx::kEqSetChoices + ", not " + args[0]);
     CtlResult result = ParseOptions(args, out);
     if (result.ok()) result = ReadMeasurementFile(args[1], out.request.measurement);
     if (!result.ok()) return result;
@@ -210,6 +246,7 @@ CtlResult RunAutoEq(CtlSession& session, const CtlOptions& options, const AutoEq
     if (args.bands > static_cast<int>(slots.size()))
         return Usage("EQ set " + std::to_string(args.set) + " has " + std::to_string(slots.size()) +
                      " free bands, not " + std::to_string(args.bands));
+    WarnOfPassesInTheRange(args, store.Panel());
     fx::AutoEqRequest request = args.request;
     request.keptBands = fx::KeptEqBands(args.set, store.Panel());
     request.bandCount = args.bands > 0 ? args.bands : static_cast<int>(slots.size());

@@ -11,6 +11,8 @@
 #include "CtlRemote.h"
 #include "CtlSession.h"
 #include "CtlSpeakerVerbs.h"
+#include "CtlWarnings.h"
+#include "CtlWords.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -20,8 +22,11 @@
 #include "state/ChannelLinks.h"
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
+#include "state/EqFilterText.h"
 #include "state/MachineModes.h"
+#include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 #include "state/TextNumbers.h"
 #include "state/ValueRanges.h"
 
@@ -38,7 +43,9 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
 }
 
 bool ParseNumber(const std::string& text, double& value) {
-    return fx::ParseDecimal(text, value);
+    const bool ok = fx::ParseDecimal(text, value);
+    if (ok) WarnIfHexadecimal(text);
+    return ok;
 }
 
 CtlResult Usage(const std::string& what) {
@@ -66,6 +73,14 @@ struct CommandArguments {
     AutoEqArgs autoEq; // the measurement and target read before connecting
 };
 
+// A time keeps whole samples (1/48 ms), a float its 24 bits: said when what
+// get will print differs from what was given.
+void WarnIfStoredOtherwise(int block, int parameter, double value) {
+    const std::string kept = fx::DspValueText(block, parameter, value);
+    const auto range = fx::DspParamRange(block, parameter);
+    WarnIfRounded("VALUE", value, std::strtod(kept.c_str(), nullptr), range ? range->unit : "");
+}
+
 CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArguments& out) {
     if (!ParseInt(args[0], 0, 255, out.block) || !ParseInt(args[1], 0, 255, out.parameter))
         return Usage("BLOCK and PARAM are numbers 0..255");
@@ -74,18 +89,57 @@ CtlResult ParseBlockParameter(const std::vector<std::string>& args, CommandArgum
     return CtlResult::Ok();
 }
 
+// A parameter by the name diff and dump print (one argument) or by BLOCK
+// PARAM (two); how many arguments name it.
+CtlResult ParseParameter(const std::vector<std::string>& args, bool byName, CommandArguments& out) {
+    if (!byName) return ParseBlockParameter(args, out);
+    const fx::ParamItem* item = fx::FindParamItemByName(args[0]);
+    if (!item)
+        return Usage("no parameter named \"" + args[0] +
+                     "\" (give BLOCK PARAM, or a name as diff and dump print it)");
+    out.block = item->block;
+    out.parameter = item->parameter;
+    if (item->block < 0 || item->valueIndex != 0 || !EditableEntry(item->block, item->parameter))
+        return CtlResult::Fail(kExitFailed,
+                               "no editable DSP parameter: " + item->Name(fx::kLanguageEnglish));
+    return CtlResult::Ok();
+}
+
+// The bands eq reaches: those the set's page shows as bands of their own,
+// counted from 1. The crossover band of CH 6 and its sections belong to
+// xover, the split filters and the max-bass low-pass to their pages' verbs.
+CtlResult ParseEqBand(const std::string& text, int set, int& band) {
+    const int bands = fx::FilterBandCount(set);
+    if (fx::ParseWholeNumber(text, 1, bands, band)) {
+        --band;
+        return CtlResult::Ok();
+    }
+    std::string message = "BAND of " + fx::EqSetName(set, fx::kLanguageEnglish) + " (set " +
+                          std::to_string(set) + ") is 1.." + std::to_string(bands) + ", not " +
+                          text;
+    if (set == OutputEqSet(kCrossoverChannel))
+        message += " (band " + std::to_string(kCrossoverBand + 1) + " is the crossover: use xover)";
+    return Usage(message);
+}
+
 CtlResult ParseEq(const std::vector<std::string>& args, CommandArguments& out) {
-    if (!ParseInt(args[0], 0, kEqSetCount - 1, out.set)) return Usage("SET is 0..15");
-    const int slots = EqSetSlots(out.set);
-    if (!ParseInt(args[1], 0, slots - 1, out.band))
-        return Usage("BAND of set " + args[0] + " is 0.." + std::to_string(slots - 1));
-    if (!ParseInt(args[2], 0, fx::kMaxEqBandType, out.type))
-        return Usage("TYPE is 0.." + std::to_string(fx::kMaxEqBandType));
+    out.set = fx::EqSetFromText(args[0]);
+    if (out.set < 0) return Usage(std::string("SET is ") + fx::kEqSetChoices + ", not " + args[0]);
+    CtlResult result = ParseEqBand(args[1], out.set, out.band);
+    if (!result.ok()) return result;
+    out.type = fx::EqTypeFromText(args[2]);
+    if (out.type < 0) return Usage("TYPE is 0..5 or OFF, PEQ, LP, HP, LS, HS, not " + args[2]);
     if (!ParseNumber(args[3], out.frequency)) return Usage("FREQ is a frequency in Hz");
     if (!ParseNumber(args[4], out.gain)) return Usage("GAIN is a number of dB");
     if (!ParseNumber(args[5], out.q)) return Usage("Q is a number");
     const std::string refusal = fx::CheckEqBandValues(out.type, out.frequency, out.gain, out.q);
-    return refusal.empty() ? CtlResult::Ok() : Usage(refusal);
+    if (!refusal.empty()) return Usage(refusal);
+    // The band record keeps whole hertz, tenths of a dB and thousandths of Q.
+    const EqBandRecord kept = QuantiseEqBand({out.gain, out.frequency, out.q, out.type});
+    WarnIfRounded("FREQ", out.frequency, kept.frequency, " Hz");
+    WarnIfRounded("GAIN", out.gain, kept.gain, " dB");
+    WarnIfRounded("Q", out.q, kept.q, "");
+    return CtlResult::Ok();
 }
 
 CtlResult ParseMode(const std::vector<std::string>& args, CommandArguments& out) {
@@ -102,13 +156,21 @@ CtlResult ParseArguments(const CtlOptions& options, CommandArguments& out) {
     const auto& args = options.arguments;
     const std::string& command = options.command;
     if (command == "read" || command == "write") out.path = args[0];
-    if (command == "get") return ParseBlockParameter(args, out);
+    if (command == "get") {
+        if (args.empty() || args.size() > 2) return Usage("get takes BLOCK PARAM or NAME");
+        return ParseParameter(args, args.size() == 1, out);
+    }
     if (command == "set") {
-        CtlResult result = ParseBlockParameter(args, out);
+        if (args.size() < 2 || args.size() > 3)
+            return Usage("set takes BLOCK PARAM VALUE or NAME VALUE");
+        CtlResult result = ParseParameter(args, args.size() == 2, out);
         if (!result.ok()) return result;
-        if (!ParseNumber(args[2], out.value)) return Usage("VALUE is a number: " + args[2]);
+        const std::string& value = args.back();
+        if (!ParseNumber(value, out.value)) return Usage("VALUE is a number: " + value);
         const std::string refusal = fx::CheckDspParamValue(out.block, out.parameter, out.value);
-        return refusal.empty() ? result : Usage(refusal);
+        if (!refusal.empty()) return Usage(refusal);
+        WarnIfStoredOtherwise(out.block, out.parameter, out.value);
+        return result;
     }
     if (command == "eq") return ParseEq(args, out);
     if (command == "mode") return ParseMode(args, out);
@@ -127,21 +189,24 @@ std::string FieldText(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
-CtlResult Info(CtlSession& session) {
+CtlResult Info(CtlSession& session, int language) {
     fx::ParamStore& store = session.Store();
     CtlResult result = session.ReadAll(false);
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
-    std::printf("module: %s\n", ModuleNameText().c_str());
-    std::printf("command-set version: %d\n", store.Identity().commandSetVersion);
-    std::printf(
-        "MCU version: %s\n",
-        FieldText(store.Identity().firstVersion, sizeof store.Identity().firstVersion).c_str());
-    std::printf(
-        "DSP version: %s\n",
-        FieldText(store.Identity().secondVersion, sizeof store.Identity().secondVersion).c_str());
-    std::printf("compatible: %s\n", compatible ? "yes" : "no");
-    if (compatible) std::printf("current mode: M%d\n", store.CurrentMode().load() + 1);
+    const IdentityRecord& identity = store.Identity();
+    std::printf("%s: %s\n", Say(language, "模块", "module"), ModuleNameText().c_str());
+    std::printf("%s: %d\n", Say(language, "指令集版本", "command-set version"),
+                identity.commandSetVersion);
+    std::printf("%s: %s\n", Say(language, "MCU版本", "MCU version"),
+                FieldText(identity.firstVersion, sizeof identity.firstVersion).c_str());
+    std::printf("%s: %s\n", Say(language, "DSP版本", "DSP version"),
+                FieldText(identity.secondVersion, sizeof identity.secondVersion).c_str());
+    std::printf("%s: %s\n", Say(language, "兼容", "compatible"),
+                compatible ? Say(language, "是", "yes") : Say(language, "否", "no"));
+    if (compatible)
+        std::printf("%s: M%d\n", Say(language, "当前模式", "current mode"),
+                    store.CurrentMode().load() + 1);
     return session.CheckCompatible();
 }
 
@@ -154,20 +219,26 @@ CtlResult Read(CtlSession& session, const std::string& path) {
 }
 
 // The file was read and checked before anything was connected.
-CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file) {
+// "stored into M3", after write and mode store alike.
+std::string StoredText(int mode, int language) {
+    return Say(language, "已存入M", "stored into M") + std::to_string(mode + 1);
+}
+
+CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFileCheck& file,
+                int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    g_PendingStoreMode = PendingStoreModeFromFileName(path);
+    g_PendingStoreMode() = PendingStoreModeFromFileName(path);
     fx::ApplyModeFile(file);
     result = session.WriteAll();
     if (!result.ok()) return result;
-    const int mode = g_PendingStoreMode.exchange(-1);
+    const int mode = g_PendingStoreMode().exchange(-1);
     if (IsCompatible() && mode >= 0 && mode < kMachineModeCount) {
         // Two commands: the announcement and the store.
         result = SendConfirmed("the store into M" + std::to_string(mode + 1), 2,
                                [mode] { StoreWrittenModeFile(mode); });
         if (!result.ok()) return result;
-        std::printf("stored into M%d\n", mode + 1);
+        std::printf("%s\n", StoredText(mode, language).c_str());
     }
     return CtlResult::Ok();
 }
@@ -175,7 +246,10 @@ CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFile
 CtlResult Get(CtlSession& session, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::printf("%.9g\n", GetDspParam(args.block, args.parameter));
+    // In the unit and rounding set takes back.
+    std::printf("%s\n", fx::DspValueText(args.block, args.parameter,
+                                         GetDspParam(args.block, args.parameter))
+                            .c_str());
     return CtlResult::Ok();
 }
 
@@ -198,15 +272,15 @@ CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArgume
     });
 }
 
-CtlResult Mode(CtlSession& session, const CommandArguments& args) {
+CtlResult Mode(CtlSession& session, const CommandArguments& args, int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     if (args.action == "store") {
         const std::string number = std::to_string(ClampMode(args.mode) + 1);
         result =
             SendConfirmed("the store into M" + number, 1, [&] { StoreMachineMode(args.mode); });
-        // The editor's notice after a store, printed once the link is let go.
-        if (result.ok()) session.View().ShowInfo("Saving Mode " + number + " ……", 0);
+        // Printed once the link is let go, in the words write uses.
+        if (result.ok()) session.View().ShowInfo(StoredText(ClampMode(args.mode), language), 0);
         return result;
     }
     const int readsBefore = session.View().Snapshot().readEnded;
@@ -217,25 +291,26 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args) {
     return session.WaitForModeSwitchRead(readsBefore);
 }
 
-CtlResult Dump(CtlSession& session) {
+CtlResult Dump(CtlSession& session, int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::fputs(ImageToJson(session.Store()).c_str(), stdout);
+    std::fputs(ImageToJson(session.Store(), language).c_str(), stdout);
     return CtlResult::Ok();
 }
 
 CtlResult Dispatch(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     const std::string& command = options.command;
-    if (command == "info") return options.json ? PrintInfoJson(session) : Info(session);
+    if (command == "info")
+        return options.json ? PrintInfoJson(session) : Info(session, options.language);
     if (command == "read") return Read(session, args.path);
-    if (command == "write") return Write(session, args.path, args.modeFile);
+    if (command == "write") return Write(session, args.path, args.modeFile, options.language);
     if (command == "get")
         return options.json ? PrintGetJson(session, args.block, args.parameter, options.language)
                             : Get(session, args);
     if (command == "set") return Set(session, options, args);
     if (command == "eq") return Eq(session, options, args);
-    if (command == "mode") return Mode(session, args);
-    if (command == "dump") return Dump(session);
+    if (command == "mode") return Mode(session, args, options.language);
+    if (command == "dump") return Dump(session, options.language);
     if (command == "diff") return RunDiff(session, options);
     if (command == "eq-import") return RunEqImport(session, options);
     if (command == "eq-export") return RunEqExport(session, options);
@@ -277,6 +352,10 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     CtlResult result = PrepareCommand(options, args);
     if (!result.ok()) return result;
     if (IsFileDiff(options)) return RunFileDiff(options);
+    if (IsAlignmentList(options)) {
+        PrintAlignments();
+        return CtlResult::Ok();
+    }
     ApplyChannelLinks(options);
     CtlSession session(options, fx::Store());
     result = session.Connect();
@@ -305,8 +384,5 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options) {
 }
 
 std::string CantWriteLine(const fx::FileWriteResult& failure) {
-    std::string line = std::string(fx::kCantWriteCaption) + ": " + failure.message;
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    return line + " (" + failure.reason + ")";
+    return "can't write to " + failure.path + ": " + failure.cause;
 }

@@ -20,5 +20,6 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options);
 // files they name.
 CtlResult CheckCtlCommand(const CtlOptions& options);
 
-// A refused or failed save as one line: the box's text with the system's reason.
+// A refused or failed save as one sentence naming the path and the cause:
+// "can't write to adir.mode: it is a folder, not a regular file".
 std::string CantWriteLine(const fx::FileWriteResult& failure);

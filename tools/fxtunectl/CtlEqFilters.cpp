@@ -2,6 +2,7 @@
 
 #include "CtlConfirm.h"
 #include "CtlSession.h"
+#include "CtlWords.h"
 #include "ImageJson.h"
 
 #include "controls/EqModel.h"
@@ -25,8 +26,10 @@ struct FilterArguments {
 };
 
 CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) {
-    if (!fx::ParseWholeNumber(options.arguments[0], 0, kEqSetCount - 1, out.set))
-        return CtlResult::Fail(kExitUsage, "SET is 0..15");
+    out.set = fx::EqSetFromText(options.arguments[0]);
+    if (out.set < 0)
+        return CtlResult::Fail(kExitUsage, std::string("SET is ") + fx::kEqSetChoices + ", not " +
+                                               options.arguments[0]);
     if (options.command != "eq-import") return CtlResult::Ok();
     const std::string& path = options.arguments[1];
     const fx::FileReadResult file = fx::ReadRegularFile(path, fx::kMaxFilterTextBytes);
@@ -40,18 +43,31 @@ CtlResult ParseFilterArguments(const CtlOptions& options, FilterArguments& out) 
     return CtlResult::Ok();
 }
 
+// "1 filter", "2 filters"; "1个滤波器".
+std::string CountOf(int count, const std::string& noun, const char* zh, int language) {
+    if (language == 0) return std::to_string(count) + "个" + zh;
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // The preamp and the includes, which the import does not carry out, and the
 // header lines it skipped (one line on stderr: a notice, not an error).
-void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text) {
+void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text, int language) {
     // No EQ set has a level in dB beside its bands to take the preamp.
     if (text.preampDb) {
-        std::printf("Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level if "
-                    "the filters need headroom\n",
+        std::printf(Say(language,
+                        "第%2$d行的前级增益 %1$.1f dB 已忽略: 均衡没有前级增益; "
+                        "滤波器需要余量时请降低电平\n",
+                        "Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level "
+                        "if the filters need headroom\n"),
                     *text.preampDb, text.preampLine);
     }
     for (const std::string& include : text.includes)
-        std::printf("Include: %s not followed: import that file on its own\n", include.c_str());
-    if (text.skippedLines > 0)
+        std::printf(Say(language, "Include: %s 未读取: 请单独导入该文件\n",
+                        "Include: %s not followed: import that file on its own\n"),
+                    include.c_str());
+    if (text.skippedLines > 0 && language == 0)
+        std::fprintf(stderr, "%s: 跳过%d行非滤波器文本\n", path.c_str(), text.skippedLines);
+    else if (text.skippedLines > 0)
         std::fprintf(stderr, "%s: %d line%s that %s no filter skipped\n", path.c_str(),
                      text.skippedLines, text.skippedLines == 1 ? "" : "s",
                      text.skippedLines == 1 ? "is" : "are");
@@ -86,7 +102,7 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     if (result.ok()) result = session.ReadAll();
     if (!result.ok()) return result;
     const fx::FilterText& text = arguments.text;
-    ReportWhatIsNotImported(options.arguments[1], text);
+    ReportWhatIsNotImported(options.arguments[1], text, options.language);
     // Band by band, each confirmed (its coefficients and its record, in each
     // linked set) before the next.
     const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
@@ -101,8 +117,12 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     const int active = text.ActiveCount();
     const int off = static_cast<int>(text.filters.size()) - active;
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
-    std::printf("%s: %d filters, %d bands off, %d bands flat\n",
-                fx::EqSetName(arguments.set, options.language).c_str(), active, off, flat);
+    const int language = options.language;
+    std::printf(Say(language, "%s: %s, %s关闭, %s平直\n", "%s: %s, %s off, %s flat\n"),
+                fx::EqSetName(arguments.set, language).c_str(),
+                CountOf(active, "filter", "滤波器", language).c_str(),
+                CountOf(off, "band", "频段", language).c_str(),
+                CountOf(flat, "band", "频段", language).c_str());
     return CtlResult::Ok();
 }
 

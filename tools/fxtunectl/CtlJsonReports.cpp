@@ -8,7 +8,9 @@
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
+#include "state/ValueRanges.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -32,13 +34,16 @@ CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int langua
     if (!result.ok()) return result;
     std::string out =
         "{\"block\":" + std::to_string(block) + ",\"parameter\":" + std::to_string(parameter);
+    // The value as set takes it back (a JSON number in every case it prints).
+    const double held = GetDspParam(block, parameter);
+    const std::string value =
+        std::isfinite(held) ? fx::DspValueText(block, parameter, held) : std::string("null");
     if (const fx::ParamItem* item = fx::FindDspParamItem(block, parameter)) {
         const fx::ParamValue shown = fx::ReadParamValue(*item, store.Image(), language);
-        out += ",\"name\":" + JsonString(item->Name(language)) +
-               ",\"value\":" + JsonNumber(GetDspParam(block, parameter)) +
+        out += ",\"name\":" + JsonString(item->Name(language)) + ",\"value\":" + value +
                ",\"text\":" + JsonString(shown.text) + ",\"unit\":" + JsonString(shown.unit);
     } else {
-        out += ",\"value\":" + JsonNumber(GetDspParam(block, parameter));
+        out += ",\"value\":" + value;
     }
     std::fputs((out + "}\n").c_str(), stdout);
     return CtlResult::Ok();

@@ -48,6 +48,9 @@ const std::vector<FieldSpec>& Fields() {
          "auto or m1..m4"},
         {"hdmi-mute", 0, 1, {{"off", 0}, {"on", 1}}, "on or off"},
         {"routing", 0, 2, {{"sl", 0}, {"sbl", 1}, {"both", 2}}, "sl, sbl or both"},
+        {"panel-lock", 0, 1, {{"off", 0}, {"on", 1}}, "on or off"},
+        {"volume-lock", 0, 1, {{"off", 0}, {"on", 1}}, "on or off"},
+        {"mode-lock", 0, 1, {{"off", 0}, {"on", 1}}, "on or off"},
     };
     return fields;
 }
@@ -121,7 +124,20 @@ CtlResult ApplyChanges(const std::vector<FieldChange>& changes, Record& record) 
             SetHdmiMuted(r, c.value != 0);
         } else if (c.name == "routing") {
             SetRouting(r, static_cast<SurroundRouting>(c.value));
+        } else if (c.name == "panel-lock") {
+            SetPanelLock(r, c.value != 0);
+        } else if (c.name == "volume-lock") {
+            SetVolumeLock(r, c.value != 0);
+        } else if (c.name == "mode-lock") {
+            SetModeLock(r, c.value != 0);
         }
+    }
+    // The volume and mode locks act within the panel lock (the dialog offers
+    // them only while the panel is locked).
+    for (const FieldChange& c : changes) {
+        const bool inner = c.name == "volume-lock" || c.name == "mode-lock";
+        if (inner && c.value != 0 && !PanelLocked(r))
+            return Usage(c.name + "=on needs panel-lock=on");
     }
     return CtlResult::Ok();
 }
@@ -170,10 +186,12 @@ CtlResult CheckMachineArguments(const CtlOptions& options) {
     CtlResult result = ParseChanges(args, changes);
     if (!result.ok()) return result;
     // A power-on volume above a maximum given with it is refused before
-    // connecting; one above the processor's own maximum after the read.
+    // connecting; one above the processor's own maximum after the read (and
+    // so is an inner lock without the panel lock).
     Record open{};
     SetMaxVolume(open.data(), VolumeInput::Microphone, kMachineVolumeMax);
     SetMaxVolume(open.data(), VolumeInput::Music, kMachineVolumeMax);
+    SetPanelLock(open.data(), true);
     return ApplyChanges(changes, open);
 }
 

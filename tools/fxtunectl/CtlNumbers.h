@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CtlWarnings.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -9,7 +11,10 @@
 inline bool NumberWithin(const std::string& text, double low, double high, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
+    const bool ok =
+        !text.empty() && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
+    if (ok) WarnIfHexadecimal(text);
+    return ok;
 }
 
 inline bool WholeWithin(const std::string& text, int low, int high, int& value) {

@@ -6,7 +6,9 @@
 
 #include "state/OutputChannels.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -21,8 +23,8 @@ const std::map<std::string, size_t>& CommandArity() {
         {"info", 0},
         {"read", 1},
         {"write", 1},
-        {"get", 2},
-        {"set", 3},
+        {"get", kOwnArity}, // BLOCK PARAM or NAME
+        {"set", kOwnArity}, // BLOCK PARAM VALUE or NAME VALUE
         {"eq", 6},
         {"mode", 2},
         {"dump", 0},
@@ -120,6 +122,8 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
         }
         return true;
     }
+    // Printed without a processor, so with or without one named.
+    if (IsAlignmentList(options)) return true;
     if (options.usb == !options.hosts.empty()) {
         error = "give either --host ADDRESS or --usb";
         return false;
@@ -129,11 +133,14 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
         return false;
     }
     // One file saved from several processors would hold only the last one's.
-    const bool savesAFile =
-        options.command == "read" || (options.command == "remote" && !options.arguments.empty() &&
-                                      options.arguments[0] == "save");
+    const auto& args = options.arguments;
+    const bool exports = options.command == "auto-eq" &&
+                         std::find(args.begin(), args.end(), "--export") != args.end();
+    const bool savesAFile = options.command == "read" || exports ||
+                            (options.command == "remote" && !args.empty() && args[0] == "save");
     if (savesAFile && options.hosts.size() > 1) {
-        error = options.command + " saves one processor's file: give one --host";
+        error = (exports ? "auto-eq --export" : options.command) +
+                " saves one processor's file: give one --host";
         return false;
     }
     for (size_t a = 0; a < options.hosts.size(); ++a) {
@@ -154,7 +161,7 @@ bool CheckTransport(const CtlOptions& options, bool portGiven, std::string& erro
 bool CheckJson(const CtlOptions& options, std::string& error) {
     if (!options.json || options.hosts.size() > 1 || CommandPrintsJson(options.command))
         return true;
-    error = "--json goes with info, get, diff, eq-export, auto-eq or several --host";
+    error = "--json goes with info, get, diff, eq-export, auto-eq, dump or several --host";
     return false;
 }
 
@@ -166,12 +173,18 @@ void ApplyChannelLinks(const CtlOptions& options) {
 }
 
 bool CommandPrintsJson(const std::string& command) {
-    static const std::set<std::string> printJson = {"info", "get", "diff", "eq-export", "auto-eq"};
+    static const std::set<std::string> printJson = {"info",      "get",     "diff",
+                                                    "eq-export", "auto-eq", "dump"};
     return printJson.count(command) > 0;
 }
 
 bool IsFileDiff(const CtlOptions& options) {
     return options.command == "diff" && options.arguments.size() == 2;
+}
+
+bool IsAlignmentList(const CtlOptions& options) {
+    return options.command == "xover" && options.arguments.size() == 1 &&
+           options.arguments[0] == "list";
 }
 
 const char* CtlUsage() {
@@ -180,7 +193,10 @@ const char* CtlUsage() {
             "usage: fxtunectl (--host ADDRESS [--port N] ... | --usb) [--json] [--lang zh|en] "
             "COMMAND\n"
             "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
-            "options:\n"
+            "       fxtunectl xover list\n"
+            "       fxtunectl --help | --version\n"
+            "options (--host, --port, --lang and --link also as --port=N; --json also after\n"
+            "the command):\n"
             "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
             "                   times to run the command on every processor at once: each\n"
             "                   line of output starts with the processor's address and the\n"
@@ -188,7 +204,7 @@ const char* CtlUsage() {
             "  --port N         TCP port of the --host before it (default 30303)\n"
             "  --usb            the first processor found on USB\n"
             "  --json           JSON instead of prose (info, get, diff, eq-export, auto-eq,\n"
-            "                   and the summary of several processors)\n"
+            "                   dump, and the summary of several processors)\n"
             "  --lang zh|en     language of the parameter names of diff (default en)\n"
             "  --link PAIRS     channel pairs linked as in the editor: 12, 34, 78, comma-\n"
             "                   separated, or none (the default); a change of a linked\n"
@@ -198,8 +214,11 @@ const char* CtlUsage() {
             "  read FILE.mode                read the whole parameter set and save it\n"
             "  write FILE.mode               write a mode file to the processor\n"
             "                                (a name starting with m1..m4 also stores it)\n"
-            "  get BLOCK PARAM               print a DSP parameter's value\n"
-            "  set BLOCK PARAM VALUE         set a DSP parameter (within its page's range)\n"
+            "  get BLOCK PARAM | NAME        print a DSP parameter's value, in the unit and\n"
+            "                                rounding set takes; NAME as diff and dump print\n"
+            "                                it (\"CH 3 delay\", any case and spacing)\n"
+            "  set BLOCK PARAM VALUE | NAME VALUE\n"
+            "                                set a DSP parameter (within its page's range)\n"
             "  eq SET BAND TYPE FREQ GAIN Q  set an equaliser band (20..20000 Hz, -15..15 dB,\n"
             "                                Q 0.1..30 for PEQ, 0.1..2 for other types)\n"
             "  mode load|store|reset M       machine mode M (1..4)\n"
@@ -208,7 +227,9 @@ const char* CtlUsage() {
             "  machine set NAME=VALUE ...    change machine settings: mic-start, music-start\n"
             "                                (0..99, 0 = not used), mic-max, music-max (1..99),\n"
             "                                save-mode=power|mode, power-on-mode=auto|m1..m4,\n"
-            "                                hdmi-mute=on|off, routing=sl|sbl|both\n"
+            "                                hdmi-mute=on|off, routing=sl|sbl|both,\n"
+            "                                panel-lock=on|off, and within the panel lock\n"
+            "                                volume-lock=on|off, mode-lock=on|off\n"
             "  remote save FILE.remo         save the remote key codes to a remote file\n"
             "  remote load FILE.remo         send a remote file's key codes to the processor\n"
             "  remote learn KEY              learn a remote key (1..17 or power, pitch-down,\n"
@@ -221,10 +242,12 @@ const char* CtlUsage() {
         "                                and the selected one; with K (0..13) or a name\n"
         "                                the model shows, select that source\n"
         "  bass-boost [DB]               the microphone bass boost; with DB (-40..0), set it\n"
-        "  auto-level [THRESHOLD RATIO ATTACK RELEASE]\n"
-        "                                the automatic music input level; with THRESHOLD\n"
-        "                                (-60..0 dB), RATIO (1..30), ATTACK (1..100 ms) and\n"
-        "                                RELEASE (1..1000 ms), set it\n"
+        "  auto-level [on|off]           the automatic music input level: print it, or\n"
+        "                                switch it on or off\n"
+        "  auto-level THRESHOLD RATIO ATTACK RELEASE [on|off]\n"
+        "                                set it: THRESHOLD -60..0 dB, RATIO 1..30, ATTACK\n"
+        "                                1..100 ms, RELEASE 1..1000 ms; switches it on\n"
+        "                                unless off is given\n"
         "  diff A.mode [B.mode]          the parameters that differ between two mode\n"
         "                                files, or a file and the processor: one line\n"
         "                                each, name: value in A -> value in B\n"
@@ -242,17 +265,28 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
     int i = 1;
     PortState ports;
     for (; i < argc; ++i) {
-        const std::string arg = argv[i];
+        std::string arg = argv[i];
+        // --port=N as well as --port N.
+        std::optional<std::string> attached;
+        const size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            attached = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        if (attached && arg != "--host" && arg != "--port" && arg != "--lang" && arg != "--link") {
+            error = arg + " takes no value";
+            return false;
+        }
         if (arg == "--usb") {
             options.usb = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--host" || arg == "--port" || arg == "--lang" || arg == "--link") {
-            if (i + 1 >= argc) {
+            if (!attached && i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
             }
-            const std::string value = argv[++i];
+            const std::string value = attached ? *attached : std::string(argv[++i]);
             if (arg == "--host") {
                 AddHost(options, value, ports);
             } else if (arg == "--link") {
@@ -282,7 +316,13 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
         return false;
     }
     options.command = argv[i++];
-    options.arguments.assign(argv + i, argv + argc);
+    // --json may also follow the verb and its arguments.
+    for (; i < argc; ++i) {
+        if (std::string(argv[i]) == "--json")
+            options.json = true;
+        else
+            options.arguments.push_back(argv[i]);
+    }
     const auto found = CommandArity().find(options.command);
     if (found == CommandArity().end()) {
         error = "unknown command: " + options.command;

@@ -52,3 +52,5 @@ bool CommandPrintsJson(const std::string& command);
 
 // diff A.mode B.mode: compares two files and connects to nothing.
 bool IsFileDiff(const CtlOptions& options);
+// xover list: the alignment names, known without a processor.
+bool IsAlignmentList(const CtlOptions& options);

@@ -3,6 +3,8 @@
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
+#include "CtlWarnings.h"
+#include "CtlWords.h"
 
 #include "controls/EqModel.h"
 #include "link/ReplyDispatcher.h"
@@ -10,6 +12,8 @@
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
+#include "state/ValueRanges.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,27 +22,34 @@
 #include <cstdlib>
 
 const char* const kOutputVerbUsage =
-    "  comp CH THRESHOLD RATIO ATTACK RELEASE\n"
-    "                                compressor of output CH (1..8, or rec): threshold\n"
-    "                                -60..0 dB, ratio 1..30, attack 1..100 ms, release\n"
-    "                                1..1000 ms\n"
-    "  xover [ALIGNMENT FREQ]        CH 6 crossover band: print it, or set its alignment\n"
-    "                                (0..10 or its name) and frequency (20..20000 Hz)\n"
+    "  comp CH [on|off]              compressor of output CH (1..8, or rec): print it,\n"
+    "                                or switch it on or off\n"
+    "  comp CH THRESHOLD RATIO ATTACK RELEASE [on|off]\n"
+    "                                set it: threshold -60..0 dB, ratio 1..30, attack\n"
+    "                                1..100 ms, release 1..1000 ms; switches it on\n"
+    "                                unless off is given\n"
+    "  xover list                    the alignments by number and name (no processor)\n"
+    "  xover [ALIGNMENT FREQ [lp|hp]]\n"
+    "                                CH 6 crossover band (band 7): print it, or make it\n"
+    "                                a crossover of the alignment (0..10 or its name) at\n"
+    "                                FREQ (20..20000 Hz), low-pass or high-pass (default:\n"
+    "                                as it is, a low-pass when it held no crossover)\n"
     "  output CH                     output channel CH's (1..8) settings in words\n";
 
 namespace {
-
-const char* const kTypeNames[6] = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
 
 CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
 }
 
-// Letters and digits only, in lower case: "Bessel 18dB" and "bessel18db" meet.
+// Letters and digits only, in lower case: "Bessel 18dB" and "bessel18db"
+// meet, and so do "Linkwitz-Riley" and its old misspelling "LinkwitzRiely".
 std::string Folded(const std::string& text) {
     std::string folded;
     for (unsigned char c : text)
         if (std::isalnum(c)) folded += char(std::tolower(c));
+    const size_t misspelt = folded.find("riely");
+    if (misspelt != std::string::npos) folded.replace(misspelt, 5, "riley");
     return folded;
 }
 
@@ -53,6 +64,15 @@ bool ParseAlignment(const std::string& text, int& alignment) {
     return false;
 }
 
+// "on" or "off" as the switch (1 or 0); false for any other word.
+bool ParseSwitch(const std::string& text, int& on) {
+    if (text != "on" && text != "off") return false;
+    on = text == "on" ? 1 : 0;
+    return true;
+}
+
+// comp CH, comp CH on|off, comp CH THRESHOLD RATIO ATTACK RELEASE [on|off]:
+// the settings switch the compressor on unless off is given.
 CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
     if (args[0] == "rec")
         out.index = kRecordVarIndex;
@@ -60,6 +80,13 @@ CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
         --out.index;
     else
         return Refuse("CH is 1..8 or rec");
+    out.query = args.size() == 1;
+    if (args.size() == 2 || args.size() == 6) {
+        if (!ParseSwitch(args.back(), out.on)) return Refuse("the switch is on or off");
+    }
+    out.settings = args.size() >= 5;
+    if (!out.settings) return CtlResult::Ok();
+    if (out.on < 0) out.on = 1;
     if (!NumberWithin(args[1], kCompThresholdMinDb, kCompThresholdMaxDb, out.threshold))
         return Refuse("THRESHOLD is -60..0 dB");
     if (!NumberWithin(args[2], kCompRatioMin, kCompRatioMax, out.ratio))
@@ -68,95 +95,172 @@ CtlResult ParseComp(const std::vector<std::string>& args, OutputVerbArgs& out) {
         return Refuse("ATTACK is 1..100 ms");
     if (!NumberWithin(args[4], kCompReleaseMinMs, kCompReleaseMaxMs, out.release))
         return Refuse("RELEASE is 1..1000 ms");
+    // The page's steps, said when they change what was given.
+    const CompressorValues steps =
+        CompressorOnPageSteps(out.threshold, out.ratio, out.attack, out.release);
+    WarnIfRounded("THRESHOLD", out.threshold, steps.thresholdDb, " dB");
+    WarnIfRounded("RATIO", out.ratio, steps.ratio, "");
+    WarnIfRounded("ATTACK", out.attack, steps.attackMs, " ms");
+    WarnIfRounded("RELEASE", out.release, steps.releaseMs, " ms");
+    out.threshold = steps.thresholdDb;
+    out.ratio = steps.ratio;
+    out.attack = steps.attackMs;
+    out.release = steps.releaseMs;
     return CtlResult::Ok();
 }
 
 CtlResult ParseXover(const std::vector<std::string>& args, OutputVerbArgs& out) {
     out.query = args.empty();
-    if (out.query) return CtlResult::Ok();
+    if (out.query || (args.size() == 1 && args[0] == "list")) return CtlResult::Ok();
     if (!ParseAlignment(args[0], out.alignment))
         return Refuse("ALIGNMENT is 0..10 or one of the alignment names, such as \"Bessel 18dB\"");
     if (!WholeWithin(args[1], 20, 20000, out.frequency)) return Refuse("FREQ is 20..20000 Hz");
+    if (args.size() == 3) {
+        if (args[2] != "lp" && args[2] != "hp") return Refuse("the crossover is lp or hp");
+        out.lowPass = args[2] == "lp" ? 1 : 0;
+    }
     return CtlResult::Ok();
 }
 
 // ---------------------------------------------------------------- words
 
-const char* TypeName(int type) {
-    return type >= 0 && type < 6 ? kTypeNames[type] : "section";
-}
-
 // "Butterworth 24dB LP", or the plain type of a crossover band without an alignment.
-std::string CrossoverWords(const SectionTypes& types) {
+std::string CrossoverWords(const SectionTypes& types, int language) {
     const CrossoverMatch match = MatchCrossover(types);
     if (match.bandType == EQ_LP || match.bandType == EQ_HP)
         return std::string(CrossoverAlignment[match.alignment].name) + " " +
-               TypeName(match.bandType);
-    if (match.bandType != 0) return TypeName(match.bandType);
-    return std::string("sections ") + std::to_string(types[0]) + "," + std::to_string(types[1]) +
-           "," + std::to_string(types[2]) + "," + std::to_string(types[3]);
+               fx::EqTypeText(match.bandType, language);
+    if (match.bandType != 0) return fx::EqTypeText(match.bandType, language);
+    return std::string(Say(language, "分节 ", "sections ")) + std::to_string(types[0]) + "," +
+           std::to_string(types[1]) + "," + std::to_string(types[2]) + "," +
+           std::to_string(types[3]);
 }
 
-void PrintBands(const fx::ParamStore& store, int channel) {
+void PrintBands(const fx::ParamStore& store, int channel, int language) {
     const int set = OutputEqSet(channel);
     const int shown = channel == kCrossoverChannel ? kCrossoverBand + 1 : EqBandCount(set);
     for (int band = 0; band < shown; ++band) {
         const EqBandRecord r = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, band));
         const bool crossover = channel == kCrossoverChannel && band == kCrossoverBand;
-        const std::string type =
-            crossover ? CrossoverWords(StoredSectionTypes(set, band)) : TypeName(r.type);
-        std::printf("band %d: %s %.0f Hz %+.1f dB Q %.2f%s\n", band + 1, type.c_str(), r.frequency,
-                    r.gain, r.q, crossover ? " (crossover)" : "");
+        const std::string type = crossover ? CrossoverWords(StoredSectionTypes(set, band), language)
+                                           : fx::EqTypeText(r.type, language);
+        std::printf("%s%d: %s %.0f Hz %+.1f dB Q %.2f%s\n", Say(language, "频段", "band "),
+                    band + 1, type.c_str(), r.frequency, r.gain, r.q,
+                    crossover ? Say(language, " (分频)", " (crossover)") : "");
     }
 }
 
-void PrintOutput(const fx::ParamStore& store, int channel) {
+std::string ChannelWords(int channel, int language) {
+    return Say(language, "通道", "CH ") + std::to_string(channel + 1);
+}
+
+const char* OnOff(bool on, int language) {
+    return on ? Say(language, "开", "on") : Say(language, "关", "off");
+}
+
+// "on, threshold -20 dB, ratio 4.0:1, attack 10 ms, release 200 ms"
+std::string CompressorWords(int index, int language) {
+    const CompressorValues& comp = g_Compressor()[index];
+    char text[200];
+    std::snprintf(text, sizeof text, "%s, %s %.0f dB, %s %.1f:1, %s %.0f ms, %s %.0f ms",
+                  OnOff(CompressorActive(index), language), Say(language, "阈值", "threshold"),
+                  comp.thresholdDb, Say(language, "衰减比例", "ratio"), comp.ratio,
+                  Say(language, "启动时间", "attack"), comp.attackMs,
+                  Say(language, "释放时间", "release"), comp.releaseMs);
+    return text;
+}
+
+void PrintOutput(const fx::ParamStore& store, int channel, int language) {
     const int block = OutputBlock(channel);
     const auto field = [block](int parameter) { return GetDspParam(block, parameter); };
-    static const char* const kLevels[kOutputLevelCount] = {"direct", "reverb", "echo", "music"};
+    static const char* const kLevels[2][kOutputLevelCount] = {
+        {"直达声音量", "混响音量", "回声音量", "音乐音量"},
+        {"direct level", "reverb level", "echo level", "music level"}};
     const int source = std::clamp(int(field(OUT_SOURCE)), 0, kOutputSourceCount - 1);
-    std::printf("channel: CH %d\n", channel + 1);
-    std::printf("source: %s\n", kOutputSourceNames[source].en);
+    const bool zh = language == 0;
+    std::printf("%s: %s\n", Say(language, "通道", "channel"),
+                ChannelWords(channel, language).c_str());
+    std::printf("%s: %s\n", Say(language, "信号源", "source"),
+                zh ? kOutputSourceNames[source].zh : kOutputSourceNames[source].en);
     for (int n = 0; n < kOutputLevelCount; ++n)
-        std::printf("%s level: %d %%\n", kLevels[n], int(field(OUT_LEVEL_FIRST + n)));
-    std::printf("phase: %s\n", field(OUT_PHASE) < 0 ? "inverted" : "normal");
-    std::printf("mute: %s\n", field(OUT_MUTE) == 0 ? "on" : "off");
-    std::printf("delay: %s, %s, %.1f ms\n", field(OUT_DELAY_BYPASS) == 0 ? "on" : "off",
-                g_WholeChannelDelay()[channel] ? "whole channel" : "high band",
-                field(OUT_DELAY_TIME));
-    std::printf("split frequency: %d Hz\n", SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
-    const CompressorValues& comp = g_Compressor()[channel];
-    std::printf(
-        "compressor: %s, threshold %.0f dB, ratio %.1f:1, attack %.0f ms, release %.0f ms\n",
-        CompressorActive(channel) ? "on" : "off", comp.thresholdDb, comp.ratio, comp.attackMs,
-        comp.releaseMs);
-    std::printf("eq: %s\n", field(OUT_EQ_BYPASS) != 0 ? "bypassed" : "on");
-    PrintBands(store, channel);
+        std::printf("%s: %d %%\n", kLevels[zh ? 0 : 1][n], int(field(OUT_LEVEL_FIRST + n)));
+    std::printf("%s: %s\n", Say(language, "相位", "phase"),
+                field(OUT_PHASE) < 0 ? Say(language, "180°", "inverted")
+                                     : Say(language, "正常", "normal"));
+    std::printf("%s: %s\n", Say(language, "静音", "mute"), OnOff(field(OUT_MUTE) == 0, language));
+    std::printf("%s: %s, %s, %s ms\n", Say(language, "延时", "delay"),
+                OnOff(field(OUT_DELAY_BYPASS) == 0, language),
+                g_WholeChannelDelay()[channel] ? Say(language, "通道延时", "whole channel")
+                                               : Say(language, "高频延时", "high band"),
+                fx::MillisecondsText(field(OUT_DELAY_TIME), 1).c_str());
+    std::printf("%s: %d Hz\n", Say(language, "分频点", "split frequency"),
+                SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
+    std::printf("%s: %s\n", Say(language, "压限", "compressor"),
+                CompressorWords(channel, language).c_str());
+    std::printf("%s: %s\n", Say(language, "均衡", "eq"),
+                field(OUT_EQ_BYPASS) != 0 ? Say(language, "旁路", "bypassed")
+                                          : Say(language, "开", "on"));
+    PrintBands(store, channel, language);
+}
+
+// "CH 2 compressor: on, threshold -20 dB, ..." or "recording compressor: ...".
+void PrintCompressor(int index, int language) {
+    const std::string owner =
+        (index == kRecordVarIndex ? std::string(Say(language, "录音", "recording"))
+                                  : ChannelWords(index, language)) +
+        Say(language, "", " ");
+    std::printf("%s%s: %s\n", owner.c_str(), Say(language, "压限", "compressor"),
+                CompressorWords(index, language).c_str());
 }
 
 // ---------------------------------------------------------------- verbs
+
+// The settings (one record) and the switch (one write), each when given, to
+// each channel linked with it; the recording output's alone.
+CtlResult Comp(const CtlOptions& options, const OutputVerbArgs& args) {
+    if (args.query) {
+        PrintCompressor(args.index, options.language);
+        return CtlResult::Ok();
+    }
+    const int channels = args.index == kRecordVarIndex
+                             ? 1
+                             : static_cast<int>(fx::ChannelsLinkedWith(args.index).size());
+    const int commands = channels * ((args.settings ? 1 : 0) + (args.on >= 0 ? 1 : 0));
+    return SendConfirmed(CommandText(options), commands, [&] {
+        const fx::ImageEditScope edit;
+        if (args.settings)
+            fx::SetLinkedCompressor(args.index, args.threshold, args.ratio, args.attack,
+                                    args.release);
+        if (args.on >= 0) fx::SetLinkedCompressorSwitch(args.index, args.on == 1);
+    });
+}
 
 CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVerbArgs& args) {
     const int set = OutputEqSet(kCrossoverChannel);
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
     const EqBandRecord band = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
-        std::printf("CH 6 band 7: %s at %.0f Hz\n", CrossoverWords(types).c_str(), band.frequency);
+        std::printf("%s: %s %s%.0f Hz\n", Say(options.language, "通道6频段7", "CH 6 band 7"),
+                    CrossoverWords(types, options.language).c_str(),
+                    Say(options.language, "", "at "), band.frequency);
         return CtlResult::Ok();
     }
-    // An alignment shapes a low-pass or a high-pass; a PEQ or shelf has none.
-    if (!IsLowPassLike(types[0]) && !IsHighPassLike(types[0]))
-        return CtlResult::Fail(kExitFailed, "CH 6 band 7 is " + CrossoverWords(types) +
-                                                ", not a low-pass or high-pass crossover");
+    // A band that holds no crossover (a PEQ or shelf, or broken sections) is
+    // made a low-pass unless the command says otherwise.
+    const bool lowPass = args.lowPass >= 0            ? args.lowPass == 1
+                         : CrossoverBandIsCrossover() ? CrossoverIsLowPass(types)
+                                                      : true;
     // Each section: its coefficients (a DSP write) and its band record.
-    return SendConfirmed(CommandText(options), 2 * kCompoundSections, [&] {
-        SetCompoundBand(set, kCrossoverBand,
-                        CrossoverSections(args.alignment, CrossoverIsLowPass(types)),
-                        args.frequency);
-    });
+    return SendConfirmed(CommandText(options), 2 * kCompoundSections,
+                         [&] { SetCrossoverBand(args.alignment, lowPass, args.frequency); });
 }
 
 } // namespace
+
+void PrintAlignments() {
+    for (int row = 0; row < kCrossoverAlignmentCount; ++row)
+        std::printf("%2d %s\n", row, CrossoverAlignment[row].name);
+}
 
 bool IsOutputVerb(const std::string& command) {
     return command == "comp" || command == "xover" || command == "output";
@@ -165,9 +269,11 @@ bool IsOutputVerb(const std::string& command) {
 CtlResult ParseOutputVerb(const CtlOptions& options, OutputVerbArgs& out) {
     const auto& args = options.arguments;
     const size_t count = args.size();
-    const bool arityOk = options.command == "comp"    ? count == 5
-                         : options.command == "xover" ? count == 0 || count == 2
-                                                      : count == 1;
+    const bool arityOk =
+        options.command == "comp" ? count == 1 || count == 2 || count == 5 || count == 6
+        : options.command == "xover"
+            ? count == 0 || count == 2 || count == 3 || (count == 1 && args[0] == "list")
+            : count == 1;
     if (!arityOk) return Refuse("wrong number of arguments for " + options.command);
     if (options.command == "comp") return ParseComp(args, out);
     if (options.command == "xover") return ParseXover(args, out);
@@ -180,17 +286,8 @@ CtlResult RunOutputVerb(CtlSession& session, const CtlOptions& options,
                         const OutputVerbArgs& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    if (options.command == "comp") {
-        // One record to each channel linked with it; the recording output's alone.
-        const int commands = args.index == kRecordVarIndex
-                                 ? 1
-                                 : static_cast<int>(fx::ChannelsLinkedWith(args.index).size());
-        return SendConfirmed(CommandText(options), commands, [&] {
-            fx::SetLinkedCompressor(args.index, args.threshold, args.ratio, args.attack,
-                                    args.release);
-        });
-    }
+    if (options.command == "comp") return Comp(options, args);
     if (options.command == "xover") return Xover(session.Store(), options, args);
-    PrintOutput(session.Store(), args.index);
+    PrintOutput(session.Store(), args.index, options.language);
     return CtlResult::Ok();
 }

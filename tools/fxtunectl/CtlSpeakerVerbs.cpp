@@ -3,6 +3,8 @@
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
 #include "CtlSession.h"
+#include "CtlWarnings.h"
+#include "CtlWords.h"
 
 #include "link/ReplyDispatcher.h"
 #include "state/ChannelLinks.h"
@@ -16,10 +18,11 @@
 #include <cstdlib>
 
 const char* const kSpeakerVerbUsage =
-    "  delay [CH MS [whole|high]]    print every output's delay, or set output CH's\n"
-    "                                (1..8) delay to MS (1.4..100 ms) and switch it on;\n"
-    "                                whole or high also picks whole-channel or\n"
-    "                                high-band delay\n"
+    "  delay [CH [MS] [whole|high] [on|off]]\n"
+    "                                print every output's delay, or change output CH's\n"
+    "                                (1..8): its time MS (1.33..100 ms; a time switches\n"
+    "                                the delay on unless off is given), whole-channel or\n"
+    "                                high-band delay, and its switch\n"
     "  surround                      the room plan: room, listener, and each speaker's\n"
     "                                place, distance, level and the output carrying it\n"
     "  surround room W L             room size in metres (1..10 each)\n"
@@ -36,23 +39,36 @@ CtlResult Refuse(const std::string& what) {
     return CtlResult::Fail(kExitUsage, what);
 }
 
+// After CH: MS first when given, then whole|high and on|off in any order,
+// each once. A time without on|off switches the delay on.
 CtlResult ParseDelay(const std::vector<std::string>& args, SpeakerVerbArgs& out) {
     out.query = args.empty();
     if (out.query) return CtlResult::Ok();
-    if (args.size() < 2 || args.size() > 3) return Refuse("wrong number of arguments for delay");
+    if (args.size() < 2 || args.size() > 4) return Refuse("wrong number of arguments for delay");
     if (!WholeWithin(args[0], 1, kOutputChannelCount, out.channel)) return Refuse("CH is 1..8");
     --out.channel;
-    const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
-    if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
-        return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
-    if (args.size() == 3) {
-        if (args[2] == "whole")
-            out.mode = 1;
-        else if (args[2] == "high")
-            out.mode = 0;
-        else
-            return Refuse("the delay mode is whole or high");
+    size_t next = 1;
+    const bool word =
+        args[1] == "whole" || args[1] == "high" || args[1] == "on" || args[1] == "off";
+    if (!word) {
+        const auto range = fx::DspParamRange(OutputBlock(out.channel), OUT_DELAY_TIME);
+        if (!range || !NumberWithin(args[1], range->low, range->high, out.ms))
+            return Refuse("MS is " + (range ? range->Text() : std::string("not set by value")));
+        // Whole samples of 1/48 ms: said when what delay prints differs.
+        WarnIfRounded("MS", out.ms, std::strtod(fx::MillisecondsText(out.ms).c_str(), nullptr),
+                      " ms");
+        next = 2;
     }
+    for (; next < args.size(); ++next) {
+        const std::string& arg = args[next];
+        if ((arg == "whole" || arg == "high") && out.mode < 0)
+            out.mode = arg == "whole" ? 1 : 0;
+        else if ((arg == "on" || arg == "off") && out.on < 0)
+            out.on = arg == "on" ? 1 : 0;
+        else
+            return Refuse("after MS come whole or high and on or off, each once, not " + arg);
+    }
+    if (out.ms >= 0 && out.on < 0) out.on = 1;
     return CtlResult::Ok();
 }
 
@@ -62,6 +78,9 @@ CtlResult ParsePlace(const std::string& x, const std::string& y, SpeakerVerbArgs
     if (!NumberWithin(x, -kLargestHalfRoom, kLargestHalfRoom, out.x) ||
         !NumberWithin(y, -kLargestHalfRoom, kLargestHalfRoom, out.y))
         return Refuse("X and Y are metres from the room's centre, -5..5");
+    // The room plan keeps tenths of a metre.
+    WarnIfRounded("X", out.x, DecodeSignedTenths(EncodeSignedTenths(out.x)), " m");
+    WarnIfRounded("Y", out.y, DecodeSignedTenths(EncodeSignedTenths(out.y)), " m");
     return CtlResult::Ok();
 }
 
@@ -93,33 +112,41 @@ CtlResult ParseSurround(const std::vector<std::string>& args, SpeakerVerbArgs& o
 
 // ---------------------------------------------------------------- words
 
-void PrintDelays() {
+std::string ChannelWords(int channel, int language) {
+    return Say(language, "通道", "CH ") + std::to_string(channel + 1);
+}
+
+void PrintDelays(int language) {
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         const int block = OutputBlock(channel);
         const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
-        std::printf("CH %d: %.1f ms, %s, ", channel + 1, GetDspParam(block, OUT_DELAY_TIME),
-                    on ? "on" : "off");
+        std::printf("%s: %s ms, %s, ", ChannelWords(channel, language).c_str(),
+                    fx::MillisecondsText(GetDspParam(block, OUT_DELAY_TIME), 1).c_str(),
+                    on ? Say(language, "开", "on") : Say(language, "关", "off"));
         if (g_WholeChannelDelay()[channel])
-            std::printf("whole channel\n");
+            std::printf("%s\n", Say(language, "通道延时", "whole channel"));
         else
-            std::printf("high band above %d Hz\n",
+            std::printf(Say(language, "高频延时 %d Hz 以上\n", "high band above %d Hz\n"),
                         SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
     }
 }
 
-void PrintSurround() {
-    std::printf("room: %d x %d m\n", RoomWidth(), RoomLength());
+void PrintSurround(int language) {
+    std::printf("%s: %d x %d m\n", Say(language, "房间", "room"), RoomWidth(), RoomLength());
     const RoomPoint listener = ListenerPosition();
-    std::printf("listener: %+.1f, %+.1f m\n", listener.x, listener.y);
+    std::printf("%s: %+.1f, %+.1f m\n", Say(language, "听众", "listener"), listener.x, listener.y);
     for (int k = 1; k <= kSpeakerCount; ++k) {
         const RoomPoint at = SpeakerPosition(k);
-        std::printf("speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, ", k,
-                    kSpeakers[k - 1].code, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
-        const int channel = ChannelCarryingSource(kSpeakers[k - 1].source);
+        const SpeakerFacts& speaker = kSpeakers[k - 1];
+        const char* name = language == 0 ? kOutputSourceNames[speaker.source].zh : speaker.code;
+        std::printf(Say(language, "音箱%d %s: %+.1f, %+.1f m, 距离 %.2f m, %+.2f dB, ",
+                        "speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, "),
+                    k, name, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
+        const int channel = ChannelCarryingSource(speaker.source);
         if (channel < 0)
-            std::printf("no output carries it\n");
+            std::printf("%s\n", Say(language, "无通道输出", "no output carries it"));
         else
-            std::printf("CH %d\n", channel + 1);
+            std::printf("%s\n", ChannelWords(channel, language).c_str());
     }
 }
 
@@ -139,27 +166,27 @@ int AllLevelWrites() {
 
 CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
-        PrintDelays();
+        PrintDelays(options.language);
         return CtlResult::Ok();
     }
-    // Time and switch; a mode adds its weights and the two split filters
-    // (coefficients and band record each).
-    const int dspWrites = args.mode >= 0 ? 2 + 1 + 2 : 2;
-    // Each to every channel linked with it.
-    const int perChannel = args.mode >= 0 ? dspWrites + 2 : dspWrites;
+    // The time and the switch one write each; a mode its weights and the two
+    // split filters (coefficients and band record each). Each to every
+    // channel linked with it.
+    const int perChannel =
+        (args.ms >= 0 ? 1 : 0) + (args.on >= 0 ? 1 : 0) + (args.mode >= 0 ? 1 + 2 * 2 : 0);
     const int commands = perChannel * static_cast<int>(fx::ChannelsLinkedWith(args.channel).size());
     return SendConfirmed(CommandText(options), commands, [&] {
         const fx::ImageEditScope oneEdit;
         const int block = OutputBlock(args.channel);
-        fx::SetLinkedDspParam(block, OUT_DELAY_TIME, args.ms);
-        fx::SetLinkedDspParam(block, OUT_DELAY_BYPASS, 0);
+        if (args.ms >= 0) fx::SetLinkedDspParam(block, OUT_DELAY_TIME, args.ms);
+        if (args.on >= 0) fx::SetLinkedDspParam(block, OUT_DELAY_BYPASS, args.on == 1 ? 0 : 1);
         if (args.mode >= 0) fx::SetLinkedDelayMode(args.channel, args.mode == 1);
     });
 }
 
 CtlResult Surround(const CtlOptions& options, const SpeakerVerbArgs& args) {
     if (args.query) {
-        PrintSurround();
+        PrintSurround(options.language);
         return CtlResult::Ok();
     }
     const bool moves = args.action == "listener" || args.action == "speaker";

@@ -18,8 +18,9 @@ bool IsSpeakerVerb(const std::string& command);
 struct SpeakerVerbArgs {
     bool query = false; // the verb alone: print
     int channel = 0;    // delay: 0..7
-    double ms = 0;
+    double ms = -1;     // delay: -1 keep
     int mode = -1;      // delay: -1 keep, 0 high band, 1 whole channel
+    int on = -1;        // delay: -1 keep, 0 off, 1 on
     std::string action; // surround: room, listener, speaker, center, reset
     int width = 0, length = 0;
     int speaker = 0; // 1..8

@@ -4,6 +4,7 @@
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 #include "state/ParamStore.h"
 
 #include <cmath>
@@ -20,11 +21,24 @@ std::string FieldText(const char* field, size_t size) {
     return std::string(field, length);
 }
 
-std::string DspRecordJson(const fx::ParamStore& store, int offset, int count) {
+// "name" of a record one item covers, "names" of one split into values.
+std::string RecordNamesJson(int valueOffset, int count, int language) {
+    const fx::ParamItem* whole = fx::FindParamItemAt(valueOffset);
+    if (whole && whole->size == 4 * count) return ",\"name\":" + JsonString(whole->Name(language));
+    std::string names;
+    for (int value = 0; value < count; ++value) {
+        const fx::ParamItem* item = fx::FindParamItemAt(valueOffset + 4 * value);
+        names += (value ? "," : "") + (item ? JsonString(item->Name(language)) : "null");
+    }
+    return ",\"names\":[" + names + "]";
+}
+
+std::string DspRecordJson(const fx::ParamStore& store, int offset, int count, int language) {
     const int block = store.Image()[offset];
     const int parameter = store.Image()[offset + 1];
     std::string out = "{\"block\":" + std::to_string(block) +
-                      ",\"parameter\":" + std::to_string(parameter) + ",\"raw\":[";
+                      ",\"parameter\":" + std::to_string(parameter) +
+                      RecordNamesJson(offset + kRecordHeadSize, count, language) + ",\"raw\":[";
     for (int i = 0; i < count; ++i) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "\"%08X\"",
@@ -40,20 +54,22 @@ std::string DspRecordJson(const fx::ParamStore& store, int offset, int count) {
 
 // The record chain from the start of the record area; a count that would run
 // past the image ends it.
-std::string DspRecordsJson(const fx::ParamStore& store) {
+std::string DspRecordsJson(const fx::ParamStore& store, int language) {
     std::string out = "[";
     bool first = true;
     WalkDspRecords(store.Image(), [&](const DspRecordView& record) {
-        out += (first ? "\n  " : ",\n  ") + DspRecordJson(store, record.offset, record.count);
+        out += (first ? "\n  " : ",\n  ") +
+               DspRecordJson(store, record.offset, record.count, language);
         first = false;
         return true;
     });
     return out + "\n ]";
 }
 
+// Bands count from 1, as everywhere a person reads them.
 std::string EqBandJson(const fx::ParamStore& store, int set, int band) {
     const EqBandRecord record = DecodeEqBandRecord(store.Image() + EqBandOffset(set, band));
-    return "{\"band\":" + std::to_string(band) + ",\"type\":" + std::to_string(record.type) +
+    return "{\"band\":" + std::to_string(band + 1) + ",\"type\":" + std::to_string(record.type) +
            ",\"frequency\":" + JsonNumber(record.frequency) +
            ",\"gain\":" + JsonNumber(record.gain) + ",\"q\":" + JsonNumber(record.q) + "}";
 }
@@ -108,8 +124,9 @@ std::string IdentityJson(const fx::ParamStore& store) {
            ",\"compatible\":" + (IsCompatible() ? "true" : "false") + "}";
 }
 
-std::string ImageToJson(const fx::ParamStore& store) {
+std::string ImageToJson(const fx::ParamStore& store, int language) {
     return "{\n \"identity\":" + IdentityJson(store) +
            ",\n \"currentMode\":" + std::to_string(store.CurrentMode() + 1) +
-           ",\n \"dsp\":" + DspRecordsJson(store) + ",\n \"eq\":" + EqSetsJson(store) + "\n}\n";
+           ",\n \"dsp\":" + DspRecordsJson(store, language) + ",\n \"eq\":" + EqSetsJson(store) +
+           "\n}\n";
 }

@@ -3,6 +3,7 @@
 #include "CtlCommands.h"
 #include "CtlMultiHost.h"
 #include "CtlOptions.h"
+#include "CtlWarnings.h"
 
 #include "state/ParamImage.h"
 
@@ -16,15 +17,21 @@ int main(int argc, char** argv) {
         std::fputs(CtlUsage(), stdout);
         return kExitOk;
     }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("fxtunectl %s\n", FXTUNE_VERSION);
+        return kExitOk;
+    }
     if (!ParseCtlOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "fxtunectl: %s (fxtunectl --help shows the usage)\n", error.c_str());
         return kExitUsage;
     }
     BuildDefaultImage();
-    // Several processors: refused input is refused once, before any of them is contacted.
-    const CtlResult result =
-        options.hosts.size() > 1 ? CheckCtlCommand(options) : RunCtlCommand(options);
-    if (result.ok() && options.hosts.size() > 1) return RunOnEveryHost(options);
+    // Several processors: refused input is refused once, before any of them is
+    // contacted; warnings come from each processor's run, with its address.
+    const bool several = options.hosts.size() > 1 && !IsAlignmentList(options);
+    SetCtlWarnings(!several);
+    const CtlResult result = several ? CheckCtlCommand(options) : RunCtlCommand(options);
+    if (result.ok() && several) return RunOnEveryHost(options);
     std::fflush(stdout);
     // A diff that found differences fails without a message.
     if (!result.message.empty()) std::fprintf(stderr, "fxtunectl: %s\n", result.message.c_str());
