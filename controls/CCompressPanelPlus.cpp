@@ -153,7 +153,7 @@ void CCompressPanelPlus::PaintCurve(QPainter& p) const {
     if (!m_enabled) {
         p.setFont(HeiFont(kOffPx));
         p.setPen(kOff);
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("OFF"));
+        p.drawText(rect(), Qt::AlignCenter, OffText(m_language));
     }
 }
 
@@ -170,4 +170,13 @@ void CCompressPanelPlus::paintEvent(QPaintEvent*) {
     RenderFrame();
     QPainter p(this);
     m_buffer.CopyTo(p);
+}
+
+QString CCompressPanelPlus::OffText(int language) {
+    return language == 1 ? QStringLiteral("OFF") : QStringLiteral("关闭");
+}
+
+void CCompressPanelPlus::SetLanguage(int language) {
+    m_language = language;
+    update();
 }

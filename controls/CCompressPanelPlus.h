@@ -56,6 +56,11 @@ public:
 
     // Draws the control into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
+    // What the curve says while the compressor is off, in a language (0
+    // Chinese, 1 English), and the language the curve draws in.
+    static QString OffText(int language);
+    void SetLanguage(int language);
+    int Language() const { return m_language; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +77,7 @@ private:
     double m_slope = 1.0;
     double m_lowerSlope = 1.0;
     bool m_enabled = false;
+    int m_language = 0;
     CBackBuffer m_buffer;
     QImage m_background; // grid and labels, drawn again after a resize
 };

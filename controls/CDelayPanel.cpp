@@ -176,8 +176,7 @@ void CDelayPanel::PaintGrid(QPainter& p) const {
     for (const Row& row : m_rows) {
         const QRectF title(0, row.handleY, kPlotLeft - kTitleGap, RowHeight());
         p.setPen(RowColour(row.index));
-        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("通道(CH)%1").arg(row.index + 1));
+        p.drawText(title, Qt::AlignRight | Qt::AlignVCenter, RowTitle(row.index, m_language));
     }
     const int ticks = int((kScaleMaxMs - kScaleMinMs) / kTickMs);
     for (int t = 0; t <= ticks; ++t) {
@@ -251,4 +250,13 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     RenderFrame();
     QPainter p(this);
     m_buffer.CopyTo(p);
+}
+
+QString CDelayPanel::RowTitle(int row, int language) {
+    return (language == 1 ? QStringLiteral("CH %1") : QStringLiteral("通道%1")).arg(row + 1);
+}
+
+void CDelayPanel::SetLanguage(int language) {
+    m_language = language;
+    update();
 }

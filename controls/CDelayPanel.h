@@ -70,6 +70,11 @@ public:
 
     // Draws the chart into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
+    // A row's title in a language (0 Chinese "通道3", 1 English "CH 3"),
+    // and the language the chart draws in.
+    static QString RowTitle(int row, int language);
+    void SetLanguage(int language);
+    int Language() const { return m_language; }
 
 signals:
     // WM_DELAY_CHANGED: a drag moved the row's handle to a new value.
@@ -93,6 +98,7 @@ private:
 
     std::array<Row, kRowCount> m_rows;
     QImage m_handle;
+    int m_language = 0;
     int m_dragRow = -1;
     bool m_dragging = false;
     CBackBuffer m_buffer;

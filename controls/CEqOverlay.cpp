@@ -6,12 +6,16 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 const QColor kMeasurementColor(175, 175, 175);
 const QColor kTargetColor(255, 200, 0);
 const QColor kPredictedColor(90, 255, 120);
+const QColor kPreviewColor(0, 200, 255);
+// An EQ flatter than this over the measured span draws no curve of its own.
+constexpr float kFlatDb = 0.05f;
 
 double MedianOf(std::vector<double> values) {
     if (values.empty()) return 0.0;
@@ -34,7 +38,7 @@ void CEqOverlay::SetMeasurement(const fx::Measurement& measurement) {
     m_raw = measurement;
     m_targetHz.clear();
     m_targetDb.clear();
-    m_fitNote.clear();
+    m_preview.clear();
     Rebuild();
     ++m_revision;
 }
@@ -43,7 +47,7 @@ void CEqOverlay::Clear() {
     m_raw = {};
     m_targetHz.clear();
     m_targetDb.clear();
-    m_fitNote.clear();
+    m_preview.clear();
     Rebuild();
     ++m_revision;
 }
@@ -62,8 +66,9 @@ void CEqOverlay::SetTarget(const std::vector<double>& frequencies,
     ++m_revision;
 }
 
-void CEqOverlay::SetFitNote(const QString& note) {
-    m_fitNote = note;
+void CEqOverlay::SetPreview(const std::vector<float>& fitCurveDb) {
+    m_preview = fitCurveDb;
+    if (!m_preview.empty()) m_preview.resize(kEqPoints, 0.0f);
     ++m_revision;
 }
 
@@ -87,10 +92,10 @@ void CEqOverlay::Rebuild() {
         m_measured[i] = static_cast<float>(smooth.LevelAt(f[i]) - m_referenceDb);
 }
 
-// The measurement, the target and the legend change only with the overlay:
-// the graph keeps them in its grid cache. The target is smooth and drawn
-// through every fourth point; the curves are clamped into the plot.
-void CEqOverlay::PaintStatic(QPainter& p, const QRectF& plot, int language) const {
+// The measurement and the target change only with the overlay: the graph
+// keeps them in its grid cache. The target is smooth and drawn through every
+// fourth point; the curves are clamped into the plot.
+void CEqOverlay::PaintStatic(QPainter& p, const QRectF& plot) const {
     if (!HasMeasurement() || m_last < m_first) return;
     const auto& f = EqEvalFrequencies();
     QPolygonF measured;
@@ -108,48 +113,117 @@ void CEqOverlay::PaintStatic(QPainter& p, const QRectF& plot, int language) cons
         p.setPen(QPen(kTargetColor, 1.5, Qt::DashLine));
         p.drawPolyline(target);
     }
-    PaintLegend(p, plot, language);
 }
 
-// Every frame: the measurement plus the set's curve as it is now.
-void CEqOverlay::PaintPrediction(QPainter& p, const QRectF& plot, const float* setCurve) const {
+bool CEqOverlay::PredictionShown(const float* setCurve) const {
+    if (!HasMeasurement()) return false;
+    for (int i = m_first; i <= m_last; ++i)
+        if (std::fabs(setCurve[i]) > kFlatDb) return true;
+    return false;
+}
+
+double CEqOverlay::CurveAt(const float* curve, double frequency) const {
+    const auto& f = EqEvalFrequencies();
+    const auto upper = std::upper_bound(f.begin(), f.end(), frequency);
+    if (upper == f.begin()) return curve[0];
+    if (upper == f.end()) return curve[kEqPoints - 1];
+    const int i = static_cast<int>(upper - f.begin());
+    const double t = std::log(frequency / f[i - 1]) / std::log(f[i] / f[i - 1]);
+    return curve[i - 1] + t * (curve[i] - curve[i - 1]);
+}
+
+double CEqOverlay::PreviewAt(double frequency) const {
+    return m_preview.empty() ? 0.0 : CurveAt(m_preview.data(), frequency);
+}
+
+QString CEqOverlay::FiguresText(const float* setCurve) const {
+    if (!HasMeasurement() || !HasTarget()) return {};
+    double before = 0.0, after = 0.0;
+    for (size_t i = 0; i < m_targetHz.size(); ++i) {
+        const double f = m_targetHz[i];
+        const double deviation = m_raw.LevelAt(f) - m_targetDb[i];
+        const double eq = CurveAt(setCurve, f) + PreviewAt(f);
+        before += deviation * deviation;
+        after += (deviation + eq) * (deviation + eq);
+    }
+    const double n = static_cast<double>(m_targetHz.size());
+    return QStringLiteral("RMS %1 \u2192 %2 dB")
+        .arg(std::sqrt(before / n), 0, 'f', 2)
+        .arg(std::sqrt(after / n), 0, 'f', 2);
+}
+
+// Every frame: the measurement plus the set's curve as it is now, and the
+// preview of a fit on top of it.
+void CEqOverlay::PaintLive(QPainter& p, const QRectF& plot, const float* setCurve,
+                           int language) const {
     if (!HasMeasurement() || m_last < m_first) return;
     const auto& f = EqEvalFrequencies();
-    QPolygonF predicted;
-    predicted.reserve(m_last - m_first + 1);
-    for (int i = m_first; i <= m_last; ++i)
-        predicted << QPointF(XOf(f[i], plot), YInPlot(m_measured[i] + setCurve[i], plot));
-    p.setPen(QPen(kPredictedColor, 2.0));
-    p.drawPolyline(predicted);
+    const auto curve = [&](const QColor& color, Qt::PenStyle style, bool withPreview) {
+        QPolygonF points;
+        points.reserve(m_last - m_first + 1);
+        for (int i = m_first; i <= m_last; ++i)
+            points << QPointF(
+                XOf(f[i], plot),
+                YInPlot(m_measured[i] + setCurve[i] + (withPreview ? m_preview[i] : 0.0f), plot));
+        p.setPen(QPen(color, 2.0, style));
+        p.drawPolyline(points);
+    };
+    if (PredictionShown(setCurve)) curve(kPredictedColor, Qt::SolidLine, false);
+    if (HasPreview()) curve(kPreviewColor, Qt::SolidLine, true);
+    PaintLegend(p, plot, setCurve, language);
 }
 
-void CEqOverlay::PaintLegend(QPainter& p, const QRectF& plot, int language) const {
+// The legend names what is drawn, on a box of its own in the plot's lower
+// left corner, and ends with the figures of the curve drawn last.
+void CEqOverlay::PaintLegend(QPainter& p, const QRectF& plot, const float* setCurve,
+                             int language) const {
     struct Entry {
         QColor color;
         const char* zh;
         const char* en;
         Qt::PenStyle style;
+        bool shown;
     };
-    const Entry entries[3] = {
-        {kMeasurementColor, "测量", "measurement", Qt::SolidLine},
-        {kTargetColor, "目标", "target", Qt::DashLine},
-        {kPredictedColor, "测量 + 均衡", "measurement + EQ", Qt::SolidLine},
+    const Entry entries[4] = {
+        {kMeasurementColor, "测量", "measurement", Qt::SolidLine, true},
+        {kTargetColor, "目标", "target", Qt::DashLine, HasTarget()},
+        {kPredictedColor, "测量 + 均衡", "measurement + EQ", Qt::SolidLine,
+         PredictionShown(setCurve)},
+        {kPreviewColor, "预览：测量 + 拟合", "preview: measurement + fit", Qt::SolidLine,
+         HasPreview()},
     };
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     p.setFont(font);
     const QFontMetricsF metrics(font);
-    double x = plot.left() + 8.0;
-    const double y = plot.bottom() - 8.0;
+    constexpr double kSwatch = 18.0, kPad = 6.0, kSpacing = 14.0;
+    const QString figures = FiguresText(setCurve);
+    double width = kPad;
+    for (const Entry& e : entries)
+        if (e.shown)
+            width += kSwatch + 4.0 +
+                     metrics.horizontalAdvance(QString::fromUtf8(language == 0 ? e.zh : e.en)) +
+                     kSpacing;
+    if (!figures.isEmpty()) width += metrics.horizontalAdvance(figures) + kPad;
+    const double height = metrics.height() + 2 * kPad - 2.0;
+    const QRectF box(plot.left() + 6.0, plot.bottom() - 6.0 - height,
+                     std::min(width, plot.width() - 12.0), height);
+    p.setPen(QPen(QColor(90, 90, 90), 1.0));
+    p.setBrush(QColor(0, 0, 0, 200));
+    p.drawRoundedRect(box, 3.0, 3.0);
+    p.setBrush(Qt::NoBrush);
+    double x = box.left() + kPad;
+    const double baseline = box.center().y() + metrics.ascent() / 2.0 - 1.0;
+    const double swatchY = box.center().y();
     for (const Entry& e : entries) {
-        if (e.style == Qt::DashLine && !HasTarget()) continue;
+        if (!e.shown) continue;
         p.setPen(QPen(e.color, 2.0, e.style));
-        p.drawLine(QPointF(x, y - 4.0), QPointF(x + 18.0, y - 4.0));
+        p.drawLine(QPointF(x, swatchY), QPointF(x + kSwatch, swatchY));
         const QString text = QString::fromUtf8(language == 0 ? e.zh : e.en);
-        p.drawText(QPointF(x + 22.0, y), text);
-        x += 22.0 + metrics.horizontalAdvance(text) + 14.0;
+        p.drawText(QPointF(x + kSwatch + 4.0, baseline), text);
+        x += kSwatch + 4.0 + metrics.horizontalAdvance(text) + kSpacing;
     }
-    if (m_fitNote.isEmpty()) return;
+    if (figures.isEmpty()) return;
     p.setPen(QColor(220, 220, 220));
-    p.drawText(QPointF(x, y), m_fitNote);
+    p.drawText(QPointF(x, baseline), figures);
 }

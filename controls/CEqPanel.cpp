@@ -647,10 +647,10 @@ void CEqPanel::RunMenuCommand(int command) {
     } else if (command == ID_EQ_EXPORT_PREDICTED) {
         emit MeasurementFile(kEqExportPredicted, m_set);
     } else if (command == ID_EQ_CLEAR_MEASUREMENT) {
-        m_overlay.Clear();
+        Overlay().Clear();
         update();
     } else if (command >= ID_EQ_SMOOTHING_FIRST && command < ID_EQ_SMOOTHING_FIRST + 5) {
-        m_overlay.SetSmoothing(kEqSmoothingChoices[command - ID_EQ_SMOOTHING_FIRST]);
+        Overlay().SetSmoothing(kEqSmoothingChoices[command - ID_EQ_SMOOTHING_FIRST]);
         update();
     }
 }
@@ -659,7 +659,7 @@ void CEqPanel::RunMenuCommand(int command) {
 // once a measurement is drawn.
 void CEqPanel::AddMeasurementMenu(QMenu& menu) {
     const bool zh = m_language == 0;
-    const bool loaded = m_overlay.HasMeasurement();
+    const bool loaded = Overlay().HasMeasurement();
     menu.addSeparator();
     menu.addAction(zh ? QStringLiteral("载入测量…") : "Load measurement…")
         ->setData(ID_EQ_LOAD_MEASUREMENT);
@@ -679,7 +679,7 @@ void CEqPanel::AddMeasurementMenu(QMenu& menu) {
         QAction* choice = smoothing->addAction(text);
         choice->setData(ID_EQ_SMOOTHING_FIRST + i);
         choice->setCheckable(true);
-        choice->setChecked(m_overlay.Smoothing() == n);
+        choice->setChecked(Overlay().Smoothing() == n);
     }
     QAction* clear = menu.addAction(zh ? QStringLiteral("清除测量") : "Clear measurement");
     clear->setData(ID_EQ_CLEAR_MEASUREMENT);
@@ -712,7 +712,7 @@ const QImage& CEqPanel::RenderFrame() {
     p.drawImage(QPointF(0, 0), m_gridCache);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    m_overlay.PaintPrediction(p, PlotRect(), m_curve.data());
+    Overlay().PaintLive(p, PlotRect(), m_curve.data(), m_language);
     if (m_selected >= 0 && m_selected < m_bandCount) PaintSelectedArea(p);
     PaintCurve(p);
     for (int i = 0; i < HitCandidateCount(); ++i) PaintHandle(p, i);
@@ -735,7 +735,7 @@ void CEqPanel::PaintGridCache() {
                             .arg(ratio)
                             .arg(m_language)
                             .arg(m_set) +
-                        QStringLiteral("/%1").arg(m_overlay.Revision());
+                        QStringLiteral("/%1").arg(Overlay().Revision());
     if (key == m_gridCacheKey && !m_gridCache.isNull()) return;
     m_gridCacheKey = key;
     m_gridCache = QImage((QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1)),
@@ -788,7 +788,7 @@ void CEqPanel::PaintGridCache() {
                    QString::fromLatin1(label.text));
     }
     p.setRenderHint(QPainter::Antialiasing, true);
-    m_overlay.PaintStatic(p, plot, m_language);
+    Overlay().PaintStatic(p, plot);
 }
 
 void CEqPanel::PaintSelectedArea(QPainter& p) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
 class QAction;
 class QMenu;
@@ -117,9 +118,11 @@ public:
     // Draws the whole graph into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
 
-    // Room correction drawn behind the bands; repaint after changing it.
-    CEqOverlay& Overlay() { return m_overlay; }
-    const CEqOverlay& Overlay() const { return m_overlay; }
+    // Room correction drawn behind the bands, of the set shown: a
+    // measurement belongs to the set (the channel) it was loaded on.
+    // Repaint after changing it.
+    CEqOverlay& Overlay() { return m_overlays[m_set]; }
+    const CEqOverlay& Overlay() const { return m_overlays[m_set]; }
 
 signals:
     void BandChanged(EqBand* band, int index);
@@ -214,5 +217,5 @@ private:
     QImage m_gridCache;
     QString m_gridCacheKey;
     std::array<float, kEqPoints> m_curve{};
-    CEqOverlay m_overlay;
+    mutable std::map<int, CEqOverlay> m_overlays; // by set
 };

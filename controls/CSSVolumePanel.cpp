@@ -2,6 +2,7 @@
 
 #include "controls/ControlFonts.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -208,12 +209,55 @@ void CSSVolumePanel::PaintGrid(QPainter& p) const {
     PaintAxis(p, false);
 }
 
-void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
-    const QColor colour = SpeakerColour(item.number);
+QRectF CSSVolumePanel::SpeakerBox(const Item& item) const {
     const QSize size =
         m_speaker.isNull() ? kDrawnSpeaker : m_speaker.deviceIndependentSize().toSize();
-    const QRectF box(item.pixelX - size.width() / 2.0, item.pixelY - size.height() / 2.0,
-                     size.width(), size.height());
+    return QRectF(item.pixelX - size.width() / 2.0, item.pixelY - size.height() / 2.0, size.width(),
+                  size.height());
+}
+
+QRectF CSSVolumePanel::ListenerRect() const {
+    const Item& item = m_items[kListener];
+    const QSize size =
+        m_listener.isNull() ? kDrawnListener : m_listener.deviceIndependentSize().toSize();
+    return QRectF(item.pixelX - size.width() / 2.0, item.pixelY - size.height() / 2.0, size.width(),
+                  size.height());
+}
+
+QFont CSSVolumePanel::TagFont(int speaker) const {
+    QFont font = ArialFont(m_tags[size_t(speaker)].size() > 2 ? kTagPx : kNumberPx);
+    font.setBold(true);
+    return font;
+}
+
+QRectF CSSVolumePanel::TagRect(int speaker) const {
+    if (speaker < 1 || speaker >= kItemCount) return {};
+    const QRectF box = SpeakerBox(m_items[size_t(speaker)]);
+    const double width =
+        QFontMetricsF(TagFont(speaker)).horizontalAdvance(m_tags[size_t(speaker)]) + 2.0;
+    const QRectF right(box.right() - 2, box.top() - 8, width, 20);
+    const QRectF left(box.left() + 2 - width, box.top() - 8, width, 20);
+    const QRectF inside = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const auto clear = [&](const QRectF& r) {
+        return inside.contains(r) && !r.intersects(ListenerRect());
+    };
+    QRectF chosen = clear(right) || !clear(left) ? right : left;
+    // Never cut at the panel's edges.
+    chosen.moveLeft(std::clamp(chosen.left(), inside.left(), inside.right() - width));
+    chosen.moveTop(std::max(chosen.top(), inside.top()));
+    return chosen;
+}
+
+void CSSVolumePanel::PaintTag(QPainter& p, const Item& item) const {
+    p.setFont(TagFont(item.number));
+    p.setPen(kNumber);
+    p.drawText(TagRect(item.number), Qt::AlignLeft | Qt::AlignVCenter, m_tags[size_t(item.number)]);
+}
+
+void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
+    const QColor colour = SpeakerColour(item.number);
+    const QRectF box = SpeakerBox(item);
+    const QSizeF size = box.size();
     if (m_speaker.isNull()) {
         p.setPen(QPen(colour.darker(150), 1.0));
         p.setBrush(colour);
@@ -227,13 +271,6 @@ void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
         p.drawEllipse(QPointF(item.pixelX, item.pixelY), size.width() * 0.8, size.height() * 0.7);
         p.drawImage(box, m_speaker);
     }
-    const QString& tag = m_tags[size_t(item.number)];
-    QFont number = ArialFont(tag.size() > 2 ? kTagPx : kNumberPx);
-    number.setBold(true);
-    p.setFont(number);
-    p.setPen(kNumber);
-    p.drawText(QRectF(box.right() - 2, box.top() - 8, 60, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               tag);
     QFont nameFont = ArialFont(kNamePx);
     nameFont.setBold(true);
     p.setFont(nameFont);
@@ -245,11 +282,8 @@ void CSSVolumePanel::PaintSpeaker(QPainter& p, const Item& item) const {
                Qt::AlignHCenter | Qt::AlignTop, name);
 }
 
-void CSSVolumePanel::PaintListener(QPainter& p, const Item& item) const {
-    const QSize size =
-        m_listener.isNull() ? kDrawnListener : m_listener.deviceIndependentSize().toSize();
-    const QRectF box(item.pixelX - size.width() / 2.0, item.pixelY - size.height() / 2.0,
-                     size.width(), size.height());
+void CSSVolumePanel::PaintListener(QPainter& p, const Item&) const {
+    const QRectF box = ListenerRect();
     if (!m_listener.isNull()) {
         p.drawImage(box, m_listener);
         return;
@@ -265,6 +299,7 @@ const QImage& CSSVolumePanel::RenderFrame() {
     PaintGrid(p);
     for (int i = 1; i < kItemCount; ++i) PaintSpeaker(p, m_items[i]);
     PaintListener(p, m_items[kListener]);
+    for (int i = 1; i < kItemCount; ++i) PaintTag(p, m_items[i]);
     p.end();
     return m_buffer.Image();
 }

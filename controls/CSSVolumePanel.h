@@ -65,6 +65,11 @@ public:
 
     // Draws the plan into the back buffer (what a repaint shows).
     const QImage& RenderFrame();
+    // Where a speaker's channel tag is drawn: beside its top right corner,
+    // or its top left when that keeps it clear of the listener and inside the
+    // panel; never under the listener, which is drawn before the tags.
+    QRectF TagRect(int speaker) const;
+    QRectF ListenerRect() const;
 
 signals:
     void DragStarted(int item); // WM_SSV_DRAG_STARTED
@@ -84,6 +89,9 @@ private:
     void PaintGrid(QPainter& p) const;
     void PaintAxis(QPainter& p, bool widthAxis) const;
     void PaintSpeaker(QPainter& p, const Item& item) const;
+    void PaintTag(QPainter& p, const Item& item) const;
+    QRectF SpeakerBox(const Item& item) const;
+    QFont TagFont(int speaker) const;
     void PaintListener(QPainter& p, const Item& item) const;
 
     std::array<QString, kItemCount> m_names;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -31,6 +32,7 @@ public:
     // The value of a key, empty when missing. Values are cut at 1000 characters.
     QString Value(const QString& key) const;
     int Size() const { return m_values.size(); }
+    QStringList Keys() const { return m_values.keys(); }
 
 private:
     QHash<QString, QString> m_values;

@@ -63,6 +63,7 @@ void CCompDlg::Relabel() {
     LoadDialogTexts(this, kResource);
     m_nav->Relabel();
     FillChannelCombo();
+    m_curve->SetLanguage(g_Language);
 }
 
 void CCompDlg::FillChannelCombo() {

@@ -4,6 +4,7 @@
 #include "controls/CXBmpSlider.h"
 #include "controls/DialogStyle.h"
 #include "controls/Localisation.h"
+#include "state/ChannelLinks.h"
 #include "state/Compressor.h"
 #include "state/ParamImage.h"
 
@@ -19,7 +20,7 @@ constexpr int kSliderMin[4] = {int(kCompThresholdMinDb), int(kCompRatioMin * 10)
                                int(kCompAttackMinMs), int(kCompReleaseMinMs)};
 constexpr int kSliderMax[4] = {int(kCompThresholdMaxDb), int(kCompRatioMax * 10),
                                int(kCompAttackMaxMs), int(kCompReleaseMaxMs)};
-const char* const kCaptions[4] = {"阀(阈)", "衰减比例", "启动时间", "释放时间"};
+const char* const kCaptions[4] = {"阈值", "衰减比例", "启动时间", "释放时间"};
 constexpr int kValueWidth = 54;
 } // namespace
 
@@ -52,16 +53,8 @@ void CCompressorSection::SetIndex(int index) {
     m_index = std::clamp(index, 0, kCompressorCount - 1);
 }
 
-void CCompressorSection::SetTargets(TargetsFn targets) {
-    m_targets = std::move(targets);
-}
-
 void CCompressorSection::SetCurve(CCompressPanelPlus* curve) {
     m_curve = curve;
-}
-
-std::vector<int> CCompressorSection::Targets() const {
-    return m_targets ? m_targets() : std::vector<int>{m_index};
 }
 
 QString CCompressorSection::ValueText(Setting setting, double value) {
@@ -114,16 +107,14 @@ void CCompressorSection::OnSlider(Setting setting, int position) {
     double settings[SettingCount] = {shown.thresholdDb, shown.ratio, shown.attackMs,
                                      shown.releaseMs};
     settings[setting] = value;
-    for (int index : Targets())
-        SetCompressor(index, settings[Threshold], settings[Ratio], settings[Attack],
-                      settings[Release]);
+    fx::SetLinkedCompressor(m_index, settings[Threshold], settings[Ratio], settings[Attack],
+                            settings[Release]);
     if (m_curve && setting == Threshold) m_curve->SetThreshold(value);
     if (m_curve && setting == Ratio) m_curve->SetSlope(1.0 / value);
 }
 
 void CCompressorSection::OnSwitch(bool checked) {
-    for (int index : Targets())
-        SetDspParam(CompressorBlock(index), CompressorSwitchParameter(index), checked ? 0 : 1);
+    fx::SetLinkedCompressorSwitch(m_index, checked);
     if (m_curve) m_curve->SetEnabled(checked);
     ShowSwitchedOn(checked);
 }

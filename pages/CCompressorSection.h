@@ -24,23 +24,19 @@ struct CompressorSectionIds {
 // The compressor controls of a page: the on-switch and the threshold, ratio,
 // attack and release sliders with their captions and values, and optionally
 // the transfer curve. They show the compressor of one index (output channel
-// 0..7, recording output 8) from its editor variables; a change goes through
-// SetCompressor (and the switch through SetDspParam) to every index the page
-// names. The controls are direct children of the page, so its language file
-// labels them.
+// 0..7, recording output 8) from its editor variables; a change goes to it and
+// the channels linked with it (state/ChannelLinks.h). The controls are direct children of the page,
+// so its language file labels them.
 class CCompressorSection : public QObject {
     Q_OBJECT
 public:
     enum Setting { Threshold = 0, Ratio, Attack, Release, SettingCount };
-    using TargetsFn = std::function<std::vector<int>()>;
 
     CCompressorSection(QWidget* page, const CompressorSectionIds& ids);
 
     // The compressor shown; Load shows it.
     void SetIndex(int index);
     int Index() const { return m_index; }
-    // The indices a change is written to (the shown one when not set).
-    void SetTargets(TargetsFn targets);
     // A curve that follows the shown settings and the switch.
     void SetCurve(CCompressPanelPlus* curve);
 
@@ -69,13 +65,11 @@ private:
     void OnSlider(Setting setting, int position);
     void OnSwitch(bool checked);
     void ShowCurve();
-    std::vector<int> Targets() const;
 
     QCheckBox* m_switch = nullptr;
     std::array<CXBmpSlider*, SettingCount> m_sliders{};
     std::array<QLabel*, SettingCount> m_values{};
     std::array<QLabel*, SettingCount> m_captions{};
     CCompressPanelPlus* m_curve = nullptr;
-    TargetsFn m_targets;
     int m_index = 0;
 };

@@ -9,6 +9,7 @@
 #include "pages/CWheelRouter.h"
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
+#include "state/ChannelLinks.h"
 #include "state/ParamImage.h"
 
 #include <QButtonGroup>
@@ -221,18 +222,19 @@ void CDelayDlg::LoadRow(int row) {
     EnableRow(row);
 }
 
-// The switch enables its row; the split only in high-band mode. The chart
-// stays draggable, as the output page's time slider does; a switched-off
-// row is drawn faint there.
+// The rule of every page for a switched-off delay: its mode, split and time
+// can still be set (edit, spin, chart) and are drawn grey, as on the output
+// page. The split means something in high-band mode only.
 void CDelayDlg::EnableRow(int row) {
     const Row& r = m_rows[row];
     const bool on = r.onSwitch->isChecked();
     const bool highBand = r.highBand->isChecked();
-    for (QWidget* widget : {static_cast<QWidget*>(r.label), static_cast<QWidget*>(r.highBand),
-                            static_cast<QWidget*>(r.wholeChannel), static_cast<QWidget*>(r.edit),
-                            static_cast<QWidget*>(r.spin)})
-        widget->setEnabled(on);
-    r.split->setEnabled(on && highBand);
+    r.label->setEnabled(on);
+    for (QWidget* widget : {static_cast<QWidget*>(r.highBand),
+                            static_cast<QWidget*>(r.wholeChannel), static_cast<QWidget*>(r.edit)})
+        fx::ShowFaint(widget, !on);
+    r.split->setEnabled(highBand);
+    r.split->SetFaint(!on);
     r.splitValue->setEnabled(on && highBand);
     m_chart->SetRowActive(row, on);
 }
@@ -244,25 +246,33 @@ void CDelayDlg::Relabel() {
     m_headers[1]->setText(Tr("延时方式", "Delay mode"));
     m_headers[2]->setText(Tr("分频点", "Split frequency"));
     m_headers[3]->setText(Tr("延时时间", "Delay time"));
+    m_chart->SetLanguage(g_Language);
     Layout();
 }
 
 // ------------------------------------------------------------------ actions
 
+// Each change goes to the row's channel and the channels linked with it,
+// whose rows then show it too.
 void CDelayDlg::OnSwitch(int row, bool checked) {
-    SetDspParam(OutputBlock(row), OUT_DELAY_BYPASS, checked ? 0 : 1);
-    EnableRow(row);
+    fx::SetLinkedDspParam(OutputBlock(row), OUT_DELAY_BYPASS, checked ? 0 : 1);
+    LoadLinkedRows(row);
 }
 
 void CDelayDlg::OnMode(int row, bool wholeChannel) {
-    SetDelayMode(row, wholeChannel);
-    m_rows[row].split->SetPos(SplitRowOfChannel(row));
-    EnableRow(row);
+    fx::SetLinkedDelayMode(row, wholeChannel);
+    LoadLinkedRows(row);
 }
 
 void CDelayDlg::OnSplit(int row, int position) {
-    SetDelaySplit(row, position);
+    fx::SetLinkedDelaySplit(row, position);
     m_rows[row].splitValue->setText(SplitText(position));
+    for (int linked : fx::ChannelsLinkedWith(row))
+        if (linked != row) LoadRow(linked);
+}
+
+void CDelayDlg::LoadLinkedRows(int row) {
+    for (int linked : fx::ChannelsLinkedWith(row)) LoadRow(linked);
 }
 
 void CDelayDlg::OnEditEnter(int row) {
@@ -282,8 +292,8 @@ void CDelayDlg::OnChartDrag(int row, double ms) {
 }
 
 void CDelayDlg::ApplyTime(int row, double ms) {
-    ShowTime(row, ms);
-    SetDspParam(OutputBlock(row), OUT_DELAY_TIME, ms);
+    fx::SetLinkedDspParam(OutputBlock(row), OUT_DELAY_TIME, ms);
+    for (int linked : fx::ChannelsLinkedWith(row)) ShowTime(linked, ms);
 }
 
 void CDelayDlg::ShowTime(int row, double ms) {
@@ -303,7 +313,7 @@ int CDelayDlg::EditRow(const QWidget* widget) const {
 // A wheel step over the page while a delay edit has the focus is a spin click.
 bool CDelayDlg::StepFocusedByWheel(QWidget* focus, int direction) {
     const int row = EditRow(focus);
-    if (row < 0 || !m_rows[row].spin->isEnabled()) return false;
+    if (row < 0) return false;
     m_rows[row].spin->Step(direction);
     return true;
 }

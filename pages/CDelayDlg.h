@@ -29,7 +29,8 @@ enum DelayPageCtrl : int {
 // The speaker delay page: the delays of all eight output channels side by
 // side, one row of controls per channel beside the chart of their times.
 // Every row shows its channel's delay switch, mode, split frequency and time
-// from the image and writes a change at once; the chart, the edit (Enter)
+// from the image and writes a change at once, to the channels linked with
+// the row's too (state/ChannelLinks.h); the chart, the edit (Enter)
 // and the spin set the time within 1.5..100 ms.
 class CDelayDlg : public CHalvoxPage {
     Q_OBJECT
@@ -74,6 +75,8 @@ private:
     void CreateRow(int row);
     void Layout();
     void LoadRow(int row);
+    // The row and the rows of the channels linked with it, from the image.
+    void LoadLinkedRows(int row);
     void EnableRow(int row);
 
     void OnSwitch(int row, bool checked);

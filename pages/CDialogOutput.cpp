@@ -12,6 +12,7 @@
 #include "pages/CPageNavRow.h"
 #include "pages/DialogControls.h"
 #include "pages/PageRegistry.h"
+#include "state/ChannelLinks.h"
 #include "state/Compressor.h"
 #include "state/JobUi.h"
 #include "state/ParamImage.h"
@@ -35,7 +36,7 @@ using namespace fx::page;
 
 namespace {
 constexpr int kLeftWidth = 336;
-constexpr int kRow = 25;
+constexpr int kRow = 24;
 constexpr int kStripHeight = 236;
 constexpr int kListWidth = 266;
 constexpr int kListHeight = 10 * 18 + 26;
@@ -61,7 +62,6 @@ CDialogOutput::CDialogOutput(int channel, QWidget* parent, fx::ParamStore& store
     CreateChannelRows();
     CreateDelay();
     CreateCompressor();
-    m_comp->SetTargets([this] { return LinkedList(); });
     CreateEqWithCrossover();
 
     RouteWheel([this](const QWidget* focus) { return TakesWheel(focus); });
@@ -118,11 +118,6 @@ void CDialogOutput::CreateDelay() {
 
 void CDialogOutput::CreateEqWithCrossover() {
     CreateEq();
-    m_eq->SetTargetSets([this] {
-        std::vector<int> sets;
-        for (int c : LinkedList()) sets.push_back(OutputEqSet(c));
-        return sets;
-    });
     m_xoverCaption = MakePageCtrl<QLabel>(this, IDC_OUT_XOVER_CAPTION, "类型");
     m_xover = MakePageCtrl<QComboBox>(this, IDC_OUT_XOVER);
     for (const CrossoverAlignmentRow& row : CrossoverAlignment)
@@ -232,14 +227,6 @@ std::array<bool, kOutputChannelCount> CDialogOutput::GetLinkedChannels() const {
     return LinkedChannels(Channel());
 }
 
-std::vector<int> CDialogOutput::LinkedList() const {
-    std::vector<int> channels;
-    const auto linked = GetLinkedChannels();
-    for (int c = 0; c < kOutputChannelCount; ++c)
-        if (linked[c]) channels.push_back(c);
-    return channels;
-}
-
 // ------------------------------------------------------------------ refresh
 
 void CDialogOutput::Reload() {
@@ -303,15 +290,18 @@ void CDialogOutput::RefreshDelay() {
     EnableDelay();
 }
 
+// The rule of every page for a switched-off section: its settings can still
+// be made and are drawn grey. The split means something in high-band mode only.
 void CDialogOutput::EnableDelay() {
     const bool on = m_delaySwitch->isChecked();
     const bool highBand = m_highBand->isChecked();
-    m_highBand->setEnabled(on);
-    m_wholeChannel->setEnabled(on);
+    fx::ShowFaint(m_highBand, !on);
+    fx::ShowFaint(m_wholeChannel, !on);
     m_delayValue->setEnabled(on);
     m_delayCaption->setEnabled(on);
     m_delaySlider->SetFaint(!on);
-    m_splitSlider->setEnabled(on && highBand);
+    m_splitSlider->setEnabled(highBand);
+    m_splitSlider->SetFaint(!on);
     m_splitValue->setEnabled(on && highBand);
     m_splitCaption->setEnabled(on && highBand);
 }
@@ -354,28 +344,28 @@ void CDialogOutput::OnSource(int channel, int index) {
 }
 
 void CDialogOutput::OnLevel(int n, int position) {
-    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_LEVEL_FIRST + n, position);
+    fx::SetLinkedDspParam(OutputBlock(Channel()), OUT_LEVEL_FIRST + n, position);
 }
 
 void CDialogOutput::OnDelaySwitch(bool checked) {
-    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_DELAY_BYPASS, checked ? 0 : 1);
+    fx::SetLinkedDspParam(OutputBlock(Channel()), OUT_DELAY_BYPASS, checked ? 0 : 1);
     EnableDelay();
 }
 
 void CDialogOutput::OnDelayMode(bool wholeChannel) {
-    for (int c : LinkedList()) SetDelayMode(c, wholeChannel);
+    fx::SetLinkedDelayMode(Channel(), wholeChannel);
     EnableDelay();
 }
 
 void CDialogOutput::OnSplit(int row) {
-    for (int c : LinkedList()) SetDelaySplit(c, row);
+    fx::SetLinkedDelaySplit(Channel(), row);
     m_splitValue->setText(QString::asprintf("%dHz", SplitFreqTable[row].splitHz));
 }
 
 void CDialogOutput::OnDelayTime(int position) {
     const double ms = position / 10.0;
     m_delayValue->setText(QString::asprintf("%.1fms", ms));
-    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_DELAY_TIME, ms);
+    fx::SetLinkedDspParam(OutputBlock(Channel()), OUT_DELAY_TIME, ms);
 }
 
 void CDialogOutput::OnLink(int pair, bool checked) {
@@ -437,7 +427,7 @@ bool CDialogOutput::EqBypassed() const {
 
 void CDialogOutput::ToggleEqBypass() {
     const int value = EqBypassed() ? 0 : 1;
-    for (int c : LinkedList()) SetDspParam(OutputBlock(c), OUT_EQ_BYPASS, value);
+    fx::SetLinkedDspParam(OutputBlock(Channel()), OUT_EQ_BYPASS, value);
     m_eq->SyncBypassFlag();
 }
 

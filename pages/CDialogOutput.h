@@ -47,7 +47,7 @@ enum OutputPageCtrl : int {
 // The output page: one output channel at a time (chosen with the navigation
 // row), with its levels, delay, compressor and EQ, the sources, mutes and
 // phases of all eight channels and the three channel links. A change of the
-// shown channel goes to every channel linked with it; CH 6's band 7 is the
+// shown channel goes to every channel linked with it (state/ChannelLinks.h); CH 6's band 7 is the
 // crossover band with its alignment.
 class CDialogOutput : public fx::COutputSidePageBase {
     Q_OBJECT
@@ -88,7 +88,6 @@ private:
     void LayoutLeft();
     void LayoutDelay(const QRect& area);
 
-    std::vector<int> LinkedList() const;
     void OnMute(int channel, bool checked);
     void OnPhase(int channel, bool checked);
     void OnSource(int channel, int index);

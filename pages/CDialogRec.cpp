@@ -34,8 +34,8 @@ constexpr int kLevelsHeight = kGroupTitle + CDialogRec::kLevelCount * 25 + 6;
 constexpr int kStripHeight =
     std::max({kCompHeight, kEditorHeight, kPictureHeight + 6 + kLevelsHeight});
 
-// Light enough on the list's black to read at a glance (8:1).
-const QColor kListColor(255, 125, 135);
+// The band list in the colours of the other EQ pages' lists (the output page's).
+const QColor kListColor(0, 200, 255);
 const QColor kRecordAccent(230, 60, 70);
 } // namespace
 

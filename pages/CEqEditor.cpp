@@ -8,12 +8,14 @@
 #include "modefile/SafeFile.h"
 #include "pages/CRoomCorrection.h"
 #include "pages/DialogControls.h"
+#include "state/ChannelLinks.h"
 #include "state/EqFilterText.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/ParamStore.h"
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -87,9 +89,8 @@ CEqEditor::CEqEditor(QWidget* page, fx::ParamStore& store)
             ExportFilters();
     });
 
-    m_room = new CRoomCorrection(
-        this, {[this] { return Set(); }, [this] { return TargetSets(); }, [this] { Load(); }},
-        *m_graph, page, m_store);
+    m_room = new CRoomCorrection(this, {[this] { return Set(); }, [this] { Load(); }}, *m_graph,
+                                 page, m_store);
 
     m_list = new CGridListCtrlEx(page);
     SetCtrlId(m_list, IDC_EQ_BAND_LIST);
@@ -182,12 +183,8 @@ int CEqEditor::DisplayType(const EqBand& band) {
     return IsLowPassLike(band.type) ? EQ_LP : EQ_HP;
 }
 
-void CEqEditor::SetTargetSets(TargetSetsFn targets) {
-    m_targets = std::move(targets);
-}
-
 std::vector<int> CEqEditor::TargetSets() const {
-    return m_targets ? m_targets() : std::vector<int>{m_set};
+    return fx::EqSetsLinkedWith(m_set);
 }
 
 void CEqEditor::SetSet(int set, EqBypassSwitch bypass, const QColor& listColor) {
@@ -355,9 +352,7 @@ std::vector<EqBandWrite> CEqEditor::BandWrites(const EqBand& band) const {
 }
 
 std::vector<EqBandRecord> CEqEditor::StoreBand(const std::vector<EqBandWrite>& writes) {
-    std::vector<EqBandRecord> written;
-    for (int set : TargetSets()) written = SetEqBands(set, writes);
-    return written;
+    return fx::SetLinkedEqBands(m_set, writes);
 }
 
 void CEqEditor::ShowWritten(int index, const std::vector<EqBandRecord>& written) {
@@ -432,7 +427,7 @@ void CEqEditor::OnCopyPaste(int operation, int set) {
     if (operation == kEqCopyOperation) {
         g_EqClipboardSet = set;
     } else if (operation == kEqPasteOperation && g_EqClipboardSet != -1) {
-        CopyEqSet(g_EqClipboardSet, set);
+        fx::PasteLinkedEqSet(g_EqClipboardSet, set);
     }
     Load();
 }
@@ -445,11 +440,14 @@ QString CEqEditor::ChooseFilterFile(bool save) {
     if (m_chooser) return m_chooser(save);
     const QString filter =
         Tr("滤波器文本 (*.txt);;所有文件 (*)", "Filter text (*.txt);;All files (*)");
-    if (save)
-        return QFileDialog::getSaveFileName(m_page, Tr("导出滤波器", "Export filters"),
-                                            QStringLiteral("filters.txt"), filter);
-    return QFileDialog::getOpenFileName(m_page, Tr("导入滤波器", "Import filters"), QString(),
-                                        filter);
+    const QString path =
+        save ? QFileDialog::getSaveFileName(m_page, Tr("导出滤波器", "Export filters"),
+                                            QDir(fx::LastFileFolder()).filePath("filters.txt"),
+                                            filter)
+             : QFileDialog::getOpenFileName(m_page, Tr("导入滤波器", "Import filters"),
+                                            fx::LastFileFolder(), filter);
+    fx::RememberFileFolder(path);
+    return path;
 }
 
 void CEqEditor::ShowFilterError(const QString& text) {
@@ -483,7 +481,8 @@ void CEqEditor::ImportFilters() {
         return;
     }
     // Like every band edit, the import goes to the linked channels too.
-    for (int set : TargetSets()) fx::ApplyImportedBands(set, text.filters);
+    fx::EditLinkedEqSets(m_set, fx::ImageEditKind::EqImport,
+                         [&](int set) { fx::ApplyImportedBands(set, text.filters); });
     Load();
     if (text.preampDb) {
         QMessageBox::information(
@@ -570,7 +569,7 @@ bool CEqEditor::Bypassed() const {
 }
 
 void CEqEditor::ToggleBypass() {
-    SetDspParam(m_bypass.block, m_bypass.parameter, Bypassed() ? 0 : 1);
+    fx::SetLinkedDspParam(m_bypass.block, m_bypass.parameter, Bypassed() ? 0 : 1);
     SyncBypassFlag();
 }
 
@@ -581,6 +580,6 @@ void CEqEditor::SyncBypassFlag() {
 void CEqEditor::Reset() {
     m_selected = -1;
     m_graph->ClearSelection();
-    for (int set : TargetSets()) ResetEqSet(set);
+    fx::ResetLinkedEqSet(m_set);
     Load();
 }

@@ -55,8 +55,8 @@ struct EqBypassSwitch {
 // selected and the band editor shown while one is. Its controls are direct
 // children of the page, so the page's language file relabels them. Every
 // change from the graph, the list or the editor is written at once with
-// SetEqBand (a compound band with its three sections) to the shown set, or
-// to every set the page links to it; the panel area is the truth the part
+// SetEqBand (a compound band with its three sections) to the shown set and
+// every set a channel link ties to it; the panel area is the truth the part
 // reloads from.
 class CEqEditor : public QObject {
     Q_OBJECT
@@ -64,7 +64,6 @@ public:
     // List columns: number, type, gain, frequency, Q.
     enum Column { ColNumber = 0, ColType, ColGain, ColFreq, ColQ };
 
-    using TargetSetsFn = std::function<std::vector<int>()>;
     using ColumnWidths = std::array<int, 5>;
     static constexpr ColumnWidths kDefaultColumnWidths = {30, 55, 60, 60, 50};
     static constexpr int kListRowHeight = 18;
@@ -78,9 +77,9 @@ public:
     void SetSet(int set, EqBypassSwitch bypass, const QColor& listColor);
     int Set() const { return m_set; }
     EqBypassSwitch BypassSwitch() const { return m_bypass; }
-    // The sets a band change and a reset are written to (the shown one when
-    // not set; the output page names its linked channels' sets).
-    void SetTargetSets(TargetSetsFn targets);
+    // The sets a band change, a paste, a reset, an import and a fit are
+    // written to: the shown one and those the channel links tie to it
+    // (state/ChannelLinks.h).
     std::vector<int> TargetSets() const;
 
     // Clears the selection, shows the band list and loads the set from the
@@ -185,7 +184,6 @@ private:
     QLineEdit* m_qEdit = nullptr;
 
     int m_set = 0;
-    TargetSetsFn m_targets;
     EqBypassSwitch m_bypass;
     QColor m_listColor{0, 200, 255};
     int m_selected = -1;

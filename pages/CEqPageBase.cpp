@@ -19,6 +19,10 @@ void CEqPageBase::ResetShownEq() {
     m_eq->Reset();
 }
 
+CRoomCorrection* CEqPageBase::RoomCorrection() const {
+    return m_eq ? m_eq->RoomCorrection() : nullptr;
+}
+
 void CEqPageBase::resizeEvent(QResizeEvent* event) {
     CHalvoxPage::resizeEvent(event);
     Layout();

@@ -23,6 +23,7 @@ public:
     bool EqBypassed() const override;
     void ToggleEqBypass() override;
     void ResetShownEq() override;
+    CRoomCorrection* RoomCorrection() const override;
 
     CEqEditor& Eq() const { return *m_eq; }
 

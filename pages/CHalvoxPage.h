@@ -20,6 +20,8 @@ enum PageId : int {
 // A page hosted in the view's client area, one at a time. Pages reload
 // themselves from the parameter image and editor variables; they keep no
 // parameter state of their own.
+class CRoomCorrection;
+
 class CHalvoxPage : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ public:
     virtual bool EqBypassed() const { return false; }
     virtual void ToggleEqBypass() {}
     virtual void ResetShownEq() {}
+    // The room correction of the EQ the page shows; nullptr without one.
+    virtual CRoomCorrection* RoomCorrection() const { return nullptr; }
 
 protected:
     int m_subPage = 0;

@@ -1,18 +1,24 @@
 #include "pages/CRoomCorrection.h"
 
 #include "controls/CEqPanel.h"
+#include "controls/EqModel.h"
 #include "controls/Localisation.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
 #include "pages/CAutoEqDlg.h"
+#include "pages/DialogControls.h"
+#include "state/ChannelLinks.h"
 #include "state/ImageEdits.h"
 #include "state/ParamImage.h"
+#include "state/ParamNames.h"
 #include "state/ParamStore.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QThread>
 
 #include <algorithm>
@@ -43,6 +49,10 @@ bool ReadMeasurement(const QString& path, fx::Measurement& out, QString& reason)
     return true;
 }
 
+QString SetName(int set) {
+    return QString::fromStdString(fx::EqSetName(set, g_Language == 1 ? 1 : 0));
+}
+
 } // namespace
 
 CRoomCorrection::CRoomCorrection(QObject* owner, Target target, CEqPanel& graph, QWidget* page,
@@ -58,8 +68,8 @@ CRoomCorrection::CRoomCorrection(QObject* owner, Target target, CEqPanel& graph,
     });
 }
 
-// A fit still running is waited for (it takes well under a second); its
-// result is not applied.
+// A fit still running is waited for (it takes about a second); its result
+// is not applied.
 CRoomCorrection::~CRoomCorrection() {
     if (!m_thread) return;
     m_thread->disconnect(this);
@@ -75,18 +85,37 @@ void CRoomCorrection::SetOptionsChooser(std::function<bool(fx::AutoEqRequest&)> 
     m_optionsChooser = std::move(chooser);
 }
 
+void CRoomCorrection::SetAllBandsChooser(std::function<bool()> chooser) {
+    m_allBandsChooser = std::move(chooser);
+}
+
+void CRoomCorrection::SetPreviewChooser(std::function<bool()> chooser) {
+    m_previewChooser = std::move(chooser);
+}
+
 void CRoomCorrection::SetErrorSink(std::function<void(const QString&)> sink) {
     m_errorSink = std::move(sink);
 }
 
+bool CRoomCorrection::HasMeasurement() const {
+    return m_graph.Overlay().HasMeasurement();
+}
+
+// The dialogs start in the folder of the last measurement or filter file.
 QString CRoomCorrection::ChooseFile(bool save) {
-    if (m_chooser) return m_chooser(save);
-    if (save)
-        return QFileDialog::getSaveFileName(
+    QString path;
+    if (m_chooser)
+        path = m_chooser(save);
+    else if (save)
+        path = QFileDialog::getSaveFileName(
             m_page, Tr("导出测量 + 均衡", "Export measurement + EQ"),
-            QStringLiteral("measurement-eq.txt"), MeasurementFilter());
-    return QFileDialog::getOpenFileName(m_page, Tr("载入测量", "Load measurement"), QString(),
-                                        MeasurementFilter());
+            QDir(fx::LastFileFolder()).filePath(QStringLiteral("measurement-eq.txt")),
+            MeasurementFilter());
+    else
+        path = QFileDialog::getOpenFileName(m_page, Tr("载入测量", "Load measurement"),
+                                            fx::LastFileFolder(), MeasurementFilter());
+    fx::RememberFileFolder(path);
+    return path;
 }
 
 void CRoomCorrection::ShowError(const QString& text) {
@@ -110,10 +139,32 @@ void CRoomCorrection::LoadMeasurement() {
     m_graph.update();
 }
 
-bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request) {
+std::vector<int> CRoomCorrection::Slots(bool allBands) const {
+    const int set = m_target.set();
+    if (!allBands) return fx::FreeEqBands(set, m_store.Panel());
+    std::vector<int> all(static_cast<size_t>(EqCopyCount(set)));
+    for (size_t band = 0; band < all.size(); ++band) all[band] = static_cast<int>(band);
+    return all;
+}
+
+bool CRoomCorrection::AskAllBands() {
+    if (m_allBandsChooser) return m_allBandsChooser();
+    const auto answer = QMessageBox::question(
+        m_page, Tr("自动均衡", "Auto EQ"),
+        Tr("%1 没有空闲频段：每个频段都已使用。\n要让拟合使用它的全部频段并替换其现有设置吗？",
+           "%1 has no free band: every band is in use.\nLet the fit take all of its bands and "
+           "replace their settings?")
+            .arg(SetName(m_target.set())),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
+
+bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request, int bands, bool allBands) {
     if (m_optionsChooser) return m_optionsChooser(request);
-    const int freeBands = static_cast<int>(fx::FreeEqBands(m_target.set(), m_store.Panel()).size());
-    CAutoEqDlg dialog(m_page, freeBands, [this] { return ChooseFile(false); });
+    const fx::Measurement& measurement = m_graph.Overlay().Measurement();
+    CAutoEqDlg dialog(m_page, fx::DefaultAutoEqRequest(measurement),
+                      fx::LowFrequencyLimit(measurement), bands, allBands,
+                      [this] { return ChooseFile(false); });
     if (dialog.exec() != QDialog::Accepted) return false;
     QString reason;
     if (dialog.TakeChoices(request, reason)) return true;
@@ -122,27 +173,41 @@ bool CRoomCorrection::AskChoices(fx::AutoEqRequest& request) {
 }
 
 void CRoomCorrection::ChooseAndFit() {
-    if (!m_graph.Overlay().HasMeasurement() || FitRunning()) return;
-    fx::AutoEqRequest request;
-    if (!AskChoices(request)) return;
+    if (FitRunning()) return;
+    if (!HasMeasurement()) LoadMeasurement();
+    if (!HasMeasurement()) return;
+    // Said before the choices: no free band, and whether to take them all.
+    bool allBands = false;
+    if (Slots(false).empty()) {
+        if (!AskAllBands()) return;
+        allBands = true;
+    }
+    fx::AutoEqRequest request = fx::DefaultAutoEqRequest(m_graph.Overlay().Measurement());
+    if (!AskChoices(request, static_cast<int>(Slots(allBands).size()), allBands)) return;
     request.measurement = m_graph.Overlay().Measurement();
     const std::string refusal = fx::CheckAutoEqRequest(request);
     if (!refusal.empty()) {
         ShowError(QString::fromStdString(refusal));
         return;
     }
-    if (!StartFit(request))
-        ShowError(Tr("这组均衡没有空闲的频段。", "This EQ set has no free band."));
+    StartFit(request, allBands);
 }
 
-bool CRoomCorrection::StartFit(fx::AutoEqRequest request) {
-    if (!m_graph.Overlay().HasMeasurement() || FitRunning()) return false;
+bool CRoomCorrection::StartFit(fx::AutoEqRequest request, bool allBands) {
+    if (!HasMeasurement() || FitRunning()) return false;
     const int set = m_target.set();
-    const int freeBands = static_cast<int>(fx::FreeEqBands(set, m_store.Panel()).size());
-    if (freeBands == 0) return false;
+    const std::vector<int> taken = Slots(allBands);
+    if (taken.empty()) return false;
+    m_allBands = allBands;
     request.measurement = m_graph.Overlay().Measurement();
-    request.keptBands = fx::KeptEqBands(set, m_store.Panel());
-    request.bandCount = request.bandCount > 0 ? std::min(request.bandCount, freeBands) : freeBands;
+    // What the fit does not take is part of the response it corrects.
+    request.keptBands.clear();
+    for (int band = 0; band < EqBandCount(set); ++band)
+        if (std::find(taken.begin(), taken.end(), band) == taken.end())
+            request.keptBands.push_back(
+                DecodeEqBandRecord(m_store.Panel() + EqBandOffset(set, band)));
+    const int count = static_cast<int>(taken.size());
+    request.bandCount = request.bandCount > 0 ? std::min(request.bandCount, count) : count;
     m_running = std::make_shared<fx::AutoEqResult>();
     // The worker writes only its own result; progress reaches this object
     // queued, on the window's thread.
@@ -169,6 +234,22 @@ void CRoomCorrection::ShowProgress() {
     connect(this, &CRoomCorrection::FitProgress, m_progress, &QProgressDialog::setValue);
 }
 
+std::vector<float> CRoomCorrection::FitCurveChange(const fx::AutoEqResult& fit) const {
+    const int set = m_target.set();
+    const std::vector<int> taken = Slots(m_allBands);
+    std::vector<EqBandRecord> replaced;
+    for (size_t i = 0; i < taken.size() && i < fit.bands.size(); ++i)
+        replaced.push_back(DecodeEqBandRecord(m_store.Panel() + EqBandOffset(set, taken[i])));
+    std::vector<float> change(kEqPoints);
+    const auto& f = EqEvalFrequencies();
+    for (int i = 0; i < kEqPoints; ++i)
+        change[i] = static_cast<float>(fx::BandsResponseDb(fit.bands, f[i]) -
+                                       fx::BandsResponseDb(replaced, f[i]));
+    return change;
+}
+
+// Drawn first: the target and the measurement with the fit, with the
+// figures; written only on Apply.
 void CRoomCorrection::OnFitDone() {
     m_thread->deleteLater();
     m_thread = nullptr;
@@ -178,37 +259,62 @@ void CRoomCorrection::OnFitDone() {
     }
     m_lastFit = *m_running;
     m_running.reset();
+    CEqOverlay& overlay = m_graph.Overlay();
+    overlay.SetTarget(m_lastFit.gridHz, m_lastFit.targetDb);
+    overlay.SetPreview(FitCurveChange(m_lastFit));
+    m_graph.update();
+    const bool apply = AskApply();
+    overlay.SetPreview({});
+    if (!apply) {
+        overlay.SetTarget({}, {});
+        m_graph.update();
+        emit FitDiscarded();
+        return;
+    }
     ApplyFit(m_lastFit);
     emit FitApplied();
+}
+
+bool CRoomCorrection::AskApply() {
+    if (m_previewChooser) return m_previewChooser();
+    QMessageBox box(QMessageBox::Question, Tr("自动均衡", "Auto EQ"),
+                    Tr("曲线图上的蓝色曲线是拟合后的测量 + 均衡，图例给出它的均方根偏差。\n"
+                       "写入 %1 吗？",
+                       "The blue curve on the graph is measurement + EQ with the fitted bands; "
+                       "the legend gives its RMS deviation.\nApply it to %1?")
+                        .arg(SetName(m_target.set())),
+                    QMessageBox::NoButton, m_page);
+    QPushButton* apply = box.addButton(Tr("应用", "Apply"), QMessageBox::AcceptRole);
+    box.addButton(Tr("取消", "Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(apply);
+    // Over the band list, clear of the graph the curve is drawn on.
+    box.move(m_page->mapToGlobal(QPoint(16, 48)));
+    box.exec();
+    return box.clickedButton() == apply;
 }
 
 // One edit for the set and its linked sets: one undo step. Bands the user
 // took while the fit ran are no longer free and stay as they are.
 void CRoomCorrection::ApplyFit(const fx::AutoEqResult& fit) {
     const int set = m_target.set();
-    const std::vector<int> freeBands = fx::FreeEqBands(set, m_store.Panel());
-    {
-        const fx::ImageEditScope edit(fx::ImageEditKind::EqAutoFit, set);
-        for (int target : m_target.linkedSets()) fx::ApplyAutoEqBands(target, freeBands, fit.bands);
-    }
+    const std::vector<int> taken = Slots(m_allBands);
+    fx::EditLinkedEqSets(set, fx::ImageEditKind::EqAutoFit,
+                         [&](int target) { fx::ApplyAutoEqBands(target, taken, fit.bands); });
     m_graph.Overlay().SetTarget(fit.gridHz, fit.targetDb);
-    m_graph.Overlay().SetFitNote(Tr("RMS %1 → %2 dB", "RMS %1 → %2 dB")
-                                     .arg(fit.rmsBeforeDb, 0, 'f', 2)
-                                     .arg(fit.rmsAfterDb, 0, 'f', 2));
     m_target.reload();
 }
 
 void CRoomCorrection::ExportPredicted() {
-    if (!m_graph.Overlay().HasMeasurement()) return;
+    if (!HasMeasurement()) return;
     const QString path = ChooseFile(true);
     if (path.isEmpty()) return;
     const int set = m_target.set();
     std::vector<EqBandRecord> bands;
     for (int band = 0; band < EqBandCount(set); ++band)
         bands.push_back(DecodeEqBandRecord(m_store.Panel() + EqBandOffset(set, band)));
-    const std::string text = fx::FormatMeasurement(
-        fx::PredictedMeasurement(m_graph.Overlay().Measurement(), bands),
-        {"measurement + EQ", "EQ set " + std::to_string(set), "Freq(Hz) SPL(dB)"});
+    const std::string text =
+        fx::FormatMeasurement(fx::PredictedMeasurement(m_graph.Overlay().Measurement(), bands),
+                              {"measurement + EQ", fx::EqSetName(set, 1), "Freq(Hz) SPL(dB)"});
     const fx::FileWriteResult saved = fx::WriteFileAtomically(
         path.toStdString(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!saved.ok) ShowError(QString::fromStdString(saved.message));

@@ -243,6 +243,7 @@ CXBmpSlider* CSetDlg::MaxSlider(VolumeInput input) const {
 
 void CSetDlg::Relabel() {
     LoadDialogTexts(this, kResource);
+    m_powerOnMode->setItemText(0, Tr("自动", "Auto"));
     for (VolumeInput input : kInputs) ShowVolumeRow(input); // "无效" / "Invalid"
 }
 

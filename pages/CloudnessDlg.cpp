@@ -60,14 +60,16 @@ const SliderRow kSliderRows[] = {
     {IDC_FEAT_HARMONIC_ORDER, 1143, "谐波次数比", 0, 100, Writes::Dsp, 14, 7, "%.0f%%"},
     {IDC_FEAT_HARMONIC_MIX, 1144, "谐波比例", 0, 100, Writes::Dsp, 14, 8, "%.0f%%"},
     {IDC_FEAT_EXCITER_LEVEL, 1145, "激励总音量", 0, 100, Writes::Dsp, 14, 9, "%.0f%%", 1.0, true},
+    // Position p is the boost g = -p dB, shown with its sign as the Edit menu
+    // and fxtunectl show it.
     {IDC_FEAT_BASS_BOOST, 0, "", int(-kBassBoostMaxDb), int(-kBassBoostMinDb), Writes::BassBoost, 0,
-     0, "%.0fdB"},
+     0, "%.0fdB", -1.0},
     {IDC_FEAT_LPF_FREQ, 1002, "音乐低频频率", 20, 300, Writes::MusicLowPass, 0, 0, "%.0fHz"},
     {IDC_FEAT_LPF_DELAY, 1003, "音乐低频延时", 0, 20, Writes::Dsp, 4, 39, "%.0fms"},
     {IDC_FEAT_LPF_GAIN, 1131, "音乐低频增益", 0, 300, Writes::Dsp, 4, 40, "%.0f%%"},
     {IDC_FEAT_SUB_LEVEL, 1133, "超低比例", 0, 100, Writes::Dsp, 1, 13, "%.0f%%"},
     // The automatic level has the compressor's ranges; the ratio slider counts tenths.
-    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阀值", int(kCompThresholdMinDb), int(kCompThresholdMaxDb),
+    {IDC_FEAT_LEVEL_THRESHOLD, 1134, "阈值", int(kCompThresholdMinDb), int(kCompThresholdMaxDb),
      Writes::LevelThreshold, 0, 0, "%.0fdB"},
     {IDC_FEAT_LEVEL_RATIO, 1135, "比率", int(kCompRatioMin * 10), int(kCompRatioMax * 10),
      Writes::LevelRatio, 0, 0, "%.1f:1", 0.1, true},
@@ -105,7 +107,7 @@ double ShownValue(const fx::ParamStore& store, const SliderRow& row) {
     case Writes::Dsp:
         return GetDspParam(row.block, row.parameter);
     case Writes::BassBoost:
-        return -BassBoostDb();
+        return BassBoostDb();
     case Writes::MusicLowPass: {
         const uint8_t* band = store.Panel() + EqBandOffset(kMusicEqSet, kMusicLowPassBand);
         return DecodeEqBandRecord(band).frequency;
@@ -311,13 +313,13 @@ void CloudnessDlg::ShowSlider(const SliderControls& controls, double value) {
     const SliderRow& row = kSliderRows[controls.row];
     const double position = value / row.unit;
     controls.slider->SetPos(std::isfinite(position) ? static_cast<int>(std::lround(position)) : 0);
-    controls.value->setText(QString::asprintf(row.format, value));
+    controls.value->setText(QString::asprintf(row.format, value + 0.0)); // no "-0"
 }
 
 void CloudnessDlg::OnSlider(const SliderControls& controls, int position) {
     const SliderRow& row = kSliderRows[controls.row];
     Write(row, position);
-    controls.value->setText(QString::asprintf(row.format, position * row.unit));
+    controls.value->setText(QString::asprintf(row.format, position * row.unit + 0.0));
 }
 
 void CloudnessDlg::OnCheck(const CheckControls& controls, bool checked) {

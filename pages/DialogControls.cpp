@@ -7,14 +7,50 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPalette>
 
 static void InitPageArtwork() {
     Q_INIT_RESOURCE(pages);
 }
 
 namespace fx {
+
+void ShowFaint(QWidget* widget, bool faint) {
+    if (ShownFaint(widget) == faint) return;
+    widget->setProperty("faint", faint);
+    if (!faint) {
+        widget->setPalette(QPalette()); // inherited again
+        return;
+    }
+    QPalette palette = widget->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, role, palette.color(QPalette::Disabled, role));
+    widget->setPalette(palette);
+}
+
+bool ShownFaint(const QWidget* widget) {
+    return widget->property("faint").toBool();
+}
+
+namespace {
+QString& FileFolder() {
+    static QString folder = QDir::homePath();
+    return folder;
+}
+} // namespace
+
+QString LastFileFolder() {
+    return FileFolder();
+}
+
+void RememberFileFolder(const QString& path) {
+    if (!path.isEmpty()) FileFolder() = QFileInfo(path).absolutePath();
+}
 
 QLabel* MakeDialogLabel(QWidget* parent, int id, const char* text) {
     return WithCtrlId(id, new QLabel(QString::fromUtf8(text), parent));

@@ -36,6 +36,16 @@ void SetCheckedQuietly(QAbstractButton* button, bool checked);
 // Checks one button of an exclusive group, or none (nullptr): an exclusive
 // group on its own ignores unchecking its checked button.
 void CheckInGroup(QButtonGroup* group, QAbstractButton* checked);
+// A setting of a switched-off section: still editable, its text drawn in the
+// colours of a disabled control (false: the ordinary colours again).
+void ShowFaint(QWidget* widget, bool faint);
+bool ShownFaint(const QWidget* widget);
+// The folder the file dialogs of measurements and filter texts start in:
+// that of the last such file opened or saved in this run (the home folder
+// at first).
+QString LastFileFolder();
+// Remembers the folder of a file just opened or saved.
+void RememberFileFolder(const QString& path);
 // The leading decimal number of a text ("+3.5dB" is 3.5); 0 when there is none.
 double ParseNumber(const QString& text);
 

@@ -103,7 +103,7 @@ CRemoteDlg::CRemoteDlg(fx::SendWorker& sender, fx::ParamStore& store, QWidget* p
     setAttribute(Qt::WA_DeleteOnClose);
     ApplyPaleBackground(this);
     ApplyToolWindowFrame(this);
-    setWindowTitle(Tr("遥控学习", "Learn remoter control "));
+    setWindowTitle(Tr("遥控学习", "Learn remote control"));
 
     m_picture = new CRemotePicture(this);
     SetCtrlId(m_picture, kPictureId);

@@ -20,6 +20,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 // After the start-up timer (250 ms) has tried USB.
 constexpr int kCommandLineConnectDelayMs = 400;
@@ -73,6 +75,20 @@ QString CHalvoxApp::HelpText() {
         "  FILE.mode           write this mode file to the processor (needs an open link)\n");
 }
 
+const char* CHalvoxApp::SecondStartNotice(CSingleInstance::Result result) {
+    switch (result) {
+    case CSingleInstance::Result::OtherRaised:
+        return "an editor is already running; its window was brought to the front";
+    case CSingleInstance::Result::OtherNoWindow:
+        return "an editor is already running but has no window yet";
+    case CSingleInstance::Result::Failed:
+        return "the single-instance name could not be taken";
+    case CSingleInstance::Result::First:
+        break;
+    }
+    return "";
+}
+
 CHalvoxApp::CHalvoxApp() = default;
 
 CHalvoxApp::~CHalvoxApp() {
@@ -83,7 +99,11 @@ bool CHalvoxApp::InitInstance(const Options& options) {
     const QString name =
         options.instanceName.isEmpty() ? CSingleInstance::DefaultName() : options.instanceName;
     m_instance = std::make_unique<CSingleInstance>(name);
-    switch (m_instance->Check()) {
+    const CSingleInstance::Result check = m_instance->Check();
+    // A start that ends says why on standard error, where its caller looks.
+    if (check != CSingleInstance::Result::First)
+        std::fprintf(stderr, "fxtune: %s\n", SecondStartNotice(check));
+    switch (check) {
     case CSingleInstance::Result::First:
         break;
     case CSingleInstance::Result::OtherRaised:

@@ -4,12 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "shell/CSingleInstance.h"
+
 #include <memory>
 
 class CDemoMode;
 class CJobUiQt;
 class CMainFrame;
-class CSingleInstance;
 
 // The application object: the only editor of the user, the settings, the
 // frame with its view and document, the F7 key, and the exit.
@@ -34,8 +35,10 @@ public:
     CHalvoxApp();
     ~CHalvoxApp() override;
 
-    // The start-up sequence; false ends the program at once.
+    // The start-up sequence; false ends the program at once (a start that
+    // finds an editor running says so on standard error: SecondStartNotice).
     bool InitInstance(const Options& options);
+    static const char* SecondStartNotice(CSingleInstance::Result result);
     // Shuts down what InitInstance started (the frame must be closed).
     void ExitInstance();
 

@@ -12,6 +12,7 @@
 #include "pages/CDialogMusicInput.h"
 #include "pages/CHalvoxPage.h"
 #include "pages/CModeCommands.h"
+#include "pages/CRoomCorrection.h"
 #include "pages/CSetDlg.h"
 #include "pages/CloudnessDlg.h"
 #include "pages/PageRegistry.h"
@@ -550,9 +551,34 @@ void CHalvoxView::OnCommand(int id) {
     case ID_EQ_RESET:
         OnEqReset();
         break;
+    case ID_ROOM_LOAD:
+    case ID_ROOM_FIT:
+    case ID_ROOM_EXPORT:
+        OnRoomCorrection(id);
+        break;
     default:
         break; // labels, mode buttons, panes: drawn enabled, nothing to do
     }
+}
+
+// The Edit menu's room correction acts on the EQ of the page shown.
+void CHalvoxView::OnRoomCorrection(int id) {
+    CRoomCorrection* room = m_page ? m_page->RoomCorrection() : nullptr;
+    if (!room) {
+        m_statusBar->ShowNotice(Tr("这一页没有均衡：房间校正用于话筒、音乐、效果、通道和录音页。",
+                                   "This page has no EQ: room correction works on the microphone, "
+                                   "music, effects, channel and recording pages."),
+                                kBalloonMs);
+        return;
+    }
+    if (id == ID_ROOM_LOAD)
+        room->LoadMeasurement();
+    else if (id == ID_ROOM_FIT)
+        room->ChooseAndFit();
+    else if (room->HasMeasurement())
+        room->ExportPredicted();
+    else
+        m_statusBar->ShowNotice(Tr("请先载入测量。", "Load a measurement first."), kBalloonMs);
 }
 
 void CHalvoxView::OnEqReset() {

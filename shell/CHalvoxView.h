@@ -42,7 +42,10 @@ class CHalvoxView : public QWidget, public fx::IPageHost {
     Q_OBJECT
 public:
     enum TimerId { TIMER_OPEN_LINK = 1, TIMER_STATUS = 3, TIMER_PITCH = 4, TIMER_BALLOON = 990 };
-    static constexpr int kOpenLinkDelayMs = 250;
+    // The link opens at the first turn of the event loop once the window is
+    // up: nothing on the processor's side waits for the window, so the read
+    // starts at once (it was 250 ms, a quarter of a second of nothing).
+    static constexpr int kOpenLinkDelayMs = 0;
     static constexpr int kStatusPeriodMs = 500;
     static constexpr int kPitchPeriodMs = 2000;
 
@@ -134,6 +137,7 @@ private:
     void OpenNetConnect();
     void ShowAbout();
     void OnEqReset();
+    void OnRoomCorrection(int id);
     void PutStatusBarLastInTabOrder();
     void AskAboutOfflineEdits();
     void WriteOfflineEdits();

@@ -10,6 +10,10 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 const char* const kAppTitle = "效果器调音软件v1.2";
@@ -19,7 +23,8 @@ CMainFrame::CMainFrame(fx::ParamStore& store) {
     setWindowTitle(QString::fromUtf8(kAppTitle));
     setWindowIcon(CRibbonIcons::Application());
     setMinimumSize(kMinWidth, kMinHeight);
-    resize(1280, 800);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    resize(screen ? FirstSize(screen->availableGeometry().size()) : kPreferredSize);
     // The running editor is found by this property (single instance).
     setProperty(CAppSettings::kKey, 1);
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -50,6 +55,12 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::AddDemoMenu(QMenu* menu) {
     m_ribbon->AddDemoMenu(menu);
+}
+
+QSize CMainFrame::FirstSize(const QSize& available) {
+    const QSize room = available - kFrameAllowance;
+    return QSize(std::clamp(room.width(), kMinWidth, kPreferredSize.width()),
+                 std::clamp(room.height(), kMinHeight, kPreferredSize.height()));
 }
 
 void CMainFrame::RaiseAndRestore() {

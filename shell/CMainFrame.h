@@ -18,8 +18,13 @@ class QMenu;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kMinWidth = 1040;
-    static constexpr int kMinHeight = 700;
+    // Small enough that the window with its frame (borders, title bar) fits
+    // a 1040 x 700 screen; every page fits in it.
+    static constexpr int kMinWidth = 1024;
+    static constexpr int kMinHeight = 660;
+    // What a window manager's frame takes at most, as the first size allows for it.
+    static constexpr QSize kFrameAllowance{16, 40};
+    static constexpr QSize kPreferredSize{1280, 800};
     static constexpr int kIdleUpdateMs = 200;
 
     explicit CMainFrame(fx::ParamStore& store);
@@ -34,6 +39,10 @@ public:
     void AddDemoMenu(QMenu* menu);
     // Brings the window to the front, restoring it when minimised.
     void RaiseAndRestore();
+    // The size a first start opens at on a screen with this much room: the
+    // preferred size, or less with the frame inside the room, never below
+    // the minimum.
+    static QSize FirstSize(const QSize& available);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -140,6 +140,12 @@ void CRibbonBar::BuildEditMenu(QHBoxLayout* row) {
     AddMenuAction(m_editMenu, ID_EDIT_REDO, QString(), QIcon())
         ->setShortcuts(
             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    m_editMenu->addSeparator();
+    AddMenuAction(m_editMenu, ID_ROOM_LOAD, QString(), QIcon())
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    AddMenuAction(m_editMenu, ID_ROOM_FIT, QString(), QIcon())
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    AddMenuAction(m_editMenu, ID_ROOM_EXPORT, QString(), QIcon());
     m_editButton->setMenu(m_editMenu);
     row->addWidget(m_editButton);
     SetUndoTexts(QString(), false, QString(), false);
@@ -164,6 +170,10 @@ void CRibbonBar::SetUndoTexts(const QString& undoText, bool canUndo, const QStri
     QAction* redo = MenuAction(ID_EDIT_REDO);
     redo->setText(entry(Tr("重做(&R)", "&Redo"), redoText));
     redo->setEnabled(canRedo);
+    MenuAction(ID_ROOM_LOAD)->setText(Tr("载入房间测量(&M)…", "Load room &measurement…"));
+    MenuAction(ID_ROOM_FIT)
+        ->setText(Tr("自动均衡（房间校正）(&E)…", "Auto &EQ (room correction)…"));
+    MenuAction(ID_ROOM_EXPORT)->setText(Tr("导出测量 + 均衡…", "Export measurement + EQ…"));
 }
 
 QToolButton* CRibbonBar::AddTabButton(int id, const QString& text, const QIcon& icon) {

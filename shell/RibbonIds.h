@@ -47,6 +47,10 @@ enum RibbonCommand : int {
     // The Edit menu.
     ID_EDIT_UNDO = 40020,
     ID_EDIT_REDO = 40021,
+    // Room correction in the Edit menu: it acts on the EQ the page shows.
+    ID_ROOM_LOAD = 40030,
+    ID_ROOM_FIT = 40031,
+    ID_ROOM_EXPORT = 40032,
 
     // Demo menu (only with --demo).
     ID_DEMO_UNPLUG = 40001,

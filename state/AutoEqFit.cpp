@@ -20,11 +20,28 @@ constexpr double kHighestHz = 24000.0;
 // at half its depth is a null: no boost fills it, so the fit does not try.
 constexpr double kNullExtraDepthDb = 9.0;
 constexpr double kNullWidthOctaves = 1.0 / 3.0;
-// Weight of the EQ's excess over the boost limit anywhere in the range.
+// Weight of the EQ's excess over the boost limit anywhere in the range, and
+// of any boost below the low-frequency limit (kept to a few hundredths of a
+// dB).
 constexpr double kBoostPenalty = 3.0;
+constexpr double kNoBoostPenalty = 100.0;
+// Below the low-frequency limit the fit watches the EQ down to kLowestHz at
+// this many points an octave.
+constexpr double kGuardPerOctave = 12.0;
+constexpr double kBoostRampOctaves = 1.0;
+// The low-frequency limit: the measurement smoothed to 1/3 octave, against
+// its average over 20..500 Hz.
+constexpr double kLimitSmoothing = 3.0;
+constexpr double kLimitAverageLowHz = 20.0;
+constexpr double kLimitDropDb = 6.0;
 // Nothing is placed for a deviation smaller than this.
 constexpr double kSmallestDeviationDb = 0.1;
 constexpr int kParametersPerBand = 3; // log frequency, gain, log Q
+constexpr int kRefineIterations = 300;
+// Bands kept apart in the refinement are held this far from each other: a
+// little more than the sharing distance, which rounding to whole hertz then
+// keeps (see KeptApartWhenRounded).
+constexpr double kApartOctaves = 1.2 * kSharedFrequencyOctaves;
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0.0;
@@ -54,13 +71,18 @@ double StartLevel(const AutoEqRequest& request, double frequency) {
     return request.measurement.LevelAt(frequency) + BandsResponseDb(request.keptBands, frequency);
 }
 
-// The fit's view of the range: what each grid point asks of the EQ.
+// The fit's view of the range: what each grid point asks of the EQ. The
+// range's points come first; after them the guard points below the
+// low-frequency limit and under the range, where the EQ may only cut.
 struct FitGrid {
-    std::vector<double> frequencies;
-    std::vector<double> phi;       // sin^2(pi f / fs)
-    std::vector<double> deviation; // measured - target
-    std::vector<double> goal;      // the deviation the EQ should cancel
+    std::vector<double> frequencies; // the range's points
+    std::vector<double> phi;         // sin^2(pi f / fs), range and guard points
+    std::vector<double> deviation;   // measured - target, range points
+    std::vector<double> goal;        // the deviation the EQ should cancel
+    std::vector<double> boostCap;    // the most the EQ may add, every point
+    std::vector<double> capWeight;   // how hard an excess over it counts
     double maxBoostDb = 0.0;
+    size_t Points() const { return phi.size(); }
 };
 
 // Extends a run of points out along both skirts of the dip it lies in, as
@@ -91,18 +113,45 @@ void MarkNulls(FitGrid& grid) {
     }
 }
 
+// The most the EQ may add at f: nothing below the low-frequency limit, then
+// rising to the boost over kBoostRampOctaves, so that the speaker's roll-off
+// above the limit is not met by a wall of narrow bands.
+double BoostCap(double maxBoostDb, double f, double limit) {
+    if (limit <= 0.0) return maxBoostDb;
+    if (f < limit) return 0.0;
+    return maxBoostDb * std::min(1.0, std::log2(f / limit) / kBoostRampOctaves);
+}
+
+double NoBoostBelow(const AutoEqRequest& request) {
+    return request.noBoostBelowHz < 0.0 ? LowFrequencyLimit(request.measurement)
+                                        : request.noBoostBelowHz;
+}
+
 FitGrid MakeFitGrid(const AutoEqRequest& request) {
     FitGrid grid;
     grid.maxBoostDb = std::max(0.0, request.maxBoostDb);
     grid.frequencies = LogGrid(request.lowHz, request.highHz);
+    const double limit = NoBoostBelow(request);
     const std::vector<double> target = TargetLevels(request, grid.frequencies);
     for (size_t i = 0; i < grid.frequencies.size(); ++i) {
-        const double d = StartLevel(request, grid.frequencies[i]) - target[i];
-        grid.phi.push_back(SinSquared(grid.frequencies[i]));
+        const double f = grid.frequencies[i];
+        const double d = StartLevel(request, f) - target[i];
+        const bool below = f < limit;
+        const double cap = BoostCap(grid.maxBoostDb, f, limit);
+        grid.phi.push_back(SinSquared(f));
         grid.deviation.push_back(d);
-        grid.goal.push_back(std::max(d, -grid.maxBoostDb));
+        grid.goal.push_back(std::max(d, -cap));
+        grid.boostCap.push_back(cap);
+        grid.capWeight.push_back(below ? kNoBoostPenalty : kBoostPenalty);
     }
     MarkNulls(grid);
+    // Guard points from kLowestHz up to the limit or the range, whichever is lower.
+    const double guardTop = std::min(limit, request.lowHz);
+    for (double f = kLowestHz; f < guardTop; f *= std::pow(2.0, 1.0 / kGuardPerOctave)) {
+        grid.phi.push_back(SinSquared(f));
+        grid.boostCap.push_back(0.0);
+        grid.capWeight.push_back(kNoBoostPenalty);
+    }
     return grid;
 }
 
@@ -118,8 +167,9 @@ void AddBandResponse(const PeakingBand& band, const FitGrid& grid, std::vector<d
         sum[i] += magnitude.Db(grid.phi[i], grid.phi[i] * grid.phi[i]);
 }
 
+// The bands' response at every point, the guard points too.
 std::vector<double> EqOnGrid(const std::vector<PeakingBand>& bands, const FitGrid& grid) {
-    std::vector<double> sum(grid.frequencies.size(), 0.0);
+    std::vector<double> sum(grid.Points(), 0.0);
     for (const PeakingBand& band : bands) AddBandResponse(band, grid, sum);
     return sum;
 }
@@ -159,26 +209,44 @@ void AppendParameters(const PeakingBand& band, std::vector<double>& p) {
 
 // The least-squares problem of the free bands (their parameters in order)
 // over the fixed ones' response.
+// Moves the bands' log frequencies (every kParametersPerBand-th value of p)
+// at least kApartOctaves apart, upwards and then within the upper bound.
+void SpreadFrequencies(std::vector<double>& p, double logHigh) {
+    std::vector<size_t> order;
+    for (size_t first = 0; first < p.size(); first += kParametersPerBand) order.push_back(first);
+    std::sort(order.begin(), order.end(), [&p](size_t a, size_t b) { return p[a] < p[b]; });
+    const double gap = kApartOctaves * std::numbers::ln2;
+    for (size_t i = 1; i < order.size(); ++i)
+        p[order[i]] = std::max(p[order[i]], p[order[i - 1]] + gap);
+    if (!order.empty()) p[order.back()] = std::min(p[order.back()], logHigh);
+    for (size_t i = order.size(); i-- > 1;)
+        p[order[i - 1]] = std::min(p[order[i - 1]], p[order[i]] - gap);
+}
+
+// With keepApart, the bands are held kApartOctaves apart.
 LeastSquaresProblem BandProblem(const FitGrid& grid, const BandBounds& bounds,
-                                const std::vector<double>& fixedEq, size_t freeBands) {
+                                const std::vector<double>& fixedEq, size_t freeBands,
+                                bool keepApart = false) {
     const size_t n = grid.frequencies.size();
+    const size_t points = grid.Points();
     LeastSquaresProblem problem;
-    problem.residualCount = static_cast<int>(2 * n);
-    problem.residuals = [&grid, &fixedEq, n](const std::vector<double>& p, std::vector<double>& r) {
+    problem.residualCount = static_cast<int>(n + points);
+    problem.residuals = [&grid, &fixedEq, n, points](const std::vector<double>& p,
+                                                     std::vector<double>& r) {
         std::vector<double> eq = fixedEq;
         for (size_t first = 0; first < p.size(); first += kParametersPerBand)
             AddBandResponse(BandFromParameters(p, first), grid, eq);
-        for (size_t i = 0; i < n; ++i) {
-            r[i] = grid.goal[i] + eq[i];
-            r[n + i] = kBoostPenalty * std::max(0.0, eq[i] - grid.maxBoostDb);
-        }
+        for (size_t i = 0; i < n; ++i) r[i] = grid.goal[i] + eq[i];
+        for (size_t i = 0; i < points; ++i)
+            r[n + i] = grid.capWeight[i] * std::max(0.0, eq[i] - grid.boostCap[i]);
     };
-    problem.project = [bounds](std::vector<double>& p) {
+    problem.project = [bounds, keepApart](std::vector<double>& p) {
         for (size_t first = 0; first < p.size(); first += kParametersPerBand) {
             p[first] = std::clamp(p[first], std::log(bounds.lowHz), std::log(bounds.highHz));
             p[first + 1] = std::clamp(p[first + 1], bounds.gainLow, bounds.gainHigh);
             p[first + 2] = std::clamp(p[first + 2], std::log(bounds.qLow), std::log(bounds.qHigh));
         }
+        if (keepApart) SpreadFrequencies(p, std::log(bounds.highHz));
     };
     for (size_t b = 0; b < freeBands; ++b)
         problem.steps.insert(problem.steps.end(), {1e-4, 1e-3, 1e-4});
@@ -193,11 +261,17 @@ double QFromWidth(double octaves) {
 
 // A band where what is left to correct is largest, shaped by its
 // half-height width; nothing when every point is within kSmallestDeviationDb.
+// Points within kSharedFrequencyOctaves of `avoidHz` (when above 0) are not
+// chosen.
 bool PlaceBand(const FitGrid& grid, const BandBounds& bounds, const std::vector<double>& eq,
-               PeakingBand& band) {
+               PeakingBand& band, double avoidHz = 0.0) {
+    const size_t n = grid.frequencies.size();
     size_t worst = 0;
     double worstSize = 0.0;
-    for (size_t i = 0; i < eq.size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
+        if (avoidHz > 0.0 &&
+            std::fabs(std::log2(grid.frequencies[i] / avoidHz)) < kSharedFrequencyOctaves)
+            continue;
         const double size = std::fabs(grid.goal[i] + eq[i]);
         if (size > worstSize) worstSize = size, worst = i;
     }
@@ -206,7 +280,7 @@ bool PlaceBand(const FitGrid& grid, const BandBounds& bounds, const std::vector<
     const auto aboveHalf = [&](size_t i) { return (grid.goal[i] + eq[i]) / peak > 0.5; };
     size_t low = worst, high = worst;
     while (low > 0 && aboveHalf(low - 1)) --low;
-    while (high + 1 < eq.size() && aboveHalf(high + 1)) ++high;
+    while (high + 1 < n && aboveHalf(high + 1)) ++high;
     const double octaves = std::log2(grid.frequencies[high] / grid.frequencies[low]);
     band.frequency = std::clamp(grid.frequencies[worst], bounds.lowHz, bounds.highHz);
     band.gain = std::clamp(-peak, bounds.gainLow, bounds.gainHigh);
@@ -220,7 +294,7 @@ std::vector<PeakingBand> GreedyBands(const AutoEqRequest& request, const FitGrid
                                      const AutoEqProgress& progress, double share) {
     const BandBounds bounds = BoundsOf(request, grid);
     std::vector<PeakingBand> bands;
-    std::vector<double> eq(grid.frequencies.size(), 0.0);
+    std::vector<double> eq(grid.Points(), 0.0);
     for (int b = 0; b < request.bandCount; ++b) {
         PeakingBand band{};
         if (!PlaceBand(grid, bounds, eq, band)) break;
@@ -237,15 +311,16 @@ std::vector<PeakingBand> GreedyBands(const AutoEqRequest& request, const FitGrid
 
 // All bands' frequency, gain and Q refined together.
 std::vector<PeakingBand> RefinedBands(const AutoEqRequest& request, const FitGrid& grid,
-                                      const std::vector<PeakingBand>& start) {
+                                      const std::vector<PeakingBand>& start,
+                                      bool keepApart = false) {
     const BandBounds bounds = BoundsOf(request, grid);
     std::vector<double> p;
     for (const PeakingBand& band : start) AppendParameters(band, p);
-    const std::vector<double> none(grid.frequencies.size(), 0.0);
+    const std::vector<double> none(grid.Points(), 0.0);
     LeastSquaresOptions options;
-    options.maxIterations = 300;
+    options.maxIterations = kRefineIterations;
     options.relativeTolerance = 1e-9;
-    MinimiseLeastSquares(BandProblem(grid, bounds, none, start.size()), p, options);
+    MinimiseLeastSquares(BandProblem(grid, bounds, none, start.size(), keepApart), p, options);
     std::vector<PeakingBand> bands;
     for (size_t first = 0; first < p.size(); first += kParametersPerBand)
         bands.push_back(BandFromParameters(p, first));
@@ -266,7 +341,58 @@ std::vector<PeakingBand> Quantised(const std::vector<PeakingBand>& bands,
     return out;
 }
 
+// Rounding to whole hertz may bring two bands kept apart within the sharing
+// distance (at the lowest frequencies a hertz is much of it): the upper one
+// moves up a hertz at a time until it is clear.
+std::vector<PeakingBand> KeptApartWhenRounded(std::vector<PeakingBand> bands,
+                                              std::vector<EqBandRecord>& records) {
+    std::vector<size_t> order(bands.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return bands[a].frequency < bands[b].frequency; });
+    for (size_t i = 1; i < order.size(); ++i) {
+        PeakingBand& upper = bands[order[i]];
+        const double lower = bands[order[i - 1]].frequency;
+        while (std::log2(upper.frequency / lower) < kSharedFrequencyOctaves) upper.frequency += 1.0;
+        records[order[i]].frequency = upper.frequency;
+    }
+    return bands;
+}
+
+bool SharedPair(const std::vector<PeakingBand>& bands) {
+    for (size_t a = 0; a < bands.size(); ++a)
+        for (size_t b = a + 1; b < bands.size(); ++b)
+            if (std::fabs(std::log2(bands[a].frequency / bands[b].frequency)) <
+                kSharedFrequencyOctaves)
+                return true;
+    return false;
+}
+
 } // namespace
+
+double LowFrequencyLimit(const Measurement& measurement) {
+    if (measurement.size() == 0) return 0.0;
+    const Measurement smooth = SmoothMeasurement(measurement, kLimitSmoothing);
+    const double low = std::max(kLimitAverageLowHz, smooth.frequencies.front());
+    const double high = std::min(kAutoEqDefaultHighHz, smooth.frequencies.back());
+    if (!(low < high)) return smooth.frequencies.front();
+    double sum = 0.0;
+    const std::vector<double> grid = LogGrid(low, high);
+    for (double f : grid) sum += smooth.LevelAt(f);
+    const double floor = sum / static_cast<double>(grid.size()) - kLimitDropDb;
+    for (size_t i = 0; i < smooth.size() && smooth.frequencies[i] < high; ++i)
+        if (smooth.levels[i] >= floor) return smooth.frequencies[i];
+    return smooth.frequencies.front();
+}
+
+AutoEqRequest DefaultAutoEqRequest(const Measurement& measurement) {
+    AutoEqRequest request;
+    request.measurement = measurement;
+    request.lowHz = std::clamp(std::round(LowFrequencyLimit(measurement)), kLowestHz,
+                               kAutoEqDefaultHighHz / 2.0);
+    request.highHz = kAutoEqDefaultHighHz;
+    return request;
+}
 
 std::string CheckAutoEqRequest(const AutoEqRequest& request) {
     if (!(request.lowHz >= kLowestHz && request.highHz <= kHighestHz &&
@@ -324,11 +450,26 @@ AutoEqResult FitAutoEq(const AutoEqRequest& request, const AutoEqProgress& progr
     result.rmsGreedyDb = Rms(grid.deviation, EqOnGrid(greedy, grid));
     result.bands = greedyRecords;
     result.rmsAfterDb = result.rmsGreedyDb;
+    result.noBoostBelowHz = NoBoostBelow(request);
     if (request.refine && !greedy.empty()) {
         std::vector<EqBandRecord> refinedRecords;
-        const std::vector<PeakingBand> refined =
+        std::vector<PeakingBand> refined =
             Quantised(RefinedBands(request, grid, greedy), refinedRecords);
-        const double rms = Rms(grid.deviation, EqOnGrid(refined, grid));
+        double rms = Rms(grid.deviation, EqOnGrid(refined, grid));
+        // Bands that share a frequency stay so only when that is better by
+        // the margin than the same bands kept apart.
+        if (SharedPair(refined)) {
+            std::vector<EqBandRecord> apartRecords;
+            const std::vector<PeakingBand> apart = KeptApartWhenRounded(
+                Quantised(RefinedBands(request, grid, greedy, true), apartRecords), apartRecords);
+            const double apartRms = Rms(grid.deviation, EqOnGrid(apart, grid));
+            result.rmsApartDb = apartRms;
+            if (!(rms < apartRms - kSharedFrequencyMarginDb)) {
+                refined = apart;
+                refinedRecords = apartRecords;
+                rms = apartRms;
+            }
+        }
         // The refinement minimises the fit's goal (dips filled only so far,
         // nulls left out); the reported RMS is plain, so keep the better.
         if (rms <= result.rmsGreedyDb) {

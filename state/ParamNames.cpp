@@ -192,7 +192,7 @@ struct CompressorValueName {
     ParamFormat format;
 };
 constexpr CompressorValueName kCompressorValues[kCompressorValueCount] = {
-    {{"阀值", " threshold"}, F::Threshold},
+    {{"阈值", " threshold"}, F::Threshold},
     {{"数值x1", " value x1"}, F::FloatList},
     {{"衰减比例", " ratio"}, F::Ratio},
     {{"数值x3", " value x3"}, F::FloatList},

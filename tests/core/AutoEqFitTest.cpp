@@ -2,10 +2,13 @@
 // keeps to the boost and the set's limits, and is deterministic.
 #include "state/AutoEqFit.h"
 
+#include "modefile/MeasurementFile.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -175,5 +178,74 @@ TEST(AutoEqFitTest, RefusesWhatCannotBeFitted) {
     request.measurement.levels.resize(5);
     EXPECT_FALSE(fx::CheckAutoEqRequest(request).empty());
 }
+
+TEST(AutoEqFitTest, TwoBandsShareAFrequencyOnlyWhenThatPays) {
+    // A 24 dB mode needs more cut than one band has (-15 dB): the two bands
+    // sit on it together.
+    const fx::AutoEqResult deep = fx::FitAutoEq(Request(Synthetic({{24.0, 63, 5.0, EQ_PEQ}}), 2));
+    ASSERT_EQ(2u, deep.bands.size());
+    for (const EqBandRecord& band : deep.bands)
+        EXPECT_LT(std::fabs(std::log2(band.frequency / 63.0)), fx::kSharedFrequencyOctaves);
+    EXPECT_LT(deep.rmsAfterDb, 0.3);
+}
+
+// The measurements of two rooms (speaker roll-offs, modes, ripple), fitted
+// with the defaults the editor's dialog and fxtunectl start from, into the
+// ten bands of an output channel's set.
+class AutoEqDefaultsTest : public testing::TestWithParam<const char*> {
+protected:
+    fx::Measurement Room() const {
+        const fx::MeasurementText read =
+            fx::ReadMeasurementFile(std::string(FX_TEST_DATA_DIR "/") + GetParam());
+        EXPECT_TRUE(read.ok) << read.Error();
+        return read.measurement;
+    }
+};
+
+TEST_P(AutoEqDefaultsTest, StartAtTheLowFrequencyLimitNeverBoostBelowItAndSpreadTheBands) {
+    const fx::Measurement room = Room();
+    const double limit = fx::LowFrequencyLimit(room);
+    // The speaker's roll-off: 6 dB down a little under 30 Hz in both rooms.
+    EXPECT_GT(limit, 25.0);
+    EXPECT_LT(limit, 35.0);
+    fx::AutoEqRequest request = fx::DefaultAutoEqRequest(room);
+    EXPECT_EQ(std::round(limit), request.lowHz);
+    EXPECT_EQ(500.0, request.highHz);
+    request.bandCount = 10;
+
+    for (double lowHz : {request.lowHz, 20.0}) { // the default, and a range set lower
+        SCOPED_TRACE(lowHz);
+        request.lowHz = lowHz;
+        const fx::AutoEqResult fit = fx::FitAutoEq(request);
+        ASSERT_EQ(10u, fit.bands.size());
+        EXPECT_DOUBLE_EQ(limit, fit.noBoostBelowHz);
+        for (double f = 10.0; f < limit; f *= std::pow(2.0, 1.0 / 48.0))
+            EXPECT_LE(fx::BandsResponseDb(fit.bands, f), 0.05) << "boost at " << f << " Hz";
+        // Two bands on one frequency only when that beats the bands kept
+        // apart by the margin.
+        for (size_t a = 0; a < fit.bands.size(); ++a)
+            for (size_t b = a + 1; b < fit.bands.size(); ++b)
+                if (std::fabs(std::log2(fit.bands[a].frequency / fit.bands[b].frequency)) <
+                    fx::kSharedFrequencyOctaves) {
+                    EXPECT_LE(fit.rmsAfterDb, fit.rmsApartDb - fx::kSharedFrequencyMarginDb)
+                        << fit.bands[a].frequency << " and " << fit.bands[b].frequency << " Hz";
+                }
+        if (lowHz == 20.0) continue;
+        // The residual: the modes are flattened; what is left is mostly the
+        // roll-off above the limit and the ripple, which are left alone.
+        EXPECT_LT(fit.rmsAfterDb, 0.65 * fit.rmsBeforeDb)
+            << fit.rmsBeforeDb << " -> " << fit.rmsAfterDb << " dB";
+        EXPECT_LT(fit.rmsAfterDb, 2.2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedRooms, AutoEqDefaultsTest,
+                         testing::Values("living-room-left.txt", "small-studio.txt"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name = name.substr(0, name.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 } // namespace

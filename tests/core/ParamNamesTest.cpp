@@ -88,7 +88,7 @@ struct NamedValue {
 TEST_F(ParamNamesTest, NamesAndValuesOfTheDefaultImage) {
     const NamedValue cases[] = {
         {7, 15, 0, "CH 3 delay", "通道3延时", "1.33 ms", "1.33 ms"},
-        {13, 10, 0, "Recording compressor threshold", "录音压限阀值", "0 dB", "0 dB"},
+        {13, 10, 0, "Recording compressor threshold", "录音压限阈值", "0 dB", "0 dB"},
         {10, 24, 2, "CH 6 compressor ratio", "通道6压限衰减比例", "30.0:1", "30.0:1"},
         {10, 24, 5, "CH 6 compressor attack time", "通道6压限启动时间", "1 ms", "1 ms"},
         {10, 24, 6, "CH 6 compressor release time", "通道6压限释放时间", "100 ms", "100 ms"},

@@ -47,7 +47,7 @@ TEST(PresetDiffTest, ADelayAThresholdAndABandGiveExactlyThreeLines) {
     EXPECT_EQ((std::vector<std::string>{
                   "话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414",
                   "通道3延时: 1.33 ms → 5.0 ms",
-                  "录音压限阀值: 0 dB → -20 dB",
+                  "录音压限阈值: 0 dB → -20 dB",
               }),
               Lines(a, b, fx::kLanguageChinese));
     EXPECT_TRUE(Lines(a, a, fx::kLanguageEnglish).empty());

@@ -159,7 +159,10 @@ TEST_F(AppTest, ApplicationLookIsForcedTo215) {
                   .value("ApplicationLook")
                   .toInt());
     EXPECT_EQ(QString::fromUtf8("效果器调音软件v1.2"), app.Frame()->windowTitle());
-    EXPECT_EQ(QSize(1040, 700), app.Frame()->minimumSize());
+    // With a frame around it, the smallest window fits a 1040 x 700 screen.
+    const QSize smallest = app.Frame()->minimumSize();
+    EXPECT_LE(smallest.width() + CMainFrame::kFrameAllowance.width(), 1040);
+    EXPECT_LE(smallest.height() + CMainFrame::kFrameAllowance.height(), 700);
     EXPECT_EQ(1, app.Frame()->property("ARN63 V1.0").toInt());
 }
 
@@ -234,4 +237,20 @@ TEST_F(AppTest, MissingDocumentIsReportedAndOneWithoutLinkIgnored) {
     Start({file.fileName()}); // no link yet: ignored
     Pump(100);
     EXPECT_TRUE(reported.isEmpty());
+}
+
+// The first start opens the window at 1280 x 800 where the screen has room
+// for it and its frame, and smaller on a smaller screen, never below the
+// minimum.
+TEST(MainFrameSizeTest, TheFirstSizeFitsTheAvailableScreen) {
+    const struct {
+        QSize available, first;
+    } cases[] = {
+        {{1920, 1080}, {1280, 800}}, {{1296, 840}, {1280, 800}}, {{1280, 800}, {1264, 760}},
+        {{1040, 700}, {1024, 660}},  {{800, 600}, {1024, 660}},
+    };
+    for (const auto& c : cases) {
+        const QSize first = CMainFrame::FirstSize(c.available);
+        EXPECT_EQ(c.first, first) << c.available.width() << "x" << c.available.height();
+    }
 }

@@ -9,6 +9,7 @@
 #include "pages/CDelayDlg.h"
 #include "pages/CDialogOutput.h"
 #include "pages/CPageNavRow.h"
+#include "pages/DialogControls.h"
 #include "shell/CHalvoxView.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -89,10 +90,16 @@ TEST_F(DelayPageTest, OpensFromTheCompressorPageWithEveryRowFromTheImage) {
     // it is while the handle and the spin stop at 1.5 ms.
     EXPECT_FALSE(page->Switch(0)->isChecked());
     EXPECT_TRUE(page->WholeChannel(0)->isChecked());
+    // Switched off, its mode and time can still be set, drawn grey; the
+    // split needs high-band mode.
     for (QWidget* control :
-         {static_cast<QWidget*>(page->HighBand(0)), static_cast<QWidget*>(page->Edit(0)),
-          static_cast<QWidget*>(page->Spin(0)), static_cast<QWidget*>(page->SplitSlider(0))})
-        EXPECT_FALSE(control->isEnabled());
+         {static_cast<QWidget*>(page->HighBand(0)), static_cast<QWidget*>(page->Edit(0))}) {
+        EXPECT_TRUE(control->isEnabled());
+        EXPECT_TRUE(fx::ShownFaint(control));
+    }
+    EXPECT_TRUE(page->Spin(0)->isEnabled());
+    EXPECT_FALSE(page->SplitSlider(0)->isEnabled());
+    EXPECT_FALSE(Ctrl<QLabel>(page, CDelayDlg::RowLabelId(0))->isEnabled());
     EXPECT_EQ(QStringLiteral("1.3ms"), page->Edit(0)->text());
     EXPECT_EQ(CDelayDlg::kSpinMin, page->Spin(0)->GetPos());
     EXPECT_EQ(page->Chart()->HandleX(1.5), page->Chart()->RowAt(0).handleX);
@@ -103,6 +110,7 @@ TEST_F(DelayPageTest, OpensFromTheCompressorPageWithEveryRowFromTheImage) {
 
 TEST_F(DelayPageTest, DraggingAHandleToEitherEndStopsAtTheLimits) {
     Start();
+    g_LinkFlags[0] = 0; // CH 2 on its own (a link is tested in ChannelLinkPagesTest)
     const struct {
         bool right;
         double ms;
@@ -185,6 +193,7 @@ TEST_F(DelayPageTest, TheConnectedRowAndTheOutputPageShowTheSameTime) {
 
 TEST_F(DelayPageTest, ModeRadiosOfRow3SetTheSplitFilters) {
     Start();
+    g_LinkFlags[1] = 0; // CH 4 on its own (a link is tested in ChannelLinkPagesTest)
     SwitchOn(3);
     CDelayDlg* page = Page();
     struct Case {

@@ -88,7 +88,7 @@ TEST_F(FeaturesDlgTest, BassBoostSliderTakesTheBranchOfItsDirection) {
     ASSERT_EQ(6, slider->GetPos());
     ASSERT_TRUE(m_sim->WaitForCommandCount(7, 5000));
     EXPECT_EQ((std::vector<int>{71, 69, 68, 44, 42, 41}), BassBoostOrder());
-    EXPECT_EQ(QStringLiteral("6dB"), dialog->ValueText(IDC_FEAT_BASS_BOOST)->text());
+    EXPECT_EQ(QStringLiteral("-6dB"), dialog->ValueText(IDC_FEAT_BASS_BOOST)->text());
     EXPECT_EQ(-6.0f, BassBoostDb());
 
     // 6 back to 0: the input gains first.
@@ -98,6 +98,7 @@ TEST_F(FeaturesDlgTest, BassBoostSliderTakesTheBranchOfItsDirection) {
     EXPECT_EQ((std::vector<int>{68, 71, 69, 41, 44, 42}), BassBoostOrder());
     for (int parameter : {41, 42, 68, 69})
         EXPECT_EQ(0x3F800000u, LastDspValue(1, parameter)) << "g = 0 writes ones";
+    EXPECT_EQ(QStringLiteral("0dB"), dialog->ValueText(IDC_FEAT_BASS_BOOST)->text()) << "no -0";
     ASSERT_TRUE(WaitUntil(
         [&] { return ReadBigEndian32(m_sim->Memory().data() + kPanelLevelOffset) == 0; }, 5000));
 }
@@ -236,7 +237,8 @@ TEST_F(FeaturesDlgTest, OneDialogRefreshedByReadsAndRelabelled) {
     m_sim->SetMemory(memory);
     StartDelayedRead();
     ASSERT_TRUE(WaitUntil([&] { return dialog->Slider(IDC_FEAT_BASS_BOOST)->GetPos() == 12; }));
-    EXPECT_EQ(QStringLiteral("12dB"), dialog->ValueText(IDC_FEAT_BASS_BOOST)->text());
+    // The sign and unit the Edit menu and fxtunectl show for g.
+    EXPECT_EQ(QStringLiteral("-12dB"), dialog->ValueText(IDC_FEAT_BASS_BOOST)->text());
     EXPECT_TRUE(dialog->CheckBox(IDC_FEAT_MIC_MAX_BASS)->isChecked());
     EXPECT_EQ(250, dialog->Slider(IDC_FEAT_LPF_FREQ)->GetPos());
 

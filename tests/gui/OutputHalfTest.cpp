@@ -1,14 +1,22 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/PageTestSupport.h"
 
+#include "controls/CCompressPanelPlus.h"
+#include "controls/CDelayPanel.h"
 #include "controls/CGdipButton.h"
 #include "controls/CSSVolumePanel.h"
+#include "controls/CSpinButton.h"
 #include "controls/CXBmpSlider.h"
 #include "controls/Localisation.h"
+#include "pages/CCompDlg.h"
 #include "pages/CCompressorSection.h"
+#include "pages/CDelayDlg.h"
+#include "pages/CDialogOutput.h"
 #include "pages/CHalvoxPage.h"
 #include "pages/CPageNavRow.h"
 #include "pages/CSSVCDlg.h"
+#include "pages/CSetDlg.h"
+#include "pages/DialogControls.h"
 #include "shell/CHalvoxView.h"
 #include "shell/CRibbonBar.h"
 #include "shell/RibbonIds.h"
@@ -20,8 +28,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 
 #include <functional>
@@ -336,6 +346,124 @@ TEST_F(OutputHalfTest, ASwitchedOffSectionIsDrawnGreyOnEveryPage) {
         page->Reload();
         for (int id : section.sliders)
             EXPECT_EQ(!box->isChecked(), Ctrl<CXBmpSlider>(page, id)->Faint()) << id;
+    }
+}
+
+// A switched-off delay edits alike on the channel page and the delay page:
+// its mode and time can be set (drawn grey), and the switch stays off.
+TEST_F(OutputHalfTest, ASwitchedOffDelayIsEditedAlikeOnEveryPage) {
+    Start();
+    constexpr int kChannel = 4; // CH 5, never linked; its delay is off by default
+    const int block = OutputBlock(kChannel);
+    struct Edit {
+        const char* name;
+        OutputSidePage page;
+        int control;
+        std::function<void(QWidget* control)> gesture;
+        int parameter; // what it changes
+    };
+    const auto click = [](QWidget* w) { qobject_cast<QAbstractButton*>(w)->click(); };
+    const Edit edits[] = {
+        {"channel page: high band",
+         {PAGE_OUTPUT, kChannel, 0},
+         IDC_OUT_HIGH_BAND,
+         click,
+         OUT_DELAY_MODE},
+        {"channel page: whole channel",
+         {PAGE_OUTPUT, kChannel, 0},
+         IDC_OUT_WHOLE_CHANNEL,
+         click,
+         OUT_DELAY_MODE},
+        {"channel page: time slider",
+         {PAGE_OUTPUT, kChannel, 0},
+         IDC_OUT_DELAY,
+         [](QWidget* w) { StepSliderTo(qobject_cast<CXBmpSlider*>(w), 222); },
+         OUT_DELAY_TIME},
+        {"delay page: high band",
+         {PAGE_DELAY, 0, 0},
+         IDC_DELAY_HIGH_BAND + 2 * kChannel,
+         click,
+         OUT_DELAY_MODE},
+        {"delay page: whole channel",
+         {PAGE_DELAY, 0, 0},
+         IDC_DELAY_HIGH_BAND + 2 * kChannel + 1,
+         click,
+         OUT_DELAY_MODE},
+        {"delay page: typed time",
+         {PAGE_DELAY, 0, 0},
+         IDC_DELAY_EDIT + kChannel,
+         [](QWidget* w) {
+             auto* edit = qobject_cast<QLineEdit*>(w);
+             edit->setFocus();
+             edit->setText(QStringLiteral("33.3"));
+             PressKey(edit, Qt::Key_Return);
+         },
+         OUT_DELAY_TIME},
+        {"delay page: spin",
+         {PAGE_DELAY, 0, 0},
+         IDC_DELAY_SPIN + kChannel,
+         [](QWidget* w) { qobject_cast<CSpinButton*>(w)->Step(1); },
+         OUT_DELAY_TIME},
+    };
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(e.name);
+        CHalvoxPage* page = Show(e.page);
+        QWidget* control = Ctrl<QWidget>(page, e.control);
+        ASSERT_NE(nullptr, control);
+        ASSERT_EQ(1.0, GetDspParam(block, OUT_DELAY_BYPASS)) << "switched off";
+        EXPECT_TRUE(control->isEnabled());
+        if (auto* slider = qobject_cast<CXBmpSlider*>(control)) {
+            EXPECT_TRUE(slider->Faint());
+        } else if (!qobject_cast<CSpinButton*>(control)) {
+            EXPECT_TRUE(fx::ShownFaint(control));
+        }
+        const int offset = DspRecordValueOffset(block, e.parameter);
+        const std::vector<uint8_t> before(g_ParamImage() + offset, g_ParamImage() + offset + 8);
+        e.gesture(control);
+        EXPECT_NE(before,
+                  std::vector<uint8_t>(g_ParamImage() + offset, g_ParamImage() + offset + 8));
+        EXPECT_EQ(1.0, GetDspParam(block, OUT_DELAY_BYPASS)) << "still off";
+    }
+}
+
+// ------------------------------------------------------------------ languages
+
+// Both language files name the same controls, and what the pages draw or
+// fill in code follows a live switch as a freshly opened page shows it.
+TEST_F(OutputHalfTest, TextsFollowALiveLanguageSwitch) {
+    QStringList chinese = CLanguageFile::ForLanguage(0).Keys();
+    QStringList english = CLanguageFile::ForLanguage(1).Keys();
+    chinese.sort();
+    english.sort();
+    EXPECT_EQ(chinese, english) << "every key in both languages";
+    for (const QString& key : chinese)
+        EXPECT_FALSE(CLanguageFile::ForLanguage(0).Value(key).contains(QString::fromUtf8("阀")))
+            << key.toStdString() << ": the word for threshold is 阈";
+
+    Start();
+    for (int language : {1, 0}) { // English first, then a live switch to Chinese
+        if (g_Language != language) View()->ToggleLanguage();
+        CHalvoxPage* output = Show({PAGE_OUTPUT, 0, 0});
+        EXPECT_EQ(Tr("延时时间", "Delay Time"),
+                  Ctrl<QLabel>(output, IDC_OUT_DELAY_CAPTION)->text());
+        EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(output, 1001)->text());
+        EXPECT_EQ(Tr("关闭", "OFF"), CCompressPanelPlus::OffText(g_Language));
+        CHalvoxPage* comp = Show({PAGE_COMPRESSOR, 0, 0});
+        EXPECT_EQ(Tr("阈值", "Threshold"), Ctrl<QLabel>(comp, 1005)->text());
+        EXPECT_EQ(language, Ctrl<CCompressPanelPlus>(comp, IDC_COMP_CURVE)->Language());
+        CHalvoxPage* delay = Show({PAGE_DELAY, 0, 0});
+        EXPECT_EQ(language, Ctrl<CDelayPanel>(delay, IDC_DELAY_CHART)->Language());
+        EXPECT_EQ(Tr("通道3", "CH 3"), CDelayPanel::RowTitle(2, language));
+        View()->OnCommand(ID_MACHINE_SETTINGS);
+        QWidget* settings = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && qobject_cast<CSetDlg*>(w)) settings = w;
+            return settings != nullptr;
+        }));
+        EXPECT_EQ(Tr("自动", "Auto"),
+                  Ctrl<QComboBox>(settings, IDC_SET_POWER_ON_MODE)->itemText(0));
+        settings->close();
     }
 }
 

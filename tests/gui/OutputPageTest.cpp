@@ -10,6 +10,7 @@
 #include "pages/CDialogOutput.h"
 #include "pages/CEqEditor.h"
 #include "pages/CPageNavRow.h"
+#include "pages/DialogControls.h"
 #include "shell/CAppSettings.h"
 #include "shell/CDlgMsgBox.h"
 #include "shell/CHalvoxView.h"
@@ -90,9 +91,11 @@ TEST_F(OutputPageTest, OutputCategoryShowsTheLastChannelWithItsSettings) {
     EXPECT_EQ(QString::fromUtf8("后环绕右"), Ctrl<QComboBox>(page, 1219)->currentText());
     // No "QtOption" stored: all three pairs are linked.
     for (int pair = 0; pair < kLinkPairCount; ++pair) EXPECT_TRUE(page->LinkBox(pair)->isChecked());
-    // Delay off by default: its mode and split controls are disabled, the time slider is not.
+    // Delay off by default: its mode and time can still be set, drawn grey;
+    // the split needs high-band mode.
     EXPECT_FALSE(Ctrl<QCheckBox>(page, 1293)->isChecked());
-    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(fx::ShownFaint(Ctrl<QRadioButton>(page, 1190)));
     EXPECT_TRUE(Ctrl<QRadioButton>(page, 1191)->isChecked());
     EXPECT_FALSE(page->SplitSlider()->isEnabled());
     EXPECT_TRUE(page->DelaySlider()->isEnabled());
@@ -287,11 +290,14 @@ TEST_F(OutputPageTest, DelaySwitchModesSplitAndTime) {
     ASSERT_TRUE(WaitUntil([&] { return LastDspValue(9, 15) == 4800u; }));
     EXPECT_EQ(QStringLiteral("100.0ms"), Ctrl<QLabel>(page, 1038)->text());
 
-    // Switched off, the mode and split controls are disabled again.
+    // Switched off, the mode and split controls stay usable, drawn grey.
     Ctrl<QCheckBox>(page, 1293)->click();
     ASSERT_TRUE(WaitUntil([&] { return LastDspValue(9, 16) == 1u; }));
-    EXPECT_FALSE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
-    EXPECT_FALSE(page->SplitSlider()->isEnabled());
+    EXPECT_TRUE(Ctrl<QRadioButton>(page, 1190)->isEnabled());
+    EXPECT_TRUE(fx::ShownFaint(Ctrl<QRadioButton>(page, 1190)));
+    EXPECT_TRUE(page->SplitSlider()->isEnabled());
+    EXPECT_TRUE(page->SplitSlider()->Faint());
+    EXPECT_FALSE(Ctrl<QLabel>(page, 1008)->isEnabled());
 }
 
 TEST_F(OutputPageTest, MutePhaseAndSourceBelongToTheirOwnChannel) {
@@ -334,7 +340,7 @@ TEST_F(OutputPageTest, MutePhaseAndSourceBelongToTheirOwnChannel) {
     EXPECT_EQ(QStringLiteral("Delay Time"), Ctrl<QLabel>(page, 1132)->text());
     View()->ToggleLanguage();
     EXPECT_EQ(QString::fromUtf8("侧环绕右"), source->currentText());
-    EXPECT_EQ(QStringLiteral("Delay Time"), Ctrl<QLabel>(page, 1132)->text()) << "no Chinese key";
+    EXPECT_EQ(QString::fromUtf8("延时时间"), Ctrl<QLabel>(page, 1132)->text()) << "back in Chinese";
 }
 
 TEST_F(OutputPageTest, CompressorAndEqCommandsGoToTheLinkedPair) {
@@ -394,10 +400,14 @@ TEST_F(OutputPageTest, PasteBetweenSets7And12CopiesSixRecords) {
     ShowChannel(0);
     m_sim->ClearCommandLog();
     CopyPasteOnGraph(Page()->Eq().Graph(), 1);
-    log = Commands(20);
-    ASSERT_EQ(20u, log.size());
+    // CH 1 is linked with CH 2: the paste goes to both sets.
+    log = Commands(40);
+    ASSERT_EQ(40u, log.size());
     memory = m_sim->Memory();
-    EXPECT_EQ(90.0, DecodeEqBandRecord(memory.data() + EqBandOffset(7, 1)).frequency);
+    for (int set : {7, 8}) {
+        EXPECT_EQ(90.0, DecodeEqBandRecord(memory.data() + EqBandOffset(set, 1)).frequency);
+        EXPECT_EQ(40.0, DecodeEqBandRecord(memory.data() + EqBandOffset(set, 0)).frequency);
+    }
     EXPECT_EQ(2500.0, DecodeEqBandRecord(memory.data() + EqBandOffset(7, 6)).frequency);
     g_EqClipboardSet = -1;
 }

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
-// The smallest window (1040 x 700) holds every page and every dialog:
+// The smallest window (1024 x 660, 1040 x 700 with its frame) holds every page and every dialog:
 // each visible control lies inside its page or dialog, and no button or
 // one-line label is narrower than its text, in both languages. A geometry
 // check, so it names the control that does not fit.
 namespace {
-constexpr QSize kSmallest(1040, 700);
+constexpr QSize kSmallest(CMainFrame::kMinWidth, CMainFrame::kMinHeight);
 
 struct PageCase {
     int page;

@@ -390,3 +390,14 @@ TEST_F(RecordPageTest, ShowsTheRecordingOutputAgainAfterAWholeImageRead) {
 }
 
 } // namespace
+
+// The recording EQ's band list wears the other EQ tables' colours.
+TEST_F(RecordPageTest, TheBandListHasTheColoursOfTheOtherEqTables) {
+    Start();
+    const QColor text = Page()->Eq().BandList()->RowTextColor(0);
+    const QColor background = Page()->Eq().BandList()->BackgroundColor();
+    View()->ShowPage(PAGE_OUTPUT, 0);
+    ASSERT_NE(nullptr, OutputPage());
+    EXPECT_EQ(OutputPage()->Eq().BandList()->RowTextColor(0), text);
+    EXPECT_EQ(OutputPage()->Eq().BandList()->BackgroundColor(), background);
+}

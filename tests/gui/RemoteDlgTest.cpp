@@ -345,7 +345,7 @@ TEST_F(RemoteDlgTest, OpensOnlyWithALinkAndFollowsTheLanguage) {
     EXPECT_EQ(1587, CtrlId(dialog->KeyArea(1)));
     EXPECT_EQ(1615, CtrlId(dialog->KeyArea(17)));
     View()->ToggleLanguage();
-    EXPECT_EQ(QStringLiteral("Learn remoter control "), dialog->windowTitle());
+    EXPECT_EQ(QStringLiteral("Learn remote control"), dialog->windowTitle());
     EXPECT_EQ(QStringLiteral("Apply"), Ctrl<QAbstractButton>(dialog, CRemoteDlg::kApplyId)->text());
     EXPECT_EQ(1, dialog->Instruction()->Language());
 }

@@ -1,6 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include "controls/CEqPanel.h"
+#include "pages/CAutoEqDlg.h"
 #include "pages/CDialogOutput.h"
 #include "pages/CEqEditor.h"
 #include "pages/CRoomCorrection.h"
@@ -51,8 +52,31 @@ TEST_F(RoomCorrectionScreenshotTest, GraphWithMeasurementInBothLanguages) {
     request.lowHz = 40.0;
     request.highHz = 500.0;
     request.bandCount = 8;
-    int applied = 0;
+    int applied = 0, discarded = 0;
     QObject::connect(&room, &CRoomCorrection::FitApplied, [&] { ++applied; });
+    QObject::connect(&room, &CRoomCorrection::FitDiscarded, [&] { ++discarded; });
+    // The preview at the smallest window size, in both languages (cancelled),
+    // and the fit's dialog.
+    m_frame->resize(1040, 700);
+    for (int language : {0, 1}) {
+        SwitchLanguageForScreenshot(language);
+        const QString suffix = language == 1 ? QStringLiteral("en") : QStringLiteral("zh");
+        room.SetPreviewChooser([&] {
+            Pump(100);
+            EXPECT_TRUE(m_frame->grab().save(
+                QDir(folder).filePath("room-correction-preview-" + suffix + "-1040x700.png")));
+            return false;
+        });
+        ASSERT_TRUE(room.StartFit(request));
+        ASSERT_TRUE(WaitUntil([&] { return discarded == language + 1; }, 30000));
+        CAutoEqDlg dialog(page, fx::DefaultAutoEqRequest(LivingRoom()),
+                          fx::LowFrequencyLimit(LivingRoom()), 10, false, {});
+        dialog.show();
+        Pump(100);
+        ASSERT_TRUE(dialog.grab().save(QDir(folder).filePath("auto-eq-dialog-" + suffix + ".png")));
+    }
+    m_frame->resize(1280, 800);
+    room.SetPreviewChooser([] { return true; });
     ASSERT_TRUE(room.StartFit(request));
     ASSERT_TRUE(WaitUntil([&] { return applied == 1; }, 30000));
     for (int language : {0, 1}) {

@@ -34,7 +34,7 @@ void ShapeRoom() {
     SetSurroundRoom(5, 4);
     MoveSpeaker(7, -2.0, 0.3);
     MoveSpeaker(8, 2.0, 0.3);
-    MoveListener(0.6, -0.4);
+    MoveListener(-1.3, 0.2); // beside Side L, whose tag keeps clear of it
     SetSurroundVolume(kCrossoverChannel, 250);
     SetSurroundVolume(2, 80);
     SetSurroundVolume(3, 80);

@@ -296,3 +296,28 @@ TEST_F(SurroundPageTest, RelabelledInEnglishAndReloadedAfterARead) {
 }
 
 } // namespace
+
+// At the smallest window size, in both languages, every speaker's channel
+// tag stays whole inside the plan and clear of the listener, wherever the
+// listener stands among the speakers.
+TEST_F(SurroundPageTest, EveryTagIsWholeAndClearOfTheListenerAtTheSmallestSize) {
+    Start();
+    m_frame->resize(1040, 700);
+    Pump(50);
+    CSSVolumePanel* plan = Page()->Plan();
+    const QPointF listeners[] = {{0.0, 0.0}, {-0.2, 0.0}, {0.2, 0.0}, {-1.0, 0.6}, {1.5, -1.8}};
+    for (int language : {0, 1}) {
+        if (g_Language != language) View()->ToggleLanguage();
+        for (const QPointF& at : listeners) {
+            plan->SetItemPosition(CSSVolumePanel::kListener, at.x(), at.y());
+            for (int speaker = 1; speaker < CSSVolumePanel::kItemCount; ++speaker) {
+                SCOPED_TRACE(testing::Message()
+                             << "language " << language << ", listener at " << at.x() << ","
+                             << at.y() << ", speaker " << speaker);
+                const QRectF tag = plan->TagRect(speaker);
+                EXPECT_TRUE(QRectF(plan->rect()).contains(tag));
+                EXPECT_FALSE(tag.intersects(plan->ListenerRect()));
+            }
+        }
+    }
+}

@@ -43,6 +43,21 @@ std::string WriteFile(const std::string& name, const std::string& text) {
 
 class FxtunectlAutoEqTest : public child::CtlAgainstSimulator {};
 
+// Without --range the fit starts where the speaker's roll-off ends, as the
+// editor's dialog does, never boosts below it, and the export names the channel.
+TEST_F(FxtunectlAutoEqTest, TheDefaultRangeStartsAtTheMeasurementsLowFrequencyLimit) {
+    const std::string room = FX_TEST_DATA_DIR "/living-room-left.txt";
+    const std::string exported = child::TempPath("room-predicted.txt");
+    const auto run = Ctl({"auto-eq", "7", room, "--dry-run", "--export", exported});
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "RMS deviation 29-500 Hz: ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "no boost below 29 Hz")) << run.out;
+    EXPECT_TRUE(Contains(child::Slurp(exported), "* CH 1 EQ\n")) << child::Slurp(exported);
+    const auto json = Ctl({"auto-eq", "7", room, "--dry-run", "--json"});
+    ASSERT_EQ(0, json.status) << json.err;
+    EXPECT_TRUE(Contains(json.out, "\"range\":[29,500]")) << json.out;
+}
+
 TEST_F(FxtunectlAutoEqTest, DryRunPrintsTheBandsAndSendsNoChange) {
     const auto run = Ctl({"auto-eq", "7", RoomFile(), "--range", "20-20000", "--bands", "2",
                           "--dry-run", "--export", child::TempPath("predicted.txt")});

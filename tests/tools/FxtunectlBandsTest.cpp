@@ -97,6 +97,25 @@ TEST_F(FxtunectlBandsTest, EqCountsBandsFromOneAndTakesSetNames) {
         << "the dump counts from 1 too";
 }
 
+// A linked eq counts bands from 1 and takes set names alike, and reaches the
+// partner's band of the same number: band 10 of CH 3 with --link 34 is
+// slot 9 of both CH 3 and CH 4, never a split filter, and no other set.
+TEST_F(FxtunectlBandsTest, ALinkedEqReachesThePartnersBandOfTheSameNumber) {
+    ASSERT_EQ(0, Ctl({"--link", "34", "eq", "ch3", "10", "peq", "1000", "5", "1"}).status);
+    ASSERT_EQ(0, Ctl({"--link", "12,34", "eq", "7", "1", "HP", "80", "0", "0.7"}).status);
+    const std::string log = sim->CommandLog();
+    EXPECT_TRUE(Contains(log, BandRecordHead(9, 9))) << log;
+    EXPECT_TRUE(Contains(log, BandRecordHead(10, 9))) << log;
+    EXPECT_TRUE(Contains(log, BandRecordHead(7, 0))) << log;
+    EXPECT_TRUE(Contains(log, BandRecordHead(8, 0))) << log;
+    for (int set : {9, 10}) EXPECT_FALSE(Contains(log, BandRecordHead(set, 10))) << "split filter";
+    EXPECT_FALSE(Contains(log, BandRecordHead(11, 9))) << "CH 5 is linked with nothing";
+    EXPECT_FALSE(Contains(log, BandRecordHead(9, 0))) << "12 does not reach CH 3";
+    for (const char* channel : {"3", "4"})
+        EXPECT_TRUE(Contains(Ctl({"output", channel}).out, "band 10: PEQ 1000 Hz +5.0 dB Q 1.00\n"))
+            << "CH " << channel;
+}
+
 // Whatever CH 6's crossover band held (here a peaking band with gain over
 // broken sections), xover makes it a crossover: the sections of the
 // alignment, flat, at the frequency; lp or hp picks the kind.

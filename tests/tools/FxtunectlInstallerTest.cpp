@@ -125,7 +125,7 @@ TEST_F(FxtunectlInstallerTest, DiffOfTwoFilesNamesTheThreeChangesInBothLanguages
     EXPECT_EQ(1, chinese.status);
     EXPECT_EQ("话筒A均衡频段5: 参量 160 Hz +0.0 dB Q 1.414 → 参量 160 Hz +3.0 dB Q 1.414\n"
               "通道3延时: 1.33 ms → 5.0 ms\n"
-              "录音压限阀值: 0 dB → -20 dB\n",
+              "录音压限阈值: 0 dB → -20 dB\n",
               chinese.out);
 
     const child::Result json = child::Run(FXTUNECTL_PATH, {"--json", "diff", a, b});

@@ -174,3 +174,93 @@ INSTANTIATE_TEST_SUITE_P(
                       VerbError{{"output"}, "wrong number of arguments for output"}));
 
 } // namespace
+
+// --link ties a pair as the editor's links do: each verb's change of CH 1's
+// shared settings reaches CH 2 with it, confirmed, and nothing else does;
+// the verbs take their sets by name, bands from 1 and on|off as ever.
+TEST(FxtunectlChannelLinkTest, EveryVerbChangesBothChannelsOfALinkedPair) {
+    const struct {
+        const char* name;
+        std::vector<std::string> change; // of CH 1
+        std::string shown;               // what "output" then prints for it
+    } cases[] = {
+        {"set", {"set", "5", "17", "40"}, "direct level: 40 %\n"},
+        {"set by name", {"set", "CH 1 echo level", "35"}, "echo level: 35 %\n"},
+        {"comp",
+         {"comp", "1", "-31", "4", "10", "498"},
+         "compressor: on, threshold -31 dB, ratio 4.0:1, attack 10 ms, release 498 ms\n"},
+        {"comp on", {"comp", "1", "on"}, "compressor: on, threshold 0 dB"},
+        {"delay", {"delay", "1", "50", "high"}, "delay: on, high band, 50.0 ms\n"},
+        {"delay on", {"delay", "1", "on"}, "delay: on, whole channel, 1.33 ms\n"},
+        {"eq",
+         {"eq", "ch1", "4", "peq", "160", "-4.5", "2"},
+         "band 4: PEQ 160 Hz -4.5 dB Q 2.00\n"},
+        {"eq-import",
+         {"eq-import", "ch1", FX_TEST_DATA_DIR "/measurement-export.txt"},
+         "band 1: PEQ 45 Hz -6.0 dB Q 5.00\n"},
+    };
+    for (const auto& c : cases) {
+        // Each verb meets every way a processor acknowledges.
+        const char* const acks[] = {"generic", "echo", "dsp", "echo"};
+        const char* const links[] = {"12", "12,78", "34", "none"};
+        for (int run = 0; run < 4; ++run) {
+            const char* link = links[run];
+            SCOPED_TRACE(std::string(c.name) + " --link " + link + " --ack " + acks[run]);
+            child::Simulator sim({"--ack", acks[run]});
+            ASSERT_GT(sim.Port(), 0);
+            std::vector<std::string> host = {"--host", "127.0.0.1", "--port", sim.PortText()};
+            // Also as --link=PAIRS, as --port=N is taken.
+            if (run == 1)
+                host.push_back(std::string("--link=") + link);
+            else
+                host.insert(host.end(), {"--link", link});
+            std::vector<std::string> args = host;
+            args.insert(args.end(), c.change.begin(), c.change.end());
+            const auto changed = child::Run(FXTUNECTL_PATH, args);
+            ASSERT_EQ(0, changed.status) << changed.err;
+            const bool linked = std::string(link).find("12") != std::string::npos;
+            for (const char* channel : {"1", "2"}) {
+                std::vector<std::string> show = host;
+                show.insert(show.end(), {"output", channel});
+                const auto shown = child::Run(FXTUNECTL_PATH, show);
+                ASSERT_EQ(0, shown.status) << shown.err;
+                const bool expected = channel == std::string("1") || linked;
+                EXPECT_EQ(expected, Contains(shown.out, c.shown)) << "CH " << channel << "\n"
+                                                                  << shown.out;
+            }
+        }
+    }
+}
+
+// A linked change that is refused sends nothing to either channel.
+TEST(FxtunectlChannelLinkTest, ARefusedLinkedChangeSendsNothing) {
+    const child::RefusedLine cases[] = {
+        {{"eq", "ch1", "0", "peq", "160", "-4.5", "2"}, "BAND of CH 1 EQ (set 7) is 1..10, not 0"},
+        {{"eq", "ch2", "11", "peq", "160", "-4.5", "2"},
+         "BAND of CH 2 EQ (set 8) is 1..10, not 11"},
+        {{"comp", "1", "-61", "4", "10", "200"}, "THRESHOLD is -60..0 dB"},
+        {{"delay", "2", "0.5", "high"}, "MS is 1.33..100 ms"},
+        {{"set", "CH 1 direct level", "101"},
+         "VALUE of block 5 parameter 17 is a whole number 0..100, not 101"},
+    };
+    child::Simulator sim({});
+    ASSERT_GT(sim.Port(), 0);
+    for (const child::RefusedLine& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args = {"--host",       "127.0.0.1", "--port",
+                                         sim.PortText(), "--link",    "12"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        child::ExpectRefusedWithNothingSent(child::Run(FXTUNECTL_PATH, args), c, sim.CommandLog());
+    }
+}
+
+TEST(FxtunectlChannelLinkTest, ABadPairListIsRefusedBeforeAnythingIsSent) {
+    for (const char* link : {"13", "12,12", "", "12,", "all", "1+3"}) {
+        SCOPED_TRACE(link);
+        const auto result =
+            child::Run(FXTUNECTL_PATH, {"--host", "127.0.0.1", "--port", "1", "--link", link,
+                                        "comp", "1", "-20", "4", "10", "200"});
+        EXPECT_EQ(2, result.status);
+        EXPECT_TRUE(Contains(result.err, "--link is none or channel pairs")) << result.err;
+    }
+}

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -68,9 +69,12 @@ TEST_F(CEqOverlayTest, MeasurementSitsOnTheZeroLineAndSmoothingLowersAMode) {
 }
 
 TEST_F(CEqOverlayTest, MeasurementPlusEqFollowsTheBands) {
+    // A flat EQ draws no second curve on top of the room (nor lists one).
     const QImage flat = panel.RenderFrame().copy();
-    EXPECT_TRUE(DrawnNear(flat, X(100), Y(6.0), predicted))
-        << "flat EQ: the prediction is the room";
+    EXPECT_TRUE(DrawnNear(flat, X(100), Y(6.0), measured));
+    EXPECT_FALSE(DrawnNear(flat, X(100), Y(6.0), predicted));
+    const std::array<float, kEqPoints> none{};
+    EXPECT_FALSE(panel.Overlay().PredictionShown(none.data()));
 
     // The band a drag would leave: -6 dB, Q 5 at 100 Hz cancels the mode.
     panel.ApplyBandQ(3, 5.0f);
@@ -82,6 +86,49 @@ TEST_F(CEqOverlayTest, MeasurementPlusEqFollowsTheBands) {
 
     panel.Overlay().Clear();
     EXPECT_FALSE(DrawnNear(panel.RenderFrame(), X(100), Y(6.0), measured));
+}
+
+// The figures are those of the curves drawn: the measurement and
+// measurement + EQ as the set is now (after an undo, during a drag), or the
+// preview of a fit; nothing without a target.
+TEST_F(CEqOverlayTest, TheFiguresAreThoseOfWhatIsDrawn) {
+    std::array<float, kEqPoints> flat{}, cut{};
+    const auto& f = EqEvalFrequencies();
+    for (int i = 0; i < kEqPoints; ++i)
+        cut[i] = float(fx::BandsResponseDb({{-6.0, 100, 5.0, EQ_PEQ}}, f[i]));
+    CEqOverlay& overlay = panel.Overlay();
+    EXPECT_TRUE(overlay.FiguresText(flat.data()).isEmpty()) << "no target, no figures";
+
+    std::vector<double> grid, target;
+    for (double hz = 40.0; hz <= 250.0; hz *= std::pow(2.0, 1.0 / 48.0)) {
+        grid.push_back(hz);
+        target.push_back(75.0);
+    }
+    overlay.SetTarget(grid, target);
+    const QString unchanged = overlay.FiguresText(flat.data());
+    const QString corrected = overlay.FiguresText(cut.data());
+    EXPECT_TRUE(unchanged.startsWith("RMS ")) << unchanged.toStdString();
+    const QStringList before = unchanged.split(' '), after = corrected.split(' ');
+    EXPECT_EQ(before[1], before[3]) << "a flat EQ changes nothing";
+    EXPECT_EQ(before[1], after[1]) << "the room's own figure stays";
+    EXPECT_LT(after[3].toDouble(), 0.1) << corrected.toStdString();
+
+    // A preview of the same cut on a flat set reads as the cut itself.
+    overlay.SetPreview(std::vector<float>(cut.begin(), cut.end()));
+    EXPECT_EQ(corrected, overlay.FiguresText(flat.data()));
+    overlay.SetPreview({});
+    EXPECT_EQ(unchanged, overlay.FiguresText(flat.data()));
+}
+
+// A measurement belongs to the set it was loaded on: another set of the same
+// graph (another channel of the output page) shows none.
+TEST_F(CEqOverlayTest, AMeasurementBelongsToTheSetItWasLoadedOn) {
+    ASSERT_TRUE(panel.Overlay().HasMeasurement());
+    panel.ShowEqSet(7);
+    EXPECT_FALSE(panel.Overlay().HasMeasurement());
+    EXPECT_FALSE(DrawnNear(panel.RenderFrame(), X(100), Y(6.0), measured));
+    panel.ShowEqSet(0);
+    EXPECT_TRUE(panel.Overlay().HasMeasurement());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "link/ReplyDispatcher.h"
 #include "modefile/MeasurementFile.h"
 #include "modefile/SafeFile.h"
+#include "state/ChannelLinks.h"
 #include "state/EqMath.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -24,10 +25,12 @@ const char* const kAutoEqUsage =
     "  auto-eq SET MEASUREMENT [--range LOW-HIGH] [--target FILE|flat|tilt:DB]\n"
     "          [--bands N] [--max-boost DB] [--export FILE] [--dry-run] [--json]\n"
     "                                fit peaking bands of EQ set SET (0..15) to a\n"
-    "                                measured response (default range 20-500 Hz, flat\n"
-    "                                target, the set's free bands, 3 dB boost), print\n"
-    "                                them with the RMS deviation before and after and\n"
-    "                                write them; --export saves measurement + EQ\n";
+    "                                measured response (default range from where it\n"
+    "                                falls 6 dB below its average to 500 Hz, flat\n"
+    "                                target, the set's free bands, 3 dB boost, never a\n"
+    "                                boost below that limit), print them with the RMS\n"
+    "                                deviation before and after and write them;\n"
+    "                                --export saves measurement + EQ\n";
 
 namespace {
 
@@ -71,6 +74,7 @@ CtlResult ParseOption(const std::string& name, const std::string& value, AutoEqA
     fx::AutoEqRequest& r = out.request;
     if (name == "--range") {
         if (!ParseRange(value, r.lowHz, r.highHz)) return Usage("--range is LOW-HIGH in Hz");
+        out.rangeGiven = true;
         return CtlResult::Ok();
     }
     if (name == "--target") return ParseTarget(value, r.target);
@@ -124,6 +128,7 @@ void PrintJson(const AutoEqArgs& args, int language, const std::vector<int>& slo
                             JsonNumber(args.request.highHz) +
                             "],\"rmsBefore\":" + JsonNumber(fit.rmsBeforeDb) +
                             ",\"rmsAfter\":" + JsonNumber(fit.rmsAfterDb) +
+                            ",\"noBoostBelow\":" + JsonNumber(fit.noBoostBelowHz) +
                             ",\"written\":" + (written ? "true" : "false") + ",\"bands\":[" +
                             BandsJson(slots, fit.bands) + "]}\n";
     std::fputs(out.c_str(), stdout);
@@ -142,6 +147,10 @@ void PrintProse(const AutoEqArgs& args, int language, const std::vector<int>& sl
     std::printf(Say(language, "%g-%g Hz 均方根偏差: 之前 %.2f dB, 之后 %.2f dB\n",
                     "RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n"),
                 args.request.lowHz, args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
+    if (fit.noBoostBelowHz > 0.0)
+        std::printf(Say(language, "低于 %.0f Hz 不提升: 测量的低频极限\n",
+                        "no boost below %.0f Hz, the measurement's low-frequency limit\n"),
+                    fit.noBoostBelowHz);
     if (!written) std::printf("%s\n", Say(language, "试运行: 未写入", "dry run: nothing written"));
 }
 
@@ -151,7 +160,7 @@ CtlResult ExportPrediction(const AutoEqArgs& args, std::vector<EqBandRecord> ban
     bands.insert(bands.end(), fit.bands.begin(), fit.bands.end());
     const fx::Measurement predicted = fx::PredictedMeasurement(args.request.measurement, bands);
     const std::string text = fx::FormatMeasurement(
-        predicted, {"measurement + EQ", "EQ set " + std::to_string(args.set), "Freq(Hz) SPL(dB)"});
+        predicted, {"measurement + EQ", fx::EqSetName(args.set, 1), "Freq(Hz) SPL(dB)"});
     const fx::FileWriteResult saved = fx::WriteFileAtomically(
         args.exportPath, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!saved.ok) return CtlResult::Fail(kExitFailed, CantWriteLine(saved));
@@ -161,11 +170,12 @@ CtlResult ExportPrediction(const AutoEqArgs& args, std::vector<EqBandRecord> ban
 // The fitted bands, each confirmed (its coefficients and its record).
 CtlResult WriteBands(const CtlOptions& options, int set, const std::vector<int>& slots,
                      const std::vector<EqBandRecord>& bands) {
+    const int commands = 2 * static_cast<int>(fx::EqSetsLinkedWith(set).size());
     for (size_t i = 0; i < bands.size(); ++i) {
         const EqBandRecord& b = bands[i];
-        const CtlResult result =
-            SendConfirmed("band " + std::to_string(slots[i] + 1) + " of " + CommandText(options), 2,
-                          [&] { SetEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
+        const CtlResult result = SendConfirmed(
+            "band " + std::to_string(slots[i] + 1) + " of " + CommandText(options), commands,
+            [&] { fx::SetLinkedEqBand(set, slots[i], EQ_PEQ, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
     return CtlResult::Ok();
@@ -209,6 +219,11 @@ CtlResult ParseAutoEqArguments(const CtlOptions& options, AutoEqArgs& out) {
     CtlResult result = ParseOptions(args, out);
     if (result.ok()) result = ReadMeasurementFile(args[1], out.request.measurement);
     if (!result.ok()) return result;
+    if (!out.rangeGiven) {
+        const fx::AutoEqRequest defaults = fx::DefaultAutoEqRequest(out.request.measurement);
+        out.request.lowHz = defaults.lowHz;
+        out.request.highHz = defaults.highHz;
+    }
     out.json = out.json || options.json;
     out.request.bandCount = out.bands;
     const std::string refusal = fx::CheckAutoEqRequest(out.request);

@@ -21,7 +21,8 @@ struct AutoEqArgs {
     int bands = 0;             // 0: every free band of the set
     bool dryRun = false;
     bool json = false;
-    std::string exportPath; // "measurement + EQ" as text, when given
+    std::string exportPath;  // "measurement + EQ" as text, when given
+    bool rangeGiven = false; // else from the measurement's low-frequency limit to 500 Hz
 };
 
 // Reads and checks the arguments and the files they name before anything is

@@ -19,6 +19,7 @@
 #include "link/LinkState.h"
 #include "link/ReplyDispatcher.h"
 #include "modefile/ModeFile.h"
+#include "state/ChannelLinks.h"
 #include "state/DeviceIdentity.h"
 #include "state/DeviceMirrors.h"
 #include "state/EqFilterText.h"
@@ -255,16 +256,19 @@ CtlResult Get(CtlSession& session, const CommandArguments& args) {
 CtlResult Set(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    return SendConfirmed(CommandText(options), 1,
-                         [&] { SetDspParam(args.block, args.parameter, args.value); });
+    // One write to each block the channel links tie the parameter to.
+    const int commands = static_cast<int>(fx::BlocksLinkedWith(args.block, args.parameter).size());
+    return SendConfirmed(CommandText(options), commands,
+                         [&] { fx::SetLinkedDspParam(args.block, args.parameter, args.value); });
 }
 
 CtlResult Eq(CtlSession& session, const CtlOptions& options, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    // The coefficients (a DSP write) and the band record.
-    return SendConfirmed(CommandText(options), 2, [&] {
-        SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
+    // The coefficients (a DSP write) and the band record, to each linked set.
+    const int commands = 2 * static_cast<int>(fx::EqSetsLinkedWith(args.set).size());
+    return SendConfirmed(CommandText(options), commands, [&] {
+        fx::SetLinkedEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     });
 }
 
@@ -353,6 +357,7 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
         PrintAlignments();
         return CtlResult::Ok();
     }
+    ApplyChannelLinks(options);
     CtlSession session(options, fx::Store());
     result = session.Connect();
     if (!result.ok()) return result;
@@ -372,9 +377,10 @@ CtlResult RunCtlCommandOffline(const CtlOptions& options) {
     CommandArguments args;
     const CtlResult result = ParseArguments(options, args);
     if (!result.ok()) return result;
-    if (options.command == "set") SetDspParam(args.block, args.parameter, args.value);
+    ApplyChannelLinks(options);
+    if (options.command == "set") fx::SetLinkedDspParam(args.block, args.parameter, args.value);
     if (options.command == "eq")
-        SetEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
+        fx::SetLinkedEqBand(args.set, args.band, args.type, args.frequency, args.gain, args.q);
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "controls/EqModel.h"
 #include "modefile/SafeFile.h"
+#include "state/ChannelLinks.h"
 #include "state/EqFilterText.h"
 #include "state/ParamImage.h"
 #include "state/ParamNames.h"
@@ -102,13 +103,15 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     if (!result.ok()) return result;
     const fx::FilterText& text = arguments.text;
     ReportWhatIsNotImported(options.arguments[1], text, options.language);
-    // Band by band, each confirmed (its coefficients and its record) before the next.
+    // Band by band, each confirmed (its coefficients and its record, in each
+    // linked set) before the next.
     const std::vector<EqBandRecord> bands = fx::ImportedBands(arguments.set, text.filters);
+    const int commands = 2 * static_cast<int>(fx::EqSetsLinkedWith(arguments.set).size());
     for (int band = 0; band < static_cast<int>(bands.size()); ++band) {
         const EqBandRecord& b = bands[band];
         result = SendConfirmed(
-            "band " + std::to_string(band + 1) + " of " + CommandText(options), 2,
-            [&] { SetEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q); });
+            "band " + std::to_string(band + 1) + " of " + CommandText(options), commands,
+            [&] { fx::SetLinkedEqBand(arguments.set, band, b.type, b.frequency, b.gain, b.q); });
         if (!result.ok()) return result;
     }
     const int active = text.ActiveCount();

@@ -161,7 +161,7 @@ CtlResult AutoLevel(const std::vector<std::string>& args) {
 
 void PrintAutoLevel(int language) {
     std::printf(Say(language,
-                    "音乐输入电平自动控制: %s\n阀值: %g dB\n衰减比例: %.1f:1\n启动时间: %.0f ms\n"
+                    "音乐输入电平自动控制: %s\n阈值: %g dB\n衰减比例: %.1f:1\n启动时间: %.0f ms\n"
                     "释放时间: %.0f ms\n",
                     "auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
                     "release: %.0f ms\n"),

@@ -36,6 +36,7 @@ std::vector<std::string> ChildArguments(const CtlOptions& options, const CtlHost
     // The runs of other commands print prose; the summary lists its lines.
     if (options.json && CommandPrintsJson(options.command)) args.push_back("--json");
     if (options.language == 0) args.insert(args.end(), {"--lang", "zh"});
+    if (!options.linkText.empty()) args.insert(args.end(), {"--link", options.linkText});
     args.push_back(options.command);
     args.insert(args.end(), options.arguments.begin(), options.arguments.end());
     return args;

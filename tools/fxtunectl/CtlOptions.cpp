@@ -4,10 +4,13 @@
 #include "CtlOutputVerbs.h"
 #include "CtlSpeakerVerbs.h"
 
+#include "state/OutputChannels.h"
+
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -47,6 +50,24 @@ bool ParseLanguage(const std::string& text, int& language) {
     if (text != "zh" && text != "en") return false;
     language = text == "zh" ? 0 : 1;
     return true;
+}
+
+// "none", or pairs such as "12,78" (also "1+2"); each pair once.
+bool ParseLinkedPairs(const std::string& text, unsigned& pairs) {
+    static const std::map<std::string, int> kPairNames = {{"12", 0},  {"34", 1},  {"78", 2},
+                                                          {"1+2", 0}, {"3+4", 1}, {"7+8", 2}};
+    pairs = 0;
+    if (text == "none") return true;
+    std::istringstream items(text);
+    std::string item;
+    int count = 0;
+    while (std::getline(items, item, ',')) {
+        const auto found = kPairNames.find(item);
+        if (found == kPairNames.end() || (pairs & (1u << found->second)) != 0) return false;
+        pairs |= 1u << found->second;
+        ++count;
+    }
+    return count > 0 && text.back() != ',';
 }
 
 bool ParsePort(const std::string& text, int& port) {
@@ -146,6 +167,11 @@ bool CheckJson(const CtlOptions& options, std::string& error) {
 
 } // namespace
 
+void ApplyChannelLinks(const CtlOptions& options) {
+    for (int pair = 0; pair < kLinkFlagCount; ++pair)
+        g_LinkFlags[pair] = pair < kLinkPairCount && (options.linkedPairs >> pair & 1u) ? 1 : 0;
+}
+
 bool CommandPrintsJson(const std::string& command) {
     static const std::set<std::string> printJson = {"info",      "get",     "diff",
                                                     "eq-export", "auto-eq", "dump"};
@@ -169,8 +195,8 @@ const char* CtlUsage() {
             "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
             "       fxtunectl xover list\n"
             "       fxtunectl --help | --version\n"
-            "options (--host, --port and --lang also as --port=N; --json also after the\n"
-            "command):\n"
+            "options (--host, --port, --lang and --link also as --port=N; --json also after\n"
+            "the command):\n"
             "  --host ADDRESS   a processor on the network (dotted IPv4); give it several\n"
             "                   times to run the command on every processor at once: each\n"
             "                   line of output starts with the processor's address and the\n"
@@ -180,6 +206,9 @@ const char* CtlUsage() {
             "  --json           JSON instead of prose (info, get, diff, eq-export, auto-eq,\n"
             "                   dump, and the summary of several processors)\n"
             "  --lang zh|en     language of the parameter names of diff (default en)\n"
+            "  --link PAIRS     channel pairs linked as in the editor: 12, 34, 78, comma-\n"
+            "                   separated, or none (the default); a change of a linked\n"
+            "                   channel's levels, EQ, delay or compressor goes to both\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
             "  read FILE.mode                read the whole parameter set and save it\n"
@@ -250,7 +279,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
             attached = arg.substr(equals + 1);
             arg.resize(equals);
         }
-        if (attached && arg != "--host" && arg != "--port" && arg != "--lang") {
+        if (attached && arg != "--host" && arg != "--port" && arg != "--lang" && arg != "--link") {
             error = arg + " takes no value";
             return false;
         }
@@ -258,7 +287,7 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
             options.usb = true;
         } else if (arg == "--json") {
             options.json = true;
-        } else if (arg == "--host" || arg == "--port" || arg == "--lang") {
+        } else if (arg == "--host" || arg == "--port" || arg == "--lang" || arg == "--link") {
             if (!attached && i + 1 >= argc) {
                 error = arg + " needs a value";
                 return false;
@@ -266,6 +295,13 @@ bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& er
             const std::string value = attached ? *attached : std::string(argv[++i]);
             if (arg == "--host") {
                 AddHost(options, value, ports);
+            } else if (arg == "--link") {
+                if (!ParseLinkedPairs(value, options.linkedPairs)) {
+                    error =
+                        "--link is none or channel pairs such as 12,78 (12, 34, 78), not " + value;
+                    return false;
+                }
+                options.linkText = value;
             } else if (arg == "--lang") {
                 if (!ParseLanguage(value, options.language)) {
                     error = "--lang is zh or en, not " + value;

@@ -20,6 +20,10 @@ struct CtlOptions {
     std::vector<CtlHost> hosts; // every --host in the order given, each with its --port
     bool json = false;          // print JSON instead of prose
     int language = 1;           // names in --lang: 0 Chinese, 1 English
+    // --link: the channel pairs (bit 0 CH1+CH2, 1 CH3+CH4, 2 CH7+CH8) whose
+    // shared settings a change writes to both channels, as the editor's links.
+    unsigned linkedPairs = 0;
+    std::string linkText; // as given, for the runs on several processors
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -34,6 +38,9 @@ enum CtlStatus {
     kExitBadFile = 5,     // the mode file cannot be loaded
     kExitTimeout = 6,     // the processor stopped answering
 };
+
+// The link flags (state/OutputChannels.h) as --link names them.
+void ApplyChannelLinks(const CtlOptions& options);
 
 // Parses argv; on failure returns false with the reason in error.
 bool ParseCtlOptions(int argc, char** argv, CtlOptions& options, std::string& error);

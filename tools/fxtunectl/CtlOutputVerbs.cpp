@@ -8,6 +8,7 @@
 
 #include "controls/EqModel.h"
 #include "link/ReplyDispatcher.h"
+#include "state/ChannelLinks.h"
 #include "state/Compressor.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
@@ -162,7 +163,7 @@ std::string CompressorWords(int index, int language) {
     const CompressorValues& comp = g_Compressor()[index];
     char text[200];
     std::snprintf(text, sizeof text, "%s, %s %.0f dB, %s %.1f:1, %s %.0f ms, %s %.0f ms",
-                  OnOff(CompressorActive(index), language), Say(language, "阀值", "threshold"),
+                  OnOff(CompressorActive(index), language), Say(language, "阈值", "threshold"),
                   comp.thresholdDb, Say(language, "衰减比例", "ratio"), comp.ratio,
                   Say(language, "启动时间", "attack"), comp.attackMs,
                   Say(language, "释放时间", "release"), comp.releaseMs);
@@ -214,17 +215,23 @@ void PrintCompressor(int index, int language) {
 
 // ---------------------------------------------------------------- verbs
 
-// The settings (one record) and the switch (one write), each when given.
+// The settings (one record) and the switch (one write), each when given, to
+// each channel linked with it; the recording output's alone.
 CtlResult Comp(const CtlOptions& options, const OutputVerbArgs& args) {
     if (args.query) {
         PrintCompressor(args.index, options.language);
         return CtlResult::Ok();
     }
-    const int commands = (args.settings ? 1 : 0) + (args.on >= 0 ? 1 : 0);
+    const int channels = args.index == kRecordVarIndex
+                             ? 1
+                             : static_cast<int>(fx::ChannelsLinkedWith(args.index).size());
+    const int commands = channels * ((args.settings ? 1 : 0) + (args.on >= 0 ? 1 : 0));
     return SendConfirmed(CommandText(options), commands, [&] {
+        const fx::ImageEditScope edit;
         if (args.settings)
-            SetCompressor(args.index, args.threshold, args.ratio, args.attack, args.release);
-        if (args.on >= 0) SetCompressorActive(args.index, args.on == 1);
+            fx::SetLinkedCompressor(args.index, args.threshold, args.ratio, args.attack,
+                                    args.release);
+        if (args.on >= 0) fx::SetLinkedCompressorSwitch(args.index, args.on == 1);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "CtlWords.h"
 
 #include "link/ReplyDispatcher.h"
+#include "state/ChannelLinks.h"
 #include "state/OutputChannels.h"
 #include "state/ParamImage.h"
 #include "state/SurroundVolume.h"
@@ -169,14 +170,17 @@ CtlResult Delay(const CtlOptions& options, const SpeakerVerbArgs& args) {
         return CtlResult::Ok();
     }
     // The time and the switch one write each; a mode its weights and the two
-    // split filters (coefficients and band record each).
-    const int commands =
+    // split filters (coefficients and band record each). Each to every
+    // channel linked with it.
+    const int perChannel =
         (args.ms >= 0 ? 1 : 0) + (args.on >= 0 ? 1 : 0) + (args.mode >= 0 ? 1 + 2 * 2 : 0);
+    const int commands = perChannel * static_cast<int>(fx::ChannelsLinkedWith(args.channel).size());
     return SendConfirmed(CommandText(options), commands, [&] {
+        const fx::ImageEditScope oneEdit;
         const int block = OutputBlock(args.channel);
-        if (args.ms >= 0) SetDspParam(block, OUT_DELAY_TIME, args.ms);
-        if (args.on >= 0) SetDspParam(block, OUT_DELAY_BYPASS, args.on == 1 ? 0 : 1);
-        if (args.mode >= 0) SetDelayMode(args.channel, args.mode == 1);
+        if (args.ms >= 0) fx::SetLinkedDspParam(block, OUT_DELAY_TIME, args.ms);
+        if (args.on >= 0) fx::SetLinkedDspParam(block, OUT_DELAY_BYPASS, args.on == 1 ? 0 : 1);
+        if (args.mode >= 0) fx::SetLinkedDelayMode(args.channel, args.mode == 1);
     });
 }
 
