@@ -11,6 +11,7 @@
 #include "state/Processor.h"
 
 #include <algorithm>
+#include <vector>
 
 std::atomic<int>& g_PendingStoreMode() {
     return fx::CurrentProcessor().PendingStoreMode();
@@ -36,34 +37,33 @@ void SwitchMode(uint8_t code, int mode) {
     SendModeCommand(code, mode);
 }
 
-// A switch sent after mark: the processor switched (reply 5 or 6), or it
-// refused the command with an error report.
-bool Switched(const ReplyTally& now, const ReplyTally& mark) {
-    return now.CountSince(mark, REPLY_MODE_LOADED) + now.CountSince(mark, REPLY_MODE_RESET) > 0;
-}
-bool Refused(const ReplyTally& now, const ReplyTally& mark, uint8_t code) {
-    return now.CountSince(mark, REPLY_ERROR) > 0 && now.lastError[1] == code;
-}
-
+// The switch's own answer (link/LinkOutbox.h): reply 5 or 6 once the processor
+// switched, or an error report naming the command.
 fx::Confirmation SwitchModeAnswered(uint8_t code, int mode, int timeoutMs) {
     using Outcome = fx::Confirmation::Outcome;
     if (!g_bConnected() || !LinkUsable()) return {Outcome::LinkGone};
-    const ReplyTally mark = Replies().Tally();
     const int previousMode = g_CurrentMode();
-    SwitchMode(code, mode);
-    if (!fx::WaitAllWritten()) return {Outcome::LinkGone};
-    const bool answered = Replies().WaitUntil(
-        [&](const ReplyTally& t) { return Switched(t, mark) || Refused(t, mark, code); },
-        timeoutMs);
-    const ReplyTally now = Replies().Tally();
-    if (Refused(now, mark, code) && !Switched(now, mark)) {
+    std::vector<uint64_t> tickets;
+    {
+        fx::ConfirmScope confirming(tickets);
+        SwitchMode(code, mode);
+    }
+    const fx::CommandAnswer answer = tickets.empty()
+                                         ? fx::CommandAnswer{fx::CommandAnswer::Outcome::LinkGone}
+                                         : fx::Outbox().WaitAnswer(tickets.front(), timeoutMs);
+    switch (answer.outcome) {
+    case fx::CommandAnswer::Outcome::Answered:
+        return {Outcome::Confirmed};
+    case fx::CommandAnswer::Outcome::Refused:
         // Nothing switched and no read follows: the status poll may go on.
         g_CurrentMode() = previousMode;
         g_bJobIdle() = true;
-        return {Outcome::Refused, now.lastError};
+        return {Outcome::Refused, answer.error};
+    case fx::CommandAnswer::Outcome::NoAnswer:
+        return {Outcome::NoAnswer};
+    default:
+        return {Outcome::LinkGone};
     }
-    if (answered) return {Outcome::Confirmed};
-    return {LinkUsable() ? Outcome::NoAnswer : Outcome::LinkGone};
 }
 
 void StoreInto(int mode) {
