@@ -4,6 +4,7 @@
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/ReplyWatch.h"
+#include "link/StateThread.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 #include "state/ParamImage.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -159,6 +161,62 @@ TEST(ProcessorsTest, EachReadWaitAndResultStaysWithItsOwnProcessor) {
 
     for (auto& rig : rigs) {
         fx::ProcessorScope scope(rig->processor);
+        NetDisconnect(true);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Sixteen processors read, then write their own memories while live edits
+// stream to each: every write reaches its own processor only.
+TEST(ProcessorsTest, SixteenReadWriteAndEditAtOnce) {
+    constexpr int kCount = 16;
+    const SimAckStyle styles[] = {SimAckStyle::Echo, SimAckStyle::Generic, SimAckStyle::Dsp};
+    std::vector<std::unique_ptr<Rig>> rigs;
+    for (int i = 0; i < kCount; ++i) {
+        auto rig = std::make_unique<Rig>();
+        rig->sim.SetAckStyle(styles[i % 3]);
+        rig->server = std::make_unique<SimTcpServer>(rig->sim);
+        ASSERT_TRUE(rig->server->Start(0));
+        fx::ProcessorScope scope(rig->processor);
+        g_bNetMode() = true;
+        ASSERT_EQ(1, NetConnect("127.0.0.1", rig->server->Port()));
+        StartDelayedRead();
+        rigs.push_back(std::move(rig));
+    }
+    for (auto& rig : rigs) {
+        fx::ProcessorScope scope(rig->processor);
+        JoinSyncJobs();
+        ASSERT_TRUE(LastReadResult().Completed()) << LastReadResult().missing;
+    }
+
+    for (size_t i = 0; i < rigs.size(); ++i) {
+        fx::ProcessorScope scope(rigs[i]->processor);
+        const SimProcessor::Image own = Pattern(100 + i);
+        fx::ChangeState([&] { std::copy(own.begin(), own.end(), g_ParamImage()); });
+        StartWriteAll();
+    }
+    std::vector<std::thread> edits;
+    for (auto& rig : rigs)
+        edits.emplace_back([&processor = rig->processor] {
+            fx::ProcessorScope scope(processor);
+            for (uint32_t value = 0; value < 20; ++value) {
+                SendDspWrite(2, 3, &value, 1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    for (std::thread& edit : edits) edit.join();
+
+    for (size_t i = 0; i < rigs.size(); ++i) {
+        fx::ProcessorScope scope(rigs[i]->processor);
+        JoinSyncJobs();
+        EXPECT_TRUE(LastWriteResult().Completed()) << i << ": " << LastWriteResult().missing;
+        const SimProcessor::Image own = Pattern(100 + i);
+        const SimProcessor::Image written = rigs[i]->sim.Memory();
+        EXPECT_TRUE(std::equal(own.begin(), own.begin() + 1000, written.begin()))
+            << i << ": its own memory, written whole";
         NetDisconnect(true);
     }
 }
