@@ -145,7 +145,10 @@ void LinkOutbox::Stop() {
         m_written = m_posted;
         m_wire.reset();
         m_inFlight = {};
+        // A reply wait's timer still running ends as nobody's (a cancel posted
+        // now could reach the next session's wait instead).
         m_awaiting = false;
+        ++m_awaitNumber;
         writerEnd = m_lines.writerEnd;
         for (auto& [ticket, state] : m_tickets)
             if (state.answer.outcome == CommandAnswer::Outcome::Pending)
@@ -153,7 +156,6 @@ void LinkOutbox::Stop() {
     }
     m_changed.notify_all();
     m_wakes.WakeAll();
-    Pacer::Post(m_pacer, [](LinkOutbox& outbox) { outbox.m_pacer->timer.cancel(); });
     if (!writerEnd.empty()) DebugLogText(writerEnd);
 }
 

@@ -326,10 +326,10 @@ TEST_F(NetLink, QueuedWritesCoalesceWhileAReplyIsOutstanding) {
         const uint32_t other = 77;
         SendDspWrite(1, 15, &other, 1);
 
-        // Each reply lets exactly the next frame go.
+        // Each command's answer lets exactly the next frame go.
         const size_t total = 1 + c.expectedValues.size();
         for (size_t sent = 1; sent < total; ++sent) {
-            peer.Send(ReplyFrame(REPLY_DSP_WRITE));
+            peer.Send(ReplyFrame(sent == 1 ? REPLY_CURRENT_MODE : REPLY_DSP_WRITE));
             ASSERT_TRUE(peer.WaitForPayloads(sent + 1)) << sent;
         }
         peer.Send(ReplyFrame(REPLY_DSP_WRITE));

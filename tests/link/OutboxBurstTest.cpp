@@ -160,11 +160,13 @@ protected:
     // coefficient write. The processor takes frames in the order they come,
     // so a request sent behind them is logged only after all of them.
     bool TookInEverythingWritten() {
-        const uint8_t request[] = {CMD_GET_STATUS};
+        // A request the outbox never makes itself (it asks for the status
+        // when it resynchronises after a lost answer).
+        const uint8_t request[] = {CMD_GET_MODE};
         const auto requests = [&] {
             const std::vector<SimRecord> log = sim.ReceivedCommands();
             return std::count_if(log.begin(), log.end(),
-                                 [](const SimRecord& r) { return r[0] == CMD_GET_STATUS; });
+                                 [](const SimRecord& r) { return r[0] == CMD_GET_MODE; });
         };
         const auto before = requests();
         fx::RecordSink().Post(request, sizeof request);

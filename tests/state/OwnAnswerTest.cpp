@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kFastClock = 20; // link time runs 20 times faster
+constexpr int kFastClock = 10; // link time runs 10 times faster
 // Real milliseconds past the reply wait: an answer this late is given up.
 constexpr int kLateMs = (kReplyWaitMs + 1000) / kFastClock;
 

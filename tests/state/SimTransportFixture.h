@@ -27,7 +27,7 @@ inline std::string TransportName(Transport transport) {
 // the virtual USB device, with link time running kFastClock times faster.
 class SimTransportFixture : public ::testing::Test {
 protected:
-    static constexpr int kFastClock = 20;
+    static constexpr int kFastClock = 10;
 
     void SetUp() override {
         SetLinkClock(std::make_shared<ScaledLinkClock>(kFastClock));

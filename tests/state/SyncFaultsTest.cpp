@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kFastClock = 20; // link time runs 20 times faster
+constexpr int kFastClock = 10; // link time runs 10 times faster
 
 class SyncFaultsTest : public SimNetFixture {
 protected:
