@@ -60,10 +60,8 @@ link/LinkOutbox.cpp t_confirming      # the tickets a confirmed send collects
 state/ImageEdits.cpp t_scopeDepth     # the edit a thread is gathering
 state/ImageEdits.cpp t_pending
 state/ImageEdits.cpp t_replaying
-state/JobUi.cpp g_headlessUi          # the front end'"'"'s dialogs and language
+state/JobUi.cpp g_headlessUi          # the stateless front end of a headless run
 state/JobUi.cpp g_headlessSettings
-state/JobUi.cpp g_jobUi
-state/JobUi.cpp g_jobSettings
 state/StatusPoll.cpp g_bStatusPoll    # the window'"'"'s status poll switch
 state/ParamImage.cpp g_EqClipboardSet # the editor'"'"'s EQ clipboard
 state/OutputChannels.cpp g_LinkFlags  # the editor'"'"'s channel links

@@ -1,29 +1,31 @@
 #include "state/JobUi.h"
 
+#include "state/Processor.h"
+
 #include <atomic>
 
 namespace {
 HeadlessJobUi g_headlessUi;
 HeadlessJobSettings g_headlessSettings;
-std::atomic<IJobUi*> g_jobUi{nullptr};
-std::atomic<IJobSettings*> g_jobSettings{nullptr};
 } // namespace
 
+// Each processor's own front end: the editor's window for its processor, a
+// command-line run's view for the processor it works with.
 void SetJobUi(IJobUi* ui) {
-    g_jobUi.store(ui);
+    fx::CurrentProcessor().JobUiSlot().store(ui);
 }
 
 IJobUi& JobUi() {
-    IJobUi* ui = g_jobUi.load();
+    IJobUi* ui = fx::CurrentProcessor().JobUiSlot().load();
     return ui ? *ui : g_headlessUi;
 }
 
 void SetJobSettings(IJobSettings* settings) {
-    g_jobSettings.store(settings);
+    fx::CurrentProcessor().JobSettingsSlot().store(settings);
 }
 
 IJobSettings& JobSettings() {
-    IJobSettings* settings = g_jobSettings.load();
+    IJobSettings* settings = fx::CurrentProcessor().JobSettingsSlot().load();
     return settings ? *settings : g_headlessSettings;
 }
 

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <memory>
 
+class IJobUi;
+class IJobSettings;
+
 namespace fx {
 
 class IImageEditObserver;
@@ -35,6 +38,9 @@ public:
     // The machine mode to store into once a written mode file was taken (-1 none).
     std::atomic<int>& PendingStoreMode() { return m_pendingStoreMode; }
     std::atomic<IImageEditObserver*>& EditObserver() { return m_editObserver; }
+    // The front end that shows this processor's jobs (state/JobUi.h), nullptr: headless.
+    std::atomic<IJobUi*>& JobUiSlot() { return m_jobUi; }
+    std::atomic<IJobSettings*>& JobSettingsSlot() { return m_jobSettings; }
 
     // The process's default processor, over the default link.
     static Processor& Default();
@@ -49,6 +55,8 @@ private:
     SyncJobQueue m_jobs;
     std::atomic<int> m_pendingStoreMode{-1};
     std::atomic<IImageEditObserver*> m_editObserver{nullptr};
+    std::atomic<IJobUi*> m_jobUi{nullptr};
+    std::atomic<IJobSettings*> m_jobSettings{nullptr};
 };
 
 // The processor bound to the calling thread, else the default one.

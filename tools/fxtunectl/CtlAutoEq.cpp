@@ -2,6 +2,7 @@
 
 #include "CtlCommands.h"
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlWords.h"
 #include "ImageJson.h"
@@ -131,27 +132,32 @@ void PrintJson(const AutoEqArgs& args, int language, const std::vector<int>& slo
                             ",\"noBoostBelow\":" + JsonNumber(fit.noBoostBelowHz) +
                             ",\"written\":" + (written ? "true" : "false") + ",\"bands\":[" +
                             BandsJson(slots, fit.bands) + "]}\n";
-    std::fputs(out.c_str(), stdout);
+    std::fputs(out.c_str(), CtlStdout());
 }
 
 void PrintProse(const AutoEqArgs& args, int language, const std::vector<int>& slots,
                 const fx::AutoEqResult& fit, bool written) {
-    std::printf(Say(language, "%s: %d个参量频段\n", "%s: %d peaking bands\n"),
-                fx::EqSetName(args.set, language).c_str(), static_cast<int>(fit.bands.size()));
+    std::fprintf(CtlStdout(), Say(language, "%s: %d个参量频段\n", "%s: %d peaking bands\n"),
+                 fx::EqSetName(args.set, language).c_str(), static_cast<int>(fit.bands.size()));
     for (size_t i = 0; i < fit.bands.size(); ++i) {
         const EqBandRecord& b = fit.bands[i];
-        std::printf(Say(language, "频段%d: 参量 %.0f Hz %+.1f dB Q %.3f\n",
-                        "band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n"),
-                    slots[i] + 1, b.frequency, b.gain, b.q);
+        std::fprintf(CtlStdout(),
+                     Say(language, "频段%d: 参量 %.0f Hz %+.1f dB Q %.3f\n",
+                         "band %d: PEQ %.0f Hz %+.1f dB Q %.3f\n"),
+                     slots[i] + 1, b.frequency, b.gain, b.q);
     }
-    std::printf(Say(language, "%g-%g Hz 均方根偏差: 之前 %.2f dB, 之后 %.2f dB\n",
-                    "RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n"),
-                args.request.lowHz, args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
+    std::fprintf(CtlStdout(),
+                 Say(language, "%g-%g Hz 均方根偏差: 之前 %.2f dB, 之后 %.2f dB\n",
+                     "RMS deviation %g-%g Hz: %.2f dB before, %.2f dB after\n"),
+                 args.request.lowHz, args.request.highHz, fit.rmsBeforeDb, fit.rmsAfterDb);
     if (fit.noBoostBelowHz > 0.0)
-        std::printf(Say(language, "低于 %.0f Hz 不提升: 测量的低频极限\n",
-                        "no boost below %.0f Hz, the measurement's low-frequency limit\n"),
-                    fit.noBoostBelowHz);
-    if (!written) std::printf("%s\n", Say(language, "试运行: 未写入", "dry run: nothing written"));
+        std::fprintf(CtlStdout(),
+                     Say(language, "低于 %.0f Hz 不提升: 测量的低频极限\n",
+                         "no boost below %.0f Hz, the measurement's low-frequency limit\n"),
+                     fit.noBoostBelowHz);
+    if (!written)
+        std::fprintf(CtlStdout(), "%s\n",
+                     Say(language, "试运行: 未写入", "dry run: nothing written"));
 }
 
 // The measurement with the whole set as it will be: the kept bands and the fit.
@@ -198,7 +204,7 @@ void WarnOfPassesInTheRange(const AutoEqArgs& args, const uint8_t* panel) {
         if ((!lowPass && !highPass) || record.frequency <= low || record.frequency >= high)
             continue;
         const bool crossover = compound && band == kCrossoverBand;
-        std::fprintf(stderr,
+        std::fprintf(CtlStderr(),
                      "fxtunectl: warning: auto-eq: the range %g-%g Hz runs past the %s%s at "
                      "%.0f Hz (band %d of %s): the fit fills in what it cuts; --range %g-%g "
                      "stops at it\n",

@@ -7,6 +7,7 @@
 #include "CtlFeatures.h"
 #include "CtlJsonReports.h"
 #include "CtlMachine.h"
+#include "CtlOutput.h"
 #include "CtlOutputVerbs.h"
 #include "CtlRemote.h"
 #include "CtlSession.h"
@@ -195,18 +196,19 @@ CtlResult Info(CtlSession& session, int language) {
     if (!result.ok()) return result;
     const bool compatible = IsCompatible();
     const IdentityRecord& identity = store.Identity();
-    std::printf("%s: %s\n", Say(language, "模块", "module"), ModuleNameText().c_str());
-    std::printf("%s: %d\n", Say(language, "指令集版本", "command-set version"),
-                identity.commandSetVersion);
-    std::printf("%s: %s\n", Say(language, "MCU版本", "MCU version"),
-                FieldText(identity.firstVersion, sizeof identity.firstVersion).c_str());
-    std::printf("%s: %s\n", Say(language, "DSP版本", "DSP version"),
-                FieldText(identity.secondVersion, sizeof identity.secondVersion).c_str());
-    std::printf("%s: %s\n", Say(language, "兼容", "compatible"),
-                compatible ? Say(language, "是", "yes") : Say(language, "否", "no"));
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "模块", "module"),
+                 ModuleNameText().c_str());
+    std::fprintf(CtlStdout(), "%s: %d\n", Say(language, "指令集版本", "command-set version"),
+                 identity.commandSetVersion);
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "MCU版本", "MCU version"),
+                 FieldText(identity.firstVersion, sizeof identity.firstVersion).c_str());
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "DSP版本", "DSP version"),
+                 FieldText(identity.secondVersion, sizeof identity.secondVersion).c_str());
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "兼容", "compatible"),
+                 compatible ? Say(language, "是", "yes") : Say(language, "否", "no"));
     if (compatible)
-        std::printf("%s: M%d\n", Say(language, "当前模式", "current mode"),
-                    store.CurrentMode().load() + 1);
+        std::fprintf(CtlStdout(), "%s: M%d\n", Say(language, "当前模式", "current mode"),
+                     store.CurrentMode().load() + 1);
     return session.CheckCompatible();
 }
 
@@ -238,7 +240,7 @@ CtlResult Write(CtlSession& session, const std::string& path, const fx::ModeFile
         result = SendConfirmed("the store into M" + std::to_string(mode + 1), 2,
                                [mode] { StoreWrittenModeFile(mode); });
         if (!result.ok()) return result;
-        std::printf("%s\n", StoredText(mode, language).c_str());
+        std::fprintf(CtlStdout(), "%s\n", StoredText(mode, language).c_str());
     }
     return CtlResult::Ok();
 }
@@ -247,9 +249,10 @@ CtlResult Get(CtlSession& session, const CommandArguments& args) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
     // In the unit and rounding set takes back.
-    std::printf("%s\n", fx::DspValueText(args.block, args.parameter,
-                                         GetDspParam(args.block, args.parameter))
-                            .c_str());
+    std::fprintf(
+        CtlStdout(), "%s\n",
+        fx::DspValueText(args.block, args.parameter, GetDspParam(args.block, args.parameter))
+            .c_str());
     return CtlResult::Ok();
 }
 
@@ -295,7 +298,7 @@ CtlResult Mode(CtlSession& session, const CommandArguments& args, int language) 
 CtlResult Dump(CtlSession& session, int language) {
     CtlResult result = session.ReadAll();
     if (!result.ok()) return result;
-    std::fputs(ImageToJson(session.Store(), language).c_str(), stdout);
+    std::fputs(ImageToJson(session.Store(), language).c_str(), CtlStdout());
     return CtlResult::Ok();
 }
 
@@ -365,11 +368,12 @@ CtlResult RunCtlCommand(const CtlOptions& options) {
     session.Disconnect();
     if (result.ok())
         for (const std::string& notice : session.View().TakeNotices())
-            std::printf("%s\n", notice.c_str());
+            std::fprintf(CtlStdout(), "%s\n", notice.c_str());
     // A failed command's one error line says what failed (a refusal names the
     // error code); otherwise the processor's error report is shown as it came.
     const std::string errorBox = session.View().TakeErrorBox();
-    if (result.ok() && !errorBox.empty()) std::fprintf(stderr, "fxtunectl: %s\n", errorBox.c_str());
+    if (result.ok() && !errorBox.empty())
+        std::fprintf(CtlStderr(), "fxtunectl: %s\n", errorBox.c_str());
     return result;
 }
 

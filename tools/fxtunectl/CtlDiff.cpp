@@ -1,5 +1,6 @@
 #include "CtlDiff.h"
 
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -58,10 +59,10 @@ CtlResult Report(const CtlOptions& options, const Image& a, const uint8_t* b,
         fx::DiffImages(a.data(), b, options.language);
     if (options.json) {
         std::fputs(DiffJson(differences, options.arguments[0], bName, options.language).c_str(),
-                   stdout);
+                   CtlStdout());
     } else {
         for (const fx::ParamDifference& d : differences)
-            std::printf("%s\n", fx::DifferenceLine(d, options.language).c_str());
+            std::fprintf(CtlStdout(), "%s\n", fx::DifferenceLine(d, options.language).c_str());
     }
     return differences.empty() ? CtlResult::Ok() : CtlResult::Fail(kExitFailed, "");
 }

@@ -1,6 +1,7 @@
 #include "CtlEqFilters.h"
 
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlWords.h"
 #include "ImageJson.h"
@@ -50,25 +51,27 @@ std::string CountOf(int count, const std::string& noun, const char* zh, int lang
 }
 
 // The preamp and the includes, which the import does not carry out, and the
-// header lines it skipped (one line on stderr: a notice, not an error).
+// header lines it skipped (one line on CtlStderr(): a notice, not an error).
 void ReportWhatIsNotImported(const std::string& path, const fx::FilterText& text, int language) {
     // No EQ set has a level in dB beside its bands to take the preamp.
     if (text.preampDb) {
-        std::printf(Say(language,
-                        "第%2$d行的前级增益 %1$.1f dB 已忽略: 均衡没有前级增益; "
-                        "滤波器需要余量时请降低电平\n",
-                        "Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level "
-                        "if the filters need headroom\n"),
-                    *text.preampDb, text.preampLine);
+        std::fprintf(CtlStdout(),
+                     Say(language,
+                         "第%2$d行的前级增益 %1$.1f dB 已忽略: 均衡没有前级增益; "
+                         "滤波器需要余量时请降低电平\n",
+                         "Preamp %.1f dB on line %d ignored: the EQ has no preamp; lower a level "
+                         "if the filters need headroom\n"),
+                     *text.preampDb, text.preampLine);
     }
     for (const std::string& include : text.includes)
-        std::printf(Say(language, "Include: %s 未读取: 请单独导入该文件\n",
-                        "Include: %s not followed: import that file on its own\n"),
-                    include.c_str());
+        std::fprintf(CtlStdout(),
+                     Say(language, "Include: %s 未读取: 请单独导入该文件\n",
+                         "Include: %s not followed: import that file on its own\n"),
+                     include.c_str());
     if (text.skippedLines > 0 && language == 0)
-        std::fprintf(stderr, "%s: 跳过%d行非滤波器文本\n", path.c_str(), text.skippedLines);
+        std::fprintf(CtlStderr(), "%s: 跳过%d行非滤波器文本\n", path.c_str(), text.skippedLines);
     else if (text.skippedLines > 0)
-        std::fprintf(stderr, "%s: %d line%s that %s no filter skipped\n", path.c_str(),
+        std::fprintf(CtlStderr(), "%s: %d line%s that %s no filter skipped\n", path.c_str(),
                      text.skippedLines, text.skippedLines == 1 ? "" : "s",
                      text.skippedLines == 1 ? "is" : "are");
 }
@@ -118,11 +121,12 @@ CtlResult RunEqImport(CtlSession& session, const CtlOptions& options) {
     const int off = static_cast<int>(text.filters.size()) - active;
     const int flat = fx::FilterBandCount(arguments.set) - static_cast<int>(text.filters.size());
     const int language = options.language;
-    std::printf(Say(language, "%s: %s, %s关闭, %s平直\n", "%s: %s, %s off, %s flat\n"),
-                fx::EqSetName(arguments.set, language).c_str(),
-                CountOf(active, "filter", "滤波器", language).c_str(),
-                CountOf(off, "band", "频段", language).c_str(),
-                CountOf(flat, "band", "频段", language).c_str());
+    std::fprintf(CtlStdout(),
+                 Say(language, "%s: %s, %s关闭, %s平直\n", "%s: %s, %s off, %s flat\n"),
+                 fx::EqSetName(arguments.set, language).c_str(),
+                 CountOf(active, "filter", "滤波器", language).c_str(),
+                 CountOf(off, "band", "频段", language).c_str(),
+                 CountOf(flat, "band", "频段", language).c_str());
     return CtlResult::Ok();
 }
 
@@ -133,8 +137,8 @@ CtlResult RunEqExport(CtlSession& session, const CtlOptions& options) {
     if (result.ok()) result = session.ReadAll();
     if (!result.ok()) return result;
     if (options.json)
-        std::fputs(FiltersJson(store, arguments.set, options.language).c_str(), stdout);
+        std::fputs(FiltersJson(store, arguments.set, options.language).c_str(), CtlStdout());
     else
-        std::fputs(fx::FormatFilterText(arguments.set, store.Panel()).c_str(), stdout);
+        std::fputs(fx::FormatFilterText(arguments.set, store.Panel()).c_str(), CtlStdout());
     return CtlResult::Ok();
 }

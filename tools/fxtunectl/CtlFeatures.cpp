@@ -1,6 +1,7 @@
 #include "CtlFeatures.h"
 
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
 #include "CtlWords.h"
@@ -99,12 +100,13 @@ void PrintSources(int language) {
     for (const MusicSourceChoice& choice : MusicSourcesOfModel()) {
         const double level =
             GetDspParam(kMusicSourceBlock, MusicSourceLevelParameter(choice.source));
-        std::printf("%2d %-8s %3.0f%%%s\n", choice.source, choice.name, level,
-                    choice.source == selected ? Say(language, "  已选", "  selected") : "");
+        std::fprintf(CtlStdout(), "%2d %-8s %3.0f%%%s\n", choice.source, choice.name, level,
+                     choice.source == selected ? Say(language, "  已选", "  selected") : "");
     }
     if (!FindMusicSource(MusicInputDialogFor(), selected))
-        std::printf(Say(language, "已选: %d, %s 不提供\n", "selected: %d, not offered by %s\n"),
-                    selected, ModuleNameText().c_str());
+        std::fprintf(CtlStdout(),
+                     Say(language, "已选: %d, %s 不提供\n", "selected: %d, not offered by %s\n"),
+                     selected, ModuleNameText().c_str());
 }
 
 CtlResult SelectSource(const std::string& text) {
@@ -160,14 +162,15 @@ CtlResult AutoLevel(const std::vector<std::string>& args) {
 }
 
 void PrintAutoLevel(int language) {
-    std::printf(Say(language,
-                    "音乐输入电平自动控制: %s\n阈值: %g dB\n衰减比例: %.1f:1\n启动时间: %.0f ms\n"
-                    "释放时间: %.0f ms\n",
-                    "auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
-                    "release: %.0f ms\n"),
-                AutoLevelOn() ? Say(language, "开", "on") : Say(language, "关", "off"),
-                g_AutoLevel().thresholdDb, g_AutoLevel().ratio, g_AutoLevel().attackMs,
-                g_AutoLevel().releaseMs);
+    std::fprintf(CtlStdout(),
+                 Say(language,
+                     "音乐输入电平自动控制: %s\n阈值: %g dB\n衰减比例: %.1f:1\n启动时间: %.0f ms\n"
+                     "释放时间: %.0f ms\n",
+                     "auto-level: %s\nthreshold: %g dB\nratio: %.1f:1\nattack: %.0f ms\n"
+                     "release: %.0f ms\n"),
+                 AutoLevelOn() ? Say(language, "开", "on") : Say(language, "关", "off"),
+                 g_AutoLevel().thresholdDb, g_AutoLevel().ratio, g_AutoLevel().attackMs,
+                 g_AutoLevel().releaseMs);
 }
 
 } // namespace
@@ -218,8 +221,8 @@ CtlResult RunFeatureCommand(CtlSession& session, const CtlOptions& options) {
     }
     if (verb == "bass-boost") {
         if (args.empty()) {
-            std::printf("%s: %g dB\n", Say(options.language, "话筒低音增强", "bass-boost"),
-                        BassBoostDb());
+            std::fprintf(CtlStdout(), "%s: %g dB\n",
+                         Say(options.language, "话筒低音增强", "bass-boost"), BassBoostDb());
             return CtlResult::Ok();
         }
         return BassBoost(args[0]);

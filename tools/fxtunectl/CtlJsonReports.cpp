@@ -1,5 +1,6 @@
 #include "CtlJsonReports.h"
 
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "ImageJson.h"
 
@@ -24,7 +25,7 @@ CtlResult PrintInfoJson(CtlSession& session) {
     identity +=
         ",\"currentMode\":" +
         (compatible ? std::to_string(store.CurrentMode().load() + 1) : std::string("null")) + "}\n";
-    std::fputs(identity.c_str(), stdout);
+    std::fputs(identity.c_str(), CtlStdout());
     return session.CheckCompatible();
 }
 
@@ -45,6 +46,6 @@ CtlResult PrintGetJson(CtlSession& session, int block, int parameter, int langua
     } else {
         out += ",\"value\":" + value;
     }
-    std::fputs((out + "}\n").c_str(), stdout);
+    std::fputs((out + "}\n").c_str(), CtlStdout());
     return CtlResult::Ok();
 }

@@ -1,6 +1,7 @@
 #include "CtlMachine.h"
 
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 
 #include "link/LinkState.h"
@@ -153,27 +154,30 @@ const char* OnOff(bool on) {
 void PrintRecord(const uint8_t* r) {
     static const char* const kPowerOnModes[kPowerOnModeCount] = {"auto", "m1", "m2", "m3", "m4"};
     static const char* const kRoutings[] = {"sl", "sbl", "both"};
-    std::printf("save-mode: %s\n", GetSaveMode(r) == SaveMode::ByMode ? "mode" : "power");
-    std::printf("mic-start: %s\n", VolumeText(StartVolume(r, VolumeInput::Microphone)).c_str());
-    std::printf("music-start: %s\n", VolumeText(StartVolume(r, VolumeInput::Music)).c_str());
-    std::printf("mic-max: %d\n", MaxVolume(r, VolumeInput::Microphone));
-    std::printf("music-max: %d\n", MaxVolume(r, VolumeInput::Music));
+    std::fprintf(CtlStdout(), "save-mode: %s\n",
+                 GetSaveMode(r) == SaveMode::ByMode ? "mode" : "power");
+    std::fprintf(CtlStdout(), "mic-start: %s\n",
+                 VolumeText(StartVolume(r, VolumeInput::Microphone)).c_str());
+    std::fprintf(CtlStdout(), "music-start: %s\n",
+                 VolumeText(StartVolume(r, VolumeInput::Music)).c_str());
+    std::fprintf(CtlStdout(), "mic-max: %d\n", MaxVolume(r, VolumeInput::Microphone));
+    std::fprintf(CtlStdout(), "music-max: %d\n", MaxVolume(r, VolumeInput::Music));
     const int mode = PowerOnMode(r);
     if (mode < kPowerOnModeCount)
-        std::printf("power-on-mode: %s\n", kPowerOnModes[mode]);
+        std::fprintf(CtlStdout(), "power-on-mode: %s\n", kPowerOnModes[mode]);
     else
-        std::printf("power-on-mode: unknown (%d)\n", mode);
-    std::printf("hdmi-mute: %s\n", OnOff(HdmiMuted(r)));
+        std::fprintf(CtlStdout(), "power-on-mode: unknown (%d)\n", mode);
+    std::fprintf(CtlStdout(), "hdmi-mute: %s\n", OnOff(HdmiMuted(r)));
     if (const auto routing = Routing(r))
-        std::printf("routing: %s\n", kRoutings[static_cast<int>(*routing)]);
+        std::fprintf(CtlStdout(), "routing: %s\n", kRoutings[static_cast<int>(*routing)]);
     else
-        std::printf("routing: unknown (0x%02X)\n", r[MS_HDMI_ROUTING]);
-    std::printf("panel-lock: %s\n", OnOff(PanelLocked(r)));
-    std::printf("volume-lock: %s\n", OnOff(VolumeLocked(r)));
-    std::printf("mode-lock: %s\n", OnOff(ModeLocked(r)));
-    std::printf("record:");
-    for (int i = 0; i < kMachineSettingsSize; ++i) std::printf(" %02X", r[i]);
-    std::printf("\n");
+        std::fprintf(CtlStdout(), "routing: unknown (0x%02X)\n", r[MS_HDMI_ROUTING]);
+    std::fprintf(CtlStdout(), "panel-lock: %s\n", OnOff(PanelLocked(r)));
+    std::fprintf(CtlStdout(), "volume-lock: %s\n", OnOff(VolumeLocked(r)));
+    std::fprintf(CtlStdout(), "mode-lock: %s\n", OnOff(ModeLocked(r)));
+    std::fprintf(CtlStdout(), "record:");
+    for (int i = 0; i < kMachineSettingsSize; ++i) std::fprintf(CtlStdout(), " %02X", r[i]);
+    std::fprintf(CtlStdout(), "\n");
 }
 
 } // namespace

@@ -1,6 +1,12 @@
 #include "CtlMultiHost.h"
 
+#include "CtlCommands.h"
+#include "CtlOutput.h"
+#include "CtlWarnings.h"
 #include "ImageJson.h"
+
+#include "state/ParamImage.h"
+#include "state/Processor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,47 +15,38 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-// One processor's run: its child, its two pipes and what came out of them.
+// One processor's run: its thread, its two pipes and what came out of them.
 struct HostRun {
     CtlHost host;
     std::string label; // "ADDRESS:PORT"
-    pid_t pid = -1;
+    std::thread thread;
     int fds[2] = {-1, -1};  // stdout, stderr of the child
     std::string pending[2]; // a line not yet complete
     std::vector<std::string> lines[2];
     int status = kExitFailed;
 };
 
-std::vector<std::string> ChildArguments(const CtlOptions& options, const CtlHost& host) {
-    std::vector<std::string> args = {"fxtunectl", "--host", host.address, "--port",
-                                     std::to_string(host.port)};
+// One processor's options: its address, and what every run shares.
+CtlOptions HostOptions(const CtlOptions& options, const CtlHost& host) {
+    CtlOptions one = options;
+    one.host = host.address;
+    one.port = host.port;
+    one.hosts = {host};
     // The runs of other commands print prose; the summary lists its lines.
-    if (options.json && CommandPrintsJson(options.command)) args.push_back("--json");
-    if (options.language == 0) args.insert(args.end(), {"--lang", "zh"});
-    if (!options.linkText.empty()) args.insert(args.end(), {"--link", options.linkText});
-    args.push_back(options.command);
-    args.insert(args.end(), options.arguments.begin(), options.arguments.end());
-    return args;
+    one.json = options.json && CommandPrintsJson(options.command);
+    return one;
 }
 
-std::string OwnPath() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return {};
-    return std::string(path, static_cast<size_t>(length));
-}
-
-bool Start(HostRun& run, const std::string& program, const std::vector<std::string>& args) {
+// Starts the run on a thread of its own with a processor object of its own;
+// what it prints goes into the run's pipes, read as a child's were.
+bool Start(HostRun& run, const CtlOptions& options) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) return false;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -57,28 +54,38 @@ bool Start(HostRun& run, const std::string& program, const std::vector<std::stri
         close(out[1]);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const int failed =
-        posix_spawn(&run.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    if (failed != 0) {
+    FILE* outStream = fdopen(out[1], "w");
+    FILE* errStream = fdopen(err[1], "w");
+    if (!outStream || !errStream) {
+        if (outStream)
+            std::fclose(outStream);
+        else
+            close(out[1]);
+        if (errStream)
+            std::fclose(errStream);
+        else
+            close(err[1]);
         close(out[0]);
         close(err[0]);
-        run.pid = -1;
-        errno = failed; // posix_spawn returns its error instead of setting errno
         return false;
     }
     run.fds[0] = out[0];
     run.fds[1] = err[0];
+    run.thread = std::thread([&run, one = HostOptions(options, run.host), outStream, errStream] {
+        {
+            fx::Processor processor;
+            fx::ProcessorScope scope(processor);
+            CtlOutputScope output(outStream, errStream);
+            BuildDefaultImage();
+            const CtlResult result = RunCtlCommand(one);
+            // A diff that found differences fails without a message.
+            if (!result.message.empty())
+                std::fprintf(errStream, "fxtunectl: %s\n", result.message.c_str());
+            run.status = result.status;
+        }
+        std::fclose(outStream);
+        std::fclose(errStream);
+    });
     return true;
 }
 
@@ -135,10 +142,7 @@ void Collect(std::vector<HostRun>& runs, bool json) {
 }
 
 void Wait(HostRun& run) {
-    int status = 0;
-    while (waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : kExitFailed;
+    if (run.thread.joinable()) run.thread.join();
 }
 
 std::string LinesJson(const std::vector<std::string>& lines) {
@@ -181,16 +185,15 @@ void PrintSummary(const CtlOptions& options, const std::vector<HostRun>& runs, i
 } // namespace
 
 int RunOnEveryHost(const CtlOptions& options) {
-    const std::string program = OwnPath();
-    std::vector<HostRun> runs;
-    for (const CtlHost& host : options.hosts) {
-        HostRun run;
-        run.host = host;
-        run.label = host.address + ":" + std::to_string(host.port);
-        runs.push_back(run);
+    // Each run warns with its address, as a run of its own would.
+    SetCtlWarnings(true);
+    std::vector<HostRun> runs(options.hosts.size());
+    for (size_t i = 0; i < runs.size(); ++i) {
+        runs[i].host = options.hosts[i];
+        runs[i].label = runs[i].host.address + ":" + std::to_string(runs[i].host.port);
     }
     for (HostRun& run : runs) {
-        if (program.empty() || !Start(run, program, ChildArguments(options, run.host))) {
+        if (!Start(run, options)) {
             const std::string line =
                 "fxtunectl: cannot start a run for " + run.label + ": " + std::strerror(errno);
             TakeLine(run, 1, line, options.json);
@@ -199,7 +202,7 @@ int RunOnEveryHost(const CtlOptions& options) {
     Collect(runs, options.json);
     int worst = kExitOk;
     for (HostRun& run : runs) {
-        if (run.pid > 0) Wait(run);
+        Wait(run);
         worst = std::max(worst, run.status);
     }
     if (options.json) PrintSummary(options, runs, worst);

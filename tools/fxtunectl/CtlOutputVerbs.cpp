@@ -2,6 +2,7 @@
 
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
 #include "CtlWords.h"
@@ -144,9 +145,9 @@ void PrintBands(const fx::ParamStore& store, int channel, int language) {
         const bool crossover = channel == kCrossoverChannel && band == kCrossoverBand;
         const std::string type = crossover ? CrossoverWords(StoredSectionTypes(set, band), language)
                                            : fx::EqTypeText(r.type, language);
-        std::printf("%s%d: %s %.0f Hz %+.1f dB Q %.2f%s\n", Say(language, "频段", "band "),
-                    band + 1, type.c_str(), r.frequency, r.gain, r.q,
-                    crossover ? Say(language, " (分频)", " (crossover)") : "");
+        std::fprintf(CtlStdout(), "%s%d: %s %.0f Hz %+.1f dB Q %.2f%s\n",
+                     Say(language, "频段", "band "), band + 1, type.c_str(), r.frequency, r.gain,
+                     r.q, crossover ? Say(language, " (分频)", " (crossover)") : "");
     }
 }
 
@@ -178,28 +179,30 @@ void PrintOutput(const fx::ParamStore& store, int channel, int language) {
         {"direct level", "reverb level", "echo level", "music level"}};
     const int source = std::clamp(int(field(OUT_SOURCE)), 0, kOutputSourceCount - 1);
     const bool zh = language == 0;
-    std::printf("%s: %s\n", Say(language, "通道", "channel"),
-                ChannelWords(channel, language).c_str());
-    std::printf("%s: %s\n", Say(language, "信号源", "source"),
-                zh ? kOutputSourceNames[source].zh : kOutputSourceNames[source].en);
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "通道", "channel"),
+                 ChannelWords(channel, language).c_str());
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "信号源", "source"),
+                 zh ? kOutputSourceNames[source].zh : kOutputSourceNames[source].en);
     for (int n = 0; n < kOutputLevelCount; ++n)
-        std::printf("%s: %d %%\n", kLevels[zh ? 0 : 1][n], int(field(OUT_LEVEL_FIRST + n)));
-    std::printf("%s: %s\n", Say(language, "相位", "phase"),
-                field(OUT_PHASE) < 0 ? Say(language, "180°", "inverted")
-                                     : Say(language, "正常", "normal"));
-    std::printf("%s: %s\n", Say(language, "静音", "mute"), OnOff(field(OUT_MUTE) == 0, language));
-    std::printf("%s: %s, %s, %s ms\n", Say(language, "延时", "delay"),
-                OnOff(field(OUT_DELAY_BYPASS) == 0, language),
-                g_WholeChannelDelay()[channel] ? Say(language, "通道延时", "whole channel")
-                                               : Say(language, "高频延时", "high band"),
-                fx::MillisecondsText(field(OUT_DELAY_TIME), 1).c_str());
-    std::printf("%s: %d Hz\n", Say(language, "分频点", "split frequency"),
-                SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
-    std::printf("%s: %s\n", Say(language, "压限", "compressor"),
-                CompressorWords(channel, language).c_str());
-    std::printf("%s: %s\n", Say(language, "均衡", "eq"),
-                field(OUT_EQ_BYPASS) != 0 ? Say(language, "旁路", "bypassed")
-                                          : Say(language, "开", "on"));
+        std::fprintf(CtlStdout(), "%s: %d %%\n", kLevels[zh ? 0 : 1][n],
+                     int(field(OUT_LEVEL_FIRST + n)));
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "相位", "phase"),
+                 field(OUT_PHASE) < 0 ? Say(language, "180°", "inverted")
+                                      : Say(language, "正常", "normal"));
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "静音", "mute"),
+                 OnOff(field(OUT_MUTE) == 0, language));
+    std::fprintf(CtlStdout(), "%s: %s, %s, %s ms\n", Say(language, "延时", "delay"),
+                 OnOff(field(OUT_DELAY_BYPASS) == 0, language),
+                 g_WholeChannelDelay()[channel] ? Say(language, "通道延时", "whole channel")
+                                                : Say(language, "高频延时", "high band"),
+                 fx::MillisecondsText(field(OUT_DELAY_TIME), 1).c_str());
+    std::fprintf(CtlStdout(), "%s: %d Hz\n", Say(language, "分频点", "split frequency"),
+                 SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "压限", "compressor"),
+                 CompressorWords(channel, language).c_str());
+    std::fprintf(CtlStdout(), "%s: %s\n", Say(language, "均衡", "eq"),
+                 field(OUT_EQ_BYPASS) != 0 ? Say(language, "旁路", "bypassed")
+                                           : Say(language, "开", "on"));
     PrintBands(store, channel, language);
 }
 
@@ -209,8 +212,8 @@ void PrintCompressor(int index, int language) {
         (index == kRecordVarIndex ? std::string(Say(language, "录音", "recording"))
                                   : ChannelWords(index, language)) +
         Say(language, "", " ");
-    std::printf("%s%s: %s\n", owner.c_str(), Say(language, "压限", "compressor"),
-                CompressorWords(index, language).c_str());
+    std::fprintf(CtlStdout(), "%s%s: %s\n", owner.c_str(), Say(language, "压限", "compressor"),
+                 CompressorWords(index, language).c_str());
 }
 
 // ---------------------------------------------------------------- verbs
@@ -240,9 +243,10 @@ CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVe
     const SectionTypes types = StoredSectionTypes(set, kCrossoverBand);
     const EqBandRecord band = DecodeEqBandRecord(store.Panel() + EqBandOffset(set, kCrossoverBand));
     if (args.query) {
-        std::printf("%s: %s %s%.0f Hz\n", Say(options.language, "通道6频段7", "CH 6 band 7"),
-                    CrossoverWords(types, options.language).c_str(),
-                    Say(options.language, "", "at "), band.frequency);
+        std::fprintf(CtlStdout(), "%s: %s %s%.0f Hz\n",
+                     Say(options.language, "通道6频段7", "CH 6 band 7"),
+                     CrossoverWords(types, options.language).c_str(),
+                     Say(options.language, "", "at "), band.frequency);
         return CtlResult::Ok();
     }
     // A band that holds no crossover (a PEQ or shelf, or broken sections) is
@@ -259,7 +263,7 @@ CtlResult Xover(fx::ParamStore& store, const CtlOptions& options, const OutputVe
 
 void PrintAlignments() {
     for (int row = 0; row < kCrossoverAlignmentCount; ++row)
-        std::printf("%2d %s\n", row, CrossoverAlignment[row].name);
+        std::fprintf(CtlStdout(), "%2d %s\n", row, CrossoverAlignment[row].name);
 }
 
 bool IsOutputVerb(const std::string& command) {

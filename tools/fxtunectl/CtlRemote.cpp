@@ -2,6 +2,7 @@
 
 #include "CtlCommands.h"
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 
 #include "link/CommandFrames.h"
@@ -122,7 +123,8 @@ CtlResult SendKeyCodes(fx::ParamStore& store) {
         WriteRemoteKeys(store, std::to_array(store.RemoteKeyBlock()), known, kReplyWaitMs));
     const std::vector<int> cleared = UnknownRemoteKeys(known);
     if (result.ok() && !cleared.empty())
-        std::fprintf(stderr, "cleared %s: their codes were not known\n", KeysText(cleared).c_str());
+        std::fprintf(CtlStderr(), "cleared %s: their codes were not known\n",
+                     KeysText(cleared).c_str());
     return result;
 }
 
@@ -134,7 +136,7 @@ CtlResult Save(fx::ParamStore& store, const std::string& path) {
     const RemoteFileResult result = SaveRemoteFile(path, block.data());
     if (result.ok()) {
         if (!unknown.empty())
-            std::fprintf(stderr,
+            std::fprintf(CtlStderr(),
                          "%s does not hold %s: the processor does not report their codes "
                          "(saved as 00)\n",
                          path.c_str(), KeysText(unknown).c_str());
@@ -156,13 +158,13 @@ CtlResult Load(fx::ParamStore& store, const std::string& path) {
 
 void ShowCountdown(int key, int secondsLeft) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
-    std::fprintf(stderr, "%spress the \"%s\" key (key %d) on the remote: %2d s%s",
+    std::fprintf(CtlStderr(), "%spress the \"%s\" key (key %d) on the remote: %2d s%s",
                  terminal ? "\r" : "", std::string(RemoteKeyName(key)).c_str(), key, secondsLeft,
                  terminal ? "" : "\n");
-    std::fflush(stderr);
+    std::fflush(CtlStderr());
 }
 
-// Waits for reply 96 with a countdown on stderr; false after the time-out or
+// Waits for reply 96 with a countdown on CtlStderr(); false after the time-out or
 // on Ctrl+C.
 bool WaitForKey(int key, uint64_t repliesBefore) {
     const auto start = std::chrono::steady_clock::now();
@@ -175,11 +177,11 @@ bool WaitForKey(int key, uint64_t repliesBefore) {
         const int left = static_cast<int>((kLearnTimeoutMs - elapsed + 999) / 1000);
         if (left != shown) ShowCountdown(key, shown = left);
         if (WaitForReplyAfter(CMD_LEARN_KEY, repliesBefore, kCountdownStepMs)) {
-            if (isatty(STDERR_FILENO) == 1) std::fputc('\n', stderr);
+            if (isatty(STDERR_FILENO) == 1) std::fputc('\n', CtlStderr());
             return true;
         }
     }
-    if (isatty(STDERR_FILENO) == 1) std::fputc('\n', stderr);
+    if (isatty(STDERR_FILENO) == 1) std::fputc('\n', CtlStderr());
     return false;
 }
 
@@ -196,8 +198,8 @@ CtlResult Learn(fx::ParamStore& store, int key) {
                                                  ? "interrupted: learning abandoned"
                                                  : "no key within 30 s: learning abandoned");
     }
-    std::printf("%02X\n", store.RemoteKeyBlock()[key]);
-    std::fflush(stdout);
+    std::fprintf(CtlStdout(), "%02X\n", store.RemoteKeyBlock()[key]);
+    std::fflush(CtlStdout());
     // The processor keeps what it is given: the learned code goes back with
     // the whole block, as Apply does in the editor.
     return SendKeyCodes(store);

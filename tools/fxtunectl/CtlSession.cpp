@@ -1,6 +1,7 @@
 #include "CtlSession.h"
 
 #include "CtlConfirm.h"
+#include "CtlOutput.h"
 
 #include "link/LinkState.h"
 #include "link/NetLink.h"
@@ -23,9 +24,9 @@ constexpr int kJobTimeoutMs = 30000;
 const char* g_progressLabel = "";
 
 void PrintProgress(int chunksDone, int chunkCount) {
-    std::fprintf(stderr, "\r%s %d/%d", g_progressLabel, chunksDone, chunkCount);
-    if (chunksDone == chunkCount) std::fputc('\n', stderr);
-    std::fflush(stderr);
+    std::fprintf(CtlStderr(), "\r%s %d/%d", g_progressLabel, chunksDone, chunkCount);
+    if (chunksDone == chunkCount) std::fputc('\n', CtlStderr());
+    std::fflush(CtlStderr());
 }
 
 } // namespace
@@ -100,7 +101,7 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
     // Direct sends from here on: a queued frame could still be waiting when
     // the link is closed.
     m_store.Link().queuedSend = false;
-    if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', stderr);
+    if (m_progress && !(finished && ended(m_view.Snapshot()))) std::fputc('\n', CtlStderr());
     if (!finished) {
         m_letGo = false;
         return CtlResult::Fail(kExitTimeout, fx::FormatText("time-out during the %s", what));
@@ -110,7 +111,7 @@ CtlResult CtlSession::WaitForJob(bool write, int previousCount, const char* what
 }
 
 CtlResult CtlSession::JobFailure(const SyncResult& result, const char* what) {
-    if (m_progress) std::fputc('\n', stderr);
+    if (m_progress) std::fputc('\n', CtlStderr());
     if (result.outcome == SyncOutcome::NoAnswer)
         return CtlResult::Fail(kExitTimeout,
                                fx::FormatText("time-out: the processor did not answer the %s (%s)",

@@ -2,6 +2,7 @@
 
 #include "CtlConfirm.h"
 #include "CtlNumbers.h"
+#include "CtlOutput.h"
 #include "CtlSession.h"
 #include "CtlWarnings.h"
 #include "CtlWords.h"
@@ -120,33 +121,37 @@ void PrintDelays(int language) {
     for (int channel = 0; channel < kOutputChannelCount; ++channel) {
         const int block = OutputBlock(channel);
         const bool on = GetDspParam(block, OUT_DELAY_BYPASS) == 0;
-        std::printf("%s: %s ms, %s, ", ChannelWords(channel, language).c_str(),
-                    fx::MillisecondsText(GetDspParam(block, OUT_DELAY_TIME), 1).c_str(),
-                    on ? Say(language, "开", "on") : Say(language, "关", "off"));
+        std::fprintf(CtlStdout(), "%s: %s ms, %s, ", ChannelWords(channel, language).c_str(),
+                     fx::MillisecondsText(GetDspParam(block, OUT_DELAY_TIME), 1).c_str(),
+                     on ? Say(language, "开", "on") : Say(language, "关", "off"));
         if (g_WholeChannelDelay()[channel])
-            std::printf("%s\n", Say(language, "通道延时", "whole channel"));
+            std::fprintf(CtlStdout(), "%s\n", Say(language, "通道延时", "whole channel"));
         else
-            std::printf(Say(language, "高频延时 %d Hz 以上\n", "high band above %d Hz\n"),
-                        SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
+            std::fprintf(CtlStdout(),
+                         Say(language, "高频延时 %d Hz 以上\n", "high band above %d Hz\n"),
+                         SplitFreqTable[SplitRowOfChannel(channel)].splitHz);
     }
 }
 
 void PrintSurround(int language) {
-    std::printf("%s: %d x %d m\n", Say(language, "房间", "room"), RoomWidth(), RoomLength());
+    std::fprintf(CtlStdout(), "%s: %d x %d m\n", Say(language, "房间", "room"), RoomWidth(),
+                 RoomLength());
     const RoomPoint listener = ListenerPosition();
-    std::printf("%s: %+.1f, %+.1f m\n", Say(language, "听众", "listener"), listener.x, listener.y);
+    std::fprintf(CtlStdout(), "%s: %+.1f, %+.1f m\n", Say(language, "听众", "listener"), listener.x,
+                 listener.y);
     for (int k = 1; k <= kSpeakerCount; ++k) {
         const RoomPoint at = SpeakerPosition(k);
         const SpeakerFacts& speaker = kSpeakers[k - 1];
         const char* name = language == 0 ? kOutputSourceNames[speaker.source].zh : speaker.code;
-        std::printf(Say(language, "音箱%d %s: %+.1f, %+.1f m, 距离 %.2f m, %+.2f dB, ",
-                        "speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, "),
-                    k, name, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
+        std::fprintf(CtlStdout(),
+                     Say(language, "音箱%d %s: %+.1f, %+.1f m, 距离 %.2f m, %+.2f dB, ",
+                         "speaker %d %s: %+.1f, %+.1f m, %.2f m away, %+.2f dB, "),
+                     k, name, at.x, at.y, SpeakerDistance(k), DistanceLevelDb(k));
         const int channel = ChannelCarryingSource(speaker.source);
         if (channel < 0)
-            std::printf("%s\n", Say(language, "无通道输出", "no output carries it"));
+            std::fprintf(CtlStdout(), "%s\n", Say(language, "无通道输出", "no output carries it"));
         else
-            std::printf("%s\n", ChannelWords(channel, language).c_str());
+            std::fprintf(CtlStdout(), "%s\n", ChannelWords(channel, language).c_str());
     }
 }
 
