@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
@@ -15,7 +16,8 @@ namespace {
 class SimulatorProcess {
 public:
     SimulatorProcess(std::vector<std::string> args, int count) {
-        m_out = child::TempPath("count.out");
+        static int made = 0; // each its own files: several may run at once
+        m_out = child::TempPath("count" + std::to_string(++made) + ".out");
         m_err = m_out + ".err";
         m_pid = child::Spawn(FXTUNE_SIM_PATH, args, m_out, m_err);
         const std::regex line("listening on 127\\.0\\.0\\.1:([0-9]+)\n");
@@ -96,6 +98,60 @@ TEST(SimCount, RefusesAPortRangePastTheLastPort) {
         child::Run(FXTUNE_SIM_PATH, {"--count", "2", "--port", "65535"}, 5000);
     EXPECT_EQ(2, result.status);
     EXPECT_EQ("", result.out) << "nothing listens";
+}
+
+// The commands one processor of a verbose fleet logged, without their port.
+std::vector<std::string> CommandsOf(const std::string& log, int port) {
+    std::vector<std::string> commands;
+    const std::string prefix = std::to_string(port) + " command:";
+    size_t start = 0;
+    for (size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = log.substr(start, end - start);
+        if (line.rfind(prefix, 0) == 0) commands.push_back(line.substr(prefix.size()));
+    }
+    return commands;
+}
+
+// One fxtunectl writing to eight processors at once sends each of them the
+// same bytes as eight runs of its own.
+TEST(SimCount, EightHostsWriteTheSameBytesAsEightSingleRuns) {
+    constexpr int kCount = 8;
+    SimulatorProcess source({"--port", "0"}, 1);
+    SimulatorProcess together({"--count", "8", "--port", "0", "--verbose"}, kCount);
+    SimulatorProcess apart({"--count", "8", "--port", "0", "--verbose"}, kCount);
+    ASSERT_EQ(1u, source.Ports().size());
+    ASSERT_EQ(static_cast<size_t>(kCount), together.Ports().size());
+    ASSERT_EQ(static_cast<size_t>(kCount), apart.Ports().size());
+    const std::string file = child::TempPath("eight.mode");
+    ASSERT_EQ(0, Ctl(source.Ports()[0], {"read", file}).status);
+
+    std::vector<std::string> args;
+    for (int port : together.Ports())
+        args.insert(args.end(), {"--host", "127.0.0.1", "--port", std::to_string(port)});
+    args.insert(args.end(), {"write", file});
+    const child::Result all = child::Run(FXTUNECTL_PATH, args);
+    ASSERT_EQ(0, all.status) << all.err;
+    for (int port : apart.Ports()) ASSERT_EQ(0, Ctl(port, {"write", file}).status);
+    std::remove(file.c_str());
+
+    // Each run ends with its let-go; the simulators may log it a moment later.
+    const auto letGos = [&](const SimulatorProcess& sims) {
+        const std::string log = sims.CommandLog();
+        size_t count = 0;
+        for (size_t at = log.find(" command: 8A"); at != std::string::npos;
+             at = log.find(" command: 8A", at + 1))
+            ++count;
+        return count;
+    };
+    for (int look = 0; look < 200 && (letGos(together) < kCount || letGos(apart) < kCount); ++look)
+        usleep(10000);
+    const std::string togetherLog = together.CommandLog();
+    const std::string apartLog = apart.CommandLog();
+    for (size_t i = 0; i < static_cast<size_t>(kCount); ++i) {
+        const std::vector<std::string> sent = CommandsOf(togetherLog, together.Ports()[i]);
+        EXPECT_GT(sent.size(), 60u) << i << ": the read and the whole image";
+        EXPECT_EQ(CommandsOf(apartLog, apart.Ports()[i]), sent) << i;
+    }
 }
 
 } // namespace
