@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -80,6 +81,10 @@ void EchoHeartbeat(NetSession& session) {
 bool ReceiveOnce(NetSession& session) {
     uint8_t buffer[kRxBufferSize];
     const int received = session.socket.Receive(buffer, kRxBufferSize);
+    // The loop said readable, yet nothing is there (the wait may wake before
+    // the bytes do): nothing lost, the next wait takes them.
+    if (received < 0 && (Socket::LastError() == EAGAIN || Socket::LastError() == EWOULDBLOCK))
+        return true;
     if (received <= 0) {
         DebugLog("NetRecv Error \n");
         return false;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -54,10 +55,20 @@ int Socket::Send(const uint8_t* bytes, int count) {
         errno = EBADF;
         return -1;
     }
+    // A full send buffer is waited out this many times, this long each.
+    constexpr int kBusyWaits = 20;
+    constexpr int kBusyWaitMs = 100;
+    int busyWaits = 0;
     int sent = 0;
     while (sent < count) {
         const ssize_t n = ::send(fd, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ++busyWaits <= kBusyWaits) {
+            // The event loop may have made the socket non-blocking: wait until it takes more.
+            pollfd writable{fd, POLLOUT, 0};
+            ::poll(&writable, 1, kBusyWaitMs);
+            continue;
+        }
         if (n <= 0) return -1;
         sent += static_cast<int>(n);
     }
