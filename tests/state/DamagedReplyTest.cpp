@@ -1,6 +1,7 @@
 // A change whose acknowledgement comes right behind a damaged copy of itself
 // (network: the frame cut short in the same write; USB: a report with its
 // reply code cleared) is confirmed, whichever way the processor acknowledges.
+#include "AckStyleNames.h"
 #include "SimTransportFixture.h"
 
 #include "link/ReplyWatch.h"
@@ -13,18 +14,6 @@ namespace {
 using Case = std::tuple<Transport, SimAckStyle>;
 
 class DamagedReplyTest : public SimTransportFixture, public ::testing::WithParamInterface<Case> {};
-
-const char* AckName(SimAckStyle style) {
-    switch (style) {
-    case SimAckStyle::Echo:
-        return "Echo";
-    case SimAckStyle::Generic:
-        return "Generic";
-    case SimAckStyle::Dsp:
-        return "Dsp";
-    }
-    return "";
-}
 
 TEST_P(DamagedReplyTest, TheGoodReplyBehindADamagedCopyConfirmsTheChange) {
     const auto& [transport, ack] = GetParam();
@@ -56,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(TransportsAndAcks, DamagedReplyTest,
                                                               SimAckStyle::Dsp)),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              return TransportName(std::get<0>(info.param)) +
-                                    AckName(std::get<1>(info.param));
+                                    AckStyleName(std::get<1>(info.param));
                          });
 
 } // namespace

@@ -3,6 +3,7 @@
 // answer is lost, late, refused or answered after its waiter gave up, and
 // every waiter still hears exactly its own command's outcome, whichever way
 // the processor acknowledges.
+#include "AckStyleNames.h"
 #include "SimNetFixture.h"
 
 #include "link/LinkClock.h"
@@ -115,11 +116,7 @@ TEST_P(OwnAnswerTest, EachWaiterHearsItsOwnCommand) {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<OwnAnswerParam>& info) {
-    const SimAckStyle style = std::get<1>(info.param);
-    const char* const styleName = style == SimAckStyle::Echo      ? "Echo"
-                                  : style == SimAckStyle::Generic ? "Generic"
-                                                                  : "Dsp";
-    return std::string(std::get<0>(info.param).name) + styleName;
+    return std::string(std::get<0>(info.param).name) + AckStyleName(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, OwnAnswerTest,

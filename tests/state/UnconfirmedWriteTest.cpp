@@ -1,6 +1,7 @@
 // A whole-image write the processor does not confirm in full names what went
 // unanswered: the image chunk whose answer was lost, or the end of the write,
 // on either transport and whichever way the processor acknowledges.
+#include "AckStyleNames.h"
 #include "SimTransportFixture.h"
 
 #include <tuple>
@@ -24,18 +25,6 @@ const LostAnswerCase kCases[] = {
     {"ChunkAfterALateOne", 20, 10, "image chunk at 1120"},
     {"ChunkBeforeALateOne", 10, 20, "image chunk at 560"},
 };
-
-const char* AckName(SimAckStyle style) {
-    switch (style) {
-    case SimAckStyle::Echo:
-        return "Echo";
-    case SimAckStyle::Generic:
-        return "Generic";
-    case SimAckStyle::Dsp:
-        return "Dsp";
-    }
-    return "";
-}
 
 using Case = std::tuple<Transport, SimAckStyle, LostAnswerCase>;
 
@@ -77,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(SimAckStyle::Echo, SimAckStyle::Generic, SimAckStyle::Dsp),
                        ::testing::ValuesIn(kCases)),
     [](const ::testing::TestParamInfo<Case>& info) {
-        return TransportName(std::get<0>(info.param)) + AckName(std::get<1>(info.param)) +
+        return TransportName(std::get<0>(info.param)) + AckStyleName(std::get<1>(info.param)) +
                std::get<2>(info.param).name;
     });
 

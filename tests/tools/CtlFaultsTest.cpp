@@ -3,6 +3,7 @@
 // fast: a read under faults either saves exactly the processor's memory or
 // fails without a file, an unanswered identity is a time-out, and a change
 // the processor does not confirm is one too.
+#include "AckStyleNames.h"
 #include "tools/fxtunectl/CtlCommands.h"
 
 #include "link/HidDevice.h"
@@ -374,18 +375,6 @@ struct ModeRefusalCase {
     const char* message;
 };
 
-std::string AckName(SimAckStyle style) {
-    switch (style) {
-    case SimAckStyle::Echo:
-        return "Echo";
-    case SimAckStyle::Generic:
-        return "Generic";
-    case SimAckStyle::Dsp:
-        return "Dsp";
-    }
-    return "";
-}
-
 using ModeRefusalParam = std::tuple<Transport, SimAckStyle, ModeRefusalCase>;
 
 class ModeRefusalTest : public CtlInProcessTest,
@@ -429,7 +418,7 @@ INSTANTIATE_TEST_SUITE_P(
                                           "the processor refused the factory reset of M3: error "
                                           "code 0x01 (command 0x06, 0x02)"})),
     [](const ::testing::TestParamInfo<ModeRefusalParam>& info) {
-        return TransportName(std::get<0>(info.param)) + AckName(std::get<1>(info.param)) +
+        return TransportName(std::get<0>(info.param)) + AckStyleName(std::get<1>(info.param)) +
                std::get<2>(info.param).name;
     });
 
