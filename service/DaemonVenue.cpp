@@ -280,6 +280,25 @@ bool DaemonVenue::Inspect(const std::string& name, std::function<void(bool conne
     return true;
 }
 
+std::string DaemonVenue::MetricsText() {
+    int connected = 0;
+    std::string faults = "# HELP fxtuned_link_faults_total Links lost, timed out or refused.\n"
+                         "# TYPE fxtuned_link_faults_total counter\n";
+    for (const auto& host : m_hosts) {
+        if (host->State().connected) ++connected;
+        faults += "fxtuned_link_faults_total{processor=\"" + host->Name() + "\"} " +
+                  std::to_string(host->LinkFaults()) + "\n";
+    }
+    return "# HELP fxtuned_processors Processors configured.\n"
+           "# TYPE fxtuned_processors gauge\n"
+           "fxtuned_processors " +
+           std::to_string(m_hosts.size()) +
+           "\n# HELP fxtuned_processors_connected Processors linked and read whole.\n"
+           "# TYPE fxtuned_processors_connected gauge\n"
+           "fxtuned_processors_connected " +
+           std::to_string(connected) + "\n" + faults;
+}
+
 int DaemonVenue::Subscribe(Listener listener) {
     std::lock_guard lock(m_listenerMutex);
     const int id = m_nextListener++;

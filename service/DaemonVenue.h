@@ -63,6 +63,9 @@ public:
     // false (work not run) for an unknown name.
     bool Inspect(const std::string& name, std::function<void(bool connected)> work);
 
+    // Processors configured and connected, link faults by processor, for /metrics.
+    std::string MetricsText();
+
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
 
 private:

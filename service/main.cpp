@@ -19,26 +19,6 @@ bool IsLoopback(const std::string& address) {
     return inet_pton(AF_INET, address.c_str(), &parsed) == 1 && (ntohl(parsed.s_addr) >> 24) == 127;
 }
 
-std::string ConnectedGauges(fx::DaemonVenue& venue) {
-    std::string text = "# HELP fxtuned_processors Processors configured.\n"
-                       "# TYPE fxtuned_processors gauge\n";
-    int connected = 0;
-    std::string faults = "# HELP fxtuned_link_faults_total Links lost, timed out or refused.\n"
-                         "# TYPE fxtuned_link_faults_total counter\n";
-    const auto hosts = venue.Hosts();
-    for (fx::ProcessorHost* host : hosts) {
-        if (host->State().connected) ++connected;
-        faults += "fxtuned_link_faults_total{processor=\"" + host->Name() + "\"} " +
-                  std::to_string(host->LinkFaults()) + "\n";
-    }
-    text += "fxtuned_processors " + std::to_string(hosts.size()) + "\n";
-    text += "# HELP fxtuned_processors_connected Processors linked and read whole.\n"
-            "# TYPE fxtuned_processors_connected gauge\n"
-            "fxtuned_processors_connected " +
-            std::to_string(connected) + "\n";
-    return text + faults;
-}
-
 int WaitForSignal() {
     sigset_t signals;
     sigemptyset(&signals);
@@ -89,7 +69,7 @@ int main(int argc, char** argv) {
     for (const auto& processor : config.processors)
         venue.Add({processor.name, processor.host, processor.port});
     fx::DaemonMetrics metrics;
-    metrics.AddSource([&venue] { return ConnectedGauges(venue); });
+    metrics.AddSource([&venue] { return venue.MetricsText(); });
     fx::ApiRouter router(venue, tokens, metrics);
     router.SetAssets(fx::FindWebAsset);
     router.SetLog([](const std::string& line) {
