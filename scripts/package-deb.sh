@@ -62,7 +62,9 @@ if [ -x "$BUILD/fxtune" ] && [[ "$depends" != *libqt6widgets6* ]]; then
 fi
 contents="$(dpkg-deb -c "$DEB")"
 for file in ./usr/bin/fxtunectl ./usr/bin/fxtune-sim ./usr/lib/udev/rules.d/70-fxtune-processor.rules \
-    ./usr/share/man/man1/fxtunectl.1.gz ./usr/share/bash-completion/completions/fxtunectl; do
+    ./usr/share/man/man1/fxtunectl.1.gz ./usr/share/bash-completion/completions/fxtunectl \
+    ./usr/bin/fxtuned ./usr/lib/systemd/system/fxtuned.service ./etc/fxtune/fxtuned.conf \
+    ./usr/share/man/man8/fxtuned.8.gz; do
     grep -q " $file\$" <<<"$contents" || problems+=("the package lacks $file")
 done
 control="$(mktemp -d)"
@@ -71,6 +73,8 @@ dpkg-deb -e "$DEB" "$control"
 for script in postinst postrm; do
     [ -x "$control/$script" ] || problems+=("no executable $script")
 done
+grep -qx /etc/fxtune/fxtuned.conf "$control/conffiles" 2>/dev/null ||
+    problems+=("/etc/fxtune/fxtuned.conf is not a conffile")
 if ((${#problems[@]})); then
     printf 'package check: %s\n' "${problems[@]}" >&2
     exit 1
@@ -106,6 +110,22 @@ help="$(/usr/bin/fxtunectl --help)"
     echo "install check: the udev rule is not installed" >&2
     exit 1
 }
+# The service: its configuration as installed is good, its user exists, and
+# its unit passes systemd's own check where systemd runs the machine.
+/usr/bin/fxtuned --config /etc/fxtune/fxtuned.conf --check-config || {
+    echo "install check: the installed fxtuned refuses its own configuration" >&2
+    exit 1
+}
+getent passwd fxtuned >/dev/null || {
+    echo "install check: postinst made no fxtuned user" >&2
+    exit 1
+}
+if [ -d /run/systemd/system ] && command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /usr/lib/systemd/system/fxtuned.service || {
+        echo "install check: systemd-analyze verify rejects fxtuned.service" >&2
+        exit 1
+    }
+fi
 remove
 if [ -e /usr/bin/fxtunectl ] || installed; then
     echo "install check: dpkg -r left fxtune behind" >&2

@@ -181,6 +181,8 @@ bool ParseDaemonArguments(int argc, char** argv, DaemonConfig& config, bool& hel
             help = true;
         } else if (option == "--config") {
             ++i;
+        } else if (option == "--check-config") {
+            config.checkOnly = true;
         } else if (option == "--usb") {
             config.usb = true;
         } else if (option == "--listen") {
@@ -225,7 +227,7 @@ const char* DaemonUsage() {
            "NAME=HOST[:PORT]]...\n"
            "               [--usb] [--forward-base PORT] [--token-file FILE] [--cors-origin "
            "ORIGIN]\n"
-           "               [--history PATH|postgresql://...] [--state-directory DIR]\n"
+           "               [--history PATH|postgresql://...] [--state-directory DIR] [--check-config]\n"
            "               [--mqtt HOST:PORT [--mqtt-user-file FILE] [--mqtt-tls-ca FILE]\n"
            "                [--mqtt-prefix fxtune] [--discovery-prefix homeassistant]]\n"
            "Serves the venue's processors over HTTP and WebSocket (default 127.0.0.1:8077).\n";

@@ -25,6 +25,7 @@ struct DaemonConfig {
     std::string stateDirectory = "/var/lib/fxtuned";
     // [mqtt] as given: broker, user-file, tls-ca, prefix, discovery-prefix.
     std::map<std::string, std::string> mqtt;
+    bool checkOnly = false; // --check-config
 };
 
 // A processor's name: [A-Za-z0-9_-]{1,32}.

@@ -64,6 +64,12 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (config.checkOnly) {
+        std::printf("configuration good: %zu processors, listening on %s:%d\n",
+                    config.processors.size(), config.listenAddress.c_str(), config.listenPort);
+        return 0;
+    }
+
     const int workers = std::clamp(static_cast<int>(config.processors.size()), 4, 32);
     fx::DaemonVenue venue(workers);
     for (const auto& processor : config.processors)

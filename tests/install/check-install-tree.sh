@@ -42,8 +42,9 @@ fi
 GUI=0
 [ -x "$BUILD/fxtune" ] && GUI=1
 expected=(
-    bin/fxtunectl bin/fxtune-sim
-    lib/udev/rules.d/70-fxtune-processor.rules
+    bin/fxtunectl bin/fxtune-sim bin/fxtuned
+    lib/udev/rules.d/70-fxtune-processor.rules lib/systemd/system/fxtuned.service
+    share/man/man8/fxtuned.8.gz
     share/bash-completion/completions/fxtunectl
     share/man/man1/fxtunectl.1.gz share/man/man1/fxtune-sim.1.gz
 )
@@ -113,13 +114,14 @@ section() { # heading; the lines of that section of the page on stdin
 has_item() { # word; section text on stdin
     grep -E "^ {3,10}(-[a-zA-Z], )?$(printf '%s' "$1" | sed 's/[.[\*^$]/\\&/g')([ ,=]|$)" >/dev/null
 }
-for page in "$USR"/share/man/man1/*.1.gz; do
-    render_man "$page" >"$ROOT/$(basename "$page" .1.gz).txt"
+for page in "$USR"/share/man/man1/*.1.gz "$USR"/share/man/man8/*.8.gz; do
+    render_man "$page" >"$ROOT/$(basename "$page" | sed 's/\.[18]\.gz$//').txt"
 done
 
 # --- the installed programs ------------------------------------------------
 ctl_help="$("$USR/bin/fxtunectl" --help 2>&1)" || fail "installed fxtunectl --help failed: $ctl_help"
 sim_help="$("$USR/bin/fxtune-sim" --help 2>&1)" || fail "installed fxtune-sim --help failed: $sim_help"
+daemon_help="$("$USR/bin/fxtuned" --help 2>&1)" || fail "installed fxtuned --help failed: $daemon_help"
 if ((GUI)); then
     output="$(QT_QPA_PLATFORM=offscreen "$USR/bin/fxtune" --help 2>&1)" ||
         fail "installed fxtune --help failed: $output"
@@ -134,6 +136,7 @@ mapfile -t verbs < <(printf '%s\n' "$ctl_help" |
 options_of() { grep -oE -- '--[a-z][a-z0-9-]*' | sort -u; }
 mapfile -t ctl_options < <(printf '%s\n' "$ctl_help" | options_of)
 mapfile -t sim_options < <(printf '%s\n' "$sim_help" | options_of)
+mapfile -t daemon_options < <(printf '%s\n' "$daemon_help" | options_of)
 
 completions() { # words of the command line; the candidates for the last one
     bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
@@ -165,6 +168,7 @@ documented fxtunectl COMMANDS "fxtunectl verb" "${verbs[@]}"
 documented fxtunectl OPTIONS "fxtunectl option" "${ctl_options[@]}"
 documented fxtunectl 'EXIT STATUS' "fxtunectl exit status" "${statuses[@]}"
 documented fxtune-sim OPTIONS "fxtune-sim option" "${sim_options[@]}"
+documented fxtuned OPTIONS "fxtuned option" "${daemon_options[@]}"
 completed "$(completions fxtunectl --usb '')" _fxtunectl_verbs "fxtunectl verb" "${verbs[@]}"
 completed "$(completions fxtunectl --)" _fxtunectl_options "fxtunectl option" "${ctl_options[@]}"
 # A diff of two files and xover list need no processor; --host takes a
