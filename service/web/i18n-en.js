@@ -33,7 +33,7 @@ export default {
   levelShort_mic: 'Mic',
   levelShort_effect: 'Eff',
   levelShort_reverb: 'Rev',
-  levelShort_echo: 'Echo',
+  levelShort_echo: 'Ech',
   levelShort_music: 'Mus',
   mute: 'Mute',
   muted: 'muted',

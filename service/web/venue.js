@@ -48,7 +48,7 @@ function fillTile(link, processor) {
   top.setAttribute('aria-hidden', 'true');
   top.append(element('span', 'dot'), element('span', 'tile-name', processor.name));
   if (hasDrift(processor)) {
-    const drift = element('span', 'drift', `Δ${processor.drift.count ?? ''}`);
+    const drift = element('span', 'drift', 'Δ');
     drift.title = t('drift', { count: processor.drift.count ?? '?' });
     top.append(drift);
   }
