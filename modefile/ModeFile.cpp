@@ -8,6 +8,7 @@
 #include "state/JobUi.h"
 #include "state/MachineModes.h"
 #include "state/ParamImage.h"
+#include "state/PresetDiff.h"
 #include "state/SyncJobs.h"
 
 #include <cstring>
@@ -81,23 +82,27 @@ ModeFileCheck ReadModeFile(const std::string& path) {
         if (file.size >= 0) return NotAModeFile(path, SizeText(file.size));
         return NotAModeFile(path, file.reason);
     }
-    if (file.bytes.size() != static_cast<size_t>(kModeFileSize))
-        return NotAModeFile(path, SizeText(file.size));
-    const int version = GetLittleEndian32(file.bytes.data());
+    return CheckModeFileBytes(std::move(file.bytes), path);
+}
+
+ModeFileCheck CheckModeFileBytes(std::vector<uint8_t> bytes, const std::string& name) {
+    if (bytes.size() != static_cast<size_t>(kModeFileSize))
+        return NotAModeFile(name, SizeText(static_cast<long long>(bytes.size())));
+    const int version = GetLittleEndian32(bytes.data());
     if (version != kModeFileVersion)
         return Refused(ModeFileProblem::WrongVersion,
-                       path + ": mode file version " + std::to_string(version) +
+                       name + ": mode file version " + std::to_string(version) +
                            " not supported (" + std::to_string(kModeFileVersion) + " needed)");
-    const int misplaced = FirstMisplacedRecordHead(file.bytes.data() + kModeFileHeaderSize);
+    const int misplaced = FirstMisplacedRecordHead(bytes.data() + kModeFileHeaderSize);
     if (misplaced >= 0)
-        return NotAModeFile(path, "its DSP records break off at image offset " +
+        return NotAModeFile(name, "its DSP records break off at image offset " +
                                       std::to_string(misplaced));
-    const std::string impossible = FirstImpossibleValue(file.bytes.data() + kModeFileHeaderSize);
+    const std::string impossible = FirstImpossibleValue(bytes.data() + kModeFileHeaderSize);
     if (!impossible.empty())
-        return Refused(ModeFileProblem::OutOfRange, path + ": value out of range: " + impossible);
+        return Refused(ModeFileProblem::OutOfRange, name + ": value out of range: " + impossible);
     ModeFileCheck check;
     check.ok = true;
-    check.bytes = std::move(file.bytes);
+    check.bytes = std::move(bytes);
     return check;
 }
 
@@ -122,10 +127,16 @@ std::string ModeFileRefusalText(const ModeFileCheck& file) {
 
 FileWriteResult WriteModeFile(const std::string& path) {
     std::memcpy(g_ParamImage(), g_PanelImage(), kPanelSize);
-    uint8_t file[kModeFileSize];
-    BuildFileHeader(file);
-    std::memcpy(file + kModeFileHeaderSize, g_ParamImage(), kImageSize);
-    return WriteFileAtomically(path, file, sizeof file);
+    const std::vector<uint8_t> file = ModeFileBytes();
+    return WriteFileAtomically(path, file.data(), file.size());
+}
+
+std::vector<uint8_t> ModeFileBytes() {
+    std::vector<uint8_t> file(kModeFileSize);
+    BuildFileHeader(file.data());
+    const std::vector<uint8_t> image = EditedImage();
+    std::memcpy(file.data() + kModeFileHeaderSize, image.data(), kImageSize);
+    return file;
 }
 
 } // namespace fx

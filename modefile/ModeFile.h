@@ -48,6 +48,9 @@ struct ModeFileCheck {
 // the pages allow (the first one outside is named). Never blocks on a FIFO or
 // device.
 ModeFileCheck ReadModeFile(const std::string& path);
+// The same checks of a file's bytes received otherwise (name: what the
+// messages call it).
+ModeFileCheck CheckModeFileBytes(std::vector<uint8_t> bytes, const std::string& name);
 // Puts a checked file into the image as LoadModeFile does.
 void ApplyModeFile(const ModeFileCheck& file);
 // LoadModeFile that says why a file was refused.
@@ -58,6 +61,8 @@ std::string ModeFileRefusalText(const ModeFileCheck& file);
 
 // SaveModeFile without the box.
 FileWriteResult WriteModeFile(const std::string& path);
+// The bytes SaveModeFile writes, without touching the image.
+std::vector<uint8_t> ModeFileBytes();
 
 } // namespace fx
 

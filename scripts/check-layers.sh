@@ -18,12 +18,13 @@ rank() {
     pages | remote) echo 5 ;;
     shell) echo 6 ;;
     tools | soak | bench | fuzz) echo 7 ;;
+    service) echo 8 ;;
     *) echo 0 ;;
     esac
 }
 
 status=0
-for folder in link state modefile sim controls pages remote shell; do
+for folder in link state modefile sim controls pages remote shell tools service; do
     own=$(rank "$folder")
     for target in $(grep -rhoE '^#include "[a-z]+/' "$folder" --include='*.h' --include='*.cpp' |
         sed -E 's/^#include "([a-z]+)\/$/\1/' | sort -u); do

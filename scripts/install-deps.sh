@@ -12,7 +12,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build pkg-config git ccache mold
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libhidapi-dev libudev-dev libasio-dev
+    libhidapi-dev libudev-dev libasio-dev libboost-dev nlohmann-json3-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin

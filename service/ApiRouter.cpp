@@ -1,0 +1,421 @@
+#include "service/ApiRouter.h"
+
+#include "service/DaemonVenue.h"
+#include "service/OpenApi.h"
+#include "service/ProcessorJson.h"
+
+#include "modefile/ModeFile.h"
+#include "state/DeviceIdentity.h"
+#include "state/MusicSources.h"
+#include "state/ParamImage.h"
+#include "state/ParamNames.h"
+#include "state/Processor.h"
+#include "state/ValueRanges.h"
+#include "tools/fxtunectl/ImageJson.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <memory>
+#include <set>
+
+namespace fx {
+
+using nlohmann::json;
+using Status = ChangeResult::Status;
+using Access = AccessTokens::Access;
+
+struct ApiRouter::Context {
+    ApiRequest request;
+    Reply reply;
+    Access access = Access::None;
+    json body;
+    ChangeOrigin origin = ChangeOrigin::Api;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+};
+
+namespace {
+
+std::vector<std::string> SplitPath(const std::string& target) {
+    const std::string path = target.substr(0, target.find('?'));
+    std::vector<std::string> parts;
+    size_t start = 1;
+    while (start <= path.size()) {
+        const size_t end = path.find('/', start);
+        const std::string part = path.substr(start, end == std::string::npos ? end : end - start);
+        if (!part.empty()) parts.push_back(part);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+ApiResponse JsonResponse(const json& body, int status = 200) {
+    ApiResponse response;
+    response.status = status;
+    response.body = body.dump();
+    return response;
+}
+
+bool IsChange(const std::string& method) {
+    return method == "PUT" || method == "POST" || method == "DELETE";
+}
+
+std::string UtcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+// A whole number within the path ("/dsp/1/14"), -1 otherwise.
+int PathNumber(const std::string& text, int high) {
+    if (text.empty() || text.size() > 4) return -1;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value <= high ? value : -1;
+}
+
+// The body's fields, refusing any other.
+std::string UnknownField(const json& body, std::initializer_list<const char*> known) {
+    for (const auto& [key, value] : body.items()) {
+        bool found = false;
+        for (const char* name : known) found = found || key == name;
+        if (!found) return key;
+    }
+    return {};
+}
+
+bool WholeNumber(const json& value, int& out) {
+    if (value.is_number_integer()) {
+        const auto number = value.get<long long>();
+        if (number < -1000000 || number > 1000000) return false;
+        out = static_cast<int>(number);
+        return true;
+    }
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (std::floor(number) != number || std::fabs(number) > 1e6) return false;
+        out = static_cast<int>(number);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ApiResponse ErrorResponse(int status, const std::string& message, const std::string& field) {
+    json body = {{"error", message}};
+    if (!field.empty()) body["field"] = field;
+    return JsonResponse(body, status);
+}
+
+int HttpStatusOf(ChangeResult::Status status) {
+    switch (status) {
+    case Status::Ok:
+        return 200;
+    case Status::BadValue:
+        return 400;
+    case Status::NotFound:
+        return 404;
+    case Status::NotConnected:
+        return 503;
+    case Status::NotConfirmed:
+        return 504;
+    }
+    return 500;
+}
+
+ApiRouter::ApiRouter(DaemonVenue& venue, const AccessTokens& tokens, DaemonMetrics& metrics)
+    : m_venue(venue), m_tokens(tokens), m_metrics(metrics) {}
+
+void ApiRouter::Handle(const ApiRequest& request, Reply reply) {
+    auto context = std::make_shared<Context>();
+    context->request = request;
+    context->access = m_tokens.Check(request.authorization);
+    if (request.origin == "web") context->origin = ChangeOrigin::WebPage;
+    context->reply = [this, context, reply = std::move(reply)](ApiResponse response) {
+        m_metrics.CountRequest(response.status);
+        if (IsChange(context->request.method) && m_log)
+            m_log(UtcNow() + " " + context->request.client + " " + AccessName(context->access) +
+                  " " + context->request.method + " " + context->request.target + " -> " +
+                  std::to_string(response.status));
+        reply(std::move(response));
+    };
+    Route(*context, SplitPath(request.target));
+}
+
+void ApiRouter::Route(Context& context, const std::vector<std::string>& path) {
+    const std::string& method = context.request.method;
+    // The web page's own files need no token: it asks for one itself.
+    if (method == "GET" && m_assets &&
+        (path.empty() || (path.size() == 2 && path[0] == "p") ||
+         (path.size() >= 2 && path[0] == "web"))) {
+        ApiResponse response;
+        std::string file = "index.html";
+        if (!path.empty() && path[0] == "web") {
+            file.clear();
+            for (size_t i = 1; i < path.size(); ++i) {
+                if (path[i] == "..") return context.reply(ErrorResponse(404, "no such file"));
+                file += (i > 1 ? "/" : "") + path[i];
+            }
+        }
+        if (!m_assets(file, response.body, response.contentType))
+            return context.reply(ErrorResponse(404, "no such file"));
+        response.headers.push_back({"Cache-Control", "no-cache"});
+        return context.reply(std::move(response));
+    }
+    const bool api = path.size() >= 2 && path[0] == "api" && path[1] == "v1";
+    const bool metrics = path.size() == 1 && path[0] == "metrics";
+    if (!api && !metrics) return context.reply(ErrorResponse(404, "no such resource"));
+    if (m_tokens.Required() && context.access == Access::None)
+        return context.reply(
+            ErrorResponse(401, "a token is needed (Authorization: Bearer TOKEN)", "authorization"));
+    if (IsChange(method) && context.access != Access::Write)
+        return context.reply(
+            ErrorResponse(403, "a write token is needed for a change", "authorization"));
+    if (metrics) {
+        if (method != "GET") return context.reply(ErrorResponse(405, "GET only"));
+        ApiResponse response;
+        response.contentType = "text/plain; version=0.0.4";
+        response.body = m_metrics.Text();
+        return context.reply(std::move(response));
+    }
+    if (IsChange(method)) {
+        const std::string& body = context.request.body;
+        const bool binary = context.request.contentType == "application/octet-stream";
+        if (!binary) {
+            context.body = json::parse(body.empty() ? std::string("{}") : body, nullptr, false);
+            if (context.body.is_discarded())
+                return context.reply(ErrorResponse(400, "the body is not JSON", "body"));
+            if (!context.body.is_object())
+                return context.reply(ErrorResponse(400, "the body is a JSON object", "body"));
+        }
+    }
+    const std::vector<std::string> rest(path.begin() + 2, path.end());
+    if (rest.size() == 1 && rest[0] == "openapi.json" && method == "GET") {
+        ApiResponse response;
+        response.body = OpenApiDocument();
+        return context.reply(std::move(response));
+    }
+    if (rest.size() == 1 && rest[0] == "session" && method == "GET")
+        return context.reply(JsonResponse(
+            {{"tokensRequired", m_tokens.Required()}, {"access", AccessName(context.access)}}));
+    if (rest.size() == 1 && rest[0] == "processors" && method == "GET") {
+        json list = json::array();
+        for (const ProcessorState& state : m_venue.States()) list.push_back(ProcessorJson(state));
+        return context.reply(JsonResponse({{"processors", list}}));
+    }
+    if (rest.size() >= 2 && rest[0] == "processors")
+        return RouteProcessor(context, rest[1],
+                              std::vector<std::string>(rest.begin() + 2, rest.end()));
+    context.reply(ErrorResponse(404, "no such resource"));
+}
+
+void ApiRouter::Change(Context& context, const std::string& name,
+                       const std::function<void(IVenue::Done)>& start) {
+    Reply reply = context.reply;
+    const auto started = context.started;
+    start([this, reply, name, started](ChangeResult result) {
+        if (result.status == Status::Ok || result.status == Status::NotConfirmed)
+            m_metrics.ObserveConfirmation(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        if (!result.ok()) return reply(ErrorResponse(HttpStatusOf(result.status), result.message));
+        const auto state = m_venue.State(name);
+        reply(JsonResponse(state ? ProcessorJson(*state) : json::object()));
+    });
+}
+
+void ApiRouter::RouteProcessor(Context& context, const std::string& name,
+                               const std::vector<std::string>& rest) {
+    const std::string& method = context.request.method;
+    const std::optional<ProcessorState> state = m_venue.State(name);
+    if (!state) return context.reply(ErrorResponse(404, "no processor " + name));
+    const json& body = context.body;
+    const ChangeOrigin origin = context.origin;
+    auto refuse = [&](const std::string& message, const std::string& field) {
+        context.reply(ErrorResponse(400, message, field));
+    };
+    // {"value": N} with N whole, the only field.
+    auto valueField = [&](int& value, const char* what) {
+        if (const std::string unknown = UnknownField(body, {"value"}); !unknown.empty()) {
+            refuse("unknown field " + unknown, unknown);
+            return false;
+        }
+        if (!body.contains("value") || !WholeNumber(body["value"], value)) {
+            refuse(std::string("value is a whole number (") + what + ")", "value");
+            return false;
+        }
+        return true;
+    };
+
+    if (rest.empty()) {
+        if (method != "GET") return context.reply(ErrorResponse(405, "GET only"));
+        return context.reply(JsonResponse(ProcessorJson(*state)));
+    }
+    const std::string& what = rest[0];
+    if (what == "levels" && rest.size() == 2 && method == "PUT") {
+        const MasterLevelInfo* level = FindMasterLevel(rest[1]);
+        if (!level)
+            return context.reply(
+                ErrorResponse(404, "no level " + rest[1] + " (mic, effect, reverb, echo, music)"));
+        if (const std::string unknown = UnknownField(body, {"value", "muted"}); !unknown.empty())
+            return refuse("unknown field " + unknown, unknown);
+        std::optional<int> value;
+        std::optional<bool> muted;
+        if (body.contains("value")) {
+            int number = 0;
+            if (!WholeNumber(body["value"], number))
+                return refuse("value is a whole number 0..99", "value");
+            value = number;
+        }
+        if (body.contains("muted")) {
+            if (!body["muted"].is_boolean()) return refuse("muted is true or false", "muted");
+            muted = body["muted"].get<bool>();
+        }
+        if (!value && !muted) return refuse("give value (0..99) and/or muted", "value");
+        return Change(context, name, [&](IVenue::Done done) {
+            m_venue.SetLevel(name, level->level, value, muted, origin, std::move(done));
+        });
+    }
+    if ((what == "pitch" || what == "noise-gate") && rest.size() == 1 && method == "PUT") {
+        int value = 0;
+        const bool pitch = what == "pitch";
+        if (!valueField(value, pitch ? "-5..5" : "0..100")) return;
+        return Change(context, name, [&](IVenue::Done done) {
+            if (pitch)
+                m_venue.SetPitch(name, value, origin, std::move(done));
+            else
+                m_venue.SetNoiseGate(name, value, origin, std::move(done));
+        });
+    }
+    if (what == "source" && rest.size() == 1 && method == "PUT") {
+        if (const std::string unknown = UnknownField(body, {"value"}); !unknown.empty())
+            return refuse("unknown field " + unknown, unknown);
+        int source = -1;
+        if (body.contains("value") && body["value"].is_string()) {
+            const MusicSourceChoice* choice = FindMusicSourceByName(
+                MusicInputDialogFor(state->model.c_str()), body["value"].get<std::string>());
+            if (!choice)
+                return refuse("no source " + body["value"].get<std::string>() + " on " +
+                                  state->model,
+                              "value");
+            source = choice->source;
+        } else if (!body.contains("value") || !WholeNumber(body["value"], source)) {
+            return refuse("value is a source index 0..13 or its name", "value");
+        }
+        return Change(context, name, [&](IVenue::Done done) {
+            m_venue.SetSource(name, source, origin, std::move(done));
+        });
+    }
+    if (what == "mode" && rest.size() == 1 && method == "POST") {
+        if (const std::string unknown = UnknownField(body, {"load", "store"}); !unknown.empty())
+            return refuse("unknown field " + unknown, unknown);
+        const bool load = body.contains("load");
+        if (load == body.contains("store")) return refuse("give load or store (1..4)", "load");
+        const char* field = load ? "load" : "store";
+        int mode = 0;
+        if (!WholeNumber(body[field], mode))
+            return refuse(std::string(field) + " is a machine mode 1..4", field);
+        return Change(context, name, [&](IVenue::Done done) {
+            if (load)
+                m_venue.LoadMode(name, mode, origin, std::move(done));
+            else
+                m_venue.StoreMode(name, mode, origin, std::move(done));
+        });
+    }
+    if (what == "dsp" && rest.size() == 3 && (method == "GET" || method == "PUT")) {
+        const int block = PathNumber(rest[1], 255);
+        const int parameter = PathNumber(rest[2], 255);
+        const DspParamEntry* entry =
+            block < 0 || parameter < 0 ? nullptr : FindDspParam(block, parameter);
+        if (!entry || entry->kind == DspValueKind::None || entry->imageOffset < 0 ||
+            (!entry->intVar() && !entry->floatVar()))
+            return context.reply(
+                ErrorResponse(404, "no editable DSP parameter " + rest[1] + " " + rest[2]));
+        if (method == "PUT") {
+            if (const std::string unknown = UnknownField(body, {"value"}); !unknown.empty())
+                return refuse("unknown field " + unknown, unknown);
+            if (!body.contains("value") || !body["value"].is_number())
+                return refuse("value is a number", "value");
+            const double value = body["value"].get<double>();
+            return Change(context, name, [&](IVenue::Done done) {
+                m_venue.SetDsp(name, block, parameter, value, origin, std::move(done));
+            });
+        }
+        Reply reply = context.reply;
+        m_venue.Inspect(name, [reply, block, parameter, name](bool connected) {
+            if (!connected)
+                return reply(ErrorResponse(503, "processor " + name + " is not connected"));
+            const std::string text = DspValueText(block, parameter, GetDspParam(block, parameter));
+            reply(JsonResponse({{"block", block},
+                                {"parameter", parameter},
+                                {"value", std::strtod(text.c_str(), nullptr)},
+                                {"text", text}}));
+        });
+        return;
+    }
+    if (what == "eq" && rest.size() == 3 && method == "PUT") {
+        const int set = PathNumber(rest[1], 99);
+        const int band = PathNumber(rest[2], 99);
+        if (set < 0 || band < 0)
+            return context.reply(ErrorResponse(404, "no EQ band " + rest[1] + "/" + rest[2]));
+        if (const std::string unknown = UnknownField(body, {"type", "frequency", "gain", "q"});
+            !unknown.empty())
+            return refuse("unknown field " + unknown, unknown);
+        int type = -1;
+        if (body.contains("type") && body["type"].is_string())
+            type = EqTypeFromText(body["type"].get<std::string>());
+        else if (body.contains("type"))
+            WholeNumber(body["type"], type);
+        if (type < 0 || type > 5) return refuse("type is 0..5 or OFF, PEQ, LP, HP, LS, HS", "type");
+        for (const char* field : {"frequency", "gain", "q"})
+            if (!body.contains(field) || !body[field].is_number())
+                return refuse(std::string(field) + " is a number", field);
+        const double frequency = body["frequency"].get<double>();
+        const double gain = body["gain"].get<double>();
+        const double q = body["q"].get<double>();
+        return Change(context, name, [&](IVenue::Done done) {
+            m_venue.SetEq(name, set, band, type, frequency, gain, q, origin, std::move(done));
+        });
+    }
+    if ((what == "image" || what == "preset") && rest.size() == 1 && method == "GET") {
+        Reply reply = context.reply;
+        const bool image = what == "image";
+        m_venue.Inspect(name, [reply, image, name](bool connected) {
+            if (!connected)
+                return reply(ErrorResponse(503, "processor " + name + " is not connected"));
+            ApiResponse response;
+            if (image) {
+                response.body = ImageToJson(CurrentProcessor().Store(), kLanguageEnglish);
+            } else {
+                const std::vector<uint8_t> file = ModeFileBytes();
+                response.body.assign(file.begin(), file.end());
+                response.contentType = "application/octet-stream";
+                response.headers.push_back(
+                    {"Content-Disposition", "attachment; filename=\"" + name + ".mode\""});
+            }
+            reply(std::move(response));
+        });
+        return;
+    }
+    if (what == "preset" && rest.size() == 1 && method == "PUT") {
+        std::vector<uint8_t> file(context.request.body.begin(), context.request.body.end());
+        if (file.size() != static_cast<size_t>(kModeFileSize))
+            return refuse("the body is a mode file of " + std::to_string(kModeFileSize) +
+                              " bytes (application/octet-stream), not " +
+                              std::to_string(file.size()),
+                          "body");
+        return Change(context, name, [&](IVenue::Done done) {
+            m_venue.WritePreset(name, std::move(file), origin, std::move(done));
+        });
+    }
+    context.reply(ErrorResponse(404, "no such resource for processor " + name));
+}
+
+} // namespace fx

@@ -1,0 +1,301 @@
+#include "service/DaemonVenue.h"
+
+#include "link/LinkState.h"
+#include "link/ReplyWatch.h"
+#include "modefile/ModeFile.h"
+#include "state/ChannelLinks.h"
+#include "state/DeviceIdentity.h"
+#include "state/EqFilterText.h"
+#include "state/EqMath.h"
+#include "state/MachineModes.h"
+#include "state/MusicSources.h"
+#include "state/ParamImage.h"
+#include "state/ParamNames.h"
+#include "state/SyncJobs.h"
+#include "state/ValueRanges.h"
+
+#include <asio/post.hpp>
+
+#include <algorithm>
+
+namespace fx {
+
+namespace {
+
+using Status = ChangeResult::Status;
+
+// As long as the editor's synchronisation dialog waits for a job.
+constexpr int kJobTimeoutMs = 30000;
+constexpr int kNoiseGateBlock = 4;
+constexpr int kNoiseGateParameter = 22;
+constexpr int kPitchBlock = 4;
+constexpr int kPitchParameter = 21;
+
+ChangeResult BadValue(std::string message) {
+    return ChangeResult::Fail(Status::BadValue, std::move(message));
+}
+
+ChangeResult ResultOf(const std::string& what, const Confirmation& confirmation) {
+    using Outcome = Confirmation::Outcome;
+    switch (confirmation.outcome) {
+    case Outcome::Confirmed:
+        return ChangeResult::Ok();
+    case Outcome::Refused:
+        return ChangeResult::Fail(Status::NotConfirmed, "the processor refused " + what + ": " +
+                                                            confirmation.ErrorWords());
+    case Outcome::NoAnswer:
+        return ChangeResult::Fail(Status::NotConfirmed,
+                                  "time-out: the processor did not confirm " + what);
+    case Outcome::LinkGone:
+        break;
+    }
+    return ChangeResult::Fail(Status::NotConnected,
+                              "the link to the processor was lost before it confirmed " + what);
+}
+
+ChangeResult Confirmed(const std::string& what, int commands, const std::function<void()>& send) {
+    return ResultOf(what, SendConfirmed(commands, send, kReplyWaitMs));
+}
+
+std::string RangeText(const char* field, int low, int high, int value) {
+    return std::string(field) + " is " + std::to_string(low) + ".." + std::to_string(high) +
+           ", not " + std::to_string(value);
+}
+
+bool EditableDsp(int block, int parameter) {
+    const DspParamEntry* entry = FindDspParam(block, parameter);
+    return entry && entry->kind != DspValueKind::None && entry->imageOffset >= 0 &&
+           (entry->intVar() || entry->floatVar());
+}
+
+} // namespace
+
+DaemonVenue::DaemonVenue(int workerThreads) : m_pool(std::max(1, workerThreads)) {}
+
+DaemonVenue::~DaemonVenue() {
+    Stop();
+    m_pool.join();
+}
+
+void DaemonVenue::Add(const ProcessorConfig& config) {
+    auto host = std::make_unique<ProcessorHost>(
+        config.name, config.host, config.port, m_pool,
+        [this, name = config.name](VenueEvent event) { Emit(std::move(event), Find(name)); });
+    m_byName[config.name] = host.get();
+    m_hosts.push_back(std::move(host));
+}
+
+void DaemonVenue::Start() {
+    m_started = true;
+    for (auto& host : m_hosts) host->Start();
+}
+
+void DaemonVenue::Stop() {
+    if (!m_started) return;
+    m_started = false;
+    for (auto& host : m_hosts) host->Stop();
+}
+
+std::vector<ProcessorHost*> DaemonVenue::Hosts() {
+    std::vector<ProcessorHost*> hosts;
+    for (auto& host : m_hosts) hosts.push_back(host.get());
+    return hosts;
+}
+
+ProcessorHost* DaemonVenue::Find(const std::string& name) {
+    const auto found = m_byName.find(name);
+    return found == m_byName.end() ? nullptr : found->second;
+}
+
+std::vector<ProcessorState> DaemonVenue::States() {
+    std::vector<ProcessorState> states;
+    for (const auto& [name, host] : m_byName) states.push_back(host->State());
+    return states;
+}
+
+std::optional<ProcessorState> DaemonVenue::State(const std::string& name) {
+    ProcessorHost* host = Find(name);
+    if (!host) return std::nullopt;
+    return host->State();
+}
+
+void DaemonVenue::Answer(Done done, ChangeResult result) {
+    asio::post(m_pool, [done = std::move(done), result = std::move(result)]() mutable {
+        done(std::move(result));
+    });
+}
+
+void DaemonVenue::Change(const std::string& name, ChangeOrigin origin, Done done,
+                         std::function<ChangeResult()> change) {
+    ProcessorHost* host = Find(name);
+    if (!host) return Answer(std::move(done), {Status::NotFound, "no processor " + name});
+    host->Submit(std::move(change), origin, std::move(done));
+}
+
+void DaemonVenue::SetLevel(const std::string& name, MasterLevel level, std::optional<int> value,
+                           std::optional<bool> muted, ChangeOrigin origin, Done done) {
+    const MasterLevelInfo& info = MasterLevels()[static_cast<int>(level)];
+    if (!value && !muted) return Answer(std::move(done), BadValue("give value and/or muted"));
+    if (value && (*value < 0 || *value > kMasterLevelMax))
+        return Answer(std::move(done), BadValue(RangeText("value", 0, kMasterLevelMax, *value)));
+    Change(name, origin, std::move(done), [info, value, muted] {
+        const int commands = (value ? 1 : 0) + (muted ? 1 : 0);
+        return Confirmed(std::string("the ") + info.id + " level", commands, [&] {
+            if (value) SetDspParam(info.block, info.levelParameter, *value);
+            if (muted) SetDspParam(info.block, info.switchParameter, *muted ? 0 : 100);
+        });
+    });
+}
+
+void DaemonVenue::SetPitch(const std::string& name, int pitch, ChangeOrigin origin, Done done) {
+    if (pitch < kPitchMin || pitch > kPitchMax)
+        return Answer(std::move(done), BadValue(RangeText("value", kPitchMin, kPitchMax, pitch)));
+    Change(name, origin, std::move(done), [pitch] {
+        return Confirmed("the pitch", 1, [pitch] {
+            if (const DspParamEntry* entry = FindDspParam(kPitchBlock, kPitchParameter);
+                entry && entry->intVar())
+                *entry->intVar() = pitch;
+            // Sent raw: 00 00 00 (pitch + 5).
+            const auto raw = static_cast<uint32_t>(pitch - kPitchMin);
+            WriteDspParam(kPitchBlock, kPitchParameter, &raw, 1);
+        });
+    });
+}
+
+void DaemonVenue::SetNoiseGate(const std::string& name, int gate, ChangeOrigin origin, Done done) {
+    if (gate < 0 || gate > kNoiseGateMax)
+        return Answer(std::move(done), BadValue(RangeText("value", 0, kNoiseGateMax, gate)));
+    Change(name, origin, std::move(done), [gate] {
+        return Confirmed("the noise gate", 1,
+                         [gate] { SetDspParam(kNoiseGateBlock, kNoiseGateParameter, gate); });
+    });
+}
+
+void DaemonVenue::SetSource(const std::string& name, int source, ChangeOrigin origin, Done done) {
+    if (source < 0 || source >= kMusicSourceCount)
+        return Answer(std::move(done),
+                      BadValue(RangeText("value", 0, kMusicSourceCount - 1, source)));
+    Change(name, origin, std::move(done), [source] {
+        // Which sources the processor offers is known from its identity.
+        const MusicSourceChoice* choice = FindMusicSource(MusicInputDialogFor(), source);
+        if (!choice) return BadValue(ModuleNameText() + " has no source " + std::to_string(source));
+        return Confirmed("the music source", 1, [choice] {
+            SetDspParam(kMusicSourceBlock, kMusicSourceParameter, choice->source);
+        });
+    });
+}
+
+void DaemonVenue::LoadMode(const std::string& name, int mode, ChangeOrigin origin, Done done) {
+    if (mode < 1 || mode > kMachineModeCount)
+        return Answer(std::move(done), BadValue(RangeText("load", 1, kMachineModeCount, mode)));
+    ProcessorHost* host = Find(name);
+    if (!host) return Answer(std::move(done), {Status::NotFound, "no processor " + name});
+    host->Submit(
+        [host, mode] {
+            const int readsBefore = host->ReadsEnded();
+            const std::string what = "the load of M" + std::to_string(mode);
+            ChangeResult result = ResultOf(what, LoadMachineModeAnswered(mode - 1, kJobTimeoutMs));
+            if (!result.ok()) return result;
+            // The processor sends the mode's memory back: the read it starts.
+            if (!host->WaitForReadAfter(readsBefore, kJobTimeoutMs) ||
+                !LastReadResult().Completed())
+                return ChangeResult::Fail(Status::NotConfirmed,
+                                          "the read after " + what + " did not complete");
+            return ChangeResult::Ok();
+        },
+        origin, std::move(done), VenueEvent::Kind::ModeLoaded, mode);
+}
+
+void DaemonVenue::StoreMode(const std::string& name, int mode, ChangeOrigin origin, Done done) {
+    if (mode < 1 || mode > kMachineModeCount)
+        return Answer(std::move(done), BadValue(RangeText("store", 1, kMachineModeCount, mode)));
+    ProcessorHost* host = Find(name);
+    if (!host) return Answer(std::move(done), {Status::NotFound, "no processor " + name});
+    host->Submit(
+        [mode] {
+            return Confirmed("the store into M" + std::to_string(mode), 1,
+                             [mode] { StoreMachineMode(mode - 1); });
+        },
+        origin, std::move(done), VenueEvent::Kind::ModeStored, mode);
+}
+
+void DaemonVenue::SetDsp(const std::string& name, int block, int parameter, double value,
+                         ChangeOrigin origin, Done done) {
+    if (!EditableDsp(block, parameter))
+        return Answer(std::move(done),
+                      {Status::NotFound, "no editable DSP parameter " + std::to_string(block) +
+                                             " " + std::to_string(parameter)});
+    const std::string refusal = CheckDspParamValue(block, parameter, value);
+    if (!refusal.empty()) return Answer(std::move(done), BadValue(refusal));
+    Change(name, origin, std::move(done), [block, parameter, value] {
+        const int commands = static_cast<int>(BlocksLinkedWith(block, parameter).size());
+        return Confirmed("the change of DSP parameter " + std::to_string(block) + " " +
+                             std::to_string(parameter),
+                         commands, [&] { SetLinkedDspParam(block, parameter, value); });
+    });
+}
+
+void DaemonVenue::SetEq(const std::string& name, int set, int band, int type, double frequency,
+                        double gain, double q, ChangeOrigin origin, Done done) {
+    if (set < 0 || set >= kEqSetCount)
+        return Answer(std::move(done), {Status::NotFound, "no EQ set " + std::to_string(set)});
+    const int bands = FilterBandCount(set);
+    if (band < 1 || band > bands)
+        return Answer(std::move(done),
+                      {Status::NotFound, "BAND of " + EqSetName(set, kLanguageEnglish) + " (set " +
+                                             std::to_string(set) + ") is 1.." +
+                                             std::to_string(bands) + ", not " +
+                                             std::to_string(band)});
+    const std::string refusal = CheckEqBandValues(type, frequency, gain, q);
+    if (!refusal.empty()) return Answer(std::move(done), BadValue(refusal));
+    Change(name, origin, std::move(done), [=] {
+        const int commands = 2 * static_cast<int>(EqSetsLinkedWith(set).size());
+        return Confirmed("the EQ band", commands,
+                         [&] { SetLinkedEqBand(set, band - 1, type, frequency, gain, q); });
+    });
+}
+
+void DaemonVenue::WritePreset(const std::string& name, std::vector<uint8_t> modeFile,
+                              ChangeOrigin origin, Done done) {
+    ModeFileCheck file = CheckModeFileBytes(std::move(modeFile), "the preset");
+    if (!file.ok) return Answer(std::move(done), BadValue(file.message));
+    Change(name, origin, std::move(done), [file = std::move(file)] {
+        ApplyModeFile(file);
+        SynchronizeWriteThreadProc();
+        const SyncResult written = LastWriteResult();
+        if (written.Completed()) return ChangeResult::Ok();
+        if (written.outcome == SyncOutcome::LinkLost)
+            return ChangeResult::Fail(Status::NotConnected,
+                                      "the link to the processor was lost during the write");
+        return ChangeResult::Fail(Status::NotConfirmed,
+                                  "the processor did not confirm the whole-image write (" +
+                                      written.missing + ")");
+    });
+}
+
+bool DaemonVenue::Inspect(const std::string& name, std::function<void(bool connected)> work) {
+    ProcessorHost* host = Find(name);
+    if (!host) return false;
+    host->Inspect(std::move(work));
+    return true;
+}
+
+int DaemonVenue::Subscribe(Listener listener) {
+    std::lock_guard lock(m_listenerMutex);
+    const int id = m_nextListener++;
+    m_listeners[id] = std::move(listener);
+    return id;
+}
+
+void DaemonVenue::Unsubscribe(int id) {
+    std::lock_guard lock(m_listenerMutex);
+    m_listeners.erase(id);
+}
+
+void DaemonVenue::Emit(VenueEvent event, ProcessorHost* host) {
+    if (m_observer && host) m_observer(event, host->ModeFile());
+    std::lock_guard lock(m_listenerMutex);
+    for (auto& [id, listener] : m_listeners) listener(event);
+}
+
+} // namespace fx

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "service/ProcessorHost.h"
+#include "service/Venue.h"
+
+#include <asio/thread_pool.hpp>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace fx {
+
+// The daemon's processors: one host each, served by one worker pool whose
+// size does not grow with the venue, and the events of all of them.
+class DaemonVenue final : public IVenue {
+public:
+    struct ProcessorConfig {
+        std::string name;
+        std::string host;
+        int port = 0;
+    };
+    // Called with each processor's mode file once its memory changed as the
+    // events say (the history takes it); on the processor's strand.
+    using Observer = std::function<void(const VenueEvent&, const std::vector<uint8_t>& modeFile)>;
+
+    explicit DaemonVenue(int workerThreads = 8);
+    ~DaemonVenue() override;
+
+    // Before Start.
+    void Add(const ProcessorConfig& config);
+    void Start();
+    void Stop();
+
+    // In the order they were configured (the forwarding ports count so).
+    std::vector<ProcessorHost*> Hosts();
+    ProcessorHost* Find(const std::string& name);
+
+    std::vector<ProcessorState> States() override;
+    std::optional<ProcessorState> State(const std::string& name) override;
+    void SetLevel(const std::string& name, MasterLevel level, std::optional<int> value,
+                  std::optional<bool> muted, ChangeOrigin origin, Done done) override;
+    void SetPitch(const std::string& name, int pitch, ChangeOrigin origin, Done done) override;
+    void SetNoiseGate(const std::string& name, int gate, ChangeOrigin origin, Done done) override;
+    void SetSource(const std::string& name, int source, ChangeOrigin origin, Done done) override;
+    void LoadMode(const std::string& name, int mode, ChangeOrigin origin, Done done) override;
+    void StoreMode(const std::string& name, int mode, ChangeOrigin origin, Done done) override;
+    int Subscribe(Listener listener) override;
+    void Unsubscribe(int id) override;
+
+    // The API's further changes, checked as fxtunectl checks them.
+    void SetDsp(const std::string& name, int block, int parameter, double value,
+                ChangeOrigin origin, Done done);
+    void SetEq(const std::string& name, int set, int band, int type, double frequency, double gain,
+               double q, ChangeOrigin origin, Done done);
+    // Writes a checked mode file whole, then shows the processor's memory.
+    void WritePreset(const std::string& name, std::vector<uint8_t> modeFile, ChangeOrigin origin,
+                     Done done);
+
+    // Runs read-only work on the named processor's strand with it bound;
+    // false (work not run) for an unknown name.
+    bool Inspect(const std::string& name, std::function<void(bool connected)> work);
+
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+
+private:
+    void Emit(VenueEvent event, ProcessorHost* host);
+    // Runs change on the named host, or answers 404 / 400 at once.
+    void Change(const std::string& name, ChangeOrigin origin, Done done,
+                std::function<ChangeResult()> change);
+    void Answer(Done done, ChangeResult result);
+
+    asio::thread_pool m_pool;
+    std::vector<std::unique_ptr<ProcessorHost>> m_hosts;
+    std::map<std::string, ProcessorHost*> m_byName;
+
+    std::mutex m_listenerMutex;
+    std::map<int, Listener> m_listeners;
+    int m_nextListener = 1;
+    Observer m_observer;
+    bool m_started = false;
+};
+
+} // namespace fx
