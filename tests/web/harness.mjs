@@ -84,7 +84,7 @@ async function startRealVenue(tokens) {
   if (tokens) {
     folder = fs.mkdtempSync(path.join(os.tmpdir(), 'fxtune-web-'));
     const file = path.join(folder, 'tokens');
-    fs.writeFileSync(file, `${tokens.read} read\n${tokens.write} write\n`, { mode: 0o600 });
+    fs.writeFileSync(file, `read ${tokens.read}\nwrite ${tokens.write}\n`, { mode: 0o600 });
     args.push('--token-file', file);
   }
   let daemon = await startListening(daemonPath, args);

@@ -16,7 +16,7 @@ const names = Array.from({ length: count }, (_, i) => `room${String(i + 1).padSt
 
 function listen(command, args, lines) {
   return new Promise((resolve, reject) => {
-    const child = spawn(command, args, { stdio: ['ignore', 'pipe', 'inherit'] });
+    const child = spawn(command, args, { stdio: ['ignore', 'pipe', 'ignore'] });
     const addresses = [];
     readline.createInterface({ input: child.stdout }).on('line', (line) => {
       const match = line.match(/listening on (127\.0\.0\.1:\d+)/);
@@ -32,24 +32,26 @@ async function startVenue() {
     return { url: `http://${mock.addresses[0]}`, children: [mock.child] };
   }
   const build = process.env.FXTUNE_BUILD_DIR;
-  const sims = await listen(path.join(build, 'fxtune-sim'), ['--count', String(count), '--port', '0'], count);
+  const sims = await listen(path.join(build, 'fxtune-sim'), ['--count', String(count - 1), '--port', '0'], count - 1);
   const args = ['--listen', '127.0.0.1:0'];
-  names.forEach((name, i) => args.push('--processor', `${name}=${sims.addresses[i]}`));
-  // One processor whose simulator is not there, to show an off-line tile.
-  args.push('--processor', 'spare=127.0.0.1:9');
+  // The last has no simulator, to show an off-line tile.
+  names.forEach((name, i) => args.push('--processor', `${name}=${sims.addresses[i] || '127.0.0.1:9'}`));
   const daemon = await listen(path.join(build, 'fxtuned'), args, 1);
+  daemon.child.stderr?.resume();
   return { url: `http://${daemon.addresses[0]}`, children: [daemon.child, sims.child] };
 }
 
 const venue = await startVenue();
 try {
-  await waitConnected(venue, names);
+  await waitConnected(venue, names.slice(0, -1));
   // Some variety: levels, a muted echo, another mode.
   for (const [i, name] of names.entries()) {
     const put = (what, body) => fetch(`${venue.url}/api/v1/processors/${name}/${what}`, {
       method: 'PUT', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) });
+    if (i === count - 1) continue;
     if (i % 7 === 0) await put('levels/echo', { muted: true });
-    if (i % 3 === 0) await put('levels/mic', { value: 30 + (i % 50) });
+    await put('levels/mic', { value: (17 + i * 37) % 99 });
+    await put('levels/music', { value: (60 + i * 23) % 99 });
   }
   fs.mkdirSync(out, { recursive: true });
   const browser = await launchBrowser();
