@@ -124,6 +124,10 @@ const stream = new EventStream({
     readVenue();
   },
   onEvent: applyEvent,
+  // A token withdrawn while the page is open: ask for another.
+  onRefused: async () => {
+    if ((await api.session()).status === 401) start();
+  },
   onState: (state) => {
     streamState = state;
     renderChrome();

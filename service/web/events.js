@@ -7,7 +7,8 @@ const firstDelayMs = 500;
 const maxDelayMs = 10000;
 
 export class EventStream {
-  // handlers: {onReady(access), onEvent(event), onState('connecting'|'live'|'reconnecting')}
+  // handlers: {onReady(access), onEvent(event), onState('connecting'|'live'|'reconnecting'),
+  //            onRefused() when the daemon turned the token down}
   constructor(handlers) {
     this.handlers = handlers;
     this.delayMs = firstDelayMs;
@@ -66,10 +67,13 @@ export class EventStream {
         this.handlers.onEvent(event);
       }
     };
-    socket.onclose = () => {
+    socket.onclose = (closed) => {
       if (this.socket !== socket) return;
       this.socket = null;
-      if (!this.stopped) this.scheduleReconnect();
+      if (this.stopped) return;
+      // 1008: the daemon refused the token; the owner may ask for another.
+      if (closed.code === 1008 && this.handlers.onRefused) this.handlers.onRefused();
+      this.scheduleReconnect();
     };
   }
 
