@@ -3,7 +3,8 @@
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
 # Qt's own dialogs their Chinese texts; ccache and mold make builds and
-# rebuilds quicker and are used when present).
+# rebuilds quicker and are used when present; chromium, node and npm run the
+# web page's browser tests).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -16,7 +17,13 @@ PACKAGES=(
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
     desktop-file-utils appstream man-db groff-base bsdextrautils
+    chromium
 )
+
+# The web page's tests need node and npm; a node installed another way (with
+# its own npm) is kept.
+if ! command -v node >/dev/null; then PACKAGES+=(nodejs); fi
+if ! command -v npm >/dev/null; then PACKAGES+=(npm); fi
 
 # scripts/fuzz.sh needs clang and its libFuzzer runtime as well.
 if [ "${1:-}" = "--fuzz" ]; then
