@@ -209,6 +209,7 @@ int FindAndOpenHidDevice() {
         DebugLog("枚举usb设备成功");
         const HidInterfaceInfo& info = interfaces[static_cast<size_t>(index)];
         if (!info.active) continue;
+        if (!Usb().wantedPath.empty() && info.path != Usb().wantedPath) continue;
         std::unique_ptr<IHidDevice> device = TryOpenInterface(info.path);
         if (!device) continue;
         {
@@ -221,6 +222,17 @@ int FindAndOpenHidDevice() {
     }
     DebugLog("连接目标设备失败，没有找到目标设备");
     return 0;
+}
+
+std::vector<std::string> FindProcessorInterfaces() {
+    std::vector<std::string> paths;
+    const std::vector<HidInterfaceInfo> interfaces = HidBackend().Enumerate();
+    for (size_t index = 0;
+         index < interfaces.size() && index < static_cast<size_t>(kMaxHidInterfaces); ++index) {
+        const HidInterfaceInfo& info = interfaces[index];
+        if (info.active && TryOpenInterface(info.path)) paths.push_back(info.path);
+    }
+    return paths;
 }
 
 void ReadUsbThreadProc() {

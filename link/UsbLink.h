@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The USB HID transport: one reader thread hands every input report to
 // ProcessDeviceReply; the link's outbox writes the senders' records as
@@ -22,6 +23,10 @@ int OpenDeviceLink();
 // Registers for notices, finds the processor among the first 32 HID
 // interfaces and opens it. 1 when opened, else 0.
 int FindAndOpenHidDevice();
+
+// The paths of every processor among the first 32 HID interfaces (each is
+// opened for its identifiers and closed again).
+std::vector<std::string> FindProcessorInterfaces();
 
 // The reader thread's body (OpenDeviceLink starts it).
 void ReadUsbThreadProc();

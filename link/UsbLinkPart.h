@@ -22,6 +22,9 @@ public:
 
     std::shared_ptr<IHidDevice> device;
     std::string devicePath;
+    // The interface to open (a daemon holding several processors names
+    // each one's); empty: the first processor found.
+    std::string wantedPath;
     std::atomic<unsigned> linkNumber{0};
     LinkThreads readers;
 };

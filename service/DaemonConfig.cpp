@@ -62,8 +62,13 @@ std::string ApplySetting(DaemonConfig& config, const std::string& section, const
     } else if (section == "history") {
         if (key == "database") return config.history = value, "";
     } else if (section.rfind("processor ", 0) == 0) {
-        if (key == "address")
-            return AddProcessor(config, Trim(section.substr(10)), value, error) ? "" : error;
+        const std::string name = Trim(section.substr(10));
+        if (key == "address") return AddProcessor(config, name, value, error) ? "" : error;
+        if (key == "usb") {
+            if (!IsProcessorName(name)) return "bad processor name \"" + name + "\"";
+            config.usbNames[value] = name;
+            return "";
+        }
     }
     return "unknown setting " + key + " in [" + section + "]";
 }
@@ -227,7 +232,8 @@ const char* DaemonUsage() {
            "NAME=HOST[:PORT]]...\n"
            "               [--usb] [--forward-base PORT] [--token-file FILE] [--cors-origin "
            "ORIGIN]\n"
-           "               [--history PATH|postgresql://...] [--state-directory DIR] [--check-config]\n"
+           "               [--history PATH|postgresql://...] [--state-directory DIR] "
+           "[--check-config]\n"
            "               [--mqtt HOST:PORT [--mqtt-user-file FILE] [--mqtt-tls-ca FILE]\n"
            "                [--mqtt-prefix fxtune] [--discovery-prefix homeassistant]]\n"
            "Serves the venue's processors over HTTP and WebSocket (default 127.0.0.1:8077).\n";

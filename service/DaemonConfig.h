@@ -18,6 +18,9 @@ struct DaemonConfig {
     int listenPort = 8077;
     std::vector<Processor> processors; // in configuration order
     bool usb = false;
+    // Names of processors on USB by interface or USB port path ([processor
+    // NAME] usb = 1-4.2).
+    std::map<std::string, std::string> usbNames;
     int forwardBase = 0; // 0: no forwarding ports
     std::string tokenFile;
     std::string corsOrigin;

@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
+#include "link/UsbLink.h"
 #include "modefile/ModeFile.h"
 #include "state/ChannelLinks.h"
 #include "state/DeviceIdentity.h"
@@ -17,6 +18,10 @@
 #include <asio/post.hpp>
 
 #include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <future>
 
 namespace fx {
 
@@ -78,38 +83,139 @@ DaemonVenue::~DaemonVenue() {
 }
 
 void DaemonVenue::Add(const ProcessorConfig& config) {
-    auto host = std::make_unique<ProcessorHost>(
+    AddHost(std::make_unique<ProcessorHost>(
         config.name, config.host, config.port, m_pool,
-        [this, name = config.name](VenueEvent event) { Emit(std::move(event), Find(name)); });
-    m_byName[config.name] = host.get();
-    m_hosts.push_back(std::move(host));
+        [this, name = config.name](VenueEvent event) { Emit(std::move(event), Find(name)); }));
+}
+
+void DaemonVenue::AddUsb(const std::string& name, const std::string& path) {
+    AddHost(std::make_unique<ProcessorHost>(
+        name, std::string(), 0, m_pool,
+        [this, name](VenueEvent event) { Emit(std::move(event), Find(name)); }, path));
+}
+
+void DaemonVenue::AddHost(std::unique_ptr<ProcessorHost> host) {
+    ProcessorHost* added = host.get();
+    bool started = false;
+    {
+        std::lock_guard lock(m_hostsMutex);
+        if (m_byName.count(added->Name())) return;
+        m_byName[added->Name()] = added;
+        m_hosts.push_back(std::move(host));
+        started = m_started;
+    }
+    if (!started) return;
+    added->Start();
+    VenueEvent event;
+    event.kind = VenueEvent::Kind::Added;
+    event.origin = ChangeOrigin::Daemon;
+    event.processor = added->Name();
+    event.state = added->State();
+    Emit(std::move(event), added);
 }
 
 void DaemonVenue::Start() {
-    m_started = true;
-    for (auto& host : m_hosts) host->Start();
+    {
+        std::lock_guard lock(m_hostsMutex);
+        m_started = true;
+    }
+    for (ProcessorHost* host : Hosts()) host->Start();
 }
 
 void DaemonVenue::Stop() {
-    if (!m_started) return;
-    m_started = false;
-    for (auto& host : m_hosts) host->Stop();
+    {
+        std::lock_guard lock(m_hostsMutex);
+        if (!m_started) return;
+        m_started = false;
+    }
+    if (m_usbTimer) {
+        std::promise<void> cancelled;
+        asio::post(m_usbTimer->get_executor(), [&] {
+            m_usbScanMs = 0;
+            m_usbTimer->cancel();
+            cancelled.set_value();
+        });
+        cancelled.get_future().wait();
+    }
+    for (ProcessorHost* host : Hosts()) host->Stop();
+}
+
+void DaemonVenue::WatchUsb(std::map<std::string, std::string> namesByPath, int scanMs) {
+    m_usbNames = std::move(namesByPath);
+    m_usbScanMs = scanMs;
+    m_usbTimer = std::make_unique<asio::steady_timer>(asio::make_strand(m_pool));
+    asio::post(m_usbTimer->get_executor(), [this] { ScanUsb(); });
+}
+
+void DaemonVenue::ScanUsb() {
+    if (m_usbScanMs <= 0) return;
+    for (const std::string& path : FindProcessorInterfaces()) {
+        bool held = false;
+        for (ProcessorHost* host : Hosts()) held = held || host->Address() == "usb:" + path;
+        if (held) continue;
+        std::string name = UsbProcessorName(path);
+        const std::string port = name.substr(4);
+        if (const auto named = m_usbNames.find(path); named != m_usbNames.end())
+            name = named->second;
+        else if (const auto byPort = m_usbNames.find(port); byPort != m_usbNames.end())
+            name = byPort->second;
+        AddUsb(name, path);
+    }
+    m_usbTimer->expires_after(std::chrono::milliseconds(m_usbScanMs));
+    m_usbTimer->async_wait([this](const asio::error_code& error) {
+        if (!error) ScanUsb();
+    });
+}
+
+std::string UsbProcessorName(const std::string& interfacePath) {
+    // /sys/class/hidraw/hidrawN/device leads to .../1-4.2/1-4.2:1.0/0003:2010:1031.0005:
+    // the USB port path is the folder above the interface (the one with a colon).
+    const std::string node = interfacePath.substr(interfacePath.rfind('/') + 1);
+    std::string port;
+    char resolved[PATH_MAX];
+    if (realpath(("/sys/class/hidraw/" + node + "/device").c_str(), resolved)) {
+        std::string path = resolved;
+        std::vector<std::string> parts;
+        for (size_t start = 1, end; start < path.size(); start = end + 1) {
+            end = path.find('/', start);
+            if (end == std::string::npos) end = path.size();
+            parts.push_back(path.substr(start, end - start));
+        }
+        for (size_t i = 1; i < parts.size(); ++i)
+            if (parts[i].find(':') != std::string::npos &&
+                parts[i].find('-') != std::string::npos) {
+                port = parts[i - 1];
+                break;
+            }
+    }
+    if (port.empty()) port = node;
+    std::string name = "usb-";
+    for (const char c : port)
+        name += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    return name.substr(0, 32);
 }
 
 std::vector<ProcessorHost*> DaemonVenue::Hosts() {
+    std::lock_guard lock(m_hostsMutex);
     std::vector<ProcessorHost*> hosts;
     for (auto& host : m_hosts) hosts.push_back(host.get());
     return hosts;
 }
 
 ProcessorHost* DaemonVenue::Find(const std::string& name) {
+    std::lock_guard lock(m_hostsMutex);
     const auto found = m_byName.find(name);
     return found == m_byName.end() ? nullptr : found->second;
 }
 
 std::vector<ProcessorState> DaemonVenue::States() {
+    std::vector<ProcessorHost*> hosts;
+    {
+        std::lock_guard lock(m_hostsMutex);
+        for (const auto& [name, host] : m_byName) hosts.push_back(host);
+    }
     std::vector<ProcessorState> states;
-    for (const auto& [name, host] : m_byName) states.push_back(host->State());
+    for (ProcessorHost* host : hosts) states.push_back(host->State());
     return states;
 }
 
@@ -284,7 +390,8 @@ std::string DaemonVenue::MetricsText() {
     int connected = 0;
     std::string faults = "# HELP fxtuned_link_faults_total Links lost, timed out or refused.\n"
                          "# TYPE fxtuned_link_faults_total counter\n";
-    for (const auto& host : m_hosts) {
+    const std::vector<ProcessorHost*> hosts = Hosts();
+    for (ProcessorHost* host : hosts) {
         if (host->State().connected) ++connected;
         faults += "fxtuned_link_faults_total{processor=\"" + host->Name() + "\"} " +
                   std::to_string(host->LinkFaults()) + "\n";
@@ -292,7 +399,7 @@ std::string DaemonVenue::MetricsText() {
     return "# HELP fxtuned_processors Processors configured.\n"
            "# TYPE fxtuned_processors gauge\n"
            "fxtuned_processors " +
-           std::to_string(m_hosts.size()) +
+           std::to_string(hosts.size()) +
            "\n# HELP fxtuned_processors_connected Processors linked and read whole.\n"
            "# TYPE fxtuned_processors_connected gauge\n"
            "fxtuned_processors_connected " +

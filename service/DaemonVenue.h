@@ -3,6 +3,7 @@
 #include "service/ProcessorHost.h"
 #include "service/Venue.h"
 
+#include <asio/steady_timer.hpp>
 #include <asio/thread_pool.hpp>
 
 #include <map>
@@ -29,8 +30,14 @@ public:
     explicit DaemonVenue(int workerThreads = 8);
     ~DaemonVenue() override;
 
-    // Before Start.
+    // Before Start, or while running (an Added event then tells).
     void Add(const ProcessorConfig& config);
+    // A processor on USB at an interface path.
+    void AddUsb(const std::string& name, const std::string& path);
+    // Takes every processor plugged in on USB, now and whenever one is
+    // plugged in (looked for every scanMs): named by namesByPath (its
+    // interface or USB port path) or else by its USB port path.
+    void WatchUsb(std::map<std::string, std::string> namesByPath, int scanMs = 2000);
     void Start();
     void Stop();
 
@@ -70,14 +77,20 @@ public:
 
 private:
     void Emit(VenueEvent event, ProcessorHost* host);
+    void AddHost(std::unique_ptr<ProcessorHost> host);
+    void ScanUsb();
     // Runs change on the named host, or answers 404 / 400 at once.
     void Change(const std::string& name, ChangeOrigin origin, Done done,
                 std::function<ChangeResult()> change);
     void Answer(Done done, ChangeResult result);
 
     asio::thread_pool m_pool;
+    mutable std::mutex m_hostsMutex; // hosts come while running (USB)
     std::vector<std::unique_ptr<ProcessorHost>> m_hosts;
     std::map<std::string, ProcessorHost*> m_byName;
+    std::map<std::string, std::string> m_usbNames;
+    std::unique_ptr<asio::steady_timer> m_usbTimer;
+    int m_usbScanMs = 0;
 
     std::mutex m_listenerMutex;
     std::map<int, Listener> m_listeners;
@@ -85,5 +98,9 @@ private:
     Observer m_observer;
     bool m_started = false;
 };
+
+// The name of a processor on USB by its port path ("usb-1-4_2"), from the
+// interface's sysfs entry; the interface path's own name when there is none.
+std::string UsbProcessorName(const std::string& interfacePath);
 
 } // namespace fx

@@ -3,6 +3,8 @@
 #include "link/LinkClock.h"
 #include "link/NetLink.h"
 #include "link/TextFormat.h"
+#include "link/UsbLink.h"
+#include "link/UsbLinkPart.h"
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
 #include "state/MusicSources.h"
@@ -40,9 +42,10 @@ bool SameControls(const ProcessorState& a, const ProcessorState& b) {
 } // namespace
 
 ProcessorHost::ProcessorHost(std::string name, std::string host, int port, asio::thread_pool& pool,
-                             EventSink events)
-    : m_name(std::move(name)), m_host(std::move(host)), m_port(port), m_events(std::move(events)),
-      m_strand(asio::make_strand(pool)), m_retryTimer(m_strand), m_tickTimer(m_strand) {
+                             EventSink events, std::string usbPath)
+    : m_name(std::move(name)), m_host(std::move(host)), m_port(port), m_usbPath(std::move(usbPath)),
+      m_events(std::move(events)), m_strand(asio::make_strand(pool)), m_retryTimer(m_strand),
+      m_tickTimer(m_strand) {
     m_processor.Link().SetViewNotifier(this);
     m_processor.JobUiSlot() = this;
     m_state.name = m_name;
@@ -55,7 +58,19 @@ ProcessorHost::~ProcessorHost() {
 }
 
 std::string ProcessorHost::Address() const {
+    if (!m_usbPath.empty()) return "usb:" + m_usbPath;
     return m_host + ":" + std::to_string(m_port);
+}
+
+void ProcessorHost::CloseLink(bool letGo) {
+    ProcessorScope scope(m_processor);
+    if (m_usbPath.empty())
+        NetDisconnect(letGo);
+    else if (letGo)
+        DisconnectUsb();
+    else
+        CloseUsbLink();
+    JoinSyncJobs();
 }
 
 void ProcessorHost::Start() {
@@ -73,11 +88,7 @@ void ProcessorHost::Stop() {
     asio::post(m_strand, [&] {
         m_retryTimer.cancel();
         m_tickTimer.cancel();
-        if (m_phase != Phase::Idle) {
-            ProcessorScope scope(m_processor);
-            NetDisconnect(m_phase == Phase::Up);
-            JoinSyncJobs();
-        }
+        if (m_phase != Phase::Idle) CloseLink(m_phase == Phase::Up);
         m_phase = Phase::Stopped;
         std::lock_guard lock(doneMutex);
         done = true;
@@ -102,8 +113,20 @@ std::vector<uint8_t> ProcessorHost::ModeFile() const {
 void ProcessorHost::Connect() {
     if (m_stopping) return;
     ProcessorScope scope(m_processor);
-    m_processor.Store().Link().netMode = true;
     m_phase = Phase::Connecting;
+    if (!m_usbPath.empty()) {
+        m_processor.Store().Link().netMode = false;
+        m_processor.Link().Usb().wantedPath = m_usbPath;
+        if (OpenDeviceLink() != 1) {
+            ++m_linkFaults;
+            ScheduleReconnect("no processor on USB at " + m_usbPath);
+            return;
+        }
+        m_phase = Phase::Reading;
+        StartDelayedRead();
+        return;
+    }
+    m_processor.Store().Link().netMode = true;
     const int result = NetConnect(m_host, m_port);
     if (result != 1) {
         ++m_linkFaults;
@@ -151,11 +174,7 @@ void ProcessorHost::OnLinkLost(const std::string& reason) {
     if (m_phase == Phase::Stopped || m_phase == Phase::Idle) return;
     ++m_linkFaults;
     const bool wasUp = m_phase == Phase::Up;
-    {
-        ProcessorScope scope(m_processor);
-        NetDisconnect(false);
-        JoinSyncJobs();
-    }
+    CloseLink(false);
     ScheduleReconnect(reason);
     if (wasUp) Publish(VenueEvent::Kind::LinkDown, ChangeOrigin::Daemon);
 }

@@ -31,8 +31,10 @@ public:
     static constexpr int kFirstRetryMs = 250;
     static constexpr int kLastRetryMs = 5000;
 
+    // A processor on the network (host dotted IPv4), or on USB at usbPath
+    // (host empty).
     ProcessorHost(std::string name, std::string host, int port, asio::thread_pool& pool,
-                  EventSink events);
+                  EventSink events, std::string usbPath = {});
     ~ProcessorHost() override;
     ProcessorHost(const ProcessorHost&) = delete;
     ProcessorHost& operator=(const ProcessorHost&) = delete;
@@ -73,6 +75,8 @@ private:
     enum class Phase { Idle, Connecting, Reading, Up, Stopped };
 
     void Connect();
+    // Closes the link; with letGo the processor is told it is let go.
+    void CloseLink(bool letGo);
     void OnJobEnded(bool write);
     void OnLinkLost(const std::string& reason);
     void ScheduleReconnect(const std::string& reason);
@@ -101,6 +105,7 @@ private:
     const std::string m_name;
     const std::string m_host;
     const int m_port;
+    const std::string m_usbPath;
     EventSink m_events;
     fx::Processor m_processor;
     asio::strand<asio::thread_pool::executor_type> m_strand;

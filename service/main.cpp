@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     venue.Start();
+    if (config.usb) venue.WatchUsb(config.usbNames);
     std::printf("listening on %s:%d\n", config.listenAddress.c_str(), server.Port());
     std::fflush(stdout);
 
