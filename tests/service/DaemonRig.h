@@ -7,6 +7,7 @@
 #include "service/DaemonMetrics.h"
 #include "service/DaemonVenue.h"
 #include "service/HttpServer.h"
+#include "service/WebAssets.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
 
@@ -36,6 +37,7 @@ struct DaemonRig {
             sims.push_back(std::move(sim));
         }
         metrics.AddSource([this] { return venue.MetricsText(); });
+        router.SetAssets(fx::FindWebAsset);
         std::string error;
         server.Start("127.0.0.1", 0, 2, error);
         venue.Start();
