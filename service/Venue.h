@@ -59,9 +59,9 @@ struct ProcessorState {
     std::string secondVersion;
     int commandSetVersion = 0;
     std::array<LevelState, kMasterLevelCount> levels{};
-    int pitch = 0;     // -5..5
-    int noiseGate = 0; // 0..100
-    int source = 0;    // index of the selected music source
+    int pitch = 0;                     // -5..5
+    int noiseGate = 0;                 // 0..100
+    int source = 0;                    // index of the selected music source
     std::vector<SourceOption> sources; // those this model offers
 };
 
@@ -121,8 +121,7 @@ public:
     virtual void SetNoiseGate(const std::string& name, int gate, ChangeOrigin origin,
                               Done done) = 0;
     // source: an index 0..13 the model offers.
-    virtual void SetSource(const std::string& name, int source, ChangeOrigin origin,
-                           Done done) = 0;
+    virtual void SetSource(const std::string& name, int source, ChangeOrigin origin, Done done) = 0;
     // mode 1..4.
     virtual void LoadMode(const std::string& name, int mode, ChangeOrigin origin, Done done) = 0;
     virtual void StoreMode(const std::string& name, int mode, ChangeOrigin origin, Done done) = 0;

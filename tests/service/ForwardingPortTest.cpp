@@ -9,6 +9,7 @@
 #include "link/NetLink.h"
 #include "link/ReplyDispatcher.h"
 #include "link/ReplyWatch.h"
+#include "modefile/ModeFile.h"
 #include "service/ForwardingPort.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
@@ -29,8 +30,10 @@
 #include <optional>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -193,6 +196,7 @@ protected:
         server.Stop();
         g_bNetMode() = false;
         for (const std::string& path : paths) std::remove(path.c_str());
+        rmdir(Folder().c_str());
     }
 
     CtlResult Ctl(const std::string& command, std::vector<std::string> arguments,
@@ -205,10 +209,15 @@ protected:
         return RunCtlCommand(options);
     }
 
+    // A file under its plain name (a mode file's name may ask for a store).
     std::string TempPath(const std::string& name) {
-        paths.push_back(::testing::TempDir() + "forward_" + std::to_string(getpid()) + "_" + name);
+        mkdir(Folder().c_str(), 0700);
+        paths.push_back(Folder() + "/" + name);
         std::remove(paths.back().c_str());
         return paths.back();
+    }
+    static std::string Folder() {
+        return ::testing::TempDir() + "forward_" + std::to_string(getpid());
     }
 
     // The daemon's store: its image and one DSP parameter's editor value.
@@ -283,6 +292,53 @@ INSTANTIATE_TEST_SUITE_P(AckStyles, ForwardedSetTest,
                                            SimAckStyle::Dsp),
                          [](const auto& info) { return AckStyleName(info.param); });
 
+// Other changes a client makes: an EQ band (DSP write and panel write), the
+// surround room (panel write), the machine settings.
+struct ChangeVerb {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+const ChangeVerb kChangeVerbs[] = {
+    {"Eq", {"eq", "6", "1", "1", "1000", "3.5", "1.2"}},
+    {"SurroundRoom", {"surround", "room", "6", "5"}},
+    {"MachineSet", {"machine", "set", "hdmi-mute=on"}},
+};
+
+class ForwardedChangeTest
+    : public ForwardingPortTest,
+      public ::testing::WithParamInterface<std::tuple<ChangeVerb, SimAckStyle>> {};
+
+TEST_P(ForwardedChangeTest, ChangeReachesTheDaemonsStore) {
+    const auto& [verb, style] = GetParam();
+    sim.SetAckStyle(style);
+    const std::vector<uint8_t> before = SimImage();
+    const auto settingsBefore = sim.MachineSettings();
+
+    std::vector<std::string> args(verb.args.begin() + 1, verb.args.end());
+    const CtlResult result = Ctl(verb.args.front(), args);
+    ASSERT_EQ(kExitOk, result.status) << result.message;
+
+    ASSERT_TRUE(before != SimImage() || settingsBefore != sim.MachineSettings());
+    EXPECT_EQ(SimImage(), DaemonImage());
+    fx::ProcessorScope scope(daemon);
+    EXPECT_EQ(0, std::memcmp(g_PanelImage(), sim.Memory().data(), kPanelSize))
+        << "the panel copy too";
+    EXPECT_EQ(0, std::memcmp(g_MachineSettingsDevice(), sim.MachineSettings().data(),
+                             kMachineSettingsSize));
+    EXPECT_GE(clientChanges.load(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Verbs, ForwardedChangeTest,
+                         ::testing::Combine(::testing::ValuesIn(kChangeVerbs),
+                                            ::testing::Values(SimAckStyle::Echo,
+                                                              SimAckStyle::Generic,
+                                                              SimAckStyle::Dsp)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    AckStyleName(std::get<1>(info.param));
+                         });
+
 TEST_F(ForwardingPortTest, ReadThroughThePortGivesTheBytesOfADirectRead) {
     const std::string forwarded = TempPath("forwarded.mode");
     const CtlResult viaPort = Ctl("read", {forwarded});
@@ -303,6 +359,43 @@ TEST_F(ForwardingPortTest, ReadThroughThePortGivesTheBytesOfADirectRead) {
     const std::vector<uint8_t> bytes = FileBytes(forwarded);
     ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(FileBytes(direct), bytes);
+}
+
+TEST_F(ForwardingPortTest, WholeImageWriteAndModeCommandsReachTheStore) {
+    // A file of the factory memory, unlike the processor's now.
+    const std::string file = TempPath("m3 factory.mode");
+    ASSERT_EQ(kExitOk, Ctl("read", {file}).status);
+    std::vector<uint8_t> bytes = FileBytes(file);
+    ASSERT_EQ(static_cast<size_t>(kModeFileHeaderSize + kImageSize), bytes.size());
+    const SimProcessor::Image& factory = SimProcessor::DefaultImage();
+    std::copy(factory.begin(), factory.end(), bytes.begin() + kModeFileHeaderSize);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+
+    const CtlResult written = Ctl("write", {file});
+    ASSERT_EQ(kExitOk, written.status) << written.message;
+    EXPECT_EQ(std::vector<uint8_t>(factory.begin(), factory.end()), SimImage());
+    EXPECT_EQ(SimImage(), DaemonImage()) << "the written memory is the store's";
+    EXPECT_EQ(2, sim.CurrentMode());
+    {
+        fx::ProcessorScope scope(daemon);
+        EXPECT_EQ(2, g_CurrentMode().load()) << "the mode stored into is the current one";
+    }
+    EXPECT_GE(clientChanges.load(), kImageChunkCount + 1);
+
+    // A mode load replaces the memory: the daemon reads it again.
+    SimProcessor::Image other = Pattern();
+    other[5] ^= 0xFF;
+    sim.SetMemory(other);
+    ASSERT_EQ(kExitOk, Ctl("mode", {"store", "4"}).status);
+    sim.SetMemory(SimProcessor::DefaultImage());
+    ASSERT_EQ(kExitOk, Ctl("mode", {"load", "4"}).status);
+    fx::ProcessorScope scope(daemon);
+    JoinSyncJobs();
+    EXPECT_TRUE(LastReadResult().Completed());
+    EXPECT_EQ(std::vector<uint8_t>(other.begin(), other.end()), DaemonImage());
+    EXPECT_EQ(3, g_CurrentMode().load());
 }
 
 // ------------------------------------------------------------- routing
