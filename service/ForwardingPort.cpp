@@ -120,6 +120,11 @@ struct ForwardingPort::Core : std::enable_shared_from_this<ForwardingPort::Core>
           acceptor(strand), ticker(strand), onClientChange(std::move(change)),
           onClientsChanged(std::move(clients)) {}
 
+    // Binds the acceptor to the port; listening or not.
+    asio::error_code Bind();
+    // Clients can connect while the processor is linked; otherwise their
+    // connection is refused, as by a host with nothing on that port.
+    void FollowLink(bool linked);
     void Accept();
     void Serve(asio::ip::tcp::socket socket);
     void Receive(const std::shared_ptr<Client>& client);
@@ -149,6 +154,9 @@ struct ForwardingPort::Core : std::enable_shared_from_this<ForwardingPort::Core>
     Processor& processor;
     asio::strand<asio::io_context::executor_type> strand;
     asio::ip::tcp::acceptor acceptor;
+    asio::ip::tcp::endpoint endpoint;
+    bool listening = false;
+    unsigned acceptRound = 0; // only the newest accept accepts on
     asio::steady_timer ticker;
     const std::function<void()> onClientChange;
     const std::function<void()> onClientsChanged;
@@ -159,10 +167,41 @@ struct ForwardingPort::Core : std::enable_shared_from_this<ForwardingPort::Core>
     std::atomic<int> clientCount{0};
 };
 
+asio::error_code ForwardingPort::Core::Bind() {
+    asio::error_code error;
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
+    if (!error) acceptor.bind(endpoint, error);
+    if (error) {
+        asio::error_code ignored;
+        acceptor.close(ignored);
+    }
+    return error;
+}
+
+void ForwardingPort::Core::FollowLink(bool linked) {
+    if (linked == listening) return;
+    asio::error_code error;
+    if (linked) {
+        if (!acceptor.is_open()) error = Bind();
+        if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
+        listening = !error;
+        if (listening) Accept();
+        return;
+    }
+    // A bound socket that does not listen refuses every connection.
+    acceptor.close(error);
+    listening = false;
+    Bind(); // should the port be taken meanwhile, it is bound again once free
+}
+
 void ForwardingPort::Core::Accept() {
-    acceptor.async_accept(asio::bind_executor(
-        strand, [self = shared_from_this()](asio::error_code error, asio::ip::tcp::socket socket) {
-            if (self->stopped || error == asio::error::operation_aborted) return;
+    const unsigned round = ++acceptRound;
+    acceptor.async_accept(
+        asio::bind_executor(strand, [self = shared_from_this(),
+                                     round](asio::error_code error, asio::ip::tcp::socket socket) {
+            if (self->stopped || round != self->acceptRound || !self->listening) return;
+            if (error == asio::error::operation_aborted) return;
             if (!error) self->Serve(std::move(socket));
             self->Accept();
         }));
@@ -303,14 +342,16 @@ void ForwardingPort::Core::Write(const std::shared_ptr<Client>& client) {
 void ForwardingPort::Core::Close(Client& client) {
     if (client.closed) return;
     client.closed = true;
-    asio::error_code ignored;
-    client.socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    client.socket.close(ignored);
     for (const uint64_t ticket : client.waiting)
         if (auto it = asked.find(ticket); it != asked.end()) it->second.client = 0;
     client.waiting.clear();
-    clients.erase(client.id);
-    if (!stopped) ClientsChanged();
+    clients.erase(client.id); // the handler that closes it holds it
+
+    clientCount = static_cast<int>(clients.size()); // counted before the client hears it
+    asio::error_code ignored;
+    client.socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    client.socket.close(ignored);
+    if (!stopped && onClientsChanged) onClientsChanged();
 }
 
 void ForwardingPort::Core::ArmTicker() {
@@ -326,6 +367,7 @@ void ForwardingPort::Core::ArmTicker() {
 // The clients' heartbeat; clients of a processor no longer linked are closed.
 void ForwardingPort::Core::Tick() {
     const bool linked = processor.Link().Usable();
+    FollowLink(linked);
     std::vector<std::shared_ptr<Client>> all;
     for (auto& [id, client] : clients) all.push_back(client);
     for (const auto& client : all) {
@@ -363,6 +405,7 @@ void ForwardingPort::Core::SweepAnswers() {
 void ForwardingPort::Core::StopHere() {
     if (stopped) return;
     stopped = true;
+    listening = false;
     asio::error_code ignored;
     acceptor.close(ignored);
     ticker.cancel();
@@ -398,17 +441,16 @@ bool ForwardingPort::Start(const std::string& address, int port, std::string& er
         return false;
     }
     auto core = std::make_shared<Core>(m_processor, onClientChange, onClientsChanged);
-    const asio::ip::tcp::endpoint endpoint(host, static_cast<unsigned short>(port));
-    core->acceptor.open(endpoint.protocol(), failure);
-    if (!failure) core->acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), failure);
-    if (!failure) core->acceptor.bind(endpoint, failure);
-    if (!failure) core->acceptor.listen(asio::socket_base::max_listen_connections, failure);
+    core->endpoint = {host, static_cast<unsigned short>(port)};
+    failure = core->Bind();
     if (failure) {
         error = "can't listen on " + address + ":" + std::to_string(port) + " for " + m_name +
                 ": " + failure.message();
         return false;
     }
-    m_port = core->acceptor.local_endpoint().port();
+    // The same port whenever it listens again.
+    core->endpoint.port(core->acceptor.local_endpoint().port());
+    m_port = core->endpoint.port();
     m_core = core;
     std::weak_ptr<Core> weak = core;
     m_processor.Link().SetReplyTap(
@@ -418,10 +460,10 @@ bool ForwardingPort::Start(const std::string& address, int port, std::string& er
             asio::post(port->strand, [port, reply = std::vector<uint8_t>(record, record + count),
                                       match] { port->OnReply(reply, match); });
         });
+    // Nothing of the port runs on the loop yet: it listens before Start returns.
+    core->FollowLink(m_processor.Link().Usable());
     asio::dispatch(core->strand, [core] {
-        if (core->stopped) return;
-        core->Accept();
-        core->ArmTicker();
+        if (!core->stopped) core->ArmTicker();
     });
     return true;
 }

@@ -22,6 +22,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -560,15 +561,27 @@ TEST_F(ForwardingPortTest, ClientsOfAProcessorNotLinkedAreTurnedAway) {
 
     server.DropClient(); // the daemon's link goes
     EXPECT_TRUE(connected.ClosedByPort());
+    EXPECT_FALSE(WireClient(port.Port()).Connected()) << "refused while the link is down";
+    EXPECT_EQ(0, port.ClientCount());
 
     fx::Processor unlinked;
     fx::ForwardingPort idle(unlinked, "room2");
     std::string error;
     ASSERT_TRUE(idle.Start("127.0.0.1", 0, error)) << error;
-    WireClient turnedAway(idle.Port());
-    EXPECT_TRUE(turnedAway.ClosedByPort());
-    EXPECT_NE(kExitOk, Ctl("get", {"1", "14"}, idle.Port()).status);
-    EXPECT_EQ(0, idle.ClientCount());
+    EXPECT_FALSE(WireClient(idle.Port()).Connected());
+    const CtlResult refused = Ctl("get", {"1", "14"}, idle.Port());
+    EXPECT_EQ(kExitNoProcessor, refused.status) << refused.message;
+
+    // Linked again: the port serves again once it noticed.
+    {
+        fx::ProcessorScope scope(daemon);
+        ASSERT_EQ(1, NetConnect("127.0.0.1", server.Port()));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kGuardSeconds);
+    while (!WireClient(port.Port()).Connected() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const CtlResult served = Ctl("get", {"1", "14"});
+    EXPECT_EQ(kExitOk, served.status) << served.message;
 }
 
 TEST(ForwardingPortStartTest, ListensOnLoopbackOnly) {
