@@ -80,6 +80,21 @@ bool Link::Usable() {
     return Flags().connected && !Flags().readThreadEnd;
 }
 
+void Link::SetReplyTap(ReplyTap tap) {
+    auto installed = tap ? std::make_shared<const ReplyTap>(std::move(tap)) : nullptr;
+    std::lock_guard lock(m_tapMutex);
+    m_tap = std::move(installed);
+}
+
+void Link::TapReply(const uint8_t* record, int count, const ReplyMatch& match) {
+    std::shared_ptr<const ReplyTap> tap;
+    {
+        std::lock_guard lock(m_tapMutex);
+        tap = m_tap;
+    }
+    if (tap) (*tap)(record, count, match);
+}
+
 void Link::NotifyGone() {
     m_replyEvent.Interrupt();
     m_ledger.WakeAll();

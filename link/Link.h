@@ -7,6 +7,8 @@
 #include "link/StateHandover.h"
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -48,6 +50,15 @@ public:
     IViewNotifier* ViewNotifier() const { return m_view.load(std::memory_order_acquire); }
     void SetViewNotifier(IViewNotifier* view) { m_view.store(view, std::memory_order_release); }
 
+    // Sees every reply as it came, once it took effect, and whose answer it
+    // was (a forwarding port routes it to the client that asked). It runs on
+    // the link's reader; it never waits. An empty one removes it; a call
+    // already running still ends.
+    using ReplyTap = std::function<void(const uint8_t* record, int count, const ReplyMatch&)>;
+    void SetReplyTap(ReplyTap tap);
+    // The dispatcher hands it every reply.
+    void TapReply(const uint8_t* record, int count, const ReplyMatch& match);
+
     // Set by the dispatcher after every reply; the outbox's writer paces on
     // it. Auto-reset, created signalled.
     AutoResetEvent& ReplyEvent() { return m_replyEvent; }
@@ -87,6 +98,8 @@ private:
     std::atomic<IViewNotifier*> m_view{nullptr};
     std::atomic<void*> m_owner{nullptr};
     std::atomic<bool> m_errorBoxShown{false};
+    std::mutex m_tapMutex;
+    std::shared_ptr<const ReplyTap> m_tap;
     AutoResetEvent m_replyEvent{true};
     AutoResetEvent m_readerEndedEvent{false};
     std::mutex m_sendLock;

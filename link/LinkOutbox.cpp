@@ -400,7 +400,7 @@ void LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
     it->second.answer = answer;
 }
 
-bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
+bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error, ReplyMatch* match) {
     bool answered = false;
     {
         std::lock_guard lock(m_mutex);
@@ -409,6 +409,7 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
             answered = true; // nothing waits: the writer need not either
         } else if (Answers(code, error)) {
             answered = true;
+            if (match) *match = {true, m_inFlight.resync ? 0 : m_inFlight.ticket};
             if (m_inFlight.resync) {
                 m_uncertain = false;
                 m_givenUp.clear();

@@ -65,6 +65,19 @@ struct CommandAnswer {
     std::array<uint8_t, 3> error{}; // of a refusal: error code, command bytes 1 and 2
 };
 
+// Whose answer a reply was, as the outbox matched it (LinkOutbox::NoteReply).
+struct ReplyMatch {
+    // It answered the command in flight (or the outbox's own status request).
+    bool answeredInFlight = false;
+    // That command's ticket when it was posted for confirmation, else 0.
+    uint64_t ticket = 0;
+};
+
+// The one rule: a reply answers a command when it repeats its code, when it
+// is the generic 20 and the command is a change, or when it is an error
+// report (10) naming its code (error: record bytes 2..4).
+bool AnswersCommand(uint8_t command, uint8_t code, const std::array<uint8_t, 3>& error);
+
 // While one lives, every record this thread posts (to any outbox) is posted
 // for confirmation and its ticket kept here, in order.
 class ConfirmScope {
@@ -132,8 +145,8 @@ public:
     void Abandon(uint64_t ticket);
     // The dispatcher's note of every reply (error: record bytes 2..4). When
     // it answers the command in flight, that one is done and the next record
-    // may go; true then.
-    bool NoteReply(uint8_t code, const std::array<uint8_t, 3>& error);
+    // may go; true then. match (when given) says whose answer it was.
+    bool NoteReply(uint8_t code, const std::array<uint8_t, 3>& error, ReplyMatch* match = nullptr);
     // The command in flight is waited for no more.
     void GiveUpInFlight();
     // Wakes the waiters for answers (the link went).

@@ -108,6 +108,14 @@ void HandleLearnedKey(const Reply& reply) {
 void HandleRemoteKeys(const Reply& reply) {
     fx::DeviceReplies().RemoteKeysReceived(reply.bytes + 2, std::max(0, reply.count - 2));
 }
+
+// Releases the outbox's next record when the reply answers the command in
+// flight, then shows the reply, and whose answer it was, to the link's tap.
+void NoteAnswerAndTap(const Reply& reply, const std::array<uint8_t, 3>& error) {
+    fx::ReplyMatch match;
+    fx::Outbox().NoteReply(reply.bytes[1], error, &match);
+    fx::CurrentLink().TapReply(reply.bytes, reply.count, match);
+}
 } // namespace
 
 void ResetErrorBoxGuard() {
@@ -126,7 +134,7 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
         // on a thread of its own since the read needs this one to dispatch.
         Replies().NoteReply(reply.bytes[1]);
         g_bAwaitReply() = false;
-        fx::Outbox().NoteReply(reply.bytes[1], {});
+        NoteAnswerAndTap(reply, {});
         fx::DeviceReplies().ModeLoaded();
         return;
     case REPLY_CURRENT_MODE:
@@ -186,6 +194,5 @@ void ProcessDeviceReply(const uint8_t* record, int count) {
     const std::array<uint8_t, 3> error = {reply.bytes[2], reply.bytes[3], reply.bytes[4]};
     Replies().NoteReply(reply.bytes[1], error);
     g_bAwaitReply() = false;
-    // Releases the outbox's next record when it answers the command in flight.
-    fx::Outbox().NoteReply(reply.bytes[1], error);
+    NoteAnswerAndTap(reply, error);
 }

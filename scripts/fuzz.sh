@@ -25,7 +25,7 @@ done
 if ((${#LIMIT[@]} == 0)); then LIMIT=(-max_total_time=60); fi
 if ((${#TARGETS[@]} == 0)); then
     TARGETS=(rx_assembler reply_dispatcher mode_file remote_file language_file ctl_arguments
-        sim_frames filter_text measurement_text)
+        sim_frames filter_text measurement_text api_requests)
 fi
 
 ./scripts/install-deps.sh --fuzz

@@ -137,7 +137,29 @@ void DaemonVenue::Stop() {
         });
         cancelled.get_future().wait();
     }
+    for (auto& port : m_forwarding) port->Stop();
+    m_forwarding.clear();
     for (ProcessorHost* host : Hosts()) host->Stop();
+}
+
+bool DaemonVenue::StartForwarding(int base, std::string& error) {
+    const std::vector<ProcessorHost*> hosts = Hosts();
+    for (size_t k = 0; k < hosts.size(); ++k) {
+        ProcessorHost* host = hosts[k];
+        auto port = std::make_unique<ForwardingPort>(host->Object(), host->Name());
+        port->onClientChange = [host] { host->NoteChange(ChangeOrigin::Forwarded); };
+        const int number = base ? base + static_cast<int>(k) : 0;
+        if (!port->Start("127.0.0.1", number, error)) {
+            error = "forwarding port for " + host->Name() + ": " + error;
+            return false;
+        }
+        m_forwarding.push_back(std::move(port));
+    }
+    return true;
+}
+
+int DaemonVenue::ForwardingPortOf(size_t index) const {
+    return index < m_forwarding.size() ? m_forwarding[index]->Port() : 0;
 }
 
 void DaemonVenue::WatchUsb(std::map<std::string, std::string> namesByPath, int scanMs) {

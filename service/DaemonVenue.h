@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/ForwardingPort.h"
 #include "service/ProcessorHost.h"
 #include "service/Venue.h"
 
@@ -66,6 +67,14 @@ public:
     void WritePreset(const std::string& name, std::vector<uint8_t> modeFile, ChangeOrigin origin,
                      Done done);
 
+    // Serves the k-th processor (in the order they were added, from 0) also
+    // on 127.0.0.1:base+k as a networked processor (base 0: a free port
+    // each); false with the reason when a port cannot be had. Its clients'
+    // changes show as events made through the forwarding port.
+    bool StartForwarding(int base, std::string& error);
+    // The forwarding port of the k-th processor, 0 when none.
+    int ForwardingPortOf(size_t index) const;
+
     // Runs read-only work on the named processor's strand with it bound;
     // false (work not run) for an unknown name.
     bool Inspect(const std::string& name, std::function<void(bool connected)> work);
@@ -90,6 +99,7 @@ private:
     std::map<std::string, ProcessorHost*> m_byName;
     std::map<std::string, std::string> m_usbNames;
     std::unique_ptr<asio::steady_timer> m_usbTimer;
+    std::vector<std::unique_ptr<ForwardingPort>> m_forwarding;
     int m_usbScanMs = 0;
 
     std::mutex m_listenerMutex;

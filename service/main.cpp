@@ -89,6 +89,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     venue.Start();
+    if (config.forwardBase && !venue.StartForwarding(config.forwardBase, error)) {
+        std::fprintf(stderr, "fxtuned: %s\n", error.c_str());
+        return 1;
+    }
     if (config.usb) venue.WatchUsb(config.usbNames);
     std::printf("listening on %s:%d\n", config.listenAddress.c_str(), server.Port());
     std::fflush(stdout);

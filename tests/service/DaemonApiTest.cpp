@@ -6,6 +6,7 @@
 
 #include "modefile/ModeFile.h"
 #include "state/ParamImage.h"
+#include "tools/fxtunectl/CtlCommands.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -200,6 +201,35 @@ TEST_F(DaemonApiTest, EventsCarryEveryChangeWithItsOrigin) {
         loaded = event.is_object() && event["type"] == "mode-loaded" && event["mode"] == 4;
     }
     EXPECT_TRUE(loaded);
+}
+
+TEST_F(DaemonApiTest, AChangeThroughTheForwardingPortReachesTheEventStream) {
+    std::string error;
+    ASSERT_TRUE(rig.venue.StartForwarding(0, error)) << error;
+    EventClient events(rig.Port());
+    ASSERT_EQ("ready", json::parse(events.Next(5000))["type"]);
+
+    // fxtunectl, unchanged, on p1's forwarding port.
+    CtlOptions options;
+    options.host = "127.0.0.1";
+    options.port = rig.venue.ForwardingPortOf(1);
+    options.command = "set";
+    options.arguments = {"1", "14", "70"};
+    CtlResult result = RunCtlCommand(options);
+    for (int i = 0; i < 50 && result.status == kExitNoProcessor; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        result = RunCtlCommand(options);
+    }
+    ASSERT_TRUE(result.ok()) << result.message;
+
+    bool seen = false;
+    for (int i = 0; i < 10 && !seen; ++i) {
+        const json event = json::parse(events.Next(5000), nullptr, false);
+        seen = event.is_object() && event["type"] == "changed" && event["processor"] == "p1" &&
+               event["origin"] == "forwarded" && event["state"]["levels"]["mic"]["value"] == 70;
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(70, Body(rig.Call("GET", "/api/v1/processors/p1"))["levels"]["mic"]["value"]);
 }
 
 TEST_F(DaemonApiTest, AProcessorGoneMidRequestFailsAloneWhileTheOthersAnswer) {
