@@ -3,7 +3,8 @@
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
 # Qt's own dialogs their Chinese texts; ccache and mold make builds and
-# rebuilds quicker and are used when present).
+# rebuilds quicker and are used when present; the daemon's MQTT bridge uses
+# the Paho C++ client and nlohmann-json, and its tests run a mosquitto broker).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -15,6 +16,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
+    libpaho-mqttpp-dev libpaho-mqtt-dev libssl-dev nlohmann-json3-dev mosquitto
     desktop-file-utils appstream man-db groff-base bsdextrautils
 )
 
