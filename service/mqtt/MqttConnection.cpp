@@ -64,9 +64,7 @@ MqttConnection::MqttConnection(const MqttSettings& settings, std::string willTop
 }
 
 MqttConnection::~MqttConnection() {
-    // The library's threads may still call the handlers until it is gone.
-    m_client->set_connection_lost_handler(nullptr);
-    m_client->set_message_callback(nullptr);
+    // The library's threads may call the handlers until the client is gone.
     m_client.reset();
 }
 
