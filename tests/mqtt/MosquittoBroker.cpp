@@ -77,6 +77,11 @@ MosquittoBroker::~MosquittoBroker() {
     if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ignored);
 }
 
+void MosquittoBroker::ServeTls(std::string certificateFile, std::string keyFile) {
+    m_certificateFile = std::move(certificateFile);
+    m_keyFile = std::move(keyFile);
+}
+
 bool MosquittoBroker::WriteConfiguration() {
     if (m_folder.empty() || m_port == 0) {
         m_error = "no folder or no free port";
@@ -88,6 +93,8 @@ bool MosquittoBroker::WriteConfiguration() {
            << "user root\n" // stays who started it; no effect unless that is root
            << "log_dest file " << m_folder << "/mosquitto.log\n"
            << "log_type all\n";
+    if (!m_certificateFile.empty())
+        config << "certfile " << m_certificateFile << "\nkeyfile " << m_keyFile << "\n";
     if (m_user.empty()) {
         config << "allow_anonymous true\n";
         return bool(config);

@@ -14,6 +14,9 @@ public:
     MosquittoBroker(const MosquittoBroker&) = delete;
     MosquittoBroker& operator=(const MosquittoBroker&) = delete;
 
+    // Serves MQTT over TLS with this certificate and key (before Start).
+    void ServeTls(std::string certificateFile, std::string keyFile);
+
     // Starts the broker and waits until it takes connections; false, with
     // Error() telling why, when it does not.
     bool Start();
@@ -28,6 +31,8 @@ private:
 
     std::string m_user;
     std::string m_password;
+    std::string m_certificateFile;
+    std::string m_keyFile;
     std::string m_folder;
     int m_port = 0;
     pid_t m_pid = -1;

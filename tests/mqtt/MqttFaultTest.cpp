@@ -3,6 +3,8 @@
 #include "MqttBridgeFixture.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -68,6 +70,26 @@ TEST_F(MqttFaultTest, ARestartedBrokerGetsEverythingAgainAndCommandsStillWork) {
     EXPECT_GE(status.connects, 2u);
     EXPECT_GE(status.connectionsLost, 1u);
     EXPECT_TRUE(Logged("connection lost"));
+}
+
+TEST_F(MqttFaultTest, ABrokerThatIsNotThereYetHoldsNobodyAndIsJoinedWhenItComes) {
+    m_broker.Stop();
+    fx::MqttBridge& bridge = StartBridge();
+    ASSERT_TRUE(Eventually([&] { return bridge.Status().connectFailures >= 2; }));
+    EXPECT_FALSE(bridge.Status().connected);
+    EXPECT_NE(bridge.Status().lastError.find("cannot connect to tcp://127.0.0.1:"),
+              std::string::npos)
+        << bridge.Status().lastError;
+
+    // The venue's thread goes on: its events are taken and dropped.
+    m_venue.Change("room2", [](fx::ProcessorState& state) { state.pitch = 4; });
+    m_venue.Flush();
+
+    ASSERT_TRUE(m_broker.Start()) << m_broker.Error();
+    auto probe = Probe("late-broker", {"fxtune/#"});
+    EXPECT_TRUE(probe->WaitFor("fxtune/availability", "online"));
+    EXPECT_TRUE(probe->WaitFor(State("room2", "pitch"), "4"));
+    EXPECT_TRUE(bridge.Status().connected);
 }
 
 TEST_F(MqttFaultTest, SettingsThatCannotWorkAreRefusedAtStart) {
@@ -142,6 +164,77 @@ TEST_F(MqttAccountTest, AWrongPasswordIsAClearStatusNotACrash) {
         std::lock_guard lock(logMutex);
         ASSERT_FALSE(log.empty());
         EXPECT_NE(log.front().find("user name or password"), std::string::npos) << log.front();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A certificate authority of the test's own, a broker certificate it signed
+// for 127.0.0.1, and another authority that signed nothing of the broker's.
+class TlsFiles {
+public:
+    TlsFiles() {
+        char folder[] = "/tmp/fxtune-mqtt-tls-XXXXXX";
+        if (!::mkdtemp(folder)) return;
+        m_folder = folder;
+        const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+        const std::string script =
+            "cd " + m_folder + " && exec >openssl.log 2>&1 && " + "openssl req -x509 " + key +
+            "-keyout ca.key -out ca.pem -days 2 -subj /CN=fxtune-ca && " + "openssl req " + key +
+            "-keyout server.key -out server.csr -subj /CN=127.0.0.1 && " +
+            "echo subjectAltName=IP:127.0.0.1 >ext.cnf && " +
+            "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial " +
+            "-out server.pem -days 2 -extfile ext.cnf && " + "openssl req -x509 " + key +
+            "-keyout other.key -out other.pem -days 2 -subj /CN=other";
+        m_ok = std::system(script.c_str()) == 0;
+    }
+    ~TlsFiles() {
+        std::error_code ignored;
+        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ignored);
+    }
+    bool Ok() const { return m_ok; }
+    std::string File(const std::string& name) const { return m_folder + "/" + name; }
+
+private:
+    std::string m_folder;
+    bool m_ok = false;
+};
+
+TEST(MqttTlsTest, TheBrokerIsTrustedOnlyThroughTheCaGiven) {
+    TlsFiles files;
+    ASSERT_TRUE(files.Ok()) << "see " << files.File("openssl.log");
+    MosquittoBroker broker;
+    broker.ServeTls(files.File("server.pem"), files.File("server.key"));
+    ASSERT_TRUE(broker.Start()) << broker.Error();
+    FakeVenue venue;
+    venue.Add(FakeVenue::SampleProcessor("room1"));
+    venue.Flush();
+
+    struct Row {
+        const char* ca;
+        bool connects;
+    };
+    for (const Row& row : {Row{"ca.pem", true}, Row{"other.pem", false}}) {
+        SCOPED_TRACE(row.ca);
+        fx::MqttSettings settings;
+        settings.host = "127.0.0.1";
+        settings.port = broker.Port();
+        settings.tlsCaFile = files.File(row.ca);
+        settings.reconnectFirst = std::chrono::milliseconds(50);
+        settings.log = [](const std::string&) {};
+        fx::MqttBridge bridge(venue, settings);
+        ASSERT_TRUE(bridge.Start());
+        ASSERT_TRUE(Eventually([&] {
+            const fx::MqttStatus status = bridge.Status();
+            return status.connected || status.connectFailures >= 1;
+        }));
+        const fx::MqttStatus status = bridge.Status();
+        EXPECT_EQ(status.connected, row.connects) << status.lastError;
+        if (!row.connects) {
+            EXPECT_NE(status.lastError.find("TLS"), std::string::npos) << status.lastError;
+        }
     }
 }
 
