@@ -88,6 +88,7 @@ bool MqttBridge::Start() {
         refusal = "MQTT TLS CA file " + m_settings.tlsCaFile + " cannot be read";
     if (!refusal.empty()) {
         NoteError(refusal);
+        Log(refusal);
         return false;
     }
     if (m_thread.joinable()) return true;
