@@ -3,8 +3,9 @@
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
 # Qt's own dialogs their Chinese texts; ccache and mold make builds and
-# rebuilds quicker and are used when present; chromium, node and npm run the
-# web page's browser tests).
+# rebuilds quicker and are used when present; the daemon uses Boost.Beast,
+# nlohmann-json and the Paho C++ MQTT client, its tests a mosquitto broker;
+# chromium, node and npm run the web page's browser tests).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -16,6 +17,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
+    libpaho-mqttpp-dev libpaho-mqtt-dev libssl-dev nlohmann-json3-dev mosquitto
     desktop-file-utils appstream man-db groff-base bsdextrautils
     chromium
 )

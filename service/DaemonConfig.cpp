@@ -224,6 +224,8 @@ bool ParseDaemonArguments(int argc, char** argv, DaemonConfig& config, bool& hel
             return false;
         }
     }
+    if (!config.mqtt.empty() && !config.mqtt.count("broker"))
+        return error = "the MQTT settings need a broker (--mqtt HOST:PORT)", false;
     return true;
 }
 

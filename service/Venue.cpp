@@ -4,11 +4,11 @@ namespace fx {
 
 const std::array<MasterLevelInfo, kMasterLevelCount>& MasterLevels() {
     static const std::array<MasterLevelInfo, kMasterLevelCount> levels{{
-        {MasterLevel::Mic, "mic", "Mic Vol", "话筒音量", 1, 14, 15},
-        {MasterLevel::Effect, "effect", "Effect Vol", "效果总音量", 1, 16, 17},
-        {MasterLevel::Reverb, "reverb", "Reverb Vol", "混响音量", 3, 24, 25},
-        {MasterLevel::Echo, "echo", "Echo Vol", "回声音量", 2, 28, 29},
-        {MasterLevel::Music, "music", "Music Vol", "音乐音量", 4, 12, 13},
+        {MasterLevel::Mic, "mic", "Mic", "话筒", 1, 14, 15},
+        {MasterLevel::Effect, "effect", "Effect", "效果", 1, 16, 17},
+        {MasterLevel::Reverb, "reverb", "Reverb", "混响", 3, 24, 25},
+        {MasterLevel::Echo, "echo", "Echo", "回声", 2, 28, 29},
+        {MasterLevel::Music, "music", "Music", "音乐", 4, 12, 13},
     }};
     return levels;
 }
@@ -36,25 +36,24 @@ const char* OriginId(ChangeOrigin origin) {
     case ChangeOrigin::Daemon:
         return "daemon";
     }
-    return "daemon";
+    return "processor";
 }
 
 const char* EventKindId(VenueEvent::Kind kind) {
-    using K = VenueEvent::Kind;
     switch (kind) {
-    case K::Changed:
+    case VenueEvent::Kind::Changed:
         return "changed";
-    case K::LinkUp:
+    case VenueEvent::Kind::LinkUp:
         return "link-up";
-    case K::LinkDown:
+    case VenueEvent::Kind::LinkDown:
         return "link-down";
-    case K::ModeLoaded:
+    case VenueEvent::Kind::ModeLoaded:
         return "mode-loaded";
-    case K::ModeStored:
+    case VenueEvent::Kind::ModeStored:
         return "mode-stored";
-    case K::Added:
+    case VenueEvent::Kind::Added:
         return "added";
-    case K::Removed:
+    case VenueEvent::Kind::Removed:
         return "removed";
     }
     return "changed";

@@ -6,10 +6,14 @@
 #include "service/DaemonVenue.h"
 #include "service/HttpServer.h"
 #include "service/WebAssets.h"
+#include "service/mqtt/MqttBridge.h"
+#include "service/mqtt/MqttSettings.h"
 
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace {
@@ -17,6 +21,60 @@ namespace {
 bool IsLoopback(const std::string& address) {
     in_addr parsed{};
     return inet_pton(AF_INET, address.c_str(), &parsed) == 1 && (ntohl(parsed.s_addr) >> 24) == 127;
+}
+
+void Log(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+// The [mqtt] settings as the bridge takes them; false with the reason.
+bool MqttSettingsOf(const std::map<std::string, std::string>& given, fx::MqttSettings& settings,
+                    std::string& error) {
+    for (const auto& [key, value] : given)
+        if (key != "broker" && key != "user-file" && key != "tls-ca" && key != "prefix" &&
+            key != "discovery-prefix")
+            return error = "unknown MQTT setting " + key, false;
+    const auto address = fx::ParseMqttAddress(given.at("broker"), &error);
+    if (!address) return false;
+    settings.host = address->host;
+    settings.port = address->port;
+    if (const auto file = given.find("user-file"); file != given.end()) {
+        const auto credentials = fx::ReadMqttCredentials(file->second, &error);
+        if (!credentials) return false;
+        settings.user = credentials->user;
+        settings.password = credentials->password;
+    }
+    if (const auto ca = given.find("tls-ca"); ca != given.end()) settings.tlsCaFile = ca->second;
+    if (const auto prefix = given.find("prefix"); prefix != given.end())
+        settings.prefix = prefix->second;
+    if (const auto prefix = given.find("discovery-prefix"); prefix != given.end())
+        settings.discoveryPrefix = prefix->second;
+    settings.daemonVersion = FXTUNE_VERSION;
+    settings.log = Log;
+    return true;
+}
+
+std::string MqttMetrics(const fx::MqttStatus& status) {
+    auto counter = [](const char* name, const char* help, uint64_t value) {
+        return std::string("# HELP fxtuned_mqtt_") + name + " " + help + "\n# TYPE fxtuned_mqtt_" +
+               name + " counter\nfxtuned_mqtt_" + name + " " + std::to_string(value) + "\n";
+    };
+    return std::string("# HELP fxtuned_mqtt_connected Whether the MQTT broker is connected.\n"
+                       "# TYPE fxtuned_mqtt_connected gauge\nfxtuned_mqtt_connected ") +
+           (status.connected ? "1" : "0") + "\n" +
+           counter("connect_failures_total", "Connection attempts refused or failed.",
+                   status.connectFailures) +
+           counter("connections_lost_total", "Connections that ended unasked.",
+                   status.connectionsLost) +
+           counter("commands_refused_total", "Commands refused before anything was sent.",
+                   status.commandsRefused) +
+           counter("commands_failed_total", "Commands the processor did not confirm.",
+                   status.commandsFailed) +
+           "# HELP fxtuned_mqtt_error 1 while the last connection attempt failed, with its "
+           "reason.\n# TYPE fxtuned_mqtt_error gauge\nfxtuned_mqtt_error{reason=\"" +
+           status.lastError.substr(0, status.lastError.find('"')) + "\"} " +
+           (status.lastError.empty() ? "0" : "1") + "\n";
 }
 
 int WaitForSignal() {
@@ -78,10 +136,7 @@ int main(int argc, char** argv) {
     metrics.AddSource([&venue] { return venue.MetricsText(); });
     fx::ApiRouter router(venue, tokens, metrics);
     router.SetAssets(fx::FindWebAsset);
-    router.SetLog([](const std::string& line) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-        std::fflush(stderr);
-    });
+    router.SetLog(Log);
     fx::HttpServer server(router, venue, metrics);
     server.SetCorsOrigin(config.corsOrigin);
     if (!server.Start(config.listenAddress, config.listenPort, 2, error)) {
@@ -94,10 +149,24 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (config.usb) venue.WatchUsb(config.usbNames);
+    std::unique_ptr<fx::MqttBridge> mqtt;
+    if (config.mqtt.count("broker")) {
+        fx::MqttSettings settings;
+        if (!MqttSettingsOf(config.mqtt, settings, error)) {
+            std::fprintf(stderr, "fxtuned: MQTT: %s\n", error.c_str());
+            return 2;
+        }
+        mqtt = std::make_unique<fx::MqttBridge>(venue, std::move(settings));
+        // A broker that cannot be reached is retried; settings that cannot
+        // work are a clear error, and the rest of the daemon goes on.
+        if (!mqtt->Start()) Log("mqtt: " + mqtt->Status().lastError);
+        metrics.AddSource([bridge = mqtt.get()] { return MqttMetrics(bridge->Status()); });
+    }
     std::printf("listening on %s:%d\n", config.listenAddress.c_str(), server.Port());
     std::fflush(stdout);
 
     WaitForSignal();
+    if (mqtt) mqtt->Stop();
     server.Stop();
     venue.Stop();
     return 0;

@@ -1,0 +1,113 @@
+// Each processor's states: retained, in the payloads Home Assistant reads,
+// and following every change the venue reports, whoever made it.
+#include "MqttBridgeFixture.h"
+
+namespace {
+
+using fx::ProcessorState;
+using Kind = fx::VenueEvent::Kind;
+
+class MqttStateTest : public MqttBridgeFixture {};
+
+TEST_F(MqttStateTest, StatesAreRetainedInHomeAssistantsPayloads) {
+    StartBridge();
+    auto early = Probe("early", {"fxtune/#"});
+    ASSERT_TRUE(early->WaitFor("fxtune/processors", "2"));
+    auto probe = Probe("states", {"fxtune/#"});
+    ASSERT_TRUE(probe->Sync());
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"availability", "online"},
+        {"mic/level", "50"},
+        {"mic/mute", "OFF"},
+        {"effect/level", "40"},
+        {"reverb/level", "30"},
+        {"echo/level", "20"},
+        {"music/level", "60"},
+        {"music/mute", "OFF"},
+        {"pitch", "0"},
+        {"noise-gate", "10"},
+        {"source", "HDMI"},
+        {"mode", "M1"},
+        {"link", "ON"},
+    };
+    for (const auto& [path, payload] : expected) {
+        const auto message = probe->Latest(State("room2", path));
+        ASSERT_TRUE(message) << path;
+        EXPECT_EQ(message->payload, payload) << path;
+        EXPECT_TRUE(message->retained) << path;
+    }
+}
+
+TEST_F(MqttStateTest, StatesFollowEveryChangeWhoeverMadeIt) {
+    StartBridge();
+    auto probe = Probe("follow", {"fxtune/#"});
+    ASSERT_TRUE(probe->WaitFor(State("room1", "mic/level"), "50"));
+
+    struct Row {
+        const char* what;
+        std::function<void(ProcessorState&)> edit;
+        Kind kind;
+        fx::ChangeOrigin origin;
+        std::vector<std::pair<std::string, std::string>> states; // path, payload
+    };
+    const std::vector<Row> rows = {
+        {"level by the API",
+         [](ProcessorState& s) { s.levels[0].value = 61; },
+         Kind::Changed,
+         fx::ChangeOrigin::Api,
+         {{"mic/level", "61"}}},
+        {"mute on the processor",
+         [](ProcessorState& s) { s.levels[4].muted = true; },
+         Kind::Changed,
+         fx::ChangeOrigin::Processor,
+         {{"music/mute", "ON"}}},
+        {"pitch by the web page",
+         [](ProcessorState& s) { s.pitch = -2; },
+         Kind::Changed,
+         fx::ChangeOrigin::WebPage,
+         {{"pitch", "-2"}}},
+        {"gate forwarded",
+         [](ProcessorState& s) { s.noiseGate = 77; },
+         Kind::Changed,
+         fx::ChangeOrigin::Forwarded,
+         {{"noise-gate", "77"}}},
+        {"source",
+         [](ProcessorState& s) { s.source = 0; },
+         Kind::Changed,
+         fx::ChangeOrigin::Processor,
+         {{"source", "Optical"}}},
+        {"mode loaded",
+         [](ProcessorState& s) { s.mode = 3; },
+         Kind::ModeLoaded,
+         fx::ChangeOrigin::Api,
+         {{"mode", "M3"}}},
+        {"link down",
+         [](ProcessorState& s) {
+             s.connected = false;
+             s.mode = 0;
+         },
+         Kind::LinkDown,
+         fx::ChangeOrigin::Daemon,
+         {{"availability", "offline"}, {"link", "OFF"}, {"mode", "None"}}},
+        {"link up",
+         [](ProcessorState& s) {
+             s.connected = true;
+             s.mode = 2;
+         },
+         Kind::LinkUp,
+         fx::ChangeOrigin::Daemon,
+         {{"availability", "online"}, {"link", "ON"}, {"mode", "M2"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        probe->Clear();
+        m_venue.Change("room1", row.edit, row.kind, row.origin);
+        for (const auto& [path, payload] : row.states)
+            EXPECT_TRUE(probe->WaitFor(State("room1", path), payload)) << path << " " << payload;
+    }
+    // The other processor kept its own.
+    EXPECT_EQ(probe->Latest(State("room2", "mic/level")), std::nullopt);
+}
+
+} // namespace
