@@ -3,7 +3,9 @@
 # Debian 12 (librsvg2-bin renders the icon; desktop-file-utils, appstream,
 # man-db and bsdextrautils check the install tree; qt6-translations-l10n gives
 # Qt's own dialogs their Chinese texts; ccache and mold make builds and
-# rebuilds quicker and are used when present).
+# rebuilds quicker and are used when present). The daemon's history speaks
+# to SQLite and PostgreSQL through Qt SQL's drivers; its tests start a
+# PostgreSQL server of their own, hence the server packages.
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -13,6 +15,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libhidapi-dev libudev-dev libasio-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    libqt6sql6-sqlite libqt6sql6-psql postgresql
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
     desktop-file-utils appstream man-db groff-base bsdextrautils

@@ -40,36 +40,36 @@ HistoryReply<std::map<std::string, ApprovedPreset>> ApprovalArchive::Current() {
 }
 
 HistoryResult ApprovalArchive::Add(const ApprovedPreset& preset) {
-    QSqlQuery insert;
+    QSqlQuery* insert = nullptr;
     std::string why;
     if (!m_connection.Prepare(insert,
                               "INSERT INTO approvals (id, processor, image, snapshot_id, set_ms) "
                               "SELECT COALESCE(MAX(id), 0) + 1, ?, ?, ?, ? FROM approvals",
                               &why))
         return Unavailable(why);
-    insert.addBindValue(QString::fromStdString(preset.processor));
-    insert.addBindValue(QByteArray(reinterpret_cast<const char*>(preset.image.data()),
-                                   static_cast<qsizetype>(preset.image.size())));
-    insert.addBindValue(preset.fromSnapshotId
-                            ? QVariant::fromValue<qlonglong>(*preset.fromSnapshotId)
-                            : QVariant(QMetaType::fromType<qlonglong>()));
-    insert.addBindValue(QVariant::fromValue<qlonglong>(preset.setMs));
-    if (!insert.exec()) return Unavailable(HistoryConnection::ErrorText(insert));
+    insert->addBindValue(QString::fromStdString(preset.processor));
+    insert->addBindValue(QByteArray(reinterpret_cast<const char*>(preset.image.data()),
+                                    static_cast<qsizetype>(preset.image.size())));
+    insert->addBindValue(preset.fromSnapshotId
+                             ? QVariant::fromValue<qlonglong>(*preset.fromSnapshotId)
+                             : QVariant(QMetaType::fromType<qlonglong>()));
+    insert->addBindValue(QVariant::fromValue<qlonglong>(preset.setMs));
+    if (!insert->exec()) return Unavailable(HistoryConnection::ErrorText(*insert));
     return HistoryResult::Ok();
 }
 
 HistoryResult ApprovalArchive::Clear(const std::string& processor, int64_t clearedMs) {
-    QSqlQuery update;
+    QSqlQuery* update = nullptr;
     std::string why;
     if (!m_connection.Prepare(update,
                               "UPDATE approvals SET cleared_ms = ? WHERE cleared_ms IS NULL AND "
                               "id = (SELECT MAX(id) FROM approvals WHERE processor = ?)",
                               &why))
         return Unavailable(why);
-    update.addBindValue(QVariant::fromValue<qlonglong>(clearedMs));
-    update.addBindValue(QString::fromStdString(processor));
-    if (!update.exec()) return Unavailable(HistoryConnection::ErrorText(update));
-    if (update.numRowsAffected() < 1)
+    update->addBindValue(QVariant::fromValue<qlonglong>(clearedMs));
+    update->addBindValue(QString::fromStdString(processor));
+    if (!update->exec()) return Unavailable(HistoryConnection::ErrorText(*update));
+    if (update->numRowsAffected() < 1)
         return HistoryResult::Fail(Status::NotFound, processor + " has no approved preset");
     return HistoryResult::Ok();
 }

@@ -19,7 +19,8 @@ QString NewConnectionName() {
 
 std::string DriverText(const QSqlError& error) {
     const QString text = error.text().trimmed();
-    return "history database: " + (text.isEmpty() ? std::string("unknown error") : text.toStdString());
+    return "history database: " +
+           (text.isEmpty() ? std::string("unknown error") : text.toStdString());
 }
 
 bool StartsWith(const std::string& text, const char* prefix) {
@@ -94,7 +95,8 @@ HistoryResult HistoryConnection::Open(bool check) {
 
 HistoryResult HistoryConnection::OpenSqlite(bool check) {
     m_db.setDatabaseName(QString::fromStdString(m_target.path));
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_options.sqliteBusyTimeoutMs));
+    m_db.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_options.sqliteBusyTimeoutMs));
     if (!m_db.open()) {
         const std::string why = DriverText(m_db.lastError());
         Close();
@@ -111,17 +113,16 @@ HistoryResult HistoryConnection::OpenSqlite(bool check) {
             const bool damaged = code == "11" || code == "26";
             query = QSqlQuery();
             Close();
-            return HistoryResult::Fail(damaged ? HistoryResult::Status::Failed
-                                               : HistoryResult::Status::Unavailable,
-                                       why);
+            return HistoryResult::Fail(
+                damaged ? HistoryResult::Status::Failed : HistoryResult::Status::Unavailable, why);
         }
         const QString verdict = query.value(0).toString();
         query = QSqlQuery();
         if (verdict != "ok") {
             Close();
             return HistoryResult::Fail(HistoryResult::Status::Failed,
-                                       "history database: " + m_target.path +
-                                           " is damaged (" + verdict.toStdString() + ")");
+                                       "history database: " + m_target.path + " is damaged (" +
+                                           verdict.toStdString() + ")");
         }
     }
     // A process killed in the middle of a write loses nothing written before
@@ -134,6 +135,7 @@ HistoryResult HistoryConnection::OpenSqlite(bool check) {
 }
 
 void HistoryConnection::Close() {
+    m_prepared.clear();
     if (m_db.isValid() && m_db.isOpen()) m_db.close();
     m_db = QSqlDatabase();
     if (QSqlDatabase::contains(m_name)) QSqlDatabase::removeDatabase(m_name);
@@ -153,11 +155,24 @@ bool HistoryConnection::Exec(const QString& sql, std::string* why) {
     return false;
 }
 
-bool HistoryConnection::Prepare(QSqlQuery& query, const char* sql, std::string* why) {
-    query = QSqlQuery(m_db);
-    if (query.prepare(Sql(sql))) return true;
-    *why = ErrorText(query);
-    return false;
+bool HistoryConnection::Prepare(QSqlQuery*& query, const char* sql, std::string* why) {
+    std::unique_ptr<QSqlQuery>& cached = m_prepared[sql];
+    if (!cached) {
+        auto prepared = std::make_unique<QSqlQuery>(m_db);
+        if (!prepared->prepare(Sql(sql))) {
+            *why = ErrorText(*prepared);
+            m_prepared.erase(sql);
+            return false;
+        }
+        cached = std::move(prepared);
+    }
+    cached->finish();
+    query = cached.get();
+    return true;
+}
+
+void HistoryConnection::FinishAll() {
+    for (auto& [sql, query] : m_prepared) query->finish();
 }
 
 std::string HistoryConnection::ErrorText(const QSqlQuery& query) {

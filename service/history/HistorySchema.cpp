@@ -29,7 +29,8 @@ const char* const kSnapshotIndexes[] = {
 const char* const kApprovalTable =
     "CREATE TABLE approvals (id BIGINT PRIMARY KEY, processor TEXT NOT NULL, "
     "image BLOB NOT NULL, snapshot_id BIGINT, set_ms BIGINT NOT NULL, cleared_ms BIGINT)";
-const char* const kApprovalIndex = "CREATE INDEX approvals_by_processor ON approvals (processor, id)";
+const char* const kApprovalIndex =
+    "CREATE INDEX approvals_by_processor ON approvals (processor, id)";
 
 HistoryResult Unavailable(const std::string& why) {
     return HistoryResult::Fail(Status::Unavailable, why);
@@ -49,11 +50,11 @@ bool ExecAll(HistoryConnection& connection, const std::vector<const char*>& stat
 }
 
 bool SetVersion(HistoryConnection& connection, int version, std::string* why) {
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     if (!connection.Prepare(query, "UPDATE schema_version SET version = ?", why)) return false;
-    query.addBindValue(version);
-    if (query.exec()) return true;
-    *why = HistoryConnection::ErrorText(query);
+    query->addBindValue(version);
+    if (query->exec()) return true;
+    *why = HistoryConnection::ErrorText(*query);
     return false;
 }
 
@@ -75,8 +76,8 @@ HistoryReply<int> HistorySchema::VersionOf(HistoryConnection& connection) {
     const QStringList tables = connection.Database().tables();
     if (!tables.contains("schema_version")) {
         if (tables.contains("snapshots") || tables.contains("approvals"))
-            reply.result = HistoryResult::Fail(
-                Status::Failed, "history database: tables without a schema version");
+            reply.result = HistoryResult::Fail(Status::Failed,
+                                               "history database: tables without a schema version");
         return reply;
     }
     QSqlQuery query(connection.Database());
@@ -99,8 +100,7 @@ HistoryResult HistorySchema::Migrate(HistoryConnection& connection, int fullImag
     if (version.value > kVersion)
         return HistoryResult::Fail(Status::Failed,
                                    "history database: version " + std::to_string(version.value) +
-                                       " is newer than this program's " +
-                                       std::to_string(kVersion));
+                                       " is newer than this program's " + std::to_string(kVersion));
     if (version.value == 0) return InTransaction(connection, [&] { return Create(connection); });
     if (version.value == 1)
         return InTransaction(connection,
@@ -114,11 +114,11 @@ HistoryResult HistorySchema::Create(HistoryConnection& connection) {
     for (const char* index : kSnapshotIndexes) statements.push_back(index);
     std::string why;
     if (!ExecAll(connection, statements, &why)) return Unavailable(why);
-    QSqlQuery insert;
+    QSqlQuery* insert = nullptr;
     if (!connection.Prepare(insert, "INSERT INTO schema_version (version) VALUES (?)", &why))
         return Unavailable(why);
-    insert.addBindValue(kVersion);
-    if (!insert.exec()) return Unavailable(HistoryConnection::ErrorText(insert));
+    insert->addBindValue(kVersion);
+    if (!insert->exec()) return Unavailable(HistoryConnection::ErrorText(*insert));
     return HistoryResult::Ok();
 }
 
@@ -131,10 +131,11 @@ HistoryResult HistorySchema::FromVersion1(HistoryConnection& connection, int ful
     // named after a renamed table keeps its name, and would clash).
     QString newTable = connection.Sql(kSnapshotTable);
     newTable.replace("CREATE TABLE snapshots ", "CREATE TABLE snapshots_v2 ");
-    if (!connection.Exec(newTable, &why) || !ExecAll(connection, {kApprovalTable, kApprovalIndex}, &why))
+    if (!connection.Exec(newTable, &why) ||
+        !ExecAll(connection, {kApprovalTable, kApprovalIndex}, &why))
         return Unavailable(why);
 
-    QSqlQuery page, insert;
+    QSqlQuery *page = nullptr, *insert = nullptr;
     if (!connection.Prepare(page,
                             "SELECT id, processor, time_ms, source, changes, image FROM snapshots "
                             "WHERE id > ? ORDER BY id LIMIT 200",
@@ -152,12 +153,12 @@ HistoryResult HistorySchema::FromVersion1(HistoryConnection& connection, int ful
     // Page by page: a connection runs one query at a time.
     qlonglong after = std::numeric_limits<qlonglong>::min();
     for (;;) {
-        page.bindValue(0, after);
-        if (!page.exec()) return Unavailable(HistoryConnection::ErrorText(page));
+        page->bindValue(0, after);
+        if (!page->exec()) return Unavailable(HistoryConnection::ErrorText(*page));
         std::vector<std::array<QVariant, 6>> rows;
-        while (page.next())
-            rows.push_back({page.value(0), page.value(1), page.value(2), page.value(3),
-                            page.value(4), page.value(5)});
+        while (page->next())
+            rows.push_back({page->value(0), page->value(1), page->value(2), page->value(3),
+                            page->value(4), page->value(5)});
         if (rows.empty()) break;
         for (const auto& row : rows) {
             after = row[0].toLongLong();
@@ -168,22 +169,23 @@ HistoryResult HistorySchema::FromVersion1(HistoryConnection& connection, int ful
             const ImageCodec::Stored stored =
                 ImageCodec::Encode(end == ends.end() ? nullptr : &end->second.image, image,
                                    end == ends.end() ? 0 : end->second.deltas, fullImageInterval);
-            for (int column = 0; column < 5; ++column) insert.bindValue(column, row[column]);
-            insert.bindValue(5, static_cast<int>(stored.kind));
-            insert.bindValue(6, ToBlob(stored.data));
-            insert.bindValue(7, QVariant::fromValue<qlonglong>(ImageCodec::Fingerprint(image)));
-            if (!insert.exec()) return Unavailable(HistoryConnection::ErrorText(insert));
+            for (int column = 0; column < 5; ++column) insert->bindValue(column, row[column]);
+            insert->bindValue(5, static_cast<int>(stored.kind));
+            insert->bindValue(6, ToBlob(stored.data));
+            insert->bindValue(7, QVariant::fromValue<qlonglong>(ImageCodec::Fingerprint(image)));
+            if (!insert->exec()) return Unavailable(HistoryConnection::ErrorText(*insert));
             const int deltas = stored.kind == ImageCodec::kWhole ? 0 : ends[processor].deltas + 1;
             ends[processor] = {image, deltas};
         }
     }
 
     // The one approved preset of each processor becomes its first approval.
-    std::vector<const char*> statements = {"INSERT INTO approvals (id, processor, image, snapshot_id, set_ms) "
-                  "SELECT ROW_NUMBER() OVER (ORDER BY processor), processor, image, snapshot_id, "
-                  "set_ms FROM approved",
-                  "DROP TABLE approved", "DROP TABLE snapshots",
-                  "ALTER TABLE snapshots_v2 RENAME TO snapshots"};
+    std::vector<const char*> statements = {
+        "INSERT INTO approvals (id, processor, image, snapshot_id, set_ms) "
+        "SELECT ROW_NUMBER() OVER (ORDER BY processor), processor, image, snapshot_id, "
+        "set_ms FROM approved",
+        "DROP TABLE approved", "DROP TABLE snapshots",
+        "ALTER TABLE snapshots_v2 RENAME TO snapshots"};
     for (const char* index : kSnapshotIndexes) statements.push_back(index);
     if (!ExecAll(connection, statements, &why)) return Unavailable(why);
     if (!SetVersion(connection, kVersion, &why)) return Unavailable(why);

@@ -98,8 +98,9 @@ HistoryReply<std::vector<SnapshotInfo>> HistoryStore::List(const std::string& pr
     if (limit < 1 || limit > kListMax)
         return {BadValue("limit: 1 to " + std::to_string(kListMax)), {}};
     if (!m_worker) return {NotOpen(), {}};
-    return m_worker->Call<std::vector<SnapshotInfo>>(
-        [&](HistoryArchives& archives) { return archives.snapshots.List(processor, sinceMs, limit); });
+    return m_worker->Call<std::vector<SnapshotInfo>>([&](HistoryArchives& archives) {
+        return archives.snapshots.List(processor, sinceMs, limit);
+    });
 }
 
 HistoryReply<SnapshotInfo> HistoryStore::Get(int64_t id) {

@@ -36,8 +36,8 @@ public:
 
     // Queues a snapshot of a processor's whole memory (mode-file bytes) at
     // timeMs (UTC). Ok once queued; BadValue for a bad name or image size.
-    HistoryResult AddSnapshot(const std::string& processor, int64_t timeMs,
-                              SnapshotSource source, HistoryImage image);
+    HistoryResult AddSnapshot(const std::string& processor, int64_t timeMs, SnapshotSource source,
+                              HistoryImage image);
     // Waits until every queued snapshot is written (tests, shutdown); false
     // when timeout passed first.
     bool Flush(std::chrono::milliseconds timeout);

@@ -14,7 +14,16 @@ namespace fx {
 using HistoryImage = std::vector<uint8_t>;
 
 // Who or what made the memory the snapshot records.
-enum class SnapshotSource { Api, WebPage, HomeAssistant, Forwarded, Processor, Reset, Daemon, Request };
+enum class SnapshotSource {
+    Api,
+    WebPage,
+    HomeAssistant,
+    Forwarded,
+    Processor,
+    Reset,
+    Daemon,
+    Request
+};
 const char* SnapshotSourceId(SnapshotSource source); // "api", "web", "home-assistant", ...
 std::optional<SnapshotSource> SnapshotSourceFromId(const std::string& id);
 
@@ -45,11 +54,11 @@ struct RetentionPolicy {
 };
 
 struct HistoryOptions {
-    size_t queueLimit = 1000;     // snapshots waiting for the database; the oldest go first
-    int fullImageInterval = 50;   // a whole image at least every this many snapshots
-    int retryMinMs = 100;         // first wait before trying a failed database again
-    int retryMaxMs = 2000;        // longest wait between tries
-    int sqliteBusyTimeoutMs = 200; // how long a write waits for a lock held by another
+    size_t queueLimit = 1000;       // snapshots waiting for the database; the oldest go first
+    int fullImageInterval = 50;     // a whole image at least every this many snapshots
+    int retryMinMs = 100;           // first wait before trying a failed database again
+    int retryMaxMs = 2000;          // longest wait between tries
+    int sqliteBusyTimeoutMs = 200;  // how long a write waits for a lock held by another
     std::function<int64_t()> nowMs; // UTC milliseconds of approvals; the system clock when empty
 };
 
@@ -73,8 +82,7 @@ struct HistoryResult {
 };
 
 // A result with what the call gives back.
-template <class T>
-struct HistoryReply {
+template <class T> struct HistoryReply {
     HistoryResult result;
     T value{};
 
@@ -84,10 +92,10 @@ struct HistoryReply {
 // The database's health as /metrics and the API show it.
 struct HistoryHealth {
     bool ok = false;
-    std::string error;          // why not, empty when ok
-    size_t queued = 0;          // snapshots waiting to be written
-    uint64_t dropped = 0;       // snapshots dropped because the queue was full
-    uint64_t written = 0;       // snapshots written since open
+    std::string error;    // why not, empty when ok
+    size_t queued = 0;    // snapshots waiting to be written
+    uint64_t dropped = 0; // snapshots dropped because the queue was full
+    uint64_t written = 0; // snapshots written since open
 };
 
 } // namespace fx

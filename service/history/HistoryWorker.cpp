@@ -82,8 +82,7 @@ void HistoryWorker::DropOldestBeyondLimit() {
 
 bool HistoryWorker::WaitWritten(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
-    return m_settled.wait_for(lock, timeout,
-                              [this] { return m_queue.empty() && m_inFlight == 0; });
+    return m_settled.wait_for(lock, timeout, [this] { return m_queue.empty() && m_inFlight == 0; });
 }
 
 std::optional<ApprovedPreset> HistoryWorker::Approved(const std::string& processor,
@@ -146,7 +145,10 @@ void HistoryWorker::Run() {
     lock.unlock();
     // Calls that came in as it stopped are answered, not left waiting.
     const HistoryResult closed = HistoryResult::Fail(Status::Failed, "history is closing");
-    for (Job& job : jobs) job(nullptr, closed);
+    for (Job& job : jobs) {
+        job.run(nullptr, closed);
+        job.deliver();
+    }
     m_connection.Close();
     m_settled.notify_all();
 }
@@ -160,6 +162,7 @@ void HistoryWorker::Connect() {
         result = approved.result;
     }
     m_snapshots.Forget();
+    m_connection.FinishAll();
     if (!result.ok()) m_connection.Close();
 
     std::lock_guard lock(m_mutex);
@@ -186,8 +189,8 @@ void HistoryWorker::MarkDown(const HistoryResult& why) {
     m_health.ok = false;
     m_health.error = why.message;
     m_nextTry = Clock::now() + m_retryDelay;
-    m_retryDelay = std::min(m_retryDelay * 2,
-                            std::chrono::milliseconds(std::max(1, m_options.retryMaxMs)));
+    m_retryDelay =
+        std::min(m_retryDelay * 2, std::chrono::milliseconds(std::max(1, m_options.retryMaxMs)));
 }
 
 void HistoryWorker::RunJobs(std::deque<Job> jobs) {
@@ -199,13 +202,15 @@ void HistoryWorker::RunJobs(std::deque<Job> jobs) {
             std::lock_guard lock(m_mutex);
             unavailable = HistoryResult::Fail(Status::Unavailable, m_health.error);
         }
-        const HistoryResult result = job(open ? &archives : nullptr, unavailable);
+        const HistoryResult result = job.run(open ? &archives : nullptr, unavailable);
+        m_connection.FinishAll();
         // A call the database could not answer means it is gone for now.
         if (open && result.status == Status::Unavailable) {
             m_connection.Close();
             std::lock_guard lock(m_mutex);
             MarkDown(result);
         }
+        job.deliver();
     }
 }
 
@@ -217,6 +222,7 @@ void HistoryWorker::WriteBatch(std::unique_lock<std::mutex>& lock) {
     m_inFlight = count;
     lock.unlock();
     const HistoryResult result = m_snapshots.Write(batch);
+    m_connection.FinishAll();
     if (!result.ok()) m_connection.Close();
     lock.lock();
     const size_t dropped = std::min(m_dropInFlight, batch.size());

@@ -52,18 +52,19 @@ public:
     HistoryReply<T> Call(const std::function<HistoryReply<T>(HistoryArchives&)>& job) {
         std::promise<HistoryReply<T>> promise;
         std::future<HistoryReply<T>> future = promise.get_future();
-        const bool posted = Post([&](HistoryArchives* archives, const HistoryResult& why) {
-            HistoryReply<T> reply;
-            try {
-                reply = archives ? job(*archives) : HistoryReply<T>{why, {}};
-            } catch (const std::exception& error) {
-                reply.result = HistoryResult::Fail(HistoryResult::Status::Failed,
-                                                   std::string("history: ") + error.what());
-            }
-            const HistoryResult result = reply.result;
-            promise.set_value(std::move(reply));
-            return result;
-        });
+        HistoryReply<T> reply;
+        const bool posted =
+            Post({[&](HistoryArchives* archives, const HistoryResult& why) {
+                      try {
+                          reply = archives ? job(*archives) : HistoryReply<T>{why, {}};
+                      } catch (const std::exception& error) {
+                          reply.result =
+                              HistoryResult::Fail(HistoryResult::Status::Failed,
+                                                  std::string("history: ") + error.what());
+                      }
+                      return reply.result;
+                  },
+                  [&] { promise.set_value(std::move(reply)); }});
         if (!posted)
             return {HistoryResult::Fail(HistoryResult::Status::Failed, "history is not open"), {}};
         return future.get();
@@ -78,7 +79,12 @@ public:
     HistoryHealth Health() const;
 
 private:
-    using Job = std::function<HistoryResult(HistoryArchives*, const HistoryResult&)>;
+    // A call: run on the thread, then (the health brought up to date by
+    // what it met) its answer delivered to the caller.
+    struct Job {
+        std::function<HistoryResult(HistoryArchives*, const HistoryResult&)> run;
+        std::function<void()> deliver;
+    };
     using Clock = std::chrono::steady_clock;
 
     bool Post(Job job);

@@ -70,8 +70,8 @@ ImageCodec::Bytes ImageCodec::EncodeWhole(const HistoryImage& image) {
 
 std::optional<HistoryImage> ImageCodec::DecodeWhole(const Bytes& stored) {
     if (stored.size() < 4) return std::nullopt;
-    const QByteArray image =
-        qUncompress(reinterpret_cast<const uchar*>(stored.data()), static_cast<qsizetype>(stored.size()));
+    const QByteArray image = qUncompress(reinterpret_cast<const uchar*>(stored.data()),
+                                         static_cast<qsizetype>(stored.size()));
     if (image.isEmpty()) return std::nullopt;
     return HistoryImage(image.begin(), image.end());
 }
@@ -79,8 +79,7 @@ std::optional<HistoryImage> ImageCodec::DecodeWhole(const Bytes& stored) {
 ImageCodec::Stored ImageCodec::Encode(const HistoryImage* previous, const HistoryImage& image,
                                       int deltasSinceWhole, int interval) {
     Bytes whole = EncodeWhole(image);
-    if (previous == nullptr || previous->size() != image.size() ||
-        deltasSinceWhole + 1 >= interval)
+    if (previous == nullptr || previous->size() != image.size() || deltasSinceWhole + 1 >= interval)
         return {kWhole, std::move(whole)};
     Bytes delta = EncodeDelta(*previous, image);
     if (delta.size() >= whole.size()) return {kWhole, std::move(whole)};

@@ -39,8 +39,7 @@ public:
     static Bytes EncodeDelta(const HistoryImage& previous, const HistoryImage& next);
     // previous with the runs written over it; nothing when a run is damaged
     // or lies outside the image.
-    static std::optional<HistoryImage> ApplyDelta(const HistoryImage& previous,
-                                                  const Bytes& delta);
+    static std::optional<HistoryImage> ApplyDelta(const HistoryImage& previous, const Bytes& delta);
 
     static Bytes EncodeWhole(const HistoryImage& image);
     // Nothing when the bytes do not decompress.

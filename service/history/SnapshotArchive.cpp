@@ -110,7 +110,7 @@ HistoryResult SnapshotArchive::WriteOne(const PendingSnapshot& snapshot,
     const ImageCodec::Stored stored =
         ImageCodec::Encode(previous, snapshot.image, deltas, m_interval);
 
-    QSqlQuery insert;
+    QSqlQuery* insert = nullptr;
     std::string why;
     if (!m_connection.Prepare(insert,
                               "INSERT INTO snapshots (id, processor, time_ms, source, changes, "
@@ -118,15 +118,15 @@ HistoryResult SnapshotArchive::WriteOne(const PendingSnapshot& snapshot,
                               &why))
         return Fail(why);
     const int64_t id = m_nextId;
-    insert.addBindValue(QVariant::fromValue<qlonglong>(id));
-    insert.addBindValue(QString::fromStdString(snapshot.processor));
-    insert.addBindValue(QVariant::fromValue<qlonglong>(snapshot.timeMs));
-    insert.addBindValue(QString::fromLatin1(SnapshotSourceId(snapshot.source)));
-    insert.addBindValue(JoinLines(changes));
-    insert.addBindValue(static_cast<int>(stored.kind));
-    insert.addBindValue(ToBlob(stored.data));
-    insert.addBindValue(QVariant::fromValue<qlonglong>(ImageCodec::Fingerprint(snapshot.image)));
-    if (!insert.exec()) return Fail(HistoryConnection::ErrorText(insert));
+    insert->addBindValue(QVariant::fromValue<qlonglong>(id));
+    insert->addBindValue(QString::fromStdString(snapshot.processor));
+    insert->addBindValue(QVariant::fromValue<qlonglong>(snapshot.timeMs));
+    insert->addBindValue(QString::fromLatin1(SnapshotSourceId(snapshot.source)));
+    insert->addBindValue(JoinLines(changes));
+    insert->addBindValue(static_cast<int>(stored.kind));
+    insert->addBindValue(ToBlob(stored.data));
+    insert->addBindValue(QVariant::fromValue<qlonglong>(ImageCodec::Fingerprint(snapshot.image)));
+    if (!insert->exec()) return Fail(HistoryConnection::ErrorText(*insert));
     ++m_nextId;
     ends[snapshot.processor] = {id, snapshot.image,
                                 stored.kind == ImageCodec::kWhole ? 0 : deltas + 1};
@@ -135,14 +135,14 @@ HistoryResult SnapshotArchive::WriteOne(const PendingSnapshot& snapshot,
 
 HistoryResult SnapshotArchive::LoadChainEnd(const std::string& processor,
                                             std::map<std::string, ChainEnd>& ends) {
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     std::string why;
     if (!m_connection.Prepare(query, "SELECT MAX(id) FROM snapshots WHERE processor = ?", &why))
         return Fail(why);
-    query.addBindValue(QString::fromStdString(processor));
-    if (!query.exec() || !query.next()) return Fail(HistoryConnection::ErrorText(query));
-    if (query.value(0).isNull()) return HistoryResult::Ok(); // its first snapshot
-    const int64_t lastId = query.value(0).toLongLong();
+    query->addBindValue(QString::fromStdString(processor));
+    if (!query->exec() || !query->next()) return Fail(HistoryConnection::ErrorText(*query));
+    if (query->value(0).isNull()) return HistoryResult::Ok(); // its first snapshot
+    const int64_t lastId = query->value(0).toLongLong();
     // A chain that does not read back whole is left behind: the next
     // snapshot starts a new one with its whole image.
     HistoryReply<std::vector<StoredRow>> chain = ChainUpTo(processor, lastId);
@@ -158,7 +158,7 @@ HistoryResult SnapshotArchive::LoadChainEnd(const std::string& processor,
 HistoryReply<std::vector<SnapshotArchive::StoredRow>>
 SnapshotArchive::ChainUpTo(const std::string& processor, int64_t id) {
     HistoryReply<std::vector<StoredRow>> reply;
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     std::string why;
     if (!m_connection.Prepare(query,
                               "SELECT id, kind, data, fingerprint FROM snapshots "
@@ -170,22 +170,22 @@ SnapshotArchive::ChainUpTo(const std::string& processor, int64_t id) {
         return reply;
     }
     const QString name = QString::fromStdString(processor);
-    query.addBindValue(name);
-    query.addBindValue(QVariant::fromValue<qlonglong>(id));
-    query.addBindValue(name);
-    query.addBindValue(QVariant::fromValue<qlonglong>(id));
-    if (!query.exec()) {
-        reply.result = Fail(HistoryConnection::ErrorText(query));
+    query->addBindValue(name);
+    query->addBindValue(QVariant::fromValue<qlonglong>(id));
+    query->addBindValue(name);
+    query->addBindValue(QVariant::fromValue<qlonglong>(id));
+    if (!query->exec()) {
+        reply.result = Fail(HistoryConnection::ErrorText(*query));
         return reply;
     }
-    while (query.next())
-        reply.value.push_back({query.value(0).toLongLong(),
-                               static_cast<ImageCodec::Kind>(query.value(1).toInt()),
-                               FromBlob(query.value(2)), query.value(3).toLongLong()});
+    while (query->next())
+        reply.value.push_back({query->value(0).toLongLong(),
+                               static_cast<ImageCodec::Kind>(query->value(1).toInt()),
+                               FromBlob(query->value(2)), query->value(3).toLongLong()});
     if (reply.value.empty() || reply.value.back().id != id)
-        reply.result = HistoryResult::Fail(Status::Failed, "history database: snapshot " +
-                                                               std::to_string(id) +
-                                                               " has no whole image before it");
+        reply.result =
+            HistoryResult::Fail(Status::Failed, "history database: snapshot " + std::to_string(id) +
+                                                    " has no whole image before it");
     return reply;
 }
 
@@ -206,7 +206,8 @@ HistoryReply<HistoryImage> SnapshotArchive::DecodeRow(const HistoryImage* previo
 HistoryReply<HistoryImage> SnapshotArchive::Rebuild(const std::vector<StoredRow>& rows) {
     HistoryReply<HistoryImage> reply;
     for (const StoredRow& row : rows) {
-        HistoryReply<HistoryImage> image = DecodeRow(reply.value.empty() ? nullptr : &reply.value, row);
+        HistoryReply<HistoryImage> image =
+            DecodeRow(reply.value.empty() ? nullptr : &reply.value, row);
         if (!image.ok()) return image;
         reply.value = std::move(image.value);
     }
@@ -216,7 +217,7 @@ HistoryReply<HistoryImage> SnapshotArchive::Rebuild(const std::vector<StoredRow>
 HistoryReply<std::vector<SnapshotInfo>> SnapshotArchive::List(const std::string& processor,
                                                               int64_t sinceMs, int limit) {
     HistoryReply<std::vector<SnapshotInfo>> reply;
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     std::string why;
     const bool all = processor.empty();
     const char* sql = all ? "SELECT id, processor, time_ms, source, changes FROM snapshots "
@@ -228,21 +229,21 @@ HistoryReply<std::vector<SnapshotInfo>> SnapshotArchive::List(const std::string&
         reply.result = Fail(why);
         return reply;
     }
-    if (!all) query.addBindValue(QString::fromStdString(processor));
-    query.addBindValue(QVariant::fromValue<qlonglong>(sinceMs));
-    query.addBindValue(std::max(0, limit));
-    if (!query.exec()) {
-        reply.result = Fail(HistoryConnection::ErrorText(query));
+    if (!all) query->addBindValue(QString::fromStdString(processor));
+    query->addBindValue(QVariant::fromValue<qlonglong>(sinceMs));
+    query->addBindValue(std::max(0, limit));
+    if (!query->exec()) {
+        reply.result = Fail(HistoryConnection::ErrorText(*query));
         return reply;
     }
-    while (query.next()) reply.value.push_back(InfoFromRow(query));
+    while (query->next()) reply.value.push_back(InfoFromRow(*query));
     std::reverse(reply.value.begin(), reply.value.end());
     return reply;
 }
 
 HistoryReply<SnapshotInfo> SnapshotArchive::Get(int64_t id) {
     HistoryReply<SnapshotInfo> reply;
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     std::string why;
     if (!m_connection.Prepare(query,
                               "SELECT id, processor, time_ms, source, changes FROM snapshots "
@@ -251,16 +252,16 @@ HistoryReply<SnapshotInfo> SnapshotArchive::Get(int64_t id) {
         reply.result = Fail(why);
         return reply;
     }
-    query.addBindValue(QVariant::fromValue<qlonglong>(id));
-    if (!query.exec()) {
-        reply.result = Fail(HistoryConnection::ErrorText(query));
+    query->addBindValue(QVariant::fromValue<qlonglong>(id));
+    if (!query->exec()) {
+        reply.result = Fail(HistoryConnection::ErrorText(*query));
         return reply;
     }
-    if (!query.next()) {
+    if (!query->next()) {
         reply.result = NotFound(id);
         return reply;
     }
-    reply.value = InfoFromRow(query);
+    reply.value = InfoFromRow(*query);
     return reply;
 }
 
@@ -276,7 +277,7 @@ HistoryReply<std::set<int64_t>> SnapshotArchive::DroppedBy(const std::string& pr
                                                            int64_t cutoffMs, int64_t periodMs,
                                                            const std::set<int64_t>& keep) {
     HistoryReply<std::set<int64_t>> reply;
-    QSqlQuery query;
+    QSqlQuery* query = nullptr;
     std::string why;
     if (!m_connection.Prepare(query,
                               "SELECT id, time_ms, (SELECT MAX(id) FROM snapshots WHERE "
@@ -287,21 +288,21 @@ HistoryReply<std::set<int64_t>> SnapshotArchive::DroppedBy(const std::string& pr
         return reply;
     }
     const QString name = QString::fromStdString(processor);
-    query.addBindValue(name);
-    query.addBindValue(name);
-    query.addBindValue(QVariant::fromValue<qlonglong>(cutoffMs));
-    if (!query.exec()) {
-        reply.result = Fail(HistoryConnection::ErrorText(query));
+    query->addBindValue(name);
+    query->addBindValue(name);
+    query->addBindValue(QVariant::fromValue<qlonglong>(cutoffMs));
+    if (!query->exec()) {
+        reply.result = Fail(HistoryConnection::ErrorText(*query));
         return reply;
     }
     // The last of each period stays; so does the newest of all, which the
     // next snapshot is written against.
     std::optional<int64_t> held;
     int64_t heldPeriod = 0;
-    while (query.next()) {
-        const int64_t id = query.value(0).toLongLong();
-        const int64_t time = query.value(1).toLongLong();
-        const int64_t newest = query.value(2).toLongLong();
+    while (query->next()) {
+        const int64_t id = query->value(0).toLongLong();
+        const int64_t time = query->value(1).toLongLong();
+        const int64_t newest = query->value(2).toLongLong();
         const int64_t period = time >= 0 ? time / periodMs : (time - periodMs + 1) / periodMs;
         if (held && period == heldPeriod && !keep.count(*held) && *held != newest)
             reply.value.insert(*held);
@@ -314,7 +315,7 @@ HistoryReply<std::set<int64_t>> SnapshotArchive::DroppedBy(const std::string& pr
 HistoryResult SnapshotArchive::Rechain(const std::string& processor,
                                        const std::set<int64_t>& dropped) {
     const QString name = QString::fromStdString(processor);
-    QSqlQuery startQuery, page, remove, update;
+    QSqlQuery *startQuery = nullptr, *page = nullptr, *remove = nullptr, *update = nullptr;
     std::string why;
     if (!m_connection.Prepare(startQuery,
                               "SELECT MAX(id) FROM snapshots WHERE processor = ? AND kind = 0 "
@@ -325,19 +326,18 @@ HistoryResult SnapshotArchive::Rechain(const std::string& processor,
                               "processor = ? AND id > ? ORDER BY id LIMIT ?",
                               &why) ||
         !m_connection.Prepare(remove, "DELETE FROM snapshots WHERE id = ?", &why) ||
-        !m_connection.Prepare(update, "UPDATE snapshots SET kind = ?, data = ? WHERE id = ?",
-                              &why))
+        !m_connection.Prepare(update, "UPDATE snapshots SET kind = ?, data = ? WHERE id = ?", &why))
         return Fail(why);
-    startQuery.addBindValue(name);
-    startQuery.addBindValue(QVariant::fromValue<qlonglong>(*dropped.begin()));
-    if (!startQuery.exec() || !startQuery.next())
-        return Fail(HistoryConnection::ErrorText(startQuery));
-    if (startQuery.value(0).isNull())
-        return HistoryResult::Fail(Status::Failed,
-                                   "history database: " + processor + "'s snapshots have no "
-                                                                      "whole image to start from");
+    startQuery->addBindValue(name);
+    startQuery->addBindValue(QVariant::fromValue<qlonglong>(*dropped.begin()));
+    if (!startQuery->exec() || !startQuery->next())
+        return Fail(HistoryConnection::ErrorText(*startQuery));
+    if (startQuery->value(0).isNull())
+        return HistoryResult::Fail(Status::Failed, "history database: " + processor +
+                                                       "'s snapshots have no "
+                                                       "whole image to start from");
     const int64_t lastDropped = *dropped.rbegin();
-    int64_t after = startQuery.value(0).toLongLong() - 1;
+    int64_t after = startQuery->value(0).toLongLong() - 1;
 
     // Walks the chain as stored (original) while writing it anew (kept): a
     // kept snapshot after a deleted one, or one that would make the run of
@@ -346,15 +346,15 @@ HistoryResult SnapshotArchive::Rechain(const std::string& processor,
     int deltas = 0;
     bool baseGone = false;
     for (;;) {
-        page.bindValue(0, name);
-        page.bindValue(1, QVariant::fromValue<qlonglong>(after));
-        page.bindValue(2, kRechainPage);
-        if (!page.exec()) return Fail(HistoryConnection::ErrorText(page));
+        page->bindValue(0, name);
+        page->bindValue(1, QVariant::fromValue<qlonglong>(after));
+        page->bindValue(2, kRechainPage);
+        if (!page->exec()) return Fail(HistoryConnection::ErrorText(*page));
         std::vector<StoredRow> rows;
-        while (page.next())
-            rows.push_back({page.value(0).toLongLong(),
-                            static_cast<ImageCodec::Kind>(page.value(1).toInt()),
-                            FromBlob(page.value(2)), page.value(3).toLongLong()});
+        while (page->next())
+            rows.push_back({page->value(0).toLongLong(),
+                            static_cast<ImageCodec::Kind>(page->value(1).toInt()),
+                            FromBlob(page->value(2)), page->value(3).toLongLong()});
         if (rows.empty()) return HistoryResult::Ok();
         for (const StoredRow& row : rows) {
             after = row.id;
@@ -362,21 +362,22 @@ HistoryResult SnapshotArchive::Rechain(const std::string& processor,
             if (!image.ok()) return image.result;
             original = image.value;
             if (dropped.count(row.id)) {
-                remove.bindValue(0, QVariant::fromValue<qlonglong>(row.id));
-                if (!remove.exec()) return Fail(HistoryConnection::ErrorText(remove));
+                remove->bindValue(0, QVariant::fromValue<qlonglong>(row.id));
+                if (!remove->exec()) return Fail(HistoryConnection::ErrorText(*remove));
                 baseGone = true;
                 continue;
             }
             ImageCodec::Kind kind = row.kind;
-            const bool rewrite = baseGone || (kind == ImageCodec::kDelta && deltas + 1 >= m_interval);
+            const bool rewrite =
+                baseGone || (kind == ImageCodec::kDelta && deltas + 1 >= m_interval);
             if (rewrite) {
                 const ImageCodec::Stored stored =
                     ImageCodec::Encode(kept ? &*kept : nullptr, image.value, deltas, m_interval);
                 kind = stored.kind;
-                update.bindValue(0, static_cast<int>(stored.kind));
-                update.bindValue(1, ToBlob(stored.data));
-                update.bindValue(2, QVariant::fromValue<qlonglong>(row.id));
-                if (!update.exec()) return Fail(HistoryConnection::ErrorText(update));
+                update->bindValue(0, static_cast<int>(stored.kind));
+                update->bindValue(1, ToBlob(stored.data));
+                update->bindValue(2, QVariant::fromValue<qlonglong>(row.id));
+                if (!update->exec()) return Fail(HistoryConnection::ErrorText(*update));
             }
             deltas = kind == ImageCodec::kWhole ? 0 : deltas + 1;
             kept = std::move(image.value);
@@ -389,8 +390,7 @@ HistoryResult SnapshotArchive::Rechain(const std::string& processor,
     }
 }
 
-HistoryReply<int64_t> SnapshotArchive::ApplyRetention(int64_t nowMs,
-                                                      const RetentionPolicy& policy,
+HistoryReply<int64_t> SnapshotArchive::ApplyRetention(int64_t nowMs, const RetentionPolicy& policy,
                                                       const std::set<int64_t>& keep) {
     HistoryReply<int64_t> reply;
     if (policy.keepAllMs < 0 || policy.periodMs <= 0) {
@@ -400,20 +400,20 @@ HistoryReply<int64_t> SnapshotArchive::ApplyRetention(int64_t nowMs,
         return reply;
     }
     const int64_t cutoff = nowMs - policy.keepAllMs;
-    QSqlQuery processors;
+    QSqlQuery* processors = nullptr;
     std::string why;
     if (!m_connection.Prepare(processors,
                               "SELECT DISTINCT processor FROM snapshots WHERE time_ms < ?", &why)) {
         reply.result = Fail(why);
         return reply;
     }
-    processors.addBindValue(QVariant::fromValue<qlonglong>(cutoff));
-    if (!processors.exec()) {
-        reply.result = Fail(HistoryConnection::ErrorText(processors));
+    processors->addBindValue(QVariant::fromValue<qlonglong>(cutoff));
+    if (!processors->exec()) {
+        reply.result = Fail(HistoryConnection::ErrorText(*processors));
         return reply;
     }
     std::vector<std::string> names;
-    while (processors.next()) names.push_back(processors.value(0).toString().toStdString());
+    while (processors->next()) names.push_back(processors->value(0).toString().toStdString());
 
     QSqlDatabase& db = m_connection.Database();
     if (!db.transaction()) {

@@ -30,7 +30,8 @@ namespace history_test {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fxhistory-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "fxhistory-XXXXXX").string();
         path_ = mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~TempFolder() {
@@ -120,8 +121,8 @@ private:
 
     bool Run(const std::string& command) const {
         const std::string prefix = geteuid() == 0 ? "runuser -u postgres -- " : "";
-        const std::string line = prefix + kBinaries + std::string("/") + command + " >>" +
-                                 folder_ + "/commands.log 2>&1";
+        const std::string line = prefix + kBinaries + std::string("/") + command + " >>" + folder_ +
+                                 "/commands.log 2>&1";
         return std::system(line.c_str()) == 0;
     }
 

@@ -2,9 +2,9 @@
 // is written reads back byte for byte, chains stay short, drift follows the
 // approved preset, old databases are migrated, retention thins the history
 // out, and snapshots wait while the database cannot be reached.
+#include "service/history/HistoryStore.h"
 #include "history/HistoryDatabases.h"
 #include "history/HistoryTestImages.h"
-#include "service/history/HistoryStore.h"
 #include "service/history/ImageChanges.h"
 
 #include <gtest/gtest.h>
@@ -122,7 +122,8 @@ TEST_P(HistoryBackendTest, ALongRandomHistoryReadsBackByteExactFromShortChains) 
     }
     // A snapshot of a few changed bytes costs about as much as its words.
     const qlonglong stored = raw->Number("SELECT SUM(LENGTH(data)) FROM snapshots");
-    EXPECT_LT(stored, kSnapshots * kModeFileSize / 25) << "bytes of images stored for " << kSnapshots;
+    EXPECT_LT(stored, kSnapshots * kModeFileSize / 25)
+        << "bytes of images stored for " << kSnapshots;
     EXPECT_EQ(store.Health().written, static_cast<uint64_t>(kSnapshots));
     EXPECT_EQ(store.Health().dropped, 0u);
     EXPECT_TRUE(store.Health().ok);
@@ -308,7 +309,8 @@ TEST_P(HistoryBackendTest, RetentionKeepsAMonthWholeThenTheLastOfEachDayAndWhatW
                 HistoryImage& image = current[processors[p]];
                 image[kModeFileHeaderSize + random() % kPanelSize] = static_cast<uint8_t>(random());
                 const int64_t time = day * kDayMs + hour * kHourMs + static_cast<int64_t>(p);
-                ASSERT_TRUE(store.AddSnapshot(processors[p], time, SnapshotSource::Api, image).ok());
+                ASSERT_TRUE(
+                    store.AddSnapshot(processors[p], time, SnapshotSource::Api, image).ok());
                 expected[time] = image;
             }
     ASSERT_TRUE(store.Flush(kFlushTimeout)) << store.Health().error;
@@ -361,7 +363,9 @@ TEST_P(HistoryBackendTest, SnapshotsWaitWhileTheDatabaseIsUnreachableAndNoneIsLo
     HistoryStore store(options);
     ASSERT_TRUE(store.Open(Url()).ok());
     for (int n = 0; n < 5; ++n)
-        ASSERT_TRUE(store.AddSnapshot("room1", n, SnapshotSource::Api, history_test::NumberedImage(n)).ok());
+        ASSERT_TRUE(
+            store.AddSnapshot("room1", n, SnapshotSource::Api, history_test::NumberedImage(n))
+                .ok());
     ASSERT_TRUE(store.Flush(kFlushTimeout)) << store.Health().error;
 
     // Gone (the server stopped) or locked (another writer holds the file).
@@ -370,7 +374,6 @@ TEST_P(HistoryBackendTest, SnapshotsWaitWhileTheDatabaseIsUnreachableAndNoneIsLo
         ASSERT_TRUE(cluster_->Stop());
         const auto listed = store.List("room1", 0, 10);
         EXPECT_EQ(listed.result.status, Status::Unavailable) << listed.result.message;
-        fprintf(stderr, "DEBUG %s | %s\n", listed.result.message.c_str(), store.Health().error.c_str());
         EXPECT_FALSE(store.Health().ok);
         EXPECT_FALSE(store.Health().error.empty());
     } else {
@@ -378,7 +381,9 @@ TEST_P(HistoryBackendTest, SnapshotsWaitWhileTheDatabaseIsUnreachableAndNoneIsLo
     }
     const int added = postgres() ? 40 : 25; // a locked file is told of no drops
     for (int n = 5; n < 5 + added; ++n)
-        ASSERT_TRUE(store.AddSnapshot("room1", n, SnapshotSource::Api, history_test::NumberedImage(n)).ok());
+        ASSERT_TRUE(
+            store.AddSnapshot("room1", n, SnapshotSource::Api, history_test::NumberedImage(n))
+                .ok());
     if (postgres()) {
         EXPECT_EQ(store.Health().queued, 30u);
         EXPECT_EQ(store.Health().dropped, 10u);

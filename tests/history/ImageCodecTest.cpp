@@ -1,7 +1,7 @@
 // The two ways an image is stored read back byte for byte, and a damaged
 // delta is refused instead of giving a wrong image.
-#include "history/HistoryTestImages.h"
 #include "service/history/ImageCodec.h"
+#include "history/HistoryTestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,8 @@ TEST(ImageCodecTest, DeltasAndWholeImagesReadBackExactly) {
     for (int round = 0; round < 500; ++round) {
         HistoryImage next = previous;
         const int edits = round % 10 == 0 ? 400 : static_cast<int>(random() % 12);
-        for (int i = 0; i < edits; ++i) next[random() % next.size()] = static_cast<uint8_t>(random());
+        for (int i = 0; i < edits; ++i)
+            next[random() % next.size()] = static_cast<uint8_t>(random());
         if (round % 7 == 0) next.back() ^= 0xFF; // a run at the very end
         const ImageCodec::Bytes delta = ImageCodec::EncodeDelta(previous, next);
         ASSERT_EQ(ImageCodec::ApplyDelta(previous, delta), next) << "round " << round;
