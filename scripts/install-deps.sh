@@ -5,7 +5,9 @@
 # Qt's own dialogs their Chinese texts; ccache and mold make builds and
 # rebuilds quicker and are used when present; the daemon uses Boost.Beast,
 # nlohmann-json and the Paho C++ MQTT client, its tests a mosquitto broker;
-# chromium, node and npm run the web page's browser tests).
+# chromium, node and npm run the web page's browser tests; the history speaks
+# to SQLite and PostgreSQL through Qt SQL's drivers, and its tests start a
+# PostgreSQL server of their own).
 # Safe to run again: it installs only what is missing. With --fuzz also what
 # the fuzz targets need.
 set -euo pipefail
@@ -15,6 +17,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libhidapi-dev libudev-dev libasio-dev libboost-dev nlohmann-json3-dev
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    libqt6sql6-sqlite libqt6sql6-psql postgresql
     xvfb xauth x11-utils fonts-wqy-microhei qt6-translations-l10n
     librsvg2-bin
     libpaho-mqttpp-dev libpaho-mqtt-dev libssl-dev nlohmann-json3-dev mosquitto
