@@ -3,6 +3,7 @@
 #include "service/DaemonVenue.h"
 #include "service/OpenApi.h"
 #include "service/ProcessorJson.h"
+#include "service/VenueHistory.h"
 
 #include "modefile/ModeFile.h"
 #include "state/DeviceIdentity.h"
@@ -415,7 +416,229 @@ void ApiRouter::RouteProcessor(Context& context, const std::string& name,
             m_venue.WritePreset(name, std::move(file), origin, std::move(done));
         });
     }
+    if (what == "history" || what == "approved" || what == "drift")
+        return RouteHistory(context, name, rest);
     context.reply(ErrorResponse(404, "no such resource for processor " + name));
+}
+
+} // namespace fx
+
+namespace fx {
+
+namespace {
+
+int HistoryStatus(HistoryResult::Status status) {
+    switch (status) {
+    case HistoryResult::Status::Ok:
+        return 200;
+    case HistoryResult::Status::BadValue:
+        return 400;
+    case HistoryResult::Status::NotFound:
+        return 404;
+    case HistoryResult::Status::Unavailable:
+        return 503;
+    case HistoryResult::Status::Failed:
+        break;
+    }
+    return 500;
+}
+
+ApiResponse HistoryError(const HistoryResult& result) {
+    return ErrorResponse(HistoryStatus(result.status), "history: " + result.message);
+}
+
+std::string IsoTime(int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    char millis[8];
+    std::snprintf(millis, sizeof millis, ".%03dZ", static_cast<int>(ms % 1000));
+    return std::string(text) + millis;
+}
+
+json SnapshotJson(const SnapshotInfo& info) {
+    return {{"id", info.id},
+            {"processor", info.processor},
+            {"timeMs", info.timeMs},
+            {"time", IsoTime(info.timeMs)},
+            {"source", SnapshotSourceId(info.source)},
+            {"changes", info.changes}};
+}
+
+// A query parameter's value, empty when absent.
+std::string QueryValue(const std::string& target, const std::string& key) {
+    const size_t question = target.find('?');
+    if (question == std::string::npos) return {};
+    const std::string query = target.substr(question + 1);
+    size_t start = 0;
+    while (start <= query.size()) {
+        const size_t end = std::min(query.find('&', start), query.size());
+        const std::string pair = query.substr(start, end - start);
+        if (pair.compare(0, key.size() + 1, key + "=") == 0) return pair.substr(key.size() + 1);
+        start = end + 1;
+    }
+    return {};
+}
+
+// Milliseconds since the epoch, or a UTC time "2026-12-11T10:00:00Z".
+bool ParseSince(const std::string& text, int64_t& ms) {
+    if (text.empty()) return ms = 0, true;
+    char* end = nullptr;
+    const long long number = std::strtoll(text.c_str(), &end, 10);
+    if (end && *end == '\0' && number >= 0) return ms = number, true;
+    std::tm utc{};
+    const char* rest = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &utc);
+    if (!rest || (*rest != '\0' && std::string(rest) != "Z")) return false;
+    ms = static_cast<int64_t>(timegm(&utc)) * 1000;
+    return true;
+}
+
+} // namespace
+
+void ApiRouter::RouteHistory(Context& context, const std::string& name,
+                             const std::vector<std::string>& rest) {
+    if (!m_history) return context.reply(ErrorResponse(404, "this daemon keeps no history"));
+    const std::string& method = context.request.method;
+    const std::string& what = rest[0];
+    Reply reply = context.reply;
+    VenueHistory* history = m_history;
+    const ChangeOrigin origin = context.origin;
+    HistoryStore& store = history->Store();
+
+    if (what == "drift" && rest.size() == 1 && method == "GET") {
+        const auto state = m_venue.State(name);
+        return reply(JsonResponse({{"approved", state->driftKnown},
+                                   {"drifted", !state->drift.empty()},
+                                   {"count", state->drift.size()},
+                                   {"parameters", state->drift}}));
+    }
+    if (what == "history" && rest.size() == 1 && method == "GET") {
+        int64_t since = 0;
+        if (!ParseSince(QueryValue(context.request.target, "since"), since))
+            return reply(
+                ErrorResponse(400, "since is milliseconds or YYYY-MM-DDTHH:MM:SSZ", "since"));
+        int limit = 100;
+        const std::string limitText = QueryValue(context.request.target, "limit");
+        if (!limitText.empty() && (limit = PathNumber(limitText, 10000)) < 1)
+            return reply(ErrorResponse(400, "limit is 1..10000", "limit"));
+        return m_venue.RunWork([&store, reply, name, since, limit] {
+            auto listed = store.List(name, since, limit);
+            if (!listed.ok()) return reply(HistoryError(listed.result));
+            json snapshots = json::array();
+            for (const SnapshotInfo& info : listed.value) snapshots.push_back(SnapshotJson(info));
+            reply(JsonResponse({{"processor", name}, {"snapshots", snapshots}}));
+        });
+    }
+    if (what == "history" && rest.size() == 1 && method == "POST") {
+        const HistoryResult queued = history->SnapshotNow(name, SnapshotSource::Request);
+        if (!queued.ok()) return reply(HistoryError(queued));
+        return reply(JsonResponse({{"queued", true}}));
+    }
+    if (what == "history" && rest.size() >= 2) {
+        char* end = nullptr;
+        const long long id = std::strtoll(rest[1].c_str(), &end, 10);
+        if (!end || *end != '\0' || id <= 0)
+            return reply(ErrorResponse(404, "no snapshot " + rest[1]));
+        const std::string action = rest.size() == 3 ? rest[2] : "";
+        if (rest.size() > 3 || (rest.size() == 3 && action != "preset" && action != "restore") ||
+            (action == "restore") != (method == "POST") || (method != "GET" && method != "POST"))
+            return reply(ErrorResponse(404, "no such resource"));
+        return m_venue.RunWork([this, &store, reply, name, id, action, origin, history] {
+            const auto info = store.Get(id);
+            if (!info.ok()) return reply(HistoryError(info.result));
+            if (info.value.processor != name)
+                return reply(ErrorResponse(404, "snapshot " + std::to_string(id) +
+                                                    " is not processor " + name + "'s"));
+            if (action.empty()) return reply(JsonResponse(SnapshotJson(info.value)));
+            auto image = store.ImageOf(id);
+            if (!image.ok()) return reply(HistoryError(image.result));
+            if (action == "preset") {
+                ApiResponse response;
+                response.contentType = "application/octet-stream";
+                response.body.assign(image.value.begin(), image.value.end());
+                return reply(std::move(response));
+            }
+            m_venue.WritePreset(
+                name, std::move(image.value), origin,
+                [this, reply, name, origin, history](ChangeResult result) {
+                    if (!result.ok())
+                        return reply(ErrorResponse(HttpStatusOf(result.status), result.message));
+                    history->SnapshotNow(name, SnapshotSourceOf(origin));
+                    const auto state = m_venue.State(name);
+                    reply(JsonResponse(ProcessorJson(*state)));
+                });
+        });
+    }
+    if (what == "approved" && rest.size() == 1 && method == "GET") {
+        return m_venue.RunWork([&store, reply, name] {
+            const auto approved = store.Approved(name);
+            if (!approved.ok()) return reply(HistoryError(approved.result));
+            json body = {{"processor", name},
+                         {"setMs", approved.value.setMs},
+                         {"set", IsoTime(approved.value.setMs)},
+                         {"fromSnapshot", nullptr}};
+            if (approved.value.fromSnapshotId)
+                body["fromSnapshot"] = *approved.value.fromSnapshotId;
+            reply(JsonResponse(body));
+        });
+    }
+    if (what == "approved" && rest.size() == 1 && method == "PUT") {
+        std::optional<int64_t> snapshot;
+        HistoryImage image;
+        if (context.request.contentType == "application/octet-stream") {
+            image.assign(context.request.body.begin(), context.request.body.end());
+            const ModeFileCheck file = CheckModeFileBytes(image, "the approved preset");
+            if (!file.ok) return reply(ErrorResponse(400, file.message, "body"));
+        } else {
+            const json& body = context.body;
+            if (const std::string unknown = UnknownField(body, {"snapshot"}); !unknown.empty())
+                return reply(ErrorResponse(400, "unknown field " + unknown, unknown));
+            if (!body.contains("snapshot") || !body["snapshot"].is_number_integer())
+                return reply(ErrorResponse(
+                    400, "give {\"snapshot\":ID} or a mode file (application/octet-stream)",
+                    "snapshot"));
+            snapshot = body["snapshot"].get<int64_t>();
+        }
+        return m_venue.RunWork([&store, reply, name, snapshot, image, history] {
+            if (snapshot) {
+                const auto info = store.Get(*snapshot);
+                if (!info.ok()) return reply(HistoryError(info.result));
+                if (info.value.processor != name)
+                    return reply(ErrorResponse(404, "snapshot " + std::to_string(*snapshot) +
+                                                        " is not processor " + name + "'s"));
+            }
+            const HistoryResult set = store.SetApproved(name, image, snapshot);
+            if (!set.ok()) return reply(HistoryError(set));
+            history->ApprovalChanged(name);
+            reply(JsonResponse({{"processor", name}, {"approved", true}}));
+        });
+    }
+    if (what == "approved" && rest.size() == 1 && method == "DELETE") {
+        return m_venue.RunWork([&store, reply, name, history] {
+            const HistoryResult cleared = store.ClearApproved(name);
+            if (!cleared.ok()) return reply(HistoryError(cleared));
+            history->ApprovalChanged(name);
+            reply(JsonResponse({{"processor", name}, {"approved", false}}));
+        });
+    }
+    if (what == "approved" && rest.size() == 2 && rest[1] == "restore" && method == "POST") {
+        return m_venue.RunWork([this, &store, reply, name, origin, history] {
+            auto approved = store.Approved(name);
+            if (!approved.ok()) return reply(HistoryError(approved.result));
+            m_venue.WritePreset(
+                name, std::move(approved.value.image), origin,
+                [this, reply, name, origin, history](ChangeResult result) {
+                    if (!result.ok())
+                        return reply(ErrorResponse(HttpStatusOf(result.status), result.message));
+                    history->SnapshotNow(name, SnapshotSourceOf(origin));
+                    const auto state = m_venue.State(name);
+                    reply(JsonResponse(ProcessorJson(*state)));
+                });
+        });
+    }
+    reply(ErrorResponse(404, "no such resource for processor " + name));
 }
 
 } // namespace fx

@@ -12,6 +12,7 @@
 namespace fx {
 
 class DaemonVenue;
+class VenueHistory;
 
 // One HTTP request as the router needs it, whatever library took it in.
 struct ApiRequest {
@@ -44,6 +45,8 @@ public:
     ApiRouter(DaemonVenue& venue, const AccessTokens& tokens, DaemonMetrics& metrics);
 
     void SetAssets(Assets assets) { m_assets = std::move(assets); }
+    // The history behind .../history, .../approved and .../drift (none: 404).
+    void SetHistory(VenueHistory* history) { m_history = history; }
     // Where a change is logged (time, client, token kind, request, status).
     void SetLog(std::function<void(const std::string&)> log) { m_log = std::move(log); }
 
@@ -60,11 +63,14 @@ private:
                         const std::vector<std::string>& rest);
     void Change(Context& context, const std::string& name,
                 const std::function<void(IVenue::Done)>& start);
+    void RouteHistory(Context& context, const std::string& name,
+                      const std::vector<std::string>& rest);
 
     DaemonVenue& m_venue;
     const AccessTokens& m_tokens;
     DaemonMetrics& m_metrics;
     Assets m_assets;
+    VenueHistory* m_history = nullptr;
     std::function<void(const std::string&)> m_log;
 };
 

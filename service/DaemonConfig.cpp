@@ -61,6 +61,11 @@ std::string ApplySetting(DaemonConfig& config, const std::string& section, const
         return "";
     } else if (section == "history") {
         if (key == "database") return config.history = value, "";
+        if (key == "keep-all-days")
+            return ParsePort(value, 1, config.historyKeepAllDays) ? ""
+                                                                  : "keep-all-days is 1..65535";
+        if (key == "period-hours")
+            return ParsePort(value, 1, config.historyPeriodHours) ? "" : "period-hours is 1..65535";
     } else if (section.rfind("processor ", 0) == 0) {
         const std::string name = Trim(section.substr(10));
         if (key == "address") return AddProcessor(config, name, value, error) ? "" : error;

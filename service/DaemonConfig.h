@@ -24,7 +24,9 @@ struct DaemonConfig {
     int forwardBase = 0; // 0: no forwarding ports
     std::string tokenFile;
     std::string corsOrigin;
-    std::string history; // a file path or a postgresql:// URL; empty: the default
+    std::string history;         // a file path or a postgresql:// URL; empty: the default
+    int historyKeepAllDays = 30; // everything kept this long, then one a day
+    int historyPeriodHours = 24;
     std::string stateDirectory = "/var/lib/fxtuned";
     // [mqtt] as given: broker, user-file, tls-ca, prefix, discovery-prefix.
     std::map<std::string, std::string> mqtt;

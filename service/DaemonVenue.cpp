@@ -94,8 +94,13 @@ void DaemonVenue::AddUsb(const std::string& name, const std::string& path) {
         [this, name](VenueEvent event) { Emit(std::move(event), Find(name)); }, path));
 }
 
+void DaemonVenue::RunWork(std::function<void()> work) {
+    asio::post(m_pool, std::move(work));
+}
+
 void DaemonVenue::AddHost(std::unique_ptr<ProcessorHost> host) {
     ProcessorHost* added = host.get();
+    added->SetDriftSource(m_drift);
     bool started = false;
     {
         std::lock_guard lock(m_hostsMutex);
@@ -319,7 +324,8 @@ void DaemonVenue::LoadMode(const std::string& name, int mode, ChangeOrigin origi
     ProcessorHost* host = Find(name);
     if (!host) return Answer(std::move(done), {Status::NotFound, "no processor " + name});
     host->Submit(
-        [host, mode] {
+        [this, host, mode] {
+            if (m_beforeRewrite) m_beforeRewrite(host->Name(), host->ModeFile());
             const int readsBefore = host->ReadsEnded();
             const std::string what = "the load of M" + std::to_string(mode);
             ChangeResult result = ResultOf(what, LoadMachineModeAnswered(mode - 1, kJobTimeoutMs));
@@ -387,7 +393,9 @@ void DaemonVenue::WritePreset(const std::string& name, std::vector<uint8_t> mode
                               ChangeOrigin origin, Done done) {
     ModeFileCheck file = CheckModeFileBytes(std::move(modeFile), "the preset");
     if (!file.ok) return Answer(std::move(done), BadValue(file.message));
-    Change(name, origin, std::move(done), [file = std::move(file)] {
+    ProcessorHost* host = Find(name);
+    Change(name, origin, std::move(done), [this, host, file = std::move(file)] {
+        if (m_beforeRewrite && host) m_beforeRewrite(host->Name(), host->ModeFile());
         ApplyModeFile(file);
         SynchronizeWriteThreadProc();
         const SyncResult written = LastWriteResult();

@@ -82,7 +82,16 @@ public:
     // Processors configured and connected, link faults by processor, for /metrics.
     std::string MetricsText();
 
+    // Before Start: the observer of every event, the hook that runs on the
+    // processor's strand before a preset write or mode load replaces its
+    // memory (with the memory as it is), and the drift of each processor.
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
+    using BeforeRewrite =
+        std::function<void(const std::string& name, const std::vector<uint8_t>& modeFile)>;
+    void SetBeforeRewrite(BeforeRewrite hook) { m_beforeRewrite = std::move(hook); }
+    void SetDriftSource(ProcessorHost::DriftSource source) { m_drift = std::move(source); }
+    // Runs work that may wait (the history's database) on the worker pool.
+    void RunWork(std::function<void()> work);
 
 private:
     void Emit(VenueEvent event, ProcessorHost* host);
@@ -106,6 +115,8 @@ private:
     std::map<int, Listener> m_listeners;
     int m_nextListener = 1;
     Observer m_observer;
+    BeforeRewrite m_beforeRewrite;
+    ProcessorHost::DriftSource m_drift;
     bool m_started = false;
 };
 

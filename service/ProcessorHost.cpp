@@ -36,7 +36,8 @@ bool SameControls(const ProcessorState& a, const ProcessorState& b) {
         if (a.levels[i].value != b.levels[i].value || a.levels[i].muted != b.levels[i].muted)
             return false;
     return a.pitch == b.pitch && a.noiseGate == b.noiseGate && a.source == b.source &&
-           a.mode == b.mode && a.model == b.model;
+           a.mode == b.mode && a.model == b.model && a.driftKnown == b.driftKnown &&
+           a.drift == b.drift;
 }
 
 } // namespace
@@ -246,6 +247,11 @@ void ProcessorHost::Publish(VenueEvent::Kind kind, ChangeOrigin origin, int mode
     ProcessorState now = State();
     std::vector<uint8_t> file;
     if (now.connected) Capture(now, file);
+    if (m_drift && !file.empty()) {
+        const auto drift = m_drift(m_name, file);
+        now.driftKnown = drift.has_value();
+        now.drift = drift.value_or(std::vector<std::string>{});
+    }
     VenueEvent event;
     event.kind = kind;
     event.origin = origin;

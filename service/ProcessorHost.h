@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,12 @@ public:
     bool WaitForReadAfter(int readsBefore, int timeoutMs);
     int ReadsEnded() const;
 
+    // How the memory differs from the approved preset (nullopt: none
+    // approved), asked at every publication; set before Start.
+    using DriftSource = std::function<std::optional<std::vector<std::string>>(
+        const std::string& name, const std::vector<uint8_t>& modeFile)>;
+    void SetDriftSource(DriftSource source) { m_drift = std::move(source); }
+
     // Link faults since start (lost links, time-outs, failed connects).
     uint64_t LinkFaults() const { return m_linkFaults.load(); }
 
@@ -107,6 +114,7 @@ private:
     const int m_port;
     const std::string m_usbPath;
     EventSink m_events;
+    DriftSource m_drift;
     fx::Processor m_processor;
     asio::strand<asio::thread_pool::executor_type> m_strand;
     asio::steady_timer m_retryTimer;

@@ -5,6 +5,7 @@
 #include "service/DaemonMetrics.h"
 #include "service/DaemonVenue.h"
 #include "service/HttpServer.h"
+#include "service/VenueHistory.h"
 #include "service/WebAssets.h"
 #include "service/mqtt/MqttBridge.h"
 #include "service/mqtt/MqttSettings.h"
@@ -15,6 +16,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +80,34 @@ std::string MqttMetrics(const fx::MqttStatus& status) {
            (status.lastError.empty() ? "0" : "1") + "\n";
 }
 
+std::string HistoryMetrics(const fx::HistoryHealth& health) {
+    return std::string("# HELP fxtuned_history_ok Whether the history database is writable.\n"
+                       "# TYPE fxtuned_history_ok gauge\nfxtuned_history_ok ") +
+           (health.ok ? "1" : "0") +
+           "\n# HELP fxtuned_history_queued Snapshots waiting for the database.\n"
+           "# TYPE fxtuned_history_queued gauge\nfxtuned_history_queued " +
+           std::to_string(health.queued) +
+           "\n# HELP fxtuned_history_dropped_total Snapshots dropped while the database was "
+           "gone.\n# TYPE fxtuned_history_dropped_total counter\nfxtuned_history_dropped_total " +
+           std::to_string(health.dropped) +
+           "\n# HELP fxtuned_history_written_total Snapshots written.\n"
+           "# TYPE fxtuned_history_written_total counter\nfxtuned_history_written_total " +
+           std::to_string(health.written) + "\n";
+}
+
+// Where the history goes: as configured, else history.db in the state
+// directory when it can be had; empty: no history.
+std::string HistoryUrl(const fx::DaemonConfig& config) {
+    if (!config.history.empty()) return config.history;
+    mkdir(config.stateDirectory.c_str(), 0750);
+    if (access(config.stateDirectory.c_str(), W_OK) != 0) {
+        Log("history: the state directory " + config.stateDirectory +
+            " cannot be written: no history is kept (give --history PATH)");
+        return {};
+    }
+    return config.stateDirectory + "/history.db";
+}
+
 int WaitForSignal() {
     sigset_t signals;
     sigemptyset(&signals);
@@ -137,6 +168,26 @@ int main(int argc, char** argv) {
     fx::ApiRouter router(venue, tokens, metrics);
     router.SetAssets(fx::FindWebAsset);
     router.SetLog(Log);
+    // The history: its hooks go in before the processors start.
+    fx::HistoryStore historyStore;
+    std::unique_ptr<fx::VenueHistory> history;
+    if (const std::string url = HistoryUrl(config); !url.empty()) {
+        const fx::HistoryResult opened = historyStore.Open(url);
+        if (opened.status == fx::HistoryResult::Status::Failed ||
+            opened.status == fx::HistoryResult::Status::BadValue) {
+            std::fprintf(stderr, "fxtuned: history: %s\n", opened.message.c_str());
+            return 2;
+        }
+        if (!opened.ok()) Log("history: " + opened.message + " (snapshots wait until it is back)");
+        fx::RetentionPolicy retention;
+        retention.keepAllMs = int64_t{config.historyKeepAllDays} * 24 * 3600 * 1000;
+        retention.periodMs = int64_t{config.historyPeriodHours} * 3600 * 1000;
+        history = std::make_unique<fx::VenueHistory>(venue, historyStore,
+                                                     fx::VenueHistory::kSettleMs, retention);
+        history->Attach();
+        router.SetHistory(history.get());
+        metrics.AddSource([&historyStore] { return HistoryMetrics(historyStore.Health()); });
+    }
     fx::HttpServer server(router, venue, metrics);
     server.SetCorsOrigin(config.corsOrigin);
     if (!server.Start(config.listenAddress, config.listenPort, 2, error)) {
@@ -169,5 +220,7 @@ int main(int argc, char** argv) {
     if (mqtt) mqtt->Stop();
     server.Stop();
     venue.Stop();
+    if (history) history->Stop();
+    historyStore.Close();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "service/DaemonMetrics.h"
 #include "service/DaemonVenue.h"
 #include "service/HttpServer.h"
+#include "service/VenueHistory.h"
 #include "service/WebAssets.h"
 #include "sim/SimProcessor.h"
 #include "sim/SimTcpServer.h"
@@ -25,9 +26,18 @@ struct DaemonRig {
         std::unique_ptr<SimTcpServer> server;
     };
 
-    explicit DaemonRig(const std::vector<SimAckStyle>& styles, fx::AccessTokens tokensIn = {})
+    // With historyUrl the daemon keeps its history there, snapshots settling
+    // after settleMs.
+    explicit DaemonRig(const std::vector<SimAckStyle>& styles, fx::AccessTokens tokensIn = {},
+                       const std::string& historyUrl = {}, int settleMs = 200)
         : tokens(std::move(tokensIn)), venue(4), router(venue, tokens, metrics),
           server(router, venue, metrics) {
+        if (!historyUrl.empty()) {
+            historyStore.Open(historyUrl);
+            history = std::make_unique<fx::VenueHistory>(venue, historyStore, settleMs);
+            history->Attach();
+            router.SetHistory(history.get());
+        }
         for (size_t i = 0; i < styles.size(); ++i) {
             auto sim = std::make_unique<Sim>();
             sim->processor.SetAckStyle(styles[i]);
@@ -45,6 +55,8 @@ struct DaemonRig {
     ~DaemonRig() {
         server.Stop();
         venue.Stop();
+        if (history) history->Stop();
+        historyStore.Close();
     }
 
     static std::string Name(size_t index) { return "p" + std::to_string(index); }
@@ -80,6 +92,8 @@ struct DaemonRig {
     }
 
     fx::AccessTokens tokens;
+    fx::HistoryStore historyStore;
+    std::unique_ptr<fx::VenueHistory> history;
     fx::DaemonMetrics metrics;
     fx::DaemonVenue venue;
     fx::ApiRouter router;

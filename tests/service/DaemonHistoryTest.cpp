@@ -1,0 +1,133 @@
+// fxtuned's history through its API: the snapshot rules, approved presets
+// and drift, restore, on a SQLite file of the test's own.
+#include "DaemonRig.h"
+
+#include "state/ParamImage.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+
+namespace {
+
+using nlohmann::json;
+
+json Body(const HttpAnswer& answer) {
+    return json::parse(answer.body, nullptr, false);
+}
+
+class DaemonHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(rig.AllConnected()); }
+    void TearDown() override { std::remove(path.c_str()); }
+
+    // The snapshots of p0, oldest first, once there are at least count.
+    json Snapshots(size_t count) {
+        json snapshots;
+        for (int i = 0; i < 200; ++i) {
+            rig.historyStore.Flush(std::chrono::seconds(5));
+            snapshots = Body(rig.Call("GET", "/api/v1/processors/p0/history"))["snapshots"];
+            if (snapshots.size() >= count) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return snapshots;
+    }
+
+    json Drift() { return Body(rig.Call("GET", "/api/v1/processors/p0/drift")); }
+
+    // Waits until the drift the processor's state carries says drifted.
+    bool WaitDrift(bool drifted) {
+        for (int i = 0; i < 200; ++i) {
+            if (Drift()["drifted"] == drifted) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    std::string path = ::testing::TempDir() + "daemon-history.db";
+    DaemonRig rig{{SimAckStyle::Generic}, {}, (std::remove(path.c_str()), path)};
+};
+
+TEST_F(DaemonHistoryTest, SnapshotsComeAtLinkUpOnceChangesSettleAndBeforeAModeLoad) {
+    json snapshots = Snapshots(1);
+    ASSERT_EQ(1u, snapshots.size());
+    EXPECT_EQ("daemon", snapshots[0]["source"]) << "the memory read at link-up";
+
+    // Two changes from the web page settle into one snapshot that names both.
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/levels/mic", R"({"value":61})",
+                            {{"X-Fxtune-Origin", "web"}})
+                       .status);
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/levels/echo", R"({"value":20})",
+                            {{"X-Fxtune-Origin", "web"}})
+                       .status);
+    snapshots = Snapshots(2);
+    ASSERT_EQ(2u, snapshots.size());
+    EXPECT_EQ("web", snapshots[1]["source"]);
+    const std::string changes = snapshots[1]["changes"].dump();
+    EXPECT_NE(std::string::npos, changes.find("Mic Vol")) << changes;
+    EXPECT_NE(std::string::npos, changes.find("Echo Vol")) << changes;
+
+    // A mode load replaces the memory: what it was is kept first.
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/levels/mic", R"({"value":33})").status);
+    ASSERT_EQ(200, rig.Call("POST", "/api/v1/processors/p0/mode", R"({"load":3})").status);
+    snapshots = Snapshots(4);
+    ASSERT_GE(snapshots.size(), 3u);
+    EXPECT_EQ("api", snapshots[2]["source"]) << "the memory before the load, made by the API";
+    const int64_t before = snapshots[2]["id"];
+    const HttpAnswer preset =
+        rig.Call("GET", "/api/v1/processors/p0/history/" + std::to_string(before) + "/preset");
+    ASSERT_EQ(200, preset.status);
+    EXPECT_EQ(33, PercentFromStored(ReadBigEndian32(reinterpret_cast<const uint8_t*>(
+                      preset.body.data() + 60 + DspRecordValueOffset(1, 14)))));
+
+    const HttpAnswer one = rig.Call("GET", "/api/v1/processors/p0/history/" +
+                                               std::to_string(snapshots[1]["id"].get<int64_t>()));
+    ASSERT_EQ(200, one.status);
+    EXPECT_EQ("web", Body(one)["source"]);
+    EXPECT_EQ(404, rig.Call("GET", "/api/v1/processors/p0/history/999999").status);
+    EXPECT_EQ(400, rig.Call("GET", "/api/v1/processors/p0/history?since=yesterday").status);
+}
+
+TEST_F(DaemonHistoryTest, DriftIsRaisedClearedAndRestored) {
+    EXPECT_EQ(false, Drift()["approved"]);
+    const json first = Snapshots(1);
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/approved",
+                            json{{"snapshot", first[0]["id"]}}.dump())
+                       .status);
+    ASSERT_TRUE(WaitDrift(false));
+    EXPECT_EQ(true, Drift()["approved"]);
+
+    // A guest finds the echo: the processor has drifted, in words.
+    EventClient events(rig.Port());
+    ASSERT_EQ("ready", Body(HttpAnswer{200, events.Next(5000), {}})["type"]);
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/levels/echo", R"({"value":5})").status);
+    ASSERT_TRUE(WaitDrift(true));
+    EXPECT_EQ(1, Drift()["count"]);
+    EXPECT_NE(std::string::npos, Drift()["parameters"][0].get<std::string>().find("Echo Vol"));
+    const json event = json::parse(events.Next(5000), nullptr, false);
+    EXPECT_EQ(1, event["state"]["drift"]["count"]) << event.dump();
+
+    // Restoring writes the approved preset back and is a snapshot itself.
+    const size_t before = Snapshots(1).size();
+    ASSERT_EQ(200, rig.Call("POST", "/api/v1/processors/p0/approved/restore").status);
+    ASSERT_TRUE(WaitDrift(false));
+    EXPECT_EQ(80, Body(rig.Call("GET", "/api/v1/processors/p0"))["levels"]["echo"]["value"]);
+    EXPECT_GT(Snapshots(before + 1).size(), before);
+
+    // An uploaded mode file is approved as well; clearing it ends the drift.
+    std::string file = rig.Call("GET", "/api/v1/processors/p0/preset").body;
+    file[60 + DspRecordValueOffset(1, 14) + 3] ^= 1;
+    ASSERT_EQ(200, rig.Call("PUT", "/api/v1/processors/p0/approved", file,
+                            {{"Content-Type", "application/octet-stream"}})
+                       .status);
+    ASSERT_TRUE(WaitDrift(true));
+    EXPECT_EQ(400, rig.Call("PUT", "/api/v1/processors/p0/approved", file.substr(0, 50),
+                            {{"Content-Type", "application/octet-stream"}})
+                       .status);
+    ASSERT_EQ(200, rig.Call("DELETE", "/api/v1/processors/p0/approved").status);
+    ASSERT_TRUE(WaitDrift(false));
+    EXPECT_EQ(false, Drift()["approved"]);
+}
+
+} // namespace
