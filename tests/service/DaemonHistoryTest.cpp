@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
 
 namespace {
 
@@ -128,6 +130,53 @@ TEST_F(DaemonHistoryTest, DriftIsRaisedClearedAndRestored) {
     ASSERT_EQ(200, rig.Call("DELETE", "/api/v1/processors/p0/approved").status);
     ASSERT_TRUE(WaitDrift(false));
     EXPECT_EQ(false, Drift()["approved"]);
+}
+
+// fxtunectl's exit status and output for a command line (after the program).
+std::pair<int, std::string> Ctl(const std::string& arguments) {
+    const std::string command = std::string(FXTUNECTL_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[512];
+    while (pipe && fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    const int status = pipe ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST_F(DaemonHistoryTest, FxtunectlHistoryUsesTheApi) {
+    const std::string daemon = "--daemon 127.0.0.1:" + std::to_string(rig.Port()) + " ";
+    const int64_t id = Snapshots(1)[0]["id"];
+    const std::string file = ::testing::TempDir() + "history-preset.mode";
+    struct Case {
+        std::string arguments;
+        int status;
+        const char* output; // a part of what it prints
+    };
+    const Case cases[] = {
+        {"history list p0", 0, "daemon"},
+        {"--json history list p0 --limit 5", 0, "\"snapshots\""},
+        {"history show p0 " + std::to_string(id), 0, "snapshot"},
+        {"history preset p0 " + std::to_string(id) + " " + file, 0, ""},
+        {"history approve p0 " + std::to_string(id), 0, ""},
+        {"history drift p0", 0, "as approved"},
+        {"history approved p0", 0, "snapshot"},
+        {"history approve p0 " + file, 0, ""},
+        {"history unapprove p0", 0, ""},
+        {"history drift p0", 0, "no approved preset"},
+        {"history list nobody", 1, "no processor"},
+        {"history fly p0", 2, "unknown history verb"},
+        {"history list p0 --since yesterday", 2, "since"},
+        {"history approve p0 /nonexistent.mode", 5, "cannot read"},
+    };
+    for (const Case& c : cases) {
+        const auto [status, output] = Ctl(daemon + c.arguments);
+        EXPECT_EQ(c.status, status) << c.arguments << ": " << output;
+        EXPECT_NE(std::string::npos, output.find(c.output)) << c.arguments << ": " << output;
+    }
+    std::ifstream saved(file, std::ios::binary | std::ios::ate);
+    EXPECT_EQ(3410, static_cast<int>(saved.tellg()));
+    std::remove(file.c_str());
+    EXPECT_EQ(3, Ctl("--daemon 127.0.0.1:1 history list p0").first) << "no daemon there";
 }
 
 } // namespace

@@ -194,6 +194,7 @@ const char* CtlUsage() {
             "COMMAND\n"
             "       fxtunectl [--json] [--lang zh|en] diff A.mode B.mode\n"
             "       fxtunectl xover list\n"
+            "       fxtunectl --daemon ADDRESS:PORT [--token-file FILE] [--json] history VERB ...\n"
             "       fxtunectl --help | --version\n"
             "options (--host, --port, --lang and --link also as --port=N; --json also after\n"
             "the command):\n"
@@ -209,6 +210,10 @@ const char* CtlUsage() {
             "  --link PAIRS     channel pairs linked as in the editor: 12, 34, 78, comma-\n"
             "                   separated, or none (the default); a change of a linked\n"
             "                   channel's levels, EQ, delay or compressor goes to both\n"
+            "  --daemon ADDRESS:PORT\n"
+            "                   fxtuned's API instead of a processor (history only)\n"
+            "  --token-file FILE\n"
+            "                   fxtuned's token file (its write token, else its read one)\n"
             "commands:\n"
             "  info                          identity, compatibility and current mode\n"
             "  read FILE.mode                read the whole parameter set and save it\n"
@@ -259,7 +264,12 @@ const char* CtlUsage() {
         "                                each, name: value in A -> value in B\n"
         "  eq-import SET FILE            a measurement program's filter text into the\n"
         "                                bands of EQ set SET (0..15), the rest flat\n"
-        "  eq-export SET                 EQ set SET as filter text\n" +
+        "  eq-export SET                 EQ set SET as filter text\n"
+        "  history VERB NAME ...         with --daemon: the history fxtuned keeps of\n"
+        "                                processor NAME: list [--since TIME] [--limit N],\n"
+        "                                show ID, preset ID FILE.mode, snapshot, restore\n"
+        "                                ID, approve ID|FILE.mode, approved, unapprove,\n"
+        "                                restore-approved, drift\n" +
         kAutoEqUsage + kSpeakerVerbUsage +
         "exit status: 0 ok (diff: equal), 1 failed (diff: different), 2 usage or bad\n"
         "             value, 3 no processor, 4 unsupported processor, 5 bad mode, remote,\n"

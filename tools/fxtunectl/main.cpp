@@ -1,6 +1,7 @@
 // fxtunectl: the processor's parameters from the command line, for
 // installers and scripts.
 #include "CtlCommands.h"
+#include "CtlHistory.h"
 #include "CtlMultiHost.h"
 #include "CtlOptions.h"
 #include "CtlWarnings.h"
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
         std::printf("fxtunectl %s\n", FXTUNE_VERSION);
         return kExitOk;
     }
+    // The daemon's history: through its API, not a processor.
+    if (const std::vector<std::string> args(argv + 1, argv + argc); IsDaemonCommandLine(args))
+        return RunDaemonCommandLine(args);
     if (!ParseCtlOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "fxtunectl: %s (fxtunectl --help shows the usage)\n", error.c_str());
         return kExitUsage;
