@@ -9,6 +9,9 @@
 # exits 0 on a pass, 1 on a fail (the problems on stderr), 2 on bad usage.
 #
 #   scripts/load.sh [--seconds 60] [--clients 8] [--processors 64] [--seed N]
+#                   [--only KIND,...] [--events 0|1]
+# (--only sends just those kinds of request, --events 0 no event subscribers:
+# to narrow a fault down; scripts/load.mjs lists the kinds.)
 #
 # Builds fxtuned, fxtune-sim and fxtunectl in $FX_BUILD_DIR (default
 # build-load, configured without the GUI and the tests when it has no build
@@ -19,10 +22,10 @@ cd "$(dirname "$0")/.."
 ARGS=()
 while (($#)); do
     case "$1" in
-    --seconds | --clients | --processors | --seed)
+    --seconds | --clients | --processors | --seed | --only | --events)
         (($# >= 2)) || { echo "load.sh: $1 needs a value" >&2; exit 2; }
         ARGS+=("$1" "$2"); shift 2 ;;
-    *) echo "usage: scripts/load.sh [--seconds 60] [--clients 8] [--processors 64] [--seed N]" >&2
+    *) echo "usage: scripts/load.sh [--seconds 60] [--clients 8] [--processors 64] [--seed N] [--only KIND,...] [--events 0|1]" >&2
        exit 2 ;;
     esac
 done
