@@ -405,7 +405,9 @@ void BM_DaemonWithSixtyFourProcessors(benchmark::State& state) {
     Goal("confirmed PUT levels/mic p99", Percentile(put.latenciesMs, 0.99), "ms", replyP99 + 2.0,
          how(put, kConnections) + ", goal = reply p99 + 2 ms");
     Goal("event after the PUT's answer p99", Percentile(eventLagMs, 0.99), "ms", 10.0,
-         std::to_string(eventLagMs.size()) + " events, " + std::to_string(missing) +
+         "p50 " + std::to_string(Percentile(eventLagMs, 0.5)).substr(0, 5) + " ms, p90 " +
+             std::to_string(Percentile(eventLagMs, 0.9)).substr(0, 5) + " ms, " +
+             std::to_string(eventLagMs.size()) + " events, " + std::to_string(missing) +
              " PUTs without one");
     Goal("idle daemon CPU", idlePercent, "%", 1.0,
          "of one core over " + std::to_string(static_cast<int>(kIdleSeconds)) + " s");
