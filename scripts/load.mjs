@@ -61,8 +61,12 @@ function usage(message) {
 const options = parseOptions(process.argv.slice(2));
 const bin = (name) => path.join(options.build, name);
 const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'fxtune-load-'));
+// What failed: each kind of finding once, and the first few of the
+// per-request and per-processor ones.
 const problems = [];
-const problem = (text) => { if (problems.length < 20) problems.push(text); };
+let details = 0;
+const problem = (text) => problems.push(text);
+const detail = (text) => { if (++details <= 12) problems.push(text); };
 
 // A small deterministic generator, so a failing mix can be run again.
 let seed = options.seed >>> 0 || 1;
@@ -282,7 +286,7 @@ async function client(processors, choose, deadline, maxRequests) {
     const answer = await request(call.ownConnection ? false : agent, call.method, call.target, call.body);
     if (answer.error) {
       ++tally.transport;
-      problem(`${call.method} ${call.target}: ${answer.error}`);
+      detail(`${call.method} ${call.target}: ${answer.error}`);
       continue;
     }
     tally.statuses[answer.status] = (tally.statuses[answer.status] || 0) + 1;
@@ -290,7 +294,7 @@ async function client(processors, choose, deadline, maxRequests) {
     if (faultAllowed) ++tally.faultedAnswers[answer.status];
     if (answer.status !== call.expect && !faultAllowed) {
       ++tally.unexpected;
-      problem(`${call.method} ${call.target} ${call.body && call.body.length < 100 ? call.body : ''} -> ` +
+      detail(`${call.method} ${call.target} ${call.body && call.body.length < 100 ? call.body : ''} -> ` +
               `${answer.status} ${answer.body.toString().slice(0, 200)} (expected ${call.expect}` +
               `${call.reaches && processor.faulted ? ', 503 or 504' : ''}; ${processor.group})`);
     }
@@ -431,7 +435,7 @@ async function main() {
   for (const p of venue.processors) {
     const answer = await request(undefined, 'GET', `/api/v1/processors/${p.name}/preset`);
     if (answer.status !== 200 || answer.body.length !== 3410) {
-      problem(`GET preset of ${p.name}: ${answer.status ?? answer.error}, ${answer.body?.length ?? 0} bytes`);
+      detail(`GET preset of ${p.name}: ${answer.status ?? answer.error}, ${answer.body?.length ?? 0} bytes`);
       continue;
     }
     fs.writeFileSync(path.join(fromDaemon, `${p.name}.mode`), answer.body);
@@ -454,7 +458,7 @@ async function main() {
     const daemonFile = path.join(fromDaemon, `${p.name}.mode`);
     if (run.code !== 0) {
       ++mismatched;
-      problem(`fxtunectl read of ${p.name} (${p.group}, port ${p.port}) failed: ${run.stderr.trim()}`);
+      detail(`fxtunectl read of ${p.name} (${p.group}, port ${p.port}) failed: ${run.stderr.trim()}`);
     } else if (!fs.existsSync(daemonFile)) {
       ++mismatched;
     } else {
@@ -463,7 +467,10 @@ async function main() {
       if (!a.equals(b)) {
         ++mismatched;
         const first = a.findIndex((byte, i) => byte !== b[i]);
-        problem(`${p.name} (${p.group}): the processor holds other bytes than the daemon reported, first at offset ${first}`);
+        const diff = spawnSync(bin('fxtunectl'), ['diff', daemonFile, path.join(direct, `${p.name}.mode`)], { encoding: 'utf8' });
+        const words = diff.stdout.trim().split('\n').join('; ');
+        detail(`${p.name} (${p.group}): the processor holds other bytes than the daemon reported, first at offset ${first}` +
+               (words ? ` (daemon -> processor: ${words})` : ''));
       }
     }
   }
@@ -480,6 +487,7 @@ async function main() {
   if (!rssFlat) problem(`resident memory grew: first third's peak ${firstPeak} KiB, last third's ${lastPeak} KiB (margin ${margin})`);
   if (!options.only && !tally.faultedAnswers[503] && !tally.faultedAnswers[504]) problem('no fault showed: no 503 or 504 came from the faulted processors');
 
+  if (details > 12) problems.push(`and ${details - 12} more like those`);
   const pass = problems.length === 0;
   const statuses = Object.entries(tally.statuses).map(([s, n]) => `${s}:${n}`).join(',');
   for (const text of problems) console.error(`load: ${text}`);
