@@ -140,12 +140,15 @@ void ApiRouter::Handle(const ApiRequest& request, Reply reply) {
     context->request = request;
     context->access = m_tokens.Check(request.authorization);
     if (request.origin == "web") context->origin = ChangeOrigin::WebPage;
-    context->reply = [this, context, reply = std::move(reply)](ApiResponse response) {
+    // What the change log needs, by value: the answer may come after the
+    // request's context is gone.
+    const bool change = IsChange(request.method);
+    const std::string logLine = request.client + " " + AccessName(context->access) + " " +
+                                request.method + " " + request.target;
+    context->reply = [this, change, logLine, reply = std::move(reply)](ApiResponse response) {
         m_metrics.CountRequest(response.status);
-        if (IsChange(context->request.method) && m_log)
-            m_log(UtcNow() + " " + context->request.client + " " + AccessName(context->access) +
-                  " " + context->request.method + " " + context->request.target + " -> " +
-                  std::to_string(response.status));
+        if (change && m_log)
+            m_log(UtcNow() + " " + logLine + " -> " + std::to_string(response.status));
         reply(std::move(response));
     };
     Route(*context, SplitPath(request.target));

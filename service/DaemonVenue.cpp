@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "link/ReplyWatch.h"
+#include "link/StateThread.h"
 #include "link/UsbLink.h"
 #include "modefile/ModeFile.h"
 #include "state/ChannelLinks.h"
@@ -284,7 +285,7 @@ void DaemonVenue::SetPitch(const std::string& name, int pitch, ChangeOrigin orig
     if (pitch < kPitchMin || pitch > kPitchMax)
         return Answer(std::move(done), BadValue(RangeText("value", kPitchMin, kPitchMax, pitch)));
     Change(name, origin, std::move(done), [pitch] {
-        return Confirmed("the pitch", 1, [pitch] {
+        ChangeResult result = Confirmed("the pitch", 1, [pitch] {
             if (const DspParamEntry* entry = FindDspParam(kPitchBlock, kPitchParameter);
                 entry && entry->intVar())
                 *entry->intVar() = pitch;
@@ -292,6 +293,14 @@ void DaemonVenue::SetPitch(const std::string& name, int pitch, ChangeOrigin orig
             const auto raw = static_cast<uint32_t>(pitch - kPitchMin);
             WriteDspParam(kPitchBlock, kPitchParameter, &raw, 1);
         });
+        // The processor keeps the pitch in its record; the daemon's copy of
+        // its memory (the presets it hands out, the history) does too.
+        if (result.ok()) {
+            StateGuard lock(StateLock());
+            Store().Image()[DspRecordValueOffset(kPitchBlock, kPitchParameter) + 3] =
+                static_cast<uint8_t>(pitch - kPitchMin);
+        }
+        return result;
     });
 }
 

@@ -269,7 +269,7 @@ private:
 
 struct HttpServer::Impl {
     Impl(ApiRouter& router, IVenue& venue, DaemonMetrics& metrics)
-        : router(router), hub(venue, metrics), acceptor(context) {}
+        : router(router), hub(venue, metrics), acceptor(context), retry(context) {}
 
     void Accept() {
         acceptor.async_accept(net::make_strand(context), [this](beast::error_code error,
@@ -285,6 +285,7 @@ struct HttpServer::Impl {
     net::io_context context;
     EventHub hub;
     tcp::acceptor acceptor;
+    net::steady_timer retry;
     std::vector<std::thread> threads;
     std::string corsOrigin;
     int port = 0;

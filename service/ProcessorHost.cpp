@@ -21,7 +21,7 @@ namespace fx {
 
 namespace {
 
-constexpr int kTickMs = 100;
+constexpr int kTickMs = 200;
 
 int Whole(double value) {
     return static_cast<int>(std::lround(value));
@@ -215,7 +215,32 @@ void ProcessorHost::Tick() {
     }
     // The processor's own changes (its panel, its remote) come as replies
     // nobody waited for.
-    Publish(VenueEvent::Kind::Changed, ChangeOrigin::Processor);
+    if (StoreMoved()) Publish(VenueEvent::Kind::Changed, ChangeOrigin::Processor);
+}
+
+bool ProcessorHost::StoreMoved() {
+    ProcessorScope scope(m_processor);
+    std::lock_guard lock(m_processor.Link().Handover().Lock());
+    const ParamStore& store = m_processor.Store();
+    const int pitch = store.Values().musicPitch;
+    const int mode = store.CurrentMode();
+    const size_t size = sizeof store.Image() + sizeof store.Panel() + 2 * sizeof(int);
+    if (m_lastLook.size() != size) m_lastLook.assign(size, 0);
+    uint8_t* look = m_lastLook.data();
+    bool moved = std::memcmp(look, store.Image(), sizeof store.Image()) != 0;
+    look += sizeof store.Image();
+    moved = moved || std::memcmp(look, store.Panel(), sizeof store.Panel()) != 0;
+    look += sizeof store.Panel();
+    moved = moved || std::memcmp(look, &pitch, sizeof pitch) != 0 ||
+            std::memcmp(look + sizeof pitch, &mode, sizeof mode) != 0;
+    if (!moved) return false;
+    look = m_lastLook.data();
+    std::memcpy(look, store.Image(), sizeof store.Image());
+    std::memcpy(look + sizeof store.Image(), store.Panel(), sizeof store.Panel());
+    std::memcpy(look + sizeof store.Image() + sizeof store.Panel(), &pitch, sizeof pitch);
+    std::memcpy(look + sizeof store.Image() + sizeof store.Panel() + sizeof pitch, &mode,
+                sizeof mode);
+    return true;
 }
 
 void ProcessorHost::Capture(ProcessorState& state, std::vector<uint8_t>& image) const {

@@ -88,6 +88,9 @@ private:
     void OnLinkLost(const std::string& reason);
     void ScheduleReconnect(const std::string& reason);
     void Tick();
+    // Whether the store's memory, mode or pitch changed since the last
+    // look: a cheap comparison, so the idle tick costs little.
+    bool StoreMoved();
     void ScheduleTick();
     void Publish(VenueEvent::Kind kind, ChangeOrigin origin, int mode = 0);
     // The state and image as they are now (strand, processor bound).
@@ -124,6 +127,7 @@ private:
     Phase m_phase = Phase::Idle;
     int m_retryMs = kFirstRetryMs;
     std::vector<uint8_t> m_publishedImage;
+    std::vector<uint8_t> m_lastLook;
 
     mutable std::mutex m_stateMutex; // guards m_state and m_modeFile
     ProcessorState m_state;
