@@ -132,6 +132,44 @@ json Paths() {
            {{"application/octet-stream",
              {{"schema", {{"type", "string"}, {"format", "binary"}}}}}}}}},
         {"responses", Answers("written and confirmed")}};
+    paths["/processors/{name}/history"]["parameters"] = {name};
+    paths["/processors/{name}/history"]["get"] = {
+        {"summary", "the snapshots of the processor's memory, oldest first, each with who made it "
+                    "and its changes in words"},
+        {"parameters",
+         {{{"name", "since"}, {"in", "query"}, {"schema", {{"type", "string"}}},
+           {"description", "milliseconds since 1970 or YYYY-MM-DDTHH:MM:SSZ"}},
+          {{"name", "limit"}, {"in", "query"}, {"schema", Whole(1, 10000)}}}},
+        {"responses", Answers("the snapshots")}};
+    paths["/processors/{name}/history"]["post"] = {{"summary", "take a snapshot now"},
+                                                   {"responses", Answers("queued")}};
+    const json snapshot = {name, Parameter("id", {{"type", "integer"}, {"minimum", 1}})};
+    paths["/processors/{name}/history/{id}"]["parameters"] = snapshot;
+    paths["/processors/{name}/history/{id}"]["get"] = {
+        {"summary", "one snapshot with its changes in words"}, {"responses", Answers("the snapshot")}};
+    paths["/processors/{name}/history/{id}/preset"]["parameters"] = snapshot;
+    paths["/processors/{name}/history/{id}/preset"]["get"] = {
+        {"summary", "the mode file of that moment"}, {"responses", Answers("the mode file")}};
+    paths["/processors/{name}/history/{id}/restore"]["parameters"] = snapshot;
+    paths["/processors/{name}/history/{id}/restore"]["post"] = {
+        {"summary", "write that moment's memory back (one confirmed write; a snapshot itself)"},
+        {"responses", Answers("written and confirmed")}};
+    paths["/processors/{name}/approved"]["parameters"] = {name};
+    paths["/processors/{name}/approved"]["get"] = {{"summary", "the approved preset"},
+                                                   {"responses", Answers("when and from what")}};
+    paths["/processors/{name}/approved"]["put"] = {
+        {"summary", "approve a snapshot ({\"snapshot\":ID}) or an uploaded mode file"},
+        {"responses", Answers("approved")}};
+    paths["/processors/{name}/approved"]["delete"] = {{"summary", "no approved preset"},
+                                                      {"responses", Answers("cleared")}};
+    paths["/processors/{name}/approved/restore"]["parameters"] = {name};
+    paths["/processors/{name}/approved/restore"]["post"] = {
+        {"summary", "write the approved preset back (one confirmed write; a snapshot itself)"},
+        {"responses", Answers("written and confirmed")}};
+    paths["/processors/{name}/drift"]["parameters"] = {name};
+    paths["/processors/{name}/drift"]["get"] = {
+        {"summary", "the parameters that differ from the approved preset, in words"},
+        {"responses", Answers("the drift")}};
     paths["/events"]["get"] = {
         {"summary", "WebSocket: one message per event of any processor; with tokens, send "
                     "{\"token\":\"...\"} first (or the Authorization header)"},
@@ -168,7 +206,12 @@ json Schemas() {
             {"noiseGate", Whole(0, 100)},
             {"source", source},
             {"sources", {{"type", "array"}, {"items", source}}},
-            {"drift", {{"type", {"object", "null"}}}}}}}},
+            {"drift",
+             {{"type", "object"},
+              {"nullable", true},
+              {"properties",
+               {{"count", {{"type", "integer"}}},
+                {"parameters", {{"type", "array"}, {"items", {{"type", "string"}}}}}}}}}}}}},
     };
 }
 
