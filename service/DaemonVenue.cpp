@@ -30,6 +30,8 @@ namespace {
 
 using Status = ChangeResult::Status;
 
+// How often every processor is looked at for a lost link or its own changes.
+constexpr int kPollMs = 100;
 // As long as the editor's synchronisation dialog waits for a job.
 constexpr int kJobTimeoutMs = 30000;
 constexpr int kNoiseGateBlock = 4;
@@ -126,6 +128,20 @@ void DaemonVenue::Start() {
         m_started = true;
     }
     for (ProcessorHost* host : Hosts()) host->Start();
+    m_pollTimer = std::make_unique<asio::steady_timer>(asio::make_strand(m_pool));
+    asio::post(m_pollTimer->get_executor(), [this] {
+        m_polling = true;
+        PollHosts();
+    });
+}
+
+void DaemonVenue::PollHosts() {
+    if (!m_polling) return;
+    for (ProcessorHost* host : Hosts()) host->Poll();
+    m_pollTimer->expires_after(std::chrono::milliseconds(kPollMs));
+    m_pollTimer->async_wait([this](const asio::error_code& error) {
+        if (!error) PollHosts();
+    });
 }
 
 void DaemonVenue::Stop() {
@@ -133,6 +149,15 @@ void DaemonVenue::Stop() {
         std::lock_guard lock(m_hostsMutex);
         if (!m_started) return;
         m_started = false;
+    }
+    if (m_pollTimer) {
+        std::promise<void> cancelled;
+        asio::post(m_pollTimer->get_executor(), [&] {
+            m_polling = false;
+            m_pollTimer->cancel();
+            cancelled.set_value();
+        });
+        cancelled.get_future().wait();
     }
     if (m_usbTimer) {
         std::promise<void> cancelled;

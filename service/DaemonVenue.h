@@ -97,6 +97,7 @@ private:
     void Emit(VenueEvent event, ProcessorHost* host);
     void AddHost(std::unique_ptr<ProcessorHost> host);
     void ScanUsb();
+    void PollHosts();
     // Runs change on the named host, or answers 404 / 400 at once.
     void Change(const std::string& name, ChangeOrigin origin, Done done,
                 std::function<ChangeResult()> change);
@@ -108,6 +109,8 @@ private:
     std::map<std::string, ProcessorHost*> m_byName;
     std::map<std::string, std::string> m_usbNames;
     std::unique_ptr<asio::steady_timer> m_usbTimer;
+    std::unique_ptr<asio::steady_timer> m_pollTimer;
+    bool m_polling = false; // on the poll timer's strand
     std::vector<std::unique_ptr<ForwardingPort>> m_forwarding;
     int m_usbScanMs = 0;
 

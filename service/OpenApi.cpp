@@ -137,7 +137,9 @@ json Paths() {
         {"summary", "the snapshots of the processor's memory, oldest first, each with who made it "
                     "and its changes in words"},
         {"parameters",
-         {{{"name", "since"}, {"in", "query"}, {"schema", {{"type", "string"}}},
+         {{{"name", "since"},
+           {"in", "query"},
+           {"schema", {{"type", "string"}}},
            {"description", "milliseconds since 1970 or YYYY-MM-DDTHH:MM:SSZ"}},
           {{"name", "limit"}, {"in", "query"}, {"schema", Whole(1, 10000)}}}},
         {"responses", Answers("the snapshots")}};
@@ -146,7 +148,8 @@ json Paths() {
     const json snapshot = {name, Parameter("id", {{"type", "integer"}, {"minimum", 1}})};
     paths["/processors/{name}/history/{id}"]["parameters"] = snapshot;
     paths["/processors/{name}/history/{id}"]["get"] = {
-        {"summary", "one snapshot with its changes in words"}, {"responses", Answers("the snapshot")}};
+        {"summary", "one snapshot with its changes in words"},
+        {"responses", Answers("the snapshot")}};
     paths["/processors/{name}/history/{id}/preset"]["parameters"] = snapshot;
     paths["/processors/{name}/history/{id}/preset"]["get"] = {
         {"summary", "the mode file of that moment"}, {"responses", Answers("the mode file")}};

@@ -21,8 +21,6 @@ namespace fx {
 
 namespace {
 
-constexpr int kTickMs = 200;
-
 int Whole(double value) {
     return static_cast<int>(std::lround(value));
 }
@@ -45,8 +43,7 @@ bool SameControls(const ProcessorState& a, const ProcessorState& b) {
 ProcessorHost::ProcessorHost(std::string name, std::string host, int port, asio::thread_pool& pool,
                              EventSink events, std::string usbPath)
     : m_name(std::move(name)), m_host(std::move(host)), m_port(port), m_usbPath(std::move(usbPath)),
-      m_events(std::move(events)), m_strand(asio::make_strand(pool)), m_retryTimer(m_strand),
-      m_tickTimer(m_strand) {
+      m_events(std::move(events)), m_strand(asio::make_strand(pool)), m_retryTimer(m_strand) {
     m_processor.Link().SetViewNotifier(this);
     m_processor.JobUiSlot() = this;
     m_state.name = m_name;
@@ -75,10 +72,7 @@ void ProcessorHost::CloseLink(bool letGo) {
 }
 
 void ProcessorHost::Start() {
-    asio::post(m_strand, [this] {
-        Connect();
-        ScheduleTick();
-    });
+    asio::post(m_strand, [this] { Connect(); });
 }
 
 void ProcessorHost::Stop() {
@@ -88,7 +82,6 @@ void ProcessorHost::Stop() {
     bool done = false;
     asio::post(m_strand, [&] {
         m_retryTimer.cancel();
-        m_tickTimer.cancel();
         if (m_phase != Phase::Idle) CloseLink(m_phase == Phase::Up);
         m_phase = Phase::Stopped;
         std::lock_guard lock(doneMutex);
@@ -197,25 +190,19 @@ void ProcessorHost::ScheduleReconnect(const std::string& reason) {
     });
 }
 
-void ProcessorHost::ScheduleTick() {
-    if (m_stopping) return;
-    m_tickTimer.expires_after(std::chrono::milliseconds(kTickMs));
-    m_tickTimer.async_wait([this](const asio::error_code& error) {
-        if (error) return;
-        Tick();
-        ScheduleTick();
-    });
-}
-
-void ProcessorHost::Tick() {
-    if (m_phase != Phase::Up) return;
+void ProcessorHost::Poll() {
+    if (m_phase != Phase::Up || m_stopping) return;
     if (!m_processor.Link().Usable()) {
-        OnLinkLost("the link to the processor was lost");
+        asio::post(m_strand, [this] {
+            if (m_phase == Phase::Up && !m_processor.Link().Usable())
+                OnLinkLost("the link to the processor was lost");
+        });
         return;
     }
-    // The processor's own changes (its panel, its remote) come as replies
-    // nobody waited for.
-    if (StoreMoved()) Publish(VenueEvent::Kind::Changed, ChangeOrigin::Processor);
+    if (StoreMoved())
+        asio::post(m_strand, [this] {
+            if (m_phase == Phase::Up) Publish(VenueEvent::Kind::Changed, ChangeOrigin::Processor);
+        });
 }
 
 bool ProcessorHost::StoreMoved() {

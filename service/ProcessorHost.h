@@ -58,6 +58,12 @@ public:
     // origin and calls done with the work's result.
     void Submit(std::function<ChangeResult()> work, ChangeOrigin origin, IVenue::Done done,
                 VenueEvent::Kind kind = VenueEvent::Kind::Changed, int mode = 0);
+    // Notices a lost link and the processor's own changes (its panel, its
+    // remote: replies nobody waited for). The venue calls it for every
+    // processor from one timer, so an idle venue wakes a few times a
+    // second, not a few times per processor.
+    void Poll();
+
     // Runs a read-only step on the strand with the processor bound.
     void Inspect(std::function<void(bool connected)> work);
     // Publishes what changed since the last event, as made by origin (the
@@ -87,11 +93,9 @@ private:
     void OnJobEnded(bool write);
     void OnLinkLost(const std::string& reason);
     void ScheduleReconnect(const std::string& reason);
-    void Tick();
     // Whether the store's memory, mode or pitch changed since the last
-    // look: a cheap comparison, so the idle tick costs little.
+    // look: a cheap comparison, so the idle poll costs little.
     bool StoreMoved();
-    void ScheduleTick();
     void Publish(VenueEvent::Kind kind, ChangeOrigin origin, int mode = 0);
     // The state and image as they are now (strand, processor bound).
     void Capture(ProcessorState& state, std::vector<uint8_t>& image) const;
@@ -121,10 +125,9 @@ private:
     fx::Processor m_processor;
     asio::strand<asio::thread_pool::executor_type> m_strand;
     asio::steady_timer m_retryTimer;
-    asio::steady_timer m_tickTimer;
 
     // Strand only.
-    Phase m_phase = Phase::Idle;
+    std::atomic<Phase> m_phase{Phase::Idle};
     int m_retryMs = kFirstRetryMs;
     std::vector<uint8_t> m_publishedImage;
     std::vector<uint8_t> m_lastLook;
