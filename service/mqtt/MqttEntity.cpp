@@ -56,15 +56,11 @@ MqttEntity DriftSensor(const ProcessorState& processor) {
     nlohmann::json attributes = {
         {"parameters", std::vector<std::string>(drift.begin(), drift.begin() + listed)}};
     if (listed < drift.size()) attributes["unlisted"] = drift.size() - listed;
-    return {"sensor",
-            "drift",
-            "Drift",
-            "drift",
-            false,
-            true,
-            fields,
+    return {"sensor", "drift", "Drift", "drift", false, true, fields,
             processor.driftKnown ? std::to_string(drift.size()) : kMqttUnknown,
-            attributes.dump()};
+            // A parameter's words may carry a name read from the processor:
+            // bytes that are not UTF-8 are replaced, not thrown on.
+            attributes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
 }
 
 } // namespace

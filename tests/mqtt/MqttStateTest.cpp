@@ -138,9 +138,10 @@ TEST_F(MqttStateTest, StatesFollowEveryChangeWhoeverMadeIt) {
     EXPECT_EQ(probe->Latest(State("room2", "mic/level")), std::nullopt);
 }
 
-// However far a processor drifted, its attributes list a bounded number of
-// parameters and say how many more differ; the state counts them all.
-TEST(MqttDriftTest, TheAttributesListABoundedNumberOfParameters) {
+// However far a processor drifted, and whatever its words hold, its attributes
+// are valid JSON listing a bounded number of parameters and saying how many
+// more differ; the state counts them all.
+TEST(MqttDriftTest, TheAttributesAreBoundedValidJson) {
     ProcessorState processor = FakeVenue::SampleProcessor("room1");
     processor.driftKnown = true;
     for (int i = 0; i < 250; ++i) processor.drift.push_back("EQ " + std::to_string(i));
@@ -157,6 +158,12 @@ TEST(MqttDriftTest, TheAttributesListABoundedNumberOfParameters) {
     EXPECT_EQ(attributes["parameters"][fx::kMqttDriftListed - 1],
               "EQ " + std::to_string(fx::kMqttDriftListed - 1));
     EXPECT_EQ(attributes["unlisted"], 250 - fx::kMqttDriftListed);
+
+    // Words that are not UTF-8 still make an attributes payload.
+    processor.drift = {"Name: \xC4\xE3 -> Tom"};
+    const auto odd = messages.EntityState(processor, "drift");
+    ASSERT_EQ(odd.size(), 2u);
+    EXPECT_EQ(nlohmann::json::parse(odd[1].payload)["parameters"].size(), 1u);
 }
 
 } // namespace
