@@ -1,5 +1,7 @@
 #include "service/mqtt/MqttEntity.h"
 
+#include <algorithm>
+
 namespace fx {
 
 namespace {
@@ -42,6 +44,25 @@ void AddLevels(const ProcessorState& processor, std::vector<MqttEntity>& entitie
     }
 }
 
+// How many parameters differ from the approved preset (unknown while none
+// is approved), those differing listed in the attributes.
+MqttEntity DriftSensor(const ProcessorState& processor) {
+    const nlohmann::json fields = {{"unit_of_measurement", "parameters"},
+                                   {"state_class", "measurement"},
+                                   {"icon", "mdi:tune-variant"},
+                                   {"entity_category", "diagnostic"}};
+    const std::vector<std::string>& drift = processor.drift;
+    const size_t listed = std::min(drift.size(), kMqttDriftListed);
+    nlohmann::json attributes = {
+        {"parameters", std::vector<std::string>(drift.begin(), drift.begin() + listed)}};
+    if (listed < drift.size()) attributes["unlisted"] = drift.size() - listed;
+    return {"sensor", "drift", "Drift", "drift", false, true, fields,
+            processor.driftKnown ? std::to_string(drift.size()) : kMqttUnknown,
+            // A parameter's words may carry a name read from the processor:
+            // bytes that are not UTF-8 are replaced, not thrown on.
+            attributes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+}
+
 } // namespace
 
 std::string MachineModeText(int mode) {
@@ -76,6 +97,7 @@ std::vector<MqttEntity> ProcessorEntities(const ProcessorState& processor) {
     link["entity_category"] = "diagnostic";
     entities.push_back({"binary_sensor", "link", "Link", "link", false, false, link,
                         processor.connected ? kMqttOn : kMqttOff});
+    entities.push_back(DriftSensor(processor));
     return entities;
 }
 

@@ -65,6 +65,7 @@ std::string MqttMessages::ConfigPayload(const ProcessorState& processor,
     config["unique_id"] = m_topics.ProcessorDeviceId(name) + "_" + entity.key;
     config["state_topic"] = m_topics.State(name, entity.path);
     if (entity.commands) config["command_topic"] = m_topics.Command(name, entity.path);
+    if (entity.attributes) config["json_attributes_topic"] = m_topics.Attributes(name, entity.path);
     config["availability"] = nlohmann::json::array({AvailabilityOf(m_topics.BridgeAvailability())});
     if (entity.followsLink)
         config["availability"].push_back(AvailabilityOf(m_topics.ProcessorAvailability(name)));
@@ -90,16 +91,26 @@ std::vector<MqttMessage> MqttMessages::ProcessorStates(const ProcessorState& pro
                       processor.connected ? kMqttOnline : kMqttOffline});
     std::set<std::string> paths;
     for (const MqttEntity& entity : ProcessorEntities(processor))
-        if (paths.insert(entity.path).second)
-            states.push_back({m_topics.State(processor.name, entity.path), entity.state});
+        if (paths.insert(entity.path).second) AddStates(processor, entity, states);
     return states;
 }
 
 std::vector<MqttMessage> MqttMessages::EntityState(const ProcessorState& processor,
                                                    const std::string& path) const {
+    std::vector<MqttMessage> states;
     for (const MqttEntity& entity : ProcessorEntities(processor))
-        if (entity.path == path) return {{m_topics.State(processor.name, path), entity.state}};
-    return {};
+        if (entity.path == path) {
+            AddStates(processor, entity, states);
+            break;
+        }
+    return states;
+}
+
+void MqttMessages::AddStates(const ProcessorState& processor, const MqttEntity& entity,
+                             std::vector<MqttMessage>& states) const {
+    states.push_back({m_topics.State(processor.name, entity.path), entity.state});
+    if (entity.attributes)
+        states.push_back({m_topics.Attributes(processor.name, entity.path), *entity.attributes});
 }
 
 } // namespace fx

@@ -25,13 +25,17 @@ public:
 
     std::vector<MqttMessage> DaemonConfigs() const;
     std::vector<MqttMessage> ProcessorConfigs(const ProcessorState& processor) const;
-    // The processor's availability and every entity's state, one per topic.
+    // The processor's availability and every entity's state (and attributes),
+    // one per topic.
     std::vector<MqttMessage> ProcessorStates(const ProcessorState& processor) const;
-    // The state message of the entity at path ("mic/level").
+    // The state messages of the entity at path ("mic/level").
     std::vector<MqttMessage> EntityState(const ProcessorState& processor,
                                          const std::string& path) const;
 
 private:
+    // The entity's state message, and its attributes' when it has them.
+    void AddStates(const ProcessorState& processor, const MqttEntity& entity,
+                   std::vector<MqttMessage>& states) const;
     std::string ConfigPayload(const ProcessorState& processor, const MqttEntity& entity) const;
     nlohmann::json ProcessorDevice(const ProcessorState& processor) const;
     nlohmann::json Origin() const;

@@ -41,6 +41,10 @@ std::string MqttTopics::Command(const std::string& processor, const std::string&
     return State(processor, path) + kCommandSuffix;
 }
 
+std::string MqttTopics::Attributes(const std::string& processor, const std::string& path) const {
+    return State(processor, path) + "/attributes";
+}
+
 std::vector<std::string> MqttTopics::CommandFilters() const {
     // Entity paths are one or two levels deep ("pitch", "mic/level").
     return {m_prefix + "/+/+/set", m_prefix + "/+/+/+/set"};

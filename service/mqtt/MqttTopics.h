@@ -14,6 +14,7 @@ namespace fx {
 //   PREFIX/NAME/availability             online|offline: the processor's link
 //   PREFIX/NAME/PATH                     an entity's state, retained
 //   PREFIX/NAME/PATH/set                 its commands
+//   PREFIX/NAME/PATH/attributes          its attributes (JSON), retained, where it has them
 //   DISCOVERY/COMPONENT/NODE/KEY/config  Home Assistant's discovery, retained
 //   DISCOVERY/status                     Home Assistant's birth and last will
 class MqttTopics {
@@ -25,6 +26,7 @@ public:
     std::string ProcessorAvailability(const std::string& processor) const;
     std::string State(const std::string& processor, const std::string& path) const;
     std::string Command(const std::string& processor, const std::string& path) const;
+    std::string Attributes(const std::string& processor, const std::string& path) const;
     std::vector<std::string> CommandFilters() const;
     std::string HomeAssistantStatus() const;
     std::string Discovery(const std::string& component, const std::string& node,

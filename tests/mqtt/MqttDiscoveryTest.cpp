@@ -15,6 +15,7 @@ struct EntityRow {
     const char* path;
     bool commands;
     bool followsLink; // unavailable while the processor is off line
+    bool attributes;  // its JSON attributes on PATH/attributes
     json fields;      // the component's own fields, as they must be
 };
 
@@ -22,27 +23,50 @@ const json kSlider99 = {{"min", 0}, {"max", 99}, {"step", 1}, {"mode", "slider"}
 const json kOnOff = {{"payload_on", "ON"}, {"payload_off", "OFF"}};
 
 const std::vector<EntityRow> kEntities = {
-    {"number", "mic_level", "mic/level", true, true, kSlider99},
-    {"switch", "mic_mute", "mic/mute", true, true, kOnOff},
-    {"number", "effect_level", "effect/level", true, true, kSlider99},
-    {"switch", "effect_mute", "effect/mute", true, true, kOnOff},
-    {"number", "reverb_level", "reverb/level", true, true, kSlider99},
-    {"switch", "reverb_mute", "reverb/mute", true, true, kOnOff},
-    {"number", "echo_level", "echo/level", true, true, kSlider99},
-    {"switch", "echo_mute", "echo/mute", true, true, kOnOff},
-    {"number", "music_level", "music/level", true, true, kSlider99},
-    {"switch", "music_mute", "music/mute", true, true, kOnOff},
-    {"number", "pitch", "pitch", true, true, {{"min", -5}, {"max", 5}, {"step", 1}}},
-    {"number", "noise_gate", "noise-gate", true, true, {{"min", 0}, {"max", 100}, {"step", 1}}},
-    {"select", "source", "source", true, true, {{"options", {"Optical", "Coaxial", "HDMI"}}}},
-    {"select", "mode", "mode", true, true, {{"options", {"M1", "M2", "M3", "M4"}}}},
-    {"sensor", "current_mode", "mode", false, true, json::object()},
+    {"number", "mic_level", "mic/level", true, true, false, kSlider99},
+    {"switch", "mic_mute", "mic/mute", true, true, false, kOnOff},
+    {"number", "effect_level", "effect/level", true, true, false, kSlider99},
+    {"switch", "effect_mute", "effect/mute", true, true, false, kOnOff},
+    {"number", "reverb_level", "reverb/level", true, true, false, kSlider99},
+    {"switch", "reverb_mute", "reverb/mute", true, true, false, kOnOff},
+    {"number", "echo_level", "echo/level", true, true, false, kSlider99},
+    {"switch", "echo_mute", "echo/mute", true, true, false, kOnOff},
+    {"number", "music_level", "music/level", true, true, false, kSlider99},
+    {"switch", "music_mute", "music/mute", true, true, false, kOnOff},
+    {"number", "pitch", "pitch", true, true, false, {{"min", -5}, {"max", 5}, {"step", 1}}},
+    {"number",
+     "noise_gate",
+     "noise-gate",
+     true,
+     true,
+     false,
+     {{"min", 0}, {"max", 100}, {"step", 1}}},
+    {"select",
+     "source",
+     "source",
+     true,
+     true,
+     false,
+     {{"options", {"Optical", "Coaxial", "HDMI"}}}},
+    {"select", "mode", "mode", true, true, false, {{"options", {"M1", "M2", "M3", "M4"}}}},
+    {"sensor", "current_mode", "mode", false, true, false, json::object()},
     {"binary_sensor",
      "link",
      "link",
      false,
      false,
+     false,
      {{"device_class", "connectivity"}, {"payload_on", "ON"}, {"payload_off", "OFF"}}},
+    {"sensor",
+     "drift",
+     "drift",
+     false,
+     true,
+     true,
+     {{"unit_of_measurement", "parameters"},
+      {"state_class", "measurement"},
+      {"entity_category", "diagnostic"},
+      {"icon", "mdi:tune-variant"}}},
 };
 
 json Availability(const std::string& topic) {
@@ -84,6 +108,10 @@ TEST_F(MqttDiscoveryTest, EachProcessorIsADeviceWithTheseEntitiesRetained) {
                 EXPECT_EQ(config["command_topic"], State(name, row.path) + "/set");
             else
                 EXPECT_FALSE(config.contains("command_topic"));
+            if (row.attributes)
+                EXPECT_EQ(config["json_attributes_topic"], State(name, row.path) + "/attributes");
+            else
+                EXPECT_FALSE(config.contains("json_attributes_topic"));
             json availability = json::array({Availability("fxtune/availability")});
             if (row.followsLink) availability.push_back(Availability(State(name, "availability")));
             EXPECT_EQ(config["availability"], availability);

@@ -30,6 +30,8 @@ TEST_F(MqttStateTest, StatesAreRetainedInHomeAssistantsPayloads) {
         {"source", "HDMI"},
         {"mode", "M1"},
         {"link", "ON"},
+        {"drift", "None"}, // no approved preset
+        {"drift/attributes", R"({"parameters":[]})"},
     };
     for (const auto& [path, payload] : expected) {
         const auto message = probe->Latest(State("room2", path));
@@ -98,6 +100,32 @@ TEST_F(MqttStateTest, StatesFollowEveryChangeWhoeverMadeIt) {
          Kind::LinkUp,
          fx::ChangeOrigin::Daemon,
          {{"availability", "online"}, {"link", "ON"}, {"mode", "M2"}}},
+        {"drift from the approved preset",
+         [](ProcessorState& s) {
+             s.driftKnown = true;
+             s.drift = {"Mic Vol: 50 -> 61", "Pitch: 0 -> -2"};
+         },
+         Kind::Changed,
+         fx::ChangeOrigin::Daemon,
+         {{"drift", "2"},
+          {"drift/attributes", R"({"parameters":["Mic Vol: 50 -> 61","Pitch: 0 -> -2"]})"}}},
+        {"as many parameters drifted, but others",
+         [](ProcessorState& s) {
+             s.drift = {"Mic Vol: 50 -> 61", "Noise Gate: 10 -> 77"};
+         },
+         Kind::Changed,
+         fx::ChangeOrigin::Processor,
+         {{"drift/attributes", R"({"parameters":["Mic Vol: 50 -> 61","Noise Gate: 10 -> 77"]})"}}},
+        {"back to the approved preset",
+         [](ProcessorState& s) { s.drift.clear(); },
+         Kind::ModeLoaded,
+         fx::ChangeOrigin::Api,
+         {{"drift", "0"}, {"drift/attributes", R"({"parameters":[]})"}}},
+        {"no approved preset any more",
+         [](ProcessorState& s) { s.driftKnown = false; },
+         Kind::Changed,
+         fx::ChangeOrigin::Daemon,
+         {{"drift", "None"}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -108,6 +136,34 @@ TEST_F(MqttStateTest, StatesFollowEveryChangeWhoeverMadeIt) {
     }
     // The other processor kept its own.
     EXPECT_EQ(probe->Latest(State("room2", "mic/level")), std::nullopt);
+}
+
+// However far a processor drifted, and whatever its words hold, its attributes
+// are valid JSON listing a bounded number of parameters and saying how many
+// more differ; the state counts them all.
+TEST(MqttDriftTest, TheAttributesAreBoundedValidJson) {
+    ProcessorState processor = FakeVenue::SampleProcessor("room1");
+    processor.driftKnown = true;
+    for (int i = 0; i < 250; ++i) processor.drift.push_back("EQ " + std::to_string(i));
+    const fx::MqttMessages messages(fx::MqttTopics("fxtune", "homeassistant"), "1.2");
+
+    const auto drift = messages.EntityState(processor, "drift");
+    ASSERT_EQ(drift.size(), 2u);
+    EXPECT_EQ(drift[0].topic, "fxtune/room1/drift");
+    EXPECT_EQ(drift[0].payload, "250");
+    EXPECT_EQ(drift[1].topic, "fxtune/room1/drift/attributes");
+    const nlohmann::json attributes = nlohmann::json::parse(drift[1].payload);
+    ASSERT_EQ(attributes["parameters"].size(), fx::kMqttDriftListed);
+    EXPECT_EQ(attributes["parameters"][0], "EQ 0");
+    EXPECT_EQ(attributes["parameters"][fx::kMqttDriftListed - 1],
+              "EQ " + std::to_string(fx::kMqttDriftListed - 1));
+    EXPECT_EQ(attributes["unlisted"], 250 - fx::kMqttDriftListed);
+
+    // Words that are not UTF-8 still make an attributes payload.
+    processor.drift = {"Name: \xC4\xE3 -> Tom"};
+    const auto odd = messages.EntityState(processor, "drift");
+    ASSERT_EQ(odd.size(), 2u);
+    EXPECT_EQ(nlohmann::json::parse(odd[1].payload)["parameters"].size(), 1u);
 }
 
 } // namespace

@@ -18,6 +18,15 @@
 
 namespace {
 
+// Where the build found the broker and its password tool; empty when it did not.
+#ifdef FX_MOSQUITTO_PATH
+constexpr const char* kMosquittoPath = FX_MOSQUITTO_PATH;
+constexpr const char* kMosquittoPasswdPath = FX_MOSQUITTO_PASSWD_PATH;
+#else
+constexpr const char* kMosquittoPath = "";
+constexpr const char* kMosquittoPasswdPath = "";
+#endif
+
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -64,6 +73,10 @@ pid_t Spawn(const std::vector<std::string>& arguments) {
 
 } // namespace
 
+bool MosquittoBroker::Available() {
+    return *kMosquittoPath != '\0' && *kMosquittoPasswdPath != '\0';
+}
+
 MosquittoBroker::MosquittoBroker(std::string user, std::string password)
     : m_user(std::move(user)), m_password(std::move(password)) {
     char folder[] = "/tmp/fxtune-mosquitto-XXXXXX";
@@ -102,7 +115,7 @@ bool MosquittoBroker::WriteConfiguration() {
     config << "allow_anonymous false\n"
            << "password_file " << m_folder << "/passwords\n";
     const pid_t pid =
-        Spawn({FX_MOSQUITTO_PASSWD_PATH, "-c", "-b", m_folder + "/passwords", m_user, m_password});
+        Spawn({kMosquittoPasswdPath, "-c", "-b", m_folder + "/passwords", m_user, m_password});
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0) {
@@ -114,8 +127,12 @@ bool MosquittoBroker::WriteConfiguration() {
 
 bool MosquittoBroker::Start() {
     if (m_pid > 0) return true;
+    if (!Available()) {
+        m_error = "this build found no mosquitto";
+        return false;
+    }
     if (!WriteConfiguration()) return false;
-    m_pid = Spawn({FX_MOSQUITTO_PATH, "-c", m_folder + "/mosquitto.conf"});
+    m_pid = Spawn({kMosquittoPath, "-c", m_folder + "/mosquitto.conf"});
     if (m_pid < 0) {
         m_error = std::string("cannot start mosquitto: ") + std::strerror(errno);
         return false;

@@ -9,6 +9,9 @@
 // password may connect.
 class MosquittoBroker {
 public:
+    // Whether the build found mosquitto; a test needing a broker skips when not.
+    static bool Available();
+
     MosquittoBroker(std::string user = {}, std::string password = {});
     ~MosquittoBroker();
     MosquittoBroker(const MosquittoBroker&) = delete;
