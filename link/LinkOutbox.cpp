@@ -73,6 +73,8 @@ ConfirmScope::~ConfirmScope() {
 // wait. Handlers hold it and find the outbox through owner, which the
 // outbox clears when it goes; a handler runs holding the mutex.
 struct LinkOutbox::Pacer {
+    using Clock = std::chrono::steady_clock;
+
     explicit Pacer(asio::io_context& context) : strand(asio::make_strand(context)), timer(strand) {}
 
     // Runs work on the strand while the outbox lives.
@@ -84,9 +86,15 @@ struct LinkOutbox::Pacer {
     }
 
     asio::strand<asio::io_context::executor_type> strand;
+    // Runs out at the latest at the reply wait's end; it is never stopped: a
+    // reply that ends the wait only clears m_awaiting, and a timer that runs
+    // out before the wait's end (a later wait's) waits on until then.
     asio::steady_timer timer;
     std::mutex mutex;
     LinkOutbox* owner = nullptr;
+    // Under the outbox's m_mutex.
+    bool timerRunning = false;
+    Clock::time_point replyWaitEnd;
 };
 
 LinkOutbox::LinkOutbox(Link& link)
@@ -98,10 +106,7 @@ LinkOutbox::LinkOutbox(Link& link)
             uint64_t session;
             {
                 std::lock_guard lock(outbox.m_mutex);
-                if (outbox.m_awaiting) {
-                    outbox.m_awaiting = false;
-                    outbox.m_pacer->timer.cancel();
-                }
+                outbox.m_awaiting = false;
                 session = outbox.m_session;
             }
             outbox.Pump(session, false);
@@ -145,10 +150,9 @@ void LinkOutbox::Stop() {
         m_written = m_posted;
         m_wire.reset();
         m_inFlight = {};
-        // A reply wait's timer still running ends as nobody's (a cancel posted
-        // now could reach the next session's wait instead).
+        // A reply wait's timer still running ends as nobody's: it finds no
+        // wait, or the next session's own, which it waits out.
         m_awaiting = false;
-        ++m_awaitNumber;
         writerEnd = m_lines.writerEnd;
         for (auto& [ticket, state] : m_tickets)
             if (state.answer.outcome == CommandAnswer::Outcome::Pending)
@@ -284,21 +288,36 @@ void LinkOutbox::SchedulePump(uint64_t session, bool replyWaitOver) {
 }
 
 // Under m_mutex, on the loop: one command in flight, so the next waits for
-// the previous reply, at most 2000 ms.
+// the previous reply, at most 2000 ms. The timer is set again only when it
+// does not run or would run out after this wait's end (the link's clock
+// changed): a reply costs no timer of its own.
 void LinkOutbox::AwaitReply(uint64_t session) {
     m_awaiting = true;
-    const uint64_t number = ++m_awaitNumber;
-    m_pacer->timer.expires_after(std::chrono::milliseconds(LinkRealMs(kReplyWaitMs)));
-    m_pacer->timer.async_wait(asio::bind_executor(
-        m_pacer->strand, [pacer = m_pacer, session, number](const asio::error_code& error) {
+    m_awaitSession = session;
+    m_pacer->replyWaitEnd =
+        Pacer::Clock::now() + std::chrono::milliseconds(LinkRealMs(kReplyWaitMs));
+    if (!m_pacer->timerRunning || m_pacer->timer.expiry() > m_pacer->replyWaitEnd) RunReplyTimer();
+}
+
+// Under m_mutex, on the loop.
+void LinkOutbox::RunReplyTimer() {
+    m_pacer->timerRunning = true;
+    m_pacer->timer.expires_at(m_pacer->replyWaitEnd);
+    m_pacer->timer.async_wait(
+        asio::bind_executor(m_pacer->strand, [pacer = m_pacer](const asio::error_code& error) {
             std::lock_guard handlerLock(pacer->mutex);
             LinkOutbox* outbox = pacer->owner;
             if (error || !outbox) return;
+            uint64_t session;
             {
                 std::lock_guard lock(outbox->m_mutex);
-                if (!outbox->m_awaiting || outbox->m_awaitNumber != number) return;
+                pacer->timerRunning = false;
+                if (!outbox->m_awaiting) return;
+                // A later wait than the one that started the timer: it waits on.
+                if (Pacer::Clock::now() < pacer->replyWaitEnd) return outbox->RunReplyTimer();
                 outbox->m_awaiting = false;
                 outbox->GiveUpInFlightLocked();
+                session = outbox->m_awaitSession;
             }
             DebugLogText(outbox->m_lines.replyTimeout);
             outbox->Pump(session, true);
@@ -377,35 +396,37 @@ bool LinkOutbox::Answers(uint8_t code, const std::array<uint8_t, 3>& error) cons
 // up may still be answered. With exactly one given up since the outbox last
 // resynchronised, and nothing written since but the status request, an
 // answer that fits it can only be its own.
-void LinkOutbox::NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error) {
-    if (!m_uncertain || m_givenUp.size() != 1) return;
-    if (m_inFlight.active && !m_inFlight.resync) return;
+bool LinkOutbox::NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error) {
+    if (!m_uncertain || m_givenUp.size() != 1) return false;
+    if (m_inFlight.active && !m_inFlight.resync) return false;
     const auto [command, ticket] = m_givenUp.front();
-    if (!AnswersCommand(command, code, error)) return;
+    if (!AnswersCommand(command, code, error)) return false;
     m_givenUp.clear(); // its one answer came
-    if (ticket == 0) return;
+    if (ticket == 0) return false;
     using Outcome = CommandAnswer::Outcome;
-    SettleTicket(ticket, code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
-                                              : CommandAnswer{Outcome::Answered, {}});
+    return SettleTicket(ticket, code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
+                                                     : CommandAnswer{Outcome::Answered, {}});
 }
 
 // Under m_mutex.
-void LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
+bool LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
     auto it = m_tickets.find(ticket);
     if (it == m_tickets.end() || it->second.answer.outcome != CommandAnswer::Outcome::Pending)
-        return;
+        return false;
     // An answer that may be a late one of another change confirms nothing.
     if (answer.outcome == CommandAnswer::Outcome::Answered && !it->second.trusted)
         answer.outcome = CommandAnswer::Outcome::NoAnswer;
     it->second.answer = answer;
+    return true;
 }
 
 bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
     bool answered = false;
+    bool settled = false;
     {
         std::lock_guard lock(m_mutex);
         if (!m_inFlight.active) {
-            NoteLateAnswer(code, error);
+            settled = NoteLateAnswer(code, error);
             answered = true; // nothing waits: the writer need not either
         } else if (Answers(code, error)) {
             answered = true;
@@ -414,18 +435,22 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error) {
                 m_givenUp.clear();
             } else if (m_inFlight.ticket != 0) {
                 using Outcome = CommandAnswer::Outcome;
-                SettleTicket(m_inFlight.ticket, code == kErrorReport
-                                                    ? CommandAnswer{Outcome::Refused, error}
-                                                    : CommandAnswer{Outcome::Answered, {}});
+                settled = SettleTicket(m_inFlight.ticket,
+                                       code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
+                                                            : CommandAnswer{Outcome::Answered, {}});
             }
             m_inFlight = {};
         } else {
-            NoteLateAnswer(code, error);
+            settled = NoteLateAnswer(code, error);
         }
     }
+    if (settled) {
+        // Only a settled ticket is news to the tasks waiting here; a task
+        // waiting for its record to be written hears of the write.
+        m_changed.notify_all();
+        m_wakes.WakeAll();
+    }
     if (!answered) return false;
-    m_changed.notify_all();
-    m_wakes.WakeAll();
     m_link.ReplyEvent().Set();
     return true;
 }

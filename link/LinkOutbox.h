@@ -172,10 +172,11 @@ private:
 
     uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
     bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
-    void NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
+    // Both true when a ticket was settled.
+    bool NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
     CommandAnswer PollAnswerLocked(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp,
                                    uint64_t session);
-    void SettleTicket(uint64_t ticket, CommandAnswer answer);
+    bool SettleTicket(uint64_t ticket, CommandAnswer answer);
     void GiveUpInFlightLocked();
     void WriteResync(ILinkWire& wire);
     bool Coalesce(const uint8_t* record, int count);
@@ -184,6 +185,7 @@ private:
     void Pump(uint64_t session, bool replyWaitOver);
     void SchedulePump(uint64_t session, bool replyWaitOver);
     void AwaitReply(uint64_t session);
+    void RunReplyTimer();
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
     Link& m_link;
@@ -204,7 +206,7 @@ private:
     Lines m_lines;
     bool m_pumpScheduled = false;
     bool m_awaiting = false;        // the writer waits for the previous reply
-    uint64_t m_awaitNumber = 0;     // which of those waits a time-out belongs to
+    uint64_t m_awaitSession = 0;    // of that wait
     std::shared_ptr<Pacer> m_pacer; // the loop's side; outlives the outbox in its handlers
 };
 
