@@ -5,7 +5,7 @@
 #include "link/LinkLoop.h"
 #include "link/LinkState.h"
 
-#include <asio/post.hpp>
+#include <asio/defer.hpp>
 #include <asio/steady_timer.hpp>
 
 #include <algorithm>
@@ -22,12 +22,14 @@ namespace {
 constexpr int kAnswerSliceMs = 20;
 
 // Resumes the task on the loop with its link bound, once, whoever asks first.
+// Asked on a loop thread, the task goes on as that thread's next work (a
+// continuation of the handler that woke it) rather than waking the other.
 std::function<void()> Resumer(std::coroutine_handle<> task) {
     Link& link = CurrentLink();
     auto resumed = std::make_shared<std::atomic<bool>>(false);
     return [&link, task, resumed] {
         if (resumed->exchange(true)) return;
-        asio::post(DefaultLinkLoop().Context(), [&link, task] {
+        asio::defer(DefaultLinkLoop().Context(), [&link, task] {
             LinkScope scope(link);
             task.resume();
         });

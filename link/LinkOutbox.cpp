@@ -1,4 +1,5 @@
 #include "link/LinkOutbox.h"
+#include "link/LinkOutboxStrand.h"
 
 #include "link/DebugLog.h"
 #include "link/Link.h"
@@ -7,7 +8,7 @@
 #include "link/LinkState.h"
 
 #include <asio/bind_executor.hpp>
-#include <asio/post.hpp>
+#include <asio/defer.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/strand.hpp>
 
@@ -77,9 +78,10 @@ struct LinkOutbox::Pacer {
 
     explicit Pacer(asio::io_context& context) : strand(asio::make_strand(context)), timer(strand) {}
 
-    // Runs work on the strand while the outbox lives.
+    // Runs work on the strand while the outbox lives; asked on a loop
+    // thread, as that thread's next work.
     template <typename Work> static void Post(const std::shared_ptr<Pacer>& pacer, Work work) {
-        asio::post(pacer->strand, [pacer, work = std::move(work)] {
+        asio::defer(pacer->strand, [pacer, work = std::move(work)] {
             std::lock_guard lock(pacer->mutex);
             if (pacer->owner) work(*pacer->owner);
         });
@@ -94,24 +96,64 @@ struct LinkOutbox::Pacer {
     LinkOutbox* owner = nullptr;
     // Under the outbox's m_mutex.
     bool timerRunning = false;
+    Clock::time_point timerExpiry; // while it runs
     Clock::time_point replyWaitEnd;
 };
+
+namespace {
+
+// The outbox whose link's network receive this thread runs now, and whether
+// a reply it took lets the writer go on (LinkOutbox::TakeReplies).
+thread_local const void* t_receivingFor = nullptr;
+thread_local bool t_writerReleased = false;
+
+} // namespace
 
 LinkOutbox::LinkOutbox(Link& link)
     : m_link(link), m_pacer(std::make_shared<Pacer>(DefaultLinkLoop().Context())) {
     m_pacer->owner = this;
-    // The previous reply came (or the link went): the writer goes on.
+    // The previous reply came (or the link went): the writer goes on, at the
+    // end of the receive that took the reply, or in a step of its own.
     m_link.ReplyEvent().SetListener([pacer = m_pacer] {
-        Pacer::Post(pacer, [](LinkOutbox& outbox) {
-            uint64_t session;
-            {
-                std::lock_guard lock(outbox.m_mutex);
-                outbox.m_awaiting = false;
-                session = outbox.m_session;
-            }
-            outbox.Pump(session, false);
-        });
+        if (t_receivingFor == pacer.get()) {
+            t_writerReleased = true;
+            return;
+        }
+        Pacer::Post(pacer, [](LinkOutbox& outbox) { outbox.GoOnAfterReply(); });
     });
+}
+
+// On the loop, holding the pacer's mutex.
+void LinkOutbox::GoOnAfterReply() {
+    uint64_t session;
+    {
+        std::lock_guard lock(m_mutex);
+        m_awaiting = false;
+        session = m_session;
+    }
+    Pump(session, false);
+}
+
+void LinkOutbox::TakeReplies(const std::function<void()>& receive) {
+    const std::shared_ptr<Pacer> pacer = m_pacer; // the outbox may go meanwhile
+    t_receivingFor = pacer.get();
+    t_writerReleased = false;
+    receive();
+    t_receivingFor = nullptr;
+    if (!std::exchange(t_writerReleased, false)) return;
+    std::lock_guard lock(pacer->mutex);
+    if (pacer->owner) pacer->owner->GoOnAfterReply();
+}
+
+class OutboxStrandAccess {
+public:
+    static asio::strand<asio::io_context::executor_type> Of(LinkOutbox& outbox) {
+        return outbox.m_pacer->strand;
+    }
+};
+
+asio::strand<asio::io_context::executor_type> OutboxStrand(LinkOutbox& outbox) {
+    return OutboxStrandAccess::Of(outbox);
 }
 
 LinkOutbox::~LinkOutbox() {
@@ -190,11 +232,26 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count, bool confirmed) {
         if (confirmed) m_tickets[ticket] = {};
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
-        SchedulePump(m_session, false);
+        if (!AwaitReplyFromHere()) SchedulePump(m_session, false);
     }
     m_changed.notify_all();
     m_wakes.WakeAll();
     return ticket;
+}
+
+// Under m_mutex, off the loop's strand: what the writer's step would do for a
+// record just queued behind a command whose reply has not come, done here
+// when the reply-wait timer already runs (it needs the strand only to be
+// set). False when the step must run on the loop.
+bool LinkOutbox::AwaitReplyFromHere() {
+    if (m_awaiting) return true; // the reply or its time-out moves the writer on
+    if (m_pumpScheduled || !m_pacer->timerRunning || m_link.ReplyEvent().IsSet()) return false;
+    const auto end = Pacer::Clock::now() + std::chrono::milliseconds(LinkRealMs(kReplyWaitMs));
+    if (m_pacer->timerExpiry > end) return false;
+    m_awaiting = true;
+    m_awaitSession = m_session;
+    m_pacer->replyWaitEnd = end;
+    return true;
 }
 
 // Under m_mutex. The newest value takes the place of a waiting write with the
@@ -302,6 +359,7 @@ void LinkOutbox::AwaitReply(uint64_t session) {
 // Under m_mutex, on the loop.
 void LinkOutbox::RunReplyTimer() {
     m_pacer->timerRunning = true;
+    m_pacer->timerExpiry = m_pacer->replyWaitEnd;
     m_pacer->timer.expires_at(m_pacer->replyWaitEnd);
     m_pacer->timer.async_wait(
         asio::bind_executor(m_pacer->strand, [pacer = m_pacer](const asio::error_code& error) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -142,6 +143,11 @@ public:
     // The tasks waiting for a record to be written (link/LinkAwait.h).
     WakeList& Wakes() { return m_wakes; }
 
+    // Runs a network receive of the link, on the writer's strand
+    // (link/LinkOutboxStrand.h): a reply it takes that lets the next record
+    // go writes that record at the receive's end, in the same handler.
+    void TakeReplies(const std::function<void()>& receive);
+
     // A mark of everything posted so far.
     uint64_t Mark() const;
     // Whether every record up to the mark went out (or was dropped by a stop).
@@ -185,7 +191,10 @@ private:
     void Pump(uint64_t session, bool replyWaitOver);
     void SchedulePump(uint64_t session, bool replyWaitOver);
     void AwaitReply(uint64_t session);
+    bool AwaitReplyFromHere();
     void RunReplyTimer();
+    void GoOnAfterReply();
+    friend class OutboxStrandAccess; // link/LinkOutboxStrand.h
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
     Link& m_link;
