@@ -17,10 +17,6 @@
 namespace fx {
 namespace {
 
-// A wait for an answer looks again at least this often (link time), so its
-// own time-out ends it in time.
-constexpr int kAnswerSliceMs = 20;
-
 // Resumes the task on the loop with its link bound, once, whoever asks first.
 // Asked on a loop thread, the task goes on as that thread's next work (a
 // continuation of the handler that woke it) rather than waking the other.
@@ -70,9 +66,15 @@ struct WakeAwaiter {
     WakeList::Wake wake;
     std::shared_ptr<asio::steady_timer> timer;
 
+    // When set, how long the timer runs, asked after the look at done (a
+    // change after that look wakes the list, so none is missed).
+    const std::function<int()>* timerMs = nullptr;
+
     bool await_ready() {
         generation = list.Generation();
-        return done();
+        if (done()) return true;
+        if (timerMs) realMs = (*timerMs)();
+        return false;
     }
     void await_suspend(std::coroutine_handle<> task) {
         std::function<void()> resume = Resumer(task);
@@ -105,7 +107,7 @@ Task<bool> AsyncWaitUntil(WakeList& list, std::function<bool()> done, int ms, in
         const int64_t left = deadline - LinkNowMs();
         if (left <= 0) co_return false;
         const int slice = static_cast<int>(std::min<int64_t>(left, sliceMs));
-        co_await WakeAwaiter{list, done, std::max(1, LinkRealMs(slice)), 0, {}, {}};
+        co_await WakeAwaiter{list, done, std::max(1, LinkRealMs(slice)), 0, {}, {}, nullptr};
     }
 }
 
@@ -117,7 +119,7 @@ Task<bool> AsyncWaitAllWritten() {
     // its list with every write; a stop, or the link going, wakes it too. So
     // the wait needs no timer of its own.
     const std::function<bool()> done = [&] { return outbox.Written(mark) || !link.Usable(); };
-    while (!done()) co_await WakeAwaiter{outbox.Wakes(), done, 0, 0, {}, {}};
+    while (!done()) co_await WakeAwaiter{outbox.Wakes(), done, 0, 0, {}, {}, nullptr};
     co_return outbox.Written(mark) && link.Usable();
 }
 
@@ -128,15 +130,22 @@ namespace fx {
 Task<CommandAnswer> AsyncWaitAnswer(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp) {
     LinkOutbox& outbox = CurrentLink().Outbox();
     CommandAnswer answer;
-    co_await AsyncWaitUntil(
-        outbox.Wakes(),
-        [&] {
-            // Settled once: a settled ticket is forgotten by the outbox.
-            if (answer.outcome != CommandAnswer::Outcome::Pending) return true;
-            answer = outbox.PollAnswer(ticket, timeoutMs, keepWhenGivenUp);
-            return answer.outcome != CommandAnswer::Outcome::Pending;
-        },
-        INT_MAX / 2, kAnswerSliceMs);
+    const std::function<bool()> done = [&] {
+        // Settled once: a settled ticket is forgotten by the outbox.
+        if (answer.outcome != CommandAnswer::Outcome::Pending) return true;
+        answer = outbox.PollAnswer(ticket, timeoutMs, keepWhenGivenUp);
+        return answer.outcome != CommandAnswer::Outcome::Pending;
+    };
+    // Its write, its answer, a stop and the link going wake the list; only its
+    // own time-out, from its write on, needs a timer.
+    const std::function<int()> untilTimeOut = [&] {
+        const int64_t writtenMs = outbox.WrittenAtMs(ticket);
+        if (writtenMs < 0) return 0;
+        const int64_t left =
+            std::clamp<int64_t>(writtenMs + timeoutMs - LinkNowMs(), 1, INT_MAX / 2);
+        return std::max(1, LinkRealMs(static_cast<int>(left)));
+    };
+    while (!done()) co_await WakeAwaiter{outbox.Wakes(), done, 0, 0, {}, {}, &untilTimeOut};
     co_return answer;
 }
 

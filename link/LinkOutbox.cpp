@@ -534,6 +534,12 @@ void LinkOutbox::WakeWaiters() {
     m_wakes.WakeAll();
 }
 
+int64_t LinkOutbox::WrittenAtMs(uint64_t ticket) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_tickets.find(ticket);
+    return it == m_tickets.end() ? -1 : it->second.writtenMs;
+}
+
 void LinkOutbox::Abandon(uint64_t ticket) {
     std::lock_guard lock(m_mutex);
     m_tickets.erase(ticket);

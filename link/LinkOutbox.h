@@ -129,6 +129,9 @@ public:
     // change given up before the outbox resynchronised), else NoAnswer. The
     // ticket is forgotten.
     CommandAnswer TakeLateAnswer(uint64_t ticket);
+    // When a confirmed command was written (link time), -1 while it waits
+    // (or its ticket is gone).
+    int64_t WrittenAtMs(uint64_t ticket) const;
     // Forgets a ticket nobody will wait for.
     void Abandon(uint64_t ticket);
     // The dispatcher's note of every reply (error: record bytes 2..4). When
