@@ -67,7 +67,8 @@ struct WakeAwaiter {
     std::shared_ptr<asio::steady_timer> timer;
 
     // When set, how long the timer runs, asked after the look at done (a
-    // change after that look wakes the list, so none is missed).
+    // change after that look wakes the list, so none is missed). A pointer:
+    // GCC 12 destroys a std::function copied into a co_await operand twice.
     const std::function<int()>* timerMs = nullptr;
 
     bool await_ready() {
