@@ -3,7 +3,8 @@
 // here, against one read alone; the threads and memory of this process while
 // they read; and the processor time it spends while they sit connected with
 // only their heartbeats. Counters: one_ms, all_ms, ratio (all over one),
-// threads (peak while reading), rss_mb, idle_cpu_percent (of one core).
+// all_cpu_ms and sim_cpu_ms (processor time of the 64 reads here and in the
+// simulator), threads (peak while reading), rss_mb, idle_cpu_percent (of one core).
 #include "link/NetLink.h"
 #include "state/Processor.h"
 #include "state/SyncJobs.h"
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -77,6 +79,22 @@ public:
     Simulators(const Simulators&) = delete;
     Simulators& operator=(const Simulators&) = delete;
     int Port(int index) const { return m_ports[static_cast<size_t>(index)]; }
+    // The simulator's processor time so far, in seconds.
+    double CpuSeconds() const {
+        const std::string path = "/proc/" + std::to_string(m_pid) + "/stat";
+        unsigned long user = 0, system = 0;
+        if (FILE* stat = std::fopen(path.c_str(), "r")) {
+            // Fields 14 and 15 follow the command name, which ends with ')'.
+            char line[1024] = {};
+            if (std::fgets(line, sizeof line, stat))
+                if (const char* end = std::strrchr(line, ')'))
+                    if (std::sscanf(end + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+                                    &user, &system) != 2)
+                        user = system = 0;
+            std::fclose(stat);
+        }
+        return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
 
 private:
     pid_t m_pid = -1;
@@ -143,10 +161,13 @@ void BM_SixtyFourProcessorsReadAtOnce(benchmark::State& state) {
         Connect(*processors.back(), sims.Port(i));
     }
     int peakThreads = ThreadCount();
-    double one = 0, all = 0;
+    double one = 0, all = 0, allCpu = 0, allSimCpu = 0;
     for (auto _ : state) {
         one += ReadAll(processors, 1, peakThreads);
+        const double cpuBefore = CpuSeconds(), simCpuBefore = sims.CpuSeconds();
         const double ms = ReadAll(processors, processors.size(), peakThreads);
+        allCpu += CpuSeconds() - cpuBefore;
+        allSimCpu += sims.CpuSeconds() - simCpuBefore;
         all += ms;
         state.SetIterationTime(ms / 1000.0);
     }
@@ -154,6 +175,9 @@ void BM_SixtyFourProcessorsReadAtOnce(benchmark::State& state) {
     state.counters["one_ms"] = one / iterations;
     state.counters["all_ms"] = all / iterations;
     state.counters["ratio"] = all / one;
+    // Processor time of the 64 reads at once: this process's, the simulator's.
+    state.counters["all_cpu_ms"] = 1000.0 * allCpu / iterations;
+    state.counters["sim_cpu_ms"] = 1000.0 * allSimCpu / iterations;
     state.counters["threads"] = peakThreads;
     state.counters["rss_mb"] = ResidentMb();
 

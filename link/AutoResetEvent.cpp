@@ -20,6 +20,9 @@ void AutoResetEvent::Reset() {
 
 bool AutoResetEvent::Wait(int timeoutMs) {
     std::unique_lock lock(m_mutex);
+    // A look without waiting never enters the kernel: a timed wait that has
+    // already run out still puts the thread to sleep until its timer fires.
+    if (timeoutMs <= 0 && !m_set && !m_interrupted) return false;
     if (!m_cond.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                          [this] { return m_set || m_interrupted; }))
         return false;

@@ -1,4 +1,5 @@
 #include "link/LinkOutbox.h"
+#include "link/LinkOutboxStrand.h"
 
 #include "link/DebugLog.h"
 #include "link/Link.h"
@@ -7,7 +8,7 @@
 #include "link/LinkState.h"
 
 #include <asio/bind_executor.hpp>
-#include <asio/post.hpp>
+#include <asio/defer.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/strand.hpp>
 
@@ -73,40 +74,86 @@ ConfirmScope::~ConfirmScope() {
 // wait. Handlers hold it and find the outbox through owner, which the
 // outbox clears when it goes; a handler runs holding the mutex.
 struct LinkOutbox::Pacer {
+    using Clock = std::chrono::steady_clock;
+
     explicit Pacer(asio::io_context& context) : strand(asio::make_strand(context)), timer(strand) {}
 
-    // Runs work on the strand while the outbox lives.
+    // Runs work on the strand while the outbox lives; asked on a loop
+    // thread, as that thread's next work.
     template <typename Work> static void Post(const std::shared_ptr<Pacer>& pacer, Work work) {
-        asio::post(pacer->strand, [pacer, work = std::move(work)] {
+        asio::defer(pacer->strand, [pacer, work = std::move(work)] {
             std::lock_guard lock(pacer->mutex);
             if (pacer->owner) work(*pacer->owner);
         });
     }
 
     asio::strand<asio::io_context::executor_type> strand;
+    // Runs out at the latest at the reply wait's end; it is never stopped: a
+    // reply that ends the wait only clears m_awaiting, and a timer that runs
+    // out before the wait's end (a later wait's) waits on until then.
     asio::steady_timer timer;
     std::mutex mutex;
     LinkOutbox* owner = nullptr;
+    // Under the outbox's m_mutex.
+    bool timerRunning = false;
+    Clock::time_point timerExpiry; // while it runs
+    Clock::time_point replyWaitEnd;
 };
+
+namespace {
+
+// The outbox whose link's network receive this thread runs now, and whether
+// a reply it took lets the writer go on (LinkOutbox::TakeReplies).
+thread_local const void* t_receivingFor = nullptr;
+thread_local bool t_writerReleased = false;
+
+} // namespace
 
 LinkOutbox::LinkOutbox(Link& link)
     : m_link(link), m_pacer(std::make_shared<Pacer>(DefaultLinkLoop().Context())) {
     m_pacer->owner = this;
-    // The previous reply came (or the link went): the writer goes on.
+    // The previous reply came (or the link went): the writer goes on, at the
+    // end of the receive that took the reply, or in a step of its own.
     m_link.ReplyEvent().SetListener([pacer = m_pacer] {
-        Pacer::Post(pacer, [](LinkOutbox& outbox) {
-            uint64_t session;
-            {
-                std::lock_guard lock(outbox.m_mutex);
-                if (outbox.m_awaiting) {
-                    outbox.m_awaiting = false;
-                    outbox.m_pacer->timer.cancel();
-                }
-                session = outbox.m_session;
-            }
-            outbox.Pump(session, false);
-        });
+        if (t_receivingFor == pacer.get()) {
+            t_writerReleased = true;
+            return;
+        }
+        Pacer::Post(pacer, [](LinkOutbox& outbox) { outbox.GoOnAfterReply(); });
     });
+}
+
+// On the loop, holding the pacer's mutex.
+void LinkOutbox::GoOnAfterReply() {
+    uint64_t session;
+    {
+        std::lock_guard lock(m_mutex);
+        m_awaiting = false;
+        session = m_session;
+    }
+    Pump(session, false);
+}
+
+void LinkOutbox::TakeReplies(const std::function<void()>& receive) {
+    const std::shared_ptr<Pacer> pacer = m_pacer; // the outbox may go meanwhile
+    t_receivingFor = pacer.get();
+    t_writerReleased = false;
+    receive();
+    t_receivingFor = nullptr;
+    if (!std::exchange(t_writerReleased, false)) return;
+    std::lock_guard lock(pacer->mutex);
+    if (pacer->owner) pacer->owner->GoOnAfterReply();
+}
+
+class OutboxStrandAccess {
+public:
+    static asio::strand<asio::io_context::executor_type> Of(LinkOutbox& outbox) {
+        return outbox.m_pacer->strand;
+    }
+};
+
+asio::strand<asio::io_context::executor_type> OutboxStrand(LinkOutbox& outbox) {
+    return OutboxStrandAccess::Of(outbox);
 }
 
 LinkOutbox::~LinkOutbox() {
@@ -145,10 +192,9 @@ void LinkOutbox::Stop() {
         m_written = m_posted;
         m_wire.reset();
         m_inFlight = {};
-        // A reply wait's timer still running ends as nobody's (a cancel posted
-        // now could reach the next session's wait instead).
+        // A reply wait's timer still running ends as nobody's: it finds no
+        // wait, or the next session's own, which it waits out.
         m_awaiting = false;
-        ++m_awaitNumber;
         writerEnd = m_lines.writerEnd;
         for (auto& [ticket, state] : m_tickets)
             if (state.answer.outcome == CommandAnswer::Outcome::Pending)
@@ -186,11 +232,26 @@ uint64_t LinkOutbox::Enqueue(const uint8_t* record, int count, bool confirmed) {
         if (confirmed) m_tickets[ticket] = {};
         entry.length = count;
         if (count > 0) std::memcpy(entry.bytes.data(), record, static_cast<size_t>(count));
-        SchedulePump(m_session, false);
+        if (!AwaitReplyFromHere()) SchedulePump(m_session, false);
     }
     m_changed.notify_all();
     m_wakes.WakeAll();
     return ticket;
+}
+
+// Under m_mutex, off the loop's strand: what the writer's step would do for a
+// record just queued behind a command whose reply has not come, done here
+// when the reply-wait timer already runs (it needs the strand only to be
+// set). False when the step must run on the loop.
+bool LinkOutbox::AwaitReplyFromHere() {
+    if (m_awaiting) return true; // the reply or its time-out moves the writer on
+    if (m_pumpScheduled || !m_pacer->timerRunning || m_link.ReplyEvent().IsSet()) return false;
+    const auto end = Pacer::Clock::now() + std::chrono::milliseconds(LinkRealMs(kReplyWaitMs));
+    if (m_pacer->timerExpiry > end) return false;
+    m_awaiting = true;
+    m_awaitSession = m_session;
+    m_pacer->replyWaitEnd = end;
+    return true;
 }
 
 // Under m_mutex. The newest value takes the place of a waiting write with the
@@ -284,21 +345,37 @@ void LinkOutbox::SchedulePump(uint64_t session, bool replyWaitOver) {
 }
 
 // Under m_mutex, on the loop: one command in flight, so the next waits for
-// the previous reply, at most 2000 ms.
+// the previous reply, at most 2000 ms. The timer is set again only when it
+// does not run or would run out after this wait's end (the link's clock
+// changed): a reply costs no timer of its own.
 void LinkOutbox::AwaitReply(uint64_t session) {
     m_awaiting = true;
-    const uint64_t number = ++m_awaitNumber;
-    m_pacer->timer.expires_after(std::chrono::milliseconds(LinkRealMs(kReplyWaitMs)));
-    m_pacer->timer.async_wait(asio::bind_executor(
-        m_pacer->strand, [pacer = m_pacer, session, number](const asio::error_code& error) {
+    m_awaitSession = session;
+    m_pacer->replyWaitEnd =
+        Pacer::Clock::now() + std::chrono::milliseconds(LinkRealMs(kReplyWaitMs));
+    if (!m_pacer->timerRunning || m_pacer->timer.expiry() > m_pacer->replyWaitEnd) RunReplyTimer();
+}
+
+// Under m_mutex, on the loop.
+void LinkOutbox::RunReplyTimer() {
+    m_pacer->timerRunning = true;
+    m_pacer->timerExpiry = m_pacer->replyWaitEnd;
+    m_pacer->timer.expires_at(m_pacer->replyWaitEnd);
+    m_pacer->timer.async_wait(
+        asio::bind_executor(m_pacer->strand, [pacer = m_pacer](const asio::error_code& error) {
             std::lock_guard handlerLock(pacer->mutex);
             LinkOutbox* outbox = pacer->owner;
             if (error || !outbox) return;
+            uint64_t session;
             {
                 std::lock_guard lock(outbox->m_mutex);
-                if (!outbox->m_awaiting || outbox->m_awaitNumber != number) return;
+                pacer->timerRunning = false;
+                if (!outbox->m_awaiting) return;
+                // A later wait than the one that started the timer: it waits on.
+                if (Pacer::Clock::now() < pacer->replyWaitEnd) return outbox->RunReplyTimer();
                 outbox->m_awaiting = false;
                 outbox->GiveUpInFlightLocked();
+                session = outbox->m_awaitSession;
             }
             DebugLogText(outbox->m_lines.replyTimeout);
             outbox->Pump(session, true);
@@ -377,35 +454,37 @@ bool LinkOutbox::Answers(uint8_t code, const std::array<uint8_t, 3>& error) cons
 // up may still be answered. With exactly one given up since the outbox last
 // resynchronised, and nothing written since but the status request, an
 // answer that fits it can only be its own.
-void LinkOutbox::NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error) {
-    if (!m_uncertain || m_givenUp.size() != 1) return;
-    if (m_inFlight.active && !m_inFlight.resync) return;
+bool LinkOutbox::NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error) {
+    if (!m_uncertain || m_givenUp.size() != 1) return false;
+    if (m_inFlight.active && !m_inFlight.resync) return false;
     const auto [command, ticket] = m_givenUp.front();
-    if (!AnswersCommand(command, code, error)) return;
+    if (!AnswersCommand(command, code, error)) return false;
     m_givenUp.clear(); // its one answer came
-    if (ticket == 0) return;
+    if (ticket == 0) return false;
     using Outcome = CommandAnswer::Outcome;
-    SettleTicket(ticket, code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
-                                              : CommandAnswer{Outcome::Answered, {}});
+    return SettleTicket(ticket, code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
+                                                     : CommandAnswer{Outcome::Answered, {}});
 }
 
 // Under m_mutex.
-void LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
+bool LinkOutbox::SettleTicket(uint64_t ticket, CommandAnswer answer) {
     auto it = m_tickets.find(ticket);
     if (it == m_tickets.end() || it->second.answer.outcome != CommandAnswer::Outcome::Pending)
-        return;
+        return false;
     // An answer that may be a late one of another change confirms nothing.
     if (answer.outcome == CommandAnswer::Outcome::Answered && !it->second.trusted)
         answer.outcome = CommandAnswer::Outcome::NoAnswer;
     it->second.answer = answer;
+    return true;
 }
 
 bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error, ReplyMatch* match) {
     bool answered = false;
+    bool settled = false;
     {
         std::lock_guard lock(m_mutex);
         if (!m_inFlight.active) {
-            NoteLateAnswer(code, error);
+            settled = NoteLateAnswer(code, error);
             answered = true; // nothing waits: the writer need not either
         } else if (Answers(code, error)) {
             answered = true;
@@ -415,18 +494,22 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error, Re
                 m_givenUp.clear();
             } else if (m_inFlight.ticket != 0) {
                 using Outcome = CommandAnswer::Outcome;
-                SettleTicket(m_inFlight.ticket, code == kErrorReport
-                                                    ? CommandAnswer{Outcome::Refused, error}
-                                                    : CommandAnswer{Outcome::Answered, {}});
+                settled = SettleTicket(m_inFlight.ticket,
+                                       code == kErrorReport ? CommandAnswer{Outcome::Refused, error}
+                                                            : CommandAnswer{Outcome::Answered, {}});
             }
             m_inFlight = {};
         } else {
-            NoteLateAnswer(code, error);
+            settled = NoteLateAnswer(code, error);
         }
     }
+    if (settled) {
+        // Only a settled ticket is news to the tasks waiting here; a task
+        // waiting for its record to be written hears of the write.
+        m_changed.notify_all();
+        m_wakes.WakeAll();
+    }
     if (!answered) return false;
-    m_changed.notify_all();
-    m_wakes.WakeAll();
     m_link.ReplyEvent().Set();
     return true;
 }
@@ -450,6 +533,12 @@ void LinkOutbox::WakeWaiters() {
     { std::lock_guard lock(m_mutex); }
     m_changed.notify_all();
     m_wakes.WakeAll();
+}
+
+int64_t LinkOutbox::WrittenAtMs(uint64_t ticket) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_tickets.find(ticket);
+    return it == m_tickets.end() ? -1 : it->second.writtenMs;
 }
 
 void LinkOutbox::Abandon(uint64_t ticket) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -141,6 +142,9 @@ public:
     // change given up before the outbox resynchronised), else NoAnswer. The
     // ticket is forgotten.
     CommandAnswer TakeLateAnswer(uint64_t ticket);
+    // When a confirmed command was written (link time), -1 while it waits
+    // (or its ticket is gone).
+    int64_t WrittenAtMs(uint64_t ticket) const;
     // Forgets a ticket nobody will wait for.
     void Abandon(uint64_t ticket);
     // The dispatcher's note of every reply (error: record bytes 2..4). When
@@ -154,6 +158,11 @@ public:
 
     // The tasks waiting for a record to be written (link/LinkAwait.h).
     WakeList& Wakes() { return m_wakes; }
+
+    // Runs a network receive of the link, on the writer's strand
+    // (link/LinkOutboxStrand.h): a reply it takes that lets the next record
+    // go writes that record at the receive's end, in the same handler.
+    void TakeReplies(const std::function<void()>& receive);
 
     // A mark of everything posted so far.
     uint64_t Mark() const;
@@ -185,10 +194,11 @@ private:
 
     uint64_t Enqueue(const uint8_t* record, int count, bool confirmed);
     bool Answers(uint8_t code, const std::array<uint8_t, 3>& error) const;
-    void NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
+    // Both true when a ticket was settled.
+    bool NoteLateAnswer(uint8_t code, const std::array<uint8_t, 3>& error);
     CommandAnswer PollAnswerLocked(uint64_t ticket, int timeoutMs, bool keepWhenGivenUp,
                                    uint64_t session);
-    void SettleTicket(uint64_t ticket, CommandAnswer answer);
+    bool SettleTicket(uint64_t ticket, CommandAnswer answer);
     void GiveUpInFlightLocked();
     void WriteResync(ILinkWire& wire);
     bool Coalesce(const uint8_t* record, int count);
@@ -197,6 +207,10 @@ private:
     void Pump(uint64_t session, bool replyWaitOver);
     void SchedulePump(uint64_t session, bool replyWaitOver);
     void AwaitReply(uint64_t session);
+    bool AwaitReplyFromHere();
+    void RunReplyTimer();
+    void GoOnAfterReply();
+    friend class OutboxStrandAccess; // link/LinkOutboxStrand.h
     bool Serves(uint64_t session) const { return m_open && m_session == session; }
 
     Link& m_link;
@@ -217,7 +231,7 @@ private:
     Lines m_lines;
     bool m_pumpScheduled = false;
     bool m_awaiting = false;        // the writer waits for the previous reply
-    uint64_t m_awaitNumber = 0;     // which of those waits a time-out belongs to
+    uint64_t m_awaitSession = 0;    // of that wait
     std::shared_ptr<Pacer> m_pacer; // the loop's side; outlives the outbox in its handlers
 };
 

@@ -5,6 +5,7 @@
 #include "link/LinkClock.h"
 #include "link/LinkLoop.h"
 #include "link/LinkOutbox.h"
+#include "link/LinkOutboxStrand.h"
 #include "link/LinkState.h"
 #include "link/NetLinkPart.h"
 #include "link/ReplySink.h"
@@ -133,7 +134,11 @@ void ArmReceive(const std::shared_ptr<NetSession>& session) {
         asio::bind_executor(session->strand, [session](const asio::error_code& error) {
             fx::LinkScope scope(*session->link);
             if (error || !session->open) return EndReceive(*session, false);
-            if (!ReceiveOnce(*session)) return EndReceive(*session, true);
+            bool received = false;
+            // A reply that lets the outbox's next record go writes it before
+            // this handler ends (the outbox shares the strand).
+            session->link->Outbox().TakeReplies([&] { received = ReceiveOnce(*session); });
+            if (!received) return EndReceive(*session, true);
             ArmReceive(session);
         }));
 }
@@ -230,7 +235,8 @@ int NetHeartbeatMisses() {
 int NetConnect(const std::string& address, int port, const std::function<void()>& beforeOpen) {
     EndCurrentSession();
 
-    auto session = std::make_shared<NetSession>(fx::DefaultLinkLoop().Context(), fx::CurrentLink());
+    fx::Link& link = fx::CurrentLink();
+    auto session = std::make_shared<NetSession>(fx::OutboxStrand(link.Outbox()), link);
     NetSession* raw = session.get();
     // A read that carried more than one frame proves the processor alive.
     session->rx.SetMultiFrameHook([raw] { raw->misses = 0; });

@@ -25,8 +25,9 @@ class Link;
 // time on its strand. The handlers hold it, so one that outlives its
 // connection (still busy in a reply handler) never touches the next one.
 struct NetSession {
-    NetSession(asio::io_context& context, Link& owner)
-        : link(&owner), strand(asio::make_strand(context)), readable(strand), watchdog(strand) {}
+    // The handlers run on the link's writer strand (link/LinkOutboxStrand.h).
+    NetSession(asio::strand<asio::io_context::executor_type> writerStrand, Link& owner)
+        : link(&owner), strand(std::move(writerStrand)), readable(strand), watchdog(strand) {}
     // The socket closes its own descriptor.
     ~NetSession() { readable.release(); }
     NetSession(const NetSession&) = delete;

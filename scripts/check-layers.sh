@@ -51,6 +51,7 @@ link/DebugLog.cpp g_logMutex          # the debug log is one per process
 link/DebugLog.cpp g_logSink
 link/LinkClock.cpp g_clockMutex       # the clock tests install
 link/LinkClock.cpp g_installedClock
+link/LinkClock.cpp g_clockInstalled
 link/HidapiBackend.cpp g_installedBackend  # the HID back-end tests install
 link/HidNotices.cpp g_listenerMutex   # the machine'"'"'s USB arrival notices
 link/HidNotices.cpp g_listener
@@ -58,6 +59,8 @@ link/UsbLink.cpp g_monitorMutex       # the one udev monitor of the machine
 link/UsbLink.cpp g_udevMonitor
 link/Link.cpp t_boundLink             # which processor a thread serves
 link/LinkOutbox.cpp t_confirming      # the tickets a confirmed send collects
+link/LinkOutbox.cpp t_receivingFor    # the receive a loop thread runs now
+link/LinkOutbox.cpp t_writerReleased
 state/ImageEdits.cpp t_scopeDepth     # the edit a thread is gathering
 state/ImageEdits.cpp t_pending
 state/ImageEdits.cpp t_replaying

@@ -7,7 +7,8 @@
 #include <future>
 
 struct SimEventLoop::Parts {
-    asio::io_context context;
+    // Run by one thread: its handlers' own posts skip the shared queue's lock.
+    asio::io_context context{1};
     asio::executor_work_guard<asio::io_context::executor_type> keepRunning{context.get_executor()};
 };
 

@@ -75,6 +75,7 @@ void SimTcpSession::StopOnLoop() {
     m_io->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     m_io->socket.close(ignored);
     m_io->pumpTimer.cancel();
+    m_pumpTimerSet = false;
     m_io->pieceTimer.cancel();
 }
 
@@ -184,12 +185,19 @@ void SimTcpSession::Pump() {
     if (!m_outgoing.empty()) wakeAt = std::min(wakeAt, m_outgoing.front().due);
     if (wakeAt == Clock::time_point::max()) {
         m_io->pumpTimer.cancel();
+        m_pumpTimerSet = false;
         return;
     }
-    // Re-arming cancels the wait before; its cancelled handler does nothing.
+    // A timer already set for that time stays: a reply sent costs no timer
+    // of its own. Re-arming cancels the wait before; its cancelled handler
+    // does nothing.
+    if (m_pumpTimerSet && m_io->pumpTimer.expiry() == wakeAt) return;
+    m_pumpTimerSet = true;
     m_io->pumpTimer.expires_at(wakeAt);
     m_io->pumpTimer.async_wait([self = shared_from_this()](asio::error_code error) {
-        if (!error) self->Pump();
+        if (error) return;
+        self->m_pumpTimerSet = false;
+        self->Pump();
     });
 }
 
@@ -262,6 +270,7 @@ void SimTcpSession::Write(std::shared_ptr<std::vector<uint8_t>> bytes,
 void SimTcpSession::EndConnection() {
     if (m_finished.exchange(true)) return;
     m_io->pumpTimer.cancel();
+    m_pumpTimerSet = false;
     m_io->pieceTimer.cancel();
     if (m_onFinished) m_onFinished();
 }

@@ -90,6 +90,7 @@ private:
     int m_heartbeatPeriodMs;
     Clock::time_point m_nextHeartbeat;
     bool m_writing = false;
+    bool m_pumpTimerSet = false; // the pump timer waits (until its expiry)
     bool m_stopped = false;
     std::atomic<bool> m_finished{false};
 };
