@@ -8,7 +8,10 @@
 // first-contentful-paint, from the start of the navigation) over LOADS fresh
 // loads, each in a new browser context (no cache, no storage), after one load
 // that is not counted (the browser's one-time start-up work).
+// The paint goal holds for every load (the maximum); the machine's load
+// average is printed with it, since a busy machine shows in the maximum first.
 // Prints one line per goal with "met" or "NOT MET"; exits 1 if one is not met.
+import os from 'node:os';
 import { launchBrowser, startVenue, waitConnected } from './harness.mjs';
 
 const weightGoalBytes = 100 * 1000;
@@ -103,7 +106,8 @@ try {
     const paintMet = worst <= paintGoalMs;
     console.log(`first paint over ${loads} fresh loads: first-paint median ${ms(median(firstPaints))} max ${ms(Math.max(...firstPaints))},`
       + ` first-contentful-paint median ${ms(median(contentful))} max ${ms(Math.max(...contentful))}; goal <= ${paintGoalMs} ms: ${verdict(paintMet)}`);
-    console.log(`  room usable (controls enabled): median ${ms(median(usable))} max ${ms(Math.max(...usable))}`);
+    console.log(`  room usable (controls enabled): median ${ms(median(usable))} max ${ms(Math.max(...usable))};`
+      + ` load average ${os.loadavg().map((load) => load.toFixed(1)).join(' ')} on ${os.cpus().length} cores`);
     allMet = weightMet && paintMet;
   } finally {
     await browser.close();
