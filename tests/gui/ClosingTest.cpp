@@ -1,5 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "link/CommandFrames.h"
 #include "link/LinkState.h"
 #include "modefile/ModeFile.h"
 #include "shell/CHalvoxDoc.h"
@@ -44,7 +45,8 @@ TEST_F(ClosingTest, UnchangedParametersCloseWithoutAQuestion) {
     EXPECT_TRUE(CloseAnswering(QMessageBox::Cancel).isEmpty());
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_FALSE(g_bConnected());
-    EXPECT_TRUE(m_sim->LetGoReceived());
+    EXPECT_TRUE(
+        m_sim->WaitForCommand(CMD_LET_GO, 2000)); // the simulator reads it on its own thread
 }
 
 TEST_F(ClosingTest, ChangedParametersAskAndCancelKeepsTheWindow) {

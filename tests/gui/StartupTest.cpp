@@ -1,5 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "link/CommandFrames.h"
 #include "link/LinkClock.h"
 #include "link/LinkState.h"
 #include "link/ViewNotifier.h"
@@ -150,7 +151,7 @@ TEST_F(StartupTest, AnUnansweredReadKeepsTheImageSaysSoAndDisconnects) {
     EXPECT_EQ(QString::fromUtf8("设备没有应答，未能读取全部参数，连接已断开!"),
               View()->JobFailureBox()->text());
     EXPECT_TRUE(WaitUntil([] { return !g_bConnected(); }));
-    EXPECT_TRUE(m_sim->LetGoReceived());
+    EXPECT_TRUE(m_sim->WaitForCommand(CMD_LET_GO, 2000)); // read on the simulator's thread
     EXPECT_FALSE(CSynDlg::IsShown());
     EXPECT_FALSE(View()->IsTimerActive(CHalvoxView::TIMER_STATUS));
     EXPECT_EQ(0, std::memcmp(g_ParamImage(), SimProcessor::DefaultImage().data(), kImageSize));
