@@ -11,10 +11,10 @@
 //    and, separately, from the publication of a command on its /set topic;
 //  - the broker down costs the API nothing measurable: GET and confirmed PUT
 //    p99 with the broker up and after it was killed, at the same rate
-//    (goal: no more than 1 ms worse).
+//    (goal: no more than 1 ms worse);
 //  - after the broker comes back, the daemon reconnects and brings every
-//    retained mic level up to date (none stale). Changes run at 50/s spread over the
-// processors for 10 s per phase. Counters: discovery_ms, put_state_p99_ms,
+//    retained mic level up to date (none stale).
+// Changes run at 50/s spread over the processors for 10 s per phase. Counters: discovery_ms, put_state_p99_ms,
 // command_state_p99_ms, get_up_p99_ms, get_down_p99_ms, put_up_p99_ms,
 // put_down_p99_ms; one line per goal on stdout.
 #include "DaemonBenchSupport.h"
