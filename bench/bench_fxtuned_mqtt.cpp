@@ -14,8 +14,8 @@
 //    (goal: no more than 1 ms worse);
 //  - after the broker comes back, the daemon reconnects and brings every
 //    retained mic level up to date (none stale).
-// Changes run at 50/s spread over the processors for 10 s per phase. Counters: discovery_ms, put_state_p99_ms,
-// command_state_p99_ms, get_up_p99_ms, get_down_p99_ms, put_up_p99_ms,
+// Changes run at 50/s spread over the processors for 10 s per phase. Counters: discovery_ms,
+// put_state_p99_ms, command_state_p99_ms, get_up_p99_ms, get_down_p99_ms, put_up_p99_ms,
 // put_down_p99_ms; one line per goal on stdout.
 #include "DaemonBenchSupport.h"
 
@@ -311,6 +311,9 @@ Discovery DiscoveryAfter(const std::vector<Message>& messages, Clock::time_point
             ++discovery.processorsComplete;
         else
             discovery.short_ += " " + node + ":" + std::to_string(count);
+    if (configsOfNode.size() < nodes.size())
+        discovery.short_ +=
+            " " + std::to_string(nodes.size() - configsOfNode.size()) + " with none";
     discovery.ms = MsBetween(from, end);
     return discovery;
 }
