@@ -74,6 +74,8 @@ std::string MqttMetrics(const fx::MqttStatus& status) {
                    status.commandsRefused) +
            counter("commands_failed_total", "Commands the processor did not confirm.",
                    status.commandsFailed) +
+           counter("publish_failures_total", "Messages the client library refused.",
+                   status.publishFailures) +
            "# HELP fxtuned_mqtt_error 1 while the last connection attempt failed, with its "
            "reason.\n# TYPE fxtuned_mqtt_error gauge\nfxtuned_mqtt_error{reason=\"" +
            status.lastError.substr(0, status.lastError.find('"')) + "\"} " +

@@ -23,6 +23,9 @@ std::string RefusalText(int code) {
     return {};
 }
 
+constexpr int kMaxWaitingMessages = 100000;
+constexpr int kMaxInFlight = 1000;
+
 } // namespace
 
 MqttConnection::MqttConnection(const MqttSettings& settings, std::string willTopic,
@@ -32,9 +35,13 @@ MqttConnection::MqttConnection(const MqttSettings& settings, std::string willTop
       m_handlers(std::move(handlers)) {
     const std::string clientId =
         settings.clientId.empty() ? settings.prefix + "-daemon" : settings.clientId;
-    m_client = std::make_unique<mqtt::async_client>(m_uri, clientId, nullptr);
+    // A discovery round publishes a thousand messages and more at once: the
+    // library's default of 100 waiting messages refused most of them.
+    mqtt::create_options create(MQTTVERSION_3_1_1, kMaxWaitingMessages);
+    m_client = std::make_unique<mqtt::async_client>(m_uri, clientId, create, nullptr);
 
     m_options.set_clean_session(true);
+    m_options.set_max_inflight(kMaxInFlight);
     m_options.set_keep_alive_interval(settings.keepAliveSeconds);
     m_options.set_connect_timeout(10);
     m_options.set_automatic_reconnect(false); // the bridge reconnects with its own back-off
