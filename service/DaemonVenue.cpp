@@ -101,12 +101,18 @@ void DaemonVenue::RunWork(std::function<void()> work) {
     asio::post(m_pool, std::move(work));
 }
 
+void DaemonVenue::SetDriftSource(ProcessorHost::DriftSource source) {
+    std::lock_guard lock(m_hostsMutex);
+    m_drift = std::move(source);
+    for (const auto& host : m_hosts) host->SetDriftSource(m_drift);
+}
+
 void DaemonVenue::AddHost(std::unique_ptr<ProcessorHost> host) {
     ProcessorHost* added = host.get();
-    added->SetDriftSource(m_drift);
     bool started = false;
     {
         std::lock_guard lock(m_hostsMutex);
+        added->SetDriftSource(m_drift);
         if (m_byName.count(added->Name())) return;
         m_byName[added->Name()] = added;
         m_hosts.push_back(std::move(host));

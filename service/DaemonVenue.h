@@ -89,7 +89,8 @@ public:
     using BeforeRewrite =
         std::function<void(const std::string& name, const std::vector<uint8_t>& modeFile)>;
     void SetBeforeRewrite(BeforeRewrite hook) { m_beforeRewrite = std::move(hook); }
-    void SetDriftSource(ProcessorHost::DriftSource source) { m_drift = std::move(source); }
+    // The drift source reaches the processors added before it as well.
+    void SetDriftSource(ProcessorHost::DriftSource source);
     // Runs work that may wait (the history's database) on the worker pool.
     void RunWork(std::function<void()> work);
 

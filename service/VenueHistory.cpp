@@ -3,6 +3,7 @@
 #include "service/DaemonVenue.h"
 
 #include <chrono>
+#include <pthread.h>
 
 namespace fx {
 
@@ -139,6 +140,8 @@ void VenueHistory::ApprovalChanged(const std::string& processor) {
 }
 
 void VenueHistory::Run() {
+    // Named so that the processor time of the history can be told apart.
+    pthread_setname_np(pthread_self(), "fx-history");
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
         m_wake.wait_for(lock, std::chrono::milliseconds(kSettleCheckMs));

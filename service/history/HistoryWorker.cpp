@@ -3,6 +3,7 @@
 #include "service/history/HistorySchema.h"
 
 #include <algorithm>
+#include <pthread.h>
 #include <vector>
 
 namespace fx {
@@ -111,6 +112,8 @@ HistoryHealth HistoryWorker::Health() const {
 }
 
 void HistoryWorker::Run() {
+    // Named so that the processor time of the history can be told apart.
+    pthread_setname_np(pthread_self(), "fx-history-db");
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (!m_connection.IsOpen() && !m_stopping && Clock::now() >= m_nextTry) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,7 +48,10 @@ protected:
         return false;
     }
 
-    std::string path = ::testing::TempDir() + "daemon-history.db";
+    // Of this test and process alone: ctest runs the tests of a suite side by side.
+    std::string path = ::testing::TempDir() + "daemon-history-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                       std::to_string(getpid()) + ".db";
     DaemonRig rig{{SimAckStyle::Generic}, {}, (std::remove(path.c_str()), path)};
 };
 
@@ -150,7 +154,8 @@ std::pair<int, std::string> Ctl(const std::string& arguments) {
 TEST_F(DaemonHistoryTest, FxtunectlHistoryUsesTheApi) {
     const std::string daemon = "--daemon 127.0.0.1:" + std::to_string(rig.Port()) + " ";
     const int64_t id = Snapshots(1)[0]["id"];
-    const std::string file = ::testing::TempDir() + "history-preset.mode";
+    const std::string file =
+        ::testing::TempDir() + "history-preset-" + std::to_string(getpid()) + ".mode";
     struct Case {
         std::string arguments;
         int status;

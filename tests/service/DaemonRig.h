@@ -32,12 +32,6 @@ struct DaemonRig {
                        const std::string& historyUrl = {}, int settleMs = 200)
         : tokens(std::move(tokensIn)), venue(4), router(venue, tokens, metrics),
           server(router, venue, metrics) {
-        if (!historyUrl.empty()) {
-            historyStore.Open(historyUrl);
-            history = std::make_unique<fx::VenueHistory>(venue, historyStore, settleMs);
-            history->Attach();
-            router.SetHistory(history.get());
-        }
         for (size_t i = 0; i < styles.size(); ++i) {
             auto sim = std::make_unique<Sim>();
             sim->processor.SetAckStyle(styles[i]);
@@ -45,6 +39,14 @@ struct DaemonRig {
             sim->server->Start(0);
             venue.Add({Name(i), "127.0.0.1", sim->server->Port()});
             sims.push_back(std::move(sim));
+        }
+        // The history's hooks go in after the processors are added, as in
+        // fxtuned, and before the venue starts.
+        if (!historyUrl.empty()) {
+            historyStore.Open(historyUrl);
+            history = std::make_unique<fx::VenueHistory>(venue, historyStore, settleMs);
+            history->Attach();
+            router.SetHistory(history.get());
         }
         metrics.AddSource([this] { return venue.MetricsText(); });
         router.SetAssets(fx::FindWebAsset);
