@@ -141,6 +141,14 @@ start_background "Debian package from build-test (cpack -G DEB)" build-test/pack
 start_suites "suites: optimised build (build-test)" build-test/suites.log \
     ctest --test-dir build-test -j "$TEST_JOBS" --timeout 300 "${RETRY[@]}"
 
+# ThreadSanitizer's suites, the longest, run beside the last build rather
+# than after it.
+echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
+configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
+build build-tsan link_tests state_tests gui_tests
+echo "   built after ${SECONDS} s"
+start_suites "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
+
 echo "== build: AddressSanitizer + UndefinedBehaviorSanitizer, float-to-integer overflow included (build-asan)"
 configure build-asan "-O1 -g1" -DFX_SANITIZE=address,undefined,float-cast-overflow \
     -DFX_BUILD_GUI=OFF -DFX_BUILD_BENCH=OFF
@@ -148,12 +156,6 @@ build build-asan core_tests link_tests state_tests
 echo "   built after ${SECONDS} s"
 start_suites "suites: AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)" build-asan/suites.log \
     ctest --test-dir build-asan -j "$TEST_JOBS" --timeout 300 "${RETRY[@]}" -L 'core|link|state'
-
-echo "== build: ThreadSanitizer, link, state and GUI suites (build-tsan)"
-configure build-tsan "-O1 -g1" -DFX_SANITIZE=thread -DFX_BUILD_GUI=ON -DFX_BUILD_BENCH=OFF
-build build-tsan link_tests state_tests gui_tests
-echo "   built after ${SECONDS} s"
-start_suites "suites: ThreadSanitizer (build-tsan)" build-tsan/suites.log tsan_suites
 
 finish_all
 echo "== all configurations built and tested in ${SECONDS} s"
