@@ -129,6 +129,17 @@ public:
         return static_cast<int>(response.result_int());
     }
 
+    // The body of a request that must answer 200.
+    std::string Expect(http::verb method, const std::string& target,
+                       const std::string& payload = {}) {
+        std::string body;
+        const int status = Send(method, target, payload, body);
+        if (status != 200)
+            throw std::runtime_error(std::string(http::to_string(method)) + " " + target + ": " +
+                                     std::to_string(status) + " " + body);
+        return body;
+    }
+
 private:
     net::io_context m_context;
     beast::tcp_stream m_stream;
@@ -186,7 +197,7 @@ inline Phase AtConstantRate(int workers, double rate, double seconds,
 
 // The daemon's name of simulated processor `processor`: p00, p01, ...
 inline std::string Name(int processor) {
-    char name[8];
+    char name[16];
     std::snprintf(name, sizeof name, "p%02d", processor);
     return name;
 }

@@ -9,6 +9,8 @@
 // Latencies run from the moment a request was due, so a late start counts.
 // Counters: get_p99_ms, put_p99_ms, reply_p99_ms, event_p99_ms,
 // idle_cpu_percent; one line per goal on stdout.
+#include "DaemonBenchSupport.h"
+
 #include "link/LinkState.h"
 #include "link/NetLink.h"
 #include "link/ReplyWatch.h"
@@ -50,13 +52,8 @@ extern char** environ;
 
 namespace {
 
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace websocket = beast::websocket;
-namespace net = boost::asio;
-using tcp = net::ip::tcp;
-using Clock = std::chrono::steady_clock;
-using nlohmann::json;
+using namespace bench;
+namespace websocket = boost::beast::websocket;
 
 constexpr int kProcessors = 64;
 constexpr int kReferenceProcessors = 8;
@@ -66,159 +63,6 @@ constexpr int kConnections = 4; // to the daemon, each on a thread of its own
 constexpr int kMicBlock = 1;    // the mic level, as PUT levels/mic sets it
 constexpr int kMicParameter = 14;
 constexpr double kIdleSeconds = 10;
-
-// A program on free loopback ports, stopped (SIGTERM) when it goes; the
-// ports are those of its "listening on 127.0.0.1:PORT" lines.
-class Program {
-public:
-    Program(const char* path, std::vector<std::string> arguments, int lines) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        arguments.insert(arguments.begin(), path);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const int failed = posix_spawn(&m_pid, path, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (failed != 0) throw std::runtime_error(std::string("cannot start ") + path);
-        std::string line;
-        char c = 0;
-        while (static_cast<int>(m_ports.size()) < lines && read(out[0], &c, 1) == 1) {
-            if (c != '\n') {
-                line += c;
-                continue;
-            }
-            if (line.rfind("listening on ", 0) == 0)
-                m_ports.push_back(std::atoi(line.substr(line.rfind(':') + 1).c_str()));
-            line.clear();
-        }
-        m_out = out[0];
-        if (static_cast<int>(m_ports.size()) != lines)
-            throw std::runtime_error(std::string(path) + " did not start listening");
-    }
-    ~Program() {
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-        close(m_out);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    int Port(int index = 0) const { return m_ports[static_cast<size_t>(index)]; }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::vector<int> m_ports;
-};
-
-// One keep-alive HTTP connection to the daemon.
-class HttpClient {
-public:
-    explicit HttpClient(int port) : m_stream(m_context) {
-        m_stream.connect(
-            tcp::endpoint(net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
-        m_stream.socket().set_option(tcp::no_delay(true));
-    }
-    // The status; the body in `body`.
-    int Send(http::verb method, const std::string& target, const std::string& payload,
-             std::string& body) {
-        http::request<http::string_body> request(method, target, 11);
-        request.set(http::field::host, "127.0.0.1");
-        if (!payload.empty()) {
-            request.set(http::field::content_type, "application/json");
-            request.body() = payload;
-        }
-        request.prepare_payload();
-        http::write(m_stream, request);
-        http::response<http::string_body> response;
-        http::read(m_stream, m_buffer, response);
-        body = std::move(response.body());
-        return static_cast<int>(response.result_int());
-    }
-
-private:
-    net::io_context m_context;
-    beast::tcp_stream m_stream;
-    beast::flat_buffer m_buffer;
-};
-
-double Percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::min(values.size() - 1, rank == 0 ? 0 : rank - 1)];
-}
-
-struct Phase {
-    std::vector<double> latenciesMs;
-    int failures = 0;
-};
-
-// `workers` threads share `rate` requests per second for `seconds`: worker w
-// sends request k * workers + w when it is due. Each worker first makes its
-// sender (on its own thread); the sender returns false for a failed request.
-Phase AtConstantRate(int workers, double rate, double seconds,
-                     const std::function<std::function<bool(int)>(int worker)>& makeSender) {
-    const int total = static_cast<int>(rate * seconds);
-    std::vector<Phase> parts(static_cast<size_t>(workers));
-    std::vector<std::function<bool(int)>> senders(static_cast<size_t>(workers));
-    for (int w = 0; w < workers; ++w) senders[static_cast<size_t>(w)] = makeSender(w);
-    const auto start = Clock::now() + std::chrono::milliseconds(50);
-    std::vector<std::thread> threads;
-    for (int w = 0; w < workers; ++w)
-        threads.emplace_back([&, w] {
-            Phase& part = parts[static_cast<size_t>(w)];
-            for (int index = w; index < total; index += workers) {
-                const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(index / rate));
-                std::this_thread::sleep_until(due);
-                if (!senders[static_cast<size_t>(w)](index)) ++part.failures;
-                part.latenciesMs.push_back(
-                    std::chrono::duration<double, std::milli>(Clock::now() - due).count());
-            }
-        });
-    for (auto& thread : threads) thread.join();
-    Phase all;
-    for (const Phase& part : parts) {
-        all.latenciesMs.insert(all.latenciesMs.end(), part.latenciesMs.begin(),
-                               part.latenciesMs.end());
-        all.failures += part.failures;
-    }
-    return all;
-}
-
-std::string Name(int processor) {
-    char name[8];
-    std::snprintf(name, sizeof name, "p%02d", processor);
-    return name;
-}
-
-void WaitAllConnected(int port) {
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    HttpClient client(port);
-    for (;;) {
-        std::string body;
-        std::string offline = "no answer";
-        if (client.Send(http::verb::get, "/api/v1/processors", "", body) == 200) {
-            offline.clear();
-            for (const json& processor : json::parse(body)["processors"])
-                if (!processor["connected"].get<bool>())
-                    offline += " " + processor["name"].get<std::string>() + " (" +
-                               processor["offlineReason"].get<std::string>() + ")";
-            if (offline.empty()) return;
-        }
-        if (Clock::now() > deadline)
-            throw std::runtime_error("the processors did not connect:" + offline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
 
 // The event stream, read on a thread of its own: when each (processor, mic
 // value) first arrived.
@@ -300,26 +144,6 @@ Phase ReplyTimeOfProcessors() {
         NetDisconnect(true);
     }
     return phase;
-}
-
-double CpuSecondsOf(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    unsigned long long user = 0, system = 0;
-    // After the name: state is field 3, utime 14 and stime 15.
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14) user = std::stoull(field);
-        if (number == 15) system = std::stoull(field);
-    }
-    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-void Goal(const char* what, double value, const char* unit, double goal, const std::string& how) {
-    std::printf("%-44s %8.3f %-3s goal <= %.3f %s (%s): %s\n", what, value, unit, goal, unit,
-                how.c_str(), value <= goal ? "met" : "NOT MET");
-    std::fflush(stdout);
 }
 
 void Measure(benchmark::State& state) {

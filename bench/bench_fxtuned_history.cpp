@@ -17,6 +17,8 @@
 // Counters: history_cpu_percent, burst_cpu_percent, bytes_per_snapshot,
 // list_p99_ms, drift_api_p99_ms, drift_store_p99_ms; one line per goal on
 // stdout.
+#include "DaemonBenchSupport.h"
+
 #include "modefile/ModeFile.h"
 #include "service/history/HistoryStore.h"
 
@@ -54,12 +56,7 @@ extern char** environ;
 
 namespace {
 
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace net = boost::asio;
-using tcp = net::ip::tcp;
-using Clock = std::chrono::steady_clock;
-using nlohmann::json;
+using namespace bench;
 
 constexpr int kProcessors = 64;
 constexpr int kConnections = 2;        // to the daemon, each on a thread of its own
@@ -72,105 +69,6 @@ constexpr const char* kWriterThread = "fx-history-db";
 constexpr const char* kSettleThread = "fx-history";
 
 double g_minutes = kDefaultMinutes;
-
-// A program on free loopback ports, stopped (SIGTERM) when it goes; the
-// ports are those of its "listening on 127.0.0.1:PORT" lines.
-class Program {
-public:
-    Program(const char* path, std::vector<std::string> arguments, int lines) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        arguments.insert(arguments.begin(), path);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const int failed = posix_spawn(&m_pid, path, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (failed != 0) throw std::runtime_error(std::string("cannot start ") + path);
-        std::string line;
-        char c = 0;
-        while (static_cast<int>(m_ports.size()) < lines && read(out[0], &c, 1) == 1) {
-            if (c != '\n') {
-                line += c;
-                continue;
-            }
-            if (line.rfind("listening on ", 0) == 0)
-                m_ports.push_back(std::atoi(line.substr(line.rfind(':') + 1).c_str()));
-            line.clear();
-        }
-        m_out = out[0];
-        if (static_cast<int>(m_ports.size()) != lines)
-            throw std::runtime_error(std::string(path) + " did not start listening");
-    }
-    ~Program() {
-        kill(m_pid, SIGTERM);
-        waitpid(m_pid, nullptr, 0);
-        close(m_out);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    int Port(int index = 0) const { return m_ports[static_cast<size_t>(index)]; }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::vector<int> m_ports;
-};
-
-// One keep-alive HTTP connection to the daemon.
-class HttpClient {
-public:
-    explicit HttpClient(int port) : m_stream(m_context) {
-        m_stream.connect(
-            tcp::endpoint(net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
-        m_stream.socket().set_option(tcp::no_delay(true));
-    }
-    // The status; the body in `body`.
-    int Send(http::verb method, const std::string& target, const std::string& payload,
-             std::string& body) {
-        http::request<http::string_body> request(method, target, 11);
-        request.set(http::field::host, "127.0.0.1");
-        if (!payload.empty()) {
-            request.set(http::field::content_type, "application/json");
-            request.body() = payload;
-        }
-        request.prepare_payload();
-        http::write(m_stream, request);
-        http::response<http::string_body> response;
-        http::read(m_stream, m_buffer, response);
-        body = std::move(response.body());
-        return static_cast<int>(response.result_int());
-    }
-    // The body of a request that must answer 200.
-    std::string Expect(http::verb method, const std::string& target,
-                       const std::string& payload = {}) {
-        std::string body;
-        const int status = Send(method, target, payload, body);
-        if (status != 200)
-            throw std::runtime_error(std::string(http::to_string(method)) + " " + target + ": " +
-                                     std::to_string(status) + " " + body);
-        return body;
-    }
-
-private:
-    net::io_context m_context;
-    beast::tcp_stream m_stream;
-    beast::flat_buffer m_buffer;
-};
-
-double Percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::min(values.size() - 1, rank == 0 ? 0 : rank - 1)];
-}
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -199,12 +97,6 @@ int AtConstantRate(int workers, double rate, double seconds,
     int failed = 0;
     for (int count : failures) failed += count;
     return failed;
-}
-
-std::string Name(int processor) {
-    char name[8];
-    std::snprintf(name, sizeof name, "p%02d", processor);
-    return name;
 }
 
 std::string ProcessorPath(int processor, const std::string& rest = {}) {
@@ -298,12 +190,6 @@ double DatabaseBytes(const std::string& path) {
         if (!error) bytes += static_cast<double>(size);
     }
     return bytes;
-}
-
-void Goal(const char* what, double value, const char* unit, double goal, const std::string& how) {
-    std::printf("%-44s %8.3f %-3s goal <= %.3f %s (%s): %s\n", what, value, unit, goal, unit,
-                how.c_str(), value <= goal ? "met" : "NOT MET");
-    std::fflush(stdout);
 }
 
 void Info(const char* what, double value, const char* unit, const std::string& how) {
@@ -447,12 +333,12 @@ void MeasureDaemon(const std::string& database, Figures& figures) {
     const std::vector<int64_t> approved = SnapshotAll(*client);
     for (int i = 0; i < kProcessors; ++i)
         client->Expect(http::verb::put, ProcessorPath(i, "/approved"),
-                      "{\"snapshot\":" + std::to_string(approved[static_cast<size_t>(i)]) + "}");
+                       "{\"snapshot\":" + std::to_string(approved[static_cast<size_t>(i)]) + "}");
     for (int i = 0; i < kProcessors; ++i) {
         const json state = json::parse(client->Expect(http::verb::get, ProcessorPath(i)));
         const int mic = state["levels"]["mic"]["value"].get<int>();
         client->Expect(http::verb::put, ProcessorPath(i, "/levels/mic"),
-                      "{\"value\":" + std::to_string((mic + 50) % 99) + "}");
+                       "{\"value\":" + std::to_string((mic + 50) % 99) + "}");
     }
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     for (int i = 0; i < kProcessors;) {
@@ -469,7 +355,7 @@ void MeasureDaemon(const std::string& database, Figures& figures) {
         figures.driftApiMs.push_back(MsSince(start));
     }
     SnapshotAll(*client); // the changed memories, for the store's own drift
-    daemon.reset();      // SIGTERM: the daemon writes what it holds and closes
+    daemon.reset();       // SIGTERM: the daemon writes what it holds and closes
 }
 
 // The store's own drift of every processor's newest snapshot from its

@@ -28,7 +28,7 @@ if ! npm ci --no-audit --no-fund --loglevel=error >/dev/null; then
 fi
 
 export FXTUNE_BUILD_DIR="$build_dir"
-if node --test --test-reporter=spec web.test.mjs; then
+if node --test --test-reporter=tap web.test.mjs; then
     exit 0
 fi
 exit 1
