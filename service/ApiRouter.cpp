@@ -54,7 +54,9 @@ std::vector<std::string> SplitPath(const std::string& target) {
 ApiResponse JsonResponse(const json& body, int status = 200) {
     ApiResponse response;
     response.status = status;
-    response.body = body.dump();
+    // Names and texts can come from the request or the processor: bytes that
+    // are not UTF-8 are replaced, never thrown over.
+    response.body = body.dump(-1, ' ', false, json::error_handler_t::replace);
     return response;
 }
 

@@ -163,7 +163,9 @@ void EventHub::Join(const std::shared_ptr<EventSocket>& socket) {
 }
 
 void EventHub::Publish(const VenueEvent& event) {
-    const auto message = std::make_shared<const std::string>(EventJson(event).dump());
+    // The processor's own texts (its model name) may not be UTF-8.
+    const auto message = std::make_shared<const std::string>(
+        EventJson(event).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     std::lock_guard lock(m_mutex);
     for (const auto& weak : m_sockets)
         if (const auto socket = weak.lock()) socket->Send(message);

@@ -44,7 +44,8 @@ std::vector<MqttMessage> MqttMessages::DaemonConfigs() const {
           {"sw_version", m_daemonVersion}}},
         {"origin", Origin()},
     };
-    return {{m_topics.Discovery("sensor", device, "processors"), config.dump()}};
+    return {{m_topics.Discovery("sensor", device, "processors"),
+             config.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)}};
 }
 
 nlohmann::json MqttMessages::ProcessorDevice(const ProcessorState& processor) const {
@@ -73,7 +74,8 @@ std::string MqttMessages::ConfigPayload(const ProcessorState& processor,
     config["qos"] = 1;
     config["device"] = ProcessorDevice(processor);
     config["origin"] = Origin();
-    return config.dump();
+    // The model name comes from the processor and may not be UTF-8.
+    return config.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::vector<MqttMessage> MqttMessages::ProcessorConfigs(const ProcessorState& processor) const {

@@ -174,6 +174,17 @@ TEST_F(DaemonApiTest, ARefusedRequestSendsNothing) {
         EXPECT_EQ(before, rig.sims[0]->processor.CommandCount()) << label << ": nothing sent";
     }
     EXPECT_EQ(404, rig.Call("PUT", "/api/v1/processors/nobody/pitch", R"({"value":1})").status);
+
+    // A name that is not UTF-8 is answered like any unknown one (its bytes
+    // replaced in the message), not thrown over.
+    fx::ApiRequest request;
+    request.method = "GET";
+    request.target = "/api/v1/processors/r\xff\xfe~";
+    std::promise<fx::ApiResponse> answered;
+    rig.router.Handle(request, [&](fx::ApiResponse response) { answered.set_value(response); });
+    const fx::ApiResponse answer = answered.get_future().get();
+    EXPECT_EQ(404, answer.status);
+    EXPECT_FALSE(json::parse(answer.body, nullptr, false).is_discarded()) << answer.body;
 }
 
 TEST_F(DaemonApiTest, EventsCarryEveryChangeWithItsOrigin) {

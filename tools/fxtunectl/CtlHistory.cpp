@@ -146,7 +146,7 @@ bool WholeId(const std::string& text) {
 
 int PrintSnapshots(const DaemonOptions& options, const json& body) {
     if (options.json) {
-        std::printf("%s\n", body.dump(1).c_str());
+        std::printf("%s\n", body.dump(1, ' ', false, json::error_handler_t::replace).c_str());
         return kExitOk;
     }
     for (const json& snapshot : body["snapshots"])
@@ -159,7 +159,7 @@ int PrintSnapshots(const DaemonOptions& options, const json& body) {
 
 int PrintSnapshot(const DaemonOptions& options, const json& body) {
     if (options.json) {
-        std::printf("%s\n", body.dump(1).c_str());
+        std::printf("%s\n", body.dump(1, ' ', false, json::error_handler_t::replace).c_str());
         return kExitOk;
     }
     std::printf("snapshot %lld of %s, %s, by %s\n", body["id"].get<long long>(),
@@ -172,7 +172,7 @@ int PrintSnapshot(const DaemonOptions& options, const json& body) {
 
 int PrintDrift(const DaemonOptions& options, const json& body) {
     if (options.json) {
-        std::printf("%s\n", body.dump(1).c_str());
+        std::printf("%s\n", body.dump(1, ' ', false, json::error_handler_t::replace).c_str());
         return kExitOk;
     }
     if (!body["approved"].get<bool>()) {
@@ -265,7 +265,8 @@ int RunHistory(const DaemonOptions& options) {
         if (verb == "approved") {
             const json body = json::parse(answer.body);
             if (options.json)
-                std::printf("%s\n", body.dump(1).c_str());
+                std::printf("%s\n",
+                            body.dump(1, ' ', false, json::error_handler_t::replace).c_str());
             else if (body["fromSnapshot"].is_null())
                 std::printf("approved %s, from a file\n", body["set"].get<std::string>().c_str());
             else
