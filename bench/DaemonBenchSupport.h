@@ -212,9 +212,9 @@ inline std::vector<std::string> ProcessorArguments(const Program& sims, int coun
     return arguments;
 }
 
-inline void WaitAllConnected(int port) {
+// Waits (up to 60 s) until the daemon says every processor is connected.
+inline void WaitAllConnected(HttpClient& client) {
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    HttpClient client(port);
     for (;;) {
         std::string body;
         std::string offline = "no answer";
@@ -230,6 +230,11 @@ inline void WaitAllConnected(int port) {
             throw std::runtime_error("the processors did not connect:" + offline);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+}
+
+inline void WaitAllConnected(int port) {
+    HttpClient client(port);
+    WaitAllConnected(client);
 }
 
 // Field `number` (14 utime, 15 stime, 24 rss, ...) of /proc/PID/stat.

@@ -103,24 +103,6 @@ std::string ProcessorPath(int processor, const std::string& rest = {}) {
     return "/api/v1/processors/" + Name(processor) + rest;
 }
 
-void WaitAllConnected(HttpClient& client) {
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
-    for (;;) {
-        std::string body;
-        std::string offline = "no answer";
-        if (client.Send(http::verb::get, "/api/v1/processors", "", body) == 200) {
-            offline.clear();
-            for (const json& processor : json::parse(body)["processors"])
-                if (!processor["connected"].get<bool>())
-                    offline += " " + processor["name"].get<std::string>();
-            if (offline.empty()) return;
-        }
-        if (Clock::now() > deadline)
-            throw std::runtime_error("the processors did not connect:" + offline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
-
 // One value of the daemon's /metrics.
 double Metric(HttpClient& client, const std::string& name) {
     const std::string text = client.Expect(http::verb::get, "/metrics");

@@ -38,25 +38,6 @@ bool SameHead(const uint8_t* a, const uint8_t* b) {
 constexpr uint8_t kGenericAnswer = 20;
 constexpr uint8_t kErrorReport = 10;
 
-// Requests whose answer is data under their own code; every other command
-// changes something and may be answered with the generic 20.
-bool IsChange(uint8_t code) {
-    switch (code) {
-    case CMD_GET_MODE:
-    case CMD_GET_STATUS:
-    case CMD_READ_IMAGE:
-    case CMD_GET_REMOTE_KEYS:
-    case CMD_GET_VERSION2:
-    case CMD_GET_CMD_VERSION:
-    case CMD_GET_MODULE_NAME:
-    case CMD_GET_VERSION1:
-    case CMD_GET_MACHINE_SETTINGS:
-        return false;
-    default:
-        return true;
-    }
-}
-
 // The tickets this thread is collecting (ConfirmScope).
 thread_local std::vector<uint64_t>* t_confirming = nullptr;
 
@@ -398,7 +379,7 @@ void LinkOutbox::Pump(uint64_t session, bool replyWaitOver) {
             if (!replyWaitOver && !m_link.ReplyEvent().Wait(0)) return AwaitReply(session);
             replyWaitOver = false;
             wire = m_wire;
-            resync = m_uncertain && IsChange(m_queue.front().bytes[0]);
+            resync = m_uncertain && IsChangeCommand(m_queue.front().bytes[0]);
             if (resync) {
                 // A late answer of the change given up could pass for this one's:
                 // first the status request whose distinct answer marks the rest late.
@@ -406,7 +387,7 @@ void LinkOutbox::Pump(uint64_t session, bool replyWaitOver) {
             } else {
                 entry = m_queue.front();
                 m_queue.pop_front();
-                trusted = !(m_uncertain && IsChange(entry.bytes[0]));
+                trusted = !(m_uncertain && IsChangeCommand(entry.bytes[0]));
                 m_inFlight = {true, false, entry.bytes[0], entry.confirmed ? entry.ticket : 0};
             }
         }
@@ -437,10 +418,29 @@ void LinkOutbox::WriteResync(ILinkWire& wire) {
     wire.WriteRecord(RecordKind::Command, request, sizeof request);
 }
 
+// Requests whose answer is data under their own code; every other command
+// changes something and may be answered with the generic 20.
+bool IsChangeCommand(uint8_t code) {
+    switch (code) {
+    case CMD_GET_MODE:
+    case CMD_GET_STATUS:
+    case CMD_READ_IMAGE:
+    case CMD_GET_REMOTE_KEYS:
+    case CMD_GET_VERSION2:
+    case CMD_GET_CMD_VERSION:
+    case CMD_GET_MODULE_NAME:
+    case CMD_GET_VERSION1:
+    case CMD_GET_MACHINE_SETTINGS:
+        return false;
+    default:
+        return true;
+    }
+}
+
 bool AnswersCommand(uint8_t command, uint8_t code, const std::array<uint8_t, 3>& error) {
     if (code == kErrorReport) return error[1] == command;
     if (code == command) return true;
-    return code == kGenericAnswer && IsChange(command);
+    return code == kGenericAnswer && IsChangeCommand(command);
 }
 
 // Under m_mutex.
@@ -518,8 +518,8 @@ bool LinkOutbox::NoteReply(uint8_t code, const std::array<uint8_t, 3>& error, Re
 void LinkOutbox::GiveUpInFlightLocked() {
     if (!m_inFlight.active) return;
     // A given-up change may still be answered, and that answer taken for the next.
-    if (m_inFlight.resync || IsChange(m_inFlight.code)) m_uncertain = true;
-    if (!m_inFlight.resync && IsChange(m_inFlight.code))
+    if (m_inFlight.resync || IsChangeCommand(m_inFlight.code)) m_uncertain = true;
+    if (!m_inFlight.resync && IsChangeCommand(m_inFlight.code))
         m_givenUp.emplace_back(m_inFlight.code, m_inFlight.ticket);
     m_inFlight = {};
 }

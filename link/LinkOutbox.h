@@ -74,6 +74,10 @@ struct ReplyMatch {
     uint64_t ticket = 0;
 };
 
+// Whether a command changes something (may be answered with the generic 20),
+// rather than asking for data that comes under its own code.
+bool IsChangeCommand(uint8_t code);
+
 // The one rule: a reply answers a command when it repeats its code, when it
 // is the generic 20 and the command is a change, or when it is an error
 // report (10) naming its code (error: record bytes 2..4).

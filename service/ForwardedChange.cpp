@@ -1,6 +1,7 @@
 #include "service/ForwardedChange.h"
 
 #include "link/CommandFrames.h"
+#include "link/LinkOutbox.h"
 #include "link/StateThread.h"
 #include "state/DeviceMirrors.h"
 #include "state/ImageEdits.h"
@@ -96,27 +97,10 @@ void ApplyMachineSettings(const uint8_t* record, int count) {
     std::memcpy(g_MachineSettingsWork(), record + 1, static_cast<size_t>(size));
 }
 
-bool IsRequest(uint8_t code) {
-    switch (code) {
-    case CMD_GET_MODE:
-    case CMD_GET_STATUS:
-    case CMD_READ_IMAGE:
-    case CMD_GET_REMOTE_KEYS:
-    case CMD_GET_VERSION2:
-    case CMD_GET_CMD_VERSION:
-    case CMD_GET_MODULE_NAME:
-    case CMD_GET_VERSION1:
-    case CMD_GET_MACHINE_SETTINGS:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 ForwardedEffect ApplyForwardedChange(Processor& processor, const uint8_t* record, int count) {
-    if (count < 1 || IsRequest(record[0])) return ForwardedEffect::None;
+    if (count < 1 || !IsChangeCommand(record[0])) return ForwardedEffect::None;
     ProcessorScope scope(processor);
     const std::vector<uint8_t> command(record, record + count);
     const uint8_t* bytes = command.data();
